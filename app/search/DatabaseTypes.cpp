@@ -1,0 +1,175 @@
+#include "DatabaseTypes.h"
+
+#include <QJsonValue>
+
+#include <array>
+
+namespace orvex {
+
+namespace {
+
+constexpr std::array kindNames{"file", "app", "folder", "action"};
+constexpr std::array actionNames{"openSettings",        "openSystemSettings", "focusBrowserTab",
+                                 "openBrowserFavorite", "copyToClipboard",    "openNotionPage"};
+
+} // namespace
+
+QString rawValue(SearchResultKind kind) { return QString::fromLatin1(kindNames[static_cast<size_t>(kind)]); }
+
+std::optional<SearchResultKind> searchResultKindFromRawValue(const QString &text) {
+    for (size_t i = 0; i < kindNames.size(); ++i)
+        if (text == QLatin1String(kindNames[i]))
+            return static_cast<SearchResultKind>(i);
+    return std::nullopt;
+}
+
+QString rawValue(SearchResultAction action) {
+    return QString::fromLatin1(actionNames[static_cast<size_t>(action)]);
+}
+
+std::optional<SearchResultAction> searchResultActionFromRawValue(const QString &text) {
+    for (size_t i = 0; i < actionNames.size(); ++i)
+        if (text == QLatin1String(actionNames[i]))
+            return static_cast<SearchResultAction>(i);
+    return std::nullopt;
+}
+
+SearchResult::SearchResult(SearchResultFields fields) : f_(std::move(fields)) {
+    if (!f_.databaseID && f_.id > 0)
+        f_.databaseID = f_.id;
+}
+
+QString SearchResult::fullPath() const {
+    if (f_.kind == SearchResultKind::action) {
+        if (f_.actionURLString)
+            return *f_.actionURLString;
+        if (f_.action)
+            return QStringLiteral("action://") + rawValue(*f_.action);
+    }
+    return joinedPath(f_.directory, f_.filename);
+}
+
+SearchResult SearchResult::withOpenCount(qint64 openCount) const {
+    SearchResultFields copy = f_;
+    copy.openCount = openCount;
+    return SearchResult(std::move(copy));
+}
+
+SearchResult SearchResult::withRelevanceScore(std::optional<qint64> score) const {
+    SearchResultFields copy = f_;
+    copy.relevanceScore = score;
+    return SearchResult(std::move(copy));
+}
+
+QString joinedPath(const QString &directory, const QString &name) {
+    if (directory.isEmpty())
+        return name;
+    if (directory.endsWith(QLatin1Char('/')))
+        return directory + name;
+    return directory + QLatin1Char('/') + name;
+}
+
+qint64 stableNegativeID(const QString &seed) {
+    quint64 h = 1469598103934665603ULL;
+    const QByteArray bytes = seed.toUtf8();
+    for (const char byte : bytes) {
+        h ^= static_cast<unsigned char>(byte);
+        h *= 1099511628211ULL;
+    }
+    const quint64 m = h % 9223372036854775806ULL;
+    return -1 - static_cast<qint64>(m);
+}
+
+namespace {
+
+// An integer field must hold a whole number that fits in 64 bits (ids use the full range, so the
+// value is taken exactly, not through a double).
+std::optional<qint64> integerField(const QJsonValue &value) {
+    if (!value.isDouble())
+        return std::nullopt;
+    const qint64 a = value.toInteger(0);
+    if (a != value.toInteger(1))
+        return std::nullopt;
+    return a;
+}
+
+// Optional keys may be missing or null; any other type fails the record.
+template <typename T, typename Convert>
+bool optionalField(const QJsonObject &record, const char *key, std::optional<T> &out, Convert convert) {
+    const QJsonValue value = record.value(QLatin1String(key));
+    if (value.isUndefined() || value.isNull())
+        return true;
+    out = convert(value);
+    return out.has_value();
+}
+
+std::optional<QString> stringField(const QJsonValue &value) {
+    if (!value.isString())
+        return std::nullopt;
+    return value.toString();
+}
+
+} // namespace
+
+QJsonObject searchResultRecordToJson(const SearchResult &result) {
+    QJsonObject o;
+    o.insert(QStringLiteral("id"), result.id());
+    o.insert(QStringLiteral("filename"), result.filename());
+    o.insert(QStringLiteral("directory"), result.directory());
+    o.insert(QStringLiteral("openCount"), result.openCount());
+    if (result.snippet())
+        o.insert(QStringLiteral("snippet"), *result.snippet());
+    if (result.databaseID())
+        o.insert(QStringLiteral("databaseID"), *result.databaseID());
+    o.insert(QStringLiteral("kind"), rawValue(result.kind()));
+    if (result.action())
+        o.insert(QStringLiteral("action"), rawValue(*result.action()));
+    if (result.actionURLString())
+        o.insert(QStringLiteral("actionURLString"), *result.actionURLString());
+    if (result.fallbackActionURLString())
+        o.insert(QStringLiteral("fallbackActionURLString"), *result.fallbackActionURLString());
+    o.insert(QStringLiteral("isDirectPathMatch"), result.isDirectPathMatch());
+    if (result.usageKey())
+        o.insert(QStringLiteral("usageKey"), *result.usageKey());
+    if (result.relevanceScore())
+        o.insert(QStringLiteral("relevanceScore"), *result.relevanceScore());
+    return o;
+}
+
+std::optional<SearchResult> searchResultFromRecordJson(const QJsonObject &record, bool &malformed) {
+    malformed = true;
+    SearchResultFields f;
+    const auto id = integerField(record.value(QLatin1String("id")));
+    const auto filename = stringField(record.value(QLatin1String("filename")));
+    const auto directory = stringField(record.value(QLatin1String("directory")));
+    const auto openCount = integerField(record.value(QLatin1String("openCount")));
+    const auto kindText = stringField(record.value(QLatin1String("kind")));
+    const QJsonValue direct = record.value(QLatin1String("isDirectPathMatch"));
+    if (!id || !filename || !directory || !openCount || !kindText || !direct.isBool())
+        return std::nullopt;
+    const auto kind = searchResultKindFromRawValue(*kindText);
+    f.id = *id;
+    f.filename = *filename;
+    f.directory = *directory;
+    f.openCount = *openCount;
+    f.isDirectPathMatch = direct.toBool();
+
+    std::optional<QString> actionText;
+    if (!optionalField(record, "snippet", f.snippet, stringField) ||
+        !optionalField(record, "databaseID", f.databaseID, integerField) ||
+        !optionalField(record, "action", actionText, stringField) ||
+        !optionalField(record, "actionURLString", f.actionURLString, stringField) ||
+        !optionalField(record, "fallbackActionURLString", f.fallbackActionURLString, stringField) ||
+        !optionalField(record, "usageKey", f.usageKey, stringField) ||
+        !optionalField(record, "relevanceScore", f.relevanceScore, integerField))
+        return std::nullopt;
+    malformed = false;
+    if (!kind)
+        return std::nullopt;
+    f.kind = *kind;
+    if (actionText)
+        f.action = searchResultActionFromRawValue(*actionText);
+    return SearchResult(std::move(f));
+}
+
+} // namespace orvex

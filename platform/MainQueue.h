@@ -1,0 +1,16 @@
+#pragma once
+
+#include <functional>
+
+namespace orvex {
+
+// The main queue: work handed to the thread that runs the application's event loop (the GUI thread in
+// the launcher, the QCoreApplication thread in the command-line tool and in tests).
+namespace MainQueue {
+
+// Queues `work` onto the event loop; returns at once. Dropped when no application object exists.
+void post(std::function<void()> work);
+bool isMainThread();
+
+} // namespace MainQueue
+} // namespace orvex

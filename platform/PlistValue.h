@@ -1,0 +1,64 @@
+#pragma once
+
+#include "Clock.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QString>
+
+#include <optional>
+#include <variant>
+
+namespace orvex {
+
+// One property-list value: what the defaults database stores and what property-list files hold.
+// Typed reads answer nothing when the value holds another type, so callers can tell
+// "present with another type" from a real value.
+class PlistValue {
+public:
+    using Array = QList<PlistValue>;
+    using Dictionary = QMap<QString, PlistValue>;
+
+    enum class Type { Boolean, Integer, Real, String, Data, Date, Array, Dictionary };
+
+    PlistValue(bool value) : value_(value) {}
+    PlistValue(qint64 value) : value_(value) {}
+    PlistValue(int value) : value_(static_cast<qint64>(value)) {}
+    PlistValue(double value) : value_(value) {}
+    PlistValue(QString value) : value_(std::move(value)) {}
+    PlistValue(const char *) = delete; // say QStringLiteral or QString explicitly
+    PlistValue(QByteArray value) : value_(std::move(value)) {}
+    PlistValue(orvex::Date value) : value_(value) {}
+    PlistValue(Array value) : value_(std::move(value)) {}
+    PlistValue(Dictionary value) : value_(std::move(value)) {}
+
+    Type type() const { return static_cast<Type>(value_.index()); }
+
+    std::optional<bool> toBool() const { return get<bool>(); }
+    std::optional<qint64> toInteger() const { return get<qint64>(); }
+    std::optional<double> toReal() const { return get<double>(); }
+    std::optional<QString> toString() const { return get<QString>(); }
+    std::optional<QByteArray> toData() const { return get<QByteArray>(); }
+    std::optional<orvex::Date> toDate() const { return get<orvex::Date>(); }
+    std::optional<Array> toArray() const { return get<Array>(); }
+    std::optional<Dictionary> toDictionary() const { return get<Dictionary>(); }
+
+    // Pointers into the value for reading nested structures without copies; null on another type.
+    const Array *arrayPointer() const { return std::get_if<Array>(&value_); }
+    const Dictionary *dictionaryPointer() const { return std::get_if<Dictionary>(&value_); }
+    const QString *stringPointer() const { return std::get_if<QString>(&value_); }
+
+    bool operator==(const PlistValue &other) const;
+
+private:
+    template <typename T> std::optional<T> get() const {
+        if (const T *p = std::get_if<T>(&value_))
+            return *p;
+        return std::nullopt;
+    }
+
+    std::variant<bool, qint64, double, QString, QByteArray, orvex::Date, Array, Dictionary> value_;
+};
+
+} // namespace orvex

@@ -1,0 +1,36 @@
+# Shared by scripts/run and scripts/test: installs the Debian packages the build needs when missing.
+# Sourced, not run.
+
+ORVEX_PACKAGES=(
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev libsqlite3-dev sqlite3
+    libgtest-dev libgmock-dev libbenchmark-dev
+    python3
+)
+
+orvex_install_dependencies() {
+    local missing=()
+    local pkg
+    for pkg in "${ORVEX_PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    if [ ${#missing[@]} -eq 0 ]; then
+        return 0
+    fi
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo=(sudo)
+    fi
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# Configures and builds one preset (default or asan).
+orvex_build() {
+    local preset="$1"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+}

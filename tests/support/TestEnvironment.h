@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <chrono>
+#include <functional>
+
+namespace orvex::test {
+
+// The temporary folder that stands in for HOME in this test process; XDG_CONFIG_HOME, XDG_DATA_HOME,
+// XDG_CACHE_HOME, XDG_STATE_HOME and XDG_RUNTIME_DIR point inside it.
+QString homePath();
+
+// Creates the file (and its parent folders) with the given bytes; fails the test on error.
+void writeFile(const QString &path, const QByteArray &bytes);
+void makeDirectory(const QString &path);
+
+// Runs the event loop until `done` answers true or the time-out passes; returns `done()`.
+bool waitUntil(const std::function<bool()> &done,
+               std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+
+} // namespace orvex::test
