@@ -210,9 +210,12 @@ UserDefaults::UserDefaults(const QString &filePath, std::chrono::milliseconds fl
     if (disk.status == DiskState::loaded) {
         state_->values = std::move(disk.values);
     } else if (disk.status == DiskState::unreadable) {
-        // Flushes set it aside again (or refuse to write) should this fail.
+        // Should this fail, every flush tries again and refuses to write over the file.
         if (lock && lock->locked())
             setAside(filePath, disk.detail);
+        else
+            printLine(QStringLiteral("Failed to move unreadable defaults file aside: ") + filePath +
+                      QStringLiteral(": cannot lock it"));
     } else if (disk.status == DiskState::unavailable) {
         printLine(QStringLiteral("Failed to read defaults file: ") + filePath + QStringLiteral(": ") +
                   disk.detail);
