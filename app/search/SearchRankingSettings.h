@@ -31,8 +31,8 @@ using ExtensionBoostRules = QList<ExtensionBoostRule>;
 // The loaded ranking settings in the forms the scorer and the query caches need.
 class SearchRankingPreferences {
 public:
-    // Takes rules that are already normalised.
-    explicit SearchRankingPreferences(ExtensionBoostRules extensionBoostRules);
+    // Takes rules that are already normalised; no rules still strip the fixed shortcut endings.
+    explicit SearchRankingPreferences(ExtensionBoostRules extensionBoostRules = {});
 
     // The rules in the user's order.
     const ExtensionBoostRules &extensionBoostRules() const { return extensionBoostRules_; }
