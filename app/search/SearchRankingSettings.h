@@ -63,7 +63,8 @@ private:
 
 // The extension boost rules in the defaults database: one JSON array (a data value) of objects with the
 // keys "id", "suffix" and "boost".
-struct SearchRankingSettingsStore {
+class SearchRankingSettingsStore {
+public:
     // Makes the seven default rules, each with a fresh id.
     explicit SearchRankingSettingsStore(UserDefaults &defaults);
     static const SearchRankingSettingsStore &standard();
