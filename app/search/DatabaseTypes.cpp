@@ -14,7 +14,9 @@ constexpr std::array actionNames{"openSettings",        "openSystemSettings", "f
 
 } // namespace
 
-QString rawValue(SearchResultKind kind) { return QString::fromLatin1(kindNames[static_cast<size_t>(kind)]); }
+QString rawValue(SearchResultKind kind) {
+    return QString::fromLatin1(kindNames[static_cast<size_t>(kind)]);
+}
 
 std::optional<SearchResultKind> searchResultKindFromRawValue(const QString &text) {
     for (size_t i = 0; i < kindNames.size(); ++i)

@@ -19,8 +19,9 @@ qint64 referenceStableID(const QByteArray &bytes) {
 TEST(StableNegativeID, MatchesHandComputedValues) {
     EXPECT_EQ(stableNegativeID(QString()), -1469598103934665604LL);
     EXPECT_EQ(stableNegativeID(QStringLiteral("abc")), -7018861466891099904LL);
-    for (const QString &seed : {QStringLiteral("folder:/home/u/Documents"), QStringLiteral("action://open-settings"),
-                                QStringLiteral("caf\u00e9"), QStringLiteral("shortcut:/x/\u65e5\u672c.url")})
+    for (const QString &seed :
+         {QStringLiteral("folder:/home/u/Documents"), QStringLiteral("action://open-settings"),
+          QStringLiteral("caf\u00e9"), QStringLiteral("shortcut:/x/\u65e5\u672c.url")})
         EXPECT_EQ(stableNegativeID(seed), referenceStableID(seed.toUtf8())) << seed.toStdString();
 }
 
@@ -58,19 +59,30 @@ TEST(SearchResult, FullPath) {
         SearchResultFields fields;
         QString expected;
     } cases[] = {
-        {{.filename = QStringLiteral("a.pdf"), .directory = QStringLiteral("/Users/x")}, QStringLiteral("/Users/x/a.pdf")},
-        {{.filename = QStringLiteral("a.pdf"), .directory = QStringLiteral("/Users/x/")}, QStringLiteral("/Users/x/a.pdf")},
+        {{.filename = QStringLiteral("a.pdf"), .directory = QStringLiteral("/Users/x")},
+         QStringLiteral("/Users/x/a.pdf")},
+        {{.filename = QStringLiteral("a.pdf"), .directory = QStringLiteral("/Users/x/")},
+         QStringLiteral("/Users/x/a.pdf")},
         {{.filename = QStringLiteral("a.pdf"), .directory = QString()}, QStringLiteral("a.pdf")},
-        {{.filename = QStringLiteral("T"), .directory = QStringLiteral("sub"), .kind = SearchResultKind::action,
-          .action = SearchResultAction::openBrowserFavorite, .actionURLString = QStringLiteral("HTTPS://Example.com/X")},
+        {{.filename = QStringLiteral("T"),
+          .directory = QStringLiteral("sub"),
+          .kind = SearchResultKind::action,
+          .action = SearchResultAction::openBrowserFavorite,
+          .actionURLString = QStringLiteral("HTTPS://Example.com/X")},
          QStringLiteral("HTTPS://Example.com/X")},
-        {{.filename = QStringLiteral("Show Launcher Settings"), .directory = QStringLiteral("sub"),
-          .kind = SearchResultKind::action, .action = SearchResultAction::openSettings},
+        {{.filename = QStringLiteral("Show Launcher Settings"),
+          .directory = QStringLiteral("sub"),
+          .kind = SearchResultKind::action,
+          .action = SearchResultAction::openSettings},
          QStringLiteral("action://openSettings")},
-        {{.filename = QStringLiteral("T"), .directory = QStringLiteral("/d"), .kind = SearchResultKind::action},
+        {{.filename = QStringLiteral("T"),
+          .directory = QStringLiteral("/d"),
+          .kind = SearchResultKind::action},
          QStringLiteral("/d/T")},
         // An address on a file row is not its identity.
-        {{.filename = QStringLiteral("f"), .directory = QStringLiteral("/d"), .actionURLString = QStringLiteral("x")},
+        {{.filename = QStringLiteral("f"),
+          .directory = QStringLiteral("/d"),
+          .actionURLString = QStringLiteral("x")},
          QStringLiteral("/d/f")},
     };
     for (const auto &c : cases)
@@ -78,7 +90,8 @@ TEST(SearchResult, FullPath) {
 }
 
 TEST(SearchResultAction, RawValuesAreExact) {
-    EXPECT_EQ(searchResultActionFromRawValue(QStringLiteral("openSettings")), SearchResultAction::openSettings);
+    EXPECT_EQ(searchResultActionFromRawValue(QStringLiteral("openSettings")),
+              SearchResultAction::openSettings);
     EXPECT_EQ(searchResultActionFromRawValue(QStringLiteral("OpenSettings")), std::nullopt);
     for (auto a : {SearchResultAction::openSettings, SearchResultAction::openSystemSettings,
                    SearchResultAction::focusBrowserTab, SearchResultAction::openBrowserFavorite,
@@ -129,14 +142,21 @@ TEST(SearchResultRecord, DecodingRules) {
         bool hasRow;
         bool malformed;
     } cases[] = {
-        {R"({"id":42,"filename":"a","directory":"/d","openCount":0,"kind":"file","isDirectPathMatch":false})", true, false},
-        {R"({"id":42,"filename":"a","directory":"/d","openCount":0,"kind":"bogus","isDirectPathMatch":false})", false, false},
+        {R"({"id":42,"filename":"a","directory":"/d","openCount":0,"kind":"file","isDirectPathMatch":false})",
+         true, false},
+        {R"({"id":42,"filename":"a","directory":"/d","openCount":0,"kind":"bogus","isDirectPathMatch":false})",
+         false, false},
         {R"({"id":42,"filename":"a","directory":"/d","openCount":0,"kind":"file"})", false, true},
-        {R"({"id":"42","filename":"a","directory":"/d","openCount":0,"kind":"file","isDirectPathMatch":false})", false, true},
-        {R"({"id":1.5,"filename":"a","directory":"/d","openCount":0,"kind":"file","isDirectPathMatch":false})", false, true},
-        {R"({"id":1e300,"filename":"a","directory":"/d","openCount":0,"kind":"file","isDirectPathMatch":false})", false, true},
-        {R"({"id":4,"filename":"a","directory":"/d","openCount":0,"kind":"file","isDirectPathMatch":false,"snippet":null,"action":"nope"})", true, false},
-        {R"({"id":4,"filename":"a","directory":"/d","openCount":0,"kind":"file","isDirectPathMatch":false,"snippet":5})", false, true},
+        {R"({"id":"42","filename":"a","directory":"/d","openCount":0,"kind":"file","isDirectPathMatch":false})",
+         false, true},
+        {R"({"id":1.5,"filename":"a","directory":"/d","openCount":0,"kind":"file","isDirectPathMatch":false})",
+         false, true},
+        {R"({"id":1e300,"filename":"a","directory":"/d","openCount":0,"kind":"file","isDirectPathMatch":false})",
+         false, true},
+        {R"({"id":4,"filename":"a","directory":"/d","openCount":0,"kind":"file","isDirectPathMatch":false,"snippet":null,"action":"nope"})",
+         true, false},
+        {R"({"id":4,"filename":"a","directory":"/d","openCount":0,"kind":"file","isDirectPathMatch":false,"snippet":5})",
+         false, true},
     };
     for (const auto &c : cases) {
         bool malformed = false;

@@ -1,0 +1,302 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "search/DatabaseTypes.h"
+#include "search/RecentActivationRecord.h"
+#include "sources/BrowserTypes.h"
+#include "sources/SystemSettingsTypes.h"
+
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QThreadPool>
+#include <QUrl>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <utility>
+
+struct sqlite3;
+
+namespace orvex {
+
+class UserDefaults;
+class SearchRankingSettingsStore;
+class SearchRankingPreferences;
+class PersistentQueryResultCacheStore;
+class ShortcutRootWatcher;
+struct TranslationLookupResult;
+
+// Everything a manager is built from. `production()` gives the values the launcher runs with; tests
+// build their own (temporary roots, a manual clock, defaults on a temporary file).
+struct DatabaseManagerConfiguration {
+    QString databasePath;
+    bool readonly = false;
+    QStringList appSearchRoots;
+    QStringList folderSearchRoots;
+    QStringList shortcutSearchRoots;
+    QList<BrowserBookmarkSource> browserBookmarkSources;
+    // Null: the standard store over `defaults`.
+    std::shared_ptr<SearchRankingSettingsStore> searchRankingSettingsStore;
+    QStringList pinnedFolderPaths = {QStringLiteral("/Applications")};
+    bool backgroundRefreshEnabled = true;
+    QString usageStoreKey = QStringLiteral("launcherPathOpenCounts");
+    // Empty: usageStoreKey + ".recentActivations".
+    QString recentActivationsStoreKey;
+    // Absent: usageStoreKey + ".queryResults".
+    std::optional<QString> persistentQueryResultCacheStoreKey;
+
+    // Platform and outside world. Null defaults / clock: the standard defaults and the system clock.
+    UserDefaults *defaults = nullptr;
+    std::shared_ptr<Clock> clock;
+    // Absent: decided by the environment (isRunningUnitTestsEnvironment()).
+    std::optional<bool> runningUnitTests;
+    // Absent: on unless running under unit tests. Tests of one feature switch the others off.
+    std::optional<bool> recentActivationsEnabled;
+    std::optional<bool> persistentQueryResultCacheEnabled;
+    QString homePath; // for "~" and the default roots
+    QString osascriptPath = QStringLiteral("/usr/bin/osascript");
+    QString systemSettingsExtensionsRoot = QStringLiteral("/System/Library/ExtensionKit/Extensions");
+    QUrl notionBaseURL = QUrl(QStringLiteral("https://api.notion.com"));
+
+    static DatabaseManagerConfiguration production();
+};
+
+// The search core: the one owner of every source cache, the index connection, the query caches and
+// the usage data. A monitor: every public operation takes the manager's lock, and nothing slow
+// (walks, child processes, HTTP) runs while it is held; that work runs on the manager's thread pools
+// and hands its results back through a locking operation.
+class DatabaseManager {
+public:
+    explicit DatabaseManager(DatabaseManagerConfiguration configuration);
+    // Stops and joins everything the manager started.
+    ~DatabaseManager();
+
+    DatabaseManager(const DatabaseManager &) = delete;
+    DatabaseManager &operator=(const DatabaseManager &) = delete;
+
+    // The process-wide manager with the production configuration, built on first use, never released.
+    static DatabaseManager &shared();
+
+    // True when the process runs under the test harness: the variable "XCTestConfigurationFilePath" is set.
+    static bool isRunningUnitTestsEnvironment();
+    bool isRunningUnitTests() const;
+
+    const DatabaseManagerConfiguration &configuration() const { return config_; }
+    UserDefaults &defaults() const { return *defaults_; }
+    Clock &clock() const { return *clock_; }
+
+    // Waits until no background task of the manager runs (tests and the command-line tool).
+    void waitForBackgroundTasks();
+    // Cancels what can be cancelled and joins every task; later schedules start nothing.
+    void shutdown();
+    // Crawls every source cache now and waits for the crawl (the command-line tool, before it searches).
+    void refreshSourceCachesNow();
+
+    // ---- Search road (Database.cpp) ----
+    SearchResults search(const QString &query, bool allowPersistentQueryCache = true);
+    SearchResults searchFresh(const QString &query) { return search(query, false); }
+    std::optional<SearchResults> cachedQueryResults(const QString &key, bool allowPersistentQueryCache);
+    void storeQueryResultsInCache(const SearchResults &results, const QString &key);
+    SearchResults searchActionResults(const QString &query);
+    SearchResults searchLauncherActionResults(const QString &queryLowercased);
+    SearchResults searchDirectPathResults(const QString &query);
+    std::optional<QString> resolveDirectPath(const QString &text) const;
+    SearchResults pinnedFolderResults();
+    static SearchResults mergedUniqueByPath(const SearchResults &results);
+    SearchResults filterAndSortPathResults(const SearchResults &results, const QString &queryLowercased,
+                                           const SearchRankingPreferences &rankingPreferences);
+    static qint64 stableNegativeID(const QString &seed) { return orvex::stableNegativeID(seed); }
+
+    // ---- Relevance scoring (DatabaseSearchHelpers.cpp) ----
+    enum class TextMatchTier { none, contains, prefix, exact };
+    static qint64 relevanceScore(const SearchResult &result, const QString &queryLowercased,
+                                 const SearchRankingPreferences &rankingPreferences);
+    static std::optional<qint64> fixedScore(const SearchResult &result);
+    static TextMatchTier textMatchTier(const SearchResult &result, const QString &queryLowercased,
+                                       const QStringList &sortedSuffixes);
+    static QString searchableBasename(const QString &filename, const QStringList &sortedSuffixes);
+
+    // ---- Index database (DatabaseIndex.cpp) ----
+    SearchResults searchIndexedFiles(const QString &query);
+    static std::optional<QString> indexedFTSQuery(const QString &query);
+    void incrementOpenCount(qint64 id);
+
+private:
+    // Opens the index connection (never creating the file); closes it at destruction.
+    void openIndexDatabase();
+    void closeIndexDatabase();
+
+public:
+    // ---- File-system discovery (DatabaseDiscovery.cpp) ----
+    static SearchResults discoverAppBundles(const QStringList &searchRoots);
+    static SearchResults discoverFolders(const QStringList &searchRoots, int maxDepth,
+                                         const QSet<QString> &excludedFolderNames);
+    static SearchResults discoverShortcuts(const QStringList &searchRoots, int maxDepth,
+                                           const QSet<QString> &excludedFolderNames,
+                                           const QSet<QString> &fileExtensions);
+    static std::optional<QString> shortcutUsageKey(const QString &filePath);
+    // Runs both walks off the manager, installs them and answers (appCount, folderCount).
+    std::pair<qint64, qint64> warmupFileSystemPermissions();
+
+    // ---- Background refresh and the shortcut-root watcher (DatabaseBackgroundRefresh.cpp) ----
+    void scheduleBackgroundCacheRefreshIfNeeded();
+    void startShortcutRootWatcherIfNeeded();
+    void applyBackgroundCacheRefresh(std::optional<SearchResults> apps, std::optional<SearchResults> folders,
+                                     std::optional<SearchResults> shortcuts,
+                                     std::optional<QList<SystemSettingsShortcut>> systemSettingsShortcuts,
+                                     std::optional<QList<BrowserTabShortcut>> browserTabs,
+                                     std::optional<QList<BrowserBookmarkShortcut>> browserBookmarks);
+    void shortcutRootsDidChange();
+
+    // ---- Learned open counts and recent activations (DatabaseRecentActivations.cpp,
+    //      DatabaseUsageHydration.cpp) ----
+    void recordActivation(const SearchResult &result);
+    SearchResults searchRecentActivationResults(const QString &query,
+                                                const SearchRankingPreferences &rankingPreferences);
+    qint64 learnedOpenCount(const SearchResult &result, qint64 databaseOpenCount);
+    QStringList usageLookupIdentifiers(const SearchResult &result) const;
+    void invalidateQueryResultCache();
+    std::optional<QString> cachedShortcutUsageKey(const QString &fullPath, const QString &filename);
+    QSet<QString> shortcutFileExtensions();
+
+    // ---- Persistent query cache glue (DatabasePersistentQueryCache.cpp) ----
+    std::optional<QueryResultCacheEntry> persistentCachedQueryResults(const QString &key);
+
+    // ---- Calculator (MathEvaluator.cpp) ----
+    SearchResults searchCalculatorResults(const QString &query);
+
+    // ---- Translation rows (DatabaseTranslationActions.cpp) ----
+    SearchResults searchTranslationActionResults(const QString &query);
+
+    // ---- System Settings panes (DatabaseSystemSettings.cpp) ----
+    static QList<SystemSettingsShortcut> systemSettingsSeedShortcuts();
+    QList<SystemSettingsShortcut> discoverSystemSettingsShortcuts() const;
+    static QList<SystemSettingsShortcut>
+    mergeSystemSettingsShortcuts(const QList<SystemSettingsShortcut> &preferred,
+                                 const QList<SystemSettingsShortcut> &discovered);
+    SearchResults searchSystemSettingsActionResults(const QString &queryLowercased,
+                                                    const QList<SystemSettingsShortcut> &shortcuts);
+
+    // ---- Open browser tabs and tab focus (DatabaseAppleScript.cpp, DatabaseBrowserIntegration.cpp) ----
+    QList<BrowserTabShortcut> discoverBrowserTabs() const;
+    bool focusBrowserTab(const QString &bundleIdentifier, qint64 windowIndex, qint64 tabIndex);
+    SearchResults searchBrowserTabActionResults(const QString &queryLowercased,
+                                                const QList<BrowserTabShortcut> &tabs);
+
+    // ---- Browser bookmarks (DatabaseBrowserBookmarks.cpp) ----
+    static QList<BrowserBookmarkSource> defaultBrowserBookmarkSources(const QString &homePath);
+    QList<BrowserBookmarkShortcut> discoverBrowserBookmarks() const;
+    SearchResults searchBrowserBookmarkActionResults(const QString &queryLowercased,
+                                                     const QList<BrowserBookmarkShortcut> &bookmarks);
+
+    // ---- Notion pages (NotionSearch.cpp) ----
+    SearchResults searchNotionPages(const QString &query);
+
+private:
+    using Lock = std::unique_lock<std::recursive_mutex>;
+    Lock lock() const { return Lock(mutex_); }
+
+    // Runs `work` on the user-initiated or the background pool; nothing runs once shutdown() began.
+    void startUserInitiatedTask(std::function<void()> work);
+    void startBackgroundTask(std::function<void()> work);
+    // Posts "LauncherSearchDataRefreshed" on the main queue.
+    static void postSearchDataRefreshed();
+    SearchRankingPreferences loadRankingPreferences() const;
+    bool isTranslationCommandQuery(const QString &trimmedQuery) const;
+    QString homePath() const;
+    QString expandedTilde(const QString &path) const;
+    void storeInPersistentQueryCache(const SearchResults &results, const QString &key, Date now);
+
+    static constexpr qsizetype maxResultCount = 20;
+    static constexpr qsizetype maxPathResultCount = 80;
+
+    const DatabaseManagerConfiguration config_;
+    UserDefaults *defaults_;
+    std::shared_ptr<Clock> clock_;
+    std::shared_ptr<SearchRankingSettingsStore> searchRankingSettingsStore_;
+    mutable std::recursive_mutex mutex_;
+    QThreadPool userInitiatedPool_;
+    QThreadPool backgroundPool_;
+    std::atomic<bool> shuttingDown_{false};
+
+    // ---- Search road state ----
+    QStringList appSearchRoots_;
+    QStringList folderSearchRoots_;
+    QStringList shortcutSearchRoots_;
+    QList<BrowserBookmarkSource> browserBookmarkSources_;
+    QString usageStoreKey_;
+    QString recentActivationsStoreKey_;
+    bool recentActivationsEnabled_ = true;
+    bool persistentQueryResultCacheEnabled_ = true;
+    QStringList pinnedFolderPaths_;
+    bool backgroundRefreshEnabled_ = true;
+    QHash<QString, QueryResultCacheEntry> cachedQueryResults_;
+    double queryResultCacheTTL_ = 5;
+    qsizetype queryResultCacheMaxEntries_ = 120;
+
+    // ---- Index database ----
+    sqlite3 *db_ = nullptr;
+
+    // ---- Walked caches and background refresh ----
+    SearchResults cachedApps_;
+    SearchResults cachedFolders_;
+    SearchResults cachedShortcuts_;
+    std::optional<Date> appCacheLastRefresh_;
+    std::optional<Date> folderCacheLastRefresh_;
+    std::optional<Date> shortcutCacheLastRefresh_;
+    std::optional<Date> systemSettingsCacheLastRefresh_;
+    std::optional<Date> browserTabsCacheLastRefresh_;
+    std::optional<Date> browserBookmarksCacheLastRefresh_;
+    double appCacheTTL_ = 120;
+    double folderCacheTTL_ = 180;
+    double shortcutCacheTTL_ = 180;
+    double systemSettingsCacheTTL_ = 600;
+    double browserTabsCacheTTL_ = 8;
+    double browserBookmarksCacheTTL_ = 60;
+    int folderSearchMaxDepth_ = 5;
+    int shortcutSearchMaxDepth_ = 6;
+    QSet<QString> excludedFolderNames_;
+    bool backgroundCacheRefreshRunning_ = false;
+    bool shouldScheduleBackgroundRefreshAfterCurrentTask_ = false;
+    std::unique_ptr<ShortcutRootWatcher> shortcutRootWatcher_;
+
+    // ---- Usage: learned counts, recent activations, shortcut usage keys ----
+    QHash<QString, qint64> cachedPathOpenCounts_;
+    bool hasLoadedPathOpenCounts_ = false;
+    QList<RecentActivationRecord> cachedRecentActivations_;
+    bool hasLoadedRecentActivations_ = false;
+    qsizetype recentActivationsMaxEntries_ = 80;
+    QHash<QString, std::optional<QString>> shortcutUsageKeyCache_;
+    QSet<QString> baselineShortcutFileExtensions_;
+
+    // ---- Persistent query cache ----
+    std::shared_ptr<PersistentQueryResultCacheStore> persistentQueryResultCacheStore_;
+    std::optional<Date> persistentQueryResultCacheInvalidatedAt_;
+
+    // ---- Translation rows ----
+    QHash<QString, QueryResultCacheEntry> translationActionCache_;
+    QSet<QString> translationActionInFlightKeys_;
+    double translationActionCacheTTL_ = 1800;
+    qsizetype translationActionCacheMaxEntries_ = 300;
+
+    // ---- System Settings panes ----
+    QList<SystemSettingsShortcut> cachedSystemSettingsShortcuts_;
+
+    // ---- Browser tabs and bookmarks ----
+    QList<BrowserTabShortcut> cachedBrowserTabs_;
+    QList<BrowserBookmarkShortcut> cachedBrowserBookmarks_;
+
+    // ---- Notion pages ----
+    QHash<QString, QueryResultCacheEntry> notionCache_;
+    QSet<QString> notionSearchInFlightKeys_;
+    double notionCacheTTL_ = 30;
+    qsizetype notionCacheMaxEntries_ = 60;
+};
+
+} // namespace orvex

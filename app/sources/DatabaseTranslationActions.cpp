@@ -1,0 +1,9 @@
+#include "search/Database.h"
+
+namespace orvex {
+
+SearchResults DatabaseManager::searchTranslationActionResults(const QString &) {
+    return {};
+}
+
+} // namespace orvex
