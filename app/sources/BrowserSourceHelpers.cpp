@@ -2,6 +2,8 @@
 
 #include "platform/StringUtils.h"
 
+#include <QRegularExpression>
+#include <QStringDecoder>
 #include <QUrl>
 
 #include <algorithm>
@@ -9,40 +11,52 @@
 namespace orvex::BrowserSourceHelpers {
 
 std::optional<QString> webAddressHost(const QString &urlText) {
-    const QUrl url(urlText, QUrl::StrictMode);
-    if (!url.isValid())
+    const qsizetype colon = urlText.indexOf(QLatin1Char(':'));
+    if (colon <= 0)
         return std::nullopt;
-    const QString scheme = url.scheme().toLower();
+    const QString scheme = urlText.left(colon).toLower();
     if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
         return std::nullopt;
 
-    // QUrl would lowercase and IDNA-convert the host; rows show it as the address wrote it.
-    const qsizetype colon = urlText.indexOf(QLatin1Char(':'));
-    const QStringView rest = QStringView(urlText).mid(colon + 1);
-    if (!rest.startsWith(u"//"))
-        return QString();
-    QStringView authority = rest.mid(2);
-    const qsizetype authorityEnd = [&] {
-        for (qsizetype i = 0; i < authority.size(); ++i) {
-            const QChar c = authority[i];
-            if (c == u'/' || c == u'?' || c == u'#')
-                return i;
+    // The host is read from the text: QUrl would lowercase and IDNA-convert it, and it refuses the
+    // percent-encoded hosts that browsers do report.
+    qsizetype hostStart = colon + 1;
+    qsizetype hostEnd = hostStart;
+    if (QStringView(urlText).mid(hostStart).startsWith(u"//")) {
+        const qsizetype authorityStart = hostStart + 2;
+        qsizetype authorityEnd = authorityStart;
+        while (authorityEnd < urlText.size() && urlText[authorityEnd] != u'/' &&
+               urlText[authorityEnd] != u'?' && urlText[authorityEnd] != u'#')
+            ++authorityEnd;
+        const QStringView authority = QStringView(urlText).mid(authorityStart, authorityEnd - authorityStart);
+        hostStart = authorityStart + authority.lastIndexOf(u'@') + 1;
+        hostEnd = hostStart;
+        if (hostEnd < authorityEnd && urlText[hostEnd] == u'[') {
+            while (hostEnd < authorityEnd && urlText[hostEnd] != u']')
+                ++hostEnd;
+            hostEnd = std::min(hostEnd + 1, authorityEnd);
+        } else {
+            while (hostEnd < authorityEnd && urlText[hostEnd] != u':')
+                ++hostEnd;
         }
-        return authority.size();
-    }();
-    authority = authority.left(authorityEnd);
-    const qsizetype at = authority.lastIndexOf(u'@');
-    if (at >= 0)
-        authority = authority.mid(at + 1);
-    QStringView host;
-    if (authority.startsWith(u'[')) {
-        const qsizetype close = authority.indexOf(u']');
-        host = close > 0 ? authority.mid(1, close - 1) : authority.mid(1);
-    } else {
-        const qsizetype portColon = authority.indexOf(u':');
-        host = portColon >= 0 ? authority.left(portColon) : authority;
     }
-    return QUrl::fromPercentEncoding(host.toUtf8());
+    QString host = urlText.mid(hostStart, hostEnd - hostStart);
+    QString checked = urlText;
+    if (host.contains(QLatin1Char('%'))) {
+        const QByteArray decoded = QByteArray::fromPercentEncoding(host.toUtf8());
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        host = utf8.decode(decoded);
+        // A decoded host must still be one host, not new address syntax.
+        static const QRegularExpression addressSyntax(QStringLiteral("[/?#@:\\[\\]\\s%]"));
+        if (utf8.hasError() || host.contains(addressSyntax))
+            return std::nullopt;
+        checked.replace(hostStart, hostEnd - hostStart, host);
+    }
+    if (!QUrl(checked, QUrl::StrictMode).isValid())
+        return std::nullopt;
+    if (host.startsWith(QLatin1Char('[')))
+        host = host.mid(1, host.size() - (host.endsWith(QLatin1Char(']')) ? 2 : 1));
+    return host;
 }
 
 QString rowTitle(const QString &title, const QString &host) {
