@@ -2,11 +2,11 @@
 
 #include "platform/StringUtils.h"
 #include "search/Database.h"
+#include "search/LauncherLogic.h"
 #include "sources/NotionClient.h"
 #include "sources/NotionSettingsStore.h"
 
 #include <QRegularExpression>
-#include <QSet>
 #include <QUrl>
 
 #include <algorithm>
@@ -39,24 +39,6 @@ std::optional<QString> canonicalIDOfPage(const QString &id) {
 bool isHttpsAddress(const QString &text) {
     const QUrl url(text, QUrl::StrictMode);
     return url.isValid() && url.scheme() == QLatin1String("https") && !url.host().isEmpty();
-}
-
-// Of rows with the same identity the first stays. Stands in for the list logic's de-duplication,
-// with the same identity: the lowercased usage key of an action row that has one, else the lowercased
-// full path.
-SearchResults deduplicatedNotionRows(const SearchResults &rows) {
-    QSet<QString> seen;
-    SearchResults unique;
-    for (const SearchResult &row : rows) {
-        const QString identity = (row.kind() == SearchResultKind::action && row.usageKey())
-                                     ? row.usageKey()->toLower()
-                                     : row.fullPath().toLower();
-        if (seen.contains(identity))
-            continue;
-        seen.insert(identity);
-        unique.append(row);
-    }
-    return unique;
 }
 
 // Releases a request's in-flight key exactly once: when its task ends without applying a reply, or,
@@ -237,7 +219,7 @@ void DatabaseManager::applyNotionSearchRefresh(const SearchResults &results, con
         const qint64 learned = learnedOpenCount(row, row.openCount());
         counted.append(learned == row.openCount() ? row : row.withOpenCount(learned));
     }
-    storeNotionResultsInCache(deduplicatedNotionRows(counted), normalizedQuery);
+    storeNotionResultsInCache(deduplicatedSearchResults(counted), normalizedQuery);
     invalidateQueryResultCache();
     postSearchDataRefreshed();
 }

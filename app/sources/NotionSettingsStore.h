@@ -1,14 +1,17 @@
 #pragma once
 
+#include <QLatin1StringView>
 #include <QString>
 
 namespace orvex {
 
 class UserDefaults;
 
+namespace NotificationName {
 // Posted by the settings window after it wrote the Notion settings; the search core reads the store
 // afresh on every query and does not observe it.
-inline const QString notionSettingsChanged = QStringLiteral("NotionSettingsChanged");
+inline constexpr QLatin1StringView notionSettingsChanged("NotionSettingsChanged");
+} // namespace NotificationName
 
 // Where the two Notion settings live: the switch of the source and the user's integration token. The
 // settings window writes both keys itself; this store only reads them.

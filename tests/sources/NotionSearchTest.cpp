@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 
 namespace orvex {
@@ -117,6 +118,24 @@ TEST_F(NotionSearchTest, TheFirstQueryStartsOneRequestAndTheRefreshShowsThePages
     EXPECT_EQ(QJsonDocument::fromJson(requests[0].body).object().value("query").toString(),
               QStringLiteral("Roadmap"));
     EXPECT_EQ(refreshes.load(), 1);
+}
+
+TEST_F(NotionSearchTest, OnTheSearchRoadThePagesArriveWithTheNextSearch) {
+    DatabaseManagerConfiguration c = fixture.configuration();
+    c.notionBaseURL = server.baseURL();
+    c.persistentQueryResultCacheEnabled = false;
+    manager = fixture.makeManager(c);
+    const auto notionRows = [](const SearchResults &rows) {
+        return std::count_if(rows.begin(), rows.end(), [](const SearchResult &row) {
+            return row.action() == SearchResultAction::openNotionPage;
+        });
+    };
+
+    EXPECT_EQ(notionRows(manager->search(QStringLiteral("  Roadmap "))), 0);
+    ASSERT_TRUE(waitForRefreshes(1));
+    // The refresh dropped the query cache, so even a search that may use it finds the pages.
+    EXPECT_EQ(notionRows(manager->search(QStringLiteral("Roadmap"))), 2);
+    EXPECT_EQ(server.requestCount(), 1);
 }
 
 TEST_F(NotionSearchTest, AnEntryIsServedForThirtySecondsThenFetchedAgain) {

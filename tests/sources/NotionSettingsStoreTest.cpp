@@ -48,7 +48,7 @@ TEST(NotionSettingsStore, TheStandardStoreUsesTheStandardDefaultsAndKeys) {
     EXPECT_EQ(store.defaults, &UserDefaults::standard());
     EXPECT_EQ(store.tokenKey, QStringLiteral("notionIntegrationToken"));
     EXPECT_EQ(store.enabledKey, QStringLiteral("notionSearchEnabled"));
-    EXPECT_EQ(notionSettingsChanged, QStringLiteral("NotionSettingsChanged"));
+    EXPECT_EQ(QString(NotificationName::notionSettingsChanged), QStringLiteral("NotionSettingsChanged"));
 }
 
 } // namespace
