@@ -33,7 +33,7 @@ QString formatMathValue(double value);
 //   term       = power { ("*" | "/") power }
 //   power      = factor [ "^" power ]
 //   factor     = name "(" expression ")" | name | "(" expression ")" | number
-// Spaces are skipped before every token that is inspected. There are no unary signs.
+// Spaces are skipped before every token that is looked at. There are no unary signs.
 class ExpressionParser {
 public:
     // Parentheses, function calls and "^" each open one level; deeper input fails instead of
