@@ -185,8 +185,17 @@ public:
     SearchResults searchTranslationActionResults(const QString &query);
 
     // ---- System Settings panes (DatabaseSystemSettings.cpp) ----
+    // A fresh copy of the built-in pane table.
     static QList<SystemSettingsShortcut> systemSettingsSeedShortcuts();
+    // Scans the settings-extension folder of the configuration; reads only the file system, so the
+    // refresh runs it off the manager.
     QList<SystemSettingsShortcut> discoverSystemSettingsShortcuts() const;
+    static QList<SystemSettingsShortcut> discoverSystemSettingsShortcuts(const QString &extensionsRoot);
+    static bool shouldIncludeSystemSettingsBundle(const QString &bundleIdentifier,
+                                                  const QString &extensionPointIdentifier);
+    static QString systemSettingsTitle(const SystemSettingsBundle &bundle, const QString &bundleIdentifier);
+    static QString cleanupSystemSettingsTitle(const QString &title);
+    static QStringList systemSettingsKeywords(const QString &title, const QString &bundleIdentifier);
     static QList<SystemSettingsShortcut>
     mergeSystemSettingsShortcuts(const QList<SystemSettingsShortcut> &preferred,
                                  const QList<SystemSettingsShortcut> &discovered);
