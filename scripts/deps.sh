@@ -9,9 +9,14 @@ ORVEX_PACKAGES=(
 )
 
 orvex_install_dependencies() {
+    orvex_install_packages "${ORVEX_PACKAGES[@]}"
+}
+
+# Installs those of the named Debian packages that are missing.
+orvex_install_packages() {
     local missing=()
     local pkg
-    for pkg in "${ORVEX_PACKAGES[@]}"; do
+    for pkg in "$@"; do
         if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
             missing+=("$pkg")
         fi
@@ -28,7 +33,7 @@ orvex_install_dependencies() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# Configures and builds one preset (default or asan).
+# Configures and builds one preset (default, asan, tsan or fuzz).
 orvex_build() {
     local preset="$1"
     cmake --preset "$preset" >/dev/null

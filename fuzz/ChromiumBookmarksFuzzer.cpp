@@ -1,0 +1,29 @@
+// A browser's "Bookmarks" file: JSON written by another program, read from the user's disk.
+#include "FuzzSupport.h"
+
+#include "search/Database.h"
+
+#include <QFile>
+
+using namespace orvex;
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+    fuzz::isolateHome();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    // The parser reads a file, as the bookmark crawl does.
+    static const QString path = fuzz::homePath() + QStringLiteral("/Bookmarks");
+    QFile file(path);
+    ORVEX_FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ORVEX_FUZZ_CHECK(file.write(reinterpret_cast<const char *>(data), static_cast<qint64>(size)) ==
+                     static_cast<qint64>(size));
+    file.close();
+
+    // Only web addresses become bookmarks.
+    for (const BrowserBookmarkShortcut &bookmark :
+         DatabaseManager::parseChromiumBookmarks(path, QStringLiteral("Chrome")))
+        ORVEX_FUZZ_CHECK(bookmark.urlString.startsWith(QLatin1String("http"), Qt::CaseInsensitive));
+    return 0;
+}
