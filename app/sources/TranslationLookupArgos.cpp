@@ -596,7 +596,7 @@ std::optional<QByteArray> ArgosDaemon::readOutputChunk(Deadline deadline) {
 void ArgosDaemon::restartLocked() {
     // End of input lets the child leave on its own; one that does not is terminated, then killed.
     closeHandle(stdinHandle_);
-    if (process_ > 0)
+    if (process_ > 0 && !waitForExit(process_, options_.terminationGrace))
         terminateAndReap(process_, options_.terminationGrace);
     process_ = 0;
     closeHandle(stdoutHandle_);
