@@ -454,7 +454,8 @@ bool ArgosDaemon::isUsableLocked() {
 std::optional<QString> ArgosDaemon::translate(const QString &pythonExecutablePath,
                                               const QProcessEnvironment &environment, const QString &text,
                                               const QString &sourceLanguageCode,
-                                              const QString &targetLanguageCode) {
+                                              const QString &targetLanguageCode,
+                                              std::optional<std::chrono::milliseconds> replyTimeout) {
     std::lock_guard guard(mutex_);
     if (!isUsableLocked()) {
         restartLocked();
@@ -462,7 +463,7 @@ std::optional<QString> ArgosDaemon::translate(const QString &pythonExecutablePat
             return std::nullopt;
     }
     const quint64 requestID = ++lastRequestID_;
-    const Deadline deadline = SteadyClock::now() + options_.replyTimeout;
+    const Deadline deadline = SteadyClock::now() + replyTimeout.value_or(options_.replyTimeout);
     switch (sendRequest(requestID, sourceLanguageCode, targetLanguageCode, text, deadline)) {
     case SendResult::sent:
         break;

@@ -77,9 +77,11 @@ public:
     static ArgosDaemon &shared();
 
     // The child's translation, trimmed; nothing on every failure. Starts the child when it is not usable.
+    // No `replyTimeout`: the one of the options.
     std::optional<QString> translate(const QString &pythonExecutablePath,
                                      const QProcessEnvironment &environment, const QString &text,
-                                     const QString &sourceLanguageCode, const QString &targetLanguageCode);
+                                     const QString &sourceLanguageCode, const QString &targetLanguageCode,
+                                     std::optional<std::chrono::milliseconds> replyTimeout = std::nullopt);
     // Starts the child unless it is already usable.
     void prewarm(const QString &pythonExecutablePath, const QProcessEnvironment &environment);
     // Stops the child (end of input, then SIGTERM, then SIGKILL after the grace time), reaps it and
