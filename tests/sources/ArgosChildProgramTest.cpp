@@ -120,7 +120,8 @@ TEST_F(ArgosChildProgram, InputThatIsNotUtf8DoesNotStopTheChild) {
 }
 
 TEST_F(ArgosChildProgram, ServesTheDaemon) {
-    ArgosDaemon daemon;
+    // Generous: the interpreter may start slowly on a busy machine.
+    ArgosDaemon daemon({.replyTimeout = std::chrono::milliseconds(30000)});
     const auto answer = daemon.translate(python_, environment(true), QStringLiteral("Haus"),
                                          QStringLiteral("de"), QStringLiteral("en"));
     EXPECT_EQ(answer.value_or(QString()).toStdString(), "[de->en] HAUS");

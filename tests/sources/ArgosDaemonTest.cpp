@@ -149,6 +149,8 @@ TEST(ArgosDaemon, WriteToAChildThatStoppedReadingFailsAndRestarts) {
         {QStringLiteral("deaf"), QStringLiteral("reply ") + ok(QStringLiteral("C"))});
     ArgosDaemon daemon(fastOptions());
     EXPECT_EQ(ask(daemon, fake, QStringLiteral("A"), unanswered), std::nullopt);
+    // The child has stopped reading before the next request is written.
+    ASSERT_TRUE(test::waitUntil([&] { return fake.log().contains(QStringLiteral("deaf")); }));
     const pid_t deafChild = daemon.processID();
     ASSERT_GT(deafChild, 0);
     EXPECT_EQ(ask(daemon, fake, QStringLiteral("B")), std::nullopt);
