@@ -1,6 +1,7 @@
 #include "search/Database.h"
 
 #include "platform/StringUtils.h"
+#include "search/LauncherSettingsStores.h"
 #include "sources/TranslationCommand.h"
 #include "sources/TranslationLookup.h"
 
@@ -259,10 +260,10 @@ struct DatabaseManager::TranslationLookupJob : TranslationLookupParameters {};
 
 SearchResults DatabaseManager::searchTranslationActionResults(const QString &query) {
     auto guard = lock();
-    const QString defaultTrigger = TranslationSettingsAccess::defaultTrigger();
-    const QString trigger = TranslationCommandParser::normalizeTrigger(
-        TranslationSettingsAccess::rawTrigger(defaults()), defaultTrigger);
-    const QStringList codeList = TranslationSettingsAccess::languageCodes(defaults());
+    const TranslationCommandSettingsStore triggerStore(defaults());
+    const QString trigger =
+        TranslationCommandParser::normalizeTrigger(triggerStore.rawTrigger(), triggerStore.defaultTrigger);
+    const QStringList codeList = TranslationLanguageSettingsStore(defaults()).load();
     const auto command =
         TranslationCommandParser::parse(query, trigger, QSet<QString>(codeList.begin(), codeList.end()));
     if (!command)
@@ -282,7 +283,7 @@ SearchResults DatabaseManager::searchTranslationActionResults(const QString &que
         candidates.append({command->targetLanguageCode, command->sourceLanguageCode, 1});
 
     const TranslationEngineIDs engineIDs =
-        engineListOrArgos(TranslationSettingsAccess::prioritizedEnabledEngineIDs(defaults()));
+        engineListOrArgos(TranslationEngineSettingsStore(defaults()).load().prioritizedEnabledEngineIDs());
     const QString signature = engineSignature(engineIDs);
     const QString textKey = trimmed(command->sourceText).toLower();
 

@@ -37,12 +37,12 @@ QString TranslationLookup::currentOSVersionString() {
 // ---- Prewarm ----
 
 void TranslationLookup::prewarmEnabledEnginesIfPossible(const std::optional<TranslationEngineIDs> &engines,
-                                                        const UserDefaults &defaults) {
+                                                        UserDefaults &defaults) {
     TranslationEngineIDs list;
     if (engines) {
         list = *engines;
     } else {
-        list = TranslationSettingsAccess::prioritizedEnabledEngineIDs(defaults);
+        list = TranslationEngineSettingsStore(defaults).load().prioritizedEnabledEngineIDs();
         if (list.isEmpty())
             list = {TranslationEngineID::argos};
     }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "search/LauncherSettingsStores.h"
 #include "sources/TranslationCommand.h"
-#include "sources/TranslationSettingsAccess.h"
 
 #include <QString>
 
@@ -49,7 +49,7 @@ public:
     // Starts the Argos child ahead of the first translation when Argos is among the engines. No list:
     // the enabled engines of the settings in `defaults`. Returns at once.
     static void prewarmEnabledEnginesIfPossible(const std::optional<TranslationEngineIDs> &engines,
-                                                const UserDefaults &defaults);
+                                                UserDefaults &defaults);
 
     // The online dictionary: its name in row texts, its base address and the search address of a
     // command (the query item "s" carries the source text, every byte outside the unreserved set
