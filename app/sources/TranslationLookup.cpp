@@ -1,6 +1,5 @@
 #include "sources/TranslationLookup.h"
 
-#include "platform/StringUtils.h"
 #include "sources/TranslationLookupArgos.h"
 
 #include <QSysInfo>
@@ -20,13 +19,6 @@ std::optional<TranslationLookupResult> TranslationLookup::translateWithApple(con
 TranslationEngineAvailability TranslationLookup::appleAvailability() {
     return {false, QStringLiteral("Unavailable on ") + currentOSVersionString() +
                        QStringLiteral("; requires macOS 26+.")};
-}
-
-std::optional<QString> TranslationLookup::localeLanguage(const QString &code) {
-    const QString normalized = StringUtils::trimmedWhitespaceAndNewlines(code).toLower();
-    if (normalized.isEmpty())
-        return std::nullopt;
-    return normalized;
 }
 
 QString TranslationLookup::currentOSVersionString() {

@@ -60,8 +60,6 @@ public:
     onlineDictFallbackURLString(const TranslationCommand &command,
                                 const QString &baseURLString = onlineDictBaseURLString());
 
-    // Trimmed and lowercased; nothing for an empty code.
-    static std::optional<QString> localeLanguage(const QString &code);
     static QString currentOSVersionString();
 };
 

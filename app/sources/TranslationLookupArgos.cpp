@@ -277,9 +277,10 @@ bool writeAll(int fd, const QByteArray &bytes, SteadyClock::time_point deadline)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno == EAGAIN) {
-            pollfd descriptor{.fd = fd, .events = POLLOUT, .revents = 0};
+            // The pipe is full: wait for room until the deadline.
             const int timeout = millisecondsUntil(deadline);
-            if (timeout == 0 || (::poll(&descriptor, 1, timeout) <= 0 && errno != EINTR)) {
+            pollfd descriptor{.fd = fd, .events = POLLOUT, .revents = 0};
+            if (timeout == 0 || (::poll(&descriptor, 1, timeout) < 0 && errno != EINTR)) {
                 ok = false;
                 break;
             }
