@@ -31,6 +31,7 @@ class SearchRankingPreferences;
 class PersistentQueryResultCacheStore;
 class ShortcutRootWatcher;
 struct TranslationLookupResult;
+class TranslationEngines;
 
 // Everything a manager is built from. `production()` gives the values the launcher runs with; tests
 // build their own (temporary roots, a manual clock, defaults on a temporary file).
@@ -73,6 +74,10 @@ struct DatabaseManagerConfiguration {
     // ---- Notion pages ----
     // How long one search request may take.
     std::chrono::milliseconds notionRequestTimeout{4000};
+
+    // ---- Translation rows ----
+    // Null: Apple Translation and the shared Argos child.
+    std::shared_ptr<TranslationEngines> translationEngines;
 
     static DatabaseManagerConfiguration production();
 };
@@ -353,6 +358,12 @@ private:
     QSet<QString> translationActionInFlightKeys_;
     double translationActionCacheTTL_ = 1800;
     qsizetype translationActionCacheMaxEntries_ = 300;
+    // One candidate pair of a command, as its background lookup carries it.
+    struct TranslationLookupJob;
+    std::optional<SearchResults> cachedTranslationActionResults(const QString &key);
+    void storeTranslationActionResultsInCache(const SearchResults &results, const QString &key);
+    void startBackgroundTranslationLookup(const TranslationLookupJob &job);
+    void finishBackgroundTranslationLookup(const TranslationLookupJob &job, const SearchResults &rows);
 
     // ---- System Settings panes ----
     QList<SystemSettingsShortcut> cachedSystemSettingsShortcuts_;
