@@ -61,6 +61,11 @@ struct DatabaseManagerConfiguration {
     QString systemSettingsExtensionsRoot = QStringLiteral("/System/Library/ExtensionKit/Extensions");
     QUrl notionBaseURL = QUrl(QStringLiteral("https://api.notion.com"));
 
+    // ---- Index database ----
+    // How long an index statement waits for the outside indexer's write lock before the index answers
+    // nothing for that query: long enough to ride out a commit, short enough never to stall a keystroke.
+    int indexDatabaseBusyTimeoutMilliseconds = 50;
+
     static DatabaseManagerConfiguration production();
 };
 
