@@ -259,10 +259,20 @@ TEST_F(DiscoveryTest, WarmupWalksAppsAndFoldersAndAnnouncesThem) {
     auto &center = NotificationCenter::defaultCenter();
     const auto token = center.addObserver(QStringLiteral("LauncherSearchDataRefreshed"),
                                           [&](const Notification &) { ++refreshed; });
+    EXPECT_TRUE(manager->search(QStringLiteral("editor")).isEmpty()); // and cached as such
+
     const auto counts = manager->warmupFileSystemPermissions();
     EXPECT_EQ(counts, (std::pair<qint64, qint64>(2, 2))); // two apps; Documents and Projects
     EXPECT_TRUE(test::waitUntil([&] { return refreshed == 1; }));
     center.removeObserver(token);
+
+    // The caches are installed and the cached empty answer is gone.
+    const SearchResults editor = manager->search(QStringLiteral("editor"));
+    ASSERT_EQ(editor.size(), 1);
+    EXPECT_EQ(editor.at(0).kind(), SearchResultKind::app);
+    const SearchResults projects = manager->search(QStringLiteral("projects"));
+    ASSERT_EQ(projects.size(), 1);
+    EXPECT_EQ(projects.at(0).fullPath(), at(QStringLiteral("home/Documents/Projects")));
 }
 
 TEST_F(DiscoveryTest, WarmupAfterShutdownReturnsAtOnce) {

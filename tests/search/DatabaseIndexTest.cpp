@@ -282,6 +282,31 @@ TEST_F(DatabaseIndexTest, IncrementOpenCountAddsExactlyOne) {
     EXPECT_EQ(results.at(1).openCount(), 4);
 }
 
+TEST_F(DatabaseIndexTest, IncrementDropsCachedAnswers) {
+    createIndex({{.id = 7, .filename = QStringLiteral("plan.txt"), .openCount = 4}});
+    auto manager = makeManager();
+    ASSERT_EQ(manager->search(QStringLiteral("plan.")).size(), 1);
+    manager->incrementOpenCount(7);
+    // Within the memory cache's lifetime: only the invalidation lets the new count through.
+    const SearchResults again = manager->search(QStringLiteral("plan."));
+    ASSERT_EQ(again.size(), 1);
+    EXPECT_EQ(again.at(0).openCount(), 5);
+}
+
+TEST_F(DatabaseIndexTest, BrokenIndexLeavesOtherSourcesAnswering) {
+    createIndex({{.id = 1, .filename = QStringLiteral("Projects.txt")}});
+    execute(QStringLiteral("DROP TABLE files;"));
+    test::makeDirectory(test::homePath() + QStringLiteral("/Projects"));
+    auto c = configuration();
+    c.pinnedFolderPaths = {test::homePath() + QStringLiteral("/Projects")};
+    auto manager = makeManager(c);
+    test::CapturedStdout out;
+    const SearchResults rows = manager->search(QStringLiteral("projects"));
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows.at(0).kind(), SearchResultKind::folder);
+    EXPECT_EQ(out.text(), "Search query failed: no such table: files\n");
+}
+
 TEST_F(DatabaseIndexTest, FailedIncrementIsReported) {
     createIndex({{.id = 7, .filename = QStringLiteral("plan.txt")}});
     auto c = configuration();
