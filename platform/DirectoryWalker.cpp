@@ -13,10 +13,10 @@ namespace orvex {
 
 namespace {
 
-QString childPath(const QString &parent, const QString &name) {
-    if (parent.endsWith(QLatin1Char('/')))
+template <typename Text> Text childPath(const Text &parent, const Text &name) {
+    if (parent.endsWith('/'))
         return parent + name;
-    return parent + QLatin1Char('/') + name;
+    return parent + '/' + name;
 }
 
 DirectoryWalker::EntryType typeFromMode(mode_t mode) {
@@ -36,7 +36,7 @@ DirectoryWalker::DirectoryWalker(const QString &rootPath) {
     // "/a/b/" and "/a/b" walk alike; "/" stays "/".
     while (root.size() > 1 && root.endsWith(QLatin1Char('/')))
         root.chop(1);
-    if (auto frame = readFolder(root, 0, true))
+    if (auto frame = readFolder(root, QFile::encodeName(root), 0, true))
         stack_.push_back(std::move(*frame));
 }
 
@@ -48,9 +48,8 @@ void DirectoryWalker::skipDescendants() {
     pendingFolder_.reset();
 }
 
-std::optional<DirectoryWalker::Frame> DirectoryWalker::readFolder(const QString &path, int depth,
-                                                                  bool followLink) {
-    const QByteArray nativePath = QFile::encodeName(path);
+std::optional<DirectoryWalker::Frame>
+DirectoryWalker::readFolder(const QString &path, const QByteArray &nativePath, int depth, bool followLink) {
     // O_NOFOLLOW below the root: a folder swapped for a link after it was listed is not entered.
     const int flags = O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
     const int fd = ::open(nativePath.constData(), flags);
@@ -61,7 +60,7 @@ std::optional<DirectoryWalker::Frame> DirectoryWalker::readFolder(const QString 
         ::close(fd);
         return std::nullopt;
     }
-    Frame frame{.path = path, .depth = depth};
+    Frame frame{.path = path, .nativePath = nativePath, .depth = depth};
     while (const dirent *item = ::readdir(dir)) {
         if (std::strcmp(item->d_name, ".") == 0 || std::strcmp(item->d_name, "..") == 0)
             continue;
@@ -75,9 +74,9 @@ std::optional<DirectoryWalker::Frame> DirectoryWalker::readFolder(const QString 
 
 std::optional<DirectoryWalker::Entry> DirectoryWalker::next() {
     if (pendingFolder_) {
-        const Entry folder = std::move(*pendingFolder_);
+        const PendingFolder folder = std::move(*pendingFolder_);
         pendingFolder_.reset();
-        if (auto frame = readFolder(folder.path, folder.depth, false))
+        if (auto frame = readFolder(folder.path, folder.nativePath, folder.depth, false))
             stack_.push_back(std::move(*frame));
     }
     while (!stack_.empty()) {
@@ -90,6 +89,7 @@ std::optional<DirectoryWalker::Entry> DirectoryWalker::next() {
         Entry entry;
         entry.name = QFile::decodeName(child.name);
         entry.path = childPath(frame.path, entry.name);
+        const QByteArray nativePath = childPath(frame.nativePath, child.name);
         entry.depth = frame.depth + 1;
         switch (child.type) {
         case DT_DIR:
@@ -104,7 +104,7 @@ std::optional<DirectoryWalker::Entry> DirectoryWalker::next() {
         case DT_UNKNOWN: {
             // Some file systems leave d_type unset; ask without following links.
             struct stat info {};
-            if (::lstat(QFile::encodeName(entry.path).constData(), &info) != 0)
+            if (::lstat(nativePath.constData(), &info) != 0)
                 continue; // vanished since the folder was read
             entry.type = typeFromMode(info.st_mode);
             break;
@@ -114,7 +114,7 @@ std::optional<DirectoryWalker::Entry> DirectoryWalker::next() {
             break;
         }
         if (entry.type == EntryType::directory && !isAppBundleName(entry.name))
-            pendingFolder_ = entry;
+            pendingFolder_ = PendingFolder{entry.path, nativePath, entry.depth};
         return entry;
     }
     return std::nullopt;

@@ -41,19 +41,28 @@ private:
         QByteArray name;
         unsigned char type; // a dirent d_type value
     };
+    // Paths are kept as the file system's bytes as well, so names that are not valid UTF-8 are still
+    // walked correctly.
     struct Frame {
         QString path;
+        QByteArray nativePath;
         int depth = 0; // of the folder itself; the root has 0
         std::vector<Child> children;
         size_t nextIndex = 0;
     };
+    struct PendingFolder {
+        QString path;
+        QByteArray nativePath;
+        int depth = 0;
+    };
 
     // Reads and sorts one folder; no frame when it cannot be opened.
-    static std::optional<Frame> readFolder(const QString &path, int depth, bool followLink);
+    static std::optional<Frame> readFolder(const QString &path, const QByteArray &nativePath, int depth,
+                                           bool followLink);
 
     std::vector<Frame> stack_;
     // The folder last yielded, entered at the following next() unless skipped.
-    std::optional<Entry> pendingFolder_;
+    std::optional<PendingFolder> pendingFolder_;
 };
 
 } // namespace orvex

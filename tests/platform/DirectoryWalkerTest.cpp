@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <string>
+#include <sys/stat.h>
 
 namespace orvex {
 namespace {
@@ -101,6 +102,17 @@ TEST_F(DirectoryWalkerTest, UnreadableFolderIsYieldedAndSkipped) {
     if (!closed.isUnreadable())
         GTEST_SKIP() << "cannot make a folder unreadable here";
     EXPECT_EQ(walk(root), "closed:1 open:1 open/f:2");
+}
+
+TEST_F(DirectoryWalkerTest, NamesThatAreNotUtf8AreStillEntered) {
+    const QByteArray folder = QFile::encodeName(root) + "/bad\xff";
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    ASSERT_EQ(::mkdir((folder + "/inner").constData(), 0755), 0);
+    QList<int> depths;
+    DirectoryWalker walker(root);
+    while (auto entry = walker.next())
+        depths.append(entry->depth);
+    EXPECT_EQ(depths, (QList<int>{1, 2}));
 }
 
 TEST_F(DirectoryWalkerTest, RootThatIsMissingOrAFileGivesNothing) {
