@@ -528,34 +528,40 @@ ArgosDaemon::SendResult ArgosDaemon::sendRequest(quint64 requestID, const QStrin
     return writeAll(stdinHandle_, line, deadline) ? SendResult::sent : SendResult::writeFailed;
 }
 
+std::optional<ArgosDaemon::PythonResponse> ArgosDaemon::parseResponseLine(QByteArray line,
+                                                                          quint64 requestID) {
+    if (line.endsWith('\r'))
+        line.chop(1);
+    if (!isValidUtf8(line))
+        return std::nullopt;
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    const QJsonObject object = document.object();
+    const QJsonValue ok = object.value(QStringLiteral("ok"));
+    const QJsonValue id = object.value(QStringLiteral("id"));
+    if (!ok.isBool() || !id.isDouble() || id.toDouble() != static_cast<double>(requestID))
+        return std::nullopt;
+    PythonResponse response{.ok = ok.toBool()};
+    if (const QJsonValue text = object.value(QStringLiteral("text")); text.isString())
+        response.text = text.toString();
+    if (const QJsonValue reason = object.value(QStringLiteral("error")); reason.isString())
+        response.error = reason.toString();
+    return response;
+}
+
 std::optional<ArgosDaemon::PythonResponse> ArgosDaemon::readResponse(quint64 requestID, Deadline deadline) {
     // A partial line longer than this is not a reply; it is dropped rather than kept growing.
     constexpr qsizetype maximumPendingBytes = 4 * 1024 * 1024;
     for (;;) {
         qsizetype newline;
         while ((newline = stdoutBuffer_.indexOf('\n')) >= 0) {
-            QByteArray line = stdoutBuffer_.left(newline);
+            const QByteArray line = stdoutBuffer_.left(newline);
             stdoutBuffer_.remove(0, newline + 1);
-            if (line.endsWith('\r'))
-                line.chop(1);
             // Lines that are not replies, and replies to earlier requests, are skipped.
-            if (!isValidUtf8(line))
-                continue;
-            QJsonParseError error;
-            const QJsonDocument document = QJsonDocument::fromJson(line, &error);
-            if (error.error != QJsonParseError::NoError || !document.isObject())
-                continue;
-            const QJsonObject object = document.object();
-            const QJsonValue ok = object.value(QStringLiteral("ok"));
-            const QJsonValue id = object.value(QStringLiteral("id"));
-            if (!ok.isBool() || !id.isDouble() || id.toDouble() != static_cast<double>(requestID))
-                continue;
-            PythonResponse response{.ok = ok.toBool()};
-            if (const QJsonValue text = object.value(QStringLiteral("text")); text.isString())
-                response.text = text.toString();
-            if (const QJsonValue reason = object.value(QStringLiteral("error")); reason.isString())
-                response.error = reason.toString();
-            return response;
+            if (auto response = parseResponseLine(line, requestID))
+                return response;
         }
         if (stdoutBuffer_.size() > maximumPendingBytes)
             stdoutBuffer_.clear();
@@ -588,8 +594,9 @@ std::optional<QByteArray> ArgosDaemon::readOutputChunk(Deadline deadline) {
             return std::nullopt;
         pollfd descriptor{.fd = stdoutHandle_, .events = POLLIN, .revents = 0};
         const int ready = ::poll(&descriptor, 1, timeout);
+        // A single wait is capped at a minute; only the deadline, checked above, ends a longer one.
         if (ready == 0)
-            return std::nullopt;
+            continue;
         if (ready < 0 && errno != EINTR)
             return std::nullopt;
     }

@@ -92,12 +92,16 @@ public:
     // The running child's process id, 0 when there is none.
     pid_t processID();
 
-private:
     struct PythonResponse {
         bool ok = false;
         std::optional<QString> text;
         std::optional<QString> error;
     };
+    // One line of the child's output (without its line feed) read as the reply to `requestID`; nothing
+    // for a line that is not one, or that answers another request.
+    static std::optional<PythonResponse> parseResponseLine(QByteArray line, quint64 requestID);
+
+private:
     enum class SendResult { sent, encodeFailed, writeFailed };
     using Deadline = std::chrono::steady_clock::time_point;
 

@@ -1,0 +1,79 @@
+// The walks over a home that fights back: a link that loops to the top, a link to itself, a folder
+// that cannot be read and one folder with a hundred thousand entries. Every walk ends and finds what
+// it can reach.
+#include "fixtures/DiscoveryFixture.h"
+#include "fixtures/ManagerFixture.h"
+#include "search/Database.h"
+#include "support/TestEnvironment.h"
+
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace orvex {
+namespace {
+
+constexpr int crowdedEntryCount = 100000;
+
+QSet<QString> relativePaths(const SearchResults &rows, const QString &root) {
+    QSet<QString> paths;
+    for (const SearchResult &row : rows)
+        paths.insert(row.fullPath().mid(root.size() + 1));
+    return paths;
+}
+
+TEST(DiscoveryFaults, HomeWithALinkLoopAnUnreadableFolderAndAHundredThousandEntries) {
+    const QString root = test::homePath() + QStringLiteral("/home");
+    const auto at = [&](const char *relative) { return root + QLatin1Char('/') + QLatin1String(relative); };
+    test::makeDirectory(at("Documents/Projects"));
+    ASSERT_TRUE(test::makeSymbolicLink(root, at("Documents/loop")));
+    ASSERT_TRUE(test::makeSymbolicLink(QStringLiteral("self"), at("self")));
+    test::writeFile(at("closed/secret.url"), "URL=https://secret.example/");
+    test::makeDirectory(at("crowded/Tool.app"));
+    const QByteArray crowded = QFile::encodeName(at("crowded"));
+    for (int i = 0; i < crowdedEntryCount; ++i) {
+        const QByteArray name = crowded + "/entry-" + QByteArray::number(i) + ".url";
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        ASSERT_GE(fd, 0) << name.constData();
+        ::close(fd);
+    }
+
+    const test::UnreadableFolder closed(at("closed"));
+    const bool unreadable = closed.isUnreadable();
+    if (!unreadable)
+        std::printf("This process reads any folder: the unreadable folder is read like the others.\n");
+
+    const QSet<QString> excluded = {QStringLiteral("library")};
+    EXPECT_EQ(relativePaths(DatabaseManager::discoverAppBundles({root}), root),
+              QSet<QString>{QStringLiteral("crowded/Tool.app")});
+    const QSet<QString> folders = {QStringLiteral("Documents"), QStringLiteral("Documents/Projects"),
+                                   QStringLiteral("Documents/loop"), QStringLiteral("closed"),
+                                   QStringLiteral("crowded")};
+    EXPECT_EQ(relativePaths(DatabaseManager::discoverFolders({root}, 5, excluded), root), folders);
+
+    const SearchResults shortcuts =
+        DatabaseManager::discoverShortcuts({root}, 6, excluded, {QStringLiteral("url")});
+    EXPECT_EQ(shortcuts.size(), crowdedEntryCount + (unreadable ? 0 : 1));
+    const QSet<QString> shortcutPaths = relativePaths(shortcuts, root);
+    EXPECT_TRUE(shortcutPaths.contains(QStringLiteral("crowded/entry-0.url")));
+    EXPECT_TRUE(shortcutPaths.contains(QStringLiteral("crowded/entry-99999.url")));
+    EXPECT_EQ(shortcutPaths.contains(QStringLiteral("closed/secret.url")), !unreadable);
+
+    // The manager's warm-up runs both walks on its own threads and installs what they found.
+    test::ManagerFixture fixture;
+    auto configuration = fixture.configuration();
+    configuration.appSearchRoots = {root};
+    configuration.folderSearchRoots = {root};
+    auto manager = fixture.makeManager(configuration);
+    EXPECT_EQ(manager->warmupFileSystemPermissions(),
+              (std::pair<qint64, qint64>(1, static_cast<qint64>(folders.size()))));
+    const SearchResults tool = manager->search(QStringLiteral("tool"));
+    ASSERT_FALSE(tool.isEmpty());
+    EXPECT_EQ(tool.at(0).fullPath(), at("crowded/Tool.app"));
+}
+
+} // namespace
+} // namespace orvex
