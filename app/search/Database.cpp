@@ -132,7 +132,23 @@ void DatabaseManager::shutdown() {
 }
 
 void DatabaseManager::refreshSourceCachesNow() {
-    warmupFileSystemPermissions();
+    // One refresh at a time: let a running one end, then crawl every source here and wait for it.
+    BackgroundRefreshPlan plan;
+    for (;;) {
+        {
+            auto guard = lock();
+            if (shuttingDown_.load())
+                return;
+            if (!backgroundCacheRefreshRunning_) {
+                plan = makeBackgroundRefreshPlan(true, true, true, true, true, true);
+                backgroundCacheRefreshRunning_ = true;
+                break;
+            }
+        }
+        waitForBackgroundTasks();
+    }
+    runBackgroundCacheRefresh(plan);
+    // A follow-up asked for while it ran.
     waitForBackgroundTasks();
 }
 
