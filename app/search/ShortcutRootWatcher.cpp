@@ -32,7 +32,7 @@ struct ShortcutRootWatcher::Queue {
 
     static void run(const std::shared_ptr<Queue> &queue) {
         const std::shared_ptr<Queue> q = queue;
-        // Thread names are cut at 15 bytes; this one is the queue label's tail.
+        // The queue is "orvex-launcher.shortcut-root-watcher"; thread names stop at 15 bytes.
         ::pthread_setname_np(::pthread_self(), "shortcut-watch");
         std::unique_lock lock(q->mutex);
         while (!q->stopping) {

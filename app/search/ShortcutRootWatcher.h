@@ -14,8 +14,6 @@ class FileEventStream;
 // `coalescingDelay` seconds after the last batch of a burst.
 class ShortcutRootWatcher {
 public:
-    static constexpr const char *queueLabel = "orvex-launcher.shortcut-root-watcher";
-
     // Nothing when no root exists as a folder or the event stream cannot be started.
     static std::unique_ptr<ShortcutRootWatcher> create(const QStringList &roots, double coalescingDelay,
                                                        std::function<void()> onChange);

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 namespace orvex {
 namespace {
@@ -21,8 +22,9 @@ namespace {
 using namespace std::chrono_literals;
 using Source = DatabaseManagerConfiguration::RefreshSource;
 
-const QList<Source> everySource = {Source::apps,           Source::folders,     Source::shortcuts,
-                                   Source::systemSettings, Source::browserTabs, Source::browserBookmarks};
+const std::vector<Source> everySource = {Source::apps,        Source::folders,
+                                         Source::shortcuts,   Source::systemSettings,
+                                         Source::browserTabs, Source::browserBookmarks};
 
 // Counts "LauncherSearchDataRefreshed" and whether every one arrived on the main thread.
 class RefreshedObserver {
@@ -95,7 +97,7 @@ TEST_F(BackgroundRefreshTest, ALaterSearchRecrawlsOnlyWhatIsStale) {
     struct Case {
         const char *name;
         double secondsLater;
-        QList<Source> expected;
+        std::vector<Source> expected;
     };
     const QList<Case> cases = {
         {"at once", 0, {}},
@@ -152,8 +154,8 @@ TEST_F(BackgroundRefreshTest, ShortcutChangesDuringARefreshQueueExactlyOneFollow
     crawls.release();
     manager->waitForBackgroundTasks();
 
-    QList<Source> expected = everySource;
-    expected.append(Source::shortcuts);
+    std::vector<Source> expected = everySource;
+    expected.push_back(Source::shortcuts);
     EXPECT_EQ(crawls.crawls(), expected);
     EXPECT_EQ(manager->sourceCacheLastRefreshDates().shortcuts, fixture.clock->now());
     EXPECT_FALSE(manager->isBackgroundCacheRefreshRunning());
@@ -166,7 +168,7 @@ TEST_F(BackgroundRefreshTest, AShortcutChangeWhileIdleRecrawlsShortcutsAtOnce) {
 
     manager->shortcutRootsDidChange();
     manager->waitForBackgroundTasks();
-    EXPECT_EQ(crawls.crawls(), QList<Source>{Source::shortcuts});
+    EXPECT_EQ(crawls.crawls(), std::vector<Source>{Source::shortcuts});
 }
 
 TEST_F(BackgroundRefreshTest, AppliedListsReplaceTheCachesEvenWhenEmptyAndAlwaysAnnounce) {
@@ -207,7 +209,7 @@ TEST_F(BackgroundRefreshTest, SwitchedOffNothingRunsAndNoWatcherIsMade) {
     searchAndSettle(*manager);
     manager->shortcutRootsDidChange();
     manager->waitForBackgroundTasks();
-    EXPECT_TRUE(crawls.crawls().isEmpty());
+    EXPECT_TRUE(crawls.crawls().empty());
     EXPECT_FALSE(manager->hasShortcutRootWatcher());
     EXPECT_TRUE(allDatesAre(manager->sourceCacheLastRefreshDates(), std::nullopt));
 }
@@ -238,7 +240,7 @@ TEST_F(BackgroundRefreshTest, AFileChangeUnderAShortcutRootRecrawlsShortcuts) {
                     "[InternetShortcut]\nURL=https://a.test/\n");
     ASSERT_TRUE(test::waitUntil([&] { return crawls.count(Source::shortcuts) == 1; }, 10s));
     manager->waitForBackgroundTasks();
-    EXPECT_EQ(crawls.crawls(), QList<Source>{Source::shortcuts});
+    EXPECT_EQ(crawls.crawls(), std::vector<Source>{Source::shortcuts});
 }
 
 TEST_F(BackgroundRefreshTest, AShortcutFileInAFolderMadeAfterTheWatcherStartedIsFoundByTheNextSearch) {
@@ -266,7 +268,7 @@ TEST_F(BackgroundRefreshTest, RefreshingNowCrawlsEverySourceAndWaits) {
     struct Case {
         const char *name;
         bool underTests;
-        QList<Source> expected;
+        std::vector<Source> expected;
     };
     const QList<Case> cases = {
         {"live", false, everySource},
@@ -304,14 +306,14 @@ TEST_F(BackgroundRefreshTest, ShutdownDuringARefreshInstallsNothingAndStartsNoFo
     crawls.release();
     stopper.join();
 
-    EXPECT_EQ(crawls.crawls(), QList<Source>{Source::apps});
+    EXPECT_EQ(crawls.crawls(), std::vector<Source>{Source::apps});
     EXPECT_TRUE(allDatesAre(manager->sourceCacheLastRefreshDates(), std::nullopt));
     EXPECT_FALSE(manager->isBackgroundCacheRefreshRunning());
 
     manager->search(QStringLiteral("y"));
     manager->shortcutRootsDidChange();
     manager->waitForBackgroundTasks();
-    EXPECT_EQ(crawls.crawls(), QList<Source>{Source::apps});
+    EXPECT_EQ(crawls.crawls(), std::vector<Source>{Source::apps});
     EXPECT_FALSE(manager->hasShortcutRootWatcher());
     test::waitUntil([] { return false; }, 200ms);
     EXPECT_EQ(refreshed.count(), 0);
