@@ -9,7 +9,9 @@
 #include "platform/StringUtils.h"
 #include "search/LauncherLogic.h"
 #include "search/LauncherNotifications.h"
+#include "search/LauncherSettingsStores.h"
 #include "search/SearchRankingSettings.h"
+#include "sources/TranslationCommand.h"
 
 #include <QDir>
 #include <QFile>
@@ -125,7 +127,8 @@ void DatabaseManager::shutdown() {
         auto guard = lock();
         watcher = std::move(shortcutRootWatcher_);
     }
-    // Stopped outside the lock: the watcher's callback takes the manager's lock.
+    // Stopped first, outside the lock, and synchronously: once reset() returns no watcher callback
+    // runs, and any change it handed over finds shuttingDown_ set.
     watcher.reset();
     userInitiatedPool_.waitForDone();
     backgroundPool_.waitForDone();
@@ -161,8 +164,13 @@ SearchRankingPreferences DatabaseManager::loadRankingPreferences() const {
     return searchRankingSettingsStore_->load();
 }
 
-bool DatabaseManager::isTranslationCommandQuery(const QString &) const {
-    return false;
+bool DatabaseManager::isTranslationCommandQuery(const QString &trimmedQuery) const {
+    const TranslationCommandSettingsStore triggerStore(*defaults_);
+    const QStringList codes = TranslationLanguageSettingsStore(*defaults_).load();
+    const QString trigger =
+        TranslationCommandParser::normalizeTrigger(triggerStore.rawTrigger(), triggerStore.defaultTrigger);
+    return TranslationCommandParser::parse(trimmedQuery, trigger, QSet<QString>(codes.begin(), codes.end()))
+        .has_value();
 }
 
 void DatabaseManager::storeInPersistentQueryCache(const SearchResults &, const QString &, Date) {}

@@ -85,7 +85,8 @@ DatabaseManager::makeBackgroundRefreshPlan(bool apps, bool folders, bool shortcu
 
 void DatabaseManager::runBackgroundCacheRefresh(const BackgroundRefreshPlan &plan) {
     using Source = DatabaseManagerConfiguration::RefreshSource;
-    // One crawl at a time, in the fixed order, none once shutdown began.
+    // One crawl at a time, in the fixed order, none once shutdown began (a walk under way stops early;
+    // its partial list is never installed).
     const auto mayCrawl = [this](Source source) {
         if (shuttingDown_.load())
             return false;
@@ -102,13 +103,13 @@ void DatabaseManager::runBackgroundCacheRefresh(const BackgroundRefreshPlan &pla
     std::optional<QList<BrowserBookmarkShortcut>> browserBookmarks;
 
     if (plan.apps && mayCrawl(Source::apps))
-        apps = discoverAppBundles(plan.appSearchRoots);
+        apps = discoverAppBundles(plan.appSearchRoots, &shuttingDown_);
     if (plan.folders && mayCrawl(Source::folders))
-        folders =
-            discoverFolders(plan.folderSearchRoots, plan.folderSearchMaxDepth, plan.excludedFolderNames);
+        folders = discoverFolders(plan.folderSearchRoots, plan.folderSearchMaxDepth, plan.excludedFolderNames,
+                                  &shuttingDown_);
     if (plan.shortcuts && mayCrawl(Source::shortcuts))
         shortcuts = discoverShortcuts(plan.shortcutSearchRoots, plan.shortcutSearchMaxDepth,
-                                      plan.excludedFolderNames, plan.shortcutFileExtensions);
+                                      plan.excludedFolderNames, plan.shortcutFileExtensions, &shuttingDown_);
     if (plan.systemSettings) {
         const QList<SystemSettingsShortcut> seeds = systemSettingsSeedShortcuts();
         if (mayCrawl(Source::systemSettings))
