@@ -219,9 +219,10 @@ private:
         int folderSearchMaxDepth = 0;
         int shortcutSearchMaxDepth = 0;
     };
-    // Copies the crawl inputs for the given stale sources; call with the lock held.
-    BackgroundRefreshPlan makeBackgroundRefreshPlan(bool apps, bool folders, bool shortcuts, bool systemSettings,
-                                                    bool browserTabs, bool browserBookmarks);
+    // The plan for the given stale sources, with the crawl inputs copied under the lock.
+    BackgroundRefreshPlan makeBackgroundRefreshPlan(bool apps, bool folders, bool shortcuts,
+                                                    bool systemSettings, bool browserTabs,
+                                                    bool browserBookmarks);
     // Crawls the plan's sources one after another with no lock held, then installs the results.
     void runBackgroundCacheRefresh(const BackgroundRefreshPlan &plan);
     void finishBackgroundCacheRefresh(std::optional<SearchResults> apps, std::optional<SearchResults> folders,
@@ -231,7 +232,6 @@ private:
                                       std::optional<QList<BrowserBookmarkShortcut>> browserBookmarks);
 
 public:
-
     // ---- Learned open counts and recent activations (DatabaseRecentActivations.cpp,
     //      DatabaseUsageHydration.cpp) ----
     void recordActivation(const SearchResult &result);
