@@ -98,12 +98,22 @@ TEST(OrvexSearchTool, WalkedAppsAndFoldersAreSearched) {
     const QString home = test::homePath();
     test::makeDirectory(home + QStringLiteral("/Applications/Marmot.app/Contents"));
     test::makeDirectory(home + QStringLiteral("/Projects/marmot-notes"));
+    test::writeFile(home + QStringLiteral("/Downloads/Marmot wiki.url"),
+                    "[InternetShortcut]\r\nURL=https://example.org/marmot\r\n");
     const auto run = runTool({QStringLiteral("--json"), QStringLiteral("marmot")});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     QStringList found;
-    for (const auto &value : jsonRows(run))
-        found.append(value.toObject().value(QStringLiteral("kind")).toString() + QLatin1Char(':') +
-                     value.toObject().value(QStringLiteral("filename")).toString());
+    QString shortcutUsageKey;
+    for (const auto &value : jsonRows(run)) {
+        const QJsonObject row = value.toObject();
+        found.append(row.value(QStringLiteral("kind")).toString() + QLatin1Char(':') +
+                     row.value(QStringLiteral("filename")).toString());
+        if (row.value(QStringLiteral("filename")).toString() == QStringLiteral("Marmot wiki.url"))
+            shortcutUsageKey = row.value(QStringLiteral("usageKey")).toString();
+    }
+    EXPECT_TRUE(found.contains(QStringLiteral("file:Marmot wiki.url")))
+        << found.join(QLatin1Char(',')).toStdString();
+    EXPECT_EQ(shortcutUsageKey, QStringLiteral("https://example.org/marmot"));
     EXPECT_TRUE(found.contains(QStringLiteral("app:Marmot.app")))
         << found.join(QLatin1Char(',')).toStdString();
     EXPECT_TRUE(found.contains(QStringLiteral("folder:marmot-notes")))
