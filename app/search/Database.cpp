@@ -61,6 +61,12 @@ DatabaseManager::DatabaseManager(DatabaseManagerConfiguration configuration)
     const bool underTests = isRunningUnitTests();
     recentActivationsEnabled_ = !underTests;
     persistentQueryResultCacheEnabled_ = !underTests;
+    // Taken even when disabled, so the panel and the manager agree on one store per key.
+    persistentQueryResultCacheStore_ = PersistentQueryResultCacheStoreRegistry::store(
+        config_.persistentQueryResultCacheStoreKey.value_or(usageStoreKey_ + QStringLiteral(".queryResults")),
+        *defaults_);
+    if (persistentQueryResultCacheEnabled_)
+        persistentQueryResultCacheInvalidatedAt_ = persistentQueryResultCacheStore_->actorInvalidatedAt();
 
     cachedSystemSettingsShortcuts_ = systemSettingsSeedShortcuts();
     openIndexDatabase();
