@@ -6,8 +6,18 @@
 #include "search/PersistentQueryResultCacheStore.h"
 #include "search/ShortcutRootWatcher.h"
 
+#include "platform/StringUtils.h"
+#include "search/LauncherLogic.h"
+#include "search/SearchRankingSettings.h"
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <algorithm>
+#include <pwd.h>
+#include <unistd.h>
+#include <vector>
 
 namespace orvex {
 
@@ -43,7 +53,9 @@ DatabaseManager::DatabaseManager(DatabaseManagerConfiguration configuration)
     folderSearchRoots_ = config_.folderSearchRoots;
     shortcutSearchRoots_ = config_.shortcutSearchRoots;
     browserBookmarkSources_ = config_.browserBookmarkSources;
-    searchRankingSettingsStore_ = config_.searchRankingSettingsStore;
+    searchRankingSettingsStore_ = config_.searchRankingSettingsStore
+                                      ? config_.searchRankingSettingsStore
+                                      : std::make_shared<SearchRankingSettingsStore>(*defaults_);
     pinnedFolderPaths_ = config_.pinnedFolderPaths;
     backgroundRefreshEnabled_ = config_.backgroundRefreshEnabled;
     excludedFolderNames_ = {
@@ -59,8 +71,8 @@ DatabaseManager::DatabaseManager(DatabaseManagerConfiguration configuration)
                                      ? usageStoreKey_ + QStringLiteral(".recentActivations")
                                      : config_.recentActivationsStoreKey;
     const bool underTests = isRunningUnitTests();
-    recentActivationsEnabled_ = !underTests;
-    persistentQueryResultCacheEnabled_ = !underTests;
+    recentActivationsEnabled_ = config_.recentActivationsEnabled.value_or(!underTests);
+    persistentQueryResultCacheEnabled_ = config_.persistentQueryResultCacheEnabled.value_or(!underTests);
     // Taken even when disabled, so the panel and the manager agree on one store per key.
     persistentQueryResultCacheStore_ = PersistentQueryResultCacheStoreRegistry::store(
         config_.persistentQueryResultCacheStoreKey.value_or(usageStoreKey_ + QStringLiteral(".queryResults")),
@@ -124,39 +136,293 @@ void DatabaseManager::shutdown() {
     backgroundPool_.waitForDone();
 }
 
+void DatabaseManager::refreshSourceCachesNow() {
+    warmupFileSystemPermissions();
+    waitForBackgroundTasks();
+}
+
 void DatabaseManager::postSearchDataRefreshed() {
     MainQueue::post(
         [] { NotificationCenter::defaultCenter().post(QStringLiteral("LauncherSearchDataRefreshed")); });
 }
 
-SearchResults DatabaseManager::search(const QString &, bool) {
-    return {};
+SearchRankingPreferences DatabaseManager::loadRankingPreferences() const {
+    return searchRankingSettingsStore_->load();
 }
-std::optional<SearchResults> DatabaseManager::cachedQueryResults(const QString &, bool) {
+
+bool DatabaseManager::isTranslationCommandQuery(const QString &) const { return false; }
+
+// ---- The search road ----
+
+SearchResults DatabaseManager::search(const QString &query, bool allowPersistentQueryCache) {
+    const QString trimmed = StringUtils::trimmedWhitespace(query);
+    if (trimmed.isEmpty())
+        return {};
+
+    auto guard = lock();
+    const QString q = trimmed.toLower();
+    const SearchRankingPreferences preferences = loadRankingPreferences();
+    const QString key = q + QLatin1Char('|') + preferences.cacheKey();
+    const bool isTranslationCommand = isTranslationCommandQuery(trimmed);
+
+    scheduleBackgroundCacheRefreshIfNeeded();
+
+    if (!isTranslationCommand) {
+        if (auto cached = cachedQueryResults(key, allowPersistentQueryCache))
+            return *cached;
+    }
+
+    SearchResults gathered;
+    gathered += searchCalculatorResults(trimmed);
+    gathered += searchActionResults(trimmed);
+    gathered += searchDirectPathResults(trimmed);
+    gathered += searchRecentActivationResults(trimmed, preferences);
+    gathered += searchIndexedFiles(trimmed);
+    gathered += filterAndSortPathResults(cachedShortcuts_, q, preferences);
+    gathered += filterAndSortPathResults(cachedApps_, q, preferences);
+    gathered += filterAndSortPathResults(mergedUniqueByPath(cachedFolders_ + pinnedFolderResults()), q, preferences);
+    // The Notion step only reads its cache (the request runs in the background), so the lock is held
+    // from the first source to the store below: no invalidation can fall between gathering and
+    // caching, and a list built from stale data is never stored after one.
+    gathered += searchNotionPages(trimmed);
+
+    SearchResults rows = deduplicatedSearchResults(gathered);
+    for (SearchResult &row : rows)
+        row = row.withRelevanceScore(relevanceScore(row, q, preferences));
+    sortSearchResultsForDisplay(rows);
+    if (rows.size() > maxResultCount)
+        rows.resize(maxResultCount);
+
+    if (!isTranslationCommand)
+        storeQueryResultsInCache(rows, key);
+    return rows;
+}
+
+std::optional<SearchResults> DatabaseManager::cachedQueryResults(const QString &key, bool allowPersistentQueryCache) {
+    auto guard = lock();
+    if (!allowPersistentQueryCache) {
+        cachedQueryResults_.remove(key);
+        return std::nullopt;
+    }
+    const Date now = clock_->now();
+    if (const auto it = cachedQueryResults_.constFind(key); it != cachedQueryResults_.cend()) {
+        if (now.secondsSince(it->cachedAt) <= queryResultCacheTTL_)
+            return it->results;
+        cachedQueryResults_.erase(it);
+    }
+    if (persistentQueryResultCacheEnabled_) {
+        if (auto entry = persistentCachedQueryResults(key)) {
+            cachedQueryResults_.insert(key, QueryResultCacheEntry{entry->results, now});
+            return entry->results;
+        }
+    }
     return std::nullopt;
 }
-void DatabaseManager::storeQueryResultsInCache(const SearchResults &, const QString &) {}
-SearchResults DatabaseManager::searchActionResults(const QString &) {
-    return {};
+
+void DatabaseManager::storeQueryResultsInCache(const SearchResults &results, const QString &key) {
+    auto guard = lock();
+    const Date now = clock_->now();
+    cachedQueryResults_.insert(key, QueryResultCacheEntry{results, now});
+    if (persistentQueryResultCacheEnabled_ && !results.isEmpty())
+        storeInPersistentQueryCache(results, key, now);
+    if (cachedQueryResults_.size() > queryResultCacheMaxEntries_) {
+        QList<std::pair<Date, QString>> byAge;
+        byAge.reserve(cachedQueryResults_.size());
+        for (auto it = cachedQueryResults_.cbegin(); it != cachedQueryResults_.cend(); ++it)
+            byAge.append({it->cachedAt, it.key()});
+        std::stable_sort(byAge.begin(), byAge.end(),
+                         [](const auto &a, const auto &b) { return a.first < b.first; });
+        const qsizetype excess = cachedQueryResults_.size() - queryResultCacheMaxEntries_;
+        for (qsizetype i = 0; i < excess; ++i)
+            cachedQueryResults_.remove(byAge.at(i).second);
+    }
 }
-SearchResults DatabaseManager::searchLauncherActionResults(const QString &) {
-    return {};
+
+SearchResults DatabaseManager::searchActionResults(const QString &query) {
+    auto guard = lock();
+    SearchResults rows = searchTranslationActionResults(query);
+    const QString q = query.toLower();
+    if (StringUtils::graphemeCount(q) < 2)
+        return rows;
+    rows += searchLauncherActionResults(q);
+    rows += searchSystemSettingsActionResults(q, cachedSystemSettingsShortcuts_);
+    if (!isRunningUnitTests())
+        rows += searchBrowserTabActionResults(q, cachedBrowserTabs_);
+    rows += searchBrowserBookmarkActionResults(q, cachedBrowserBookmarks_);
+    return rows;
 }
-SearchResults DatabaseManager::searchDirectPathResults(const QString &) {
-    return {};
+
+SearchResults DatabaseManager::searchLauncherActionResults(const QString &queryLowercased) {
+    static const QStringList keywords = {
+        QStringLiteral("settings"),      QStringLiteral("preference"), QStringLiteral("preferences"),
+        QStringLiteral("config"),        QStringLiteral("configuration"), QStringLiteral("hotkey"),
+        QStringLiteral("shortcut"),      QStringLiteral("launcher"),   QStringLiteral("alfred")};
+    static const QString title = QStringLiteral("Show Launcher Settings");
+    static const QString subtitle = QStringLiteral("Configure hotkey and launcher options");
+
+    const QString &q = queryLowercased;
+    const bool keywordMatch = std::any_of(keywords.begin(), keywords.end(), [&q](const QString &keyword) {
+        return keyword.contains(q) || q.contains(keyword);
+    });
+    if (!keywordMatch && !title.toLower().contains(q) && !subtitle.toLower().contains(q))
+        return {};
+
+    auto guard = lock();
+    SearchResult row({.id = stableNegativeID(QStringLiteral("action://open-settings")),
+                      .filename = title,
+                      .directory = subtitle,
+                      .kind = SearchResultKind::action,
+                      .action = SearchResultAction::openSettings});
+    if (const qint64 count = learnedOpenCount(row, 0); count != 0)
+        row = row.withOpenCount(count);
+    return {row};
 }
-std::optional<QString> DatabaseManager::resolveDirectPath(const QString &) const {
-    return std::nullopt;
+
+std::optional<QString> DatabaseManager::resolveDirectPath(const QString &text) const {
+    QString s = StringUtils::trimmedWhitespaceAndNewlines(text);
+    if (s.isEmpty())
+        return std::nullopt;
+    if (s.size() >= 2 && ((s.startsWith(QLatin1Char('"')) && s.endsWith(QLatin1Char('"'))) ||
+                          (s.startsWith(QLatin1Char('\'')) && s.endsWith(QLatin1Char('\''))))) {
+        s = s.mid(1, s.size() - 2);
+    } else if (s == QLatin1String("\"") || s == QLatin1String("'")) {
+        s.clear();
+    }
+    if (s.startsWith(QLatin1String("file://"))) {
+        const QUrl url(s, QUrl::StrictMode);
+        if (url.isValid() && url.scheme() == QLatin1String("file"))
+            s = url.path(QUrl::FullyDecoded);
+    }
+    if (s.startsWith(QLatin1Char('~')))
+        s = expandedTilde(s);
+    if (!s.startsWith(QLatin1Char('/')))
+        return std::nullopt;
+    return QDir::cleanPath(s);
 }
+
+QString DatabaseManager::expandedTilde(const QString &path) const {
+    const qsizetype slash = path.indexOf(QLatin1Char('/'));
+    const QString user = path.mid(1, slash < 0 ? -1 : slash - 1);
+    const QString rest = slash < 0 ? QString() : path.mid(slash);
+    if (user.isEmpty())
+        return homePath() + rest;
+    // "~name" stands for that user's home folder; an unknown user leaves the text as typed.
+    const QByteArray name = user.toLocal8Bit();
+    const long suggested = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(static_cast<size_t>(suggested > 0 ? suggested : 16384));
+    struct passwd entry {};
+    struct passwd *found = nullptr;
+    if (::getpwnam_r(name.constData(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found ||
+        !found->pw_dir)
+        return path;
+    return QFile::decodeName(found->pw_dir) + rest;
+}
+
+QString DatabaseManager::homePath() const {
+    return config_.homePath.isEmpty() ? QDir::homePath() : config_.homePath;
+}
+
+SearchResults DatabaseManager::searchDirectPathResults(const QString &query) {
+    const auto path = resolveDirectPath(query);
+    if (!path)
+        return {};
+    const QFileInfo info(*path);
+    if (!info.exists())
+        return {};
+    const QString name = *path == QLatin1String("/") ? *path : info.fileName();
+    const QString parent = info.dir().path();
+    SearchResultKind kind = SearchResultKind::file;
+    if (name.toLower().endsWith(QLatin1String(".app")))
+        kind = SearchResultKind::app;
+    else if (info.isDir())
+        kind = SearchResultKind::folder;
+
+    auto guard = lock();
+    SearchResult row({.id = stableNegativeID(QStringLiteral("direct-path:") + *path),
+                      .filename = name,
+                      .directory = parent,
+                      .kind = kind,
+                      .isDirectPathMatch = true,
+                      .usageKey = cachedShortcutUsageKey(*path, name)});
+    if (const qint64 count = learnedOpenCount(row, 0); count != 0)
+        row = row.withOpenCount(count);
+    return {row};
+}
+
 SearchResults DatabaseManager::pinnedFolderResults() {
-    return {};
+    auto guard = lock();
+    SearchResults rows;
+    for (const QString &path : pinnedFolderPaths_) {
+        const QFileInfo info(path);
+        if (!info.isDir())
+            continue;
+        SearchResult row({.id = stableNegativeID(QStringLiteral("folder:") + path),
+                          .filename = info.fileName(),
+                          .directory = info.dir().path(),
+                          .kind = SearchResultKind::folder});
+        if (const qint64 count = learnedOpenCount(row, 0); count != 0)
+            row = row.withOpenCount(count);
+        rows.append(row);
+    }
+    return rows;
 }
+
 SearchResults DatabaseManager::mergedUniqueByPath(const SearchResults &results) {
-    return results;
+    SearchResults kept;
+    kept.reserve(results.size());
+    QSet<QString> seen;
+    for (const SearchResult &r : results) {
+        const QString identity = r.fullPath().toLower();
+        if (seen.contains(identity))
+            continue;
+        seen.insert(identity);
+        kept.append(r);
+    }
+    return kept;
 }
-SearchResults DatabaseManager::filterAndSortPathResults(const SearchResults &, const QString &,
-                                                        const SearchRankingPreferences &) {
-    return {};
+
+SearchResults DatabaseManager::filterAndSortPathResults(const SearchResults &results, const QString &queryLowercased,
+                                                        const SearchRankingPreferences &rankingPreferences) {
+    auto guard = lock();
+    const QString &q = queryLowercased;
+    const QStringList &suffixes = rankingPreferences.sortedSuffixesForBasenameStripping();
+
+    struct Candidate {
+        SearchResult row;
+        QString basename;
+    };
+    QList<Candidate> kept;
+    for (const SearchResult &r : results) {
+        QString basename = searchableBasename(r.filename(), suffixes);
+        if (!r.filename().toLower().contains(q) && !basename.contains(q))
+            continue;
+        SearchResult row = r;
+        if (row.kind() != SearchResultKind::action && !row.databaseID()) {
+            const qint64 count = learnedOpenCount(row, row.openCount());
+            if (count != row.openCount())
+                row = row.withOpenCount(count);
+        }
+        kept.append({std::move(row), std::move(basename)});
+    }
+    std::stable_sort(kept.begin(), kept.end(), [&q](const Candidate &a, const Candidate &b) {
+        const bool exactA = a.basename == q;
+        const bool exactB = b.basename == q;
+        if (exactA != exactB)
+            return exactA;
+        const bool prefixA = a.basename.startsWith(q);
+        const bool prefixB = b.basename.startsWith(q);
+        if (prefixA != prefixB)
+            return prefixA;
+        if (a.row.openCount() != b.row.openCount())
+            return a.row.openCount() > b.row.openCount();
+        return StringUtils::localizedCaseInsensitiveCompare(a.row.filename(), b.row.filename()) < 0;
+    });
+    SearchResults rows;
+    const qsizetype count = std::min<qsizetype>(kept.size(), maxPathResultCount);
+    rows.reserve(count);
+    for (qsizetype i = 0; i < count; ++i)
+        rows.append(kept.at(i).row);
+    return rows;
 }
 
 } // namespace orvex

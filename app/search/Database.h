@@ -56,6 +56,9 @@ struct DatabaseManagerConfiguration {
     std::shared_ptr<Clock> clock;
     // Absent: decided by the environment (isRunningUnitTestsEnvironment()).
     std::optional<bool> runningUnitTests;
+    // Absent: on unless running under unit tests. Tests of one feature switch the others off.
+    std::optional<bool> recentActivationsEnabled;
+    std::optional<bool> persistentQueryResultCacheEnabled;
     QString homePath; // for "~" and the default roots
     QString osascriptPath = QStringLiteral("/usr/bin/osascript");
     QString systemSettingsExtensionsRoot = QStringLiteral("/System/Library/ExtensionKit/Extensions");
@@ -92,6 +95,8 @@ public:
     void waitForBackgroundTasks();
     // Cancels what can be cancelled and joins every task; later schedules start nothing.
     void shutdown();
+    // Crawls every source cache now and waits for the crawl (the command-line tool, before it searches).
+    void refreshSourceCachesNow();
 
     // ---- Search road (Database.cpp) ----
     SearchResults search(const QString &query, bool allowPersistentQueryCache = true);
@@ -206,6 +211,13 @@ private:
     // Posts "LauncherSearchDataRefreshed" on the main queue.
     static void postSearchDataRefreshed();
     SearchRankingPreferences loadRankingPreferences() const;
+    bool isTranslationCommandQuery(const QString &trimmedQuery) const;
+    QString homePath() const;
+    QString expandedTilde(const QString &path) const;
+    void storeInPersistentQueryCache(const SearchResults &results, const QString &key, Date now);
+
+    static constexpr qsizetype maxResultCount = 20;
+    static constexpr qsizetype maxPathResultCount = 80;
 
     const DatabaseManagerConfiguration config_;
     UserDefaults *defaults_;

@@ -18,4 +18,12 @@ std::optional<QueryResultCacheEntry> DatabaseManager::persistentCachedQueryResul
     return QueryResultCacheEntry{.results = std::move(hit->results), .cachedAt = hit->cachedAt};
 }
 
+void DatabaseManager::storeInPersistentQueryCache(const SearchResults &results, const QString &key,
+                                                  Date now) {
+    auto guard = lock();
+    if (!persistentQueryResultCacheEnabled_ || !persistentQueryResultCacheStore_)
+        return;
+    persistentQueryResultCacheStore_->storeResults(results, key, now);
+}
+
 } // namespace orvex

@@ -1,6 +1,7 @@
 #include "search/PersistentQueryResultCacheStore.h"
 
 #include "platform/UserDefaults.h"
+#include "search/LauncherLogic.h"
 #include "search/UsageInterimHelpers.h"
 
 #include <QJsonDocument>
@@ -112,7 +113,7 @@ PersistentQueryResultCacheStore::validSearchResultsLocked(const QString &key, Da
         if (auto row = searchResultFromRecordJson(record.toObject(), malformed))
             rows.append(usage_interim::normalizedNotionSearchResult(*row));
     }
-    rows = usage_interim::deduplicatedSearchResults(rows);
+    rows = deduplicatedSearchResults(rows);
 
     // Old or foreign records (unknown kinds, missing ids, duplicates) are rewritten once.
     QJsonArray records = recordsFromResults(rows);
@@ -172,8 +173,7 @@ void PersistentQueryResultCacheStore::storeResults(const SearchResults &results,
         std::lock_guard guard(lock_);
         loadIfNeededLocked();
         cachedEntries_.insert(
-            key, {.results = recordsFromResults(usage_interim::deduplicatedSearchResults(results)),
-                  .cachedAt = now});
+            key, {.results = recordsFromResults(deduplicatedSearchResults(results)), .cachedAt = now});
         evictIfNeededLocked();
         snapshot = snapshotLocked();
     }

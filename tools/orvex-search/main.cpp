@@ -1,9 +1,134 @@
-// orvex-search: the command-line front end to the launcher's search core.
+// orvex-search: the command-line front end to the launcher's search core, for people and scripts.
+//
+//   orvex-search [--json] [--fresh] [--activate N] QUERY...
+#include "platform/UserDefaults.h"
+#include "search/Database.h"
+
 #include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
 #include <QTextStream>
+
+#include <cstdio>
+#include <optional>
+
+using namespace orvex;
+
+namespace {
+
+struct Options {
+    bool json = false;
+    bool fresh = false;
+    std::optional<qint64> activate;
+    QString query;
+};
+
+const char usage[] = "usage: orvex-search [--json] [--fresh] [--activate N] QUERY...\n";
+
+std::optional<Options> parseArguments(const QStringList &arguments) {
+    Options options;
+    QStringList words;
+    bool onlyWords = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &a = arguments.at(i);
+        if (onlyWords || !a.startsWith(QLatin1String("--"))) {
+            words.append(a);
+        } else if (a == QLatin1String("--")) {
+            onlyWords = true;
+        } else if (a == QLatin1String("--json")) {
+            options.json = true;
+        } else if (a == QLatin1String("--fresh")) {
+            options.fresh = true;
+        } else if (a == QLatin1String("--activate") && i + 1 < arguments.size()) {
+            bool ok = false;
+            const qint64 n = arguments.at(++i).toLongLong(&ok);
+            if (!ok || n < 1)
+                return std::nullopt;
+            options.activate = n;
+        } else {
+            return std::nullopt;
+        }
+    }
+    options.query = words.join(QLatin1Char(' '));
+    if (options.query.trimmed().isEmpty())
+        return std::nullopt;
+    return options;
+}
+
+QJsonValue optionalJson(const std::optional<QString> &v) { return v ? QJsonValue(*v) : QJsonValue(); }
+QJsonValue optionalJson(const std::optional<qint64> &v) { return v ? QJsonValue(*v) : QJsonValue(); }
+
+QJsonObject rowJson(const SearchResult &r) {
+    QJsonObject o;
+    o.insert(QStringLiteral("id"), r.id());
+    o.insert(QStringLiteral("filename"), r.filename());
+    o.insert(QStringLiteral("directory"), r.directory());
+    o.insert(QStringLiteral("openCount"), r.openCount());
+    o.insert(QStringLiteral("snippet"), optionalJson(r.snippet()));
+    o.insert(QStringLiteral("databaseID"), optionalJson(r.databaseID()));
+    o.insert(QStringLiteral("kind"), rawValue(r.kind()));
+    o.insert(QStringLiteral("action"), r.action() ? QJsonValue(rawValue(*r.action())) : QJsonValue());
+    o.insert(QStringLiteral("actionURLString"), optionalJson(r.actionURLString()));
+    o.insert(QStringLiteral("fallbackActionURLString"), optionalJson(r.fallbackActionURLString()));
+    o.insert(QStringLiteral("isDirectPathMatch"), r.isDirectPathMatch());
+    o.insert(QStringLiteral("usageKey"), optionalJson(r.usageKey()));
+    o.insert(QStringLiteral("isRecentActivation"), r.isRecentActivation());
+    o.insert(QStringLiteral("relevanceScore"), optionalJson(r.relevanceScore()));
+    return o;
+}
+
+void printTable(const SearchResults &rows, QTextStream &out) {
+    for (const SearchResult &r : rows) {
+        const QString score = r.relevanceScore() ? QString::number(*r.relevanceScore()) : QStringLiteral("-");
+        QString location = r.directory();
+        if (r.kind() == SearchResultKind::action && r.actionURLString())
+            location += QStringLiteral("  <") + *r.actionURLString() + QLatin1Char('>');
+        out << score.rightJustified(6) << "  " << rawValue(r.kind()).leftJustified(6) << "  " << r.filename()
+            << (r.isRecentActivation() ? QStringLiteral("  (recent)") : QString()) << "  " << location << '\n';
+    }
+}
+
+} // namespace
 
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
-    QTextStream(stdout) << "orvex-search: the search core is not wired up yet.\n";
-    return 0;
+    const auto options = parseArguments(QCoreApplication::arguments());
+    if (!options) {
+        std::fputs(usage, stderr);
+        return 2;
+    }
+
+    DatabaseManager &manager = DatabaseManager::shared();
+    manager.refreshSourceCachesNow();
+    const SearchResults rows = manager.search(options->query, !options->fresh);
+
+    QTextStream out(stdout);
+    int status = 0;
+    if (options->activate) {
+        if (*options->activate > rows.size()) {
+            std::fprintf(stderr, "orvex-search: there is no row %lld\n", static_cast<long long>(*options->activate));
+            status = 1;
+        } else {
+            manager.recordActivation(rows.at(*options->activate - 1));
+        }
+    }
+    if (status == 0) {
+        if (options->json) {
+            QJsonArray array;
+            for (const SearchResult &r : rows)
+                array.append(rowJson(r));
+            out << QJsonDocument(array).toJson(QJsonDocument::Indented);
+        } else {
+            printTable(rows, out);
+        }
+    }
+    out.flush();
+    manager.shutdown();
+    if (!UserDefaults::standard().flush()) {
+        std::fputs("orvex-search: could not write the defaults file\n", stderr);
+        status = 1;
+    }
+    return status;
 }

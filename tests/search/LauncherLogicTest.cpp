@@ -1,0 +1,189 @@
+#include "search/LauncherLogic.h"
+
+#include <gtest/gtest.h>
+
+namespace orvex {
+namespace {
+
+SearchResult fileRow(const QString &name, const QString &directory = QStringLiteral("/d"), qint64 openCount = 0,
+                     std::optional<qint64> score = std::nullopt) {
+    return SearchResult({.id = stableNegativeID(directory + name),
+                         .filename = name,
+                         .directory = directory,
+                         .openCount = openCount,
+                         .relevanceScore = score});
+}
+
+QStringList names(const SearchResults &rows) {
+    QStringList out;
+    for (const auto &r : rows)
+        out.append(r.filename());
+    return out;
+}
+
+TEST(IncrementalSearchResultCache, StoresEvictsAndRefreshesByStoring) {
+    IncrementalSearchResultCache cache(120);
+    cache.store({fileRow(QStringLiteral("x"))}, QString());
+    EXPECT_TRUE(cache.entries().isEmpty());
+
+    cache.store({}, QStringLiteral("ab"));
+    ASSERT_TRUE(cache.entries().contains(QStringLiteral("ab")));
+    EXPECT_TRUE(cache.entries().value(QStringLiteral("ab")).isEmpty());
+
+    cache.clear();
+    for (int i = 1; i <= 120; ++i)
+        cache.store({}, QStringLiteral("k%1").arg(i));
+    cache.store({}, QStringLiteral("k1")); // storing again makes k1 the newest
+    cache.store({}, QStringLiteral("k121"));
+    EXPECT_EQ(cache.entries().size(), 120);
+    EXPECT_TRUE(cache.entries().contains(QStringLiteral("k1")));
+    EXPECT_FALSE(cache.entries().contains(QStringLiteral("k2")));
+    EXPECT_EQ(cache.insertionOrder().size(), 120);
+    EXPECT_EQ(cache.insertionOrder().last(), QStringLiteral("k121"));
+}
+
+TEST(IncrementalSearchResultCache, LongestProperPrefix) {
+    IncrementalSearchResultCache cache;
+    cache.store({fileRow(QStringLiteral("a"))}, QStringLiteral("a"));
+    cache.store({fileRow(QStringLiteral("ab"))}, QStringLiteral("ab"));
+    cache.store({fileRow(QStringLiteral("abc"))}, QStringLiteral("abc"));
+    struct Case {
+        QString query;
+        std::optional<QString> expected;
+    } cases[] = {
+        {QStringLiteral("abcd"), QStringLiteral("abc")},
+        {QStringLiteral("abc"), QStringLiteral("ab")},
+        {QStringLiteral("b"), std::nullopt},
+        {QString(), std::nullopt},
+    };
+    for (const auto &c : cases) {
+        const auto hit = cache.longestPrefixResults(c.query);
+        ASSERT_EQ(hit.has_value(), c.expected.has_value()) << c.query.toStdString();
+        if (hit) {
+            EXPECT_EQ(hit->first().filename(), *c.expected);
+        }
+    }
+}
+
+TEST(IncrementalSearchResultCache, PrefixComparesCanonicalEquivalents) {
+    IncrementalSearchResultCache cache;
+    // "é" stored precomposed, typed decomposed.
+    cache.store({fileRow(QStringLiteral("hit"))}, QStringLiteral("caf\u00e9"));
+    const auto hit = cache.longestPrefixResults(QStringLiteral("cafe\u0301s"));
+    ASSERT_TRUE(hit.has_value());
+    // A combining mark alone does not make a longer query: "cafe" + accent is the key itself.
+    EXPECT_FALSE(cache.longestPrefixResults(QStringLiteral("cafe\u0301")).has_value());
+}
+
+TEST(LauncherLogic, IncrementalFilterLooksAtNameFolderSnippetAndPath) {
+    const SearchResults rows = {fileRow(QStringLiteral("Report.pdf"), QStringLiteral("/Shared")),
+                                fileRow(QStringLiteral("a.txt"), QStringLiteral("/Shared/Reports")),
+                                fileRow(QStringLiteral("Notes.txt"), QStringLiteral("/Shared"))};
+    EXPECT_EQ(names(filterSearchResultsForIncrementalQuery(rows, QStringLiteral("rep"))),
+              (QStringList{QStringLiteral("Report.pdf"), QStringLiteral("a.txt")}));
+    EXPECT_EQ(filterSearchResultsForIncrementalQuery(rows, QString()).size(), 3);
+}
+
+TEST(LauncherLogic, ClipboardMerge) {
+    struct Case {
+        const char16_t *query, *clip, *expected;
+    } cases[] = {
+        {u"foo", u"bar", u"foo bar"}, {u"foo ", u"bar", u"foo bar"}, {u"foo", u" bar", u"foo bar"},
+        {u"foo", u"\nbar", u"foo\nbar"}, {u"", u"bar", u"bar"},       {u"foo", u"", u"foo"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(mergedQueryWithClipboardText(QString::fromUtf16(c.query), QString::fromUtf16(c.clip)),
+                  QString::fromUtf16(c.expected));
+}
+
+TEST(LauncherLogic, DeduplicationByIdentity) {
+    const SearchResult lower = fileRow(QStringLiteral("a.pdf"), QStringLiteral("/docs"));
+    const SearchResult upper = fileRow(QStringLiteral("A.PDF"), QStringLiteral("/Docs"));
+    EXPECT_EQ(names(deduplicatedSearchResults({lower, upper})), QStringList{QStringLiteral("a.pdf")});
+
+    auto action = [](const QString &title, const QString &usageKey) {
+        return SearchResult({.id = -1,
+                             .filename = title,
+                             .kind = SearchResultKind::action,
+                             .action = SearchResultAction::openNotionPage,
+                             .actionURLString = QStringLiteral("https://x/") + title,
+                             .usageKey = usageKey});
+    };
+    // Same usage key in another case: the first stays, whatever the addresses.
+    EXPECT_EQ(names(deduplicatedSearchResults(
+                  {action(QStringLiteral("one"), QStringLiteral("notion://page/AB")),
+                   action(QStringLiteral("two"), QStringLiteral("notion://page/ab"))})),
+              QStringList{QStringLiteral("one")});
+    // Without a usage key an action row is its address.
+    const SearchResult settingsA({.id = -2, .filename = QStringLiteral("s1"), .kind = SearchResultKind::action,
+                                  .action = SearchResultAction::openSettings});
+    const SearchResult settingsB({.id = -3, .filename = QStringLiteral("s2"), .kind = SearchResultKind::action,
+                                  .action = SearchResultAction::openSettings});
+    EXPECT_EQ(deduplicatedSearchResults({settingsA, settingsB}).size(), 1);
+    EXPECT_TRUE(deduplicatedSearchResults({}).isEmpty());
+}
+
+TEST(LauncherLogic, SnippetSegments) {
+    using S = SnippetSegment;
+    struct Case {
+        QString snippet;
+        QList<S> expected;
+    } cases[] = {
+        {QStringLiteral("a <mark>b</mark> c"), {S{QStringLiteral("a "), false}, S{QStringLiteral("b"), true}, S{QStringLiteral(" c"), false}}},
+        {QStringLiteral("<mark>b</mark>"), {S{QStringLiteral("b"), true}}},
+        {QStringLiteral("a<mark>b"), {S{QStringLiteral("a"), false}, S{QStringLiteral("b"), true}}},
+        {QStringLiteral("one\ntwo"), {S{QStringLiteral("one two"), false}}},
+        {QStringLiteral("<mark>b</mark>c</mark>d"), {S{QStringLiteral("b"), true}, S{QStringLiteral("c</mark>d"), false}}},
+        {QStringLiteral("x</mark>y"), {S{QStringLiteral("x</mark>y"), false}}},
+        {QString(), {}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(parseSnippetSegments(c.snippet), c.expected) << c.snippet.toStdString();
+}
+
+TEST(LauncherLogic, DisplayScoringKeepsGivenScoresAndSortsStably) {
+    const SearchResults rows = {fileRow(QStringLiteral("one"), QStringLiteral("/a"), 1, 500),
+                                fileRow(QStringLiteral("three"), QStringLiteral("/b"), 3, 500),
+                                fileRow(QStringLiteral("unscored"), QStringLiteral("/c"), 0)};
+    const auto scored =
+        scoredSearchResultsForDisplay(rows, QStringLiteral("q"), [](const SearchResult &) { return 700; });
+    EXPECT_EQ(names(scored), (QStringList{QStringLiteral("unscored"), QStringLiteral("three"), QStringLiteral("one")}));
+
+    // Names that differ only in case keep their input order.
+    const SearchResults ties = {fileRow(QStringLiteral("Alpha"), QStringLiteral("/1"), 0, 10),
+                                fileRow(QStringLiteral("alpha"), QStringLiteral("/2"), 0, 10)};
+    EXPECT_EQ(names(scoredSearchResultsForDisplay(ties, QStringLiteral("q"), [](const SearchResult &) { return 0; })),
+              (QStringList{QStringLiteral("Alpha"), QStringLiteral("alpha")}));
+
+    // An empty query de-duplicates only.
+    EXPECT_EQ(names(scoredSearchResultsForDisplay(rows, QString(), [](const SearchResult &) { return 700; })),
+              names(rows));
+}
+
+TEST(LauncherLogic, PromotionRescoresEveryMatchingRow) {
+    // The score function stands in for relevance scoring: opens and the recent flag raise the score.
+    const ScoreProvider score = [](const SearchResult &r) {
+        return std::min<qint64>(r.openCount(), 50) * 40 + (r.isRecentActivation() ? 800 : 0);
+    };
+    const SearchResult a = fileRow(QStringLiteral("a"), QStringLiteral("/x"), 30, 1200);
+    const SearchResult b = fileRow(QStringLiteral("b"), QStringLiteral("/x"), 2, 80);
+    const auto promoted = searchResultsPromotingActivatedResult({a, b}, b, QStringLiteral("q"), score);
+    ASSERT_EQ(promoted.size(), 2);
+    // b: 3 opens + recent = 920 < a's fresh 1200: re-scored, not forced to the top.
+    EXPECT_EQ(names(promoted), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+    EXPECT_EQ(promoted[1].openCount(), 3);
+    EXPECT_TRUE(promoted[1].isRecentActivation());
+    EXPECT_EQ(promoted[1].relevanceScore(), 920);
+    EXPECT_EQ(promoted[0].relevanceScore(), 1200);
+
+    const SearchResult max = fileRow(QStringLiteral("m"), QStringLiteral("/x"), std::numeric_limits<qint64>::max());
+    EXPECT_EQ(searchResultsPromotingActivatedResult({max}, max, QStringLiteral("q"), score)[0].openCount(),
+              std::numeric_limits<qint64>::max());
+
+    const auto untouched = searchResultsPromotingActivatedResult({a, b}, b, QString(), score);
+    EXPECT_EQ(untouched[1].openCount(), 2);
+    EXPECT_EQ(untouched[1].relevanceScore(), 80);
+}
+
+} // namespace
+} // namespace orvex

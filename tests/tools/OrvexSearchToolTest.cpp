@@ -1,0 +1,68 @@
+#include "support/TestEnvironment.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+namespace orvex {
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs the command-line tool over the test's temporary home.
+ToolRun runTool(const QStringList &arguments) {
+    QProcess process;
+    process.setProgram(QStringLiteral(ORVEX_SEARCH_TOOL));
+    process.setArguments(arguments);
+    process.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    process.start();
+    EXPECT_TRUE(process.waitForFinished(60000));
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+QJsonArray jsonRows(const ToolRun &run) {
+    QJsonParseError error{};
+    const auto document = QJsonDocument::fromJson(run.out, &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << run.out.toStdString() << run.err.toStdString();
+    return document.array();
+}
+
+TEST(OrvexSearchTool, DirectPathFolderRow) {
+    test::makeDirectory(test::homePath() + QStringLiteral("/Documents"));
+    const auto run = runTool({QStringLiteral("--json"), QStringLiteral("~/Documents")});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QJsonArray rows = jsonRows(run);
+    ASSERT_EQ(rows.size(), 1) << run.out.toStdString();
+    const QJsonObject row = rows.at(0).toObject();
+    EXPECT_EQ(row.value(QStringLiteral("filename")).toString(), QStringLiteral("Documents"));
+    EXPECT_EQ(row.value(QStringLiteral("kind")).toString(), QStringLiteral("folder"));
+    EXPECT_TRUE(row.value(QStringLiteral("isDirectPathMatch")).toBool());
+    EXPECT_EQ(row.value(QStringLiteral("relevanceScore")).toInteger(), 5000);
+    for (const char *key : {"id", "filename", "directory", "openCount", "snippet", "databaseID", "kind", "action",
+                            "actionURLString", "fallbackActionURLString", "isDirectPathMatch", "usageKey",
+                            "isRecentActivation", "relevanceScore"})
+        EXPECT_TRUE(row.contains(QLatin1String(key))) << key;
+    EXPECT_TRUE(row.value(QStringLiteral("snippet")).isNull());
+}
+
+TEST(OrvexSearchTool, BadArgumentsPrintUsage) {
+    for (const QStringList &arguments : {QStringList{}, QStringList{QStringLiteral("--bogus"), QStringLiteral("x")},
+                                         QStringList{QStringLiteral("--activate"), QStringLiteral("zero"), QStringLiteral("x")},
+                                         QStringList{QStringLiteral("--json")}}) {
+        const auto run = runTool(arguments);
+        EXPECT_EQ(run.exitCode, 2) << arguments.join(QLatin1Char(' ')).toStdString();
+        EXPECT_TRUE(run.err.startsWith("usage: orvex-search")) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+}
+
+} // namespace
+} // namespace orvex
