@@ -8,6 +8,7 @@
 
 #include "platform/StringUtils.h"
 #include "search/LauncherLogic.h"
+#include "search/LauncherNotifications.h"
 #include "search/SearchRankingSettings.h"
 
 #include <QDir>
@@ -143,14 +144,16 @@ void DatabaseManager::refreshSourceCachesNow() {
 
 void DatabaseManager::postSearchDataRefreshed() {
     MainQueue::post(
-        [] { NotificationCenter::defaultCenter().post(QStringLiteral("LauncherSearchDataRefreshed")); });
+        [] { NotificationCenter::defaultCenter().post(NotificationName::launcherSearchDataRefreshed); });
 }
 
 SearchRankingPreferences DatabaseManager::loadRankingPreferences() const {
     return searchRankingSettingsStore_->load();
 }
 
-bool DatabaseManager::isTranslationCommandQuery(const QString &) const { return false; }
+bool DatabaseManager::isTranslationCommandQuery(const QString &) const {
+    return false;
+}
 
 // ---- The search road ----
 
@@ -180,7 +183,8 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
     gathered += searchIndexedFiles(trimmed);
     gathered += filterAndSortPathResults(cachedShortcuts_, q, preferences);
     gathered += filterAndSortPathResults(cachedApps_, q, preferences);
-    gathered += filterAndSortPathResults(mergedUniqueByPath(cachedFolders_ + pinnedFolderResults()), q, preferences);
+    gathered +=
+        filterAndSortPathResults(mergedUniqueByPath(cachedFolders_ + pinnedFolderResults()), q, preferences);
     // The Notion step only reads its cache (the request runs in the background), so the lock is held
     // from the first source to the store below: no invalidation can fall between gathering and
     // caching, and a list built from stale data is never stored after one.
@@ -191,14 +195,15 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
         row = row.withRelevanceScore(relevanceScore(row, q, preferences));
     sortSearchResultsForDisplay(rows);
     if (rows.size() > maxResultCount)
-        rows.resize(maxResultCount);
+        rows.erase(rows.begin() + maxResultCount, rows.end());
 
     if (!isTranslationCommand)
         storeQueryResultsInCache(rows, key);
     return rows;
 }
 
-std::optional<SearchResults> DatabaseManager::cachedQueryResults(const QString &key, bool allowPersistentQueryCache) {
+std::optional<SearchResults> DatabaseManager::cachedQueryResults(const QString &key,
+                                                                 bool allowPersistentQueryCache) {
     auto guard = lock();
     if (!allowPersistentQueryCache) {
         cachedQueryResults_.remove(key);
@@ -254,9 +259,9 @@ SearchResults DatabaseManager::searchActionResults(const QString &query) {
 
 SearchResults DatabaseManager::searchLauncherActionResults(const QString &queryLowercased) {
     static const QStringList keywords = {
-        QStringLiteral("settings"),      QStringLiteral("preference"), QStringLiteral("preferences"),
-        QStringLiteral("config"),        QStringLiteral("configuration"), QStringLiteral("hotkey"),
-        QStringLiteral("shortcut"),      QStringLiteral("launcher"),   QStringLiteral("alfred")};
+        QStringLiteral("settings"), QStringLiteral("preference"),    QStringLiteral("preferences"),
+        QStringLiteral("config"),   QStringLiteral("configuration"), QStringLiteral("hotkey"),
+        QStringLiteral("shortcut"), QStringLiteral("launcher"),      QStringLiteral("alfred")};
     static const QString title = QStringLiteral("Show Launcher Settings");
     static const QString subtitle = QStringLiteral("Configure hotkey and launcher options");
 
@@ -381,7 +386,8 @@ SearchResults DatabaseManager::mergedUniqueByPath(const SearchResults &results) 
     return kept;
 }
 
-SearchResults DatabaseManager::filterAndSortPathResults(const SearchResults &results, const QString &queryLowercased,
+SearchResults DatabaseManager::filterAndSortPathResults(const SearchResults &results,
+                                                        const QString &queryLowercased,
                                                         const SearchRankingPreferences &rankingPreferences) {
     auto guard = lock();
     const QString &q = queryLowercased;

@@ -76,7 +76,8 @@ qint64 DatabaseManager::relevanceScore(const SearchResult &result, const QString
     if (result.isDirectPathMatch())
         return directPathScore;
 
-    const auto tier = textMatchTier(result, queryLowercased, rankingPreferences.sortedSuffixesForBasenameStripping());
+    const auto tier =
+        textMatchTier(result, queryLowercased, rankingPreferences.sortedSuffixesForBasenameStripping());
     // Counts come from the database and from stored values: clamp before weighting so that neither a
     // negative nor a huge count can skew or overflow the sum.
     const qint64 opens = std::clamp<qint64>(result.openCount(), 0, maximumCountedOpens);
@@ -101,7 +102,8 @@ DatabaseManager::TextMatchTier DatabaseManager::textMatchTier(const SearchResult
     if (basename.startsWith(q) || name.startsWith(q))
         return TextMatchTier::prefix;
     if (basename.contains(q) || name.contains(q) || result.directory().toLower().contains(q) ||
-        (result.snippet() && result.snippet()->toLower().contains(q)) || result.fullPath().toLower().contains(q))
+        (result.snippet() && result.snippet()->toLower().contains(q)) ||
+        result.fullPath().toLower().contains(q))
         return TextMatchTier::contains;
     return TextMatchTier::none;
 }
@@ -113,9 +115,9 @@ QString DatabaseManager::searchableBasename(const QString &filename, const QStri
             continue;
         // Suffixes are counted in user-perceived characters; ASCII suffixes (the usual case) are
         // one code unit per character.
-        const QString rest = isAscii(suffix)
-                                 ? name.chopped(suffix.size())
-                                 : StringUtils::droppingLastGraphemes(name, StringUtils::graphemeCount(suffix));
+        const QString rest =
+            isAscii(suffix) ? name.chopped(suffix.size())
+                            : StringUtils::droppingLastGraphemes(name, StringUtils::graphemeCount(suffix));
         return rest.isEmpty() ? name : rest;
     }
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));

@@ -68,12 +68,14 @@ void sortSearchResultsForDisplay(SearchResults &results) {
     });
 }
 
-SearchResults filterSearchResultsForIncrementalQuery(const SearchResults &results, const QString &normalizedQuery) {
+SearchResults filterSearchResultsForIncrementalQuery(const SearchResults &results,
+                                                     const QString &normalizedQuery) {
     if (normalizedQuery.isEmpty())
         return results;
     SearchResults kept;
     for (const SearchResult &r : results) {
-        if (r.filename().toLower().contains(normalizedQuery) || r.directory().toLower().contains(normalizedQuery) ||
+        if (r.filename().toLower().contains(normalizedQuery) ||
+            r.directory().toLower().contains(normalizedQuery) ||
             (r.snippet() && r.snippet()->toLower().contains(normalizedQuery)) ||
             r.fullPath().toLower().contains(normalizedQuery))
             kept.append(r);

@@ -55,7 +55,8 @@ QString searchResultIdentity(const SearchResult &result);
 // locale-aware case-insensitive comparison. Stable.
 void sortSearchResultsForDisplay(SearchResults &results);
 
-SearchResults filterSearchResultsForIncrementalQuery(const SearchResults &results, const QString &normalizedQuery);
+SearchResults filterSearchResultsForIncrementalQuery(const SearchResults &results,
+                                                     const QString &normalizedQuery);
 QString mergedQueryWithClipboardText(const QString &existingQuery, const QString &clipboardText);
 SearchResults deduplicatedSearchResults(const SearchResults &results);
 QList<SnippetSegment> parseSnippetSegments(const QString &snippet);
@@ -70,7 +71,8 @@ SearchResults searchResultsPromotingActivatedResult(const SearchResults &results
 // persistent store; answers the stored list, or nothing when nothing was stored.
 std::optional<SearchResults> storePromotedSearchResultsAfterActivation(
     const QString &query, const SearchResults &results, const SearchResult &activatedResult,
-    IncrementalSearchResultCache &incrementalCache, PersistentQueryResultCacheStore &persistentQueryCacheStore,
+    IncrementalSearchResultCache &incrementalCache,
+    PersistentQueryResultCacheStore &persistentQueryCacheStore,
     const std::function<QString(const QString &)> &cacheKeyProvider,
     const std::function<bool(const QString &)> &isCacheEligible,
     const std::function<qint64(const SearchResult &, const QString &)> &scoreProvider, Date now);

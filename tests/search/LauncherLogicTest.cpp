@@ -5,8 +5,8 @@
 namespace orvex {
 namespace {
 
-SearchResult fileRow(const QString &name, const QString &directory = QStringLiteral("/d"), qint64 openCount = 0,
-                     std::optional<qint64> score = std::nullopt) {
+SearchResult fileRow(const QString &name, const QString &directory = QStringLiteral("/d"),
+                     qint64 openCount = 0, std::optional<qint64> score = std::nullopt) {
     return SearchResult({.id = stableNegativeID(directory + name),
                          .filename = name,
                          .directory = directory,
@@ -88,8 +88,8 @@ TEST(LauncherLogic, ClipboardMerge) {
     struct Case {
         const char16_t *query, *clip, *expected;
     } cases[] = {
-        {u"foo", u"bar", u"foo bar"}, {u"foo ", u"bar", u"foo bar"}, {u"foo", u" bar", u"foo bar"},
-        {u"foo", u"\nbar", u"foo\nbar"}, {u"", u"bar", u"bar"},       {u"foo", u"", u"foo"},
+        {u"foo", u"bar", u"foo bar"},    {u"foo ", u"bar", u"foo bar"}, {u"foo", u" bar", u"foo bar"},
+        {u"foo", u"\nbar", u"foo\nbar"}, {u"", u"bar", u"bar"},         {u"foo", u"", u"foo"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(mergedQueryWithClipboardText(QString::fromUtf16(c.query), QString::fromUtf16(c.clip)),
@@ -110,14 +110,18 @@ TEST(LauncherLogic, DeduplicationByIdentity) {
                              .usageKey = usageKey});
     };
     // Same usage key in another case: the first stays, whatever the addresses.
-    EXPECT_EQ(names(deduplicatedSearchResults(
-                  {action(QStringLiteral("one"), QStringLiteral("notion://page/AB")),
-                   action(QStringLiteral("two"), QStringLiteral("notion://page/ab"))})),
-              QStringList{QStringLiteral("one")});
+    EXPECT_EQ(
+        names(deduplicatedSearchResults({action(QStringLiteral("one"), QStringLiteral("notion://page/AB")),
+                                         action(QStringLiteral("two"), QStringLiteral("notion://page/ab"))})),
+        QStringList{QStringLiteral("one")});
     // Without a usage key an action row is its address.
-    const SearchResult settingsA({.id = -2, .filename = QStringLiteral("s1"), .kind = SearchResultKind::action,
+    const SearchResult settingsA({.id = -2,
+                                  .filename = QStringLiteral("s1"),
+                                  .kind = SearchResultKind::action,
                                   .action = SearchResultAction::openSettings});
-    const SearchResult settingsB({.id = -3, .filename = QStringLiteral("s2"), .kind = SearchResultKind::action,
+    const SearchResult settingsB({.id = -3,
+                                  .filename = QStringLiteral("s2"),
+                                  .kind = SearchResultKind::action,
                                   .action = SearchResultAction::openSettings});
     EXPECT_EQ(deduplicatedSearchResults({settingsA, settingsB}).size(), 1);
     EXPECT_TRUE(deduplicatedSearchResults({}).isEmpty());
@@ -129,11 +133,13 @@ TEST(LauncherLogic, SnippetSegments) {
         QString snippet;
         QList<S> expected;
     } cases[] = {
-        {QStringLiteral("a <mark>b</mark> c"), {S{QStringLiteral("a "), false}, S{QStringLiteral("b"), true}, S{QStringLiteral(" c"), false}}},
+        {QStringLiteral("a <mark>b</mark> c"),
+         {S{QStringLiteral("a "), false}, S{QStringLiteral("b"), true}, S{QStringLiteral(" c"), false}}},
         {QStringLiteral("<mark>b</mark>"), {S{QStringLiteral("b"), true}}},
         {QStringLiteral("a<mark>b"), {S{QStringLiteral("a"), false}, S{QStringLiteral("b"), true}}},
         {QStringLiteral("one\ntwo"), {S{QStringLiteral("one two"), false}}},
-        {QStringLiteral("<mark>b</mark>c</mark>d"), {S{QStringLiteral("b"), true}, S{QStringLiteral("c</mark>d"), false}}},
+        {QStringLiteral("<mark>b</mark>c</mark>d"),
+         {S{QStringLiteral("b"), true}, S{QStringLiteral("c</mark>d"), false}}},
         {QStringLiteral("x</mark>y"), {S{QStringLiteral("x</mark>y"), false}}},
         {QString(), {}},
     };
@@ -147,12 +153,14 @@ TEST(LauncherLogic, DisplayScoringKeepsGivenScoresAndSortsStably) {
                                 fileRow(QStringLiteral("unscored"), QStringLiteral("/c"), 0)};
     const auto scored =
         scoredSearchResultsForDisplay(rows, QStringLiteral("q"), [](const SearchResult &) { return 700; });
-    EXPECT_EQ(names(scored), (QStringList{QStringLiteral("unscored"), QStringLiteral("three"), QStringLiteral("one")}));
+    EXPECT_EQ(names(scored),
+              (QStringList{QStringLiteral("unscored"), QStringLiteral("three"), QStringLiteral("one")}));
 
     // Names that differ only in case keep their input order.
     const SearchResults ties = {fileRow(QStringLiteral("Alpha"), QStringLiteral("/1"), 0, 10),
                                 fileRow(QStringLiteral("alpha"), QStringLiteral("/2"), 0, 10)};
-    EXPECT_EQ(names(scoredSearchResultsForDisplay(ties, QStringLiteral("q"), [](const SearchResult &) { return 0; })),
+    EXPECT_EQ(names(scoredSearchResultsForDisplay(ties, QStringLiteral("q"),
+                                                  [](const SearchResult &) { return 0; })),
               (QStringList{QStringLiteral("Alpha"), QStringLiteral("alpha")}));
 
     // An empty query de-duplicates only.
@@ -176,7 +184,8 @@ TEST(LauncherLogic, PromotionRescoresEveryMatchingRow) {
     EXPECT_EQ(promoted[1].relevanceScore(), 920);
     EXPECT_EQ(promoted[0].relevanceScore(), 1200);
 
-    const SearchResult max = fileRow(QStringLiteral("m"), QStringLiteral("/x"), std::numeric_limits<qint64>::max());
+    const SearchResult max =
+        fileRow(QStringLiteral("m"), QStringLiteral("/x"), std::numeric_limits<qint64>::max());
     EXPECT_EQ(searchResultsPromotingActivatedResult({max}, max, QStringLiteral("q"), score)[0].openCount(),
               std::numeric_limits<qint64>::max());
 

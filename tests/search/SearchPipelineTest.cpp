@@ -54,7 +54,8 @@ TEST_F(SearchPipelineTest, TrimmingAndCaseShareOneCacheEntryForFiveSeconds) {
     EXPECT_EQ(first[0].filename(), QStringLiteral("DOCUMENTS"));
 
     fixture.clock->advance(5.0);
-    EXPECT_EQ(names(manager().search(QStringLiteral("~/documents"))), QStringList{QStringLiteral("DOCUMENTS")})
+    EXPECT_EQ(names(manager().search(QStringLiteral("~/documents"))),
+              QStringList{QStringLiteral("DOCUMENTS")})
         << "five seconds old is still fresh";
 
     fixture.clock->advance(0.001);
@@ -97,7 +98,8 @@ TEST_F(SearchPipelineTest, DirectPaths) {
         {QStringLiteral("'~/Documents'"), home + QStringLiteral("/Documents")},
         {QStringLiteral("file://") + home + QStringLiteral("/Documents/Sub%20Folder"),
          home + QStringLiteral("/Documents/Sub Folder")},
-        {QStringLiteral("~/Documents/../Documents//./note.txt"), home + QStringLiteral("/Documents/note.txt")},
+        {QStringLiteral("~/Documents/../Documents//./note.txt"),
+         home + QStringLiteral("/Documents/note.txt")},
         {QStringLiteral("  /tmp/  \n"), QStringLiteral("/tmp")},
         {QStringLiteral("Documents"), std::nullopt},
         {QStringLiteral("./Documents"), std::nullopt},
@@ -137,8 +139,9 @@ TEST_F(SearchPipelineTest, SettingsRowKeywordRules) {
         const char *query;
         bool matches;
     } cases[] = {
-        {"sett", true},      {"settings", true}, {"open settings now", true}, {"options", true},
-        {"show launcher", true}, {"zq", false},  {"x", false},
+        {"sett", true},    {"settings", true},      {"open settings now", true},
+        {"options", true}, {"show launcher", true}, {"zq", false},
+        {"x", false},
     };
     for (const auto &c : cases) {
         const auto rows = manager().searchActionResults(QString::fromLatin1(c.query));
@@ -147,7 +150,9 @@ TEST_F(SearchPipelineTest, SettingsRowKeywordRules) {
         });
         EXPECT_EQ(found, c.matches) << c.query;
     }
-    const auto row = manager().searchLauncherActionResults(QStringLiteral("settings")).value(0);
+    const auto settingsRows = manager().searchLauncherActionResults(QStringLiteral("settings"));
+    ASSERT_EQ(settingsRows.size(), 1);
+    const SearchResult &row = settingsRows[0];
     EXPECT_EQ(row.filename(), QStringLiteral("Show Launcher Settings"));
     EXPECT_EQ(row.directory(), QStringLiteral("Configure hotkey and launcher options"));
     EXPECT_EQ(row.id(), stableNegativeID(QStringLiteral("action://open-settings")));
@@ -164,7 +169,9 @@ TEST_F(SearchPipelineTest, PinnedFoldersGiveWayToWalkedRows) {
     EXPECT_EQ(rows[0].id(), stableNegativeID(QStringLiteral("folder:") + pinned));
     EXPECT_EQ(rows[0].kind(), SearchResultKind::folder);
 
-    const SearchResult walked({.id = -9, .filename = QStringLiteral("PINNED"), .directory = home,
+    const SearchResult walked({.id = -9,
+                               .filename = QStringLiteral("PINNED"),
+                               .directory = home,
                                .kind = SearchResultKind::folder});
     const auto merged = DatabaseManager::mergedUniqueByPath({walked, rows[0]});
     ASSERT_EQ(merged.size(), 1);
@@ -175,12 +182,18 @@ TEST_F(SearchPipelineTest, WalkedListFilterKeepsBestEighty) {
     const auto prefs = SearchRankingSettingsStore(*fixture.defaults).load();
     SearchResults rows;
     for (int i = 0; i < 200; ++i)
-        rows.append(SearchResult({.id = -1 - i, .filename = QStringLiteral("x report %1.pdf").arg(i, 3, 10, QLatin1Char('0')),
-                                  .directory = QStringLiteral("/d")}));
-    rows.append(SearchResult({.id = -500, .filename = QStringLiteral("report-b.txt"), .directory = QStringLiteral("/d")}));
-    rows.append(SearchResult({.id = -501, .filename = QStringLiteral("Report.pdf"), .directory = QStringLiteral("/d")}));
-    rows.append(SearchResult({.id = -502, .filename = QStringLiteral("report-a.txt"), .directory = QStringLiteral("/d")}));
-    rows.append(SearchResult({.id = -503, .filename = QStringLiteral("unrelated"), .directory = QStringLiteral("/report")}));
+        rows.append(
+            SearchResult({.id = -1 - i,
+                          .filename = QStringLiteral("x report %1.pdf").arg(i, 3, 10, QLatin1Char('0')),
+                          .directory = QStringLiteral("/d")}));
+    rows.append(SearchResult(
+        {.id = -500, .filename = QStringLiteral("report-b.txt"), .directory = QStringLiteral("/d")}));
+    rows.append(SearchResult(
+        {.id = -501, .filename = QStringLiteral("Report.pdf"), .directory = QStringLiteral("/d")}));
+    rows.append(SearchResult(
+        {.id = -502, .filename = QStringLiteral("report-a.txt"), .directory = QStringLiteral("/d")}));
+    rows.append(SearchResult(
+        {.id = -503, .filename = QStringLiteral("unrelated"), .directory = QStringLiteral("/report")}));
 
     const auto kept = manager().filterAndSortPathResults(rows, QStringLiteral("report"), prefs);
     ASSERT_EQ(kept.size(), 80);
@@ -194,11 +207,17 @@ TEST_F(SearchPipelineTest, ScoreExamples) {
     const auto prefs = SearchRankingSettingsStore(*fixture.defaults).load();
     const qint64 appBoost = prefs.extensionBoost(
         SearchResult({.id = -1, .filename = QStringLiteral("Mail.app"), .kind = SearchResultKind::app}));
-    const SearchResult walkedApp({.id = -1, .filename = QStringLiteral("Mail.app"), .directory = QStringLiteral("/Applications"),
-                                  .openCount = 10, .kind = SearchResultKind::app});
+    const SearchResult walkedApp({.id = -1,
+                                  .filename = QStringLiteral("Mail.app"),
+                                  .directory = QStringLiteral("/Applications"),
+                                  .openCount = 10,
+                                  .kind = SearchResultKind::app});
     EXPECT_EQ(DatabaseManager::relevanceScore(walkedApp, QStringLiteral("mail"), prefs), 2800 + appBoost);
-    const SearchResult indexedApp({.id = 7, .filename = QStringLiteral("Mail.app"), .directory = QStringLiteral("/Applications"),
-                                   .openCount = 10, .kind = SearchResultKind::app});
+    const SearchResult indexedApp({.id = 7,
+                                   .filename = QStringLiteral("Mail.app"),
+                                   .directory = QStringLiteral("/Applications"),
+                                   .openCount = 10,
+                                   .kind = SearchResultKind::app});
     EXPECT_EQ(DatabaseManager::relevanceScore(indexedApp, QStringLiteral("mail"), prefs), 2000 + appBoost);
 
     auto scoreWithOpens = [&](qint64 opens) {
@@ -209,29 +228,37 @@ TEST_F(SearchPipelineTest, ScoreExamples) {
     EXPECT_EQ(scoreWithOpens(-5), scoreWithOpens(0));
     EXPECT_EQ(scoreWithOpens(std::numeric_limits<qint64>::min()), scoreWithOpens(0));
 
-    const SearchResult direct({.id = -2, .filename = QStringLiteral("mail"), .openCount = 40, .isDirectPathMatch = true});
+    const SearchResult direct(
+        {.id = -2, .filename = QStringLiteral("mail"), .openCount = 40, .isDirectPathMatch = true});
     EXPECT_EQ(DatabaseManager::relevanceScore(direct, QStringLiteral("mail"), prefs), 5000);
 
-    const SearchResult recentInFolder({.id = 3, .filename = QStringLiteral("x.doc"), .directory = QStringLiteral("/Mail/box"),
+    const SearchResult recentInFolder({.id = 3,
+                                       .filename = QStringLiteral("x.doc"),
+                                       .directory = QStringLiteral("/Mail/box"),
                                        .isRecentActivation = true});
     EXPECT_EQ(DatabaseManager::relevanceScore(recentInFolder, QStringLiteral("mail"), prefs), 250 + 800);
 
-    const SearchResult pending({.id = -4, .filename = QStringLiteral("t"), .directory = QStringLiteral("Translating LOCALLY …"),
-                                .kind = SearchResultKind::action, .action = SearchResultAction::openBrowserFavorite});
+    const SearchResult pending({.id = -4,
+                                .filename = QStringLiteral("t"),
+                                .directory = QStringLiteral("Translating LOCALLY …"),
+                                .kind = SearchResultKind::action,
+                                .action = SearchResultAction::openBrowserFavorite});
     EXPECT_EQ(DatabaseManager::relevanceScore(pending, QStringLiteral("x"), prefs), 9500);
 }
 
 TEST_F(SearchPipelineTest, SearchableBasename) {
-    const QStringList suffixes = {QStringLiteral(".gsheet.url"), QStringLiteral(".url"), QStringLiteral(".pdf")};
+    const QStringList suffixes = {QStringLiteral(".gsheet.url"), QStringLiteral(".url"),
+                                  QStringLiteral(".pdf")};
     struct Case {
         const char *name, *basename;
     } cases[] = {
-        {"Budget.gsheet.url", "budget"}, {"Link.URL", "link"},     {".url", ".url"},
+        {"Budget.gsheet.url", "budget"},   {"Link.URL", "link"},     {".url", ".url"},
         {"archive.tar.gz", "archive.tar"}, {".profile", ".profile"}, {"README", "readme"},
         {"Report.PDF", "report"},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(DatabaseManager::searchableBasename(QString::fromLatin1(c.name), suffixes), QString::fromLatin1(c.basename))
+        EXPECT_EQ(DatabaseManager::searchableBasename(QString::fromLatin1(c.name), suffixes),
+                  QString::fromLatin1(c.basename))
             << c.name;
 }
 

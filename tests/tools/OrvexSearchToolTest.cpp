@@ -46,17 +46,18 @@ TEST(OrvexSearchTool, DirectPathFolderRow) {
     EXPECT_EQ(row.value(QStringLiteral("kind")).toString(), QStringLiteral("folder"));
     EXPECT_TRUE(row.value(QStringLiteral("isDirectPathMatch")).toBool());
     EXPECT_EQ(row.value(QStringLiteral("relevanceScore")).toInteger(), 5000);
-    for (const char *key : {"id", "filename", "directory", "openCount", "snippet", "databaseID", "kind", "action",
-                            "actionURLString", "fallbackActionURLString", "isDirectPathMatch", "usageKey",
-                            "isRecentActivation", "relevanceScore"})
+    for (const char *key : {"id", "filename", "directory", "openCount", "snippet", "databaseID", "kind",
+                            "action", "actionURLString", "fallbackActionURLString", "isDirectPathMatch",
+                            "usageKey", "isRecentActivation", "relevanceScore"})
         EXPECT_TRUE(row.contains(QLatin1String(key))) << key;
     EXPECT_TRUE(row.value(QStringLiteral("snippet")).isNull());
 }
 
 TEST(OrvexSearchTool, BadArgumentsPrintUsage) {
-    for (const QStringList &arguments : {QStringList{}, QStringList{QStringLiteral("--bogus"), QStringLiteral("x")},
-                                         QStringList{QStringLiteral("--activate"), QStringLiteral("zero"), QStringLiteral("x")},
-                                         QStringList{QStringLiteral("--json")}}) {
+    for (const QStringList &arguments :
+         {QStringList{}, QStringList{QStringLiteral("--bogus"), QStringLiteral("x")},
+          QStringList{QStringLiteral("--activate"), QStringLiteral("zero"), QStringLiteral("x")},
+          QStringList{QStringLiteral("--json")}}) {
         const auto run = runTool(arguments);
         EXPECT_EQ(run.exitCode, 2) << arguments.join(QLatin1Char(' ')).toStdString();
         EXPECT_TRUE(run.err.startsWith("usage: orvex-search")) << run.err.toStdString();

@@ -57,8 +57,12 @@ std::optional<Options> parseArguments(const QStringList &arguments) {
     return options;
 }
 
-QJsonValue optionalJson(const std::optional<QString> &v) { return v ? QJsonValue(*v) : QJsonValue(); }
-QJsonValue optionalJson(const std::optional<qint64> &v) { return v ? QJsonValue(*v) : QJsonValue(); }
+QJsonValue optionalJson(const std::optional<QString> &v) {
+    return v ? QJsonValue(*v) : QJsonValue();
+}
+QJsonValue optionalJson(const std::optional<qint64> &v) {
+    return v ? QJsonValue(*v) : QJsonValue();
+}
 
 QJsonObject rowJson(const SearchResult &r) {
     QJsonObject o;
@@ -86,7 +90,8 @@ void printTable(const SearchResults &rows, QTextStream &out) {
         if (r.kind() == SearchResultKind::action && r.actionURLString())
             location += QStringLiteral("  <") + *r.actionURLString() + QLatin1Char('>');
         out << score.rightJustified(6) << "  " << rawValue(r.kind()).leftJustified(6) << "  " << r.filename()
-            << (r.isRecentActivation() ? QStringLiteral("  (recent)") : QString()) << "  " << location << '\n';
+            << (r.isRecentActivation() ? QStringLiteral("  (recent)") : QString()) << "  " << location
+            << '\n';
     }
 }
 
@@ -108,7 +113,8 @@ int main(int argc, char **argv) {
     int status = 0;
     if (options->activate) {
         if (*options->activate > rows.size()) {
-            std::fprintf(stderr, "orvex-search: there is no row %lld\n", static_cast<long long>(*options->activate));
+            std::fprintf(stderr, "orvex-search: there is no row %lld\n",
+                         static_cast<long long>(*options->activate));
             status = 1;
         } else {
             manager.recordActivation(rows.at(*options->activate - 1));
