@@ -241,7 +241,8 @@ TEST(RecentActivation, NothingIsRememberedUnderUnitTestsButCountsStillRise) {
     EXPECT_EQ(test::storedOpenCounts(fixture).value(QStringLiteral("/applications/safari.app")), 1);
 }
 
-TEST(RecentActivation, EveryWriterInvalidatesThePersistentAnswers) {
+TEST(RecentActivation, EveryWriterInvalidatesBothQueryCaches) {
+    // The app writes the recent list and a count; the settings row writes only a count.
     const SearchResult rows[] = {appRow(QStringLiteral("Safari.app")), settingsActionRow()};
     for (const SearchResult &row : rows) {
         SCOPED_TRACE(row.filename().toStdString());
@@ -249,14 +250,15 @@ TEST(RecentActivation, EveryWriterInvalidatesThePersistentAnswers) {
         auto manager = fixture.makeManager();
         auto panelStore = PersistentQueryResultCacheStoreRegistry::store(
             QStringLiteral("launcherPathOpenCounts.queryResults"), *fixture.defaults);
-        panelStore->storeResults({appRow(QStringLiteral("Old.app"))}, QStringLiteral("o|K"),
-                                 fixture.clock->now());
-        ASSERT_TRUE(manager->persistentCachedQueryResults(QStringLiteral("o|K")));
+        manager->storeQueryResultsInCache({appRow(QStringLiteral("Old.app"))}, QStringLiteral("o|K"));
+        ASSERT_TRUE(manager->cachedQueryResults(QStringLiteral("o|K"), true));
 
-        fixture.clock->advance(5);
+        fixture.clock->advance(1);
         manager->recordActivation(row);
         EXPECT_EQ(panelStore->actorInvalidatedAt(), fixture.clock->now());
+        EXPECT_FALSE(manager->cachedQueryResults(QStringLiteral("o|K"), true));
         EXPECT_FALSE(manager->persistentCachedQueryResults(QStringLiteral("o|K")));
+        EXPECT_TRUE(panelStore->cachedSearchResults(QStringLiteral("o|K"), fixture.clock->now(), false));
     }
 }
 
