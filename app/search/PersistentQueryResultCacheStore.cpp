@@ -25,19 +25,44 @@ QJsonArray recordsFromResults(const SearchResults &results) {
     return records;
 }
 
+QByteArray compactJson(const QJsonArray &array) {
+    return QJsonDocument(array).toJson(QJsonDocument::Compact);
+}
+
+// A JSON string literal, escaped by Qt's writer.
+QByteArray jsonString(const QString &text) {
+    const QByteArray array = compactJson(QJsonArray{text});
+    return array.mid(1, array.size() - 2);
+}
+
+PersistentQueryResultCacheEntry makeEntry(QJsonArray records, Date cachedAt) {
+    QByteArray encoded = compactJson(records);
+    return {.results = std::move(records), .cachedAt = cachedAt, .encodedResults = std::move(encoded)};
+}
+
 } // namespace
 
 QByteArray PersistentQueryResultCachePayload::toJson() const {
-    QJsonObject encodedEntries;
+    // Assembled from each entry's encoded rows: building one document of every row again costs
+    // thirty times as much, and the payload is rewritten on every store.
+    QByteArray out = "{\"" + kEntriesKey.toLatin1() + "\":{";
+    bool first = true;
     for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
-        QJsonObject entry;
-        entry.insert(kResultsKey, it->results);
-        entry.insert(kCachedAtKey, it->cachedAt.secondsSince2001());
-        encodedEntries.insert(it.key(), entry);
+        const double cachedAt = it->cachedAt.secondsSince2001();
+        if (!std::isfinite(cachedAt))
+            continue; // not representable in JSON; such an entry would never be served anyway
+        if (!first)
+            out += ',';
+        first = false;
+        out += jsonString(it.key());
+        out += ":{\"" + kResultsKey.toLatin1() + "\":";
+        out += it->encodedResults.isEmpty() ? compactJson(it->results) : it->encodedResults;
+        out += ",\"" + kCachedAtKey.toLatin1() + "\":";
+        out += QByteArray::number(cachedAt, 'g', QLocale::FloatingPointShortest);
+        out += '}';
     }
-    QJsonObject root;
-    root.insert(kEntriesKey, encodedEntries);
-    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+    out += "}}";
+    return out;
 }
 
 std::optional<PersistentQueryResultCachePayload>
@@ -88,8 +113,10 @@ void PersistentQueryResultCacheStore::loadIfNeededLocked() {
     const std::optional<QByteArray> data = defaults_.dataValue(storeKey_);
     if (!data)
         return;
-    if (auto payload = PersistentQueryResultCachePayload::fromJson(*data))
+    if (auto payload = PersistentQueryResultCachePayload::fromJson(*data)) {
         cachedEntries_ = std::move(payload->entries);
+        hasUnencodedEntries_ = !cachedEntries_.isEmpty();
+    }
 }
 
 std::optional<SearchResults>
@@ -118,7 +145,7 @@ PersistentQueryResultCacheStore::validSearchResultsLocked(const QString &key, Da
     // Old or foreign records (unknown kinds, missing ids, duplicates) are rewritten once.
     QJsonArray records = recordsFromResults(rows);
     if (records != it->results) {
-        it->results = std::move(records);
+        *it = makeEntry(std::move(records), it->cachedAt);
         shouldPersist = true;
     }
     return rows;
@@ -168,12 +195,14 @@ void PersistentQueryResultCacheStore::storeResults(const SearchResults &results,
                                                    Date now) {
     if (results.isEmpty())
         return;
+    // Encoded before locking: only the map update needs the lock.
+    PersistentQueryResultCacheEntry entry =
+        makeEntry(recordsFromResults(deduplicatedSearchResults(results)), now);
     std::pair<Entries, quint64> snapshot;
     {
         std::lock_guard guard(lock_);
         loadIfNeededLocked();
-        cachedEntries_.insert(
-            key, {.results = recordsFromResults(deduplicatedSearchResults(results)), .cachedAt = now});
+        cachedEntries_.insert(key, std::move(entry));
         evictIfNeededLocked();
         snapshot = snapshotLocked();
     }
@@ -196,6 +225,13 @@ void PersistentQueryResultCacheStore::evictIfNeededLocked() {
 
 std::pair<PersistentQueryResultCacheStore::Entries, quint64>
 PersistentQueryResultCacheStore::snapshotLocked() {
+    // Entries read from the stored payload are encoded once, on the first write.
+    if (hasUnencodedEntries_) {
+        for (PersistentQueryResultCacheEntry &entry : cachedEntries_)
+            if (entry.encodedResults.isEmpty())
+                entry.encodedResults = compactJson(entry.results);
+        hasUnencodedEntries_ = false;
+    }
     // The copy shares its data until the next change, so taking it under the lock costs nothing.
     return {cachedEntries_, ++sequence_};
 }

@@ -21,6 +21,9 @@ class UserDefaults;
 struct PersistentQueryResultCacheEntry {
     QJsonArray results;
     Date cachedAt;
+    // The compact JSON of `results`, kept so that rewriting the payload does not encode every row
+    // again; empty until first needed.
+    QByteArray encodedResults;
 };
 
 // What is stored under the store's key: one JSON object {"entries": {key: {"results", "cachedAt"}}},
@@ -98,6 +101,8 @@ private:
     std::mutex lock_;
     Entries cachedEntries_;
     bool hasLoaded_ = false;
+    // Entries read from the payload lack their encoded rows until the first write.
+    bool hasUnencodedEntries_ = false;
     // Raised for every change of cachedEntries_, under lock_.
     quint64 sequence_ = 0;
 

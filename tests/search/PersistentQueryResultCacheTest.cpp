@@ -86,6 +86,27 @@ TEST_F(PersistentQueryResultCacheTest, StoresTheDocumentedJsonFormAndReadsItBack
     EXPECT_FALSE(hit->results[0].isRecentActivation());
 }
 
+TEST_F(PersistentQueryResultCacheTest, KeysOfAnyTextSurviveARestart) {
+    const QString keys[] = {QStringLiteral("say \"hi\"|K"), QStringLiteral("back\\slash\n|K"),
+                            QStringLiteral("caf\u00e9 \U0001F600|K"), QStringLiteral("|")};
+    auto store = makeStore();
+    for (const QString &k : keys)
+        store->storeResults({fileRow(k)}, k, Date(1.0 / 3));
+    ASSERT_FALSE(QJsonDocument::fromJson(storedBytes()).isNull());
+    auto reader = makeStore();
+    for (const QString &k : keys) {
+        const auto hit = reader->cachedSearchResults(k, Date(1.0 / 3), false);
+        ASSERT_TRUE(hit) << k.toStdString();
+        EXPECT_EQ(hit->results.first().filename(), k);
+        EXPECT_EQ(hit->cachedAt, Date(1.0 / 3)); // dates keep every bit
+    }
+    // Entries read back are written again, unchanged, with the next store.
+    reader->storeResults({fileRow(QStringLiteral("n"))}, QStringLiteral("n|K"), Date(1));
+    auto third = makeStore();
+    for (const QString &k : keys)
+        EXPECT_TRUE(third->cachedSearchResults(k, Date(1), false)) << k.toStdString();
+}
+
 TEST_F(PersistentQueryResultCacheTest, StoringNothingLeavesTheEntryAndTheDefaultsAlone) {
     auto store = makeStore();
     store->storeResults({fileRow(QStringLiteral("a"))}, QStringLiteral("a|K"), kNow);
