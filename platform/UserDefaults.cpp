@@ -1,26 +1,264 @@
 #include "UserDefaults.h"
 
-#include <QDir>
-#include <QStandardPaths>
+#include "PropertyList.h"
+#include "SafeFile.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
 #include <map>
 #include <mutex>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace orvex {
 
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+using Values = std::map<QString, PlistValue>;
+
+// How long a failed background write waits before it tries again.
+constexpr std::chrono::seconds retryDelay{5};
+
+void printLine(const QString &line) {
+    std::fputs(line.toLocal8Bit().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+QString systemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Creates the folder and its missing parents, each private to the user.
+bool ensureDirectory(const QString &path) {
+    if (QFileInfo(path).isDir())
+        return true;
+    const QString absolute = QDir::cleanPath(QDir(path).absolutePath());
+    QString prefix;
+    for (const QString &part : absolute.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        prefix += QLatin1Char('/') + part;
+        ::mkdir(QFile::encodeName(prefix).constData(), 0700); // an existing entry is checked below
+    }
+    return QFileInfo(absolute).isDir();
+}
+
+// An exclusive flock on the file next to the defaults file, held while this object lives. flock locks
+// belong to the open file, so two instances in one process exclude each other as two processes do.
+class FileLock {
+public:
+    explicit FileLock(const QString &path) {
+        fd_ = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
+        if (fd_ < 0) {
+            error_ = errno;
+            return;
+        }
+        while (::flock(fd_, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                error_ = errno;
+                ::close(fd_);
+                fd_ = -1;
+                return;
+            }
+        }
+    }
+    ~FileLock() {
+        if (fd_ >= 0)
+            ::close(fd_); // releases the lock
+    }
+    FileLock(const FileLock &) = delete;
+    FileLock &operator=(const FileLock &) = delete;
+
+    bool locked() const { return fd_ >= 0; }
+    int error() const { return error_; }
+
+private:
+    int fd_ = -1;
+    int error_ = 0;
+};
+
+struct DiskState {
+    enum Status {
+        missing,    // no file: nothing stored yet (or the user deleted it)
+        loaded,     // `values` holds the file's content
+        unreadable, // the file exists but is no defaults file (bad property list, not a dictionary, ...)
+        unavailable // the file could not be read just now; it may be fine, so it must be left alone
+    } status;
+    Values values;
+    QString detail;
+};
+
+DiskState readDefaultsFile(const QString &path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return {DiskState::missing, {}, {}};
+        return {DiskState::unavailable, {}, systemError(errno)};
+    }
+    if (!S_ISREG(info.st_mode))
+        return {DiskState::unreadable, {}, QStringLiteral("not a regular file")};
+    if (info.st_size > UserDefaults::maxFileBytes)
+        return {DiskState::unreadable,
+                {},
+                QStringLiteral("larger than %1 bytes").arg(UserDefaults::maxFileBytes)};
+    const auto bytes = SafeFile::readRegularFile(path, UserDefaults::maxFileBytes);
+    if (!bytes) {
+        // Replaced by a rename between stat and open, or a read error: nothing says the file is bad.
+        return {DiskState::unavailable, {}, QStringLiteral("read failed")};
+    }
+    const auto root = PropertyList::read(*bytes);
+    const auto *dictionary = root ? root->dictionaryPointer() : nullptr;
+    if (!dictionary)
+        return {DiskState::unreadable, {}, QStringLiteral("not a property-list dictionary")};
+    Values values;
+    for (auto it = dictionary->cbegin(); it != dictionary->cend(); ++it)
+        values.emplace(it.key(), it.value());
+    return {DiskState::loaded, std::move(values), {}};
+}
+
+// Renames an unreadable defaults file out of the way so that no write replaces it.
+bool setAside(const QString &path, const QString &reason) {
+    const QString stem = path + QStringLiteral(".corrupt-") +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString target = stem;
+    for (int n = 2; QFileInfo::exists(target) || QFileInfo(target).isSymLink(); ++n)
+        target = stem + QLatin1Char('-') + QString::number(n);
+    if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(target).constData()) != 0) {
+        printLine(QStringLiteral("Failed to move unreadable defaults file aside: ") + path +
+                  QStringLiteral(": ") + systemError(errno));
+        return false;
+    }
+    printLine(QStringLiteral("Unreadable defaults file moved aside (") + reason + QStringLiteral("): ") +
+              path + QStringLiteral(" -> ") + target);
+    return true;
+}
+
+std::optional<QString> writeDefaultsFile(const QString &path, const Values &values) {
+    PlistValue::Dictionary dictionary;
+    for (const auto &[key, value] : values)
+        dictionary.insert(key, value);
+    const QByteArray bytes = PropertyList::writeXml(PlistValue(std::move(dictionary)));
+    if (bytes.isEmpty())
+        return QStringLiteral("values could not be encoded");
+    if (bytes.size() > UserDefaults::maxFileBytes)
+        return QStringLiteral("%1 bytes exceed the limit of %2")
+            .arg(bytes.size())
+            .arg(UserDefaults::maxFileBytes);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    ::fchmod(file.handle(), 0600);
+    if (file.write(bytes) != bytes.size()) {
+        const QString error = file.errorString();
+        file.cancelWriting();
+        return error;
+    }
+    if (!file.commit())
+        return file.errorString();
+    return std::nullopt;
+}
+
+QString lockPathFor(const QString &path) {
+    return path + QStringLiteral(".lock");
+}
+
+} // namespace
+
 struct UserDefaults::State {
     QString filePath;
+    std::chrono::milliseconds flushDelay{defaultFlushDelay};
+
+    // Guards everything below up to flushMutex; held only for memory work, never for file work.
     mutable std::mutex mutex;
-    std::map<QString, PlistValue> values;
+    std::condition_variable wake;
+    Values values;
+    std::map<QString, quint64> changed; // key -> serial of its latest change not yet in the file
+    quint64 nextSerial = 1;
+    std::optional<SteadyClock::time_point> flushDue;
+    bool stopping = false;
+    bool lastFlushFailed = false;
+
+    std::mutex flushMutex; // one flush at a time
+    std::thread writer;
 };
 
 UserDefaults::UserDefaults() : state_(std::make_unique<State>()) {}
 
-UserDefaults::UserDefaults(const QString &filePath) : state_(std::make_unique<State>()) {
+UserDefaults::UserDefaults(const QString &filePath, std::chrono::milliseconds flushDelay)
+    : state_(std::make_unique<State>()) {
     state_->filePath = filePath;
+    state_->flushDelay = flushDelay;
+    if (filePath.isEmpty())
+        return;
+
+    std::optional<FileLock> lock;
+    if (QFileInfo(QFileInfo(filePath).absolutePath()).isDir())
+        lock.emplace(lockPathFor(filePath));
+    DiskState disk = readDefaultsFile(filePath);
+    if (disk.status == DiskState::loaded) {
+        state_->values = std::move(disk.values);
+    } else if (disk.status == DiskState::unreadable) {
+        // Should this fail, every flush tries again and refuses to write over the file.
+        if (lock && lock->locked())
+            setAside(filePath, disk.detail);
+        else
+            printLine(QStringLiteral("Failed to move unreadable defaults file aside: ") + filePath +
+                      QStringLiteral(": cannot lock it"));
+    } else if (disk.status == DiskState::unavailable) {
+        printLine(QStringLiteral("Failed to read defaults file: ") + filePath + QStringLiteral(": ") +
+                  disk.detail);
+    }
+    lock.reset();
+
+    state_->writer = std::thread([this] { runWriter(); });
 }
 
-UserDefaults::~UserDefaults() = default;
+UserDefaults::~UserDefaults() {
+    if (state_->writer.joinable()) {
+        {
+            std::lock_guard lock(state_->mutex);
+            state_->stopping = true;
+        }
+        state_->wake.notify_all();
+        state_->writer.join();
+    }
+    if (hasPendingChanges())
+        flush();
+}
+
+void UserDefaults::runWriter() {
+    State &s = *state_;
+    std::unique_lock lock(s.mutex);
+    for (;;) {
+        if (s.stopping)
+            return;
+        if (!s.flushDue) {
+            s.wake.wait(lock);
+            continue;
+        }
+        const auto due = *s.flushDue;
+        if (s.wake.wait_until(lock, due, [&] { return s.stopping; }))
+            return;
+        s.flushDue.reset();
+        lock.unlock();
+        const bool written = flush();
+        lock.lock();
+        if (!written && !s.changed.empty() && !s.flushDue)
+            s.flushDue = SteadyClock::now() + retryDelay;
+    }
+}
 
 UserDefaults &UserDefaults::standard() {
     static UserDefaults defaults(standardFilePath());
@@ -84,17 +322,137 @@ QStringList UserDefaults::keys() const {
 }
 
 void UserDefaults::set(const QString &key, PlistValue value) {
-    std::lock_guard lock(state_->mutex);
-    state_->values.insert_or_assign(key, std::move(value));
+    // The file could not be read back, and the whole store would be set aside.
+    if (!PropertyList::fitsMaxDepth(value)) {
+        printLine(QStringLiteral("Refused defaults value nested too deeply: ") + key);
+        return;
+    }
+    bool wakeWriter = false;
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->values.insert_or_assign(key, std::move(value));
+        state_->changed[key] = state_->nextSerial++;
+        if (!state_->filePath.isEmpty() && !state_->flushDue) {
+            state_->flushDue = SteadyClock::now() + state_->flushDelay;
+            wakeWriter = true;
+        }
+    }
+    if (wakeWriter)
+        state_->wake.notify_all();
 }
 
 void UserDefaults::remove(const QString &key) {
-    std::lock_guard lock(state_->mutex);
-    state_->values.erase(key);
+    bool wakeWriter = false;
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->values.erase(key);
+        state_->changed[key] = state_->nextSerial++;
+        if (!state_->filePath.isEmpty() && !state_->flushDue) {
+            state_->flushDue = SteadyClock::now() + state_->flushDelay;
+            wakeWriter = true;
+        }
+    }
+    if (wakeWriter)
+        state_->wake.notify_all();
 }
 
-bool UserDefaults::flush() { return true; }
+bool UserDefaults::hasPendingChanges() const {
+    std::lock_guard lock(state_->mutex);
+    return !state_->filePath.isEmpty() && !state_->changed.empty();
+}
 
-QString UserDefaults::filePath() const { return state_->filePath; }
+bool UserDefaults::flush() {
+    State &s = *state_;
+    if (s.filePath.isEmpty())
+        return true;
+    std::lock_guard flushLock(s.flushMutex);
+
+    std::map<QString, quint64> serials;
+    std::map<QString, std::optional<PlistValue>> changes;
+    {
+        std::lock_guard lock(s.mutex);
+        serials = s.changed;
+        for (const auto &entry : serials) {
+            const auto it = s.values.find(entry.first);
+            changes.emplace(entry.first, it == s.values.end() ? std::nullopt : std::optional(it->second));
+        }
+    }
+
+    auto fail = [&](const QString &detail) {
+        std::lock_guard lock(s.mutex);
+        if (!s.lastFlushFailed)
+            printLine(QStringLiteral("Failed to write defaults file: ") + s.filePath + QStringLiteral(": ") +
+                      detail);
+        s.lastFlushFailed = true;
+        return false;
+    };
+
+    bool mustWrite = !changes.empty();
+    const QString folder = QFileInfo(s.filePath).absolutePath();
+    if (mustWrite && !ensureDirectory(folder))
+        return fail(QStringLiteral("cannot create folder ") + folder);
+    std::optional<FileLock> fileLock;
+    if (mustWrite || QFileInfo(folder).isDir()) {
+        fileLock.emplace(lockPathFor(s.filePath));
+        if (!fileLock->locked())
+            return fail(QStringLiteral("cannot lock ") + lockPathFor(s.filePath) + QStringLiteral(": ") +
+                        systemError(fileLock->error()));
+    }
+
+    DiskState disk = readDefaultsFile(s.filePath);
+    Values merged;
+    switch (disk.status) {
+    case DiskState::missing:
+        break;
+    case DiskState::loaded:
+        merged = std::move(disk.values);
+        break;
+    case DiskState::unavailable:
+        return fail(QStringLiteral("cannot read it: ") + disk.detail);
+    case DiskState::unreadable: {
+        if (!setAside(s.filePath, disk.detail))
+            return fail(QStringLiteral("an unreadable file is in the way"));
+        // What this instance last knew stands in for the lost file.
+        std::lock_guard lock(s.mutex);
+        merged = s.values;
+        mustWrite = true;
+        break;
+    }
+    }
+    for (auto &[key, value] : changes) {
+        if (value)
+            merged.insert_or_assign(key, std::move(*value));
+        else
+            merged.erase(key);
+    }
+
+    if (mustWrite) {
+        if (const auto error = writeDefaultsFile(s.filePath, merged))
+            return fail(*error);
+    }
+
+    std::lock_guard lock(s.mutex);
+    // Keys changed while the file was written keep their newer in-memory state and stay pending.
+    for (auto it = s.changed.begin(); it != s.changed.end();) {
+        const auto flushed = serials.find(it->first);
+        if (flushed != serials.end() && flushed->second == it->second) {
+            it = s.changed.erase(it);
+            continue;
+        }
+        const auto current = s.values.find(it->first);
+        if (current == s.values.end())
+            merged.erase(it->first);
+        else
+            merged.insert_or_assign(it->first, current->second);
+        ++it;
+    }
+    s.values = std::move(merged);
+    s.lastFlushFailed = false;
+    return true;
+}
+
+QString UserDefaults::filePath() const {
+    return state_->filePath;
+}
 
 } // namespace orvex

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -12,13 +13,23 @@ namespace orvex {
 
 // The defaults database: a key-value store of property-list values that survives restarts.
 // Writes land in memory at once and reach the backing file atomically within a second, on flush()
-// and at destruction. Safe to use from any thread.
+// and at destruction. Several instances and processes may share one file: a flush merges only this
+// instance's changed keys into what the file holds. Reads serve memory and never wait for the file.
+// Safe to use from any thread.
 class UserDefaults {
 public:
+    // Delay between the first unsaved change and the background write that carries it (and every
+    // change made meanwhile) to the file.
+    static constexpr std::chrono::milliseconds defaultFlushDelay{500};
+    // Larger files are neither read nor written.
+    static constexpr qint64 maxFileBytes = 64 * 1024 * 1024;
+
     // Memory only: nothing is read or written on disk.
     UserDefaults();
-    // Backed by the XML property-list file at `filePath` (created on first write, mode 0600).
-    explicit UserDefaults(const QString &filePath);
+    // Backed by the XML property-list file at `filePath` (created on first write, mode 0600, its
+    // missing folders 0700). An existing file may also be a binary property list; its root must be a
+    // dictionary, otherwise it is renamed aside ("<file>.corrupt-<time>") and reading starts empty.
+    explicit UserDefaults(const QString &filePath, std::chrono::milliseconds flushDelay = defaultFlushDelay);
     ~UserDefaults();
 
     UserDefaults(const UserDefaults &) = delete;
@@ -39,16 +50,23 @@ public:
     std::optional<PlistValue::Dictionary> dictionaryValue(const QString &key) const;
     QStringList keys() const;
 
+    // A value nested deeper than PropertyList::maxDepth is refused (one line on stdout) and not stored.
     void set(const QString &key, PlistValue value);
     void remove(const QString &key);
 
-    // Writes pending changes now. False when the file could not be written (the changes stay pending).
+    // Writes pending changes now, under a lock on "<file>.lock": re-reads the file, applies the keys set
+    // or removed here since the last flush, writes the result atomically and takes the other writers'
+    // keys into memory. False when the file could not be read or written (the changes stay pending).
     bool flush();
+    // True while changes made here have not reached the file.
+    bool hasPendingChanges() const;
 
     QString filePath() const;
 
 private:
     struct State;
+    void runWriter();
+
     std::unique_ptr<State> state_;
 };
 

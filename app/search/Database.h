@@ -64,6 +64,12 @@ struct DatabaseManagerConfiguration {
     QString systemSettingsExtensionsRoot = QStringLiteral("/System/Library/ExtensionKit/Extensions");
     QUrl notionBaseURL = QUrl(QStringLiteral("https://api.notion.com"));
 
+    // ---- Browser tabs and bookmarks ----
+    // Longest wait for one osascript run; a child still running then is killed and reaped.
+    int appleScriptTimeoutMilliseconds = 30000;
+    // Whether a browser with this bundle identifier runs; null: look for its processes in /proc.
+    std::function<bool(const QString &bundleIdentifier)> isBrowserRunning;
+
     static DatabaseManagerConfiguration production();
 };
 
@@ -187,14 +193,52 @@ public:
                                                     const QList<SystemSettingsShortcut> &shortcuts);
 
     // ---- Open browser tabs and tab focus (DatabaseAppleScript.cpp, DatabaseBrowserIntegration.cpp) ----
+    // The script runner and the tab probe read only the immutable configuration and take no lock, so
+    // a slow child never holds up the manager.
+    // The browsers whose tabs are listed, Edge first.
+    static const QList<BrowserAutomationTarget> &browserAutomationTargets();
+    std::optional<AppleScriptRunResult> runAppleScriptDetailed(const QString &script,
+                                                               const QStringList &arguments) const;
+    std::optional<QString> runAppleScript(const QString &script, const QStringList &arguments) const;
+    static bool isAppleEventsPermissionDenied(const QString &standardError);
+    // The fixed script texts; data reaches them only as arguments.
+    static const QString &browserTabProbeScript();
+    static const QString &browserTabFocusScript();
+    // Whether a process of the browser runs (the injected check, else /proc); unknown browsers do not.
+    bool isBrowserRunning(const QString &bundleIdentifier) const;
+    BrowserTabProbeResult probeBrowserTabs(const QString &browserName, const QString &appName,
+                                           const QString &bundleIdentifier) const;
+    static QList<BrowserTabShortcut> parseBrowserTabs(const QString &output, const QString &browserName,
+                                                      const QString &bundleIdentifier);
     QList<BrowserTabShortcut> discoverBrowserTabs() const;
-    bool focusBrowserTab(const QString &bundleIdentifier, qint64 windowIndex, qint64 tabIndex);
+    static QString browserTabFocusTargetURLString(const QString &bundleIdentifier, qint64 windowIndex,
+                                                  qint64 tabIndex);
+    // Reads a tab-focus link back: scheme, the host exactly as written, and the "window" and "tab"
+    // numbers. Absent when any part is missing or not a number.
+    static std::optional<BrowserTabFocusTarget> parseBrowserTabFocusLink(const QString &link);
+    // Blocks while the focus script runs; true only when the browser answered "true".
+    bool focusBrowserTab(const QString &bundleIdentifier, qint64 windowIndex, qint64 tabIndex) const;
     SearchResults searchBrowserTabActionResults(const QString &queryLowercased,
                                                 const QList<BrowserTabShortcut> &tabs);
+    QList<BrowserTabShortcut> cachedBrowserTabs() const;
+    std::optional<Date> browserTabsCacheLastRefresh() const;
+
+    // ---- Browser automation warm-up (DatabaseBrowserIntegration.cpp) ----
+    // Probes every browser in table order, stopping at the first failure. Blocks while osascript runs.
+    BrowserAutomationWarmupSnapshot browserAutomationWarmupSnapshot() const;
+    // Runs the snapshot without holding the manager, then installs its tabs as the tab cache.
+    BrowserAutomationWarmupResult warmupBrowserAutomationPermissions();
 
     // ---- Browser bookmarks (DatabaseBrowserBookmarks.cpp) ----
     static QList<BrowserBookmarkSource> defaultBrowserBookmarkSources(const QString &homePath);
     QList<BrowserBookmarkShortcut> discoverBrowserBookmarks() const;
+    static QStringList discoverChromiumBookmarkFiles(const QString &userDataRoot);
+    static QList<BrowserBookmarkShortcut> parseChromiumBookmarks(const QString &filePath,
+                                                                 const QString &browserName);
+    static void collectChromiumBookmarks(const QJsonObject &node, const QString &browserName,
+                                         const QStringList &folderPathComponents,
+                                         QList<BrowserBookmarkShortcut> &results);
+    static QString chromiumBookmarkRootLabel(const QString &rootKey, const QJsonObject &node);
     SearchResults searchBrowserBookmarkActionResults(const QString &queryLowercased,
                                                      const QList<BrowserBookmarkShortcut> &bookmarks);
 
@@ -301,6 +345,9 @@ private:
     // ---- Browser tabs and bookmarks ----
     QList<BrowserTabShortcut> cachedBrowserTabs_;
     QList<BrowserBookmarkShortcut> cachedBrowserBookmarks_;
+    // The last probe-failure line written per browser, so a failure that persists across refreshes is
+    // written once rather than every few seconds.
+    mutable QHash<QString, QString> lastBrowserTabProbeFailureLines_;
 
     // ---- Notion pages ----
     QHash<QString, QueryResultCacheEntry> notionCache_;

@@ -1,16 +1,206 @@
 #include "search/Database.h"
 
+#include "platform/SafeFile.h"
+#include "platform/StringUtils.h"
+#include "sources/BrowserSourceHelpers.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+
 namespace orvex {
 
-QList<BrowserBookmarkSource> DatabaseManager::defaultBrowserBookmarkSources(const QString &) {
-    return {};
+namespace {
+
+// Items deeper than this below a user-data folder are not examined (a profile's file is at depth 2),
+// so caches and extensions are never walked in full.
+constexpr int maxBookmarkFileDepth = 4;
+// Large bookmark collections run to a few megabytes; anything far beyond is not a bookmark file.
+constexpr qint64 maxBookmarkFileBytes = 64 * 1024 * 1024;
+constexpr qsizetype maxBookmarkRows = 50;
+
+QString jsonString(const QJsonObject &object, QLatin1String key) {
+    const QJsonValue value = object.value(key);
+    return value.isString() ? value.toString() : QString();
 }
+
+// Pre-order walk in name order, skipping hidden entries and never following a linked folder.
+void findBookmarkFiles(const QString &folder, int folderDepth, QSet<QString> &seen, QStringList &found) {
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
+    const int depth = folderDepth + 1;
+    for (const QFileInfo &entry : entries) {
+        if (entry.fileName() == QLatin1String("Bookmarks") && entry.exists() && !entry.isDir()) {
+            const QString path = entry.filePath();
+            const QString key = path.toLower();
+            if (!seen.contains(key)) {
+                seen.insert(key);
+                found.append(path);
+            }
+        }
+        if (depth < maxBookmarkFileDepth && entry.isDir() && !entry.isSymLink())
+            findBookmarkFiles(entry.filePath(), depth, seen, found);
+    }
+}
+
+} // namespace
+
+QList<BrowserBookmarkSource> DatabaseManager::defaultBrowserBookmarkSources(const QString &homePath) {
+    const QString config = homePath + QStringLiteral("/.config/");
+    return {
+        {.browserName = QStringLiteral("Edge"), .userDataRoot = config + QStringLiteral("microsoft-edge")},
+        {.browserName = QStringLiteral("Brave"),
+         .userDataRoot = config + QStringLiteral("BraveSoftware/Brave-Browser")},
+        {.browserName = QStringLiteral("Chrome"), .userDataRoot = config + QStringLiteral("google-chrome")},
+    };
+}
+
 QList<BrowserBookmarkShortcut> DatabaseManager::discoverBrowserBookmarks() const {
+    QList<BrowserBookmarkSource> sources;
+    {
+        auto guard = lock();
+        sources = browserBookmarkSources_;
+    }
+    // Files are read without the lock: this runs in the background refresh.
+    QList<BrowserBookmarkShortcut> bookmarks;
+    for (const BrowserBookmarkSource &source : sources) {
+        for (const QString &file : discoverChromiumBookmarkFiles(source.userDataRoot)) {
+            if (shuttingDown_.load())
+                return bookmarks;
+            bookmarks += parseChromiumBookmarks(file, source.browserName);
+        }
+    }
+    return bookmarks;
+}
+
+QStringList DatabaseManager::discoverChromiumBookmarkFiles(const QString &userDataRoot) {
+    const QFileInfo root(userDataRoot);
+    if (userDataRoot.isEmpty() || !root.isDir())
+        return {};
+    QSet<QString> seen;
+    QStringList found;
+    findBookmarkFiles(QDir::cleanPath(root.filePath()), 0, seen, found);
+    return found;
+}
+
+QList<BrowserBookmarkShortcut> DatabaseManager::parseChromiumBookmarks(const QString &filePath,
+                                                                       const QString &browserName) {
+    const auto bytes = SafeFile::readRegularFile(filePath, maxBookmarkFileBytes);
+    if (!bytes)
+        return {};
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(*bytes, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return {};
+    const QJsonValue roots = document.object().value(QLatin1String("roots"));
+    if (!roots.isObject())
+        return {};
+
+    // Roots in key order (bookmark_bar, other, synced for the browsers' own files).
+    QList<BrowserBookmarkShortcut> results;
+    const QJsonObject rootObject = roots.toObject();
+    for (auto it = rootObject.begin(); it != rootObject.end(); ++it) {
+        if (!it.value().isObject())
+            continue;
+        const QJsonObject node = it.value().toObject();
+        const QString label = chromiumBookmarkRootLabel(it.key(), node);
+        collectChromiumBookmarks(node, browserName, label.isEmpty() ? QStringList() : QStringList{label},
+                                 results);
+    }
+    return results;
+}
+
+void DatabaseManager::collectChromiumBookmarks(const QJsonObject &node, const QString &browserName,
+                                               const QStringList &folderPathComponents,
+                                               QList<BrowserBookmarkShortcut> &results) {
+    const QString type = jsonString(node, QLatin1String("type")).toLower();
+    const QString name = StringUtils::trimmedWhitespaceAndNewlines(jsonString(node, QLatin1String("name")));
+
+    if (type == QLatin1String("url")) {
+        const QJsonValue url = node.value(QLatin1String("url"));
+        if (!url.isString())
+            return;
+        const QString urlString = StringUtils::trimmedWhitespaceAndNewlines(url.toString());
+        const auto host = BrowserSourceHelpers::webAddressHost(urlString);
+        if (!host)
+            return;
+        results.append({.browserName = browserName,
+                        .title = name.isEmpty() ? *host : name,
+                        .urlString = urlString,
+                        .host = *host,
+                        .folderPath = folderPathComponents.join(QStringLiteral(" / "))});
+        return;
+    }
+
+    const QJsonValue childrenValue = node.value(QLatin1String("children"));
+    if (!childrenValue.isArray())
+        return;
+    const QJsonArray children = childrenValue.toArray();
+    if (children.isEmpty())
+        return;
+    // A folder with any child that is not a node is malformed as a whole.
+    for (const QJsonValue &child : children)
+        if (!child.isObject())
+            return;
+
+    QStringList next = folderPathComponents;
+    // A root labelled by its own name, or a folder named like its parent, does not repeat in the path.
+    const bool repeatsParent = !folderPathComponents.isEmpty() &&
+                               folderPathComponents.last().compare(name, Qt::CaseInsensitive) == 0;
+    if (!name.isEmpty() && !repeatsParent)
+        next.append(name);
+    for (const QJsonValue &child : children)
+        collectChromiumBookmarks(child.toObject(), browserName, next, results);
+}
+
+QString DatabaseManager::chromiumBookmarkRootLabel(const QString &rootKey, const QJsonObject &node) {
+    const QString name = StringUtils::trimmedWhitespaceAndNewlines(jsonString(node, QLatin1String("name")));
+    if (!name.isEmpty())
+        return name;
+    const QString key = rootKey.toLower();
+    if (key == QLatin1String("bookmark_bar"))
+        return QStringLiteral("Bookmarks Bar");
+    if (key == QLatin1String("other"))
+        return QStringLiteral("Other Bookmarks");
+    if (key == QLatin1String("synced"))
+        return QStringLiteral("Synced");
     return {};
 }
-SearchResults DatabaseManager::searchBrowserBookmarkActionResults(const QString &,
-                                                                  const QList<BrowserBookmarkShortcut> &) {
-    return {};
+
+SearchResults
+DatabaseManager::searchBrowserBookmarkActionResults(const QString &queryLowercased,
+                                                    const QList<BrowserBookmarkShortcut> &bookmarks) {
+    auto guard = lock();
+    QList<std::pair<int, SearchResult>> tieredRows;
+    for (const BrowserBookmarkShortcut &bookmark : bookmarks) {
+        const int tier = BrowserSourceHelpers::matchTier(
+            queryLowercased, bookmark.title.toLower(), bookmark.host.toLower(), bookmark.urlString.toLower(),
+            bookmark.folderPath.toLower());
+        if (tier == 0)
+            continue;
+        const QString identity = QStringLiteral("action://browser-bookmark/") + bookmark.browserName +
+                                 QLatin1Char('/') + bookmark.folderPath + QLatin1Char('/') +
+                                 bookmark.urlString;
+        const QString subtitle =
+            bookmark.folderPath.isEmpty()
+                ? bookmark.browserName + QStringLiteral(" bookmark")
+                : bookmark.browserName + QStringLiteral(" bookmark \u00B7 ") + bookmark.folderPath;
+        SearchResult row({.id = stableNegativeID(identity),
+                          .filename = BrowserSourceHelpers::rowTitle(bookmark.title, bookmark.host),
+                          .directory = subtitle,
+                          .openCount = 0,
+                          .snippet = bookmark.urlString,
+                          .kind = SearchResultKind::action,
+                          .action = SearchResultAction::openBrowserFavorite,
+                          .actionURLString = bookmark.urlString});
+        if (const qint64 count = learnedOpenCount(row, 0); count != 0)
+            row = row.withOpenCount(count);
+        tieredRows.append({tier, row});
+    }
+    return BrowserSourceHelpers::rankedRows(std::move(tieredRows), maxBookmarkRows);
 }
 
 } // namespace orvex

@@ -1,0 +1,378 @@
+#include "platform/UserDefaults.h"
+
+#include "PlistTestSupport.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <sys/stat.h>
+#include <thread>
+
+namespace orvex {
+namespace {
+
+using test::entry;
+using Dict = PlistValue::Dictionary;
+using Array = PlistValue::Array;
+using namespace std::chrono_literals;
+
+// Long enough that the background writer never runs during a test that flushes by hand.
+constexpr auto noBackgroundWrite = std::chrono::hours(1);
+
+QString s(const char *text) {
+    return QString::fromUtf8(text);
+}
+
+QString folderFor(const char *test) {
+    return test::homePath() + s("/.config/") + s(test);
+}
+
+std::optional<Dict> fileContent(const QString &path) {
+    const auto value = PropertyList::readFile(path, UserDefaults::maxFileBytes);
+    return value ? value->toDictionary() : std::nullopt;
+}
+
+int modeOf(const QString &path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return -1;
+    return static_cast<int>(info.st_mode & 07777);
+}
+
+QStringList setAsideFiles(const QString &folder) {
+    return QDir(folder).entryList({s("defaults.plist.corrupt-*")}, QDir::Files | QDir::Dirs | QDir::Hidden);
+}
+
+// Which typed reads answer for the key.
+QList<PlistValue::Type> answeringReads(const UserDefaults &defaults, const QString &key) {
+    QList<PlistValue::Type> types;
+    if (defaults.boolValue(key))
+        types.append(PlistValue::Type::Boolean);
+    if (defaults.integerValue(key))
+        types.append(PlistValue::Type::Integer);
+    if (defaults.realValue(key))
+        types.append(PlistValue::Type::Real);
+    if (defaults.stringValue(key))
+        types.append(PlistValue::Type::String);
+    if (defaults.dataValue(key))
+        types.append(PlistValue::Type::Data);
+    if (defaults.dateValue(key))
+        types.append(PlistValue::Type::Date);
+    if (defaults.arrayValue(key))
+        types.append(PlistValue::Type::Array);
+    if (defaults.dictionaryValue(key))
+        types.append(PlistValue::Type::Dictionary);
+    return types;
+}
+
+TEST(UserDefaults, EveryTypeRoundTripsThroughTheFile) {
+    // Folders that do not exist yet are created private to the user.
+    const QString folder = folderFor("roundtrip") + s("/nested");
+    const QString path = folder + s("/defaults.plist");
+    const std::pair<QString, PlistValue> values[] = {
+        {s("bool"), PlistValue(true)},
+        {s("intMax"), PlistValue(std::numeric_limits<qint64>::max())},
+        {s("intMin"), PlistValue(std::numeric_limits<qint64>::min())},
+        {s("real"), PlistValue(-2.5e-7)},
+        {s("string"), PlistValue(s("caf\u00e9 \u65e5\u672c \U0001F389 <&> \r\n"))},
+        {s("data"), PlistValue(QByteArray("\x00\xff\x10 binary", 10))},
+        {s("date"), PlistValue(Date(754321098.654321))},
+        {s("array"),
+         PlistValue(Array{PlistValue(1), PlistValue(Array{PlistValue(s("deep"))}), PlistValue(false)})},
+        {s("dictionary"), PlistValue(Dict{{s("inner"), PlistValue(Dict{{s("x"), PlistValue(Date(-0.25))}})},
+                                          {s("list"), PlistValue(Array{})}})},
+        {s("launcher.key with spaces"), PlistValue(QString())},
+    };
+    {
+        UserDefaults writer(path, noBackgroundWrite);
+        for (const auto &[key, value] : values)
+            writer.set(key, value);
+        writer.set(s("removed"), PlistValue(1));
+        writer.remove(s("removed"));
+        ASSERT_TRUE(writer.flush());
+        EXPECT_FALSE(writer.hasPendingChanges());
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().startsWith("<?xml")); // the file is an XML property list
+    EXPECT_EQ(modeOf(path), 0600);
+    EXPECT_EQ(modeOf(folder), 0700);
+    EXPECT_EQ(modeOf(folderFor("roundtrip")), 0700);
+
+    const UserDefaults reader(path);
+    QStringList expectedKeys;
+    for (const auto &[key, value] : values) {
+        EXPECT_EQ(reader.value(key), value) << key.toStdString();
+        EXPECT_EQ(answeringReads(reader, key), QList<PlistValue::Type>{value.type()}) << key.toStdString();
+        expectedKeys.append(key);
+    }
+    expectedKeys.sort();
+    EXPECT_EQ(reader.keys(), expectedKeys);
+    EXPECT_FALSE(reader.value(s("removed")));
+    EXPECT_TRUE(answeringReads(reader, s("absent")).isEmpty());
+}
+
+TEST(UserDefaults, InstancesSharingAFileKeepEachOthersKeys) {
+    const QString path = folderFor("shared") + s("/defaults.plist");
+    UserDefaults first(path, noBackgroundWrite);
+    UserDefaults second(path, noBackgroundWrite);
+    first.set(s("first"), PlistValue(1));
+    first.set(s("shared"), PlistValue(s("from first")));
+    second.set(s("second"), PlistValue(2));
+    ASSERT_TRUE(first.flush());
+    ASSERT_TRUE(second.flush());
+    // After its flush, the second instance also holds what the first one wrote.
+    EXPECT_EQ(second.stringValue(s("shared")), s("from first"));
+    {
+        const UserDefaults third(path);
+        EXPECT_EQ(third.integerValue(s("first")), 1);
+        EXPECT_EQ(third.integerValue(s("second")), 2);
+    }
+
+    // A removal by one instance is not undone by the other's older copy of the key.
+    first.remove(s("shared"));
+    ASSERT_TRUE(first.flush());
+    second.set(s("second"), PlistValue(3));
+    ASSERT_TRUE(second.flush());
+    EXPECT_FALSE(second.value(s("shared")));
+    const UserDefaults fourth(path);
+    EXPECT_EQ(fourth.keys(), (QStringList{s("first"), s("second")}));
+    EXPECT_EQ(fourth.integerValue(s("second")), 3);
+}
+
+TEST(UserDefaults, ConcurrentWritersLoseNoKeys) {
+    const QString path = folderFor("concurrent") + s("/defaults.plist");
+    constexpr int keysPerWriter = 150;
+    {
+        UserDefaults a(path, 1ms);
+        UserDefaults b(path, 1ms);
+        auto write = [](UserDefaults &defaults, const QString &prefix) {
+            for (int i = 0; i < keysPerWriter; ++i) {
+                defaults.set(prefix + QString::number(i), PlistValue(i));
+                if (i % 10 == 0)
+                    defaults.flush();
+            }
+        };
+        std::thread left([&] { write(a, s("a")); });
+        std::thread right([&] { write(b, s("b")); });
+        left.join();
+        right.join();
+    }
+    const auto content = fileContent(path);
+    ASSERT_TRUE(content);
+    EXPECT_EQ(content->size(), 2 * keysPerWriter);
+    EXPECT_EQ(entry(*content, "a149"), PlistValue(149));
+    EXPECT_EQ(entry(*content, "b0"), PlistValue(0));
+}
+
+TEST(UserDefaults, ChangesReachTheFileWithoutAnExplicitFlush) {
+    const QString path = folderFor("background") + s("/defaults.plist");
+    UserDefaults defaults(path, 20ms);
+    defaults.set(s("soon"), PlistValue(s("written")));
+    EXPECT_TRUE(test::waitUntil([&] {
+        const auto content = fileContent(path);
+        return content && entry(*content, "soon") == PlistValue(s("written"));
+    }));
+    EXPECT_TRUE(test::waitUntil([&] { return !defaults.hasPendingChanges(); }));
+
+    // Destruction writes what is still pending.
+    {
+        UserDefaults late(path, noBackgroundWrite);
+        late.set(s("late"), PlistValue(true));
+    }
+    const auto content = fileContent(path);
+    ASSERT_TRUE(content);
+    EXPECT_EQ(entry(*content, "late"), PlistValue(true));
+    EXPECT_EQ(entry(*content, "soon"), PlistValue(s("written")));
+}
+
+TEST(UserDefaults, KilledWriterLeavesTheLastCompleteState) {
+    const QString folder = folderFor("killed");
+    const QString path = folder + s("/defaults.plist");
+    QRandomGenerator random(7);
+    for (int round = 0; round < 12; ++round) {
+        QProcess writer;
+        writer.start(s(ORVEX_DEFAULTS_WRITER), {path});
+        ASSERT_TRUE(writer.waitForStarted());
+        qint64 lastReported = 0;
+        int reports = 0;
+        auto readReports = [&] {
+            while (writer.canReadLine()) {
+                const QByteArray line = writer.readLine().trimmed();
+                ASSERT_TRUE(line.startsWith("flushed ")) << line.toStdString();
+                lastReported = line.mid(8).toLongLong();
+                ++reports;
+            }
+        };
+        const int wanted = 1 + round % 3;
+        while (reports < wanted) {
+            ASSERT_TRUE(writer.waitForReadyRead(10000)) << "the writer stopped reporting";
+            readReports();
+        }
+        // Kill at an arbitrary point of a later flush (one takes some tens of milliseconds).
+        QThread::usleep(random.bounded(40000));
+        writer.kill();
+        ASSERT_TRUE(writer.waitForFinished(10000));
+        readReports();
+
+        const auto content = fileContent(path);
+        ASSERT_TRUE(content) << "round " << round;
+        const auto counter = entry(*content, "counter");
+        ASSERT_TRUE(counter && counter->toInteger());
+        // The file holds the last reported flush, or the one that completed just before the kill.
+        EXPECT_GE(*counter->toInteger(), lastReported);
+        EXPECT_LE(*counter->toInteger(), lastReported + 1);
+        // ... and all of that flush: every key from the same write.
+        const auto payload = entry(*content, "payload");
+        ASSERT_TRUE(payload && payload->toString());
+        EXPECT_TRUE(payload->toString()->endsWith(QLatin1Char('x') + QString::number(*counter->toInteger())));
+        EXPECT_EQ(entry(*content, "nested"), PlistValue(Dict{{s("counter"), *counter}}));
+    }
+    EXPECT_TRUE(setAsideFiles(folder).isEmpty());
+    const UserDefaults after(path);
+    EXPECT_TRUE(after.integerValue(s("counter")));
+}
+
+TEST(UserDefaults, UnreadableFileIsSetAsideAndReadingStartsEmpty) {
+    test::BinaryPlistBuilder brokenBinary;
+    brokenBinary.add(brokenBinary.array({0})); // contains itself
+    const struct {
+        const char *name;
+        QByteArray bytes;
+    } cases[] = {
+        {"garbage", "\x01\x02 not a property list"},
+        {"empty", ""},
+        {"truncated", "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>a</key><integer>1</integer>"},
+        {"array root", "<plist version=\"1.0\"><array><integer>1</integer></array></plist>"},
+        {"cyclic binary", brokenBinary.build()},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString folder = folderFor("corrupt") + QLatin1Char('/') + s(c.name);
+        const QString path = folder + s("/defaults.plist");
+        test::writeFile(path, c.bytes);
+
+        testing::internal::CaptureStdout();
+        UserDefaults defaults(path, noBackgroundWrite);
+        const QString output = QString::fromStdString(testing::internal::GetCapturedStdout());
+
+        const QStringList aside = setAsideFiles(folder);
+        ASSERT_EQ(aside.size(), 1);
+        const QString asidePath = folder + QLatin1Char('/') + aside.first();
+        EXPECT_EQ(output.count(QLatin1Char('\n')), 1) << output.toStdString();
+        EXPECT_TRUE(output.startsWith(s("Unreadable defaults file moved aside"))) << output.toStdString();
+        EXPECT_TRUE(output.contains(asidePath)) << output.toStdString();
+        QFile kept(asidePath);
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), c.bytes);
+        EXPECT_TRUE(defaults.keys().isEmpty());
+
+        // Writing starts a fresh file and leaves the set-aside copy alone.
+        defaults.set(s("fresh"), PlistValue(1));
+        ASSERT_TRUE(defaults.flush());
+        EXPECT_EQ(fileContent(path), (Dict{{s("fresh"), PlistValue(1)}}));
+        EXPECT_EQ(setAsideFiles(folder), aside);
+    }
+}
+
+TEST(UserDefaults, FileCorruptedWhileRunningIsSetAsideOnFlush) {
+    const QString folder = folderFor("corrupted-later");
+    const QString path = folder + s("/defaults.plist");
+    UserDefaults defaults(path, noBackgroundWrite);
+    defaults.set(s("kept"), PlistValue(s("value")));
+    ASSERT_TRUE(defaults.flush());
+    test::writeFile(path, "garbage written by someone else");
+
+    testing::internal::CaptureStdout();
+    defaults.set(s("added"), PlistValue(2));
+    const bool flushed = defaults.flush();
+    const QString output = QString::fromStdString(testing::internal::GetCapturedStdout());
+    ASSERT_TRUE(flushed);
+    EXPECT_TRUE(output.startsWith(s("Unreadable defaults file moved aside"))) << output.toStdString();
+    EXPECT_EQ(setAsideFiles(folder).size(), 1);
+    // What this instance knew replaces the lost file, together with the new change.
+    EXPECT_EQ(fileContent(path), (Dict{{s("added"), PlistValue(2)}, {s("kept"), PlistValue(s("value"))}}));
+}
+
+TEST(UserDefaults, BinaryFileIsRead) {
+    test::BinaryPlistBuilder b;
+    b.add(b.dictionary({1}, {2}));
+    b.add(test::BinaryPlistBuilder::ascii("launcherThemeID"));
+    b.add(test::BinaryPlistBuilder::ascii("midnight"));
+    const QString path = folderFor("binary") + s("/defaults.plist");
+    test::writeFile(path, b.build());
+    UserDefaults defaults(path, noBackgroundWrite);
+    EXPECT_EQ(defaults.stringValue(s("launcherThemeID")), s("midnight"));
+    defaults.set(s("other"), PlistValue(false));
+    ASSERT_TRUE(defaults.flush());
+    EXPECT_EQ(fileContent(path),
+              (Dict{{s("launcherThemeID"), PlistValue(s("midnight"))}, {s("other"), PlistValue(false)}}));
+}
+
+TEST(UserDefaults, FlushThatCannotWriteReturnsFalseAndKeepsTheChanges) {
+    // A regular file where the folder should be stops the write even for root.
+    const QString blocker = folderFor("blocked");
+    test::writeFile(blocker, "a file, not a folder");
+    const QString path = blocker + s("/defaults.plist");
+    UserDefaults defaults(path, noBackgroundWrite);
+    defaults.set(s("pending"), PlistValue(s("value")));
+
+    testing::internal::CaptureStdout();
+    const bool flushed = defaults.flush();
+    const QString output = QString::fromStdString(testing::internal::GetCapturedStdout());
+    EXPECT_FALSE(flushed);
+    EXPECT_TRUE(output.startsWith(s("Failed to write defaults file: ") + path)) << output.toStdString();
+    EXPECT_TRUE(defaults.hasPendingChanges());
+    EXPECT_EQ(defaults.stringValue(s("pending")), s("value"));
+
+    // Once the folder can exist, the same change is written.
+    ASSERT_TRUE(QFile::remove(blocker));
+    test::makeDirectory(blocker);
+    EXPECT_TRUE(defaults.flush());
+    EXPECT_FALSE(defaults.hasPendingChanges());
+    EXPECT_EQ(fileContent(path), (Dict{{s("pending"), PlistValue(s("value"))}}));
+}
+
+TEST(UserDefaults, RefusesValuesNestedTooDeeplyToReadBack) {
+    PlistValue deep(Array{});
+    for (int depth = 0; depth < PropertyList::maxDepth; ++depth)
+        deep = PlistValue(Array{deep});
+    UserDefaults defaults(folderFor("deep") + s("/defaults.plist"), noBackgroundWrite);
+    testing::internal::CaptureStdout();
+    defaults.set(s("deep"), deep);
+    const QString output = QString::fromStdString(testing::internal::GetCapturedStdout());
+    EXPECT_TRUE(output.contains(s("deep"))) << output.toStdString();
+    EXPECT_FALSE(defaults.value(s("deep")));
+    EXPECT_FALSE(defaults.hasPendingChanges());
+}
+
+TEST(UserDefaults, StandardDefaultsLiveInThePrivateConfigFolder) {
+    const QString folder = test::homePath() + s("/.config/orvex-launcher");
+    EXPECT_EQ(UserDefaults::standardFilePath(), folder + s("/defaults.plist"));
+    EXPECT_EQ(UserDefaults::standard().filePath(), UserDefaults::standardFilePath());
+    UserDefaults::standard().set(s("launcherStandardTest"), PlistValue(true));
+    ASSERT_TRUE(UserDefaults::standard().flush());
+    EXPECT_EQ(modeOf(folder), 0700);
+    EXPECT_EQ(modeOf(UserDefaults::standardFilePath()), 0600);
+    EXPECT_EQ(entry(*fileContent(UserDefaults::standardFilePath()), "launcherStandardTest"),
+              PlistValue(true));
+}
+
+TEST(UserDefaults, MemoryOnlyInstanceTouchesNoFile) {
+    UserDefaults defaults;
+    defaults.set(s("k"), PlistValue(1));
+    EXPECT_TRUE(defaults.flush());
+    EXPECT_FALSE(defaults.hasPendingChanges());
+    EXPECT_EQ(defaults.integerValue(s("k")), 1);
+    EXPECT_TRUE(defaults.filePath().isEmpty());
+}
+
+} // namespace
+} // namespace orvex

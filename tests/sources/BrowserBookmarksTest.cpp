@@ -1,0 +1,271 @@
+#include "fixtures/BrowserFixtures.h"
+#include "fixtures/ManagerFixture.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace orvex {
+namespace {
+
+using test::bookmarkNode;
+using test::folderNode;
+using test::writeBookmarksFile;
+
+BrowserBookmarkShortcut bookmark(const QString &browser, const QString &title, const QString &url,
+                                 const QString &host, const QString &folderPath) {
+    return {.browserName = browser, .title = title, .urlString = url, .host = host, .folderPath = folderPath};
+}
+
+QJsonObject singleBookmarkRoots(const QString &name, const QString &url) {
+    return {{QStringLiteral("bookmark_bar"), folderNode(QString(), {bookmarkNode(name, url)})}};
+}
+
+TEST(BrowserBookmarkFiles, AreFoundInProfilesToDepthFourOnce) {
+    const QString root = test::homePath() + QStringLiteral("/edge-data");
+    const QByteArray any = "{}";
+    for (const char *relative : {
+             "Default/Bookmarks",          // depth 2
+             "Profile 1/Bookmarks",        // depth 2
+             "Bookmarks",                  // depth 1
+             "x/y/z/Bookmarks",            // depth 4
+             "a/b/c/d/Bookmarks",          // depth 5: not examined
+             "Default/Bookmarks.bak",      // other name
+             "Default/bookmarks",          // the name is case-sensitive
+             ".hidden/Bookmarks",          // hidden folders are skipped
+             "Profile 2/.Bookmarks",       //
+             "Folder/Bookmarks/inner.txt", // a folder named Bookmarks is no file
+             "Profile 3/Bookmarks",        //
+             "profile 3/Bookmarks",        // differs only in case from the one above: read once
+         }) {
+        test::writeFile(root + QLatin1Char('/') + QString::fromUtf8(relative), any);
+    }
+
+    EXPECT_EQ(DatabaseManager::discoverChromiumBookmarkFiles(root),
+              QStringList({root + QStringLiteral("/Bookmarks"), root + QStringLiteral("/Default/Bookmarks"),
+                           root + QStringLiteral("/Profile 1/Bookmarks"),
+                           root + QStringLiteral("/Profile 3/Bookmarks"),
+                           root + QStringLiteral("/x/y/z/Bookmarks")}));
+    EXPECT_TRUE(DatabaseManager::discoverChromiumBookmarkFiles(root + QStringLiteral("/missing")).isEmpty());
+    EXPECT_TRUE(
+        DatabaseManager::discoverChromiumBookmarkFiles(root + QStringLiteral("/Bookmarks")).isEmpty());
+}
+
+TEST(BrowserBookmarkFiles, FolderPathsFollowRootsAndNestedFolders) {
+    const QString file = test::homePath() + QStringLiteral("/Bookmarks");
+    const QJsonObject roots{
+        {QStringLiteral("bookmark_bar"),
+         folderNode(
+             QStringLiteral("Bookmarks bar"),
+             {bookmarkNode(QStringLiteral("  On the bar "), QStringLiteral(" https://bar.example/ ")),
+              folderNode(
+                  QStringLiteral("Work"),
+                  {bookmarkNode(QStringLiteral("Tracker"), QStringLiteral("https://track.example")),
+                   folderNode(QStringLiteral("WORK"),
+                              {bookmarkNode(QString(), QStringLiteral("https://Wiki.Example:8080/x"))}),
+                   folderNode(
+                       QStringLiteral("Deep"),
+                       {folderNode(QString(), {bookmarkNode(QStringLiteral("Deepest"),
+                                                            QStringLiteral("http://deep.example"))})})}),
+              // One member is not a node: the whole folder is skipped, its siblings are not.
+              folderNode(QStringLiteral("Broken"),
+                         {bookmarkNode(QStringLiteral("Lost"), QStringLiteral("https://lost.example")),
+                          QStringLiteral("not a node")}),
+              folderNode(QStringLiteral("Empty"), {}),
+              bookmarkNode(QStringLiteral("Script"), QStringLiteral("javascript:alert(1)")),
+              bookmarkNode(QStringLiteral("Internal"), QStringLiteral("edge://settings")),
+              QJsonObject{{QStringLiteral("type"), QStringLiteral("URL")},
+                          {QStringLiteral("name"), QStringLiteral("Upper type")},
+                          {QStringLiteral("url"), QStringLiteral("HTTPS://upper.example")}},
+              QJsonObject{{QStringLiteral("type"), QStringLiteral("url")},
+                          {QStringLiteral("name"), QStringLiteral("Numeric url")},
+                          {QStringLiteral("url"), 42}}})},
+        {QStringLiteral("other"),
+         QJsonObject{{QStringLiteral("children"),
+                      QJsonArray{bookmarkNode(QStringLiteral("Other one"),
+                                              QStringLiteral("https://other.example"))}}}},
+        {QStringLiteral("custom_root"),
+         QJsonObject{
+             {QStringLiteral("children"),
+              QJsonArray{bookmarkNode(QStringLiteral("Loose"), QStringLiteral("https://loose.example")),
+                         folderNode(QStringLiteral("Sub"),
+                                    {bookmarkNode(QStringLiteral("In sub"),
+                                                  QStringLiteral("https://sub.example"))})}}}},
+        {QStringLiteral("synced"), QStringLiteral("not an object")},
+    };
+    writeBookmarksFile(file, roots);
+
+    const QString edge = QStringLiteral("Edge");
+    const QList<BrowserBookmarkShortcut> expected = {
+        bookmark(edge, QStringLiteral("On the bar"), QStringLiteral("https://bar.example/"),
+                 QStringLiteral("bar.example"), QStringLiteral("Bookmarks bar")),
+        bookmark(edge, QStringLiteral("Tracker"), QStringLiteral("https://track.example"),
+                 QStringLiteral("track.example"), QStringLiteral("Bookmarks bar / Work")),
+        bookmark(edge, QStringLiteral("Wiki.Example"), QStringLiteral("https://Wiki.Example:8080/x"),
+                 QStringLiteral("Wiki.Example"), QStringLiteral("Bookmarks bar / Work")),
+        bookmark(edge, QStringLiteral("Deepest"), QStringLiteral("http://deep.example"),
+                 QStringLiteral("deep.example"), QStringLiteral("Bookmarks bar / Work / Deep")),
+        bookmark(edge, QStringLiteral("Upper type"), QStringLiteral("HTTPS://upper.example"),
+                 QStringLiteral("upper.example"), QStringLiteral("Bookmarks bar")),
+        bookmark(edge, QStringLiteral("Loose"), QStringLiteral("https://loose.example"),
+                 QStringLiteral("loose.example"), QString()),
+        bookmark(edge, QStringLiteral("In sub"), QStringLiteral("https://sub.example"),
+                 QStringLiteral("sub.example"), QStringLiteral("Sub")),
+        bookmark(edge, QStringLiteral("Other one"), QStringLiteral("https://other.example"),
+                 QStringLiteral("other.example"), QStringLiteral("Other Bookmarks")),
+    };
+    EXPECT_EQ(DatabaseManager::parseChromiumBookmarks(file, edge), expected);
+}
+
+TEST(BrowserBookmarkFiles, UnreadableOrMalformedFilesGiveNothing) {
+    const QString folder = test::homePath() + QStringLiteral("/bad");
+    const std::pair<const char *, QByteArray> cases[] = {
+        {"invalid JSON", "{\"roots\": "},
+        {"top level is a list", "[]"},
+        {"roots missing", "{\"version\": 1}"},
+        {"roots not an object", "{\"roots\": []}"},
+    };
+    for (const auto &[name, bytes] : cases) {
+        const QString path = folder + QLatin1Char('/') + QString::fromUtf8(name);
+        test::writeFile(path, bytes);
+        EXPECT_TRUE(DatabaseManager::parseChromiumBookmarks(path, QStringLiteral("Edge")).isEmpty()) << name;
+    }
+    EXPECT_TRUE(
+        DatabaseManager::parseChromiumBookmarks(folder + QStringLiteral("/missing"), QStringLiteral("Edge"))
+            .isEmpty());
+}
+
+TEST(BrowserBookmarkFiles, RootLabelsPreferTheRootsOwnName) {
+    const QJsonObject unnamed;
+    EXPECT_EQ(DatabaseManager::chromiumBookmarkRootLabel(QStringLiteral("bookmark_bar"), unnamed),
+              QStringLiteral("Bookmarks Bar"));
+    EXPECT_EQ(DatabaseManager::chromiumBookmarkRootLabel(QStringLiteral("OTHER"), unnamed),
+              QStringLiteral("Other Bookmarks"));
+    EXPECT_EQ(DatabaseManager::chromiumBookmarkRootLabel(QStringLiteral("synced"), unnamed),
+              QStringLiteral("Synced"));
+    EXPECT_EQ(DatabaseManager::chromiumBookmarkRootLabel(QStringLiteral("workspace"), unnamed), QString());
+    EXPECT_EQ(DatabaseManager::chromiumBookmarkRootLabel(
+                  QStringLiteral("workspace"), {{QStringLiteral("name"), QStringLiteral(" Shared ")}}),
+              QStringLiteral("Shared"));
+}
+
+TEST(BrowserBookmarkSources, DefaultToTheLinuxUserDataFoldersAndNoneUnderTests) {
+    EXPECT_EQ(DatabaseManager::defaultBrowserBookmarkSources(QStringLiteral("/home/me")),
+              QList<BrowserBookmarkSource>(
+                  {{QStringLiteral("Edge"), QStringLiteral("/home/me/.config/microsoft-edge")},
+                   {QStringLiteral("Brave"), QStringLiteral("/home/me/.config/BraveSoftware/Brave-Browser")},
+                   {QStringLiteral("Chrome"), QStringLiteral("/home/me/.config/google-chrome")}}));
+
+    EXPECT_EQ(DatabaseManagerConfiguration::production().browserBookmarkSources,
+              DatabaseManager::defaultBrowserBookmarkSources(test::homePath()));
+    ::setenv("XCTestConfigurationFilePath", "/tmp/x", 1);
+    EXPECT_TRUE(DatabaseManagerConfiguration::production().browserBookmarkSources.isEmpty());
+    ::unsetenv("XCTestConfigurationFilePath");
+}
+
+struct BrowserBookmarks : testing::Test {
+    test::ManagerFixture fixture;
+};
+
+TEST_F(BrowserBookmarks, DiscoveryReadsEverySourceAndProfileInOrder) {
+    const QString home = test::homePath();
+    writeBookmarksFile(
+        home + QStringLiteral("/edge/Default/Bookmarks"),
+        singleBookmarkRoots(QStringLiteral("Edge default"), QStringLiteral("https://shared.example")));
+    writeBookmarksFile(
+        home + QStringLiteral("/edge/Profile 1/Bookmarks"),
+        singleBookmarkRoots(QStringLiteral("Edge default"), QStringLiteral("https://shared.example")));
+    writeBookmarksFile(
+        home + QStringLiteral("/edge/a/b/c/d/Bookmarks"),
+        singleBookmarkRoots(QStringLiteral("Too deep"), QStringLiteral("https://deep.example")));
+    writeBookmarksFile(
+        home + QStringLiteral("/chrome/Default/Bookmarks"),
+        singleBookmarkRoots(QStringLiteral("Chrome one"), QStringLiteral("https://chrome.example")));
+    auto c = fixture.configuration();
+    c.browserBookmarkSources = {{QStringLiteral("Edge"), home + QStringLiteral("/edge")},
+                                {QStringLiteral("Brave"), home + QStringLiteral("/no-brave")},
+                                {QStringLiteral("Chrome"), home + QStringLiteral("/chrome")}};
+    auto m = fixture.makeManager(c);
+
+    const auto bookmarks = m->discoverBrowserBookmarks();
+    ASSERT_EQ(bookmarks.size(), 3);
+    EXPECT_EQ(bookmarks[0], bookmarks[1]);
+    EXPECT_EQ(bookmarks[2].browserName, QStringLiteral("Chrome"));
+
+    // The same bookmark in two profiles gives two rows with one id.
+    const auto rows = m->searchBrowserBookmarkActionResults(QStringLiteral("shared"), bookmarks);
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0].id(), rows[1].id());
+}
+
+TEST_F(BrowserBookmarks, RowsCarryTheBookmarkAndItsFolder) {
+    auto m = fixture.makeManager();
+    const auto rows = m->searchBrowserBookmarkActionResults(
+        QStringLiteral("tracker"),
+        {bookmark(QStringLiteral("Brave"), QStringLiteral("Tracker"),
+                  QStringLiteral("https://track.example/board"), QStringLiteral("track.example"),
+                  QStringLiteral("Bookmarks Bar / Work"))});
+    ASSERT_EQ(rows.size(), 1);
+    const SearchResultFields &f = rows[0].fields();
+    EXPECT_EQ(f.id, stableNegativeID(QStringLiteral(
+                        "action://browser-bookmark/Brave/Bookmarks Bar / Work/https://track.example/board")));
+    EXPECT_EQ(f.filename, QStringLiteral("Tracker \u2014 track.example"));
+    EXPECT_EQ(f.directory, QStringLiteral("Brave bookmark \u00b7 Bookmarks Bar / Work"));
+    EXPECT_EQ(f.openCount, 0);
+    EXPECT_EQ(f.snippet, QStringLiteral("https://track.example/board"));
+    EXPECT_EQ(f.databaseID, std::nullopt);
+    EXPECT_EQ(f.kind, SearchResultKind::action);
+    EXPECT_EQ(f.action, SearchResultAction::openBrowserFavorite);
+    EXPECT_EQ(f.actionURLString, QStringLiteral("https://track.example/board"));
+    EXPECT_EQ(f.fallbackActionURLString, std::nullopt);
+    EXPECT_EQ(f.usageKey, std::nullopt);
+    EXPECT_EQ(f.relevanceScore, std::nullopt);
+
+    const auto loose = m->searchBrowserBookmarkActionResults(
+        QStringLiteral("loose"),
+        {bookmark(QStringLiteral("Chrome"), QStringLiteral("loose.example"),
+                  QStringLiteral("https://loose.example"), QStringLiteral("loose.example"), QString())});
+    ASSERT_EQ(loose.size(), 1);
+    EXPECT_EQ(loose[0].directory(), QStringLiteral("Chrome bookmark"));
+    EXPECT_EQ(loose[0].filename(), QStringLiteral("loose.example \u2014 loose.example"));
+}
+
+TEST_F(BrowserBookmarks, RowsRankByTierIncludingTheFolderPathAndStopAtFifty) {
+    auto m = fixture.makeManager();
+    const QString chrome = QStringLiteral("Chrome");
+    const QList<BrowserBookmarkShortcut> bookmarks = {
+        bookmark(chrome, QStringLiteral("Address only"), QStringLiteral("https://x.test/recipes"),
+                 QStringLiteral("x.test"), QStringLiteral("Misc")),
+        bookmark(chrome, QStringLiteral("Soup"), QStringLiteral("https://y.test"), QStringLiteral("y.test"),
+                 QStringLiteral("Bar / Recipes")),
+        bookmark(chrome, QStringLiteral("Recipes"), QStringLiteral("https://z.test"),
+                 QStringLiteral("z.test"), QString()),
+        bookmark(chrome, QStringLiteral("Recipes of the week"), QStringLiteral("https://w.test"),
+                 QStringLiteral("w.test"), QString()),
+        bookmark(chrome, QStringLiteral("Unrelated"), QStringLiteral("https://u.test"),
+                 QStringLiteral("u.test"), QString()),
+    };
+    const auto rows = m->searchBrowserBookmarkActionResults(QStringLiteral("recipes"), bookmarks);
+    QStringList titles;
+    for (const SearchResult &row : rows)
+        titles.append(row.filename());
+    EXPECT_EQ(titles, QStringList({QStringLiteral("Recipes \u2014 z.test"),             // tier 4
+                                   QStringLiteral("Recipes of the week \u2014 w.test"), // tier 3
+                                   QStringLiteral("Soup \u2014 y.test"),                // tier 2: folder path
+                                   QStringLiteral("Address only \u2014 x.test")}));     // tier 1
+
+    QList<BrowserBookmarkShortcut> many;
+    for (int i = 0; i < 70; ++i)
+        many.append(bookmark(chrome, QStringLiteral("Item %1").arg(i),
+                             QStringLiteral("https://i.test/%1").arg(i), QStringLiteral("i.test"),
+                             QString()));
+    EXPECT_EQ(m->searchBrowserBookmarkActionResults(QStringLiteral("item"), many).size(), 50);
+}
+
+} // namespace
+} // namespace orvex
