@@ -9,7 +9,9 @@
 #include "platform/StringUtils.h"
 #include "search/LauncherLogic.h"
 #include "search/LauncherNotifications.h"
+#include "search/LauncherSettingsStores.h"
 #include "search/SearchRankingSettings.h"
+#include "sources/TranslationCommand.h"
 
 #include <QDir>
 #include <QFile>
@@ -151,8 +153,13 @@ SearchRankingPreferences DatabaseManager::loadRankingPreferences() const {
     return searchRankingSettingsStore_->load();
 }
 
-bool DatabaseManager::isTranslationCommandQuery(const QString &) const {
-    return false;
+bool DatabaseManager::isTranslationCommandQuery(const QString &trimmedQuery) const {
+    const TranslationCommandSettingsStore triggerStore(*defaults_);
+    const QStringList codes = TranslationLanguageSettingsStore(*defaults_).load();
+    const QString trigger =
+        TranslationCommandParser::normalizeTrigger(triggerStore.rawTrigger(), triggerStore.defaultTrigger);
+    return TranslationCommandParser::parse(trimmedQuery, trigger, QSet<QString>(codes.begin(), codes.end()))
+        .has_value();
 }
 
 // ---- The search road ----

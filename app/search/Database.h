@@ -31,6 +31,7 @@ class SearchRankingPreferences;
 class PersistentQueryResultCacheStore;
 class ShortcutRootWatcher;
 struct TranslationLookupResult;
+class TranslationEngines;
 
 // Everything a manager is built from. `production()` gives the values the launcher runs with; tests
 // build their own (temporary roots, a manual clock, defaults on a temporary file).
@@ -69,6 +70,14 @@ struct DatabaseManagerConfiguration {
     int appleScriptTimeoutMilliseconds = 30000;
     // Whether a browser with this bundle identifier runs; null: look for its processes in /proc.
     std::function<bool(const QString &bundleIdentifier)> isBrowserRunning;
+
+    // ---- Notion pages ----
+    // How long one search request may take.
+    std::chrono::milliseconds notionRequestTimeout{4000};
+
+    // ---- Translation rows ----
+    // Null: Apple Translation and the shared Argos child.
+    std::shared_ptr<TranslationEngines> translationEngines;
 
     static DatabaseManagerConfiguration production();
 };
@@ -184,8 +193,17 @@ public:
     SearchResults searchTranslationActionResults(const QString &query);
 
     // ---- System Settings panes (DatabaseSystemSettings.cpp) ----
+    // A fresh copy of the built-in pane table.
     static QList<SystemSettingsShortcut> systemSettingsSeedShortcuts();
+    // Scans the settings-extension folder of the configuration; reads only the file system, so the
+    // refresh runs it off the manager.
     QList<SystemSettingsShortcut> discoverSystemSettingsShortcuts() const;
+    static QList<SystemSettingsShortcut> discoverSystemSettingsShortcuts(const QString &extensionsRoot);
+    static bool shouldIncludeSystemSettingsBundle(const QString &bundleIdentifier,
+                                                  const QString &extensionPointIdentifier);
+    static QString systemSettingsTitle(const SystemSettingsBundle &bundle, const QString &bundleIdentifier);
+    static QString cleanupSystemSettingsTitle(const QString &title);
+    static QStringList systemSettingsKeywords(const QString &title, const QString &bundleIdentifier);
     static QList<SystemSettingsShortcut>
     mergeSystemSettingsShortcuts(const QList<SystemSettingsShortcut> &preferred,
                                  const QList<SystemSettingsShortcut> &discovered);
@@ -243,7 +261,19 @@ public:
                                                      const QList<BrowserBookmarkShortcut> &bookmarks);
 
     // ---- Notion pages (NotionSearch.cpp) ----
+    // Never waits for the network: answers from the cache and, on a miss, starts one background
+    // request and answers nothing; the rows arrive with "LauncherSearchDataRefreshed".
     SearchResults searchNotionPages(const QString &query);
+    // The fresh entry for a lowercased query; an expired one is dropped.
+    std::optional<SearchResults> notionCachedResults(const QString &normalizedQuery);
+    // Starts the request for a key unless one already runs for it.
+    void scheduleNotionSearchRefresh(const QString &query, const QString &normalizedQuery,
+                                     const QString &token);
+    void applyNotionSearchRefresh(const SearchResults &results, const QString &normalizedQuery);
+    void storeNotionResultsInCache(const SearchResults &results, const QString &normalizedQuery);
+    // No row for a page whose id is not a Notion page id.
+    static std::optional<SearchResult> notionSearchResult(const struct NotionPage &page, Date now);
+    static QString relativeTimeString(Date date, Date now);
 
 private:
     using Lock = std::unique_lock<std::recursive_mutex>;
@@ -338,6 +368,12 @@ private:
     QSet<QString> translationActionInFlightKeys_;
     double translationActionCacheTTL_ = 1800;
     qsizetype translationActionCacheMaxEntries_ = 300;
+    // One candidate pair of a command, as its background lookup carries it.
+    struct TranslationLookupJob;
+    std::optional<SearchResults> cachedTranslationActionResults(const QString &key);
+    void storeTranslationActionResultsInCache(const SearchResults &results, const QString &key);
+    void startBackgroundTranslationLookup(const TranslationLookupJob &job);
+    void finishBackgroundTranslationLookup(const TranslationLookupJob &job, const SearchResults &rows);
 
     // ---- System Settings panes ----
     QList<SystemSettingsShortcut> cachedSystemSettingsShortcuts_;
@@ -350,7 +386,12 @@ private:
     mutable QHash<QString, QString> lastBrowserTabProbeFailureLines_;
 
     // ---- Notion pages ----
-    QHash<QString, QueryResultCacheEntry> notionCache_;
+    // Aged on the monotonic clock: a change of the wall clock neither revives nor expires entries.
+    struct NotionCacheEntry {
+        SearchResults results;
+        Clock::MonotonicTime cachedAt;
+    };
+    QHash<QString, NotionCacheEntry> notionCache_;
     QSet<QString> notionSearchInFlightKeys_;
     double notionCacheTTL_ = 30;
     qsizetype notionCacheMaxEntries_ = 60;

@@ -1,4 +1,5 @@
 #include "fixtures/ManagerFixture.h"
+#include "fixtures/TranslationFakeEngines.h"
 #include "search/SearchRankingSettings.h"
 #include "support/TestEnvironment.h"
 
@@ -82,6 +83,31 @@ TEST_F(SearchPipelineTest, CacheKeepsTheNewest120Keys) {
     EXPECT_FALSE(manager().cachedQueryResults(key(0), true).has_value());
     EXPECT_TRUE(manager().cachedQueryResults(key(1), true).has_value());
     EXPECT_TRUE(manager().cachedQueryResults(key(120), true).has_value());
+}
+
+TEST_F(SearchPipelineTest, TranslationCommandsBypassTheQueryCache) {
+    auto engines = std::make_shared<test::FakeTranslationEngines>();
+    engines->hold();
+    config.translationEngines = engines;
+    const auto first = manager().search(QStringLiteral("cc Haus"));
+    ASSERT_FALSE(first.isEmpty());
+    EXPECT_EQ(first[0].relevanceScore(), 9500) << "the pending row leads";
+
+    const auto prefs = SearchRankingSettingsStore(*fixture.defaults).load();
+    EXPECT_FALSE(
+        manager().cachedQueryResults(QStringLiteral("cc haus|") + prefs.cacheKey(), true).has_value());
+
+    engines->setAnswer(TranslationEngineID::apple, QStringLiteral("de"), QStringLiteral("en"),
+                       QStringLiteral("Haus"), QStringLiteral("house"));
+    engines->release();
+    manager().waitForBackgroundTasks();
+    // Recomputed at once, not served from a cached answer of the first call.
+    const auto second = manager().search(QStringLiteral("cc Haus"));
+    ASSERT_FALSE(second.isEmpty());
+    EXPECT_EQ(second[0].filename(), QStringLiteral("house"));
+    EXPECT_EQ(second[0].relevanceScore(), 10000);
+    engines->release();
+    manager().shutdown();
 }
 
 TEST_F(SearchPipelineTest, DirectPaths) {

@@ -53,6 +53,18 @@ TEST(OrvexSearchTool, DirectPathFolderRow) {
     EXPECT_TRUE(row.value(QStringLiteral("snippet")).isNull());
 }
 
+TEST(OrvexSearchTool, CalculatorAnswerComesFirst) {
+    const auto run = runTool({QStringLiteral("--json"), QStringLiteral("2+2")});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QJsonArray rows = jsonRows(run);
+    ASSERT_FALSE(rows.isEmpty());
+    const QJsonObject first = rows.at(0).toObject();
+    EXPECT_EQ(first.value(QStringLiteral("filename")).toString(), QStringLiteral("4"));
+    EXPECT_EQ(first.value(QStringLiteral("action")).toString(), QStringLiteral("copyToClipboard"));
+    EXPECT_EQ(first.value(QStringLiteral("actionURLString")).toString(), QStringLiteral("4"));
+    EXPECT_EQ(first.value(QStringLiteral("relevanceScore")).toInteger(), 10000);
+}
+
 TEST(OrvexSearchTool, BadArgumentsPrintUsage) {
     for (const QStringList &arguments :
          {QStringList{}, QStringList{QStringLiteral("--bogus"), QStringLiteral("x")},

@@ -1,0 +1,237 @@
+#include "sources/NotionClient.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <QJsonValue>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QRegularExpression>
+#include <QTimer>
+
+#include <algorithm>
+#include <memory>
+
+namespace orvex {
+
+namespace {
+
+// Notion answers at most 12 small page objects; anything near this size is not a search reply.
+constexpr qint64 maximumReplyBytes = 4 * 1024 * 1024;
+constexpr std::chrono::milliseconds cancellationPollInterval{25};
+
+// Swift-style casts: a list counts as objects only when every element is one.
+bool isArrayOfObjects(const QJsonValue &value) {
+    if (!value.isArray())
+        return false;
+    const QJsonArray array = value.toArray();
+    return std::all_of(array.begin(), array.end(),
+                       [](const QJsonValue &element) { return element.isObject(); });
+}
+
+} // namespace
+
+NotionClient::NotionClient(QString token, QUrl baseURL, std::chrono::milliseconds timeout)
+    : token_(std::move(token)), baseURL_(std::move(baseURL)), timeout_(timeout) {}
+
+QUrl NotionClient::searchURL(const QUrl &baseURL) {
+    QUrl url = baseURL;
+    QString path = url.path();
+    while (path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    url.setPath(path + QStringLiteral("/v1/search"));
+    url.setQuery(QString());
+    url.setFragment(QString());
+    return url;
+}
+
+QByteArray NotionClient::requestBody(const QString &query) {
+    QJsonObject filter;
+    filter.insert(QStringLiteral("value"), QStringLiteral("page"));
+    filter.insert(QStringLiteral("property"), QStringLiteral("object"));
+    QJsonObject body;
+    body.insert(QStringLiteral("query"), query);
+    body.insert(QStringLiteral("filter"), filter);
+    body.insert(QStringLiteral("page_size"), 12);
+    return QJsonDocument(body).toJson(QJsonDocument::Compact);
+}
+
+bool NotionClient::isSendableToken(const QString &token) {
+    return std::none_of(token.begin(), token.end(),
+                        [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+
+QList<NotionPage> NotionClient::searchPages(const QString &query, const std::atomic<bool> *cancelled) const {
+    if (!isSendableToken(token_))
+        return {};
+    const QUrl url = searchURL(baseURL_);
+    if (!url.isValid() || url.host().isEmpty())
+        return {};
+
+    QNetworkRequest request(url);
+    request.setRawHeader("Authorization", "Bearer " + token_.toUtf8());
+    request.setRawHeader("Notion-Version", "2022-06-28");
+    request.setRawHeader("Content-Type", "application/json");
+    // A redirect would carry the token to wherever it points; the API never redirects.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+
+    // The event loop comes first: it gives a plain worker thread the dispatcher the timers need.
+    QEventLoop loop;
+    QNetworkAccessManager network;
+    const std::unique_ptr<QNetworkReply> reply(network.post(request, requestBody(query)));
+    bool oversized = false;
+    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QObject::connect(reply.get(), &QNetworkReply::downloadProgress, &loop,
+                     [&](qint64 received, qint64 total) {
+                         if (received > maximumReplyBytes || total > maximumReplyBytes) {
+                             oversized = true;
+                             loop.quit();
+                         }
+                     });
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    // A coarse timer may fire a few percent early.
+    deadline.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QTimer cancellationPoll;
+    if (cancelled) {
+        QObject::connect(&cancellationPoll, &QTimer::timeout, &loop, [&] {
+            if (cancelled->load())
+                loop.quit();
+        });
+        cancellationPoll.start(cancellationPollInterval);
+    }
+    deadline.start(timeout_);
+    if (!reply->isFinished())
+        loop.exec();
+
+    if (!reply->isFinished() || oversized) {
+        reply->abort();
+        return {};
+    }
+    if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200)
+        return {};
+    if (reply->error() != QNetworkReply::NoError)
+        return {};
+    const QByteArray body = reply->read(maximumReplyBytes + 1);
+    if (body.size() > maximumReplyBytes)
+        return {};
+    return parseSearchResponse(body);
+}
+
+QList<NotionPage> NotionClient::parseSearchResponse(const QByteArray &body) {
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return {};
+    const QJsonValue results = document.object().value(QStringLiteral("results"));
+    if (!isArrayOfObjects(results))
+        return {};
+
+    QList<NotionPage> pages;
+    for (const QJsonValue &value : results.toArray()) {
+        const QJsonObject result = value.toObject();
+        const QJsonValue id = result.value(QStringLiteral("id"));
+        const QJsonValue url = result.value(QStringLiteral("url"));
+        if (!id.isString() || !url.isString())
+            continue;
+        QString title = extractTitle(result);
+        if (title.isEmpty())
+            continue;
+        std::optional<Date> lastEditedTime;
+        const QJsonValue edited = result.value(QStringLiteral("last_edited_time"));
+        if (edited.isString())
+            lastEditedTime = parseInternetDateTime(edited.toString());
+        pages.append(NotionPage{.id = id.toString(),
+                                .title = std::move(title),
+                                .url = url.toString(),
+                                .icon = extractIcon(result),
+                                .lastEditedTime = lastEditedTime});
+    }
+    return pages;
+}
+
+QString NotionClient::extractTitle(const QJsonObject &result) {
+    const QJsonValue properties = result.value(QStringLiteral("properties"));
+    if (!properties.isObject())
+        return {};
+    const QJsonObject propertyObjects = properties.toObject();
+    for (const QJsonValue &property : propertyObjects)
+        if (!property.isObject())
+            return {};
+
+    for (const QJsonValue &value : propertyObjects) {
+        const QJsonObject property = value.toObject();
+        if (property.value(QStringLiteral("type")) != QJsonValue(QStringLiteral("title")))
+            continue;
+        const QJsonValue parts = property.value(QStringLiteral("title"));
+        if (!isArrayOfObjects(parts))
+            continue;
+        QString text;
+        for (const QJsonValue &part : parts.toArray()) {
+            const QJsonValue plainText = part.toObject().value(QStringLiteral("plain_text"));
+            if (plainText.isString())
+                text += plainText.toString();
+        }
+        if (!text.isEmpty())
+            return text;
+    }
+    return {};
+}
+
+std::optional<NotionPageIcon> NotionClient::extractIcon(const QJsonObject &result) {
+    const QJsonValue iconValue = result.value(QStringLiteral("icon"));
+    if (!iconValue.isObject())
+        return std::nullopt;
+    const QJsonObject icon = iconValue.toObject();
+    const QJsonValue type = icon.value(QStringLiteral("type"));
+    if (!type.isString())
+        return std::nullopt;
+    if (type.toString() == QLatin1String("emoji")) {
+        const QJsonValue emoji = icon.value(QStringLiteral("emoji"));
+        if (emoji.isString())
+            return NotionPageIcon::emoji(emoji.toString());
+        return std::nullopt;
+    }
+    if (type.toString() == QLatin1String("external")) {
+        const QJsonValue external = icon.value(QStringLiteral("external"));
+        if (!external.isObject())
+            return std::nullopt;
+        const QJsonValue url = external.toObject().value(QStringLiteral("url"));
+        if (url.isString())
+            return NotionPageIcon::external(url.toString());
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+std::optional<Date> NotionClient::parseInternetDateTime(const QString &text) {
+    static thread_local const QRegularExpression pattern(
+        QStringLiteral("^([0-9]{4})-([0-9]{2})-([0-9]{2})T([0-9]{2}):([0-9]{2}):([0-9]{2})(\\.[0-9]+)?"
+                       "(?:(Z)|([+-])([0-9]{2}):([0-9]{2}))$"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const auto number = [&](int group) { return match.capturedView(group).toInt(); };
+    const QDate date(number(1), number(2), number(3));
+    const int hour = number(4), minute = number(5), second = number(6);
+    if (!date.isValid() || hour > 23 || minute > 59 || second > 59)
+        return std::nullopt;
+    int offsetSeconds = 0;
+    if (!match.hasCaptured(8)) {
+        const int offsetHours = number(10), offsetMinutes = number(11);
+        if (offsetHours > 23 || offsetMinutes > 59)
+            return std::nullopt;
+        offsetSeconds = (offsetHours * 3600 + offsetMinutes * 60) * (match.capturedView(9) == u"-" ? -1 : 1);
+    }
+    const double fraction = match.hasCaptured(7) ? (QStringLiteral("0") + match.captured(7)).toDouble() : 0.0;
+    const qint64 midnight = QDateTime(date, QTime(0, 0), Qt::UTC).toSecsSinceEpoch();
+    const qint64 wholeSeconds = midnight + hour * 3600 + minute * 60 + second - offsetSeconds;
+    return Date::fromUnixSeconds(static_cast<double>(wholeSeconds) + fraction);
+}
+
+} // namespace orvex

@@ -1,0 +1,448 @@
+#include "sources/NotionSearch.h"
+#include "fixtures/LoopbackHttpServer.h"
+#include "fixtures/ManagerFixture.h"
+#include "platform/NotificationCenter.h"
+#include "sources/NotionClient.h"
+#include "support/TestEnvironment.h"
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+
+namespace orvex {
+namespace {
+
+using namespace std::chrono_literals;
+using test::LoopbackHttpReply;
+using test::LoopbackHttpServer;
+
+const QString pageID = QStringLiteral("0123456789abcdef0123456789abcdef");
+const QString dashedUpperPageID = QStringLiteral("01234567-89AB-CDEF-0123-456789ABCDEF");
+const QString otherPageID = QStringLiteral("fedcba9876543210fedcba9876543210");
+
+QByteArray pageJSON(const QString &id, const QString &url, const QString &title,
+                    const QByteArray &extra = {}) {
+    return QStringLiteral(R"({"object":"page","id":"%1","url":"%2",)"
+                          R"("properties":{"Name":{"type":"title","title":[{"plain_text":"%3"}]}})")
+               .arg(id, url, title)
+               .toUtf8() +
+           extra + "}";
+}
+
+// Two pages, the first with an emoji and an edit date, plus the first again in its dashed form.
+QByteArray twoPagesReply() {
+    return "{\"results\":[" +
+           pageJSON(pageID, QStringLiteral("https://www.notion.so/Roadmap-") + pageID,
+                    QStringLiteral("Roadmap"),
+                    R"(,"icon":{"type":"emoji","emoji":"🚀"},"last_edited_time":"2024-05-01T10:20:30Z")") +
+           "," +
+           pageJSON(otherPageID, QStringLiteral("https://www.notion.so/") + otherPageID,
+                    QStringLiteral("Road trip"),
+                    R"(,"icon":{"type":"external","external":{"url":"https://i"}})") +
+           "," +
+           pageJSON(dashedUpperPageID, QStringLiteral("https://www.notion.so/x"), QStringLiteral("Copy")) +
+           "]}";
+}
+
+class NotionSearchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.isListening());
+        server.setDefaultReply(LoopbackHttpReply::json(twoPagesReply()));
+        fixture.defaults->set(QStringLiteral("notionIntegrationToken"), QStringLiteral("  secret \n"));
+        // Posts still queued by an earlier test in this process must not count here.
+        QCoreApplication::processEvents();
+        observer = NotificationCenter::defaultCenter().addObserver(
+            QStringLiteral("LauncherSearchDataRefreshed"), [this](const Notification &) { ++refreshes; });
+    }
+    void TearDown() override {
+        if (manager)
+            manager->shutdown();
+        server.stop();
+        NotificationCenter::defaultCenter().removeObserver(observer);
+    }
+
+    DatabaseManager &makeManager(std::chrono::milliseconds timeout = 4000ms) {
+        DatabaseManagerConfiguration c = fixture.configuration();
+        c.notionBaseURL = server.baseURL();
+        c.notionRequestTimeout = timeout;
+        manager = fixture.makeManager(c);
+        return *manager;
+    }
+
+    bool waitForRefreshes(int count) {
+        return test::waitUntil([&] { return refreshes.load() >= count; });
+    }
+
+    LoopbackHttpServer server;
+    test::ManagerFixture fixture;
+    std::unique_ptr<DatabaseManager> manager;
+    NotificationCenter::ObserverToken observer = 0;
+    std::atomic<int> refreshes{0};
+};
+
+TEST_F(NotionSearchTest, TheFirstQueryStartsOneRequestAndTheRefreshShowsThePages) {
+    LoopbackHttpReply gated = LoopbackHttpReply::json(twoPagesReply());
+    gated.held = true;
+    server.setDefaultReply(gated);
+    DatabaseManager &m = makeManager();
+
+    EXPECT_TRUE(m.searchNotionPages(QStringLiteral("Roadmap")).isEmpty());
+    ASSERT_TRUE(server.waitForRequestCount(1));
+    // Same key while the request runs: no second request.
+    EXPECT_TRUE(m.searchNotionPages(QStringLiteral("roadmap")).isEmpty());
+    EXPECT_EQ(refreshes.load(), 0);
+
+    server.releaseHeldReplies();
+    ASSERT_TRUE(waitForRefreshes(1));
+
+    const SearchResults rows = m.searchNotionPages(QStringLiteral("ROADMAP"));
+    ASSERT_EQ(rows.size(), 2) << "the dashed copy of the first page is a duplicate";
+    const SearchResult &first = rows[0];
+    EXPECT_EQ(first.filename(), QStringLiteral("🚀 Roadmap"));
+    EXPECT_TRUE(first.directory().startsWith(QStringLiteral("Notion \u00B7 ")))
+        << first.directory().toStdString();
+    EXPECT_EQ(first.actionURLString(), QStringLiteral("https://www.notion.so/") + pageID);
+    EXPECT_EQ(first.fallbackActionURLString(), QStringLiteral("https://www.notion.so/Roadmap-") + pageID);
+    EXPECT_EQ(first.usageKey(), QStringLiteral("notion://page/") + pageID);
+    EXPECT_EQ(rows[1].filename(), QStringLiteral("Road trip"));
+    EXPECT_EQ(rows[1].fallbackActionURLString(), std::nullopt);
+
+    // The request carried the trimmed token and the text as first typed.
+    const QList<test::LoopbackHttpRequest> requests = server.requests();
+    ASSERT_EQ(requests.size(), 1);
+    EXPECT_EQ(requests[0].header("Authorization"), QByteArray("Bearer secret"));
+    EXPECT_EQ(QJsonDocument::fromJson(requests[0].body).object().value("query").toString(),
+              QStringLiteral("Roadmap"));
+    EXPECT_EQ(refreshes.load(), 1);
+}
+
+TEST_F(NotionSearchTest, OnTheSearchRoadThePagesArriveWithTheNextSearch) {
+    DatabaseManagerConfiguration c = fixture.configuration();
+    c.notionBaseURL = server.baseURL();
+    c.persistentQueryResultCacheEnabled = false;
+    manager = fixture.makeManager(c);
+    const auto notionRows = [](const SearchResults &rows) {
+        return std::count_if(rows.begin(), rows.end(), [](const SearchResult &row) {
+            return row.action() == SearchResultAction::openNotionPage;
+        });
+    };
+
+    EXPECT_EQ(notionRows(manager->search(QStringLiteral("  Roadmap "))), 0);
+    ASSERT_TRUE(waitForRefreshes(1));
+    // The refresh dropped the query cache, so even a search that may use it finds the pages.
+    EXPECT_EQ(notionRows(manager->search(QStringLiteral("Roadmap"))), 2);
+    EXPECT_EQ(server.requestCount(), 1);
+}
+
+TEST_F(NotionSearchTest, AnEntryIsServedForThirtySecondsThenFetchedAgain) {
+    DatabaseManager &m = makeManager();
+    EXPECT_TRUE(m.searchNotionPages(QStringLiteral("roadmap")).isEmpty());
+    ASSERT_TRUE(waitForRefreshes(1));
+
+    fixture.clock->advance(30);
+    EXPECT_EQ(m.searchNotionPages(QStringLiteral("roadmap")).size(), 2);
+    EXPECT_EQ(server.requestCount(), 1);
+
+    fixture.clock->advance(1);
+    EXPECT_TRUE(m.searchNotionPages(QStringLiteral("roadmap")).isEmpty());
+    ASSERT_TRUE(waitForRefreshes(2));
+    EXPECT_EQ(server.requestCount(), 2);
+    EXPECT_EQ(m.searchNotionPages(QStringLiteral("roadmap")).size(), 2);
+}
+
+TEST_F(NotionSearchTest, TheSixtyFirstEntryEvictsTheOldest) {
+    DatabaseManager &m = makeManager();
+    const SearchResults rows = {SearchResult({.filename = QStringLiteral("Page")})};
+    const auto key = [](int i) { return QStringLiteral("query %1").arg(i); };
+    for (int i = 0; i <= 60; ++i) {
+        m.storeNotionResultsInCache(rows, key(i));
+        fixture.clock->advance(0.1);
+    }
+    EXPECT_EQ(m.notionCachedResults(key(0)), std::nullopt);
+    for (int i = 1; i <= 60; ++i)
+        EXPECT_NE(m.notionCachedResults(key(i)), std::nullopt) << i;
+
+    // Stored at one instant with the others, the newest entry is still the one that stays.
+    for (int i = 100; i <= 160; ++i)
+        m.storeNotionResultsInCache(rows, key(i));
+    EXPECT_NE(m.notionCachedResults(key(160)), std::nullopt);
+    EXPECT_EQ(server.requestCount(), 0);
+}
+
+TEST_F(NotionSearchTest, SwitchedOffOrWithoutAUsableTokenNothingIsSent) {
+    struct Case {
+        const char *name;
+        std::optional<bool> enabled;
+        std::optional<QString> token;
+        QString query;
+        bool expectRequest;
+    };
+    const Case cases[] = {
+        {"switched off with a token", false, QStringLiteral("secret"), QStringLiteral("roadmap"), false},
+        {"no switch, blank token", std::nullopt, QStringLiteral(" \n\t "), QStringLiteral("roadmap"), false},
+        {"switched on, no token", true, std::nullopt, QStringLiteral("roadmap"), false},
+        {"switched on, blank token", true, QStringLiteral("   "), QStringLiteral("roadmap"), false},
+        {"token with a line break", true, QStringLiteral("sec\r\nX-Evil: 1"), QStringLiteral("roadmap"),
+         false},
+        {"one letter", true, QStringLiteral("secret"), QStringLiteral("r"), false},
+        {"one emoji", true, QStringLiteral("secret"), QStringLiteral("👍🏽"), false},
+        {"no switch, a token", std::nullopt, QStringLiteral("secret"), QStringLiteral("roadmap"), true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        fixture.defaults->remove(QStringLiteral("notionSearchEnabled"));
+        fixture.defaults->remove(QStringLiteral("notionIntegrationToken"));
+        if (c.enabled)
+            fixture.defaults->set(QStringLiteral("notionSearchEnabled"), *c.enabled);
+        if (c.token)
+            fixture.defaults->set(QStringLiteral("notionIntegrationToken"), *c.token);
+        const qsizetype before = server.requestCount();
+        DatabaseManager &m = makeManager();
+        EXPECT_TRUE(m.searchNotionPages(c.query).isEmpty());
+        m.waitForBackgroundTasks();
+        EXPECT_EQ(server.requestCount() - before, c.expectRequest ? 1 : 0);
+        manager.reset();
+    }
+}
+
+TEST_F(NotionSearchTest, TheRequestDoesNotHoldTheManager) {
+    LoopbackHttpReply gated = LoopbackHttpReply::json(twoPagesReply());
+    gated.held = true;
+    server.setDefaultReply(gated);
+    DatabaseManager &m = makeManager();
+
+    EXPECT_TRUE(m.searchNotionPages(QStringLiteral("roadmap")).isEmpty());
+    ASSERT_TRUE(server.waitForRequestCount(1));
+    // These complete while the reply is still held back; were the lock held across the request, they
+    // would wait out the time-out and the reply below would come too late to be used.
+    m.storeNotionResultsInCache({}, QStringLiteral("other"));
+    m.invalidateQueryResultCache();
+    EXPECT_EQ(m.notionCachedResults(QStringLiteral("roadmap")), std::nullopt);
+    EXPECT_EQ(refreshes.load(), 0);
+
+    server.releaseHeldReplies();
+    ASSERT_TRUE(waitForRefreshes(1));
+    EXPECT_EQ(m.searchNotionPages(QStringLiteral("roadmap")).size(), 2);
+}
+
+TEST_F(NotionSearchTest, AFailedRequestIsCachedAsEmptyAndReleasesItsKey) {
+    struct Case {
+        const char *name;
+        LoopbackHttpReply reply;
+    };
+    LoopbackHttpReply neverAnswered = LoopbackHttpReply::json(twoPagesReply());
+    neverAnswered.held = true;
+    const Case cases[] = {
+        {"slower than the time-out", neverAnswered},
+        {"server error", LoopbackHttpReply::json(twoPagesReply(), 500)},
+        {"not json", LoopbackHttpReply::json("<html>")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        LoopbackHttpServer failing;
+        failing.setDefaultReply(c.reply);
+        DatabaseManagerConfiguration configuration = fixture.configuration();
+        configuration.notionBaseURL = failing.baseURL();
+        configuration.notionRequestTimeout = 300ms;
+        manager = fixture.makeManager(configuration);
+        refreshes = 0;
+
+        EXPECT_TRUE(manager->searchNotionPages(QStringLiteral("roadmap")).isEmpty());
+        ASSERT_TRUE(waitForRefreshes(1));
+        // The empty answer is served for the usual time, without a new request.
+        const std::optional<SearchResults> cached = manager->notionCachedResults(QStringLiteral("roadmap"));
+        ASSERT_TRUE(cached);
+        EXPECT_TRUE(cached->isEmpty());
+        EXPECT_TRUE(manager->searchNotionPages(QStringLiteral("roadmap")).isEmpty());
+        EXPECT_EQ(failing.requestCount(), 1);
+
+        // Once it expires, the key is free for the next request.
+        fixture.clock->advance(31);
+        EXPECT_TRUE(manager->searchNotionPages(QStringLiteral("roadmap")).isEmpty());
+        EXPECT_TRUE(failing.waitForRequestCount(2));
+        ASSERT_TRUE(waitForRefreshes(2));
+        manager->shutdown();
+        manager.reset();
+        failing.stop();
+    }
+}
+
+TEST_F(NotionSearchTest, ShutdownDuringARequestEndsItWithoutApplying) {
+    LoopbackHttpReply gated = LoopbackHttpReply::json(twoPagesReply());
+    gated.held = true;
+    server.setDefaultReply(gated);
+    DatabaseManager &m = makeManager(100000ms);
+    EXPECT_TRUE(m.searchNotionPages(QStringLiteral("roadmap")).isEmpty());
+    ASSERT_TRUE(server.waitForRequestCount(1));
+    // Returns without waiting for the reply or the far time-out.
+    m.shutdown();
+    EXPECT_EQ(m.notionCachedResults(QStringLiteral("roadmap")), std::nullopt);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(refreshes.load(), 0);
+}
+
+TEST(NotionSearch, BuildsOneRowPerPage) {
+    const Date now = Date::fromUnixSeconds(1714558830.0);
+    const NotionPage base{.id = dashedUpperPageID,
+                          .title = QStringLiteral("Roadmap"),
+                          .url = QStringLiteral("https://www.notion.so/") + pageID};
+    const std::optional<SearchResult> row = DatabaseManager::notionSearchResult(base, now);
+    ASSERT_TRUE(row);
+    const QString usageKey = QStringLiteral("notion://page/") + pageID;
+    EXPECT_EQ(row->id(), stableNegativeID(usageKey));
+    EXPECT_EQ(row->filename(), QStringLiteral("Roadmap"));
+    EXPECT_EQ(row->directory(), QStringLiteral("Notion"));
+    EXPECT_EQ(row->openCount(), 0);
+    EXPECT_EQ(row->snippet(), std::nullopt);
+    EXPECT_EQ(row->databaseID(), std::nullopt);
+    EXPECT_EQ(row->kind(), SearchResultKind::action);
+    EXPECT_EQ(row->action(), SearchResultAction::openNotionPage);
+    EXPECT_EQ(row->actionURLString(), QStringLiteral("https://www.notion.so/") + pageID);
+    EXPECT_EQ(row->fallbackActionURLString(), std::nullopt) << "the page's own address is the canonical one";
+    EXPECT_FALSE(row->isDirectPathMatch());
+    EXPECT_EQ(row->usageKey(), usageKey);
+    EXPECT_FALSE(row->isRecentActivation());
+    EXPECT_EQ(row->relevanceScore(), std::nullopt);
+
+    NotionPage decorated = base;
+    decorated.icon = NotionPageIcon::emoji(QStringLiteral("📘"));
+    decorated.lastEditedTime = now.addingSeconds(-90 * 60);
+    EXPECT_EQ(DatabaseManager::notionSearchResult(decorated, now)->filename(), QStringLiteral("📘 Roadmap"));
+    EXPECT_EQ(DatabaseManager::notionSearchResult(decorated, now)->directory(),
+              QStringLiteral("Notion \u00B7 1h ago"));
+    decorated.icon = NotionPageIcon::external(QStringLiteral("https://img"));
+    EXPECT_EQ(DatabaseManager::notionSearchResult(decorated, now)->filename(), QStringLiteral("Roadmap"));
+
+    // Only a web address of the page's own becomes the fallback.
+    const std::pair<QString, std::optional<QString>> fallbacks[] = {
+        {QStringLiteral("https://www.notion.so/Roadmap-") + pageID,
+         QStringLiteral("https://www.notion.so/Roadmap-") + pageID},
+        {QStringLiteral("HTTPS://www.notion.so/Roadmap"), QStringLiteral("HTTPS://www.notion.so/Roadmap")},
+        {QStringLiteral("http://www.notion.so/Roadmap"), std::nullopt},
+        {QStringLiteral("file:///etc/passwd"), std::nullopt},
+        {QStringLiteral("javascript:alert(1)"), std::nullopt},
+        {QStringLiteral("notion://www.notion.so/x"), std::nullopt},
+        {QStringLiteral("https:///no-host"), std::nullopt},
+        {QString(), std::nullopt},
+    };
+    for (const auto &[url, expected] : fallbacks) {
+        SCOPED_TRACE(url.toStdString());
+        NotionPage page = base;
+        page.url = url;
+        EXPECT_EQ(DatabaseManager::notionSearchResult(page, now)->fallbackActionURLString(), expected);
+    }
+
+    // An id that is not a page id would end up in the address: no row.
+    for (const QString &id : {QStringLiteral("abc"), QStringLiteral("../../0123456789abcdef0123456789abcdef"),
+                              QStringLiteral("0123456789abcdef0123456789abcdeg"), QString()}) {
+        NotionPage page = base;
+        page.id = id;
+        EXPECT_EQ(DatabaseManager::notionSearchResult(page, now), std::nullopt) << id.toStdString();
+    }
+}
+
+TEST(NotionSearch, RelativeTimeStrings) {
+    const Date now(800000000.0);
+    const std::pair<double, const char *> cases[] = {
+        {-3600, "just now"},
+        {0, "just now"},
+        {59, "just now"},
+        {61, "1m ago"},
+        {3599, "59m ago"},
+        {90 * 60, "1h ago"},
+        {86399, "23h ago"},
+        {30 * 3600, "yesterday"},
+        {47.9 * 3600, "yesterday"},
+        {49 * 3600, "2d ago"},
+        {400 * 86400.0, "400d ago"},
+    };
+    for (const auto &[age, expected] : cases)
+        EXPECT_EQ(DatabaseManager::relativeTimeString(now.addingSeconds(-age), now),
+                  QString::fromUtf8(expected))
+            << age;
+}
+
+TEST(NotionSearch, CanonicalPageIDs) {
+    const std::pair<std::optional<QString>, std::optional<QString>> cases[] = {
+        {std::nullopt, std::nullopt},
+        {QString(), std::nullopt},
+        {QStringLiteral("no id here"), std::nullopt},
+        {QStringLiteral("0123456789abcdef0123456789abcde"), std::nullopt},
+        {dashedUpperPageID, pageID},
+        {QStringLiteral("notion://page/") + pageID, pageID},
+        {QStringLiteral("https://www.notion.so/team/Roadmap-") + dashedUpperPageID + QStringLiteral("?pvs=4"),
+         pageID},
+        {QStringLiteral("https://www.notion.so/") + otherPageID + QStringLiteral("#") + pageID, pageID},
+    };
+    for (const auto &[text, expected] : cases)
+        EXPECT_EQ(canonicalNotionPageID(text), expected)
+            << text.value_or(QStringLiteral("<none>")).toStdString();
+}
+
+TEST(NotionSearch, NormalisesStoredNotionRows) {
+    const QString web = QStringLiteral("https://www.notion.so/") + pageID;
+    const QString slugAddress = QStringLiteral("https://www.notion.so/Roadmap-") + dashedUpperPageID;
+    const SearchResult legacy({.id = -42,
+                               .filename = QStringLiteral("Roadmap"),
+                               .directory = QStringLiteral("Notion \u00B7 2d ago"),
+                               .openCount = 3,
+                               .kind = SearchResultKind::action,
+                               .action = SearchResultAction::openNotionPage,
+                               .actionURLString = slugAddress,
+                               .relevanceScore = 280});
+    const SearchResult normalised = normalizedNotionSearchResult(legacy);
+    EXPECT_EQ(normalised.id(), stableNegativeID(QStringLiteral("notion://page/") + pageID));
+    EXPECT_EQ(normalised.databaseID(), std::nullopt);
+    EXPECT_EQ(normalised.actionURLString(), web);
+    EXPECT_EQ(normalised.fallbackActionURLString(), slugAddress);
+    EXPECT_EQ(normalised.usageKey(), QStringLiteral("notion://page/") + pageID);
+    EXPECT_EQ(normalised.relevanceScore(), std::nullopt);
+    EXPECT_EQ(normalised.filename(), legacy.filename());
+    EXPECT_EQ(normalised.directory(), legacy.directory());
+    EXPECT_EQ(normalised.openCount(), 3);
+    EXPECT_EQ(normalised.kind(), SearchResultKind::action);
+    EXPECT_EQ(normalised.action(), SearchResultAction::openNotionPage);
+
+    const SearchResult twice = normalizedNotionSearchResult(normalised);
+    EXPECT_EQ(twice.fields().id, normalised.fields().id);
+    EXPECT_EQ(searchResultRecordToJson(twice), searchResultRecordToJson(normalised));
+
+    // The id may come from the fallback alone; the usage key wins over the addresses.
+    const SearchResult fromFallback =
+        normalizedNotionSearchResult(SearchResult({.kind = SearchResultKind::action,
+                                                   .action = SearchResultAction::openNotionPage,
+                                                   .fallbackActionURLString = slugAddress}));
+    EXPECT_EQ(fromFallback.actionURLString(), web);
+    EXPECT_EQ(fromFallback.fallbackActionURLString(), slugAddress);
+    const SearchResult keyed = normalizedNotionSearchResult(
+        SearchResult({.kind = SearchResultKind::action,
+                      .action = SearchResultAction::openNotionPage,
+                      .actionURLString = QStringLiteral("https://www.notion.so/") + otherPageID,
+                      .usageKey = QStringLiteral("notion://page/") + pageID}));
+    EXPECT_EQ(keyed.usageKey(), QStringLiteral("notion://page/") + pageID);
+    EXPECT_EQ(keyed.fallbackActionURLString(), QStringLiteral("https://www.notion.so/") + otherPageID);
+
+    // Other rows, and Notion rows without a page id, come back as they were.
+    const SearchResult bookmark({.filename = QStringLiteral("x"),
+                                 .kind = SearchResultKind::action,
+                                 .action = SearchResultAction::openBrowserFavorite,
+                                 .actionURLString = web});
+    EXPECT_EQ(searchResultRecordToJson(normalizedNotionSearchResult(bookmark)),
+              searchResultRecordToJson(bookmark));
+    const SearchResult noID({.id = -7,
+                             .kind = SearchResultKind::action,
+                             .action = SearchResultAction::openNotionPage,
+                             .actionURLString = QStringLiteral("https://www.notion.so/Roadmap"),
+                             .relevanceScore = 5});
+    EXPECT_EQ(normalizedNotionSearchResult(noID).relevanceScore(), 5);
+    EXPECT_EQ(normalizedNotionSearchResult(noID).id(), -7);
+}
+
+} // namespace
+} // namespace orvex

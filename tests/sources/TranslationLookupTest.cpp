@@ -1,0 +1,145 @@
+#include "sources/TranslationLookup.h"
+#include "sources/TranslationLookupArgos.h"
+#include "support/TestEnvironment.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace orvex {
+namespace {
+
+using namespace std::chrono_literals;
+
+TranslationCommand commandFor(const QString &text) {
+    return {.trigger = QStringLiteral("cc"),
+            .sourceText = text,
+            .sourceLanguageCode = QStringLiteral("de"),
+            .targetLanguageCode = QStringLiteral("en")};
+}
+
+// Writes an executable shell script.
+QString script(const QString &name, const QByteArray &body) {
+    const QString path = test::homePath() + QStringLiteral("/bin/") + name;
+    test::writeFile(path, "#!/bin/sh\n" + body + "\n");
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+}
+
+TEST(TranslationLookup, DictionaryAddressEncodesEverythingOutsideTheUnreservedSet) {
+    const struct {
+        QString text;
+        std::string expected;
+    } cases[] = {
+        {QStringLiteral("Haus"), "https://www.dict.cc/?s=Haus"},
+        {QStringLiteral("C++"), "https://www.dict.cc/?s=C%2B%2B"},
+        {QStringLiteral("rock & roll #1"), "https://www.dict.cc/?s=rock%20%26%20roll%20%231"},
+        {QStringLiteral("a=b;c/d?e"), "https://www.dict.cc/?s=a%3Db%3Bc%2Fd%3Fe"},
+        {QStringLiteral("Grüße"), "https://www.dict.cc/?s=Gr%C3%BC%C3%9Fe"},
+        {QStringLiteral("-._~"), "https://www.dict.cc/?s=-._~"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(TranslationLookup::onlineDictFallbackURLString(commandFor(c.text))
+                      .value_or(QString())
+                      .toStdString(),
+                  c.expected);
+    EXPECT_EQ(TranslationLookup::onlineDictFallbackURLString(
+                  commandFor(QStringLiteral("x")), QStringLiteral("https://example.org/search?q=1#top"))
+                  .value_or(QString())
+                  .toStdString(),
+              "https://example.org/search?s=x");
+    EXPECT_FALSE(
+        TranslationLookup::onlineDictFallbackURLString(commandFor(QStringLiteral("x")), QStringLiteral("")));
+}
+
+TEST(TranslationLookup, AppleTranslationIsUnavailableOnLinux) {
+    const TranslationEngineAvailability availability = TranslationLookup::appleAvailability();
+    EXPECT_FALSE(availability.isAvailable);
+    EXPECT_TRUE(availability.message.startsWith(QStringLiteral("Unavailable on ")));
+    EXPECT_TRUE(availability.message.endsWith(QStringLiteral("; requires macOS 26+.")));
+    EXPECT_FALSE(TranslationLookup::translateWithApple(QStringLiteral("Haus"), QStringLiteral("de"),
+                                                       QStringLiteral("en")));
+}
+
+TEST(TranslationLookup, ArgosAvailabilityTexts) {
+    using Kind = ArgosRuntimeStatus::Kind;
+    const struct {
+        ArgosRuntimeStatus status;
+        bool available;
+        std::string message;
+    } cases[] = {
+        {{Kind::pythonNotFound}, false, "Unavailable: Python 3 not found."},
+        {{Kind::moduleMissing}, false, "Unavailable: argostranslate module not installed."},
+        {{Kind::checkFailed}, true, "Runtime check failed; Argos will still be tried on translation."},
+        {{Kind::ready, QStringLiteral("/opt/homebrew/bin/python3.12")}, true, "Ready (python3.12)."},
+    };
+    for (const auto &c : cases) {
+        const TranslationEngineAvailability availability = ArgosRuntime::availability(c.status);
+        EXPECT_EQ(availability.isAvailable, c.available);
+        EXPECT_EQ(availability.message.toStdString(), c.message);
+    }
+}
+
+TEST(TranslationLookup, FindsTheInterpreter) {
+    const QString first = script(QStringLiteral("first"), "exit 0");
+    const QString second = script(QStringLiteral("second"), "exit 0");
+    const QString notExecutable = test::homePath() + QStringLiteral("/bin/plain");
+    test::writeFile(notExecutable, "#!/bin/sh\n");
+    const QString folder = test::homePath() + QStringLiteral("/bin");
+
+    EXPECT_EQ(ArgosRuntime::resolvedPythonExecutablePath({notExecutable, folder, first, second}), first);
+    EXPECT_FALSE(ArgosRuntime::resolvedPythonExecutablePath({notExecutable, folder}));
+
+    qputenv("ORVEX_TRANSLATION_PYTHON", second.toUtf8());
+    EXPECT_EQ(ArgosRuntime::resolvedPythonExecutablePath({first}), second);
+    // A variable naming something that cannot run falls through to the fixed paths.
+    qputenv("ORVEX_TRANSLATION_PYTHON", notExecutable.toUtf8());
+    EXPECT_EQ(ArgosRuntime::resolvedPythonExecutablePath({first}), first);
+    qunsetenv("ORVEX_TRANSLATION_PYTHON");
+}
+
+TEST(TranslationLookup, ChildEnvironment) {
+    const QString sitePackages =
+        test::homePath() + QStringLiteral("/Library/Python/3.12/lib/python/site-packages");
+    test::makeDirectory(sitePackages);
+    qputenv("PYTHONNOUSERSITE", "1");
+
+    qunsetenv("PYTHONPATH");
+    QProcessEnvironment environment =
+        ArgosRuntime::processEnvironment(QStringLiteral("/opt/homebrew/bin/python3.12"));
+    EXPECT_EQ(environment.value(QStringLiteral("PYTHONNOUSERSITE")), QStringLiteral("0"));
+    EXPECT_EQ(environment.value(QStringLiteral("PYTHONPATH")), sitePackages);
+
+    qputenv("PYTHONPATH", "/inherited");
+    environment = ArgosRuntime::processEnvironment(QStringLiteral("/opt/homebrew/bin/python3.12"));
+    EXPECT_EQ(environment.value(QStringLiteral("PYTHONPATH")), sitePackages + QStringLiteral(":/inherited"));
+
+    environment = ArgosRuntime::processEnvironment(QStringLiteral("/usr/bin/python3"));
+    EXPECT_EQ(environment.value(QStringLiteral("PYTHONPATH")), QStringLiteral("/inherited"));
+    EXPECT_EQ(environment.value(QStringLiteral("PYTHONNOUSERSITE")), QStringLiteral("0"));
+
+    // No such folder for 3.11.
+    environment = ArgosRuntime::processEnvironment(QStringLiteral("/usr/bin/python3.11"));
+    EXPECT_EQ(environment.value(QStringLiteral("PYTHONPATH")), QStringLiteral("/inherited"));
+    EXPECT_FALSE(ArgosRuntime::userSitePackagesPath(QStringLiteral("/usr/bin/python3.12-config")));
+    qunsetenv("PYTHONPATH");
+    qunsetenv("PYTHONNOUSERSITE");
+}
+
+TEST(TranslationLookup, RuntimeCheck) {
+    using Kind = ArgosRuntimeStatus::Kind;
+    const QString ready = script(QStringLiteral("ready"), "exit 0");
+    const QString missing = script(QStringLiteral("missing"), "exit 1");
+    const QString hanging = script(QStringLiteral("hanging"), "trap '' TERM; exec sleep 30");
+    const QString absent = test::homePath() + QStringLiteral("/bin/absent");
+
+    EXPECT_EQ(ArgosRuntime::evaluateArgosRuntimeStatus({absent}), ArgosRuntimeStatus{Kind::pythonNotFound});
+    EXPECT_EQ(ArgosRuntime::evaluateArgosRuntimeStatus({absent, ready}),
+              (ArgosRuntimeStatus{Kind::ready, ready}));
+    EXPECT_EQ(ArgosRuntime::evaluateArgosRuntimeStatus({missing}), ArgosRuntimeStatus{Kind::moduleMissing});
+    EXPECT_EQ(ArgosRuntime::evaluateArgosRuntimeStatus({hanging}, 200ms),
+              ArgosRuntimeStatus{Kind::checkFailed});
+}
+
+} // namespace
+} // namespace orvex
