@@ -2,7 +2,7 @@
 
 #include "platform/UserDefaults.h"
 #include "search/LauncherLogic.h"
-#include "search/UsageInterimHelpers.h"
+#include "sources/NotionSearch.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -138,7 +138,7 @@ PersistentQueryResultCacheStore::validSearchResultsLocked(const QString &key, Da
     for (const QJsonValue &record : std::as_const(it->results)) {
         bool malformed = false;
         if (auto row = searchResultFromRecordJson(record.toObject(), malformed))
-            rows.append(usage_interim::normalizedNotionSearchResult(*row));
+            rows.append(normalizedNotionSearchResult(*row));
     }
     rows = deduplicatedSearchResults(rows);
 

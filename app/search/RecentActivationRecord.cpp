@@ -1,6 +1,6 @@
 #include "search/RecentActivationRecord.h"
 
-#include "search/UsageInterimHelpers.h"
+#include "sources/NotionSearch.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -83,7 +83,7 @@ std::optional<SearchResult> RecentActivationRecord::searchResult() const {
     const std::optional<SearchResultKind> parsedKind = searchResultKindFromRawValue(kind);
     if (!parsedKind)
         return std::nullopt;
-    return usage_interim::normalizedNotionSearchResult(SearchResult({
+    return normalizedNotionSearchResult(SearchResult({
         .id = id,
         .filename = filename,
         .directory = directory,

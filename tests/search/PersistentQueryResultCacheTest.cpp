@@ -205,6 +205,32 @@ TEST_F(PersistentQueryResultCacheTest, RepairsForeignRecordsAndWritesThemBack) {
     EXPECT_DOUBLE_EQ(entry.value(QLatin1String("cachedAt")).toDouble(), kNow.secondsSince2001());
 }
 
+TEST_F(PersistentQueryResultCacheTest, OldAndNewFormsOfANotionPageComeBackAsOneCanonicalRow) {
+    const QString page = QStringLiteral("0123456789abcdef0123456789abcdef");
+    const SearchResult oldForm(
+        {.id = -1,
+         .filename = QStringLiteral("Roadmap"),
+         .kind = SearchResultKind::action,
+         .action = SearchResultAction::openNotionPage,
+         .actionURLString = QStringLiteral("https://team.notion.site/Roadmap-") + page});
+    const SearchResult newForm({.id = -2,
+                                .filename = QStringLiteral("Roadmap"),
+                                .kind = SearchResultKind::action,
+                                .action = SearchResultAction::openNotionPage,
+                                .actionURLString = QStringLiteral("https://www.notion.so/") + page,
+                                .usageKey = QStringLiteral("notion://page/") + page});
+    writePayload(payloadWith(QStringLiteral("road|K"), records({oldForm, newForm}), kNow));
+
+    const auto hit = makeStore()->cachedSearchResults(QStringLiteral("road|K"), kNow, false);
+    ASSERT_TRUE(hit);
+    ASSERT_EQ(hit->results.size(), 1);
+    EXPECT_EQ(hit->results[0].usageKey(), QStringLiteral("notion://page/") + page);
+    EXPECT_EQ(hit->results[0].fallbackActionURLString(), oldForm.actionURLString());
+    EXPECT_EQ(
+        storedEntries().value(QLatin1String("road|K")).toObject().value(QLatin1String("results")).toArray(),
+        records(hit->results));
+}
+
 TEST_F(PersistentQueryResultCacheTest, AnEntryWhoseRowsAreAllDroppedIsAnEmptyHit) {
     QJsonObject unknownKind = searchResultRecordToJson(fileRow(QStringLiteral("gone")));
     unknownKind.insert(QStringLiteral("kind"), QStringLiteral("widget"));

@@ -3,6 +3,7 @@
 #include "search/PersistentQueryResultCacheStore.h"
 #include "search/RecentActivationRecord.h"
 #include "search/SearchRankingSettings.h"
+#include "sources/NotionSearch.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -151,6 +152,28 @@ TEST(RecentActivation, KeepsTheEightyNewestOnePerUsageIdentifier) {
     EXPECT_DOUBLE_EQ(head.value(QLatin1String("activatedAt")).toDouble(),
                      fixture.clock->now().secondsSince2001());
     EXPECT_EQ(test::storedOpenCounts(fixture).value(QStringLiteral("/applications/app5.app")), 2);
+}
+
+TEST(RecentActivation, AnOldFormNotionRecordIsReplacedByTheSamePage) {
+    test::ManagerFixture fixture;
+    const QString page = QStringLiteral("0123456789abcdef0123456789abcdef");
+    const SearchResult oldForm(
+        {.id = -1,
+         .filename = QStringLiteral("Roadmap"),
+         .kind = SearchResultKind::action,
+         .action = SearchResultAction::openNotionPage,
+         .actionURLString = QStringLiteral("https://team.notion.site/Roadmap-") + page});
+    const QJsonObject stored = RecentActivationRecord::fromResult(oldForm, Date(1))->toJson();
+    fixture.defaults->set(kRecentKey, PlistValue(QJsonDocument(QJsonArray{stored}).toJson()));
+    auto manager = fixture.makeManager();
+
+    const SearchResults before = recentRows(*manager);
+    ASSERT_EQ(before.size(), 1);
+    EXPECT_EQ(before[0].usageKey(), QStringLiteral("notion://page/") + page); // offered in canonical form
+
+    manager->recordActivation(normalizedNotionSearchResult(oldForm));
+    EXPECT_EQ(recentRows(*manager).size(), 1);
+    EXPECT_EQ(test::storedRecentActivations(fixture).size(), 1);
 }
 
 TEST(RecentActivation, MatchesTheQueryAgainstNamesPathsSnippetsAndAddresses) {
