@@ -79,6 +79,11 @@ struct DatabaseManagerConfiguration {
     // Null: Apple Translation and the shared Argos child.
     std::shared_ptr<TranslationEngines> translationEngines;
 
+    // ---- Index database ----
+    // How long an index statement waits for the outside indexer's write lock before the index answers
+    // nothing for that query: long enough to ride out a commit, short enough never to stall a keystroke.
+    int indexDatabaseBusyTimeoutMilliseconds = 50;
+
     static DatabaseManagerConfiguration production();
 };
 
@@ -149,12 +154,19 @@ private:
 
 public:
     // ---- File-system discovery (DatabaseDiscovery.cpp) ----
-    static SearchResults discoverAppBundles(const QStringList &searchRoots);
+    // The walks touch no state of the manager and may run on any thread. When `cancelled` is given and
+    // becomes true, a walk stops early and returns what it found so far.
+    static SearchResults discoverAppBundles(const QStringList &searchRoots,
+                                            const std::atomic<bool> *cancelled = nullptr);
     static SearchResults discoverFolders(const QStringList &searchRoots, int maxDepth,
-                                         const QSet<QString> &excludedFolderNames);
+                                         const QSet<QString> &excludedFolderNames,
+                                         const std::atomic<bool> *cancelled = nullptr);
     static SearchResults discoverShortcuts(const QStringList &searchRoots, int maxDepth,
                                            const QSet<QString> &excludedFolderNames,
-                                           const QSet<QString> &fileExtensions);
+                                           const QSet<QString> &fileExtensions,
+                                           const std::atomic<bool> *cancelled = nullptr);
+    // The target address of a shortcut file (".url", ".gdoc", ".gsheet", ".gslides", ".webloc"), read
+    // without blocking and only from regular files of at most 1 MiB.
     static std::optional<QString> shortcutUsageKey(const QString &filePath);
     // Runs both walks off the manager, installs them and answers (appCount, folderCount).
     std::pair<qint64, qint64> warmupFileSystemPermissions();

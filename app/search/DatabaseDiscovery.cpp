@@ -1,22 +1,284 @@
 #include "search/Database.h"
 
+#include "platform/DirectoryWalker.h"
+#include "platform/PropertyList.h"
+#include "platform/SafeFile.h"
+#include "platform/StringUtils.h"
+
+#include <QFile>
+#include <QStringDecoder>
+
+#include <future>
+#include <memory>
+#include <sys/stat.h>
+
 namespace orvex {
 
-SearchResults DatabaseManager::discoverAppBundles(const QStringList &) {
-    return {};
+namespace {
+
+using Entry = DirectoryWalker::Entry;
+using EntryType = DirectoryWalker::EntryType;
+
+bool isCancelled(const std::atomic<bool> *cancelled) {
+    return cancelled && cancelled->load(std::memory_order_relaxed);
 }
-SearchResults DatabaseManager::discoverFolders(const QStringList &, int, const QSet<QString> &) {
-    return {};
+
+bool statFollowingLinks(const QString &path, struct stat &info) {
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0;
 }
-SearchResults DatabaseManager::discoverShortcuts(const QStringList &, int, const QSet<QString> &,
-                                                 const QSet<QString> &) {
-    return {};
+
+bool isExistingDirectory(const QString &path) {
+    struct stat info {};
+    return statFollowingLinks(path, info) && S_ISDIR(info.st_mode);
 }
-std::optional<QString> DatabaseManager::shortcutUsageKey(const QString &) {
+
+// Whether the entry is a folder once symbolic links are followed (the walker itself never follows them).
+bool entryIsDirectory(const Entry &entry) {
+    if (entry.type == EntryType::symbolicLink)
+        return isExistingDirectory(entry.path);
+    return entry.type == EntryType::directory;
+}
+
+bool entryExists(const Entry &entry) {
+    if (entry.type != EntryType::symbolicLink)
+        return true;
+    struct stat info {};
+    return statFollowingLinks(entry.path, info); // a broken link does not exist
+}
+
+// The text after the last dot of a name, when there is one that is not the name's first character.
+QString pathExtension(const QString &name) {
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 ? name.mid(dot + 1) : QString();
+}
+
+QString lastPathComponent(const QString &path) {
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString parentPath(const QString &path) {
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash > 0 ? path.left(slash) : QStringLiteral("/");
+}
+
+bool isHidden(const Entry &entry) {
+    return entry.name.startsWith(QLatin1Char('.'));
+}
+
+bool hasAppExtension(const QString &name) {
+    return pathExtension(name).compare(QLatin1String("app"), Qt::CaseInsensitive) == 0;
+}
+
+// The walk of every root in order; `visit` sees each entry and may skip its descendants. Entries past
+// `maxDepth` (when given) are skipped with their descendants before `visit` sees them.
+template <typename Visit>
+void walkRoots(const QStringList &searchRoots, std::optional<int> maxDepth,
+               const std::atomic<bool> *cancelled, Visit visit) {
+    for (const QString &root : searchRoots) {
+        if (isCancelled(cancelled))
+            return;
+        if (!isExistingDirectory(root))
+            continue;
+        DirectoryWalker walker(root);
+        while (auto entry = walker.next()) {
+            if (isCancelled(cancelled))
+                return;
+            if (maxDepth && entry->depth > *maxDepth) {
+                walker.skipDescendants();
+                continue;
+            }
+            visit(*entry, walker);
+        }
+    }
+}
+
+bool isNewPath(QSet<QString> &seen, const QString &path) {
+    const QString key = path.toLower();
+    if (seen.contains(key))
+        return false;
+    seen.insert(key);
+    return true;
+}
+
+bool isLineBreak(QChar c) {
+    const char16_t u = c.unicode();
+    return (u >= 0x0A && u <= 0x0D) || u == 0x85 || u == 0x2028 || u == 0x2029;
+}
+
+std::optional<QString> urlLineOfTextFile(const QString &filePath) {
+    const std::optional<QByteArray> bytes = SafeFile::readRegularFile(filePath);
+    if (!bytes)
+        return std::nullopt;
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString text = decoder.decode(*bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    qsizetype start = 0;
+    while (start <= text.size()) {
+        qsizetype end = start;
+        while (end < text.size() && !isLineBreak(text.at(end)))
+            ++end;
+        const QString line = StringUtils::trimmedWhitespaceAndNewlines(text.mid(start, end - start));
+        if (line.left(4).toLower() == QLatin1String("url="))
+            return line.mid(4);
+        start = end + 1;
+    }
     return std::nullopt;
 }
+
+std::optional<QString> urlOfPropertyListFile(const QString &filePath) {
+    const std::optional<QByteArray> bytes = SafeFile::readRegularFile(filePath);
+    if (!bytes)
+        return std::nullopt;
+    const std::optional<PlistValue> plist = PropertyList::read(*bytes);
+    if (!plist)
+        return std::nullopt;
+    const PlistValue::Dictionary *dictionary = plist->dictionaryPointer();
+    if (!dictionary)
+        return std::nullopt;
+    const auto it = dictionary->constFind(QStringLiteral("URL"));
+    if (it == dictionary->constEnd())
+        return std::nullopt;
+    return it->toString();
+}
+
+} // namespace
+
+SearchResults DatabaseManager::discoverAppBundles(const QStringList &searchRoots,
+                                                  const std::atomic<bool> *cancelled) {
+    SearchResults results;
+    QSet<QString> seen;
+    walkRoots(searchRoots, std::nullopt, cancelled, [&](const Entry &entry, DirectoryWalker &walker) {
+        const bool isApp = hasAppExtension(entry.name);
+        if (isHidden(entry) && !isApp) {
+            walker.skipDescendants();
+            return;
+        }
+        if (!isApp || !isNewPath(seen, entry.path))
+            return;
+        results.append(SearchResult({
+            .id = stableNegativeID(entry.path),
+            .filename = entry.name,
+            .directory = parentPath(entry.path),
+            .kind = SearchResultKind::app,
+        }));
+    });
+    return results;
+}
+
+SearchResults DatabaseManager::discoverFolders(const QStringList &searchRoots, int maxDepth,
+                                               const QSet<QString> &excludedFolderNames,
+                                               const std::atomic<bool> *cancelled) {
+    SearchResults results;
+    QSet<QString> seen;
+    walkRoots(searchRoots, maxDepth, cancelled, [&](const Entry &entry, DirectoryWalker &walker) {
+        if (isHidden(entry) || excludedFolderNames.contains(entry.name.toLower())) {
+            walker.skipDescendants();
+            return;
+        }
+        if (hasAppExtension(entry.name) || !entryIsDirectory(entry) || !isNewPath(seen, entry.path))
+            return;
+        results.append(SearchResult({
+            .id = stableNegativeID(QStringLiteral("folder:") + entry.path),
+            .filename = entry.name,
+            .directory = parentPath(entry.path),
+            .kind = SearchResultKind::folder,
+        }));
+    });
+    return results;
+}
+
+SearchResults DatabaseManager::discoverShortcuts(const QStringList &searchRoots, int maxDepth,
+                                                 const QSet<QString> &excludedFolderNames,
+                                                 const QSet<QString> &fileExtensions,
+                                                 const std::atomic<bool> *cancelled) {
+    SearchResults results;
+    QSet<QString> seen;
+    walkRoots(searchRoots, maxDepth, cancelled, [&](const Entry &entry, DirectoryWalker &walker) {
+        if (!entryExists(entry))
+            return;
+        const bool isDirectory = entryIsDirectory(entry);
+        if (isHidden(entry)) {
+            if (isDirectory)
+                walker.skipDescendants();
+            return;
+        }
+        if (isDirectory) {
+            if (excludedFolderNames.contains(entry.name.toLower()))
+                walker.skipDescendants();
+            return;
+        }
+        if (!fileExtensions.contains(pathExtension(entry.name).toLower()) || !isNewPath(seen, entry.path))
+            return;
+        results.append(SearchResult({
+            .id = stableNegativeID(QStringLiteral("shortcut:") + entry.path),
+            .filename = entry.name,
+            .directory = parentPath(entry.path),
+            .kind = SearchResultKind::file,
+            .usageKey = shortcutUsageKey(entry.path),
+        }));
+    });
+    return results;
+}
+
+std::optional<QString> DatabaseManager::shortcutUsageKey(const QString &filePath) {
+    const QString extension = pathExtension(lastPathComponent(filePath)).toLower();
+    if (extension == QLatin1String("url") || extension == QLatin1String("gsheet") ||
+        extension == QLatin1String("gdoc") || extension == QLatin1String("gslides"))
+        return urlLineOfTextFile(filePath);
+    if (extension == QLatin1String("webloc"))
+        return urlOfPropertyListFile(filePath);
+    return std::nullopt;
+}
+
 std::pair<qint64, qint64> DatabaseManager::warmupFileSystemPermissions() {
-    return {0, 0};
+    QStringList appRoots;
+    QStringList folderRoots;
+    QSet<QString> excluded;
+    int maxDepth = 0;
+    {
+        auto guard = lock();
+        appRoots = appSearchRoots_;
+        folderRoots = folderSearchRoots_;
+        excluded = excludedFolderNames_;
+        maxDepth = folderSearchMaxDepth_;
+    }
+
+    // Both walks at once, off the manager. A task dropped at shutdown breaks its promise, so the wait
+    // below always ends.
+    auto appsPromise = std::make_shared<std::promise<SearchResults>>();
+    auto foldersPromise = std::make_shared<std::promise<SearchResults>>();
+    std::future<SearchResults> appsFuture = appsPromise->get_future();
+    std::future<SearchResults> foldersFuture = foldersPromise->get_future();
+    startBackgroundTask([this, appsPromise, appRoots] {
+        appsPromise->set_value(discoverAppBundles(appRoots, &shuttingDown_));
+    });
+    startBackgroundTask([this, foldersPromise, folderRoots, maxDepth, excluded] {
+        foldersPromise->set_value(discoverFolders(folderRoots, maxDepth, excluded, &shuttingDown_));
+    });
+    appsPromise.reset();
+    foldersPromise.reset();
+
+    SearchResults apps;
+    SearchResults folders;
+    try {
+        apps = appsFuture.get();
+        folders = foldersFuture.get();
+    } catch (const std::future_error &) {
+        return {0, 0};
+    }
+    if (shuttingDown_.load())
+        return {0, 0};
+
+    auto guard = lock();
+    cachedApps_ = apps;
+    cachedFolders_ = folders;
+    const Date now = clock_->now();
+    appCacheLastRefresh_ = now;
+    folderCacheLastRefresh_ = now;
+    invalidateQueryResultCache();
+    postSearchDataRefreshed();
+    return {apps.size(), folders.size()};
 }
 
 } // namespace orvex

@@ -1,3 +1,4 @@
+#include "fixtures/IndexDatabaseBuilder.h"
 #include "support/TestEnvironment.h"
 
 #include <QJsonArray>
@@ -63,6 +64,50 @@ TEST(OrvexSearchTool, CalculatorAnswerComesFirst) {
     EXPECT_EQ(first.value(QStringLiteral("action")).toString(), QStringLiteral("copyToClipboard"));
     EXPECT_EQ(first.value(QStringLiteral("actionURLString")).toString(), QStringLiteral("4"));
     EXPECT_EQ(first.value(QStringLiteral("relevanceScore")).toInteger(), 10000);
+}
+
+TEST(OrvexSearchTool, IndexRowsCarrySnippetsAndScores) {
+    test::IndexDatabaseBuilder index(test::homePath() + QStringLiteral("/.pdf-indexer/index.db"));
+    ASSERT_TRUE(index.addFiles({{.id = 11,
+                                 .filename = QStringLiteral("Quarterly.pdf"),
+                                 .directory = QStringLiteral("/srv/docs"),
+                                 .openCount = 2,
+                                 .content = QStringLiteral("the zeppelin budget for spring")},
+                                {.id = 12,
+                                 .filename = QStringLiteral("notes.txt"),
+                                 .directory = QStringLiteral("/srv/docs"),
+                                 .content = QStringLiteral("nothing to see")}}))
+        << index.errorMessage().toStdString();
+    index.close();
+
+    const auto run = runTool({QStringLiteral("--json"), QStringLiteral("zeppelin")});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QJsonArray rows = jsonRows(run);
+    ASSERT_EQ(rows.size(), 1) << run.out.toStdString();
+    const QJsonObject row = rows.at(0).toObject();
+    EXPECT_EQ(row.value(QStringLiteral("id")).toInteger(), 11);
+    EXPECT_EQ(row.value(QStringLiteral("databaseID")).toInteger(), 11);
+    EXPECT_EQ(row.value(QStringLiteral("kind")).toString(), QStringLiteral("file"));
+    EXPECT_TRUE(
+        row.value(QStringLiteral("snippet")).toString().contains(QStringLiteral("<mark>zeppelin</mark>")))
+        << run.out.toStdString();
+    EXPECT_GT(row.value(QStringLiteral("relevanceScore")).toInteger(), 0);
+}
+
+TEST(OrvexSearchTool, WalkedAppsAndFoldersAreSearched) {
+    const QString home = test::homePath();
+    test::makeDirectory(home + QStringLiteral("/Applications/Marmot.app/Contents"));
+    test::makeDirectory(home + QStringLiteral("/Projects/marmot-notes"));
+    const auto run = runTool({QStringLiteral("--json"), QStringLiteral("marmot")});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    QStringList found;
+    for (const auto &value : jsonRows(run))
+        found.append(value.toObject().value(QStringLiteral("kind")).toString() + QLatin1Char(':') +
+                     value.toObject().value(QStringLiteral("filename")).toString());
+    EXPECT_TRUE(found.contains(QStringLiteral("app:Marmot.app")))
+        << found.join(QLatin1Char(',')).toStdString();
+    EXPECT_TRUE(found.contains(QStringLiteral("folder:marmot-notes")))
+        << found.join(QLatin1Char(',')).toStdString();
 }
 
 TEST(OrvexSearchTool, BadArgumentsPrintUsage) {

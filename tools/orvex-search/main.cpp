@@ -5,6 +5,7 @@
 #include "search/Database.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -13,6 +14,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <unistd.h>
 
 using namespace orvex;
 
@@ -105,11 +107,25 @@ int main(int argc, char **argv) {
         return 2;
     }
 
+    // The search core reports trouble as lines on standard output; here they go to standard error so
+    // that standard output carries only the answer (JSON must stay parseable).
+    std::fflush(stdout);
+    const int answerFd = ::dup(STDOUT_FILENO);
+    if (answerFd < 0 || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+        std::perror("orvex-search");
+        return 1;
+    }
+    QFile answer;
+    if (!answer.open(answerFd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        std::fputs("orvex-search: cannot write standard output\n", stderr);
+        return 1;
+    }
+
     DatabaseManager &manager = DatabaseManager::shared();
     manager.refreshSourceCachesNow();
     const SearchResults rows = manager.search(options->query, !options->fresh);
 
-    QTextStream out(stdout);
+    QTextStream out(&answer);
     int status = 0;
     if (options->activate) {
         if (*options->activate > rows.size()) {

@@ -1,0 +1,363 @@
+#include "fixtures/IndexDatabaseFixture.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+#include <QStringList>
+
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+
+namespace orvex {
+namespace {
+
+using test::IndexedFile;
+
+// "id" per row, with "[snippet]" for rows that carry one; blank-separated.
+std::string describe(const SearchResults &results) {
+    QStringList parts;
+    for (const SearchResult &r : results)
+        parts.append(QString::number(r.id()) +
+                     (r.snippet() ? QLatin1Char('[') + *r.snippet() + QLatin1Char(']') : QString()));
+    return parts.join(QLatin1Char(' ')).toStdString();
+}
+
+// A second connection to the index, as the outside indexer would hold it.
+class IndexerConnection {
+public:
+    IndexerConnection() {
+        EXPECT_EQ(sqlite3_open_v2(QFile::encodeName(test::indexDatabasePath()).constData(), &db_,
+                                  SQLITE_OPEN_READWRITE, nullptr),
+                  SQLITE_OK);
+    }
+    ~IndexerConnection() { sqlite3_close_v2(db_); }
+    void execute(const char *sql) {
+        EXPECT_EQ(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+    }
+
+private:
+    sqlite3 *db_ = nullptr;
+};
+
+class DatabaseIndexTest : public ::testing::Test, public test::IndexDatabaseFixture {};
+
+TEST(IndexedFTSQuery, QuotesPlainTextAndRefusesEverythingElse) {
+    const struct {
+        const char16_t *query;
+        const char16_t *expected; // null: no full-text query
+    } cases[] = {
+        {u"budget review", u"\"budget review\"*"},
+        {u"  report \n", u"\"report\"*"},
+        {u"caf\u00e9 42", u"\"caf\u00e9 42\"*"},
+        {u"e\u0301t\u00e9", u"\"e\u0301t\u00e9\"*"}, // combining marks count as letters
+        {u"\u65e5\u672c\u8a9e", u"\"\u65e5\u672c\u8a9e\"*"},
+        {u"a\tb\u00a0c", u"\"a\tb\u00a0c\"*"}, // tab and no-break space are blanks
+        {u"", nullptr},
+        {u" \t\n", nullptr},
+        {u"a.b", nullptr},
+        {u"a-b", nullptr},
+        {u"say \"hi\"", nullptr},
+        {u"50%", nullptr},
+        {u"a\nb", nullptr}, // an inner line break is not a blank
+        {u"\U0001F600", nullptr},
+    };
+    for (const auto &c : cases) {
+        const auto fts = DatabaseManager::indexedFTSQuery(QString::fromUtf16(c.query));
+        const std::string label = QString::fromUtf16(c.query).toStdString();
+        if (c.expected)
+            EXPECT_EQ(fts, QString::fromUtf16(c.expected)) << label;
+        else
+            EXPECT_FALSE(fts) << label;
+    }
+}
+
+TEST_F(DatabaseIndexTest, MergesNameAndFullTextMatches) {
+    createIndex({
+        {.id = 1,
+         .filename = QStringLiteral("Alpha Plan.txt"),
+         .directory = QStringLiteral("/d"),
+         .openCount = 5},
+        {.id = 2,
+         .filename = QStringLiteral("alpha plan old.txt"),
+         .directory = QStringLiteral("/d"),
+         .openCount = 1,
+         .content = QStringLiteral("the alpha plan as it was")},
+        // A tag match only, however often opened and however new, follows the name matches.
+        {.id = 3,
+         .filename = QStringLiteral("misc.txt"),
+         .directory = QStringLiteral("/d"),
+         .openCount = 100,
+         .indexedAt = 99,
+         .tags = {QStringLiteral("Alpha Plan B")}},
+        {.id = 4,
+         .filename = QStringLiteral("c.txt"),
+         .directory = QStringLiteral("/d"),
+         .content = QStringLiteral("an alpha planner")},
+        {.id = 5, .filename = QStringLiteral("unrelated.txt"), .content = QStringLiteral("alpha beta")},
+    });
+    auto manager = makeManager();
+
+    // Two words run both statements; the last word matches as a prefix in full text.
+    const SearchResults results = manager->searchIndexedFiles(QStringLiteral("alpha plan"));
+    EXPECT_EQ(describe(results),
+              "1 2[the <mark>alpha plan</mark> as it was] 3 4[an <mark>alpha planner</mark>]");
+
+    // Punctuation runs the name and tag statement only: no full-text rows, no snippets.
+    EXPECT_EQ(describe(manager->searchIndexedFiles(QStringLiteral("plan."))), "1");
+    EXPECT_EQ(describe(manager->searchIndexedFiles(QStringLiteral("n old."))), "2");
+    EXPECT_EQ(describe(manager->searchIndexedFiles(QStringLiteral("alpha-plan"))), "");
+}
+
+TEST_F(DatabaseIndexTest, MapsColumnsToRows) {
+    createIndex({
+        {.id = 10,
+         .filename = QStringLiteral("Tool.app"),
+         .directory = QStringLiteral("/opt/apps"),
+         .openCount = 3},
+        {.id = 11, .filename = QStringLiteral("Tool.APP"), .directory = QStringLiteral("/opt/apps/")},
+    });
+    execute(QStringLiteral(
+        "INSERT INTO files (id, filename, directory, open_count) VALUES (12, 'toolkit', NULL, NULL);"
+        "INSERT INTO files (id, filename, directory, open_count) VALUES (13, 'tools', X'2F61', 'x');"));
+    auto manager = makeManager();
+
+    const SearchResults results = manager->searchIndexedFiles(QStringLiteral("tool."));
+    ASSERT_EQ(results.size(), 2);
+    const SearchResult &app = results.at(0);
+    EXPECT_EQ(app.id(), 10);
+    EXPECT_EQ(app.databaseID(), 10);
+    EXPECT_EQ(app.kind(), SearchResultKind::app);
+    EXPECT_EQ(app.filename(), QStringLiteral("Tool.app"));
+    EXPECT_EQ(app.directory(), QStringLiteral("/opt/apps"));
+    EXPECT_EQ(app.fullPath(), QStringLiteral("/opt/apps/Tool.app"));
+    EXPECT_EQ(app.openCount(), 3);
+    EXPECT_FALSE(app.snippet() || app.usageKey() || app.action() || app.actionURLString() ||
+                 app.fallbackActionURLString() || app.relevanceScore());
+    EXPECT_FALSE(app.isDirectPathMatch() || app.isRecentActivation());
+    // The ending is case-sensitive.
+    EXPECT_EQ(results.at(1).kind(), SearchResultKind::file);
+    EXPECT_EQ(results.at(1).fullPath(), QStringLiteral("/opt/apps/Tool.APP"));
+
+    // NULL or mistyped columns read as empty text and zero counts.
+    const SearchResults odd = manager->searchIndexedFiles(QStringLiteral("toolk"));
+    ASSERT_EQ(odd.size(), 1);
+    EXPECT_EQ(odd.at(0).directory(), QString());
+    EXPECT_EQ(odd.at(0).fullPath(), QStringLiteral("toolkit"));
+    EXPECT_EQ(odd.at(0).openCount(), 0);
+    const SearchResults mistyped = manager->searchIndexedFiles(QStringLiteral("tools"));
+    ASSERT_EQ(mistyped.size(), 1);
+    EXPECT_EQ(mistyped.at(0).directory(), QString());
+    EXPECT_EQ(mistyped.at(0).openCount(), 0);
+}
+
+TEST_F(DatabaseIndexTest, LikePatternIsTheLowercasedQueryWithItsWildcards) {
+    createIndex({
+        {.id = 1, .filename = QStringLiteral("Report_2024.PDF")},
+        {.id = 2, .filename = QStringLiteral("Report-2024.pdf")},
+        {.id = 3, .filename = QStringLiteral("\u00c9t\u00e9.txt")},
+    });
+    auto manager = makeManager();
+    // "_" matches any one character; upper-case query letters are lowered first.
+    EXPECT_EQ(describe(manager->searchIndexedFiles(QStringLiteral("REPORT_2024."))), "1 2");
+    EXPECT_EQ(describe(manager->searchIndexedFiles(QStringLiteral("t_2024.pdf"))), "1 2");
+    // SQLite folds ASCII only, so a lowered non-ASCII capital no longer matches the name.
+    EXPECT_EQ(describe(manager->searchIndexedFiles(QStringLiteral("\u00c9t\u00e9."))), "");
+}
+
+TEST_F(DatabaseIndexTest, EachStatementStopsAt250Rows) {
+    QList<IndexedFile> files;
+    for (int i = 1; i <= 300; ++i) {
+        // The oldest 50 rank best in full text; the name statement prefers the newest.
+        const QString content =
+            i <= 50 ? QStringLiteral("report report report") : QStringLiteral("report a b c d e f");
+        files.append({.id = i,
+                      .filename = QStringLiteral("a-report-%1.pdf").arg(i),
+                      .indexedAt = i,
+                      .content = content});
+    }
+    createIndex(files);
+    auto manager = makeManager();
+
+    const SearchResults byName = manager->searchIndexedFiles(QStringLiteral("-report-"));
+    ASSERT_EQ(byName.size(), 250);
+    EXPECT_EQ(byName.first().id(), 300);
+    EXPECT_EQ(byName.last().id(), 51);
+
+    // Both statements: the 250 newest by name, then the full-text rows the name statement left out.
+    const SearchResults both = manager->searchIndexedFiles(QStringLiteral("report"));
+    ASSERT_EQ(both.size(), 300);
+    QSet<qint64> tail;
+    for (qsizetype i = 250; i < both.size(); ++i) {
+        tail.insert(both.at(i).id());
+        EXPECT_TRUE(both.at(i).snippet());
+    }
+    EXPECT_EQ(tail.size(), 50);
+    EXPECT_TRUE(std::all_of(tail.begin(), tail.end(), [](qint64 id) { return id <= 50; }));
+
+    EXPECT_EQ(manager->searchIndexedFiles(QStringLiteral("b c")).size(), 250); // full text only
+}
+
+TEST_F(DatabaseIndexTest, BrokenDatabasePrintsAndAnswersNothing) {
+    const struct {
+        const char *name;
+        const char *sql; // run on the fresh index
+        const char *query;
+        const char *expected; // printed once per search
+    } cases[] = {
+        {"no files table", "DROP TABLE files;", "plan", "Search query failed: no such table: files\n"},
+        {"no full-text table drops the name rows too", "DROP TABLE files_fts;", "plan",
+         "Search query failed: no such table: files_fts\n"},
+        {"no tag table", "DROP TABLE file_tags;", "plan.", "Search query failed: no such table: file_tags\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        createIndex({{.id = 1, .filename = QStringLiteral("plan.txt"), .content = QStringLiteral("plan")}});
+        execute(QString::fromUtf8(c.sql));
+        auto manager = makeManager();
+        for (int round = 0; round < 2; ++round) {
+            test::CapturedStdout out;
+            EXPECT_TRUE(manager->searchIndexedFiles(QString::fromUtf8(c.query)).isEmpty());
+            EXPECT_EQ(out.text(), c.expected);
+        }
+    }
+}
+
+TEST_F(DatabaseIndexTest, FileThatIsNoDatabaseFailsPerSearch) {
+    test::writeFile(test::indexDatabasePath(), QByteArray(4096, 'x'));
+    auto manager = makeManager();
+    test::CapturedStdout out;
+    EXPECT_TRUE(manager->searchIndexedFiles(QStringLiteral("plan")).isEmpty());
+    EXPECT_EQ(out.text(), "Search query failed: file is not a database\n");
+}
+
+TEST_F(DatabaseIndexTest, MissingDatabaseIsNeverCreated) {
+    QDir(QFileInfo(test::indexDatabasePath()).absolutePath()).removeRecursively();
+    std::unique_ptr<DatabaseManager> manager;
+    {
+        test::CapturedStdout out;
+        manager = makeManager();
+        EXPECT_EQ(out.text(), "Failed to open database: unable to open database file\n");
+    }
+    test::CapturedStdout out;
+    EXPECT_TRUE(manager->searchIndexedFiles(QStringLiteral("plan")).isEmpty());
+    manager->incrementOpenCount(1);
+    EXPECT_EQ(out.text(), "");
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(test::indexDatabasePath()).absolutePath()));
+}
+
+TEST_F(DatabaseIndexTest, SpecialFileAtTheIndexPathIsNotOpened) {
+    QDir(QFileInfo(test::indexDatabasePath()).absolutePath()).removeRecursively();
+    test::makeDirectory(QFileInfo(test::indexDatabasePath()).absolutePath());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(test::indexDatabasePath()).constData(), 0600), 0);
+    std::unique_ptr<DatabaseManager> manager;
+    {
+        test::CapturedStdout out;
+        manager = makeManager();
+        EXPECT_EQ(out.text().rfind("Failed to open database: ", 0), 0u) << out.text();
+    }
+    // Would block forever reading the FIFO if it had been opened.
+    EXPECT_TRUE(manager->searchIndexedFiles(QStringLiteral("plan")).isEmpty());
+}
+
+TEST_F(DatabaseIndexTest, IncrementOpenCountAddsExactlyOne) {
+    createIndex({{.id = 7, .filename = QStringLiteral("plan.txt"), .openCount = 4},
+                 {.id = 8, .filename = QStringLiteral("plan b.txt"), .openCount = 4}});
+    auto manager = makeManager();
+    test::CapturedStdout out;
+    manager->incrementOpenCount(7);
+    manager->incrementOpenCount(7);
+    manager->incrementOpenCount(999); // no such row: nothing changes, nothing printed
+    EXPECT_EQ(out.text(), "");
+    const SearchResults results = manager->searchIndexedFiles(QStringLiteral("plan"));
+    ASSERT_EQ(results.size(), 2);
+    EXPECT_EQ(results.at(0).id(), 7);
+    EXPECT_EQ(results.at(0).openCount(), 6);
+    EXPECT_EQ(results.at(1).openCount(), 4);
+}
+
+TEST_F(DatabaseIndexTest, IncrementDropsCachedAnswers) {
+    createIndex({{.id = 7, .filename = QStringLiteral("plan.txt"), .openCount = 4}});
+    auto manager = makeManager();
+    ASSERT_EQ(manager->search(QStringLiteral("plan.")).size(), 1);
+    manager->incrementOpenCount(7);
+    // Within the memory cache's lifetime: only the invalidation lets the new count through.
+    const SearchResults again = manager->search(QStringLiteral("plan."));
+    ASSERT_EQ(again.size(), 1);
+    EXPECT_EQ(again.at(0).openCount(), 5);
+}
+
+TEST_F(DatabaseIndexTest, BrokenIndexLeavesOtherSourcesAnswering) {
+    createIndex({{.id = 1, .filename = QStringLiteral("Projects.txt")}});
+    execute(QStringLiteral("DROP TABLE files;"));
+    test::makeDirectory(test::homePath() + QStringLiteral("/Projects"));
+    auto c = configuration();
+    c.pinnedFolderPaths = {test::homePath() + QStringLiteral("/Projects")};
+    auto manager = makeManager(c);
+    test::CapturedStdout out;
+    const SearchResults rows = manager->search(QStringLiteral("projects"));
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows.at(0).kind(), SearchResultKind::folder);
+    EXPECT_EQ(out.text(), "Search query failed: no such table: files\n");
+}
+
+TEST_F(DatabaseIndexTest, FailedIncrementIsReported) {
+    createIndex({{.id = 7, .filename = QStringLiteral("plan.txt")}});
+    auto c = configuration();
+    c.readonly = true;
+    auto manager = makeManager(c);
+    test::CapturedStdout out;
+    manager->incrementOpenCount(7);
+    EXPECT_EQ(out.text(), "Failed to increment open count: attempt to write a readonly database\n");
+}
+
+TEST_F(DatabaseIndexTest, LockedIndexAnswersWithoutHanging) {
+    createIndex({{.id = 1, .filename = QStringLiteral("plan.txt"), .content = QStringLiteral("plan")}});
+    auto c = configuration();
+    c.indexDatabaseBusyTimeoutMilliseconds = 20;
+    auto manager = makeManager(c);
+    EXPECT_EQ(describe(manager->searchIndexedFiles(QStringLiteral("plan."))), "1");
+
+    IndexerConnection indexer;
+    // A write in progress that has not reached its commit leaves the committed rows readable.
+    indexer.execute("BEGIN IMMEDIATE; UPDATE files SET open_count = 9 WHERE id = 1;");
+    EXPECT_EQ(describe(manager->searchIndexedFiles(QStringLiteral("plan"))), "1[<mark>plan</mark>]");
+    indexer.execute("ROLLBACK;");
+
+    // A lock held past the busy time-out: the search gives up, says so, and answers.
+    indexer.execute("BEGIN EXCLUSIVE;");
+    {
+        test::CapturedStdout out;
+        EXPECT_EQ(describe(manager->searchIndexedFiles(QStringLiteral("plan"))), "");
+        EXPECT_EQ(out.text(), "Search query failed: database is locked\n");
+    }
+    indexer.execute("COMMIT;");
+    // The connection is usable again once the lock is gone.
+    EXPECT_EQ(describe(manager->searchIndexedFiles(QStringLiteral("plan"))), "1[<mark>plan</mark>]");
+}
+
+TEST_F(DatabaseIndexTest, BusyTimeOutRidesOutAShortLock) {
+    createIndex({{.id = 1, .filename = QStringLiteral("plan.txt")}});
+    auto c = configuration();
+    c.indexDatabaseBusyTimeoutMilliseconds = 60000; // generous: the lock below goes after 30 ms
+    auto manager = makeManager(c);
+    IndexerConnection indexer;
+    indexer.execute("BEGIN EXCLUSIVE;");
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        indexer.execute("COMMIT;");
+    });
+    test::CapturedStdout out;
+    EXPECT_EQ(describe(manager->searchIndexedFiles(QStringLiteral("plan."))), "1");
+    release.join();
+    EXPECT_EQ(out.text(), "");
+}
+
+} // namespace
+} // namespace orvex
