@@ -15,6 +15,8 @@ std::optional<QueryResultCacheEntry> DatabaseManager::persistentCachedQueryResul
     // so the entry stays stored.
     if (persistentQueryResultCacheInvalidatedAt_ && hit->cachedAt < *persistentQueryResultCacheInvalidatedAt_)
         return std::nullopt;
+    if (hit->storedBeforeActorInvalidation)
+        return std::nullopt;
     return QueryResultCacheEntry{.results = std::move(hit->results), .cachedAt = hit->cachedAt};
 }
 

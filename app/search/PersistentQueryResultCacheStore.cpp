@@ -145,10 +145,28 @@ PersistentQueryResultCacheStore::validSearchResultsLocked(const QString &key, Da
     // Old or foreign records (unknown kinds, missing ids, duplicates) are rewritten once.
     QJsonArray records = recordsFromResults(rows);
     if (records != it->results) {
+        const quint64 generation = it->storeGeneration;
         *it = makeEntry(std::move(records), it->cachedAt);
+        it->storeGeneration = generation;
         shouldPersist = true;
     }
     return rows;
+}
+
+std::optional<PersistentCachedSearchResults>
+PersistentQueryResultCacheStore::answerLocked(const QString &key, Date now, bool &shouldPersist) {
+    const auto it = cachedEntries_.constFind(key);
+    if (it == cachedEntries_.cend())
+        return std::nullopt;
+    const Date cachedAt = it->cachedAt;
+    const quint64 generation = it->storeGeneration;
+    std::optional<SearchResults> rows = validSearchResultsLocked(key, now, shouldPersist);
+    if (!rows)
+        return std::nullopt;
+    return PersistentCachedSearchResults{.results = std::move(*rows),
+                                         .cachedAt = cachedAt,
+                                         .storedBeforeActorInvalidation =
+                                             generation != 0 && generation <= invalidatedGeneration_};
 }
 
 std::optional<PersistentCachedSearchResults>
@@ -159,9 +177,9 @@ PersistentQueryResultCacheStore::newestResultsLocked(const QString &prefix, Date
             candidates.append({it.key(), it->cachedAt});
     std::sort(candidates.begin(), candidates.end(),
               [](const auto &a, const auto &b) { return a.second > b.second; });
-    for (const auto &[key, cachedAt] : candidates) {
-        if (auto rows = validSearchResultsLocked(key, now, shouldPersist))
-            return PersistentCachedSearchResults{.results = std::move(*rows), .cachedAt = cachedAt};
+    for (const auto &candidate : std::as_const(candidates)) {
+        if (auto answer = answerLocked(candidate.first, now, shouldPersist))
+            return answer;
     }
     return std::nullopt;
 }
@@ -175,11 +193,7 @@ PersistentQueryResultCacheStore::cachedSearchResults(const QString &key, Date no
     {
         std::lock_guard guard(lock_);
         loadIfNeededLocked();
-        if (const auto it = cachedEntries_.constFind(key); it != cachedEntries_.cend()) {
-            const Date cachedAt = it->cachedAt;
-            if (auto rows = validSearchResultsLocked(key, now, shouldPersist))
-                answer = PersistentCachedSearchResults{.results = std::move(*rows), .cachedAt = cachedAt};
-        }
+        answer = answerLocked(key, now, shouldPersist);
         const qsizetype separator = key.lastIndexOf(QLatin1Char('|'));
         if (!answer && allowSameQueryFallback && separator >= 0)
             answer = newestResultsLocked(key.left(separator + 1), now, shouldPersist);
@@ -202,6 +216,7 @@ void PersistentQueryResultCacheStore::storeResults(const SearchResults &results,
     {
         std::lock_guard guard(lock_);
         loadIfNeededLocked();
+        entry.storeGeneration = ++storeGeneration_;
         cachedEntries_.insert(key, std::move(entry));
         evictIfNeededLocked();
         snapshot = snapshotLocked();
@@ -258,6 +273,10 @@ std::optional<Date> PersistentQueryResultCacheStore::actorInvalidatedAt() const 
 }
 
 Date PersistentQueryResultCacheStore::markActorCacheInvalidated(Date date) {
+    {
+        std::lock_guard guard(lock_);
+        invalidatedGeneration_ = storeGeneration_;
+    }
     defaults_.set(storeKey_ + QStringLiteral(".actorInvalidatedAt"), PlistValue(date));
     return date;
 }

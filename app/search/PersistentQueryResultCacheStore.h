@@ -24,6 +24,9 @@ struct PersistentQueryResultCacheEntry {
     // The compact JSON of `results`, kept so that rewriting the payload does not encode every row
     // again; empty until first needed.
     QByteArray encodedResults;
+    // Order of the store that wrote the entry in this process; 0 for entries read from the payload.
+    // Not stored.
+    quint64 storeGeneration = 0;
 };
 
 // What is stored under the store's key: one JSON object {"entries": {key: {"results", "cachedAt"}}},
@@ -42,6 +45,9 @@ struct PersistentQueryResultCachePayload {
 struct PersistentCachedSearchResults {
     SearchResults results;
     Date cachedAt;
+    // Written by this process before the last markActorCacheInvalidated(), whatever the dates say (the
+    // clock may not have moved, or may have been set back, in between).
+    bool storedBeforeActorInvalidation = false;
 };
 
 // The query answers kept for seven days in the defaults database, shared by the manager and the panel.
@@ -73,7 +79,8 @@ public:
     // Stores a non-empty answer under `key`, evicting the oldest entries beyond the limit.
     void storeResults(const SearchResults &results, const QString &key, Date now);
 
-    // The manager's invalidation stamp, a date value under storeKey + ".actorInvalidatedAt".
+    // The manager's invalidation stamp, a date value under storeKey + ".actorInvalidatedAt". Marking
+    // leaves the entries in place; lookups then flag the ones this process stored before.
     std::optional<Date> actorInvalidatedAt() const;
     Date markActorCacheInvalidated(Date date);
 
@@ -86,6 +93,9 @@ private:
 
     void loadIfNeededLocked();
     std::optional<SearchResults> validSearchResultsLocked(const QString &key, Date now, bool &shouldPersist);
+    // The valid entry under `key` as an answer.
+    std::optional<PersistentCachedSearchResults> answerLocked(const QString &key, Date now,
+                                                              bool &shouldPersist);
     std::optional<PersistentCachedSearchResults> newestResultsLocked(const QString &prefix, Date now,
                                                                      bool &shouldPersist);
     void evictIfNeededLocked();
@@ -105,6 +115,9 @@ private:
     bool hasUnencodedEntries_ = false;
     // Raised for every change of cachedEntries_, under lock_.
     quint64 sequence_ = 0;
+    // The last store generation handed out, and the one current at the last invalidation.
+    quint64 storeGeneration_ = 0;
+    quint64 invalidatedGeneration_ = 0;
 
     // Orders payload writes: a snapshot is written only when it is newer than the last one written.
     std::mutex writeLock_;

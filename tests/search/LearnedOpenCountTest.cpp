@@ -145,12 +145,27 @@ TEST(LearnedOpenCount, ShortcutFileExtensionsFollowTheRankingRules) {
                              QStringLiteral("pdf")}));
 }
 
-TEST(LearnedOpenCount, OnlyShortcutFileNamesAreReadForAUsageKey) {
+TEST(LearnedOpenCount, ShortcutUsageKeysAreReadOnceForShortcutNamesOnly) {
     test::ManagerFixture fixture;
     auto manager = fixture.makeManager();
-    const QString path = test::homePath() + QStringLiteral("/notes.txt");
-    test::writeFile(path, "[InternetShortcut]\nURL=https://example.com/\n");
-    EXPECT_FALSE(manager->cachedShortcutUsageKey(path, QStringLiteral("notes.txt")));
+    const QString text = test::homePath() + QStringLiteral("/notes.txt");
+    const QString shortcut = test::homePath() + QStringLiteral("/Plan.gdoc.URL");
+    test::writeFile(text, "[InternetShortcut]\nURL=https://example.com/a\n");
+    test::writeFile(shortcut, "[InternetShortcut]\nURL=https://example.com/a\n");
+
+    EXPECT_FALSE(manager->cachedShortcutUsageKey(text, QStringLiteral("notes.txt")));
+    EXPECT_EQ(manager->cachedShortcutUsageKey(shortcut, QStringLiteral("Plan.gdoc.URL")),
+              QStringLiteral("https://example.com/a"));
+
+    // Remembered by full path, also when the file no longer holds an address.
+    test::writeFile(shortcut, "changed");
+    test::writeFile(text, "changed");
+    EXPECT_EQ(manager->cachedShortcutUsageKey(shortcut, QStringLiteral("Plan.gdoc.URL")),
+              QStringLiteral("https://example.com/a"));
+    const QString missing = test::homePath() + QStringLiteral("/gone.url");
+    EXPECT_FALSE(manager->cachedShortcutUsageKey(missing, QStringLiteral("gone.url")));
+    test::writeFile(missing, "[InternetShortcut]\nURL=https://example.com/b\n");
+    EXPECT_FALSE(manager->cachedShortcutUsageKey(missing, QStringLiteral("gone.url")));
 }
 
 } // namespace

@@ -21,11 +21,12 @@ TEST(PersistentQueryResultCacheManager, StampHidesOlderEntriesFromTheManagerOnly
     const Date start = fixture.clock->now();
     panelStore->storeResults(rowsNamed(QStringLiteral("before")), QStringLiteral("before|K"),
                              start.addingSeconds(-1));
-    panelStore->storeResults(rowsNamed(QStringLiteral("at")), QStringLiteral("at|K"), start);
     ASSERT_TRUE(manager->persistentCachedQueryResults(QStringLiteral("before|K")));
 
     manager->invalidateQueryResultCache();
     EXPECT_EQ(fixture.defaults->dateValue(kStoreKey + QStringLiteral(".actorInvalidatedAt")), start);
+    // Dated exactly at the stamp: used.
+    panelStore->storeResults(rowsNamed(QStringLiteral("at")), QStringLiteral("at|K"), start);
 
     const auto check = [&](DatabaseManager &m) {
         EXPECT_FALSE(m.persistentCachedQueryResults(QStringLiteral("before|K")));
@@ -44,6 +45,30 @@ TEST(PersistentQueryResultCacheManager, StampHidesOlderEntriesFromTheManagerOnly
     manager = fixture.makeManager();
     panelStore = PersistentQueryResultCacheStoreRegistry::store(kStoreKey, *fixture.defaults);
     check(*manager);
+}
+
+TEST(PersistentQueryResultCacheManager, AnEntryStoredBeforeTheInvalidationStaysHiddenWhateverTheClockSays) {
+    test::ManagerFixture fixture;
+    auto manager = fixture.makeManager();
+    auto panelStore = PersistentQueryResultCacheStoreRegistry::store(kStoreKey, *fixture.defaults);
+
+    // Same instant: stored, then invalidated.
+    panelStore->storeResults(rowsNamed(QStringLiteral("same")), QStringLiteral("same|K"),
+                             fixture.clock->now());
+    manager->invalidateQueryResultCache();
+    EXPECT_FALSE(manager->persistentCachedQueryResults(QStringLiteral("same|K")));
+    // Stored at the same instant after the invalidation: fresh.
+    panelStore->storeResults(rowsNamed(QStringLiteral("after")), QStringLiteral("after|K"),
+                             fixture.clock->now());
+    EXPECT_TRUE(manager->persistentCachedQueryResults(QStringLiteral("after|K")));
+
+    // The clock is set back a minute between a store and an invalidation.
+    panelStore->storeResults(rowsNamed(QStringLiteral("back")), QStringLiteral("back|K"),
+                             fixture.clock->now());
+    fixture.clock->advance(-60);
+    manager->invalidateQueryResultCache();
+    EXPECT_FALSE(manager->persistentCachedQueryResults(QStringLiteral("back|K")));
+    EXPECT_TRUE(panelStore->cachedSearchResults(QStringLiteral("back|K"), fixture.clock->now(), false));
 }
 
 TEST(PersistentQueryResultCacheManager, LooksUpTheExactKeyWithinTheWeek) {

@@ -1,12 +1,17 @@
+#include "fixtures/IndexDatabaseFixture.h"
 #include "fixtures/UsageFixture.h"
 #include "platform/UserDefaults.h"
 #include "search/PersistentQueryResultCacheStore.h"
 #include "search/RecentActivationRecord.h"
 #include "search/SearchRankingSettings.h"
 #include "sources/NotionSearch.h"
+#include "support/TestEnvironment.h"
 
+#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <sqlite3.h>
 
 #include <gtest/gtest.h>
 
@@ -102,6 +107,56 @@ TEST(RecentActivation, EachKindOfRowIsCountedAndRememberedAsDesigned) {
             EXPECT_EQ(recent[0].openCount(), 1);
         }
     }
+}
+
+qint64 indexOpenCount(qint64 id) {
+    sqlite3 *db = nullptr;
+    qint64 count = -1;
+    if (sqlite3_open_v2(QFile::encodeName(test::indexDatabasePath()).constData(), &db, SQLITE_OPEN_READONLY,
+                        nullptr) == SQLITE_OK) {
+        sqlite3_stmt *statement = nullptr;
+        sqlite3_prepare_v2(db, "SELECT open_count FROM files WHERE id = ?", -1, &statement, nullptr);
+        sqlite3_bind_int64(statement, 1, id);
+        if (sqlite3_step(statement) == SQLITE_ROW)
+            count = sqlite3_column_int64(statement, 0);
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close_v2(db);
+    return count;
+}
+
+TEST(RecentActivation, IndexRowsRaiseTheIndexCount) {
+    test::IndexDatabaseFixture fixture;
+    fixture.createIndex(
+        {{.id = 5, .filename = QStringLiteral("a.pdf"), .directory = QStringLiteral("/d"), .openCount = 2},
+         {.id = 6, .filename = QStringLiteral("b.url"), .directory = QStringLiteral("/d")}});
+    auto manager = fixture.makeManager();
+    manager->recordActivation(SearchResult(
+        {.id = 5, .filename = QStringLiteral("a.pdf"), .directory = QStringLiteral("/d"), .openCount = 2}));
+    manager->recordActivation(SearchResult({.id = 6,
+                                            .filename = QStringLiteral("b.url"),
+                                            .directory = QStringLiteral("/d"),
+                                            .usageKey = QStringLiteral("https://b.example/")}));
+    EXPECT_EQ(indexOpenCount(5), 3);
+    EXPECT_EQ(indexOpenCount(6), 1);
+    EXPECT_EQ(test::storedOpenCounts(fixture),
+              (QMap<QString, qint64>{{QStringLiteral("https://b.example/"), 1}}));
+    EXPECT_EQ(filenames(recentRows(*manager)), QStringList{QStringLiteral("b.url")});
+}
+
+TEST(RecentActivation, ADeletedFolderIsOfferedOnlyUntilTheFirstFolderCrawl) {
+    test::ManagerFixture fixture;
+    const QString folder = test::homePath() + QStringLiteral("/Projects/Alpha");
+    test::makeDirectory(folder);
+    auto configuration = fixture.configuration();
+    configuration.folderSearchRoots = {test::homePath() + QStringLiteral("/Projects")};
+    auto manager = fixture.makeManager(configuration);
+    manager->recordActivation(folderRow(folder));
+
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    EXPECT_EQ(recentRows(*manager, QStringLiteral("alpha")).size(), 1);
+    manager->warmupFileSystemPermissions();
+    EXPECT_TRUE(recentRows(*manager, QStringLiteral("alpha")).isEmpty());
 }
 
 TEST(RecentActivation, StoresTheDocumentedJsonForm) {
