@@ -133,14 +133,31 @@ void DatabaseManager::shutdown() {
         auto guard = lock();
         watcher = std::move(shortcutRootWatcher_);
     }
-    // Stopped outside the lock: the watcher's callback takes the manager's lock.
+    // Stopped first, outside the lock, and synchronously: once reset() returns no watcher callback
+    // runs, and any change it handed over finds shuttingDown_ set.
     watcher.reset();
     userInitiatedPool_.waitForDone();
     backgroundPool_.waitForDone();
 }
 
 void DatabaseManager::refreshSourceCachesNow() {
-    warmupFileSystemPermissions();
+    // One refresh at a time: let a running one end, then crawl every source here and wait for it.
+    BackgroundRefreshPlan plan;
+    for (;;) {
+        {
+            auto guard = lock();
+            if (shuttingDown_.load())
+                return;
+            if (!backgroundCacheRefreshRunning_) {
+                plan = makeBackgroundRefreshPlan(true, true, true, true, true, true);
+                backgroundCacheRefreshRunning_ = true;
+                break;
+            }
+        }
+        waitForBackgroundTasks();
+    }
+    runBackgroundCacheRefresh(plan);
+    // A follow-up asked for while it ran.
     waitForBackgroundTasks();
 }
 
