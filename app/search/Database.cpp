@@ -76,6 +76,12 @@ DatabaseManager::DatabaseManager(DatabaseManagerConfiguration configuration)
     const bool underTests = isRunningUnitTests();
     recentActivationsEnabled_ = config_.recentActivationsEnabled.value_or(!underTests);
     persistentQueryResultCacheEnabled_ = config_.persistentQueryResultCacheEnabled.value_or(!underTests);
+    // Taken even when disabled, so the panel and the manager agree on one store per key.
+    persistentQueryResultCacheStore_ = PersistentQueryResultCacheStoreRegistry::store(
+        config_.persistentQueryResultCacheStoreKey.value_or(usageStoreKey_ + QStringLiteral(".queryResults")),
+        *defaults_);
+    if (persistentQueryResultCacheEnabled_)
+        persistentQueryResultCacheInvalidatedAt_ = persistentQueryResultCacheStore_->actorInvalidatedAt();
 
     cachedSystemSettingsShortcuts_ = systemSettingsSeedShortcuts();
     openIndexDatabase();
@@ -172,8 +178,6 @@ bool DatabaseManager::isTranslationCommandQuery(const QString &trimmedQuery) con
     return TranslationCommandParser::parse(trimmedQuery, trigger, QSet<QString>(codes.begin(), codes.end()))
         .has_value();
 }
-
-void DatabaseManager::storeInPersistentQueryCache(const SearchResults &, const QString &, Date) {}
 
 // ---- The search road ----
 

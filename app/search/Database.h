@@ -234,7 +234,10 @@ private:
 public:
     // ---- Learned open counts and recent activations (DatabaseRecentActivations.cpp,
     //      DatabaseUsageHydration.cpp) ----
+    // Remembers the row as recent, raises its learned count and, for index rows, the index's count.
     void recordActivation(const SearchResult &result);
+    // Puts one activation at the head of the recent list (80 newest, one per usage identifier).
+    void storeRecentActivation(const SearchResult &result);
     SearchResults searchRecentActivationResults(const QString &query,
                                                 const SearchRankingPreferences &rankingPreferences);
     qint64 learnedOpenCount(const SearchResult &result, qint64 databaseOpenCount);
@@ -411,6 +414,13 @@ private:
     qsizetype recentActivationsMaxEntries_ = 80;
     QHash<QString, std::optional<QString>> shortcutUsageKeyCache_;
     QSet<QString> baselineShortcutFileExtensions_;
+    void loadPathOpenCountsIfNeeded();
+    void persistPathOpenCounts();
+    void incrementPathOpenCount(const QString &path);
+    void migrateLegacyUsageCountIfNeeded(const SearchResult &result);
+    void loadRecentActivationsIfNeeded();
+    void persistRecentActivations();
+    bool shouldIncludeRecentActivationResult(const SearchResult &result) const;
 
     // ---- Persistent query cache ----
     std::shared_ptr<PersistentQueryResultCacheStore> persistentQueryResultCacheStore_;
