@@ -120,6 +120,32 @@ TEST(OrvexSearchTool, WalkedAppsAndFoldersAreSearched) {
         << found.join(QLatin1Char(',')).toStdString();
 }
 
+TEST(OrvexSearchTool, ActivationPersistsAcrossProcesses) {
+    test::makeDirectory(test::homePath() + QStringLiteral("/Projects/walrus"));
+    const auto activate = runTool({QStringLiteral("--json"), QStringLiteral("--activate"),
+                                   QStringLiteral("1"), QStringLiteral("walrus")});
+    ASSERT_EQ(activate.exitCode, 0) << activate.err.toStdString();
+    const QJsonObject before = jsonRows(activate).at(0).toObject();
+    EXPECT_EQ(before.value(QStringLiteral("filename")).toString(), QStringLiteral("walrus"));
+    EXPECT_EQ(before.value(QStringLiteral("openCount")).toInteger(), 0);
+
+    // A new process reads the learned count and the recent list back from the defaults file.
+    const auto again =
+        runTool({QStringLiteral("--json"), QStringLiteral("--fresh"), QStringLiteral("walrus")});
+    ASSERT_EQ(again.exitCode, 0) << again.err.toStdString();
+    const QJsonObject after = jsonRows(again).at(0).toObject();
+    EXPECT_EQ(after.value(QStringLiteral("filename")).toString(), QStringLiteral("walrus"));
+    EXPECT_EQ(after.value(QStringLiteral("openCount")).toInteger(), 1);
+    EXPECT_TRUE(after.value(QStringLiteral("isRecentActivation")).toBool());
+    EXPECT_GT(after.value(QStringLiteral("relevanceScore")).toInteger(),
+              before.value(QStringLiteral("relevanceScore")).toInteger());
+
+    const auto outOfRange =
+        runTool({QStringLiteral("--activate"), QStringLiteral("9"), QStringLiteral("walrus")});
+    EXPECT_EQ(outOfRange.exitCode, 1);
+    EXPECT_TRUE(outOfRange.err.contains("there is no row 9"));
+}
+
 TEST(OrvexSearchTool, BadArgumentsPrintUsage) {
     for (const QStringList &arguments :
          {QStringList{}, QStringList{QStringLiteral("--bogus"), QStringLiteral("x")},
