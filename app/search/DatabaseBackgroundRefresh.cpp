@@ -164,36 +164,20 @@ void DatabaseManager::applyBackgroundCacheRefresh(
     auto guard = lock();
     const Date now = clock_->now();
     bool changed = false;
-    if (apps) {
-        cachedApps_ = std::move(*apps);
-        appCacheLastRefresh_ = now;
+    // Every list that came back replaces its cache and is stamped with the same date.
+    const auto install = [&](auto &incoming, auto &cache, std::optional<Date> &lastRefresh) {
+        if (!incoming)
+            return;
+        cache = std::move(*incoming);
+        lastRefresh = now;
         changed = true;
-    }
-    if (folders) {
-        cachedFolders_ = std::move(*folders);
-        folderCacheLastRefresh_ = now;
-        changed = true;
-    }
-    if (shortcuts) {
-        cachedShortcuts_ = std::move(*shortcuts);
-        shortcutCacheLastRefresh_ = now;
-        changed = true;
-    }
-    if (systemSettingsShortcuts) {
-        cachedSystemSettingsShortcuts_ = std::move(*systemSettingsShortcuts);
-        systemSettingsCacheLastRefresh_ = now;
-        changed = true;
-    }
-    if (browserTabs) {
-        cachedBrowserTabs_ = std::move(*browserTabs);
-        browserTabsCacheLastRefresh_ = now;
-        changed = true;
-    }
-    if (browserBookmarks) {
-        cachedBrowserBookmarks_ = std::move(*browserBookmarks);
-        browserBookmarksCacheLastRefresh_ = now;
-        changed = true;
-    }
+    };
+    install(apps, cachedApps_, appCacheLastRefresh_);
+    install(folders, cachedFolders_, folderCacheLastRefresh_);
+    install(shortcuts, cachedShortcuts_, shortcutCacheLastRefresh_);
+    install(systemSettingsShortcuts, cachedSystemSettingsShortcuts_, systemSettingsCacheLastRefresh_);
+    install(browserTabs, cachedBrowserTabs_, browserTabsCacheLastRefresh_);
+    install(browserBookmarks, cachedBrowserBookmarks_, browserBookmarksCacheLastRefresh_);
     if (!changed)
         return;
     invalidateQueryResultCache();

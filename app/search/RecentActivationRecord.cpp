@@ -1,5 +1,6 @@
 #include "search/RecentActivationRecord.h"
 
+#include "search/JsonFields.h"
 #include "sources/NotionSearch.h"
 
 #include <QJsonArray>
@@ -8,41 +9,7 @@
 
 namespace orvex {
 
-namespace {
-
-// Ids use the whole 64-bit range, so integers are read exactly, never through a double.
-std::optional<qint64> integerValue(const QJsonValue &value) {
-    if (!value.isDouble())
-        return std::nullopt;
-    const qint64 a = value.toInteger(0);
-    if (a != value.toInteger(1))
-        return std::nullopt;
-    return a;
-}
-
-std::optional<QString> stringValue(const QJsonValue &value) {
-    if (!value.isString())
-        return std::nullopt;
-    return value.toString();
-}
-
-// An optional key may be missing or null; any other type fails the record.
-template <typename T, typename Read>
-bool readOptional(const QJsonObject &object, QLatin1String key, std::optional<T> &out, Read read) {
-    const QJsonValue value = object.value(key);
-    if (value.isUndefined() || value.isNull())
-        return true;
-    out = read(value);
-    return out.has_value();
-}
-
-template <typename T>
-void insertOptional(QJsonObject &object, QLatin1String key, const std::optional<T> &value) {
-    if (value)
-        object.insert(key, *value);
-}
-
-} // namespace
+using namespace JsonFields;
 
 bool RecentActivationRecord::shouldPersist(const SearchResult &result) {
     switch (result.kind()) {
