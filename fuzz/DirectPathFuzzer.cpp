@@ -15,15 +15,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static UserDefaults defaults;
-    static DatabaseManager *manager = [] {
-        DatabaseManagerConfiguration configuration;
-        configuration.defaults = &defaults;
-        configuration.runningUnitTests = true;
-        configuration.backgroundRefreshEnabled = false;
-        configuration.homePath = fuzz::homePath();
-        configuration.databasePath = fuzz::homePath() + QStringLiteral("/absent.db");
-        return new DatabaseManager(std::move(configuration));
-    }();
+    static const std::unique_ptr<DatabaseManager> manager = fuzz::makeManager(defaults);
 
     if (const auto path = manager->resolveDirectPath(fuzz::text(data, size))) {
         ORVEX_FUZZ_CHECK(path->startsWith(QLatin1Char('/')));

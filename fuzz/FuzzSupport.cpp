@@ -1,6 +1,8 @@
 #include "FuzzSupport.h"
 
 #include "platform/PropertyList.h"
+#include "platform/UserDefaults.h"
+#include "search/Database.h"
 
 #include <QDir>
 #include <QFile>
@@ -62,6 +64,19 @@ void checkXmlRoundTrip(const PlistValue &value) {
     const auto again = PropertyList::readXml(second);
     ORVEX_FUZZ_CHECK(again.has_value());
     ORVEX_FUZZ_CHECK(PropertyList::writeXml(*again) == second);
+}
+
+std::unique_ptr<DatabaseManager> makeManager(UserDefaults &defaults) {
+    DatabaseManagerConfiguration configuration;
+    configuration.defaults = &defaults;
+    configuration.clock = std::make_shared<ManualClock>(Date(750000000));
+    configuration.runningUnitTests = true;
+    configuration.backgroundRefreshEnabled = false;
+    configuration.recentActivationsEnabled = true;
+    configuration.persistentQueryResultCacheEnabled = false;
+    configuration.homePath = homePath();
+    configuration.pinnedFolderPaths = {};
+    return std::make_unique<DatabaseManager>(std::move(configuration));
 }
 
 } // namespace orvex::fuzz

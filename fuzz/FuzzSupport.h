@@ -9,6 +9,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+
+namespace orvex {
+class DatabaseManager;
+class UserDefaults;
+} // namespace orvex
 
 namespace orvex::fuzz {
 
@@ -31,6 +37,11 @@ inline QString text(const uint8_t *data, size_t size) {
 // What the defaults file does with a value read from disk: write it as XML and read it back. The
 // written form must read back, and once through XML the value must save to the same bytes each time.
 void checkXmlRoundTrip(const PlistValue &value);
+
+// A manager over `defaults` as the launcher runs it, minus the outside world: no index database, no
+// background refresh, a fixed clock; learned counts and recent activations on, the persistent query
+// cache off (it has its own target).
+std::unique_ptr<DatabaseManager> makeManager(UserDefaults &defaults);
 
 } // namespace orvex::fuzz
 
