@@ -200,8 +200,12 @@ PersistentQueryResultCacheStore::cachedSearchResults(const QString &key, Date no
         if (shouldPersist)
             snapshot = snapshotLocked();
     }
-    if (snapshot)
+    if (snapshot) {
         persistPayload(snapshot->first, snapshot->second);
+        // See storeResults.
+        std::lock_guard guard(lock_);
+        snapshot.reset();
+    }
     return answer;
 }
 
@@ -222,6 +226,11 @@ void PersistentQueryResultCacheStore::storeResults(const SearchResults &results,
         snapshot = snapshotLocked();
     }
     persistPayload(snapshot.first, snapshot.second);
+    // The snapshot may share its data with the live entries, and whether the next change must copy
+    // that data is decided from a share count read without ordering. Giving the share up under the
+    // lock orders the reads above before that change (ThreadSanitizer reported the race).
+    std::lock_guard guard(lock_);
+    snapshot.first = Entries();
 }
 
 void PersistentQueryResultCacheStore::evictIfNeededLocked() {
