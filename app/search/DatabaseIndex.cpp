@@ -35,10 +35,12 @@ const QByteArray &likeStatementText() {
     return text;
 }
 
+// The full-text statement selects no snippet: SQLite computes every selected column of every matching
+// file before it sorts and cuts to the limit, so snippet() here would be built for each of possibly
+// tens of thousands of files. The snippets of the rows kept come from snippetStatementText().
 const QByteArray &ftsStatementText() {
     static const QByteArray text =
-        "    SELECT f.id, f.filename, f.directory, f.open_count,\n"
-        "           snippet(files_fts, -1, '<mark>', '</mark>', '...', 24) as snippet,\n"
+        "    SELECT f.id, f.filename, f.directory, f.open_count, NULL as snippet,\n"
         "           (CASE WHEN f.filename LIKE ? THEN 1 ELSE 0 END) as exact_name_match\n"
         "    FROM files_fts\n"
         "    JOIN files f ON f.id = files_fts.rowid\n"
@@ -48,6 +50,37 @@ const QByteArray &ftsStatementText() {
         QByteArray::number(indexStatementRowLimit);
     return text;
 }
+
+// The snippets of `count` files of the same match, the ids bound after the match text. The "+" keeps the
+// id list out of the full-text lookup, which would otherwise run the whole match once per id.
+QByteArray snippetStatementText(qsizetype count) {
+    QByteArray text = "    SELECT files_fts.rowid, snippet(files_fts, -1, '<mark>', '</mark>', '...', 24)\n"
+                      "    FROM files_fts\n"
+                      "    WHERE files_fts MATCH ? AND +files_fts.rowid IN (";
+    for (qsizetype i = 0; i < count; ++i)
+        text += i == 0 ? "?" : ", ?";
+    return text + ")";
+}
+
+// Both full-text statements read one snapshot, so an indexer commit between them cannot leave a kept
+// file without its snippet. Only opened when the connection is not inside a transaction already.
+class ReadTransaction {
+public:
+    explicit ReadTransaction(sqlite3 *db)
+        : db_(db), active_(sqlite3_get_autocommit(db) &&
+                           sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK) {}
+    ~ReadTransaction() {
+        if (active_ && !sqlite3_get_autocommit(db_) &&
+            sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    ReadTransaction(const ReadTransaction &) = delete;
+    ReadTransaction &operator=(const ReadTransaction &) = delete;
+
+private:
+    sqlite3 *db_;
+    bool active_;
+};
 
 // Diagnostics are single lines on standard output.
 void printLine(const QString &line) {
@@ -110,6 +143,20 @@ std::optional<QString> textColumn(sqlite3_stmt *statement, int column) {
     return QString::fromUtf8(text, sqlite3_column_bytes(statement, column));
 }
 
+// While it lives, the progress handler may interrupt the statements of the running search.
+class InterruptibleStatements {
+public:
+    InterruptibleStatements(quint64 &interruptible, quint64 running) : interruptible_(interruptible) {
+        interruptible_ = running;
+    }
+    ~InterruptibleStatements() { interruptible_ = 0; }
+    InterruptibleStatements(const InterruptibleStatements &) = delete;
+    InterruptibleStatements &operator=(const InterruptibleStatements &) = delete;
+
+private:
+    quint64 &interruptible_;
+};
+
 struct IndexRow {
     qint64 id = 0;
     QString filename;
@@ -154,7 +201,16 @@ void DatabaseManager::openIndexDatabase() {
         return;
     }
     sqlite3_busy_timeout(db, std::max(0, config_.indexDatabaseBusyTimeoutMilliseconds));
+    // Asked every thousand virtual-machine steps whether a newer search has begun.
+    sqlite3_progress_handler(db, 1000, &DatabaseManager::indexProgressHandler, this);
     db_ = db;
+}
+
+int DatabaseManager::indexProgressHandler(void *manager) {
+    // Runs on the thread that steps the statement, which holds the manager's lock.
+    const auto *self = static_cast<const DatabaseManager *>(manager);
+    const quint64 generation = self->interruptibleSearchGeneration_;
+    return generation != 0 && self->searchGeneration_.load(std::memory_order_relaxed) != generation ? 1 : 0;
 }
 
 void DatabaseManager::closeIndexDatabase() {
@@ -194,12 +250,15 @@ SearchResults DatabaseManager::searchIndexedFiles(const QString &query) {
     QHash<qint64, Entry> entries;
     qint64 counter = 0;
 
+    // A superseded search's statements are interrupted; it answers nothing and prints nothing.
     auto fail = [this] {
-        printLine(QStringLiteral("Search query failed: ") + errorText(db_));
+        if (!isRunningSearchSuperseded())
+            printLine(QStringLiteral("Search query failed: ") + errorText(db_));
         return SearchResults();
     };
 
     {
+        const InterruptibleStatements interruptible(interruptibleSearchGeneration_, runningSearchGeneration_);
         Statement like(db_, likeStatementText());
         if (!like.isPrepared())
             return fail();
@@ -215,13 +274,36 @@ SearchResults DatabaseManager::searchIndexedFiles(const QString &query) {
     }
 
     if (ftsQuery) {
-        Statement fts(db_, ftsStatementText());
-        if (!fts.isPrepared())
-            return fail();
-        fts.bind(1, likePattern);
-        fts.bind(2, *ftsQuery);
-        const bool stepped = fts.forEachRow([&](sqlite3_stmt *statement) {
-            IndexRow row = readIndexRow(statement);
+        std::vector<IndexRow> ftsRows;
+        {
+            // Declared first so that it ends last: its COMMIT is never interrupted.
+            const ReadTransaction snapshot(db_);
+            const InterruptibleStatements interruptible(interruptibleSearchGeneration_,
+                                                        runningSearchGeneration_);
+            Statement fts(db_, ftsStatementText());
+            if (!fts.isPrepared())
+                return fail();
+            fts.bind(1, likePattern);
+            fts.bind(2, *ftsQuery);
+            if (!fts.forEachRow([&](sqlite3_stmt *statement) { ftsRows.push_back(readIndexRow(statement)); }))
+                return fail();
+            if (!ftsRows.empty()) {
+                Statement snippets(db_, snippetStatementText(qsizetype(ftsRows.size())));
+                if (!snippets.isPrepared())
+                    return fail();
+                snippets.bind(1, *ftsQuery);
+                for (size_t i = 0; i < ftsRows.size(); ++i)
+                    snippets.bind(int(i) + 2, ftsRows[i].id);
+                QHash<qint64, std::optional<QString>> snippetByID;
+                if (!snippets.forEachRow([&](sqlite3_stmt *statement) {
+                        snippetByID.insert(integerColumn(statement, 0), textColumn(statement, 1));
+                    }))
+                    return fail();
+                for (IndexRow &row : ftsRows)
+                    row.snippet = snippetByID.value(row.id);
+            }
+        }
+        for (IndexRow &row : ftsRows) {
             auto it = entries.find(row.id);
             if (it == entries.end()) {
                 const qint64 key = row.id;
@@ -230,9 +312,7 @@ SearchResults DatabaseManager::searchIndexedFiles(const QString &query) {
                 // Found by name first: keep the name match's place, take the full-text snippet.
                 it->row = std::move(row);
             }
-        });
-        if (!stepped)
-            return fail();
+        }
     }
 
     std::vector<Entry> ordered;

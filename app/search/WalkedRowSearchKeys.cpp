@@ -1,0 +1,84 @@
+#include "search/WalkedRowSearchKeys.h"
+
+#include "search/Database.h"
+
+#include <QCollator>
+#include <QLocale>
+
+namespace orvex {
+
+namespace {
+
+// Set up as StringUtils::localizedCaseInsensitiveCompare sets up its collator, so that comparing two
+// keys orders names exactly as that comparison does.
+QCollator &filenameCollator() {
+    thread_local QCollator collator = [] {
+        QCollator c{QLocale()};
+        c.setCaseSensitivity(Qt::CaseInsensitive);
+        return c;
+    }();
+    return collator;
+}
+
+qsizetype basenameLength(const QString &filename, const QStringList &sortedSuffixes) {
+    return DatabaseManager::searchableBasename(filename, sortedSuffixes).size();
+}
+
+} // namespace
+
+QCollatorSortKey WalkedRowSearchKeys::filenameSortKey(const QString &filename) {
+    return filenameCollator().sortKey(filename);
+}
+
+WalkedRowSearchKeys::Key WalkedRowSearchKeys::keyOf(const SearchResult &row,
+                                                    const QStringList &sortedSuffixes) {
+    return Key{.lowercasedFilename = row.filename().toLower(),
+               .basenameLength = basenameLength(row.filename(), sortedSuffixes),
+               .filenameSortKey = filenameSortKey(row.filename())};
+}
+
+WalkedRowSearchKeys::WalkedRowSearchKeys(SearchResults rows, const QStringList &sortedSuffixes)
+    : rows_(std::move(rows)), suffixes_(sortedSuffixes) {
+    keys_.reserve(size_t(rows_.size()));
+    QStringList paths;
+    paths.reserve(rows_.size());
+    pathHashes_.reserve(rows_.size());
+    for (qsizetype i = 0; i < rows_.size(); ++i) {
+        const SearchResult &row = rows_.at(i);
+        Key key = keyOf(row, suffixes_);
+        paths.append(row.fullPath().toLower());
+        const size_t hash = qHash(paths.last());
+        for (auto it = pathHashes_.constFind(hash); it != pathHashes_.cend() && it.key() == hash; ++it) {
+            if (paths.at(it.value()) == paths.last()) {
+                key.repeatsEarlierPath = true;
+                break;
+            }
+        }
+        if (!key.repeatsEarlierPath)
+            pathHashes_.insert(hash, i);
+        keys_.push_back(std::move(key));
+    }
+}
+
+bool WalkedRowSearchKeys::isKeysOf(const SearchResults &rows) const {
+    return rows.size() == rows_.size() && (rows.isEmpty() || rows.constData() == rows_.constData());
+}
+
+void WalkedRowSearchKeys::useSuffixes(const QStringList &sortedSuffixes) {
+    if (sortedSuffixes == suffixes_)
+        return;
+    suffixes_ = sortedSuffixes;
+    for (qsizetype i = 0; i < rows_.size(); ++i)
+        keys_[size_t(i)].basenameLength = basenameLength(rows_.at(i).filename(), suffixes_);
+}
+
+bool WalkedRowSearchKeys::containsPath(const QString &lowercasedFullPath) const {
+    const size_t hash = qHash(lowercasedFullPath);
+    for (auto it = pathHashes_.constFind(hash); it != pathHashes_.cend() && it.key() == hash; ++it) {
+        if (rows_.at(it.value()).fullPath().toLower() == lowercasedFullPath)
+            return true;
+    }
+    return false;
+}
+
+} // namespace orvex
