@@ -190,6 +190,8 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
             return *cached;
     }
 
+    if (config_.searchWillGatherSources)
+        config_.searchWillGatherSources(trimmed);
     // A superseded search stops between sources (and inside the long ones), answers nothing and leaves
     // the caches alone: its rows would only be thrown away.
     SearchResults gathered;
@@ -479,7 +481,7 @@ SearchResults DatabaseManager::filterAndSortWalkedRows(const WalkedRowSearchKeys
         Tier tier;
         qint64 openCount;
         const SearchResult *row;
-        const QCollatorSortKey *sortKey;
+        const WalkedRowSearchKeys::Key *key;
     };
     std::vector<Candidate> kept;
     const auto consider = [&](qsizetype order, const SearchResult &row, const WalkedRowSearchKeys::Key &key) {
@@ -493,7 +495,7 @@ SearchResults DatabaseManager::filterAndSortWalkedRows(const WalkedRowSearchKeys
         qint64 count = row.openCount();
         if (row.kind() != SearchResultKind::action && !row.databaseID())
             count = learnedOpenCount(row, row.openCount());
-        kept.push_back({order, tier, count, &row, &key.filenameSortKey});
+        kept.push_back({order, tier, count, &row, &key});
     };
     for (qsizetype i = 0; i < rows.size(); ++i) {
         if ((i & 1023) == 0 && isRunningSearchSuperseded())
@@ -513,7 +515,9 @@ SearchResults DatabaseManager::filterAndSortWalkedRows(const WalkedRowSearchKeys
             return a.tier < b.tier;
         if (a.openCount != b.openCount)
             return a.openCount > b.openCount;
-        if (const int c = a.sortKey->compare(*b.sortKey); c != 0)
+        if (const int c =
+                WalkedRowSearchKeys::compareFilenames(a.row->filename(), *a.key, b.row->filename(), *b.key);
+            c != 0)
             return c < 0;
         return a.order < b.order;
     };

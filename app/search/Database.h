@@ -85,6 +85,11 @@ struct DatabaseManagerConfiguration {
     // nothing for that query: long enough to ride out a commit, short enough never to stall a keystroke.
     int indexDatabaseBusyTimeoutMilliseconds = 50;
 
+    // ---- Superseded searches ----
+    // Tests only: called by search() with the lock held, once the query caches have missed and before
+    // any source is asked, with the trimmed query.
+    std::function<void(const QString &trimmedQuery)> searchWillGatherSources;
+
     static DatabaseManagerConfiguration production();
 };
 

@@ -1,5 +1,6 @@
 #include "search/WalkedRowSearchKeys.h"
 
+#include "platform/StringUtils.h"
 #include "search/Database.h"
 
 #include <QCollator>
@@ -26,8 +27,19 @@ qsizetype basenameLength(const QString &filename, const QStringList &sortedSuffi
 
 } // namespace
 
-QCollatorSortKey WalkedRowSearchKeys::filenameSortKey(const QString &filename) {
-    return filenameCollator().sortKey(filename);
+std::optional<QCollatorSortKey> WalkedRowSearchKeys::filenameSortKey(const QString &filename) {
+    QCollator &collator = filenameCollator();
+    // In the C locale the collator compares without ICU, but its sort keys ignore the case setting.
+    if (collator.locale().language() == QLocale::C)
+        return std::nullopt;
+    return collator.sortKey(filename);
+}
+
+int WalkedRowSearchKeys::compareFilenames(const QString &a, const Key &aKey, const QString &b,
+                                          const Key &bKey) {
+    if (aKey.filenameSortKey && bKey.filenameSortKey)
+        return aKey.filenameSortKey->compare(*bKey.filenameSortKey);
+    return StringUtils::localizedCaseInsensitiveCompare(a, b);
 }
 
 WalkedRowSearchKeys::Key WalkedRowSearchKeys::keyOf(const SearchResult &row,

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 namespace orvex {
@@ -21,7 +22,8 @@ public:
         QString lowercasedFilename;
         // The searchable basename is always a prefix of the lowercased name, so its length stands for it.
         qsizetype basenameLength = 0;
-        QCollatorSortKey filenameSortKey;
+        // Absent where the comparison itself is cheap (the C locale, whose sort keys ignore case).
+        std::optional<QCollatorSortKey> filenameSortKey;
         // An earlier row has the same lowercased full path.
         bool repeatsEarlierPath = false;
     };
@@ -44,8 +46,11 @@ public:
 
     // The keys of a row outside any list (pinned folders, one-off lists).
     static Key keyOf(const SearchResult &row, const QStringList &sortedSuffixes);
-    // The collation key matching StringUtils::localizedCaseInsensitiveCompare.
-    static QCollatorSortKey filenameSortKey(const QString &filename);
+    // The collation key ordering names as StringUtils::localizedCaseInsensitiveCompare does, when the
+    // locale has one that does.
+    static std::optional<QCollatorSortKey> filenameSortKey(const QString &filename);
+    // Orders two rows' names as StringUtils::localizedCaseInsensitiveCompare does, through their keys.
+    static int compareFilenames(const QString &a, const Key &aKey, const QString &b, const Key &bKey);
 
 private:
     SearchResults rows_;
