@@ -77,6 +77,12 @@ DatabaseManager::DatabaseManager(DatabaseManagerConfiguration configuration)
     const bool underTests = isRunningUnitTests();
     recentActivationsEnabled_ = config_.recentActivationsEnabled.value_or(!underTests);
     persistentQueryResultCacheEnabled_ = config_.persistentQueryResultCacheEnabled.value_or(!underTests);
+    // Taken even when disabled, so the panel and the manager agree on one store per key.
+    persistentQueryResultCacheStore_ = PersistentQueryResultCacheStoreRegistry::store(
+        config_.persistentQueryResultCacheStoreKey.value_or(usageStoreKey_ + QStringLiteral(".queryResults")),
+        *defaults_);
+    if (persistentQueryResultCacheEnabled_)
+        persistentQueryResultCacheInvalidatedAt_ = persistentQueryResultCacheStore_->actorInvalidatedAt();
 
     cachedSystemSettingsShortcuts_ = systemSettingsSeedShortcuts();
     openIndexDatabase();
@@ -128,14 +134,31 @@ void DatabaseManager::shutdown() {
         auto guard = lock();
         watcher = std::move(shortcutRootWatcher_);
     }
-    // Stopped outside the lock: the watcher's callback takes the manager's lock.
+    // Stopped first, outside the lock, and synchronously: once reset() returns no watcher callback
+    // runs, and any change it handed over finds shuttingDown_ set.
     watcher.reset();
     userInitiatedPool_.waitForDone();
     backgroundPool_.waitForDone();
 }
 
 void DatabaseManager::refreshSourceCachesNow() {
-    warmupFileSystemPermissions();
+    // One refresh at a time: let a running one end, then crawl every source here and wait for it.
+    BackgroundRefreshPlan plan;
+    for (;;) {
+        {
+            auto guard = lock();
+            if (shuttingDown_.load())
+                return;
+            if (!backgroundCacheRefreshRunning_) {
+                plan = makeBackgroundRefreshPlan(true, true, true, true, true, true);
+                backgroundCacheRefreshRunning_ = true;
+                break;
+            }
+        }
+        waitForBackgroundTasks();
+    }
+    runBackgroundCacheRefresh(plan);
+    // A follow-up asked for while it ran.
     waitForBackgroundTasks();
 }
 
@@ -156,8 +179,6 @@ bool DatabaseManager::isTranslationCommandQuery(const QString &trimmedQuery) con
     return TranslationCommandParser::parse(trimmedQuery, trigger, QSet<QString>(codes.begin(), codes.end()))
         .has_value();
 }
-
-void DatabaseManager::storeInPersistentQueryCache(const SearchResults &, const QString &, Date) {}
 
 // ---- The search road ----
 

@@ -85,6 +85,12 @@ struct DatabaseManagerConfiguration {
     // nothing for that query: long enough to ride out a commit, short enough never to stall a keystroke.
     int indexDatabaseBusyTimeoutMilliseconds = 50;
 
+    // ---- Walked caches and background refresh ----
+    // The source caches the background refresh crawls, in its fixed order.
+    enum class RefreshSource { apps, folders, shortcuts, systemSettings, browserTabs, browserBookmarks };
+    // Tests only: called on the refresh's thread, with no lock held, just before a source is crawled.
+    std::function<void(RefreshSource)> backgroundRefreshWillCrawl;
+
     // ---- Superseded searches ----
     // Tests only: called by search() with the lock held, once the query caches have missed and before
     // any source is asked, with the trimmed query.
@@ -193,9 +199,57 @@ public:
                                      std::optional<QList<BrowserBookmarkShortcut>> browserBookmarks);
     void shortcutRootsDidChange();
 
+    // When each source cache was last refreshed (absent: never), for tests and diagnostics.
+    struct SourceCacheDates {
+        std::optional<Date> apps;
+        std::optional<Date> folders;
+        std::optional<Date> shortcuts;
+        std::optional<Date> systemSettings;
+        std::optional<Date> browserTabs;
+        std::optional<Date> browserBookmarks;
+    };
+    SourceCacheDates sourceCacheLastRefreshDates() const;
+    bool isBackgroundCacheRefreshRunning() const;
+    bool hasShortcutRootWatcher() const;
+
+private:
+    // What one refresh crawls (the stale sources) and the inputs it crawls with, copied on the manager.
+    struct BackgroundRefreshPlan {
+        bool apps = false;
+        bool folders = false;
+        bool shortcuts = false;
+        bool systemSettings = false;
+        bool browserTabs = false;
+        bool browserBookmarks = false;
+        // Off under the test harness, where tab rows are never shown: the browsers are not asked.
+        bool askBrowsersForTabs = true;
+        QStringList appSearchRoots;
+        QStringList folderSearchRoots;
+        QStringList shortcutSearchRoots;
+        QSet<QString> excludedFolderNames;
+        QSet<QString> shortcutFileExtensions;
+        int folderSearchMaxDepth = 0;
+        int shortcutSearchMaxDepth = 0;
+    };
+    // The plan for the given stale sources, with the crawl inputs copied under the lock.
+    BackgroundRefreshPlan makeBackgroundRefreshPlan(bool apps, bool folders, bool shortcuts,
+                                                    bool systemSettings, bool browserTabs,
+                                                    bool browserBookmarks);
+    // Crawls the plan's sources one after another with no lock held, then installs the results.
+    void runBackgroundCacheRefresh(const BackgroundRefreshPlan &plan);
+    void finishBackgroundCacheRefresh(std::optional<SearchResults> apps, std::optional<SearchResults> folders,
+                                      std::optional<SearchResults> shortcuts,
+                                      std::optional<QList<SystemSettingsShortcut>> systemSettingsShortcuts,
+                                      std::optional<QList<BrowserTabShortcut>> browserTabs,
+                                      std::optional<QList<BrowserBookmarkShortcut>> browserBookmarks);
+
+public:
     // ---- Learned open counts and recent activations (DatabaseRecentActivations.cpp,
     //      DatabaseUsageHydration.cpp) ----
+    // Remembers the row as recent, raises its learned count and, for index rows, the index's count.
     void recordActivation(const SearchResult &result);
+    // Puts one activation at the head of the recent list (80 newest, one per usage identifier).
+    void storeRecentActivation(const SearchResult &result);
     SearchResults searchRecentActivationResults(const QString &query,
                                                 const SearchRankingPreferences &rankingPreferences);
     qint64 learnedOpenCount(const SearchResult &result, qint64 databaseOpenCount);
@@ -391,6 +445,13 @@ private:
     qsizetype recentActivationsMaxEntries_ = 80;
     QHash<QString, std::optional<QString>> shortcutUsageKeyCache_;
     QSet<QString> baselineShortcutFileExtensions_;
+    void loadPathOpenCountsIfNeeded();
+    void persistPathOpenCounts();
+    void incrementPathOpenCount(const QString &path);
+    void migrateLegacyUsageCountIfNeeded(const SearchResult &result);
+    void loadRecentActivationsIfNeeded();
+    void persistRecentActivations();
+    bool shouldIncludeRecentActivationResult(const SearchResult &result) const;
 
     // ---- Persistent query cache ----
     std::shared_ptr<PersistentQueryResultCacheStore> persistentQueryResultCacheStore_;

@@ -1,14 +1,226 @@
 #include "search/Database.h"
 
+#include "search/ShortcutRootWatcher.h"
+
 namespace orvex {
 
-void DatabaseManager::scheduleBackgroundCacheRefreshIfNeeded() {}
-void DatabaseManager::startShortcutRootWatcherIfNeeded() {}
-void DatabaseManager::applyBackgroundCacheRefresh(std::optional<SearchResults>, std::optional<SearchResults>,
-                                                  std::optional<SearchResults>,
-                                                  std::optional<QList<SystemSettingsShortcut>>,
-                                                  std::optional<QList<BrowserTabShortcut>>,
-                                                  std::optional<QList<BrowserBookmarkShortcut>>) {}
-void DatabaseManager::shortcutRootsDidChange() {}
+namespace {
+
+// Both the watcher's event latency and its trailing debounce, in seconds.
+constexpr double shortcutRootWatcherCoalescingDelay = 0.5;
+
+// Stale when never refreshed or older than its time to live. A date in the future means the wall clock
+// was set back; waiting for it to catch up could leave the cache unrefreshed for as long, so such a
+// cache counts as stale too.
+bool isStale(const std::optional<Date> &lastRefresh, double timeToLive, Date now) {
+    if (!lastRefresh)
+        return true;
+    const double elapsed = now.secondsSince(*lastRefresh);
+    return elapsed > timeToLive || elapsed < 0;
+}
+
+} // namespace
+
+void DatabaseManager::scheduleBackgroundCacheRefreshIfNeeded() {
+    auto guard = lock();
+    if (!backgroundRefreshEnabled_ || shuttingDown_.load())
+        return;
+    startShortcutRootWatcherIfNeeded();
+    if (backgroundCacheRefreshRunning_)
+        return;
+
+    const bool apps = isStale(appCacheLastRefresh_, appCacheTTL_, clock_->now());
+    const bool folders = isStale(folderCacheLastRefresh_, folderCacheTTL_, clock_->now());
+    const bool shortcuts = isStale(shortcutCacheLastRefresh_, shortcutCacheTTL_, clock_->now());
+    const bool systemSettings =
+        isStale(systemSettingsCacheLastRefresh_, systemSettingsCacheTTL_, clock_->now());
+    const bool browserTabs = isStale(browserTabsCacheLastRefresh_, browserTabsCacheTTL_, clock_->now());
+    const bool browserBookmarks =
+        isStale(browserBookmarksCacheLastRefresh_, browserBookmarksCacheTTL_, clock_->now());
+    if (!apps && !folders && !shortcuts && !systemSettings && !browserTabs && !browserBookmarks)
+        return;
+
+    BackgroundRefreshPlan plan =
+        makeBackgroundRefreshPlan(apps, folders, shortcuts, systemSettings, browserTabs, browserBookmarks);
+    backgroundCacheRefreshRunning_ = true;
+    // The pool belongs to the manager and shutdown() waits for it, so the task may use `this`.
+    startBackgroundTask([this, plan = std::move(plan)] { runBackgroundCacheRefresh(plan); });
+}
+
+void DatabaseManager::startShortcutRootWatcherIfNeeded() {
+    auto guard = lock();
+    if (shortcutRootWatcher_ || !backgroundRefreshEnabled_ || shuttingDown_.load())
+        return;
+    // The callback only hands the change to the manager's background pool, so the watcher's thread
+    // never waits for the manager's lock. shutdown() (the destructor's first step) sets shuttingDown_
+    // and destroys the watcher, joining its thread, before anything the callback reaches is torn down;
+    // a change handed over just before that finds shuttingDown_ set and does nothing.
+    shortcutRootWatcher_ =
+        ShortcutRootWatcher::create(shortcutSearchRoots_, shortcutRootWatcherCoalescingDelay,
+                                    [this] { startBackgroundTask([this] { shortcutRootsDidChange(); }); });
+}
+
+DatabaseManager::BackgroundRefreshPlan
+DatabaseManager::makeBackgroundRefreshPlan(bool apps, bool folders, bool shortcuts, bool systemSettings,
+                                           bool browserTabs, bool browserBookmarks) {
+    auto guard = lock();
+    BackgroundRefreshPlan plan;
+    plan.apps = apps;
+    plan.folders = folders;
+    plan.shortcuts = shortcuts;
+    plan.systemSettings = systemSettings;
+    plan.browserTabs = browserTabs;
+    plan.browserBookmarks = browserBookmarks;
+    plan.askBrowsersForTabs = !isRunningUnitTests();
+    plan.appSearchRoots = appSearchRoots_;
+    plan.folderSearchRoots = folderSearchRoots_;
+    plan.shortcutSearchRoots = shortcutSearchRoots_;
+    plan.excludedFolderNames = excludedFolderNames_;
+    if (shortcuts)
+        plan.shortcutFileExtensions = shortcutFileExtensions();
+    plan.folderSearchMaxDepth = folderSearchMaxDepth_;
+    plan.shortcutSearchMaxDepth = shortcutSearchMaxDepth_;
+    return plan;
+}
+
+void DatabaseManager::runBackgroundCacheRefresh(const BackgroundRefreshPlan &plan) {
+    using Source = DatabaseManagerConfiguration::RefreshSource;
+    // One crawl at a time, in the fixed order, none once shutdown began (a walk under way stops early;
+    // its partial list is never installed).
+    const auto mayCrawl = [this](Source source) {
+        if (shuttingDown_.load())
+            return false;
+        if (config_.backgroundRefreshWillCrawl)
+            config_.backgroundRefreshWillCrawl(source);
+        return !shuttingDown_.load();
+    };
+
+    std::optional<SearchResults> apps;
+    std::optional<SearchResults> folders;
+    std::optional<SearchResults> shortcuts;
+    std::optional<QList<SystemSettingsShortcut>> systemSettings;
+    std::optional<QList<BrowserTabShortcut>> browserTabs;
+    std::optional<QList<BrowserBookmarkShortcut>> browserBookmarks;
+
+    if (plan.apps && mayCrawl(Source::apps))
+        apps = discoverAppBundles(plan.appSearchRoots, &shuttingDown_);
+    if (plan.folders && mayCrawl(Source::folders))
+        folders = discoverFolders(plan.folderSearchRoots, plan.folderSearchMaxDepth, plan.excludedFolderNames,
+                                  &shuttingDown_);
+    if (plan.shortcuts && mayCrawl(Source::shortcuts))
+        shortcuts = discoverShortcuts(plan.shortcutSearchRoots, plan.shortcutSearchMaxDepth,
+                                      plan.excludedFolderNames, plan.shortcutFileExtensions, &shuttingDown_);
+    // The walked lists' search keys are made here, off the manager, rather than on the next keystroke.
+    for (const std::optional<SearchResults> *walked : {&apps, &folders, &shortcuts}) {
+        if (*walked && !shuttingDown_.load())
+            prepareWalkedRowKeys(**walked);
+    }
+    if (plan.systemSettings) {
+        const QList<SystemSettingsShortcut> seeds = systemSettingsSeedShortcuts();
+        if (mayCrawl(Source::systemSettings))
+            systemSettings = mergeSystemSettingsShortcuts(seeds, discoverSystemSettingsShortcuts());
+    }
+    if (plan.browserTabs) {
+        if (!plan.askBrowsersForTabs)
+            browserTabs = QList<BrowserTabShortcut>();
+        else if (mayCrawl(Source::browserTabs))
+            browserTabs = discoverBrowserTabs();
+    }
+    if (plan.browserBookmarks && mayCrawl(Source::browserBookmarks))
+        browserBookmarks = discoverBrowserBookmarks();
+
+    finishBackgroundCacheRefresh(std::move(apps), std::move(folders), std::move(shortcuts),
+                                 std::move(systemSettings), std::move(browserTabs),
+                                 std::move(browserBookmarks));
+}
+
+void DatabaseManager::finishBackgroundCacheRefresh(
+    std::optional<SearchResults> apps, std::optional<SearchResults> folders,
+    std::optional<SearchResults> shortcuts,
+    std::optional<QList<SystemSettingsShortcut>> systemSettingsShortcuts,
+    std::optional<QList<BrowserTabShortcut>> browserTabs,
+    std::optional<QList<BrowserBookmarkShortcut>> browserBookmarks) {
+    auto guard = lock();
+    if (shuttingDown_.load()) {
+        // Nothing is installed, announced or started again once shutdown began.
+        backgroundCacheRefreshRunning_ = false;
+        shouldScheduleBackgroundRefreshAfterCurrentTask_ = false;
+        return;
+    }
+    applyBackgroundCacheRefresh(std::move(apps), std::move(folders), std::move(shortcuts),
+                                std::move(systemSettingsShortcuts), std::move(browserTabs),
+                                std::move(browserBookmarks));
+    backgroundCacheRefreshRunning_ = false;
+    if (shouldScheduleBackgroundRefreshAfterCurrentTask_) {
+        shouldScheduleBackgroundRefreshAfterCurrentTask_ = false;
+        // The roots changed while this run crawled: the shortcut list just installed may predate the
+        // change, so it stays stale and the follow-up crawls it again.
+        shortcutCacheLastRefresh_.reset();
+        scheduleBackgroundCacheRefreshIfNeeded();
+    }
+}
+
+void DatabaseManager::applyBackgroundCacheRefresh(
+    std::optional<SearchResults> apps, std::optional<SearchResults> folders,
+    std::optional<SearchResults> shortcuts,
+    std::optional<QList<SystemSettingsShortcut>> systemSettingsShortcuts,
+    std::optional<QList<BrowserTabShortcut>> browserTabs,
+    std::optional<QList<BrowserBookmarkShortcut>> browserBookmarks) {
+    auto guard = lock();
+    const Date now = clock_->now();
+    bool changed = false;
+    // Every list that came back replaces its cache and is stamped with the same date.
+    const auto install = [&](auto &incoming, auto &cache, std::optional<Date> &lastRefresh) {
+        if (!incoming)
+            return;
+        cache = std::move(*incoming);
+        lastRefresh = now;
+        changed = true;
+    };
+    install(apps, cachedApps_, appCacheLastRefresh_);
+    install(folders, cachedFolders_, folderCacheLastRefresh_);
+    install(shortcuts, cachedShortcuts_, shortcutCacheLastRefresh_);
+    install(systemSettingsShortcuts, cachedSystemSettingsShortcuts_, systemSettingsCacheLastRefresh_);
+    install(browserTabs, cachedBrowserTabs_, browserTabsCacheLastRefresh_);
+    install(browserBookmarks, cachedBrowserBookmarks_, browserBookmarksCacheLastRefresh_);
+    if (!changed)
+        return;
+    invalidateQueryResultCache();
+    postSearchDataRefreshed();
+}
+
+void DatabaseManager::shortcutRootsDidChange() {
+    auto guard = lock();
+    if (!backgroundRefreshEnabled_ || shuttingDown_.load())
+        return;
+    // Stale now; its rows stay until the crawl replaces them.
+    shortcutCacheLastRefresh_.reset();
+    shortcutUsageKeyCache_.clear();
+    invalidateQueryResultCache();
+    if (backgroundCacheRefreshRunning_)
+        shouldScheduleBackgroundRefreshAfterCurrentTask_ = true;
+    else
+        scheduleBackgroundCacheRefreshIfNeeded();
+}
+
+DatabaseManager::SourceCacheDates DatabaseManager::sourceCacheLastRefreshDates() const {
+    auto guard = lock();
+    return {.apps = appCacheLastRefresh_,
+            .folders = folderCacheLastRefresh_,
+            .shortcuts = shortcutCacheLastRefresh_,
+            .systemSettings = systemSettingsCacheLastRefresh_,
+            .browserTabs = browserTabsCacheLastRefresh_,
+            .browserBookmarks = browserBookmarksCacheLastRefresh_};
+}
+
+bool DatabaseManager::isBackgroundCacheRefreshRunning() const {
+    auto guard = lock();
+    return backgroundCacheRefreshRunning_;
+}
+
+bool DatabaseManager::hasShortcutRootWatcher() const {
+    auto guard = lock();
+    return shortcutRootWatcher_ != nullptr;
+}
 
 } // namespace orvex

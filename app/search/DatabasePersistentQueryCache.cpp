@@ -1,9 +1,31 @@
 #include "search/Database.h"
 
+#include "search/PersistentQueryResultCacheStore.h"
+
 namespace orvex {
 
-std::optional<QueryResultCacheEntry> DatabaseManager::persistentCachedQueryResults(const QString &) {
-    return std::nullopt;
+std::optional<QueryResultCacheEntry> DatabaseManager::persistentCachedQueryResults(const QString &key) {
+    auto guard = lock();
+    if (!persistentQueryResultCacheEnabled_ || !persistentQueryResultCacheStore_)
+        return std::nullopt;
+    auto hit = persistentQueryResultCacheStore_->cachedSearchResults(key, clock().now(), false);
+    if (!hit)
+        return std::nullopt;
+    // Written before the manager's last invalidation: stale for the manager, still fine for the panel,
+    // so the entry stays stored.
+    if (persistentQueryResultCacheInvalidatedAt_ && hit->cachedAt < *persistentQueryResultCacheInvalidatedAt_)
+        return std::nullopt;
+    if (hit->storedBeforeActorInvalidation)
+        return std::nullopt;
+    return QueryResultCacheEntry{.results = std::move(hit->results), .cachedAt = hit->cachedAt};
+}
+
+void DatabaseManager::storeInPersistentQueryCache(const SearchResults &results, const QString &key,
+                                                  Date now) {
+    auto guard = lock();
+    if (!persistentQueryResultCacheEnabled_ || !persistentQueryResultCacheStore_)
+        return;
+    persistentQueryResultCacheStore_->storeResults(results, key, now);
 }
 
 } // namespace orvex

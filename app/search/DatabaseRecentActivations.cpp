@@ -1,11 +1,138 @@
 #include "search/Database.h"
 
+#include "platform/UserDefaults.h"
+#include "search/SearchRankingSettings.h"
+
+#include <QFileInfo>
+
+#include <limits>
+
 namespace orvex {
 
-void DatabaseManager::recordActivation(const SearchResult &) {}
-SearchResults DatabaseManager::searchRecentActivationResults(const QString &,
-                                                             const SearchRankingPreferences &) {
-    return {};
+namespace {
+
+// Learned counts and the recent list are keyed by this text.
+QString usageIdentifier(const SearchResult &result) {
+    return result.usageKey().value_or(result.fullPath()).toLower();
+}
+
+SearchResult flaggedAsRecentActivation(const SearchResult &row) {
+    SearchResultFields fields = row.fields();
+    fields.isRecentActivation = true;
+    return SearchResult(std::move(fields));
+}
+
+} // namespace
+
+void DatabaseManager::recordActivation(const SearchResult &result) {
+    auto guard = lock();
+    const qint64 openCount = result.openCount();
+    storeRecentActivation(
+        result.withOpenCount(openCount == std::numeric_limits<qint64>::max() ? openCount : openCount + 1));
+
+    const QString usagePath = result.usageKey().value_or(result.fullPath());
+    if (result.kind() == SearchResultKind::action) {
+        migrateLegacyUsageCountIfNeeded(result);
+        incrementPathOpenCount(usagePath);
+        return;
+    }
+    if (!result.databaseID()) {
+        incrementPathOpenCount(usagePath);
+        return;
+    }
+    // An index row: a shortcut file also counts under its address; a plain file only in the index.
+    if (result.usageKey() && *result.usageKey() != result.fullPath())
+        incrementPathOpenCount(*result.usageKey());
+    incrementOpenCount(*result.databaseID());
+}
+
+void DatabaseManager::storeRecentActivation(const SearchResult &result) {
+    auto guard = lock();
+    if (!recentActivationsEnabled_)
+        return;
+    std::optional<RecentActivationRecord> record = RecentActivationRecord::fromResult(result, clock().now());
+    if (!record)
+        return;
+    loadRecentActivationsIfNeeded();
+
+    const QString identifier = usageIdentifier(result);
+    cachedRecentActivations_.removeIf([&](const RecentActivationRecord &existing) {
+        const std::optional<SearchResult> row = existing.searchResult();
+        return row && usageIdentifier(*row) == identifier;
+    });
+    cachedRecentActivations_.prepend(std::move(*record));
+    if (cachedRecentActivations_.size() > recentActivationsMaxEntries_)
+        cachedRecentActivations_.resize(recentActivationsMaxEntries_);
+
+    persistRecentActivations();
+    invalidateQueryResultCache();
+}
+
+void DatabaseManager::loadRecentActivationsIfNeeded() {
+    if (hasLoadedRecentActivations_)
+        return;
+    hasLoadedRecentActivations_ = true;
+    cachedRecentActivations_.clear();
+    if (const std::optional<QByteArray> data = defaults().dataValue(recentActivationsStoreKey_))
+        cachedRecentActivations_ = decodeRecentActivationRecords(*data).value_or(RecentActivationRecords{});
+}
+
+void DatabaseManager::persistRecentActivations() {
+    const QByteArray data = encodeRecentActivationRecords(cachedRecentActivations_);
+    if (data.isEmpty())
+        return;
+    defaults().set(recentActivationsStoreKey_, PlistValue(data));
+}
+
+bool DatabaseManager::shouldIncludeRecentActivationResult(const SearchResult &result) const {
+    // Before the first crawl nothing is known to be gone; afterwards the disk decides.
+    const auto existsOnceCrawled = [&](const std::optional<Date> &lastRefresh) {
+        return !lastRefresh || QFileInfo::exists(result.fullPath());
+    };
+    switch (result.kind()) {
+    case SearchResultKind::action:
+        return true;
+    case SearchResultKind::folder:
+        return existsOnceCrawled(folderCacheLastRefresh_);
+    case SearchResultKind::app:
+        return existsOnceCrawled(appCacheLastRefresh_);
+    case SearchResultKind::file:
+        return result.usageKey() && existsOnceCrawled(shortcutCacheLastRefresh_);
+    }
+    return false;
+}
+
+SearchResults
+DatabaseManager::searchRecentActivationResults(const QString &query,
+                                               const SearchRankingPreferences &rankingPreferences) {
+    auto guard = lock();
+    if (!recentActivationsEnabled_)
+        return {};
+    loadRecentActivationsIfNeeded();
+    const QString q = query.toLower();
+    const QStringList &suffixes = rankingPreferences.sortedSuffixesForBasenameStripping();
+    const auto contains = [&](const std::optional<QString> &text) {
+        return text && text->toLower().contains(q);
+    };
+
+    SearchResults rows;
+    for (const RecentActivationRecord &record : std::as_const(cachedRecentActivations_)) {
+        const std::optional<SearchResult> converted = record.searchResult();
+        if (!converted)
+            continue;
+        SearchResult row = flaggedAsRecentActivation(*converted);
+        if (!shouldIncludeRecentActivationResult(row))
+            continue;
+        const bool matches = row.filename().toLower().contains(q) ||
+                             searchableBasename(row.filename(), suffixes).toLower().contains(q) ||
+                             row.directory().toLower().contains(q) || contains(row.snippet()) ||
+                             row.fullPath().toLower().contains(q) || contains(row.actionURLString());
+        if (!matches)
+            continue;
+        const qint64 count = learnedOpenCount(row, row.openCount());
+        rows.append(count == row.openCount() ? row : row.withOpenCount(count));
+    }
+    return rows;
 }
 
 } // namespace orvex

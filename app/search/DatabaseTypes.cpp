@@ -2,6 +2,8 @@
 
 #include <QJsonValue>
 
+#include "search/JsonFields.h"
+
 #include <array>
 
 namespace orvex {
@@ -82,36 +84,7 @@ qint64 stableNegativeID(const QString &seed) {
     return -1 - static_cast<qint64>(m);
 }
 
-namespace {
-
-// An integer field must hold a whole number that fits in 64 bits (ids use the full range, so the
-// value is taken exactly, not through a double).
-std::optional<qint64> integerField(const QJsonValue &value) {
-    if (!value.isDouble())
-        return std::nullopt;
-    const qint64 a = value.toInteger(0);
-    if (a != value.toInteger(1))
-        return std::nullopt;
-    return a;
-}
-
-// Optional keys may be missing or null; any other type fails the record.
-template <typename T, typename Convert>
-bool optionalField(const QJsonObject &record, const char *key, std::optional<T> &out, Convert convert) {
-    const QJsonValue value = record.value(QLatin1String(key));
-    if (value.isUndefined() || value.isNull())
-        return true;
-    out = convert(value);
-    return out.has_value();
-}
-
-std::optional<QString> stringField(const QJsonValue &value) {
-    if (!value.isString())
-        return std::nullopt;
-    return value.toString();
-}
-
-} // namespace
+using namespace JsonFields;
 
 QJsonObject searchResultRecordToJson(const SearchResult &result) {
     QJsonObject o;
@@ -119,33 +92,27 @@ QJsonObject searchResultRecordToJson(const SearchResult &result) {
     o.insert(QStringLiteral("filename"), result.filename());
     o.insert(QStringLiteral("directory"), result.directory());
     o.insert(QStringLiteral("openCount"), result.openCount());
-    if (result.snippet())
-        o.insert(QStringLiteral("snippet"), *result.snippet());
-    if (result.databaseID())
-        o.insert(QStringLiteral("databaseID"), *result.databaseID());
+    insertOptional(o, QLatin1String("snippet"), result.snippet());
+    insertOptional(o, QLatin1String("databaseID"), result.databaseID());
     o.insert(QStringLiteral("kind"), rawValue(result.kind()));
     if (result.action())
         o.insert(QStringLiteral("action"), rawValue(*result.action()));
-    if (result.actionURLString())
-        o.insert(QStringLiteral("actionURLString"), *result.actionURLString());
-    if (result.fallbackActionURLString())
-        o.insert(QStringLiteral("fallbackActionURLString"), *result.fallbackActionURLString());
+    insertOptional(o, QLatin1String("actionURLString"), result.actionURLString());
+    insertOptional(o, QLatin1String("fallbackActionURLString"), result.fallbackActionURLString());
     o.insert(QStringLiteral("isDirectPathMatch"), result.isDirectPathMatch());
-    if (result.usageKey())
-        o.insert(QStringLiteral("usageKey"), *result.usageKey());
-    if (result.relevanceScore())
-        o.insert(QStringLiteral("relevanceScore"), *result.relevanceScore());
+    insertOptional(o, QLatin1String("usageKey"), result.usageKey());
+    insertOptional(o, QLatin1String("relevanceScore"), result.relevanceScore());
     return o;
 }
 
 std::optional<SearchResult> searchResultFromRecordJson(const QJsonObject &record, bool &malformed) {
     malformed = true;
     SearchResultFields f;
-    const auto id = integerField(record.value(QLatin1String("id")));
-    const auto filename = stringField(record.value(QLatin1String("filename")));
-    const auto directory = stringField(record.value(QLatin1String("directory")));
-    const auto openCount = integerField(record.value(QLatin1String("openCount")));
-    const auto kindText = stringField(record.value(QLatin1String("kind")));
+    const auto id = integerValue(record.value(QLatin1String("id")));
+    const auto filename = stringValue(record.value(QLatin1String("filename")));
+    const auto directory = stringValue(record.value(QLatin1String("directory")));
+    const auto openCount = integerValue(record.value(QLatin1String("openCount")));
+    const auto kindText = stringValue(record.value(QLatin1String("kind")));
     const QJsonValue direct = record.value(QLatin1String("isDirectPathMatch"));
     if (!id || !filename || !directory || !openCount || !kindText || !direct.isBool())
         return std::nullopt;
@@ -157,13 +124,14 @@ std::optional<SearchResult> searchResultFromRecordJson(const QJsonObject &record
     f.isDirectPathMatch = direct.toBool();
 
     std::optional<QString> actionText;
-    if (!optionalField(record, "snippet", f.snippet, stringField) ||
-        !optionalField(record, "databaseID", f.databaseID, integerField) ||
-        !optionalField(record, "action", actionText, stringField) ||
-        !optionalField(record, "actionURLString", f.actionURLString, stringField) ||
-        !optionalField(record, "fallbackActionURLString", f.fallbackActionURLString, stringField) ||
-        !optionalField(record, "usageKey", f.usageKey, stringField) ||
-        !optionalField(record, "relevanceScore", f.relevanceScore, integerField))
+    if (!readOptional(record, QLatin1String("snippet"), f.snippet, stringValue) ||
+        !readOptional(record, QLatin1String("databaseID"), f.databaseID, integerValue) ||
+        !readOptional(record, QLatin1String("action"), actionText, stringValue) ||
+        !readOptional(record, QLatin1String("actionURLString"), f.actionURLString, stringValue) ||
+        !readOptional(record, QLatin1String("fallbackActionURLString"), f.fallbackActionURLString,
+                      stringValue) ||
+        !readOptional(record, QLatin1String("usageKey"), f.usageKey, stringValue) ||
+        !readOptional(record, QLatin1String("relevanceScore"), f.relevanceScore, integerValue))
         return std::nullopt;
     malformed = false;
     if (!kind)

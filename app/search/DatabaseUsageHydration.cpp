@@ -1,22 +1,149 @@
 #include "search/Database.h"
 
+#include "platform/UserDefaults.h"
+#include "search/PersistentQueryResultCacheStore.h"
+#include "search/SearchRankingSettings.h"
+
+#include <limits>
+
 namespace orvex {
 
-qint64 DatabaseManager::learnedOpenCount(const SearchResult &, qint64 databaseOpenCount) {
-    return databaseOpenCount;
+namespace {
+
+qint64 saturatingIncrement(qint64 count) {
+    return count == std::numeric_limits<qint64>::max() ? count : count + 1;
 }
-QStringList DatabaseManager::usageLookupIdentifiers(const SearchResult &) const {
-    return {};
+
+} // namespace
+
+void DatabaseManager::loadPathOpenCountsIfNeeded() {
+    if (hasLoadedPathOpenCounts_)
+        return;
+    hasLoadedPathOpenCounts_ = true;
+    cachedPathOpenCounts_.clear();
+    const std::optional<PlistValue::Dictionary> stored = defaults().dictionaryValue(usageStoreKey_);
+    if (!stored)
+        return;
+    // One damaged value must not cost every other count: keep the valid ones, drop the rest (the
+    // next write replaces the stored dictionary).
+    for (auto it = stored->cbegin(); it != stored->cend(); ++it) {
+        const std::optional<qint64> count = it.value().toInteger();
+        if (count && *count >= 0)
+            cachedPathOpenCounts_.insert(it.key(), *count);
+    }
 }
+
+void DatabaseManager::persistPathOpenCounts() {
+    PlistValue::Dictionary dictionary;
+    for (auto it = cachedPathOpenCounts_.cbegin(); it != cachedPathOpenCounts_.cend(); ++it)
+        dictionary.insert(it.key(), PlistValue(it.value()));
+    defaults().set(usageStoreKey_, PlistValue(std::move(dictionary)));
+}
+
+void DatabaseManager::incrementPathOpenCount(const QString &path) {
+    loadPathOpenCountsIfNeeded();
+    const QString key = path.toLower();
+    cachedPathOpenCounts_.insert(key, saturatingIncrement(cachedPathOpenCounts_.value(key, 0)));
+    persistPathOpenCounts();
+    invalidateQueryResultCache();
+}
+
+void DatabaseManager::migrateLegacyUsageCountIfNeeded(const SearchResult &result) {
+    if (result.action() != SearchResultAction::openNotionPage)
+        return;
+    loadPathOpenCountsIfNeeded();
+    const QString primary = result.usageKey().value_or(result.fullPath()).toLower();
+    const qint64 current = cachedPathOpenCounts_.value(primary, 0);
+    qint64 best = 0;
+    for (const QString &identifier : usageLookupIdentifiers(result)) {
+        const QString lowered = identifier.toLower();
+        if (lowered != primary)
+            best = std::max(best, cachedPathOpenCounts_.value(lowered, 0));
+    }
+    if (current >= best)
+        return;
+    // The caller's increment invalidates the query caches.
+    cachedPathOpenCounts_.insert(primary, best);
+    persistPathOpenCounts();
+}
+
+QStringList DatabaseManager::usageLookupIdentifiers(const SearchResult &result) const {
+    QStringList candidates{result.usageKey().value_or(result.fullPath())};
+    if (result.action() == SearchResultAction::openNotionPage) {
+        if (result.actionURLString())
+            candidates.append(*result.actionURLString());
+        if (result.fallbackActionURLString())
+            candidates.append(*result.fallbackActionURLString());
+    }
+    QStringList identifiers;
+    QSet<QString> seen;
+    for (const QString &candidate : std::as_const(candidates)) {
+        const QString lowered = candidate.toLower();
+        if (seen.contains(lowered))
+            continue;
+        seen.insert(lowered);
+        identifiers.append(candidate);
+    }
+    return identifiers;
+}
+
+qint64 DatabaseManager::learnedOpenCount(const SearchResult &result, qint64 databaseOpenCount) {
+    auto guard = lock();
+    loadPathOpenCountsIfNeeded();
+    qint64 count = databaseOpenCount;
+    for (const QString &identifier : usageLookupIdentifiers(result))
+        count = std::max(count, cachedPathOpenCounts_.value(identifier.toLower(), 0));
+    return count;
+}
+
 void DatabaseManager::invalidateQueryResultCache() {
     auto guard = lock();
     cachedQueryResults_.clear();
+    const Date now = clock().now();
+    // Under unit tests the store is never touched, so the real defaults stay clean.
+    if (persistentQueryResultCacheEnabled_ && persistentQueryResultCacheStore_)
+        persistentQueryResultCacheInvalidatedAt_ =
+            persistentQueryResultCacheStore_->markActorCacheInvalidated(now);
+    else
+        persistentQueryResultCacheInvalidatedAt_ = now;
 }
-std::optional<QString> DatabaseManager::cachedShortcutUsageKey(const QString &, const QString &) {
-    return std::nullopt;
+
+std::optional<QString> DatabaseManager::cachedShortcutUsageKey(const QString &fullPath,
+                                                               const QString &filename) {
+    auto guard = lock();
+    if (const auto it = shortcutUsageKeyCache_.constFind(fullPath); it != shortcutUsageKeyCache_.cend())
+        return it.value();
+    const QString lowered = filename.toLower();
+    bool isShortcutFile = false;
+    for (const char *extension : {".url", ".webloc", ".gsheet", ".gdoc", ".gslides"}) {
+        if (lowered.endsWith(QLatin1String(extension))) {
+            isShortcutFile = true;
+            break;
+        }
+    }
+    const std::optional<QString> key = isShortcutFile ? shortcutUsageKey(fullPath) : std::nullopt;
+    shortcutUsageKeyCache_.insert(fullPath, key);
+    return key;
 }
+
 QSet<QString> DatabaseManager::shortcutFileExtensions() {
-    return baselineShortcutFileExtensions_;
+    auto guard = lock();
+    QSet<QString> extensions = baselineShortcutFileExtensions_;
+    const SearchRankingPreferences preferences = loadRankingPreferences();
+    for (const ExtensionBoostRule &rule : preferences.extensionBoostRules()) {
+        QString suffix = rule.suffix.toLower();
+        qsizetype dots = 0;
+        while (dots < suffix.size() && suffix.at(dots) == QLatin1Char('.'))
+            ++dots;
+        suffix.remove(0, dots);
+        if (suffix.isEmpty())
+            continue;
+        // ".tar.gz" makes gz a shortcut type: only the last extension decides what is crawled.
+        const QStringList pieces = suffix.split(QLatin1Char('.'), Qt::SkipEmptyParts);
+        if (!pieces.isEmpty())
+            extensions.insert(pieces.last());
+    }
+    return extensions;
 }
 
 } // namespace orvex

@@ -1,6 +1,7 @@
 #include "search/LauncherLogic.h"
 
 #include "platform/StringUtils.h"
+#include "search/PersistentQueryResultCacheStore.h"
 
 #include <QSet>
 
@@ -165,6 +166,24 @@ SearchResults searchResultsPromotingActivatedResult(const SearchResults &results
         rebuilt.append(SearchResult(std::move(f)));
     }
     return scoredSearchResultsForDisplay(rebuilt, normalizedQuery, scoreProvider);
+}
+
+std::optional<SearchResults> storePromotedSearchResultsAfterActivation(
+    const QString &query, const SearchResults &results, const SearchResult &activatedResult,
+    IncrementalSearchResultCache &incrementalCache,
+    PersistentQueryResultCacheStore &persistentQueryCacheStore,
+    const std::function<QString(const QString &)> &cacheKeyProvider,
+    const std::function<bool(const QString &)> &isCacheEligible,
+    const std::function<qint64(const SearchResult &, const QString &)> &scoreProvider, Date now) {
+    const QString normalizedQuery = StringUtils::trimmedWhitespaceAndNewlines(query).toLower();
+    if (normalizedQuery.isEmpty() || results.isEmpty() || !isCacheEligible(normalizedQuery))
+        return std::nullopt;
+    const SearchResults promoted = searchResultsPromotingActivatedResult(
+        results, activatedResult, normalizedQuery,
+        [&](const SearchResult &row) { return scoreProvider(row, normalizedQuery); });
+    incrementalCache.store(promoted, normalizedQuery);
+    persistentQueryCacheStore.storeResults(promoted, cacheKeyProvider(normalizedQuery), now);
+    return promoted;
 }
 
 } // namespace orvex

@@ -1,11 +1,139 @@
 #pragma once
 
+#include "platform/Clock.h"
+#include "search/DatabaseTypes.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QJsonArray>
+#include <QString>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <utility>
+
 namespace orvex {
 
+class UserDefaults;
+
+// One stored answer: its rows as stored JSON records, in display order, and when it was written.
+struct PersistentQueryResultCacheEntry {
+    QJsonArray results;
+    Date cachedAt;
+    // The compact JSON of `results`, kept so that rewriting the payload does not encode every row
+    // again; empty until first needed.
+    QByteArray encodedResults;
+    // Order of the store that wrote the entry in this process; 0 for entries read from the payload.
+    // Not stored.
+    quint64 storeGeneration = 0;
+};
+
+// What is stored under the store's key: one JSON object {"entries": {key: {"results", "cachedAt"}}},
+// dates as seconds since 2001.
+struct PersistentQueryResultCachePayload {
+    QHash<QString, PersistentQueryResultCacheEntry> entries;
+
+    // Compact JSON.
+    QByteArray toJson() const;
+    // Nothing when any part is missing, of the wrong type or a record is malformed: the whole payload
+    // is then unusable. Records of an unknown kind are kept here; reading them drops them.
+    static std::optional<PersistentQueryResultCachePayload> fromJson(const QByteArray &data);
+};
+
+// What a lookup answers.
+struct PersistentCachedSearchResults {
+    SearchResults results;
+    Date cachedAt;
+    // Written by this process before the last markActorCacheInvalidated(), whatever the dates say (the
+    // clock may not have moved, or may have been set back, in between).
+    bool storedBeforeActorInvalidation = false;
+};
+
 // The query answers kept for seven days in the defaults database, shared by the manager and the panel.
+// Every operation may run on any thread: the entries are guarded by one lock, and payload writes are
+// ordered so that an older snapshot never replaces a newer one.
 class PersistentQueryResultCacheStore {
 public:
-    ~PersistentQueryResultCacheStore() = default;
+    static constexpr double defaultTTL = 604800;
+    static constexpr qsizetype defaultMaxEntries = 120;
+    // Entries dated further ahead than this (a clock set back) count as expired.
+    static constexpr double futureTolerance = 86400;
+
+    PersistentQueryResultCacheStore(QString storeKey, UserDefaults &defaults, double ttl = defaultTTL,
+                                    qsizetype maxEntries = defaultMaxEntries);
+    virtual ~PersistentQueryResultCacheStore();
+
+    PersistentQueryResultCacheStore(const PersistentQueryResultCacheStore &) = delete;
+    PersistentQueryResultCacheStore &operator=(const PersistentQueryResultCacheStore &) = delete;
+
+    const QString &storeKey() const { return storeKey_; }
+    double ttl() const { return ttl_; }
+    qsizetype maxEntries() const { return maxEntries_; }
+
+    // The rows stored under `key` when still valid at `now`. With the fallback, a key "query|ranking"
+    // without a valid entry is answered by the newest valid entry of the same query under other
+    // ranking settings. A hit may hold no rows.
+    std::optional<PersistentCachedSearchResults> cachedSearchResults(const QString &key, Date now,
+                                                                     bool allowSameQueryFallback);
+    // Stores a non-empty answer under `key`, evicting the oldest entries beyond the limit.
+    void storeResults(const SearchResults &results, const QString &key, Date now);
+
+    // The manager's invalidation stamp, a date value under storeKey + ".actorInvalidatedAt". Marking
+    // leaves the entries in place; lookups then flag the ones this process stored before.
+    std::optional<Date> actorInvalidatedAt() const;
+    Date markActorCacheInvalidated(Date date);
+
+protected:
+    // Called after a snapshot was taken and the entry lock released, before the payload is written.
+    virtual void willWritePayload(quint64 /*sequence*/) {}
+
+private:
+    using Entries = QHash<QString, PersistentQueryResultCacheEntry>;
+
+    void loadIfNeededLocked();
+    std::optional<SearchResults> validSearchResultsLocked(const QString &key, Date now, bool &shouldPersist);
+    // The valid entry under `key` as an answer.
+    std::optional<PersistentCachedSearchResults> answerLocked(const QString &key, Date now,
+                                                              bool &shouldPersist);
+    std::optional<PersistentCachedSearchResults> newestResultsLocked(const QString &prefix, Date now,
+                                                                     bool &shouldPersist);
+    void evictIfNeededLocked();
+    // Under the entry lock: the entries and the sequence number of this state.
+    std::pair<Entries, quint64> snapshotLocked();
+    void persistPayload(const Entries &entries, quint64 sequence);
+
+    const QString storeKey_;
+    UserDefaults &defaults_;
+    const double ttl_;
+    const qsizetype maxEntries_;
+
+    std::mutex lock_;
+    Entries cachedEntries_;
+    bool hasLoaded_ = false;
+    // Entries read from the payload lack their encoded rows until the first write.
+    bool hasUnencodedEntries_ = false;
+    // Raised for every change of cachedEntries_, under lock_.
+    quint64 sequence_ = 0;
+    // The last store generation handed out, and the one current at the last invalidation.
+    quint64 storeGeneration_ = 0;
+    quint64 invalidatedGeneration_ = 0;
+
+    // Orders payload writes: a snapshot is written only when it is newer than the last one written.
+    std::mutex writeLock_;
+    quint64 writtenSequence_ = 0;
+};
+
+// The stores by defaults key, so that the manager and the panel share one. A store stays registered
+// while anyone holds it (the manager holds its own for the life of the process).
+class PersistentQueryResultCacheStoreRegistry {
+public:
+    // The store registered for `storeKey`, or a new one over `defaults`; the other arguments only
+    // matter when the store is created.
+    static std::shared_ptr<PersistentQueryResultCacheStore>
+    store(const QString &storeKey, UserDefaults &defaults,
+          double ttl = PersistentQueryResultCacheStore::defaultTTL,
+          qsizetype maxEntries = PersistentQueryResultCacheStore::defaultMaxEntries);
 };
 
 } // namespace orvex

@@ -1,5 +1,8 @@
 #include "search/LauncherLogic.h"
 
+#include "platform/UserDefaults.h"
+#include "search/PersistentQueryResultCacheStore.h"
+
 #include <gtest/gtest.h>
 
 namespace orvex {
@@ -192,6 +195,43 @@ TEST(LauncherLogic, PromotionRescoresEveryMatchingRow) {
     const auto untouched = searchResultsPromotingActivatedResult({a, b}, b, QString(), score);
     EXPECT_EQ(untouched[1].openCount(), 2);
     EXPECT_EQ(untouched[1].relevanceScore(), 80);
+}
+
+TEST(LauncherLogic, PromotedListIsStoredInBothCachesOnlyWhenEligible) {
+    UserDefaults defaults;
+    const auto store =
+        PersistentQueryResultCacheStoreRegistry::store(QStringLiteral("promotion.queryResults"), defaults);
+    IncrementalSearchResultCache cache;
+    const auto score = [](const SearchResult &r, const QString &) {
+        return std::min<qint64>(r.openCount(), 50) * 40 + (r.isRecentActivation() ? 800 : 0);
+    };
+    const auto key = [](const QString &q) { return q + QStringLiteral("|K"); };
+    const auto eligible = [](const QString &q) { return !q.startsWith(QStringLiteral("cc ")); };
+    const SearchResult a = fileRow(QStringLiteral("a"), QStringLiteral("/x"), 5, 200);
+    const SearchResult b = fileRow(QStringLiteral("b"), QStringLiteral("/x"), 1, 40);
+    const Date now(1000.0);
+
+    struct Refused {
+        QString query;
+        SearchResults rows;
+    } refused[] = {
+        {QStringLiteral("   "), {a, b}}, {QStringLiteral("q"), {}}, {QStringLiteral("cc haus"), {a, b}}};
+    for (const auto &c : refused) {
+        EXPECT_FALSE(storePromotedSearchResultsAfterActivation(c.query, c.rows, b, cache, *store, key,
+                                                               eligible, score, now))
+            << c.query.toStdString();
+    }
+    EXPECT_TRUE(cache.entries().isEmpty());
+
+    const auto stored = storePromotedSearchResultsAfterActivation(QStringLiteral("  Q \n"), {a, b}, b, cache,
+                                                                  *store, key, eligible, score, now);
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(names(*stored), (QStringList{QStringLiteral("b"), QStringLiteral("a")}))
+        << "2 opens + recent beats 5 opens";
+    EXPECT_EQ(names(cache.entries().value(QStringLiteral("q"))), names(*stored));
+    const auto persisted = store->cachedSearchResults(QStringLiteral("q|K"), now, false);
+    ASSERT_TRUE(persisted);
+    EXPECT_EQ(names(persisted->results), names(*stored));
 }
 
 } // namespace

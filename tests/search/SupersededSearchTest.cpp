@@ -60,6 +60,8 @@ protected:
 TEST_F(SupersededSearchTest, OlderSearchAnswersNothingAndCachesNothing) {
     for (const QString &newer : {QStringLiteral("beta"), QStringLiteral("   ")}) {
         SCOPED_TRACE(newer.toStdString());
+        // Fresh defaults: no persistent answer of the previous round.
+        defaults = std::make_unique<UserDefaults>();
         DatabaseManager *self = nullptr;
         bool superseding = true;
         SearchResults newerRows;

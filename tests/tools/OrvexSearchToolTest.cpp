@@ -98,16 +98,52 @@ TEST(OrvexSearchTool, WalkedAppsAndFoldersAreSearched) {
     const QString home = test::homePath();
     test::makeDirectory(home + QStringLiteral("/Applications/Marmot.app/Contents"));
     test::makeDirectory(home + QStringLiteral("/Projects/marmot-notes"));
+    test::writeFile(home + QStringLiteral("/Downloads/Marmot wiki.url"),
+                    "[InternetShortcut]\r\nURL=https://example.org/marmot\r\n");
     const auto run = runTool({QStringLiteral("--json"), QStringLiteral("marmot")});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     QStringList found;
-    for (const auto &value : jsonRows(run))
-        found.append(value.toObject().value(QStringLiteral("kind")).toString() + QLatin1Char(':') +
-                     value.toObject().value(QStringLiteral("filename")).toString());
+    QString shortcutUsageKey;
+    for (const auto &value : jsonRows(run)) {
+        const QJsonObject row = value.toObject();
+        found.append(row.value(QStringLiteral("kind")).toString() + QLatin1Char(':') +
+                     row.value(QStringLiteral("filename")).toString());
+        if (row.value(QStringLiteral("filename")).toString() == QStringLiteral("Marmot wiki.url"))
+            shortcutUsageKey = row.value(QStringLiteral("usageKey")).toString();
+    }
+    EXPECT_TRUE(found.contains(QStringLiteral("file:Marmot wiki.url")))
+        << found.join(QLatin1Char(',')).toStdString();
+    EXPECT_EQ(shortcutUsageKey, QStringLiteral("https://example.org/marmot"));
     EXPECT_TRUE(found.contains(QStringLiteral("app:Marmot.app")))
         << found.join(QLatin1Char(',')).toStdString();
     EXPECT_TRUE(found.contains(QStringLiteral("folder:marmot-notes")))
         << found.join(QLatin1Char(',')).toStdString();
+}
+
+TEST(OrvexSearchTool, ActivationPersistsAcrossProcesses) {
+    test::makeDirectory(test::homePath() + QStringLiteral("/Projects/walrus"));
+    const auto activate = runTool({QStringLiteral("--json"), QStringLiteral("--activate"),
+                                   QStringLiteral("1"), QStringLiteral("walrus")});
+    ASSERT_EQ(activate.exitCode, 0) << activate.err.toStdString();
+    const QJsonObject before = jsonRows(activate).at(0).toObject();
+    EXPECT_EQ(before.value(QStringLiteral("filename")).toString(), QStringLiteral("walrus"));
+    EXPECT_EQ(before.value(QStringLiteral("openCount")).toInteger(), 0);
+
+    // A new process reads the learned count and the recent list back from the defaults file.
+    const auto again =
+        runTool({QStringLiteral("--json"), QStringLiteral("--fresh"), QStringLiteral("walrus")});
+    ASSERT_EQ(again.exitCode, 0) << again.err.toStdString();
+    const QJsonObject after = jsonRows(again).at(0).toObject();
+    EXPECT_EQ(after.value(QStringLiteral("filename")).toString(), QStringLiteral("walrus"));
+    EXPECT_EQ(after.value(QStringLiteral("openCount")).toInteger(), 1);
+    EXPECT_TRUE(after.value(QStringLiteral("isRecentActivation")).toBool());
+    EXPECT_GT(after.value(QStringLiteral("relevanceScore")).toInteger(),
+              before.value(QStringLiteral("relevanceScore")).toInteger());
+
+    const auto outOfRange =
+        runTool({QStringLiteral("--activate"), QStringLiteral("9"), QStringLiteral("walrus")});
+    EXPECT_EQ(outOfRange.exitCode, 1);
+    EXPECT_TRUE(outOfRange.err.contains("there is no row 9"));
 }
 
 TEST(OrvexSearchTool, BadArgumentsPrintUsage) {

@@ -1,0 +1,340 @@
+#include "fixtures/BackgroundRefreshFixture.h"
+#include "fixtures/ManagerFixture.h"
+
+#include "platform/MainQueue.h"
+#include "platform/NotificationCenter.h"
+#include "search/LauncherNotifications.h"
+#include "support/TestEnvironment.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace orvex {
+namespace {
+
+using namespace std::chrono_literals;
+using Source = DatabaseManagerConfiguration::RefreshSource;
+
+const std::vector<Source> everySource = {Source::apps,        Source::folders,
+                                         Source::shortcuts,   Source::systemSettings,
+                                         Source::browserTabs, Source::browserBookmarks};
+
+// Counts "LauncherSearchDataRefreshed" and whether every one arrived on the main thread.
+class RefreshedObserver {
+public:
+    RefreshedObserver() {
+        token_ = NotificationCenter::defaultCenter().addObserver(
+            NotificationName::launcherSearchDataRefreshed, [this](const Notification &) {
+                if (!MainQueue::isMainThread())
+                    offMainThread_.store(true);
+                ++count_;
+            });
+    }
+    ~RefreshedObserver() { NotificationCenter::defaultCenter().removeObserver(token_); }
+
+    int count() const { return count_.load(); }
+    bool allOnMainThread() const { return !offMainThread_.load(); }
+
+private:
+    NotificationCenter::ObserverToken token_ = 0;
+    std::atomic<int> count_{0};
+    std::atomic<bool> offMainThread_{false};
+};
+
+struct BackgroundRefreshTest : ::testing::Test {
+    test::ManagerFixture fixture;
+    test::CrawlLog crawls; // outlives the managers below
+    QString shortcutRoot = test::homePath() + QStringLiteral("/Documents");
+
+    void SetUp() override {
+        test::makeDirectory(shortcutRoot);
+        // Announcements an earlier test in this process left on the main queue are not this test's.
+        QCoreApplication::sendPostedEvents();
+    }
+
+    DatabaseManagerConfiguration configuration() {
+        DatabaseManagerConfiguration c = fixture.configuration();
+        c.backgroundRefreshEnabled = true;
+        c.shortcutSearchRoots = {shortcutRoot};
+        crawls.attach(c);
+        return c;
+    }
+
+    static void searchAndSettle(DatabaseManager &manager, const QString &query = QStringLiteral("x")) {
+        manager.search(query);
+        manager.waitForBackgroundTasks();
+    }
+
+    static bool allDatesAre(const DatabaseManager::SourceCacheDates &d, std::optional<Date> date) {
+        return d.apps == date && d.folders == date && d.shortcuts == date && d.systemSettings == date &&
+               d.browserTabs == date && d.browserBookmarks == date;
+    }
+};
+
+TEST_F(BackgroundRefreshTest, FirstSearchCrawlsEverySourceInOrderStampsOneDateAndAnnouncesOnTheMainThread) {
+    RefreshedObserver refreshed;
+    auto manager = fixture.makeManager(configuration());
+    const Date now = fixture.clock->now();
+
+    searchAndSettle(*manager);
+
+    EXPECT_EQ(crawls.crawls(), everySource);
+    EXPECT_TRUE(allDatesAre(manager->sourceCacheLastRefreshDates(), now));
+    EXPECT_FALSE(manager->isBackgroundCacheRefreshRunning());
+    EXPECT_TRUE(manager->hasShortcutRootWatcher());
+    ASSERT_TRUE(test::waitUntil([&] { return refreshed.count() == 1; }));
+    EXPECT_TRUE(refreshed.allOnMainThread());
+}
+
+TEST_F(BackgroundRefreshTest, ALaterSearchRecrawlsOnlyWhatIsStale) {
+    struct Case {
+        const char *name;
+        double secondsLater;
+        std::vector<Source> expected;
+    };
+    const QList<Case> cases = {
+        {"at once", 0, {}},
+        {"tab list at its 8 s limit", 8, {}},
+        {"9 s: only the tabs", 9, {Source::browserTabs}},
+        {"61 s: tabs and bookmarks", 61, {Source::browserTabs, Source::browserBookmarks}},
+        {"121 s: apps too", 121, {Source::apps, Source::browserTabs, Source::browserBookmarks}},
+        {"181 s: all walks",
+         181,
+         {Source::apps, Source::folders, Source::shortcuts, Source::browserTabs, Source::browserBookmarks}},
+        {"601 s: everything", 601, everySource},
+        {"clock set back: everything", -30, everySource},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto manager = fixture.makeManager(configuration());
+        searchAndSettle(*manager);
+        crawls.clear();
+
+        fixture.clock->advance(c.secondsLater);
+        searchAndSettle(*manager, QStringLiteral("y"));
+        EXPECT_EQ(crawls.crawls(), c.expected);
+        manager.reset();
+        crawls.clear();
+    }
+}
+
+TEST_F(BackgroundRefreshTest, ASearchDuringARefreshStartsNothingAndAsksForNoFollowUp) {
+    auto manager = fixture.makeManager(configuration());
+    crawls.holdNext(Source::apps);
+    manager->search(QStringLiteral("x"));
+    ASSERT_TRUE(crawls.waitUntilHeld());
+    EXPECT_TRUE(manager->isBackgroundCacheRefreshRunning());
+
+    fixture.clock->advance(700); // everything would be stale again
+    manager->search(QStringLiteral("y"));
+    crawls.release();
+    manager->waitForBackgroundTasks();
+
+    EXPECT_EQ(crawls.crawls(), everySource);
+    EXPECT_FALSE(manager->isBackgroundCacheRefreshRunning());
+}
+
+TEST_F(BackgroundRefreshTest, ShortcutChangesDuringARefreshQueueExactlyOneFollowUpThatRecrawlsShortcuts) {
+    auto manager = fixture.makeManager(configuration());
+    // Held after the shortcut crawl of this run, so its list predates the change.
+    crawls.holdNext(Source::systemSettings);
+    manager->search(QStringLiteral("x"));
+    ASSERT_TRUE(crawls.waitUntilHeld());
+
+    manager->shortcutRootsDidChange();
+    manager->shortcutRootsDidChange();
+    EXPECT_EQ(manager->sourceCacheLastRefreshDates().shortcuts, std::nullopt);
+    crawls.release();
+    manager->waitForBackgroundTasks();
+
+    std::vector<Source> expected = everySource;
+    expected.push_back(Source::shortcuts);
+    EXPECT_EQ(crawls.crawls(), expected);
+    EXPECT_EQ(manager->sourceCacheLastRefreshDates().shortcuts, fixture.clock->now());
+    EXPECT_FALSE(manager->isBackgroundCacheRefreshRunning());
+}
+
+TEST_F(BackgroundRefreshTest, AShortcutChangeWhileIdleRecrawlsShortcutsAtOnce) {
+    auto manager = fixture.makeManager(configuration());
+    searchAndSettle(*manager);
+    crawls.clear();
+
+    manager->shortcutRootsDidChange();
+    manager->waitForBackgroundTasks();
+    EXPECT_EQ(crawls.crawls(), std::vector<Source>{Source::shortcuts});
+}
+
+TEST_F(BackgroundRefreshTest, AppliedListsReplaceTheCachesEvenWhenEmptyAndAlwaysAnnounce) {
+    RefreshedObserver refreshed;
+    auto manager = fixture.makeManager(); // no background refresh of its own
+    const SearchResult alpha({.id = -5,
+                              .filename = QStringLiteral("Alpha.app"),
+                              .directory = QStringLiteral("/Applications"),
+                              .kind = SearchResultKind::app});
+    manager->applyBackgroundCacheRefresh(SearchResults{alpha}, std::nullopt, std::nullopt, std::nullopt,
+                                         std::nullopt, std::nullopt);
+    ASSERT_EQ(manager->search(QStringLiteral("alpha")).size(), 1);
+    ASSERT_TRUE(test::waitUntil([&] { return refreshed.count() == 1; }));
+
+    // Nothing given: nothing changes and nothing is announced.
+    fixture.clock->advance(1);
+    manager->applyBackgroundCacheRefresh(std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+                                         std::nullopt);
+    EXPECT_EQ(manager->sourceCacheLastRefreshDates().apps, fixture.clock->now().addingSeconds(-1));
+    EXPECT_EQ(manager->sourceCacheLastRefreshDates().folders, std::nullopt);
+
+    // Every list empty: caches emptied, every date set, the cached answer for "alpha" dropped.
+    manager->applyBackgroundCacheRefresh(SearchResults{}, SearchResults{}, SearchResults{},
+                                         QList<SystemSettingsShortcut>{}, QList<BrowserTabShortcut>{},
+                                         QList<BrowserBookmarkShortcut>{});
+    EXPECT_TRUE(allDatesAre(manager->sourceCacheLastRefreshDates(), fixture.clock->now()));
+    EXPECT_TRUE(manager->search(QStringLiteral("alpha")).isEmpty());
+    ASSERT_TRUE(test::waitUntil([&] { return refreshed.count() == 2; }));
+    test::waitUntil([] { return false; }, 100ms); // a stray second announcement would arrive now
+    EXPECT_EQ(refreshed.count(), 2);
+    EXPECT_TRUE(refreshed.allOnMainThread());
+}
+
+TEST_F(BackgroundRefreshTest, SwitchedOffNothingRunsAndNoWatcherIsMade) {
+    DatabaseManagerConfiguration c = configuration();
+    c.backgroundRefreshEnabled = false;
+    auto manager = fixture.makeManager(c);
+    searchAndSettle(*manager);
+    manager->shortcutRootsDidChange();
+    manager->waitForBackgroundTasks();
+    EXPECT_TRUE(crawls.crawls().empty());
+    EXPECT_FALSE(manager->hasShortcutRootWatcher());
+    EXPECT_TRUE(allDatesAre(manager->sourceCacheLastRefreshDates(), std::nullopt));
+}
+
+TEST_F(BackgroundRefreshTest, WithoutAShortcutRootEverySearchTriesToMakeTheWatcher) {
+    DatabaseManagerConfiguration c = configuration();
+    const QString later = test::homePath() + QStringLiteral("/My Drive");
+    c.shortcutSearchRoots = {later};
+    auto manager = fixture.makeManager(c);
+    searchAndSettle(*manager);
+    EXPECT_FALSE(manager->hasShortcutRootWatcher());
+    searchAndSettle(*manager);
+    EXPECT_FALSE(manager->hasShortcutRootWatcher());
+
+    test::makeDirectory(later);
+    searchAndSettle(*manager);
+    EXPECT_TRUE(manager->hasShortcutRootWatcher());
+}
+
+TEST_F(BackgroundRefreshTest, AFileChangeUnderAShortcutRootRecrawlsShortcuts) {
+    auto manager = fixture.makeManager(configuration());
+    searchAndSettle(*manager);
+    ASSERT_TRUE(manager->hasShortcutRootWatcher());
+    crawls.clear();
+
+    test::makeDirectory(shortcutRoot + QStringLiteral("/made-later"));
+    test::writeFile(shortcutRoot + QStringLiteral("/made-later/note.url"),
+                    "[InternetShortcut]\nURL=https://a.test/\n");
+    ASSERT_TRUE(test::waitUntil([&] { return crawls.count(Source::shortcuts) == 1; }, 10s));
+    manager->waitForBackgroundTasks();
+    EXPECT_EQ(crawls.crawls(), std::vector<Source>{Source::shortcuts});
+}
+
+TEST_F(BackgroundRefreshTest, AShortcutFileInAFolderMadeAfterTheWatcherStartedIsFoundByTheNextSearch) {
+    auto manager = fixture.makeManager(configuration());
+    searchAndSettle(*manager);
+    ASSERT_TRUE(manager->hasShortcutRootWatcher());
+
+    test::makeDirectory(shortcutRoot + QStringLiteral("/projects/2024"));
+    test::writeFile(shortcutRoot + QStringLiteral("/projects/2024/quarterly-plan.url"),
+                    "[InternetShortcut]\nURL=https://plan.test/\n");
+    // About a second (latency plus debounce) and one crawl; the limit only keeps a broken build from
+    // hanging.
+    const bool found = test::waitUntil(
+        [&] {
+            const SearchResults rows = manager->search(QStringLiteral("quarterly-plan"));
+            return std::any_of(rows.begin(), rows.end(), [](const SearchResult &r) {
+                return r.filename() == QLatin1String("quarterly-plan.url");
+            });
+        },
+        10s);
+    EXPECT_TRUE(found);
+}
+
+TEST_F(BackgroundRefreshTest, RefreshingNowCrawlsEverySourceAndWaits) {
+    struct Case {
+        const char *name;
+        bool underTests;
+        std::vector<Source> expected;
+    };
+    const QList<Case> cases = {
+        {"live", false, everySource},
+        {"under the test harness the browsers are not asked for tabs",
+         true,
+         {Source::apps, Source::folders, Source::shortcuts, Source::systemSettings,
+          Source::browserBookmarks}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        DatabaseManagerConfiguration config = configuration();
+        config.backgroundRefreshEnabled = false; // as explicit as the command-line tool's request
+        config.runningUnitTests = c.underTests;
+        auto manager = fixture.makeManager(config);
+        manager->refreshSourceCachesNow();
+        EXPECT_EQ(crawls.crawls(), c.expected);
+        EXPECT_TRUE(allDatesAre(manager->sourceCacheLastRefreshDates(), fixture.clock->now()));
+        EXPECT_FALSE(manager->isBackgroundCacheRefreshRunning());
+        manager.reset();
+        crawls.clear();
+    }
+}
+
+TEST_F(BackgroundRefreshTest, ShutdownDuringARefreshInstallsNothingAndStartsNoFollowUp) {
+    RefreshedObserver refreshed;
+    auto manager = fixture.makeManager(configuration());
+    crawls.holdNext(Source::apps);
+    manager->search(QStringLiteral("x"));
+    ASSERT_TRUE(crawls.waitUntilHeld());
+    manager->shortcutRootsDidChange(); // asks for a follow-up
+
+    std::thread stopper([&] { manager->shutdown(); });
+    // shutdown() marks itself before it lets the watcher go.
+    ASSERT_TRUE(test::waitUntil([&] { return !manager->hasShortcutRootWatcher(); }));
+    crawls.release();
+    stopper.join();
+
+    EXPECT_EQ(crawls.crawls(), std::vector<Source>{Source::apps});
+    EXPECT_TRUE(allDatesAre(manager->sourceCacheLastRefreshDates(), std::nullopt));
+    EXPECT_FALSE(manager->isBackgroundCacheRefreshRunning());
+
+    manager->search(QStringLiteral("y"));
+    manager->shortcutRootsDidChange();
+    manager->waitForBackgroundTasks();
+    EXPECT_EQ(crawls.crawls(), std::vector<Source>{Source::apps});
+    EXPECT_FALSE(manager->hasShortcutRootWatcher());
+    test::waitUntil([] { return false; }, 200ms);
+    EXPECT_EQ(refreshed.count(), 0);
+}
+
+TEST_F(BackgroundRefreshTest, DestroyingTheManagerLeavesNoThreadBehind) {
+    // A sanitizer's runtime starts a helper thread with the first thread of the process: let it start now.
+    std::thread([] {}).join();
+    const int before = test::processThreadCount();
+    {
+        auto manager = fixture.makeManager(configuration());
+        searchAndSettle(*manager);
+        ASSERT_TRUE(manager->hasShortcutRootWatcher());
+        // A change in flight through the watcher's thread while the manager goes.
+        test::writeFile(shortcutRoot + QStringLiteral("/late.url"), "x");
+        QThread::msleep(700);
+        EXPECT_GT(test::processThreadCount(), before);
+    }
+    EXPECT_TRUE(test::waitUntil([&] { return test::processThreadCount() == before; }, 5s))
+        << test::processThreadCount() << " threads, " << before << " before";
+}
+
+} // namespace
+} // namespace orvex
