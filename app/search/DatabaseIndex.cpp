@@ -35,12 +35,10 @@ const QByteArray &likeStatementText() {
     return text;
 }
 
-// The full-text statement selects no snippet: SQLite computes every selected column of every matching
-// file before it sorts and cuts to the limit, so snippet() here would be built for each of possibly
-// tens of thousands of files. The snippets of the rows kept come from snippetStatementText().
 const QByteArray &ftsStatementText() {
     static const QByteArray text =
-        "    SELECT f.id, f.filename, f.directory, f.open_count, NULL as snippet,\n"
+        "    SELECT f.id, f.filename, f.directory, f.open_count,\n"
+        "           snippet(files_fts, -1, '<mark>', '</mark>', '...', 24) as snippet,\n"
         "           (CASE WHEN f.filename LIKE ? THEN 1 ELSE 0 END) as exact_name_match\n"
         "    FROM files_fts\n"
         "    JOIN files f ON f.id = files_fts.rowid\n"
@@ -50,37 +48,6 @@ const QByteArray &ftsStatementText() {
         QByteArray::number(indexStatementRowLimit);
     return text;
 }
-
-// The snippets of `count` files of the same match, the ids bound after the match text. The "+" keeps the
-// id list out of the full-text lookup, which would otherwise run the whole match once per id.
-QByteArray snippetStatementText(qsizetype count) {
-    QByteArray text = "    SELECT files_fts.rowid, snippet(files_fts, -1, '<mark>', '</mark>', '...', 24)\n"
-                      "    FROM files_fts\n"
-                      "    WHERE files_fts MATCH ? AND +files_fts.rowid IN (";
-    for (qsizetype i = 0; i < count; ++i)
-        text += i == 0 ? "?" : ", ?";
-    return text + ")";
-}
-
-// Both full-text statements read one snapshot, so an indexer commit between them cannot leave a kept
-// file without its snippet. Only opened when the connection is not inside a transaction already.
-class ReadTransaction {
-public:
-    explicit ReadTransaction(sqlite3 *db)
-        : db_(db), active_(sqlite3_get_autocommit(db) &&
-                           sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK) {}
-    ~ReadTransaction() {
-        if (active_ && !sqlite3_get_autocommit(db_) &&
-            sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    ReadTransaction(const ReadTransaction &) = delete;
-    ReadTransaction &operator=(const ReadTransaction &) = delete;
-
-private:
-    sqlite3 *db_;
-    bool active_;
-};
 
 // Diagnostics are single lines on standard output.
 void printLine(const QString &line) {
@@ -257,8 +224,8 @@ SearchResults DatabaseManager::searchIndexedFiles(const QString &query) {
         return SearchResults();
     };
 
+    const InterruptibleStatements interruptible(interruptibleSearchGeneration_, runningSearchGeneration_);
     {
-        const InterruptibleStatements interruptible(interruptibleSearchGeneration_, runningSearchGeneration_);
         Statement like(db_, likeStatementText());
         if (!like.isPrepared())
             return fail();
@@ -274,36 +241,13 @@ SearchResults DatabaseManager::searchIndexedFiles(const QString &query) {
     }
 
     if (ftsQuery) {
-        std::vector<IndexRow> ftsRows;
-        {
-            // Declared first so that it ends last: its COMMIT is never interrupted.
-            const ReadTransaction snapshot(db_);
-            const InterruptibleStatements interruptible(interruptibleSearchGeneration_,
-                                                        runningSearchGeneration_);
-            Statement fts(db_, ftsStatementText());
-            if (!fts.isPrepared())
-                return fail();
-            fts.bind(1, likePattern);
-            fts.bind(2, *ftsQuery);
-            if (!fts.forEachRow([&](sqlite3_stmt *statement) { ftsRows.push_back(readIndexRow(statement)); }))
-                return fail();
-            if (!ftsRows.empty()) {
-                Statement snippets(db_, snippetStatementText(qsizetype(ftsRows.size())));
-                if (!snippets.isPrepared())
-                    return fail();
-                snippets.bind(1, *ftsQuery);
-                for (size_t i = 0; i < ftsRows.size(); ++i)
-                    snippets.bind(int(i) + 2, ftsRows[i].id);
-                QHash<qint64, std::optional<QString>> snippetByID;
-                if (!snippets.forEachRow([&](sqlite3_stmt *statement) {
-                        snippetByID.insert(integerColumn(statement, 0), textColumn(statement, 1));
-                    }))
-                    return fail();
-                for (IndexRow &row : ftsRows)
-                    row.snippet = snippetByID.value(row.id);
-            }
-        }
-        for (IndexRow &row : ftsRows) {
+        Statement fts(db_, ftsStatementText());
+        if (!fts.isPrepared())
+            return fail();
+        fts.bind(1, likePattern);
+        fts.bind(2, *ftsQuery);
+        const bool stepped = fts.forEachRow([&](sqlite3_stmt *statement) {
+            IndexRow row = readIndexRow(statement);
             auto it = entries.find(row.id);
             if (it == entries.end()) {
                 const qint64 key = row.id;
@@ -312,7 +256,9 @@ SearchResults DatabaseManager::searchIndexedFiles(const QString &query) {
                 // Found by name first: keep the name match's place, take the full-text snippet.
                 it->row = std::move(row);
             }
-        }
+        });
+        if (!stepped)
+            return fail();
     }
 
     std::vector<Entry> ordered;
