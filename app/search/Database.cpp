@@ -514,8 +514,13 @@ SearchResults DatabaseManager::filterAndSortWalkedRows(const WalkedRowSearchKeys
         if (key.lowercasedFilename.startsWith(q) && key.basenameLength >= q.size())
             tier = key.basenameLength == q.size() ? exact : prefix;
         qint64 count = row.openCount();
-        if (row.kind() != SearchResultKind::action && !row.databaseID())
-            count = learnedOpenCount(row, row.openCount());
+        if (row.kind() != SearchResultKind::action && !row.databaseID()) {
+            // Only Notion rows are counted under more than one identifier.
+            count =
+                row.action() == SearchResultAction::openNotionPage
+                    ? learnedOpenCount(row, row.openCount())
+                    : learnedOpenCountForLowercasedIdentifier(key.lowercasedUsageIdentifier, row.openCount());
+        }
         kept.push_back({order, tier, count, &row, &key});
     };
     for (qsizetype i = 0; i < rows.size(); ++i) {

@@ -253,6 +253,10 @@ public:
     SearchResults searchRecentActivationResults(const QString &query,
                                                 const SearchRankingPreferences &rankingPreferences);
     qint64 learnedOpenCount(const SearchResult &result, qint64 databaseOpenCount);
+    // The same for a row whose one usage identifier (its usage key, else its full path; not a Notion
+    // row) the caller has already lowercased: the walked lists keep it from their crawl.
+    qint64 learnedOpenCountForLowercasedIdentifier(const QString &lowercasedIdentifier,
+                                                   qint64 databaseOpenCount);
     QStringList usageLookupIdentifiers(const SearchResult &result) const;
     void invalidateQueryResultCache();
     std::optional<QString> cachedShortcutUsageKey(const QString &fullPath, const QString &filename);

@@ -46,7 +46,8 @@ WalkedRowSearchKeys::Key WalkedRowSearchKeys::keyOf(const SearchResult &row,
                                                     const QStringList &sortedSuffixes) {
     return Key{.lowercasedFilename = row.filename().toLower(),
                .basenameLength = basenameLength(row.filename(), sortedSuffixes),
-               .filenameSortKey = filenameSortKey(row.filename())};
+               .filenameSortKey = filenameSortKey(row.filename()),
+               .lowercasedUsageIdentifier = row.usageKey().value_or(row.fullPath()).toLower()};
 }
 
 WalkedRowSearchKeys::WalkedRowSearchKeys(SearchResults rows, const QStringList &sortedSuffixes)
@@ -58,7 +59,7 @@ WalkedRowSearchKeys::WalkedRowSearchKeys(SearchResults rows, const QStringList &
     for (qsizetype i = 0; i < rows_.size(); ++i) {
         const SearchResult &row = rows_.at(i);
         Key key = keyOf(row, suffixes_);
-        paths.append(row.fullPath().toLower());
+        paths.append(row.usageKey() ? row.fullPath().toLower() : key.lowercasedUsageIdentifier);
         const size_t hash = qHash(paths.last());
         for (auto it = pathHashes_.constFind(hash); it != pathHashes_.cend() && it.key() == hash; ++it) {
             if (paths.at(it.value()) == paths.last()) {

@@ -144,10 +144,11 @@ const QSet<QString> excludedFolderNames = {
     QStringLiteral("dist"),    QStringLiteral("build"),        QStringLiteral("target"),
     QStringLiteral("coverage")};
 constexpr int folderSearchMaxDepth = 5;
+constexpr int shortcutSearchMaxDepth = 6;
 
 // The whole road as before, over the reference steps and the manager's other sources.
-SearchResults referenceSearch(DatabaseManager &manager, sqlite3 *db, const SearchResults &apps,
-                              const SearchResults &folders, const QString &query,
+SearchResults referenceSearch(DatabaseManager &manager, sqlite3 *db, const SearchResults &shortcuts,
+                              const SearchResults &apps, const SearchResults &folders, const QString &query,
                               const SearchRankingPreferences &preferences) {
     const QString trimmed = StringUtils::trimmedWhitespace(query);
     const QString q = trimmed.toLower();
@@ -157,6 +158,7 @@ SearchResults referenceSearch(DatabaseManager &manager, sqlite3 *db, const Searc
     gathered += manager.searchDirectPathResults(trimmed);
     gathered += manager.searchRecentActivationResults(trimmed, preferences);
     gathered += referenceSearchIndexedFiles(manager, db, trimmed);
+    gathered += referenceFilterAndSortPathResults(manager, shortcuts, q, preferences);
     gathered += referenceFilterAndSortPathResults(manager, apps, q, preferences);
     gathered += referenceFilterAndSortPathResults(
         manager, DatabaseManager::mergedUniqueByPath(folders + manager.pinnedFolderResults()), q,
@@ -231,7 +233,7 @@ TEST(SearchRoadEquivalence, GeneratedHomeAnswersAsTheStraightforwardRoad) {
     c.databasePath = SyntheticHome::databasePath(generated.home);
     c.appSearchRoots = SyntheticHome::appSearchRoots(generated.home);
     c.folderSearchRoots = {generated.home};
-    c.shortcutSearchRoots = {};
+    c.shortcutSearchRoots = SyntheticHome::shortcutSearchRoots(generated.home);
     // One pinned folder that the walk finds too, one it never reaches (below an excluded folder).
     QString hiddenPinned;
     QDirIterator it(generated.home, {QStringLiteral("node_modules")}, QDir::Dirs,
@@ -245,8 +247,19 @@ TEST(SearchRoadEquivalence, GeneratedHomeAnswersAsTheStraightforwardRoad) {
     const SearchResults apps = DatabaseManager::discoverAppBundles(c.appSearchRoots);
     const SearchResults folders =
         DatabaseManager::discoverFolders(c.folderSearchRoots, folderSearchMaxDepth, excludedFolderNames);
+    const SearchResults shortcuts =
+        DatabaseManager::discoverShortcuts(c.shortcutSearchRoots, shortcutSearchMaxDepth, excludedFolderNames,
+                                           manager->shortcutFileExtensions());
     ASSERT_GT(folders.size(), 1000);
+    ASSERT_GT(shortcuts.size(), 100);
     SearchRankingSettingsStore store(*fixture.defaults);
+    // Learned counts and recent rows, for walked rows of every kind and for index rows.
+    for (const SearchResults *list : {&apps, &folders, &shortcuts}) {
+        for (qsizetype i = 0; i < list->size(); i += 97)
+            manager->recordActivation(list->at(i));
+    }
+    for (const SearchResult &row : manager->searchIndexedFiles(QStringLiteral("document")).mid(0, 30))
+        manager->recordActivation(row);
 
     const auto compareAll = [&](const char *when) {
         const SearchRankingPreferences preferences = store.load();
@@ -256,11 +269,12 @@ TEST(SearchRoadEquivalence, GeneratedHomeAnswersAsTheStraightforwardRoad) {
             EXPECT_EQ(describe(manager->searchIndexedFiles(trimmed)),
                       describe(referenceSearchIndexedFiles(*manager, generated.db, trimmed)));
             const QString q = trimmed.toLower();
-            for (const SearchResults *list : {&apps, &folders})
+            for (const SearchResults *list : {&shortcuts, &apps, &folders})
                 EXPECT_EQ(describe(manager->filterAndSortPathResults(*list, q, preferences)),
                           describe(referenceFilterAndSortPathResults(*manager, *list, q, preferences)));
             EXPECT_EQ(describe(manager->searchFresh(query)),
-                      describe(referenceSearch(*manager, generated.db, apps, folders, query, preferences)));
+                      describe(referenceSearch(*manager, generated.db, shortcuts, apps, folders, query,
+                                               preferences)));
         }
     };
     compareAll("default ranking rules");
