@@ -496,23 +496,59 @@ SearchResults DatabaseManager::filterAndSortWalkedRows(const WalkedRowSearchKeys
         pinnedKeys.push_back(WalkedRowSearchKeys::keyOf(row, keys.suffixes()));
     }
 
+    // The rows whose name holds the query, with their tier. The searchable basename is a prefix of the
+    // lowercased name: the name test covers it, and its length tells equality and prefix.
     enum Tier { exact, prefix, other };
-    struct Candidate {
+    struct Match {
         qsizetype order; // position among the list's rows, then the pinned rows
+        Tier tier;
+    };
+    std::vector<Match> matches;
+    qsizetype tierCounts[3] = {0, 0, 0};
+    const auto match = [&](qsizetype order, const WalkedRowSearchKeys::Key &key) {
+        if (!key.lowercasedFilename.contains(q))
+            return;
+        Tier tier = other;
+        if (key.lowercasedFilename.startsWith(q) && key.basenameLength >= q.size())
+            tier = key.basenameLength == q.size() ? exact : prefix;
+        matches.push_back({order, tier});
+        ++tierCounts[tier];
+    };
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if ((i & 1023) == 0 && isRunningSearchSuperseded())
+            return {};
+        const WalkedRowSearchKeys::Key &key = keys.key(i);
+        if (!skipRepeatedPaths || !key.repeatsEarlierPath)
+            match(i, key);
+    }
+    for (qsizetype i = 0; i < pinnedRows.size(); ++i)
+        match(rows.size() + i, pinnedKeys[size_t(i)]);
+
+    // The tier comes first in the order, so once the better tiers fill the kept rows the worse ones can
+    // be left out before their learned counts are looked up.
+    int lastTier = other;
+    for (int tier = exact, total = 0; tier <= other; ++tier) {
+        total += int(tierCounts[tier]);
+        if (total >= maxPathResultCount) {
+            lastTier = tier;
+            break;
+        }
+    }
+    struct Candidate {
+        qsizetype order;
         Tier tier;
         qint64 openCount;
         const SearchResult *row;
         const WalkedRowSearchKeys::Key *key;
     };
     std::vector<Candidate> kept;
-    const auto consider = [&](qsizetype order, const SearchResult &row, const WalkedRowSearchKeys::Key &key) {
-        // The searchable basename is a prefix of the lowercased name: the name test covers it, and
-        // its length tells equality and prefix.
-        if (!key.lowercasedFilename.contains(q))
-            return;
-        Tier tier = other;
-        if (key.lowercasedFilename.startsWith(q) && key.basenameLength >= q.size())
-            tier = key.basenameLength == q.size() ? exact : prefix;
+    for (const Match &m : matches) {
+        if (m.tier > lastTier)
+            continue;
+        const bool pinnedRow = m.order >= rows.size();
+        const SearchResult &row = pinnedRow ? pinnedRows.at(m.order - rows.size()) : rows.at(m.order);
+        const WalkedRowSearchKeys::Key &key =
+            pinnedRow ? pinnedKeys[size_t(m.order - rows.size())] : keys.key(m.order);
         qint64 count = row.openCount();
         if (row.kind() != SearchResultKind::action && !row.databaseID()) {
             // Only Notion rows are counted under more than one identifier.
@@ -521,18 +557,8 @@ SearchResults DatabaseManager::filterAndSortWalkedRows(const WalkedRowSearchKeys
                     ? learnedOpenCount(row, row.openCount())
                     : learnedOpenCountForLowercasedIdentifier(key.lowercasedUsageIdentifier, row.openCount());
         }
-        kept.push_back({order, tier, count, &row, &key});
-    };
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        if ((i & 1023) == 0 && isRunningSearchSuperseded())
-            return {};
-        const WalkedRowSearchKeys::Key &key = keys.key(i);
-        if (skipRepeatedPaths && key.repeatsEarlierPath)
-            continue;
-        consider(i, rows.at(i), key);
+        kept.push_back({m.order, m.tier, count, &row, &key});
     }
-    for (qsizetype i = 0; i < pinnedRows.size(); ++i)
-        consider(rows.size() + i, pinnedRows.at(i), pinnedKeys[size_t(i)]);
 
     // Exact basenames, then prefixes, then the most opened, then by name; equal rows keep their order.
     // Only the first rows are wanted, so they are selected rather than the whole list sorted.
