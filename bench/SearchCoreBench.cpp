@@ -573,19 +573,23 @@ void callgrindSection(const Options &options, DatabaseManager &manager, Database
                       FloorConnection &floor) {
     for (int length = 1; length <= std::min<int>(8, int(options.word.size())); ++length) {
         const QString query = options.word.left(length);
-        floor.run(query);
-        manager.searchIndexedFiles(query);
-        manager.searchFresh(query);
-        collectOnce(QStringLiteral("floor %1").arg(length), [&] { floor.run(query); });
-        collectOnce(QStringLiteral("index %1").arg(length), [&] { manager.searchIndexedFiles(query); });
-        collectOnce(QStringLiteral("search %1").arg(length), [&] { manager.searchFresh(query); });
+        if (options.has("cold")) {
+            floor.run(query);
+            manager.searchIndexedFiles(query);
+            manager.searchFresh(query);
+            collectOnce(QStringLiteral("floor %1").arg(length), [&] { floor.run(query); });
+            collectOnce(QStringLiteral("index %1").arg(length), [&] { manager.searchIndexedFiles(query); });
+            collectOnce(QStringLiteral("search %1").arg(length), [&] { manager.searchFresh(query); });
+        }
         noIndex.searchFresh(query);
         collectOnce(QStringLiteral("noindex %1").arg(length), [&] { noIndex.searchFresh(query); });
-        manager.search(query);
-        collectOnce(QStringLiteral("warm %1").arg(length), [&] {
-            for (int i = 0; i < 100; ++i)
-                manager.search(query);
-        });
+        if (options.has("warm")) {
+            manager.search(query);
+            collectOnce(QStringLiteral("warm %1").arg(length), [&] {
+                for (int i = 0; i < 100; ++i)
+                    manager.search(query);
+            });
+        }
     }
 }
 

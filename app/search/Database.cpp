@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringMatcher>
 
 #include <algorithm>
 #include <pwd.h>
@@ -505,8 +506,10 @@ SearchResults DatabaseManager::filterAndSortWalkedRows(const WalkedRowSearchKeys
     };
     std::vector<Match> matches;
     qsizetype tierCounts[3] = {0, 0, 0};
+    // One matcher for every row: QString::contains would build its search tables again for each name.
+    const QStringMatcher matcher(q);
     const auto match = [&](qsizetype order, const WalkedRowSearchKeys::Key &key) {
-        if (!key.lowercasedFilename.contains(q))
+        if (matcher.indexIn(key.lowercasedFilename) < 0)
             return;
         Tier tier = other;
         if (key.lowercasedFilename.startsWith(q) && key.basenameLength >= q.size())
