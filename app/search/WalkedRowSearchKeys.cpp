@@ -6,19 +6,27 @@
 #include <QCollator>
 #include <QLocale>
 
+#include <algorithm>
+
 namespace orvex {
 
 namespace {
 
 // Set up as StringUtils::localizedCaseInsensitiveCompare sets up its collator, so that comparing two
-// keys orders names exactly as that comparison does.
-QCollator &filenameCollator() {
-    thread_local QCollator collator = [] {
+// keys orders names exactly as that comparison does. Made per thread, with the locale of that moment.
+struct FilenameCollator {
+    QCollator collator;
+    // The C locale compares without ICU, and its sort keys ignore the case setting.
+    bool isCLocale;
+};
+
+const FilenameCollator &filenameCollator() {
+    thread_local const FilenameCollator state = [] {
         QCollator c{QLocale()};
         c.setCaseSensitivity(Qt::CaseInsensitive);
-        return c;
+        return FilenameCollator{c, c.locale().language() == QLocale::C};
     }();
-    return collator;
+    return state;
 }
 
 qsizetype basenameLength(const QString &filename, const QStringList &sortedSuffixes) {
@@ -28,17 +36,21 @@ qsizetype basenameLength(const QString &filename, const QStringList &sortedSuffi
 } // namespace
 
 std::optional<QCollatorSortKey> WalkedRowSearchKeys::filenameSortKey(const QString &filename) {
-    QCollator &collator = filenameCollator();
-    // In the C locale the collator compares without ICU, but its sort keys ignore the case setting.
-    if (collator.locale().language() == QLocale::C)
+    const FilenameCollator &state = filenameCollator();
+    if (state.isCLocale)
         return std::nullopt;
-    return collator.sortKey(filename);
+    return state.collator.sortKey(filename);
 }
 
 int WalkedRowSearchKeys::compareFilenames(const QString &a, const Key &aKey, const QString &b,
                                           const Key &bKey) {
     if (aKey.filenameSortKey && bKey.filenameSortKey)
         return aKey.filenameSortKey->compare(*bKey.filenameSortKey);
+    // Without sort keys the collator compares case-folded code units, which for ASCII names are the
+    // lowercased ones.
+    if (!aKey.filenameSortKey && !bKey.filenameSortKey && aKey.asciiFilename && bKey.asciiFilename &&
+        filenameCollator().isCLocale)
+        return aKey.lowercasedFilename.compare(bKey.lowercasedFilename);
     return StringUtils::localizedCaseInsensitiveCompare(a, b);
 }
 
@@ -47,6 +59,8 @@ WalkedRowSearchKeys::Key WalkedRowSearchKeys::keyOf(const SearchResult &row,
     return Key{.lowercasedFilename = row.filename().toLower(),
                .basenameLength = basenameLength(row.filename(), sortedSuffixes),
                .filenameSortKey = filenameSortKey(row.filename()),
+               .asciiFilename = std::all_of(row.filename().begin(), row.filename().end(),
+                                            [](QChar c) { return c.unicode() < 0x80; }),
                .lowercasedUsageIdentifier = row.usageKey().value_or(row.fullPath()).toLower()};
 }
 

@@ -24,6 +24,8 @@ public:
         qsizetype basenameLength = 0;
         // Absent where the comparison itself is cheap (the C locale, whose sort keys ignore case).
         std::optional<QCollatorSortKey> filenameSortKey;
+        // The name is ASCII: in the C locale its lowercased form orders it.
+        bool asciiFilename = false;
         // What learned counts are stored under: the usage key, else the full path; lowercased.
         QString lowercasedUsageIdentifier;
         // An earlier row has the same lowercased full path.

@@ -319,11 +319,13 @@ TEST(SearchRoadEquivalence, CollationKeysOrderNamesAsTheLocalizedComparison) {
                                "a-b",      "ab",       "ǅemal",  "Report.pdf", "report", "REPORT",
                                "İstanbul", "istanbul", "straße", "STRASSE"};
     const auto check = [&names] {
+        const auto keyOf = [](const QString &name) {
+            return WalkedRowSearchKeys::keyOf(SearchResult({.filename = name}), {});
+        };
         for (const QString &a : names) {
-            const WalkedRowSearchKeys::Key aKey{.filenameSortKey = WalkedRowSearchKeys::filenameSortKey(a)};
+            const WalkedRowSearchKeys::Key aKey = keyOf(a);
             for (const QString &b : names) {
-                const WalkedRowSearchKeys::Key bKey{.filenameSortKey =
-                                                        WalkedRowSearchKeys::filenameSortKey(b)};
+                const WalkedRowSearchKeys::Key bKey = keyOf(b);
                 const int expected = StringUtils::localizedCaseInsensitiveCompare(a, b);
                 const int actual = WalkedRowSearchKeys::compareFilenames(a, aKey, b, bKey);
                 EXPECT_EQ((expected > 0) - (expected < 0), (actual > 0) - (actual < 0))
