@@ -5,6 +5,7 @@
 #include "platform/UserDefaults.h"
 #include "search/PersistentQueryResultCacheStore.h"
 #include "search/ShortcutRootWatcher.h"
+#include "search/WalkedRowSearchKeys.h"
 
 #include "platform/StringUtils.h"
 #include "search/LauncherLogic.h"
@@ -16,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringMatcher>
 
 #include <algorithm>
 #include <pwd.h>
@@ -182,11 +184,22 @@ bool DatabaseManager::isTranslationCommandQuery(const QString &trimmedQuery) con
 // ---- The search road ----
 
 SearchResults DatabaseManager::search(const QString &query, bool allowPersistentQueryCache) {
+    // Raised before the lock is taken: the search that holds it, and those still waiting for it, learn
+    // at once that only this newest one's answer is wanted.
+    const quint64 generation = searchGeneration_.fetch_add(1) + 1;
     const QString trimmed = StringUtils::trimmedWhitespace(query);
     if (trimmed.isEmpty())
         return {};
 
     auto guard = lock();
+    if (searchGeneration_.load() != generation)
+        return {};
+    struct RunningSearch {
+        quint64 &running;
+        const quint64 previous;
+        ~RunningSearch() { running = previous; }
+    } runningSearch{runningSearchGeneration_, std::exchange(runningSearchGeneration_, generation)};
+
     const QString q = trimmed.toLower();
     const SearchRankingPreferences preferences = loadRankingPreferences();
     const QString key = q + QLatin1Char('|') + preferences.cacheKey();
@@ -199,16 +212,27 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
             return *cached;
     }
 
+    if (config_.searchWillGatherSources)
+        config_.searchWillGatherSources(trimmed);
+    // A superseded search stops between sources (and inside the long ones), answers nothing and leaves
+    // the caches alone: its rows would only be thrown away.
     SearchResults gathered;
     gathered += searchCalculatorResults(trimmed);
     gathered += searchActionResults(trimmed);
     gathered += searchDirectPathResults(trimmed);
     gathered += searchRecentActivationResults(trimmed, preferences);
     gathered += searchIndexedFiles(trimmed);
-    gathered += filterAndSortPathResults(cachedShortcuts_, q, preferences);
-    gathered += filterAndSortPathResults(cachedApps_, q, preferences);
-    gathered +=
-        filterAndSortPathResults(mergedUniqueByPath(cachedFolders_ + pinnedFolderResults()), q, preferences);
+    if (isRunningSearchSuperseded())
+        return {};
+    const QStringList &suffixes = preferences.sortedSuffixesForBasenameStripping();
+    gathered += filterAndSortWalkedRows(walkedRowKeys(WalkedList::shortcuts, cachedShortcuts_, suffixes),
+                                        false, {}, q);
+    gathered += filterAndSortWalkedRows(walkedRowKeys(WalkedList::apps, cachedApps_, suffixes), false, {}, q);
+    // The folders merged with the pinned ones, first row of each path kept (mergedUniqueByPath).
+    gathered += filterAndSortWalkedRows(walkedRowKeys(WalkedList::folders, cachedFolders_, suffixes), true,
+                                        pinnedFolderResults(), q);
+    if (isRunningSearchSuperseded())
+        return {};
     // The Notion step only reads its cache (the request runs in the background), so the lock is held
     // from the first source to the store below: no invalidation can fall between gathering and
     // caching, and a list built from stale data is never stored after one.
@@ -221,9 +245,16 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
     if (rows.size() > maxResultCount)
         rows.erase(rows.begin() + maxResultCount, rows.end());
 
+    if (isRunningSearchSuperseded())
+        return {};
     if (!isTranslationCommand)
         storeQueryResultsInCache(rows, key);
     return rows;
+}
+
+bool DatabaseManager::isRunningSearchSuperseded() const {
+    return runningSearchGeneration_ != 0 &&
+           searchGeneration_.load(std::memory_order_relaxed) != runningSearchGeneration_;
 }
 
 std::optional<SearchResults> DatabaseManager::cachedQueryResults(const QString &key,
@@ -413,46 +444,151 @@ SearchResults DatabaseManager::mergedUniqueByPath(const SearchResults &results) 
 SearchResults DatabaseManager::filterAndSortPathResults(const SearchResults &results,
                                                         const QString &queryLowercased,
                                                         const SearchRankingPreferences &rankingPreferences) {
+    const WalkedRowSearchKeys keys(results, rankingPreferences.sortedSuffixesForBasenameStripping());
+    return filterAndSortWalkedRows(keys, false, {}, queryLowercased);
+}
+
+void DatabaseManager::prepareWalkedRowKeys(const SearchResults &rows) {
+    auto keys = std::make_shared<WalkedRowSearchKeys>(
+        rows, loadRankingPreferences().sortedSuffixesForBasenameStripping());
+    auto guard = lock();
+    preparedWalkedRowKeys_.append(std::move(keys));
+    // One crawl of each list may be waiting to be installed; older ones were replaced meanwhile.
+    while (preparedWalkedRowKeys_.size() > 3)
+        preparedWalkedRowKeys_.removeFirst();
+}
+
+WalkedRowSearchKeys &DatabaseManager::walkedRowKeys(WalkedList list, const SearchResults &rows,
+                                                    const QStringList &suffixes) {
+    auto guard = lock();
+    std::shared_ptr<WalkedRowSearchKeys> &current = walkedRowKeys_[static_cast<int>(list)];
+    if (!current || !current->isKeysOf(rows)) {
+        const auto prepared = std::find_if(preparedWalkedRowKeys_.begin(), preparedWalkedRowKeys_.end(),
+                                           [&rows](const auto &keys) { return keys->isKeysOf(rows); });
+        if (prepared != preparedWalkedRowKeys_.end()) {
+            current = *prepared;
+            preparedWalkedRowKeys_.erase(prepared);
+        } else {
+            // Installed without prepared keys (or replaced since): computed once here.
+            current = std::make_shared<WalkedRowSearchKeys>(rows, suffixes);
+        }
+    }
+    current->useSuffixes(suffixes);
+    return *current;
+}
+
+SearchResults DatabaseManager::filterAndSortWalkedRows(const WalkedRowSearchKeys &keys,
+                                                       bool skipRepeatedPaths, const SearchResults &pinned,
+                                                       const QString &queryLowercased) {
     auto guard = lock();
     const QString &q = queryLowercased;
-    const QStringList &suffixes = rankingPreferences.sortedSuffixesForBasenameStripping();
+    const SearchResults &rows = keys.rows();
 
-    struct Candidate {
-        SearchResult row;
-        QString basename;
-    };
-    QList<Candidate> kept;
-    for (const SearchResult &r : results) {
-        QString basename = searchableBasename(r.filename(), suffixes);
-        if (!r.filename().toLower().contains(q) && !basename.contains(q))
+    // Pinned rows follow the list's rows; one whose path the list (or an earlier pinned row) has is dropped.
+    std::vector<WalkedRowSearchKeys::Key> pinnedKeys;
+    SearchResults pinnedRows;
+    QSet<QString> pinnedPaths;
+    for (const SearchResult &row : pinned) {
+        const QString path = row.fullPath().toLower();
+        if (pinnedPaths.contains(path) || keys.containsPath(path))
             continue;
-        SearchResult row = r;
-        if (row.kind() != SearchResultKind::action && !row.databaseID()) {
-            const qint64 count = learnedOpenCount(row, row.openCount());
-            if (count != row.openCount())
-                row = row.withOpenCount(count);
-        }
-        kept.append({std::move(row), std::move(basename)});
+        pinnedPaths.insert(path);
+        pinnedRows.append(row);
+        pinnedKeys.push_back(WalkedRowSearchKeys::keyOf(row, keys.suffixes()));
     }
-    std::stable_sort(kept.begin(), kept.end(), [&q](const Candidate &a, const Candidate &b) {
-        const bool exactA = a.basename == q;
-        const bool exactB = b.basename == q;
-        if (exactA != exactB)
-            return exactA;
-        const bool prefixA = a.basename.startsWith(q);
-        const bool prefixB = b.basename.startsWith(q);
-        if (prefixA != prefixB)
-            return prefixA;
-        if (a.row.openCount() != b.row.openCount())
-            return a.row.openCount() > b.row.openCount();
-        return StringUtils::localizedCaseInsensitiveCompare(a.row.filename(), b.row.filename()) < 0;
-    });
-    SearchResults rows;
-    const qsizetype count = std::min<qsizetype>(kept.size(), maxPathResultCount);
-    rows.reserve(count);
-    for (qsizetype i = 0; i < count; ++i)
-        rows.append(kept.at(i).row);
-    return rows;
+
+    // The rows whose name holds the query, with their tier. The searchable basename is a prefix of the
+    // lowercased name: the name test covers it, and its length tells equality and prefix.
+    enum Tier { exact, prefix, other };
+    struct Match {
+        qsizetype order; // position among the list's rows, then the pinned rows
+        Tier tier;
+    };
+    std::vector<Match> matches;
+    qsizetype tierCounts[3] = {0, 0, 0};
+    // One matcher for every row: QString::contains would build its search tables again for each name.
+    // A single character is found faster by a plain scan.
+    const QStringMatcher matcher(q);
+    const auto contains = [&](const QString &name) {
+        return q.size() == 1 ? name.contains(q.front()) : matcher.indexIn(name) >= 0;
+    };
+    const auto match = [&](qsizetype order, const WalkedRowSearchKeys::Key &key) {
+        if (!contains(key.lowercasedFilename))
+            return;
+        Tier tier = other;
+        if (key.lowercasedFilename.startsWith(q) && key.basenameLength >= q.size())
+            tier = key.basenameLength == q.size() ? exact : prefix;
+        matches.push_back({order, tier});
+        ++tierCounts[tier];
+    };
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if ((i & 1023) == 0 && isRunningSearchSuperseded())
+            return {};
+        const WalkedRowSearchKeys::Key &key = keys.key(i);
+        if (!skipRepeatedPaths || !key.repeatsEarlierPath)
+            match(i, key);
+    }
+    for (qsizetype i = 0; i < pinnedRows.size(); ++i)
+        match(rows.size() + i, pinnedKeys[size_t(i)]);
+
+    // The tier comes first in the order, so once the better tiers fill the kept rows the worse ones can
+    // be left out before their learned counts are looked up.
+    int lastTier = other;
+    for (int tier = exact, total = 0; tier <= other; ++tier) {
+        total += int(tierCounts[tier]);
+        if (total >= maxPathResultCount) {
+            lastTier = tier;
+            break;
+        }
+    }
+    struct Candidate {
+        qsizetype order;
+        Tier tier;
+        qint64 openCount;
+        const SearchResult *row;
+        const WalkedRowSearchKeys::Key *key;
+    };
+    std::vector<Candidate> kept;
+    for (const Match &m : matches) {
+        if (m.tier > lastTier)
+            continue;
+        const bool pinnedRow = m.order >= rows.size();
+        const SearchResult &row = pinnedRow ? pinnedRows.at(m.order - rows.size()) : rows.at(m.order);
+        const WalkedRowSearchKeys::Key &key =
+            pinnedRow ? pinnedKeys[size_t(m.order - rows.size())] : keys.key(m.order);
+        qint64 count = row.openCount();
+        if (row.kind() != SearchResultKind::action && !row.databaseID()) {
+            // Only Notion rows are counted under more than one identifier.
+            count =
+                row.action() == SearchResultAction::openNotionPage
+                    ? learnedOpenCount(row, row.openCount())
+                    : learnedOpenCountForLowercasedIdentifier(key.lowercasedUsageIdentifier, row.openCount());
+        }
+        kept.push_back({m.order, m.tier, count, &row, &key});
+    }
+
+    // Exact basenames, then prefixes, then the most opened, then by name; equal rows keep their order.
+    // Only the first rows are wanted, so they are selected rather than the whole list sorted.
+    const auto before = [](const Candidate &a, const Candidate &b) {
+        if (a.tier != b.tier)
+            return a.tier < b.tier;
+        if (a.openCount != b.openCount)
+            return a.openCount > b.openCount;
+        if (const int c =
+                WalkedRowSearchKeys::compareFilenames(a.row->filename(), *a.key, b.row->filename(), *b.key);
+            c != 0)
+            return c < 0;
+        return a.order < b.order;
+    };
+    const size_t count = std::min<size_t>(kept.size(), size_t(maxPathResultCount));
+    std::partial_sort(kept.begin(), kept.begin() + qsizetype(count), kept.end(), before);
+    SearchResults result;
+    result.reserve(qsizetype(count));
+    for (size_t i = 0; i < count; ++i) {
+        const Candidate &c = kept[i];
+        result.append(c.openCount == c.row->openCount() ? *c.row : c.row->withOpenCount(c.openCount));
+    }
+    return result;
 }
 
 } // namespace orvex

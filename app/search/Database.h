@@ -30,6 +30,7 @@ class SearchRankingSettingsStore;
 class SearchRankingPreferences;
 class PersistentQueryResultCacheStore;
 class ShortcutRootWatcher;
+class WalkedRowSearchKeys;
 struct TranslationLookupResult;
 class TranslationEngines;
 
@@ -90,6 +91,11 @@ struct DatabaseManagerConfiguration {
     // Tests only: called on the refresh's thread, with no lock held, just before a source is crawled.
     std::function<void(RefreshSource)> backgroundRefreshWillCrawl;
 
+    // ---- Superseded searches ----
+    // Tests only: called by search() with the lock held, once the query caches have missed and before
+    // any source is asked, with the trimmed query.
+    std::function<void(const QString &trimmedQuery)> searchWillGatherSources;
+
     static DatabaseManagerConfiguration production();
 };
 
@@ -138,6 +144,10 @@ public:
     SearchResults filterAndSortPathResults(const SearchResults &results, const QString &queryLowercased,
                                            const SearchRankingPreferences &rankingPreferences);
     static qint64 stableNegativeID(const QString &seed) { return orvex::stableNegativeID(seed); }
+    // Computes the search keys (lowercased names, basenames, collation keys) of a crawled list before it
+    // is installed, so that the search road finds them ready. Takes no lock while it computes: crawls call
+    // it on their own thread. A list installed without it gets its keys on its first search.
+    void prepareWalkedRowKeys(const SearchResults &rows);
 
     // ---- Relevance scoring (DatabaseSearchHelpers.cpp) ----
     enum class TextMatchTier { none, contains, prefix, exact };
@@ -157,6 +167,8 @@ private:
     // Opens the index connection (never creating the file); closes it at destruction.
     void openIndexDatabase();
     void closeIndexDatabase();
+    // SQLite's progress handler on the connection: interrupts a statement of a superseded search.
+    static int indexProgressHandler(void *manager);
 
 public:
     // ---- File-system discovery (DatabaseDiscovery.cpp) ----
@@ -241,6 +253,10 @@ public:
     SearchResults searchRecentActivationResults(const QString &query,
                                                 const SearchRankingPreferences &rankingPreferences);
     qint64 learnedOpenCount(const SearchResult &result, qint64 databaseOpenCount);
+    // The same for a row whose one usage identifier (its usage key, else its full path; not a Notion
+    // row) the caller has already lowercased: the walked lists keep it from their crawl.
+    qint64 learnedOpenCountForLowercasedIdentifier(const QString &lowercasedIdentifier,
+                                                   qint64 databaseOpenCount);
     QStringList usageLookupIdentifiers(const SearchResult &result) const;
     void invalidateQueryResultCache();
     std::optional<QString> cachedShortcutUsageKey(const QString &fullPath, const QString &filename);
@@ -379,9 +395,28 @@ private:
     QHash<QString, QueryResultCacheEntry> cachedQueryResults_;
     double queryResultCacheTTL_ = 5;
     qsizetype queryResultCacheMaxEntries_ = 120;
+    // Search keys of the installed walked lists, and keys crawls prepared for lists not yet installed.
+    enum class WalkedList { apps, folders, shortcuts };
+    std::shared_ptr<WalkedRowSearchKeys> walkedRowKeys_[3];
+    QList<std::shared_ptr<WalkedRowSearchKeys>> preparedWalkedRowKeys_;
+    WalkedRowSearchKeys &walkedRowKeys(WalkedList list, const SearchResults &rows,
+                                       const QStringList &suffixes);
+    // Filters and orders a walked list through its keys; `pinned` rows follow the list's rows, each kept
+    // only when its path is new; with `skipRepeatedPaths` only the first row of a path counts.
+    SearchResults filterAndSortWalkedRows(const WalkedRowSearchKeys &keys, bool skipRepeatedPaths,
+                                          const SearchResults &pinned, const QString &queryLowercased);
+    // Every search() raises the generation before it waits for the lock; the search holding the lock
+    // stops early, answers nothing and stores nothing once a newer one has begun. The counter is atomic
+    // because newer searches raise it while an older one holds the lock.
+    std::atomic<quint64> searchGeneration_{0};
+    // The generation of the search that holds the lock; 0 outside search().
+    quint64 runningSearchGeneration_ = 0;
+    bool isRunningSearchSuperseded() const;
 
     // ---- Index database ----
     sqlite3 *db_ = nullptr;
+    // The search generation whose statements the progress handler may interrupt; 0: none.
+    quint64 interruptibleSearchGeneration_ = 0;
 
     // ---- Walked caches and background refresh ----
     SearchResults cachedApps_;

@@ -110,6 +110,11 @@ void DatabaseManager::runBackgroundCacheRefresh(const BackgroundRefreshPlan &pla
     if (plan.shortcuts && mayCrawl(Source::shortcuts))
         shortcuts = discoverShortcuts(plan.shortcutSearchRoots, plan.shortcutSearchMaxDepth,
                                       plan.excludedFolderNames, plan.shortcutFileExtensions, &shuttingDown_);
+    // The walked lists' search keys are made here, off the manager, rather than on the next keystroke.
+    for (const std::optional<SearchResults> *walked : {&apps, &folders, &shortcuts}) {
+        if (*walked && !shuttingDown_.load())
+            prepareWalkedRowKeys(**walked);
+    }
     if (plan.systemSettings) {
         const QList<SystemSettingsShortcut> seeds = systemSettingsSeedShortcuts();
         if (mayCrawl(Source::systemSettings))

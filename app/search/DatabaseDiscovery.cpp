@@ -250,11 +250,16 @@ std::pair<qint64, qint64> DatabaseManager::warmupFileSystemPermissions() {
     auto foldersPromise = std::make_shared<std::promise<SearchResults>>();
     std::future<SearchResults> appsFuture = appsPromise->get_future();
     std::future<SearchResults> foldersFuture = foldersPromise->get_future();
+    // Each list's search keys are computed here too, off the manager.
     startBackgroundTask([this, appsPromise, appRoots] {
-        appsPromise->set_value(discoverAppBundles(appRoots, &shuttingDown_));
+        SearchResults apps = discoverAppBundles(appRoots, &shuttingDown_);
+        prepareWalkedRowKeys(apps);
+        appsPromise->set_value(std::move(apps));
     });
     startBackgroundTask([this, foldersPromise, folderRoots, maxDepth, excluded] {
-        foldersPromise->set_value(discoverFolders(folderRoots, maxDepth, excluded, &shuttingDown_));
+        SearchResults folders = discoverFolders(folderRoots, maxDepth, excluded, &shuttingDown_);
+        prepareWalkedRowKeys(folders);
+        foldersPromise->set_value(std::move(folders));
     });
     appsPromise.reset();
     foldersPromise.reset();

@@ -110,6 +110,20 @@ std::optional<QString> textColumn(sqlite3_stmt *statement, int column) {
     return QString::fromUtf8(text, sqlite3_column_bytes(statement, column));
 }
 
+// While it lives, the progress handler may interrupt the statements of the running search.
+class InterruptibleStatements {
+public:
+    InterruptibleStatements(quint64 &interruptible, quint64 running) : interruptible_(interruptible) {
+        interruptible_ = running;
+    }
+    ~InterruptibleStatements() { interruptible_ = 0; }
+    InterruptibleStatements(const InterruptibleStatements &) = delete;
+    InterruptibleStatements &operator=(const InterruptibleStatements &) = delete;
+
+private:
+    quint64 &interruptible_;
+};
+
 struct IndexRow {
     qint64 id = 0;
     QString filename;
@@ -154,7 +168,16 @@ void DatabaseManager::openIndexDatabase() {
         return;
     }
     sqlite3_busy_timeout(db, std::max(0, config_.indexDatabaseBusyTimeoutMilliseconds));
+    // Asked every thousand virtual-machine steps whether a newer search has begun.
+    sqlite3_progress_handler(db, 1000, &DatabaseManager::indexProgressHandler, this);
     db_ = db;
+}
+
+int DatabaseManager::indexProgressHandler(void *manager) {
+    // Runs on the thread that steps the statement, which holds the manager's lock.
+    const auto *self = static_cast<const DatabaseManager *>(manager);
+    const quint64 generation = self->interruptibleSearchGeneration_;
+    return generation != 0 && self->searchGeneration_.load(std::memory_order_relaxed) != generation ? 1 : 0;
 }
 
 void DatabaseManager::closeIndexDatabase() {
@@ -194,11 +217,14 @@ SearchResults DatabaseManager::searchIndexedFiles(const QString &query) {
     QHash<qint64, Entry> entries;
     qint64 counter = 0;
 
+    // A superseded search's statements are interrupted; it answers nothing and prints nothing.
     auto fail = [this] {
-        printLine(QStringLiteral("Search query failed: ") + errorText(db_));
+        if (!isRunningSearchSuperseded())
+            printLine(QStringLiteral("Search query failed: ") + errorText(db_));
         return SearchResults();
     };
 
+    const InterruptibleStatements interruptible(interruptibleSearchGeneration_, runningSearchGeneration_);
     {
         Statement like(db_, likeStatementText());
         if (!like.isPrepared())

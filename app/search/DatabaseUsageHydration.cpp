@@ -96,6 +96,13 @@ qint64 DatabaseManager::learnedOpenCount(const SearchResult &result, qint64 data
     return count;
 }
 
+qint64 DatabaseManager::learnedOpenCountForLowercasedIdentifier(const QString &lowercasedIdentifier,
+                                                                qint64 databaseOpenCount) {
+    auto guard = lock();
+    loadPathOpenCountsIfNeeded();
+    return std::max(databaseOpenCount, cachedPathOpenCounts_.value(lowercasedIdentifier, 0));
+}
+
 void DatabaseManager::invalidateQueryResultCache() {
     auto guard = lock();
     cachedQueryResults_.clear();

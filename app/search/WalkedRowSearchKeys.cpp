@@ -1,0 +1,111 @@
+#include "search/WalkedRowSearchKeys.h"
+
+#include "platform/StringUtils.h"
+#include "search/Database.h"
+
+#include <QCollator>
+#include <QLocale>
+
+#include <algorithm>
+
+namespace orvex {
+
+namespace {
+
+// Set up as StringUtils::localizedCaseInsensitiveCompare sets up its collator, so that comparing two
+// keys orders names exactly as that comparison does. Made per thread, with the locale of that moment.
+struct FilenameCollator {
+    QCollator collator;
+    // The C locale compares without ICU, and its sort keys ignore the case setting.
+    bool isCLocale;
+};
+
+const FilenameCollator &filenameCollator() {
+    thread_local const FilenameCollator state = [] {
+        QCollator c{QLocale()};
+        c.setCaseSensitivity(Qt::CaseInsensitive);
+        return FilenameCollator{c, c.locale().language() == QLocale::C};
+    }();
+    return state;
+}
+
+qsizetype basenameLength(const QString &filename, const QStringList &sortedSuffixes) {
+    return DatabaseManager::searchableBasename(filename, sortedSuffixes).size();
+}
+
+} // namespace
+
+std::optional<QCollatorSortKey> WalkedRowSearchKeys::filenameSortKey(const QString &filename) {
+    const FilenameCollator &state = filenameCollator();
+    if (state.isCLocale)
+        return std::nullopt;
+    return state.collator.sortKey(filename);
+}
+
+int WalkedRowSearchKeys::compareFilenames(const QString &a, const Key &aKey, const QString &b,
+                                          const Key &bKey) {
+    if (aKey.filenameSortKey && bKey.filenameSortKey)
+        return aKey.filenameSortKey->compare(*bKey.filenameSortKey);
+    // Without sort keys the collator compares case-folded code units, which for ASCII names are the
+    // lowercased ones.
+    if (!aKey.filenameSortKey && !bKey.filenameSortKey && aKey.asciiFilename && bKey.asciiFilename &&
+        filenameCollator().isCLocale)
+        return aKey.lowercasedFilename.compare(bKey.lowercasedFilename);
+    return StringUtils::localizedCaseInsensitiveCompare(a, b);
+}
+
+WalkedRowSearchKeys::Key WalkedRowSearchKeys::keyOf(const SearchResult &row,
+                                                    const QStringList &sortedSuffixes) {
+    return Key{.lowercasedFilename = row.filename().toLower(),
+               .basenameLength = basenameLength(row.filename(), sortedSuffixes),
+               .filenameSortKey = filenameSortKey(row.filename()),
+               .asciiFilename = std::all_of(row.filename().begin(), row.filename().end(),
+                                            [](QChar c) { return c.unicode() < 0x80; }),
+               .lowercasedUsageIdentifier = row.usageKey().value_or(row.fullPath()).toLower()};
+}
+
+WalkedRowSearchKeys::WalkedRowSearchKeys(SearchResults rows, const QStringList &sortedSuffixes)
+    : rows_(std::move(rows)), suffixes_(sortedSuffixes) {
+    keys_.reserve(size_t(rows_.size()));
+    QStringList paths;
+    paths.reserve(rows_.size());
+    pathHashes_.reserve(rows_.size());
+    for (qsizetype i = 0; i < rows_.size(); ++i) {
+        const SearchResult &row = rows_.at(i);
+        Key key = keyOf(row, suffixes_);
+        paths.append(row.usageKey() ? row.fullPath().toLower() : key.lowercasedUsageIdentifier);
+        const size_t hash = qHash(paths.last());
+        for (auto it = pathHashes_.constFind(hash); it != pathHashes_.cend() && it.key() == hash; ++it) {
+            if (paths.at(it.value()) == paths.last()) {
+                key.repeatsEarlierPath = true;
+                break;
+            }
+        }
+        if (!key.repeatsEarlierPath)
+            pathHashes_.insert(hash, i);
+        keys_.push_back(std::move(key));
+    }
+}
+
+bool WalkedRowSearchKeys::isKeysOf(const SearchResults &rows) const {
+    return rows.size() == rows_.size() && (rows.isEmpty() || rows.constData() == rows_.constData());
+}
+
+void WalkedRowSearchKeys::useSuffixes(const QStringList &sortedSuffixes) {
+    if (sortedSuffixes == suffixes_)
+        return;
+    suffixes_ = sortedSuffixes;
+    for (qsizetype i = 0; i < rows_.size(); ++i)
+        keys_[size_t(i)].basenameLength = basenameLength(rows_.at(i).filename(), suffixes_);
+}
+
+bool WalkedRowSearchKeys::containsPath(const QString &lowercasedFullPath) const {
+    const size_t hash = qHash(lowercasedFullPath);
+    for (auto it = pathHashes_.constFind(hash); it != pathHashes_.cend() && it.key() == hash; ++it) {
+        if (rows_.at(it.value()).fullPath().toLower() == lowercasedFullPath)
+            return true;
+    }
+    return false;
+}
+
+} // namespace orvex

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "search/DatabaseTypes.h"
+
+#include <QCollatorSortKey>
+#include <QMultiHash>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+namespace orvex {
+
+// The search keys of one walked list (applications, folders or shortcut files): each row's lowercased
+// name, the length of its searchable basename and the collation key of its name, computed once per
+// crawl so that a keystroke filters and orders tens of thousands of rows without lowercasing, stripping
+// or collating any of them. Immutable but for useSuffixes(); the manager uses it under its lock.
+class WalkedRowSearchKeys {
+public:
+    struct Key {
+        QString lowercasedFilename;
+        // The searchable basename is always a prefix of the lowercased name, so its length stands for it.
+        qsizetype basenameLength = 0;
+        // Absent where the comparison itself is cheap (the C locale, whose sort keys ignore case).
+        std::optional<QCollatorSortKey> filenameSortKey;
+        // The name is ASCII: in the C locale its lowercased form orders it.
+        bool asciiFilename = false;
+        // What learned counts are stored under: the usage key, else the full path; lowercased.
+        QString lowercasedUsageIdentifier;
+        // An earlier row has the same lowercased full path.
+        bool repeatsEarlierPath = false;
+    };
+
+    // Keeps a shallow copy of `rows`, which identifies the list the keys belong to.
+    WalkedRowSearchKeys(SearchResults rows, const QStringList &sortedSuffixes);
+
+    const SearchResults &rows() const { return rows_; }
+    const Key &key(qsizetype index) const { return keys_[size_t(index)]; }
+    // True when `rows` is the very list these keys were made from (it shares its storage), so no row
+    // can have changed since.
+    bool isKeysOf(const SearchResults &rows) const;
+
+    const QStringList &suffixes() const { return suffixes_; }
+    // Recomputes the basename lengths when the ranking settings' suffix list changed.
+    void useSuffixes(const QStringList &sortedSuffixes);
+
+    // Whether a row of the list has this lowercased full path.
+    bool containsPath(const QString &lowercasedFullPath) const;
+
+    // The keys of a row outside any list (pinned folders, one-off lists).
+    static Key keyOf(const SearchResult &row, const QStringList &sortedSuffixes);
+    // The collation key ordering names as StringUtils::localizedCaseInsensitiveCompare does, when the
+    // locale has one that does.
+    static std::optional<QCollatorSortKey> filenameSortKey(const QString &filename);
+    // Orders two rows' names as StringUtils::localizedCaseInsensitiveCompare does, through their keys.
+    static int compareFilenames(const QString &a, const Key &aKey, const QString &b, const Key &bKey);
+
+private:
+    SearchResults rows_;
+    std::vector<Key> keys_;
+    QStringList suffixes_;
+    // Hash of each row's lowercased full path to its index.
+    QMultiHash<size_t, qsizetype> pathHashes_;
+};
+
+} // namespace orvex
