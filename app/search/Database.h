@@ -169,6 +169,8 @@ private:
     void closeIndexDatabase();
     // SQLite's progress handler on the connection: interrupts a statement of a superseded search.
     static int indexProgressHandler(void *manager);
+    // Reopens the connection when the indexer has replaced its file (checked at most every few seconds).
+    void reopenIndexDatabaseIfReplaced();
 
 public:
     // ---- File-system discovery (DatabaseDiscovery.cpp) ----
@@ -415,6 +417,9 @@ private:
 
     // ---- Index database ----
     sqlite3 *db_ = nullptr;
+    // Device and inode of the file the connection was opened on, and when the path was last compared.
+    std::pair<quint64, quint64> indexFileIdentity_{0, 0};
+    std::optional<Clock::MonotonicTime> indexFileIdentityCheckedAt_;
     // The search generation whose statements the progress handler may interrupt; 0: none.
     quint64 interruptibleSearchGeneration_ = 0;
 

@@ -167,6 +167,9 @@ void DatabaseManager::openIndexDatabase() {
         sqlite3_close(db);
         return;
     }
+    if (::stat(nativePath.constData(), &info) == 0)
+        indexFileIdentity_ = {static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino)};
+    indexFileIdentityCheckedAt_ = clock_->monotonicNow();
     sqlite3_busy_timeout(db, std::max(0, config_.indexDatabaseBusyTimeoutMilliseconds));
     // Asked every thousand virtual-machine steps whether a newer search has begun.
     sqlite3_progress_handler(db, 1000, &DatabaseManager::indexProgressHandler, this);
@@ -178,6 +181,28 @@ int DatabaseManager::indexProgressHandler(void *manager) {
     const auto *self = static_cast<const DatabaseManager *>(manager);
     const quint64 generation = self->interruptibleSearchGeneration_;
     return generation != 0 && self->searchGeneration_.load(std::memory_order_relaxed) != generation ? 1 : 0;
+}
+
+void DatabaseManager::reopenIndexDatabaseIfReplaced() {
+    // The indexer may rebuild its database and rename the new file over the old one; the open
+    // connection would otherwise keep reading the unlinked old file until the launcher restarts.
+    // One stat every few seconds keeps this off the keystroke's cost.
+    const auto now = clock_->monotonicNow();
+    if (!db_ || (indexFileIdentityCheckedAt_ && now - *indexFileIdentityCheckedAt_ < std::chrono::seconds(3)))
+        return;
+    indexFileIdentityCheckedAt_ = now;
+    struct stat info {};
+    if (::stat(QFile::encodeName(config_.databasePath).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return; // removed or not a file: the old connection still answers what it knew
+    const std::pair<quint64, quint64> identity{static_cast<quint64>(info.st_dev),
+                                               static_cast<quint64>(info.st_ino)};
+    if (identity == indexFileIdentity_)
+        return;
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+    openIndexDatabase();
+    // Answers cached from the old file would hide the new one's rows.
+    invalidateQueryResultCache();
 }
 
 void DatabaseManager::closeIndexDatabase() {
@@ -204,6 +229,7 @@ std::optional<QString> DatabaseManager::indexedFTSQuery(const QString &query) {
 
 SearchResults DatabaseManager::searchIndexedFiles(const QString &query) {
     auto guard = lock();
+    reopenIndexDatabaseIfReplaced();
     if (!db_)
         return {};
 

@@ -86,5 +86,42 @@ TEST_F(IndexDatabaseFaultsTest, SearchesKeepAnsweringWhenTheIndexIsDamagedUndern
     }
 }
 
+TEST_F(IndexDatabaseFaultsTest, ARebuiltIndexRenamedOverTheOldOneIsReadOnceNoticed) {
+    createIndex(
+        {{.id = 1, .filename = QStringLiteral("old report.txt"), .directory = QStringLiteral("/docs")}});
+    builder->close();
+    auto manager = makeManager();
+    ASSERT_EQ(manager->searchIndexedFiles(QStringLiteral("report")).size(), 1);
+
+    // The indexer builds a new file beside the old one and renames it over it.
+    const QString path = test::indexDatabasePath();
+    const QString rebuilt = path + QStringLiteral(".rebuilt");
+    {
+        test::IndexDatabaseBuilder next(rebuilt);
+        ASSERT_TRUE(next.addFiles(
+            {{.id = 7, .filename = QStringLiteral("new report.txt"), .directory = QStringLiteral("/docs")},
+             {.id = 8,
+              .filename = QStringLiteral("report notes.txt"),
+              .directory = QStringLiteral("/docs")}}))
+            << next.errorMessage().toStdString();
+    }
+    ASSERT_EQ(::rename(QFile::encodeName(rebuilt), QFile::encodeName(path)), 0);
+
+    clock->advance(5);
+    const SearchResults rows = manager->searchIndexedFiles(QStringLiteral("report"));
+    QStringList names;
+    for (const SearchResult &row : rows)
+        names.append(row.filename());
+    names.sort();
+    EXPECT_EQ(names, QStringList({QStringLiteral("new report.txt"), QStringLiteral("report notes.txt")}));
+
+    // Open counts go to the new file too.
+    manager->incrementOpenCount(7);
+    clock->advance(5);
+    const SearchResults again = manager->searchIndexedFiles(QStringLiteral("new report"));
+    ASSERT_FALSE(again.isEmpty());
+    EXPECT_EQ(again.front().openCount(), 1);
+}
+
 } // namespace
 } // namespace orvex
