@@ -5,6 +5,7 @@
 #include <QXmlStreamReader>
 #include <QtEndian>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -468,6 +469,7 @@ private:
     struct Parsed {
         PlistValue value;
         qint64 expandedCount; // values in the tree this object unfolds to, itself included
+        int height = 0;       // levels of arrays and dictionaries in that tree, itself included
     };
 
     quint64 readUnsigned(quint64 position, int width) const {
@@ -510,7 +512,8 @@ private:
 
     std::optional<Parsed> readObject(quint64 ref, int depth) {
         if (const auto cached = parsed_.find(ref); cached != parsed_.end()) {
-            if (!count(cached->second.expandedCount))
+            // Met first nearer the root, a shared object must still fit below this deeper use.
+            if (depth + cached->second.height - 1 > maxDepth || !count(cached->second.expandedCount))
                 return std::nullopt;
             return cached->second;
         }
@@ -531,7 +534,7 @@ private:
     std::optional<Parsed> scalar(PlistValue value) {
         if (!count(1))
             return std::nullopt;
-        return Parsed{std::move(value), 1};
+        return Parsed{std::move(value), 1, 0};
     }
 
     std::optional<Parsed> readUncached(quint64 ref, int depth) {
@@ -623,15 +626,17 @@ private:
         PlistValue::Array array;
         array.reserve(static_cast<qsizetype>(*length));
         qint64 expanded = 1;
+        int height = 1;
         for (quint64 i = 0; i < *length; ++i) {
             const auto ref = readReference(start + i * static_cast<quint64>(refSize_));
             auto element = ref ? readObject(*ref, depth + 1) : std::nullopt;
             if (!element)
                 return std::nullopt;
             expanded += element->expandedCount;
+            height = std::max(height, element->height + 1);
             array.append(std::move(element->value));
         }
-        return Parsed{PlistValue(std::move(array)), expanded};
+        return Parsed{PlistValue(std::move(array)), expanded, height};
     }
 
     std::optional<Parsed> readDictionary(quint64 position, int depth) {
@@ -645,6 +650,7 @@ private:
             return std::nullopt;
         PlistValue::Dictionary dictionary;
         qint64 expanded = 1;
+        int height = 1;
         for (quint64 i = 0; i < *length; ++i) {
             const auto keyRef = readReference(start + i * static_cast<quint64>(refSize_));
             const auto valueRef = readReference(start + (*length + i) * static_cast<quint64>(refSize_));
@@ -657,9 +663,10 @@ private:
             if (!value)
                 return std::nullopt;
             expanded += key->expandedCount + value->expandedCount;
+            height = std::max(height, value->height + 1);
             dictionary.insert(*key->value.stringPointer(), std::move(value->value));
         }
-        return Parsed{PlistValue(std::move(dictionary)), expanded};
+        return Parsed{PlistValue(std::move(dictionary)), expanded, height};
     }
 
     const uchar *data_;

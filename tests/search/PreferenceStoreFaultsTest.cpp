@@ -1,0 +1,66 @@
+// Faults once found in the defaults database and its property-list reader, kept as regressions.
+#include "platform/PropertyList.h"
+#include "platform/UserDefaults.h"
+
+#include "platform/PlistTestSupport.h"
+#include "support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace orvex {
+namespace {
+
+using test::BinaryPlistBuilder;
+
+// A binary list whose array lists every link of a chain, each link holding the one before it: every
+// link is read first just below that array and met again, already read, one level deeper inside the
+// next link, so the tree nests `links` + 1 levels (one more under a key) while no object is read deep.
+QByteArray sharedChain(int links, bool underAKey = false) {
+    BinaryPlistBuilder b;
+    b.offsetSize = 4;
+    b.refSize = 4;
+    b.add({}); // the top object, filled in below
+    const quint64 key = static_cast<quint64>(b.add(BinaryPlistBuilder::ascii("deep")));
+    const quint64 list = static_cast<quint64>(b.add({}));
+    quint64 previous = static_cast<quint64>(b.add(BinaryPlistBuilder::ascii("leaf")));
+    QList<quint64> everyLink;
+    for (int i = 0; i < links; ++i) {
+        previous = static_cast<quint64>(b.add(b.array({previous})));
+        everyLink.append(previous);
+    }
+    b.objects[static_cast<qsizetype>(list)] = b.array(everyLink);
+    b.objects[0] = underAKey ? b.dictionary({key}, {list}) : b.array({});
+    b.top = underAKey ? 0 : list;
+    return b.build();
+}
+
+TEST(PropertyListBinarySharedObjects, NestNoDeeperThanTheCap) {
+    struct Case {
+        int links;
+        bool readable;
+    };
+    for (const Case c : {Case{PropertyList::maxDepth - 1, true}, Case{PropertyList::maxDepth, false},
+                         Case{PropertyList::maxDepth + 200, false}}) {
+        const auto value = PropertyList::readBinary(sharedChain(c.links));
+        EXPECT_EQ(value.has_value(), c.readable) << c.links;
+        if (value) {
+            EXPECT_TRUE(PropertyList::fitsMaxDepth(*value)) << c.links;
+        }
+    }
+}
+
+TEST(UserDefaults, ABinaryFileNestingTooDeeplyThroughSharedObjectsDoesNotBlockSaving) {
+    const QString path = test::homePath() + QStringLiteral("/.config/shared-chain/defaults.plist");
+    test::writeFile(path, sharedChain(PropertyList::maxDepth + 200, true));
+
+    UserDefaults defaults(path, std::chrono::hours(1));
+    defaults.set(QStringLiteral("launcherShowSearchScores"), PlistValue(false));
+    ASSERT_TRUE(defaults.flush());
+    UserDefaults reread(path, std::chrono::hours(1));
+    EXPECT_EQ(reread.boolValue(QStringLiteral("launcherShowSearchScores")), false);
+}
+
+} // namespace
+} // namespace orvex
