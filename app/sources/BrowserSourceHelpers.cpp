@@ -10,6 +10,31 @@
 
 namespace orvex::BrowserSourceHelpers {
 
+namespace {
+
+bool isHexDigit(QChar c) {
+    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+}
+
+// Browsers leave "|", "^", "`", "{", "}", the backslash and a stray "%" unescaped in the addresses they
+// report and store, which a strict parser refuses; they are escaped for the check only.
+QString escapedAsBrowsersWouldMeanIt(const QString &text) {
+    QString escaped;
+    escaped.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'%' && !(i + 2 < text.size() && isHexDigit(text[i + 1]) && isHexDigit(text[i + 2])))
+            escaped += QLatin1String("%25");
+        else if (QStringView(u"|^`{}\\").contains(c))
+            escaped += QLatin1Char('%') + QString::number(c.unicode(), 16).toUpper();
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
+} // namespace
+
 std::optional<QString> webAddressHost(const QString &urlText) {
     const qsizetype colon = urlText.indexOf(QLatin1Char(':'));
     if (colon <= 0)
@@ -52,7 +77,7 @@ std::optional<QString> webAddressHost(const QString &urlText) {
             return std::nullopt;
         checked.replace(hostStart, hostEnd - hostStart, host);
     }
-    if (!QUrl(checked, QUrl::StrictMode).isValid())
+    if (!QUrl(escapedAsBrowsersWouldMeanIt(checked), QUrl::StrictMode).isValid())
         return std::nullopt;
     if (host.startsWith(QLatin1Char('[')))
         host = host.mid(1, host.size() - (host.endsWith(QLatin1Char(']')) ? 2 : 1));
