@@ -267,7 +267,8 @@ UserDefaults &UserDefaults::standard() {
 
 QString UserDefaults::standardFilePath() {
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.isEmpty())
+    // A relative path is invalid there: the file would follow whatever folder we were started from.
+    if (config.isEmpty() || QDir::isRelativePath(config))
         config = QDir::homePath() + QStringLiteral("/.config");
     return config + QStringLiteral("/orvex-launcher/defaults.plist");
 }

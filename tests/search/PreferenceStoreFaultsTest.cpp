@@ -62,5 +62,21 @@ TEST(UserDefaults, ABinaryFileNestingTooDeeplyThroughSharedObjectsDoesNotBlockSa
     EXPECT_EQ(reread.boolValue(QStringLiteral("launcherShowSearchScores")), false);
 }
 
+// A relative XDG_CONFIG_HOME is invalid and ignored, or the settings would follow the folder the
+// launcher happened to be started from.
+TEST(UserDefaults, StandardFileIgnoresARelativeConfigHome) {
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    for (const char *value : {"relative/config", "./config", "config"}) {
+        qputenv("XDG_CONFIG_HOME", value);
+        EXPECT_EQ(UserDefaults::standardFilePath().toStdString(),
+                  (test::homePath() + QStringLiteral("/.config/orvex-launcher/defaults.plist")).toStdString())
+            << value;
+    }
+    qputenv("XDG_CONFIG_HOME", QByteArray(test::homePath().toUtf8() + "/elsewhere"));
+    EXPECT_EQ(UserDefaults::standardFilePath().toStdString(),
+              (test::homePath() + QStringLiteral("/elsewhere/orvex-launcher/defaults.plist")).toStdString());
+    qputenv("XDG_CONFIG_HOME", saved);
+}
+
 } // namespace
 } // namespace orvex
