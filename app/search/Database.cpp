@@ -266,7 +266,9 @@ std::optional<SearchResults> DatabaseManager::cachedQueryResults(const QString &
     }
     const Date now = clock_->now();
     if (const auto it = cachedQueryResults_.constFind(key); it != cachedQueryResults_.cend()) {
-        if (now.secondsSince(it->cachedAt) <= queryResultCacheTTL_)
+        // An entry dated after now (the wall clock was set back) is not fresh either.
+        const double age = now.secondsSince(it->cachedAt);
+        if (age >= 0 && age <= queryResultCacheTTL_)
             return it->results;
         cachedQueryResults_.erase(it);
     }
