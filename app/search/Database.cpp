@@ -359,7 +359,13 @@ std::optional<QString> DatabaseManager::resolveDirectPath(const QString &text) c
         s = expandedTilde(s);
     if (!s.startsWith(QLatin1Char('/')))
         return std::nullopt;
-    return QDir::cleanPath(s);
+    // cleanPath keeps ".." that climbs above the root; the file system resolves it to the root itself.
+    QString path = QDir::cleanPath(s);
+    while (path.startsWith(QLatin1String("/../")))
+        path.remove(0, 3);
+    if (path == QLatin1String("/.."))
+        path = QStringLiteral("/");
+    return path;
 }
 
 QString DatabaseManager::expandedTilde(const QString &path) const {
