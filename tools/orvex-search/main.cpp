@@ -147,6 +147,11 @@ int main(int argc, char **argv) {
         }
     }
     out.flush();
+    // A full disk or a closed pipe must not pass for an answer given.
+    if (out.status() != QTextStream::Ok || !answer.flush()) {
+        std::fputs("orvex-search: cannot write standard output\n", stderr);
+        status = 1;
+    }
     manager.shutdown();
     if (!UserDefaults::standard().flush()) {
         std::fputs("orvex-search: could not write the defaults file\n", stderr);
