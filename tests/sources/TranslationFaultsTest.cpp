@@ -1,5 +1,8 @@
 // Faults of the translation source: what the Argos child may import, and how long an unanswered
 // lookup is remembered.
+#include "fixtures/ManagerFixture.h"
+#include "fixtures/TranslationFakeEngines.h"
+#include "platform/NotificationCenter.h"
 #include "sources/TranslationLookupArgos.h"
 #include "support/TestEnvironment.h"
 
@@ -87,6 +90,50 @@ TEST_F(ArgosWorkingDirectory, RuntimeCheckDoesNotImportFromIt) {
         ArgosRuntime::evaluateArgosRuntimeStatus({python_}, std::chrono::milliseconds(30000));
     EXPECT_FALSE(QFileInfo::exists(marker_));
     EXPECT_NE(status.kind, ArgosRuntimeStatus::Kind::checkFailed);
+}
+
+// A lookup that no engine answered (a child still starting, a model still loading) must not pin
+// "Local engine unavailable" on the query for the half hour that real translations are kept.
+TEST(TranslationRowsUnanswered, AreAskedAgainSoonButNotAtOnce) {
+    test::ManagerFixture fixture;
+    fixture.defaults->set(QStringLiteral("launcherTranslationEngineEnabled"),
+                          PlistValue(QStringLiteral("argos")));
+    auto engines = std::make_shared<test::FakeTranslationEngines>();
+    DatabaseManagerConfiguration configuration = fixture.configuration();
+    configuration.translationEngines = engines;
+    const auto manager = fixture.makeManager(configuration);
+    int refreshes = 0;
+    const auto observer = NotificationCenter::defaultCenter().addObserver(
+        QStringLiteral("LauncherSearchDataRefreshed"), [&](const Notification &) { ++refreshes; });
+    const QString query = QStringLiteral("cc de:en Haus");
+    const auto firstSubtitle = [&] {
+        return manager->searchTranslationActionResults(query).first().directory().toStdString();
+    };
+    const auto finish = [&](int expectedRefreshes) {
+        manager->waitForBackgroundTasks();
+        EXPECT_TRUE(test::waitUntil([&] { return refreshes >= expectedRefreshes; }));
+    };
+
+    firstSubtitle();
+    finish(1);
+    EXPECT_EQ(firstSubtitle(), "DE -> EN · Local engine unavailable · Enter opens dict.cc");
+    // The engine is ready now.
+    engines->setAnswer(TranslationEngineID::argos, QStringLiteral("de"), QStringLiteral("en"),
+                       QStringLiteral("Haus"), QStringLiteral("house"));
+    // The panel's re-run right after the lookup, and any within a few seconds, reuse the outcome.
+    fixture.clock->advance(5);
+    EXPECT_EQ(firstSubtitle(), "DE -> EN · Local engine unavailable · Enter opens dict.cc");
+    manager->waitForBackgroundTasks();
+    EXPECT_EQ(engines->questionCount(), 1);
+
+    fixture.clock->advance(60);
+    EXPECT_EQ(firstSubtitle(), "DE -> EN · Translating locally... · Enter opens dict.cc");
+    finish(2);
+    EXPECT_EQ(firstSubtitle(), "DE -> EN via Argos (local) · Enter copies");
+    EXPECT_EQ(engines->questionCount(), 2);
+
+    manager->shutdown();
+    NotificationCenter::defaultCenter().removeObserver(observer);
 }
 
 } // namespace
