@@ -266,7 +266,9 @@ std::optional<SearchResults> DatabaseManager::cachedQueryResults(const QString &
     }
     const Date now = clock_->now();
     if (const auto it = cachedQueryResults_.constFind(key); it != cachedQueryResults_.cend()) {
-        if (now.secondsSince(it->cachedAt) <= queryResultCacheTTL_)
+        // An entry dated after now (the wall clock was set back) is not fresh either.
+        const double age = now.secondsSince(it->cachedAt);
+        if (age >= 0 && age <= queryResultCacheTTL_)
             return it->results;
         cachedQueryResults_.erase(it);
     }
@@ -357,7 +359,13 @@ std::optional<QString> DatabaseManager::resolveDirectPath(const QString &text) c
         s = expandedTilde(s);
     if (!s.startsWith(QLatin1Char('/')))
         return std::nullopt;
-    return QDir::cleanPath(s);
+    // cleanPath keeps ".." that climbs above the root; the file system resolves it to the root itself.
+    QString path = QDir::cleanPath(s);
+    while (path.startsWith(QLatin1String("/../")))
+        path.remove(0, 3);
+    if (path == QLatin1String("/.."))
+        path = QStringLiteral("/");
+    return path;
 }
 
 QString DatabaseManager::expandedTilde(const QString &path) const {

@@ -319,6 +319,10 @@ SearchResults DatabaseManager::searchIndexedFiles(const QString &query) {
 
 void DatabaseManager::incrementOpenCount(qint64 id) {
     auto guard = lock();
+    // Checked now, not every few seconds as for searches: a count written to a replaced (unlinked) file
+    // is lost.
+    indexFileIdentityCheckedAt_.reset();
+    reopenIndexDatabaseIfReplaced();
     if (!db_)
         return;
     Statement update(db_, QByteArrayLiteral("UPDATE files SET open_count = open_count + 1 WHERE id = ?"));

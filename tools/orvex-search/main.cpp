@@ -85,15 +85,25 @@ QJsonObject rowJson(const SearchResult &r) {
     return o;
 }
 
+// Names and addresses come from the disk, the index and the web: control characters in them would
+// reach the terminal as commands (escape sequences) or split a row over several lines.
+QString printable(QString text) {
+    for (QChar &c : text) {
+        if (c.category() == QChar::Other_Control)
+            c = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
 void printTable(const SearchResults &rows, QTextStream &out) {
     for (const SearchResult &r : rows) {
         const QString score = r.relevanceScore() ? QString::number(*r.relevanceScore()) : QStringLiteral("-");
         QString location = r.directory();
         if (r.kind() == SearchResultKind::action && r.actionURLString())
             location += QStringLiteral("  <") + *r.actionURLString() + QLatin1Char('>');
-        out << score.rightJustified(6) << "  " << rawValue(r.kind()).leftJustified(6) << "  " << r.filename()
-            << (r.isRecentActivation() ? QStringLiteral("  (recent)") : QString()) << "  " << location
-            << '\n';
+        out << score.rightJustified(6) << "  " << rawValue(r.kind()).leftJustified(6) << "  "
+            << printable(r.filename()) << (r.isRecentActivation() ? QStringLiteral("  (recent)") : QString())
+            << "  " << printable(location) << '\n';
     }
 }
 
@@ -147,6 +157,11 @@ int main(int argc, char **argv) {
         }
     }
     out.flush();
+    // A full disk or a closed pipe must not pass for an answer given.
+    if (out.status() != QTextStream::Ok || !answer.flush()) {
+        std::fputs("orvex-search: cannot write standard output\n", stderr);
+        status = 1;
+    }
     manager.shutdown();
     if (!UserDefaults::standard().flush()) {
         std::fputs("orvex-search: could not write the defaults file\n", stderr);
