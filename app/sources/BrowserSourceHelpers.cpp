@@ -16,8 +16,9 @@ bool isHexDigit(QChar c) {
     return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
 }
 
-// Browsers leave "|", "^", "`", "{", "}", the backslash and a stray "%" unescaped in the addresses they
-// report and store, which a strict parser refuses; they are escaped for the check only.
+// Browsers leave "|", "^", "`", "{", "}" and a stray "%" unescaped in the addresses they report and
+// store, which a strict parser refuses; they are escaped for the check only. A backslash stays refused:
+// browsers read it as "/", which would move the host away from the one shown.
 QString escapedAsBrowsersWouldMeanIt(const QString &text) {
     QString escaped;
     escaped.reserve(text.size());
@@ -25,7 +26,7 @@ QString escapedAsBrowsersWouldMeanIt(const QString &text) {
         const QChar c = text[i];
         if (c == u'%' && !(i + 2 < text.size() && isHexDigit(text[i + 1]) && isHexDigit(text[i + 2])))
             escaped += QLatin1String("%25");
-        else if (QStringView(u"|^`{}\\").contains(c))
+        else if (QStringView(u"|^`{}").contains(c))
             escaped += QLatin1Char('%') + QString::number(c.unicode(), 16).toUpper();
         else
             escaped += c;

@@ -9,7 +9,7 @@ namespace orvex {
 namespace {
 
 // Addresses as browsers report them and write them into their bookmark files: characters such as "|",
-// "^", "`", "{", "}", "\" and a "%" without two hex digits stay unescaped there, although a strict
+// "^", "`", "{", "}" and a "%" without two hex digits stay unescaped there, although a strict
 // parser refuses them. Each must give a tab and a bookmark, stored exactly as written.
 TEST(BrowserAddresses, WhatBrowsersLeaveUnescapedIsStillAnAddress) {
     struct Case {
@@ -20,7 +20,6 @@ TEST(BrowserAddresses, WhatBrowsersLeaveUnescapedIsStillAnAddress) {
         {"https://fonts.googleapis.com/css?family=Roboto|Lato", "fonts.googleapis.com"},
         {"https://jira.example.com/issues/?jql=project%20%3D%20A^B", "jira.example.com"},
         {"https://api.example.com/v1/{id}/`raw`", "api.example.com"},
-        {"https://search.example.com/?q=C:\\Users", "search.example.com"},
         {"https://shop.example.com/deals/100%-off", "shop.example.com"},
     };
     for (const Case &c : cases) {
@@ -45,7 +44,9 @@ TEST(BrowserAddresses, WhatBrowsersLeaveUnescapedIsStillAnAddress) {
 
     // What is no address stays refused.
     for (const char *url : {"https://exa mple.com/", "https://exa|mple.com/", "https://a.example/x y",
-                            "https://a.example/\x01", "https://a.example:port/"}) {
+                            "https://a.example/\x01", "https://a.example:port/",
+                            // A browser reads the backslash as "/": the host is evil.example.
+                            "https://evil.example\\@good.example/"}) {
         EXPECT_TRUE(DatabaseManager::parseBrowserTabs(
                         QString::fromUtf8(test::tabRecord(QStringLiteral("1"), QStringLiteral("1"),
                                                           QStringLiteral("T"), QString::fromUtf8(url))),
