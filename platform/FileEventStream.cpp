@@ -147,7 +147,9 @@ struct FileEventStream::State {
                 }
                 if (reportExisting)
                     note(path, created | (isFolder ? isDirectory : 0u));
-                if (isFolder && !degraded.load() && addWatch(path, false)) {
+                // Once degraded no new folder is tried, but one already watched is kept: a rescan
+                // passes here for every folder, and what it does not see it unwatches.
+                if (isFolder && (!degraded.load() || watchByPath.contains(path)) && addWatch(path, false)) {
                     if (seen)
                         seen->insert(path);
                     pending.push_back(path);
