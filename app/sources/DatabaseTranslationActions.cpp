@@ -27,6 +27,9 @@ struct TranslationLookupParameters {
 
 const QString separator = QStringLiteral(" \u00B7 ");
 
+// How long a lookup that no engine answered is reused before the query asks again.
+constexpr double unansweredTranslationLifetimeSeconds = 10;
+
 QString trimmed(const QString &text) {
     return StringUtils::trimmedWhitespaceAndNewlines(text);
 }
@@ -368,6 +371,16 @@ void DatabaseManager::finishBackgroundTranslationLookup(const TranslationLookupJ
                                                         const SearchResults &rows) {
     auto guard = lock();
     storeTranslationActionResultsInCache(rows, job.cacheKey);
+    // No engine answered: often a child still starting or a model still loading, not a lasting
+    // state. The outcome is stored as if older, so it serves the re-run this lookup triggers but
+    // the query asks again after a few seconds instead of showing it for the full lifetime.
+    const bool unanswered = rows.size() == 1 && rows.first().id() == unavailableRow(job).id();
+    if (unanswered) {
+        const auto entry = translationActionCache_.find(job.cacheKey);
+        if (entry != translationActionCache_.end())
+            entry->cachedAt = clock().now().addingSeconds(unansweredTranslationLifetimeSeconds -
+                                                          translationActionCacheTTL_);
+    }
     postSearchDataRefreshed();
     translationActionInFlightKeys_.remove(job.cacheKey);
 }

@@ -31,8 +31,12 @@ using SteadyClock = std::chrono::steady_clock;
 
 // The child's program. Replies go to a private duplicate of standard output, and standard output
 // itself is pointed at standard error, so nothing the translation package prints passes for a reply.
-// Each reply echoes the request's "id", which lets the launcher drop replies that arrive late.
-constexpr char childProgramText[] = R"PY(import json, os, sys
+// Each reply echoes the request's "id", which lets the launcher drop replies that arrive late. The
+// first lines keep modules in the launcher's working directory from shadowing the real ones.
+constexpr char childProgramText[] = R"PY(import sys
+if sys.path and sys.path[0] == "":
+    del sys.path[0]
+import json, os
 _out = os.fdopen(os.dup(1), "w", encoding="utf-8", newline="\n")
 os.dup2(2, 1)
 def emit(reply):
@@ -357,8 +361,13 @@ ArgosRuntimeStatus evaluateArgosRuntimeStatus(const QStringList &fixedCandidates
     const auto python = resolvedPythonExecutablePath(fixedCandidates);
     if (!python)
         return {.kind = ArgosRuntimeStatus::Kind::pythonNotFound};
+    // "-c" puts the working directory first on the module path; it is taken off before the import.
     const auto child =
-        spawnChild(*python, {QStringLiteral("-c"), QStringLiteral("import argostranslate.translate")},
+        spawnChild(*python,
+                   {QStringLiteral("-c"), QStringLiteral("import sys\n"
+                                                         "if sys.path and sys.path[0] == \"\":\n"
+                                                         "    del sys.path[0]\n"
+                                                         "import argostranslate.translate\n")},
                    processEnvironment(*python), Stream::inherit, Stream::null);
     if (!child)
         return {.kind = ArgosRuntimeStatus::Kind::checkFailed};

@@ -226,6 +226,8 @@ TEST_F(TranslationRows, CacheKeepsTheNewestThreeHundredLookups) {
         return rows.first().directory().contains(QStringLiteral("Translating locally"));
     };
     for (int i = 0; i <= 300; ++i) {
+        engines->setAnswer(Engine::argos, QStringLiteral("de"), QStringLiteral("en"),
+                           QStringLiteral("word%1").arg(i), QStringLiteral("translation%1").arg(i));
         search(command(i));
         manager->waitForBackgroundTasks();
         fixture.clock->advance(1);
