@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <mutex>
 #include <optional>
@@ -128,10 +129,11 @@ struct FileEventStream::State {
             return false;
         if (seen)
             seen->insert(top);
-        std::vector<QString> pending{top};
+        // Breadth first: with a watch limit, the folders nearest the top are the ones watched.
+        std::deque<QString> pending{top};
         while (!pending.empty() && !stopRequested.load()) {
-            const QString folder = pending.back();
-            pending.pop_back();
+            const QString folder = pending.front();
+            pending.pop_front();
             DIR *dir = ::opendir(QFile::encodeName(folder).constData());
             if (!dir)
                 continue;
@@ -147,7 +149,9 @@ struct FileEventStream::State {
                 }
                 if (reportExisting)
                     note(path, created | (isFolder ? isDirectory : 0u));
-                if (isFolder && !degraded.load() && addWatch(path, false)) {
+                // Once degraded no new folder is tried, but one already watched is kept: a rescan
+                // passes here for every folder, and what it does not see it unwatches.
+                if (isFolder && (!degraded.load() || watchByPath.contains(path)) && addWatch(path, false)) {
                     if (seen)
                         seen->insert(path);
                     pending.push_back(path);

@@ -90,6 +90,7 @@ std::unique_ptr<ShortcutRootWatcher> ShortcutRootWatcher::create(const QStringLi
 
     FileEventStream::Options options;
     options.latency = std::chrono::milliseconds(std::llround(std::max(coalescingDelay, 0.0) * 1000));
+    options.maxWatches = maxWatchedFolders;
     // The stream is stopped before the watcher's fields go, so the raw pointer never dangles.
     watcher->stream_ = std::make_unique<FileEventStream>(
         paths, options,

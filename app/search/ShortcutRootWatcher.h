@@ -14,6 +14,10 @@ class FileEventStream;
 // `coalescingDelay` seconds after the last batch of a burst.
 class ShortcutRootWatcher {
 public:
+    // Kernel watches are shared by every program of the user: at most this many folders are watched,
+    // the ones nearest the roots first. Changes deeper down wait for the shortcut cache's time to live.
+    static constexpr int maxWatchedFolders = 4096;
+
     // Nothing when no root exists as a folder or the event stream cannot be started.
     static std::unique_ptr<ShortcutRootWatcher> create(const QStringList &roots, double coalescingDelay,
                                                        std::function<void()> onChange);
