@@ -9,8 +9,7 @@ Date Date::fromQDateTime(const QDateTime &dateTime) {
 }
 
 QDateTime Date::toQDateTime() const {
-    return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::llround(unixSeconds() * 1000.0)),
-                                          Qt::UTC);
+    return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::llround(unixSeconds() * 1000.0)), Qt::UTC);
 }
 
 namespace {
@@ -33,7 +32,9 @@ std::shared_ptr<Clock> Clock::system() {
 
 ManualClock::ManualClock(Date start) : wall_(start.secondsSince2001()) {}
 
-Date ManualClock::now() const { return Date(wall_.load()); }
+Date ManualClock::now() const {
+    return Date(wall_.load());
+}
 
 Clock::MonotonicTime ManualClock::monotonicNow() const {
     return MonotonicTime(std::chrono::steady_clock::duration(monotonicTicks_.load()));
@@ -46,8 +47,8 @@ void ManualClock::set(Date date) {
 
 void ManualClock::advance(double seconds) {
     wall_.store(wall_.load() + seconds);
-    const auto ticks =
-        std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
+    const auto ticks = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(seconds));
     monotonicTicks_.fetch_add(ticks.count());
 }
 

@@ -2,6 +2,8 @@
 
 namespace orvex {
 
-bool PlistValue::operator==(const PlistValue &other) const { return value_ == other.value_; }
+bool PlistValue::operator==(const PlistValue &other) const {
+    return value_ == other.value_;
+}
 
 } // namespace orvex

@@ -8,7 +8,9 @@
 
 namespace orvex::StringUtils {
 
-bool isWhitespace(char32_t c) { return c == U'\t' || QChar::category(c) == QChar::Separator_Space; }
+bool isWhitespace(char32_t c) {
+    return c == U'\t' || QChar::category(c) == QChar::Separator_Space;
+}
 
 bool isWhitespaceOrNewline(char32_t c) {
     if ((c >= 0x09 && c <= 0x0D) || c == 0x85)
@@ -35,9 +37,13 @@ template <typename Predicate> QString trimmed(const QString &text, Predicate isT
 
 } // namespace
 
-QString trimmedWhitespace(const QString &text) { return trimmed(text, isWhitespace); }
+QString trimmedWhitespace(const QString &text) {
+    return trimmed(text, isWhitespace);
+}
 
-QString trimmedWhitespaceAndNewlines(const QString &text) { return trimmed(text, isWhitespaceOrNewline); }
+QString trimmedWhitespaceAndNewlines(const QString &text) {
+    return trimmed(text, isWhitespaceOrNewline);
+}
 
 qsizetype graphemeCount(const QString &text) {
     if (text.isEmpty())

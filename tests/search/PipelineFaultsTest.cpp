@@ -1,5 +1,5 @@
 #include "fixtures/IndexDatabaseFixture.h"
-#include "fixtures/ManagerFixture.h"
+#include "fixtures/SearchPipelineFixture.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -13,26 +13,7 @@
 namespace orvex {
 namespace {
 
-class PipelineFaultsTest : public ::testing::Test {
-protected:
-    PipelineFaultsTest() {
-        home = test::homePath();
-        config = fixture.configuration();
-        config.persistentQueryResultCacheEnabled = false;
-        config.recentActivationsEnabled = false;
-    }
-
-    DatabaseManager &manager() {
-        if (!manager_)
-            manager_ = fixture.makeManager(config);
-        return *manager_;
-    }
-
-    QString home;
-    test::ManagerFixture fixture;
-    DatabaseManagerConfiguration config;
-    std::unique_ptr<DatabaseManager> manager_;
-};
+using PipelineFaultsTest = test::SearchPipelineFixture;
 
 // An answer cached "in the future" (the wall clock was set back since) is not fresh: it would
 // otherwise be served until the clock caught up again, hours of stale rows.

@@ -1,4 +1,4 @@
-#include "fixtures/ManagerFixture.h"
+#include "fixtures/SearchPipelineFixture.h"
 #include "fixtures/TranslationFakeEngines.h"
 #include "search/SearchRankingSettings.h"
 #include "support/TestEnvironment.h"
@@ -12,26 +12,9 @@
 namespace orvex {
 namespace {
 
-class SearchPipelineTest : public ::testing::Test {
+class SearchPipelineTest : public test::SearchPipelineFixture {
 protected:
-    SearchPipelineTest() {
-        home = test::homePath();
-        test::makeDirectory(home + QStringLiteral("/Documents"));
-        config = fixture.configuration();
-        config.persistentQueryResultCacheEnabled = false;
-        config.recentActivationsEnabled = false;
-    }
-
-    DatabaseManager &manager() {
-        if (!manager_)
-            manager_ = fixture.makeManager(config);
-        return *manager_;
-    }
-
-    QString home;
-    test::ManagerFixture fixture;
-    DatabaseManagerConfiguration config;
-    std::unique_ptr<DatabaseManager> manager_;
+    SearchPipelineTest() { test::makeDirectory(home + QStringLiteral("/Documents")); }
 };
 
 QStringList names(const SearchResults &rows) {

@@ -11,7 +11,9 @@
 
 namespace orvex::test {
 
-QString homePath() { return qEnvironmentVariable("HOME"); }
+QString homePath() {
+    return qEnvironmentVariable("HOME");
+}
 
 void writeFile(const QString &path, const QByteArray &bytes) {
     ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath())) << path.toStdString();
@@ -20,7 +22,9 @@ void writeFile(const QString &path, const QByteArray &bytes) {
     ASSERT_EQ(file.write(bytes), bytes.size());
 }
 
-void makeDirectory(const QString &path) { ASSERT_TRUE(QDir().mkpath(path)) << path.toStdString(); }
+void makeDirectory(const QString &path) {
+    ASSERT_TRUE(QDir().mkpath(path)) << path.toStdString();
+}
 
 bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout) {
     QDeadlineTimer deadline(timeout);
