@@ -93,19 +93,9 @@ TEST_F(IndexDatabaseFaultsTest, ARebuiltIndexRenamedOverTheOldOneIsReadOnceNotic
     auto manager = makeManager();
     ASSERT_EQ(manager->searchIndexedFiles(QStringLiteral("report")).size(), 1);
 
-    // The indexer builds a new file beside the old one and renames it over it.
-    const QString path = test::indexDatabasePath();
-    const QString rebuilt = path + QStringLiteral(".rebuilt");
-    {
-        test::IndexDatabaseBuilder next(rebuilt);
-        ASSERT_TRUE(next.addFiles(
-            {{.id = 7, .filename = QStringLiteral("new report.txt"), .directory = QStringLiteral("/docs")},
-             {.id = 8,
-              .filename = QStringLiteral("report notes.txt"),
-              .directory = QStringLiteral("/docs")}}))
-            << next.errorMessage().toStdString();
-    }
-    ASSERT_EQ(::rename(QFile::encodeName(rebuilt), QFile::encodeName(path)), 0);
+    replaceIndex(
+        {{.id = 7, .filename = QStringLiteral("new report.txt"), .directory = QStringLiteral("/docs")},
+         {.id = 8, .filename = QStringLiteral("report notes.txt"), .directory = QStringLiteral("/docs")}});
 
     clock->advance(5);
     const SearchResults rows = manager->searchIndexedFiles(QStringLiteral("report"));
@@ -121,6 +111,20 @@ TEST_F(IndexDatabaseFaultsTest, ARebuiltIndexRenamedOverTheOldOneIsReadOnceNotic
     const SearchResults again = manager->searchIndexedFiles(QStringLiteral("new report"));
     ASSERT_FALSE(again.isEmpty());
     EXPECT_EQ(again.front().openCount(), 1);
+}
+
+// The indexer renames a rebuilt file over the old one just before the user opens a row: the count
+// must reach the file at the index path, not the unlinked old one that nobody reads again.
+TEST_F(IndexDatabaseFaultsTest, OpenRightAfterTheIndexWasReplacedCountsInTheNewFile) {
+    createIndex({{.id = 7, .filename = QStringLiteral("report.txt"), .directory = QStringLiteral("/docs")}});
+    builder->close();
+    auto manager = makeManager();
+    ASSERT_EQ(manager->searchIndexedFiles(QStringLiteral("report")).size(), 1);
+
+    replaceIndex({{.id = 7, .filename = QStringLiteral("report.txt"), .directory = QStringLiteral("/docs")}});
+    clock->advance(1);
+    manager->incrementOpenCount(7);
+    EXPECT_EQ(test::indexOpenCount(7), 1);
 }
 
 } // namespace

@@ -109,22 +109,6 @@ TEST(RecentActivation, EachKindOfRowIsCountedAndRememberedAsDesigned) {
     }
 }
 
-qint64 indexOpenCount(qint64 id) {
-    sqlite3 *db = nullptr;
-    qint64 count = -1;
-    if (sqlite3_open_v2(QFile::encodeName(test::indexDatabasePath()).constData(), &db, SQLITE_OPEN_READONLY,
-                        nullptr) == SQLITE_OK) {
-        sqlite3_stmt *statement = nullptr;
-        sqlite3_prepare_v2(db, "SELECT open_count FROM files WHERE id = ?", -1, &statement, nullptr);
-        sqlite3_bind_int64(statement, 1, id);
-        if (sqlite3_step(statement) == SQLITE_ROW)
-            count = sqlite3_column_int64(statement, 0);
-        sqlite3_finalize(statement);
-    }
-    sqlite3_close_v2(db);
-    return count;
-}
-
 TEST(RecentActivation, IndexRowsRaiseTheIndexCount) {
     test::IndexDatabaseFixture fixture;
     fixture.createIndex(
@@ -137,8 +121,8 @@ TEST(RecentActivation, IndexRowsRaiseTheIndexCount) {
                                             .filename = QStringLiteral("b.url"),
                                             .directory = QStringLiteral("/d"),
                                             .usageKey = QStringLiteral("https://b.example/")}));
-    EXPECT_EQ(indexOpenCount(5), 3);
-    EXPECT_EQ(indexOpenCount(6), 1);
+    EXPECT_EQ(test::indexOpenCount(5), 3);
+    EXPECT_EQ(test::indexOpenCount(6), 1);
     EXPECT_EQ(test::storedOpenCounts(fixture),
               (QMap<QString, qint64>{{QStringLiteral("https://b.example/"), 1}}));
     EXPECT_EQ(filenames(recentRows(*manager)), QStringList{QStringLiteral("b.url")});
