@@ -91,7 +91,8 @@ bool DatabaseManager::shouldIncludeRecentActivationResult(const SearchResult &re
     };
     switch (result.kind()) {
     case SearchResultKind::action:
-        return true;
+        // Translation placeholders that earlier versions remembered stay out.
+        return !fixedScore(result);
     case SearchResultKind::folder:
         return existsOnceCrawled(folderCacheLastRefresh_);
     case SearchResultKind::app:

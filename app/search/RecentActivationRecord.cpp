@@ -1,5 +1,6 @@
 #include "search/RecentActivationRecord.h"
 
+#include "search/Database.h"
 #include "search/JsonFields.h"
 #include "sources/NotionSearch.h"
 
@@ -19,8 +20,11 @@ bool RecentActivationRecord::shouldPersist(const SearchResult &result) {
     case SearchResultKind::file:
         return result.usageKey().has_value();
     case SearchResultKind::action:
-        return result.action() == SearchResultAction::openBrowserFavorite ||
-               result.action() == SearchResultAction::openNotionPage;
+        // The translation placeholders (fixed scores) belong to one typed command; remembered, they
+        // would top every later query that shares a letter with their address.
+        return (result.action() == SearchResultAction::openBrowserFavorite ||
+                result.action() == SearchResultAction::openNotionPage) &&
+               !DatabaseManager::fixedScore(result);
     }
     return false;
 }
