@@ -200,7 +200,7 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
         ~RunningSearch() { running = previous; }
     } runningSearch{runningSearchGeneration_, std::exchange(runningSearchGeneration_, generation)};
 
-    const QString q = trimmed.toLower();
+    const QString q = matchingForm(trimmed);
     const SearchRankingPreferences preferences = loadRankingPreferences();
     const QString key = q + QLatin1Char('|') + preferences.cacheKey();
     const bool isTranslationCommand = isTranslationCommandQuery(trimmed);

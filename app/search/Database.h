@@ -157,6 +157,9 @@ public:
     static TextMatchTier textMatchTier(const SearchResult &result, const QString &queryLowercased,
                                        const QStringList &sortedSuffixes);
     static QString searchableBasename(const QString &filename, const QStringList &sortedSuffixes);
+    // Lowercased and composed: names copied from other systems are often decomposed, while typed
+    // queries are composed (or the other way round), and both must still match.
+    static QString matchingForm(const QString &text);
 
     // ---- Index database (DatabaseIndex.cpp) ----
     SearchResults searchIndexedFiles(const QString &query);

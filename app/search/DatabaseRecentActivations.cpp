@@ -110,10 +110,10 @@ DatabaseManager::searchRecentActivationResults(const QString &query,
     if (!recentActivationsEnabled_)
         return {};
     loadRecentActivationsIfNeeded();
-    const QString q = query.toLower();
+    const QString q = matchingForm(query);
     const QStringList &suffixes = rankingPreferences.sortedSuffixesForBasenameStripping();
     const auto contains = [&](const std::optional<QString> &text) {
-        return text && text->toLower().contains(q);
+        return text && matchingForm(*text).contains(q);
     };
 
     SearchResults rows;
@@ -124,10 +124,10 @@ DatabaseManager::searchRecentActivationResults(const QString &query,
         SearchResult row = flaggedAsRecentActivation(*converted);
         if (!shouldIncludeRecentActivationResult(row))
             continue;
-        const bool matches = row.filename().toLower().contains(q) ||
-                             searchableBasename(row.filename(), suffixes).toLower().contains(q) ||
-                             row.directory().toLower().contains(q) || contains(row.snippet()) ||
-                             row.fullPath().toLower().contains(q) || contains(row.actionURLString());
+        const bool matches = contains(row.filename()) ||
+                             contains(searchableBasename(row.filename(), suffixes)) ||
+                             contains(row.directory()) || contains(row.snippet()) ||
+                             contains(row.fullPath()) || contains(row.actionURLString());
         if (!matches)
             continue;
         const qint64 count = learnedOpenCount(row, row.openCount());

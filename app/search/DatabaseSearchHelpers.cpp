@@ -94,18 +94,22 @@ qint64 DatabaseManager::relevanceScore(const SearchResult &result, const QString
 DatabaseManager::TextMatchTier DatabaseManager::textMatchTier(const SearchResult &result,
                                                               const QString &queryLowercased,
                                                               const QStringList &sortedSuffixes) {
-    const QString &q = queryLowercased;
-    const QString name = result.filename().toLower();
-    const QString basename = searchableBasename(result.filename(), sortedSuffixes);
+    const QString q = matchingForm(queryLowercased);
+    const QString name = matchingForm(result.filename());
+    const QString basename = matchingForm(searchableBasename(result.filename(), sortedSuffixes));
     if (basename == q || name == q)
         return TextMatchTier::exact;
     if (basename.startsWith(q) || name.startsWith(q))
         return TextMatchTier::prefix;
-    if (basename.contains(q) || name.contains(q) || result.directory().toLower().contains(q) ||
-        (result.snippet() && result.snippet()->toLower().contains(q)) ||
-        result.fullPath().toLower().contains(q))
+    if (basename.contains(q) || name.contains(q) || matchingForm(result.directory()).contains(q) ||
+        (result.snippet() && matchingForm(*result.snippet()).contains(q)) ||
+        matchingForm(result.fullPath()).contains(q))
         return TextMatchTier::contains;
     return TextMatchTier::none;
+}
+
+QString DatabaseManager::matchingForm(const QString &text) {
+    return text.toLower().normalized(QString::NormalizationForm_C);
 }
 
 QString DatabaseManager::searchableBasename(const QString &filename, const QStringList &sortedSuffixes) {

@@ -30,7 +30,8 @@ const FilenameCollator &filenameCollator() {
 }
 
 qsizetype basenameLength(const QString &filename, const QStringList &sortedSuffixes) {
-    return DatabaseManager::searchableBasename(filename, sortedSuffixes).size();
+    return DatabaseManager::matchingForm(DatabaseManager::searchableBasename(filename, sortedSuffixes))
+        .size();
 }
 
 } // namespace
@@ -56,7 +57,7 @@ int WalkedRowSearchKeys::compareFilenames(const QString &a, const Key &aKey, con
 
 WalkedRowSearchKeys::Key WalkedRowSearchKeys::keyOf(const SearchResult &row,
                                                     const QStringList &sortedSuffixes) {
-    return Key{.lowercasedFilename = row.filename().toLower(),
+    return Key{.lowercasedFilename = DatabaseManager::matchingForm(row.filename()),
                .basenameLength = basenameLength(row.filename(), sortedSuffixes),
                .filenameSortKey = filenameSortKey(row.filename()),
                .asciiFilename = std::all_of(row.filename().begin(), row.filename().end(),

@@ -3,6 +3,7 @@
 #include "fixtures/TranslationFakeEngines.h"
 #include "fixtures/UsageFixture.h"
 #include "search/SearchRankingSettings.h"
+#include "support/TestEnvironment.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -96,6 +97,41 @@ TEST(OpenedTranslationPlaceholder, DoesNotTopTheNextOrdinaryQuery) {
                 << row.filename().toStdString() << " | " << row.directory().toStdString();
     }
     manager->shutdown();
+}
+
+// A name written in decomposed form (as files copied from some systems are) and one in composed form:
+// the user types either form and sees the same characters.
+TEST(AccentedNames, MatchWhicheverUnicodeFormTheQueryOrTheNameUses) {
+    const QString decomposedName = QStringLiteral("Zu\u0308rich Maps");
+    const QString composedName = QStringLiteral("Caf\u00e9 Menu");
+    const QString applications = test::homePath() + QStringLiteral("/Applications");
+    test::makeDirectory(applications + QLatin1Char('/') + decomposedName + QStringLiteral(".app"));
+    test::makeDirectory(applications + QLatin1Char('/') + composedName + QStringLiteral(".app"));
+    test::ManagerFixture fixture;
+    DatabaseManagerConfiguration configuration = fixture.configuration();
+    configuration.appSearchRoots = {applications};
+    auto manager = fixture.makeManager(configuration);
+    manager->warmupFileSystemPermissions();
+
+    const struct {
+        QString query;
+        QString name;
+    } cases[] = {
+        {QStringLiteral("Z\u00fcrich"), decomposedName},     // composed query, decomposed name
+        {QStringLiteral("zu\u0308rich ma"), decomposedName}, // the name's own form
+        {QStringLiteral("Cafe\u0301"), composedName},        // decomposed query, composed name
+        {QStringLiteral("caf\u00e9 me"), composedName},      // the name's own form
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.query.toStdString());
+        const SearchResults rows = manager->search(c.query, false);
+        ASSERT_EQ(rows.size(), 1);
+        EXPECT_EQ(rows[0].filename(), c.name + QStringLiteral(".app"));
+        // Scored as a prefix of the name (500) of an application (600), like any other typed prefix.
+        EXPECT_EQ(rows[0].relevanceScore().value_or(0) -
+                      SearchRankingSettingsStore(*fixture.defaults).load().extensionBoost(rows[0]),
+                  1100);
+    }
 }
 
 } // namespace
