@@ -455,6 +455,8 @@ private:
     QHash<QString, std::optional<QString>> shortcutUsageKeyCache_;
     QSet<QString> baselineShortcutFileExtensions_;
     void loadPathOpenCountsIfNeeded();
+    // Raises the loaded counts to those another process sharing the defaults file has stored since.
+    void takeInStoredPathOpenCounts();
     void persistPathOpenCounts();
     void incrementPathOpenCount(const QString &path);
     void migrateLegacyUsageCountIfNeeded(const SearchResult &result);

@@ -26,6 +26,15 @@ SearchResult flaggedAsRecentActivation(const SearchResult &row) {
 
 void DatabaseManager::recordActivation(const SearchResult &result) {
     auto guard = lock();
+    // Another process sharing the defaults file (a second launcher, the command-line tool) may have
+    // recorded activations since ours were loaded. The usage data is written whole, so read the file
+    // first and take those in, and write ours out at once rather than leave a stale copy pending.
+    defaults().flush();
+    takeInStoredPathOpenCounts();
+    struct FlushWhenDone {
+        UserDefaults &defaults;
+        ~FlushWhenDone() { defaults.flush(); }
+    } flushWhenDone{defaults()};
     const qint64 openCount = result.openCount();
     storeRecentActivation(
         result.withOpenCount(openCount == std::numeric_limits<qint64>::max() ? openCount : openCount + 1));
