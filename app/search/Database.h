@@ -461,6 +461,8 @@ private:
     void incrementPathOpenCount(const QString &path);
     void migrateLegacyUsageCountIfNeeded(const SearchResult &result);
     void loadRecentActivationsIfNeeded();
+    // Merges in the recent activations another process sharing the defaults file has stored since.
+    void takeInStoredRecentActivations();
     void persistRecentActivations();
     bool shouldIncludeRecentActivationResult(const SearchResult &result) const;
 
