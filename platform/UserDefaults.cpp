@@ -323,8 +323,9 @@ QStringList UserDefaults::keys() const {
 }
 
 void UserDefaults::set(const QString &key, PlistValue value) {
-    // The file could not be read back, and the whole store would be set aside.
-    if (!PropertyList::fitsMaxDepth(value)) {
+    // The file could not be read back, and the whole store would be set aside. In the file the value
+    // sits one level down, under the root dictionary, so it is measured there.
+    if (!PropertyList::fitsMaxDepth(PlistValue(PlistValue::Dictionary{{key, value}}))) {
         printLine(QStringLiteral("Refused defaults value nested too deeply: ") + key);
         return;
     }

@@ -50,7 +50,8 @@ public:
     std::optional<PlistValue::Dictionary> dictionaryValue(const QString &key) const;
     QStringList keys() const;
 
-    // A value nested deeper than PropertyList::maxDepth is refused (one line on stdout) and not stored.
+    // A value that would nest deeper than PropertyList::maxDepth in the file, where the root dictionary
+    // adds a level, is refused (one line on stdout) and not stored.
     void set(const QString &key, PlistValue value);
     void remove(const QString &key);
 
