@@ -458,10 +458,14 @@ private:
     QHash<QString, std::optional<QString>> shortcutUsageKeyCache_;
     QSet<QString> baselineShortcutFileExtensions_;
     void loadPathOpenCountsIfNeeded();
+    // Raises the loaded counts to those another process sharing the defaults file has stored since.
+    void takeInStoredPathOpenCounts();
     void persistPathOpenCounts();
     void incrementPathOpenCount(const QString &path);
     void migrateLegacyUsageCountIfNeeded(const SearchResult &result);
     void loadRecentActivationsIfNeeded();
+    // Merges in the recent activations another process sharing the defaults file has stored since.
+    void takeInStoredRecentActivations();
     void persistRecentActivations();
     bool shouldIncludeRecentActivationResult(const SearchResult &result) const;
 

@@ -4,7 +4,9 @@
 #include "search/SearchRankingSettings.h"
 
 #include <QFileInfo>
+#include <QHash>
 
+#include <algorithm>
 #include <limits>
 
 namespace orvex {
@@ -26,6 +28,16 @@ SearchResult flaggedAsRecentActivation(const SearchResult &row) {
 
 void DatabaseManager::recordActivation(const SearchResult &result) {
     auto guard = lock();
+    // Another process sharing the defaults file (a second launcher, the command-line tool) may have
+    // recorded activations since ours were loaded. The usage data is written whole, so read the file
+    // first and take those in, and write ours out at once rather than leave a stale copy pending.
+    defaults().flush();
+    takeInStoredPathOpenCounts();
+    takeInStoredRecentActivations();
+    struct FlushWhenDone {
+        UserDefaults &defaults;
+        ~FlushWhenDone() { defaults.flush(); }
+    } flushWhenDone{defaults()};
     const qint64 openCount = result.openCount();
     storeRecentActivation(
         result.withOpenCount(openCount == std::numeric_limits<qint64>::max() ? openCount : openCount + 1));
@@ -75,6 +87,46 @@ void DatabaseManager::loadRecentActivationsIfNeeded() {
     cachedRecentActivations_.clear();
     if (const std::optional<QByteArray> data = defaults().dataValue(recentActivationsStoreKey_))
         cachedRecentActivations_ = decodeRecentActivationRecords(*data).value_or(RecentActivationRecords{});
+}
+
+void DatabaseManager::takeInStoredRecentActivations() {
+    if (!hasLoadedRecentActivations_ || !recentActivationsEnabled_)
+        return; // the first load reads them anyway
+    const std::optional<QByteArray> data = defaults().dataValue(recentActivationsStoreKey_);
+    const std::optional<RecentActivationRecords> stored =
+        data ? decodeRecentActivationRecords(*data) : std::nullopt;
+    if (!stored)
+        return;
+    // One record per row: the later activation of the two wins.
+    QHash<QString, qsizetype> positions;
+    for (qsizetype i = 0; i < cachedRecentActivations_.size(); ++i)
+        if (const std::optional<SearchResult> row = cachedRecentActivations_.at(i).searchResult())
+            positions.insert(usageIdentifier(*row), i);
+    bool changed = false;
+    for (const RecentActivationRecord &record : *stored) {
+        const std::optional<SearchResult> row = record.searchResult();
+        if (!row)
+            continue; // unknown kinds read at load are still in the list
+        const QString identifier = usageIdentifier(*row);
+        const auto known = positions.constFind(identifier);
+        if (known == positions.cend()) {
+            positions.insert(identifier, cachedRecentActivations_.size());
+            cachedRecentActivations_.append(record);
+            changed = true;
+        } else if (record.activatedAt.secondsSince2001() >
+                   cachedRecentActivations_.at(*known).activatedAt.secondsSince2001()) {
+            cachedRecentActivations_[*known] = record;
+            changed = true;
+        }
+    }
+    if (!changed)
+        return;
+    std::stable_sort(cachedRecentActivations_.begin(), cachedRecentActivations_.end(),
+                     [](const RecentActivationRecord &a, const RecentActivationRecord &b) {
+                         return a.activatedAt.secondsSince2001() > b.activatedAt.secondsSince2001();
+                     });
+    if (cachedRecentActivations_.size() > recentActivationsMaxEntries_)
+        cachedRecentActivations_.resize(recentActivationsMaxEntries_);
 }
 
 void DatabaseManager::persistRecentActivations() {

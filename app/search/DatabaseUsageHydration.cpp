@@ -33,6 +33,20 @@ void DatabaseManager::loadPathOpenCountsIfNeeded() {
     }
 }
 
+void DatabaseManager::takeInStoredPathOpenCounts() {
+    if (!hasLoadedPathOpenCounts_)
+        return; // the first load reads them anyway
+    const std::optional<PlistValue::Dictionary> stored = defaults().dictionaryValue(usageStoreKey_);
+    if (!stored)
+        return;
+    // Counts only grow, so the larger of two counts is the one that holds every activation.
+    for (auto it = stored->cbegin(); it != stored->cend(); ++it) {
+        const std::optional<qint64> count = it.value().toInteger();
+        if (count && *count > cachedPathOpenCounts_.value(it.key(), 0))
+            cachedPathOpenCounts_.insert(it.key(), *count);
+    }
+}
+
 void DatabaseManager::persistPathOpenCounts() {
     PlistValue::Dictionary dictionary;
     for (auto it = cachedPathOpenCounts_.cbegin(); it != cachedPathOpenCounts_.cend(); ++it)
