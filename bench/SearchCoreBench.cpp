@@ -194,25 +194,6 @@ double statusMegabytes(const char *field) {
 
 // ---- The floor: the index's two statements alone ----
 
-const char *const likeStatement =
-    "    SELECT f.id, f.filename, f.directory, f.open_count, NULL as snippet,\n"
-    "           (CASE WHEN f.filename LIKE ? THEN 1 ELSE 0 END) as exact_name_match\n"
-    "    FROM files f\n"
-    "    WHERE f.filename LIKE ? OR f.id IN (SELECT file_id FROM file_tags WHERE tag LIKE ?)\n"
-    "    GROUP BY f.id\n"
-    "    ORDER BY exact_name_match DESC, (CASE WHEN f.filename LIKE ? THEN f.open_count ELSE 0 END) DESC, "
-    "f.open_count DESC, f.indexed_at DESC\n"
-    "    LIMIT 250";
-const char *const ftsStatement =
-    "    SELECT f.id, f.filename, f.directory, f.open_count,\n"
-    "           snippet(files_fts, -1, '<mark>', '</mark>', '...', 24) as snippet,\n"
-    "           (CASE WHEN f.filename LIKE ? THEN 1 ELSE 0 END) as exact_name_match\n"
-    "    FROM files_fts\n"
-    "    JOIN files f ON f.id = files_fts.rowid\n"
-    "    WHERE files_fts MATCH ?\n"
-    "    ORDER BY exact_name_match DESC, files_fts.rank ASC, f.open_count DESC, f.indexed_at DESC\n"
-    "    LIMIT 250";
-
 class FloorConnection {
 public:
     explicit FloorConnection(const QString &path) {
@@ -229,16 +210,16 @@ public:
     Rows run(const QString &query) {
         Rows rows;
         const QByteArray pattern = (QLatin1Char('%') + query.toLower() + QLatin1Char('%')).toUtf8();
-        rows.like = step(likeStatement, {pattern, pattern, pattern, pattern});
+        rows.like = step(DatabaseManager::indexLikeStatementText(), {pattern, pattern, pattern, pattern});
         if (const auto fts = DatabaseManager::indexedFTSQuery(query))
-            rows.fts = step(ftsStatement, {pattern, fts->toUtf8()});
+            rows.fts = step(DatabaseManager::indexFTSStatementText(), {pattern, fts->toUtf8()});
         return rows;
     }
 
 private:
-    int step(const char *sql, const QList<QByteArray> &bindings) {
+    int step(const QByteArray &sql, const QList<QByteArray> &bindings) {
         sqlite3_stmt *statement = nullptr;
-        if (sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr) != SQLITE_OK)
+        if (sqlite3_prepare_v2(db_, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK)
             return -1;
         for (int i = 0; i < bindings.size(); ++i)
             sqlite3_bind_text(statement, i + 1, bindings.at(i).constData(), int(bindings.at(i).size()),

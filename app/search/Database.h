@@ -164,6 +164,10 @@ public:
     // ---- Index database (DatabaseIndex.cpp) ----
     SearchResults searchIndexedFiles(const QString &query);
     static std::optional<QString> indexedFTSQuery(const QString &query);
+    // The SQL of the name/tag statement and of the full-text statement (also timed on their own by
+    // the benchmark).
+    static const QByteArray &indexLikeStatementText();
+    static const QByteArray &indexFTSStatementText();
     void incrementOpenCount(qint64 id);
 
 private:

@@ -20,7 +20,9 @@ namespace {
 
 constexpr int indexStatementRowLimit = 250;
 
-const QByteArray &likeStatementText() {
+} // namespace
+
+const QByteArray &DatabaseManager::indexLikeStatementText() {
     static const QByteArray text =
         "    SELECT f.id, f.filename, f.directory, f.open_count, NULL as snippet,\n"
         "           (CASE WHEN f.filename LIKE ? THEN 1 ELSE 0 END) as exact_name_match\n"
@@ -35,7 +37,7 @@ const QByteArray &likeStatementText() {
     return text;
 }
 
-const QByteArray &ftsStatementText() {
+const QByteArray &DatabaseManager::indexFTSStatementText() {
     static const QByteArray text =
         "    SELECT f.id, f.filename, f.directory, f.open_count,\n"
         "           snippet(files_fts, -1, '<mark>', '</mark>', '...', 24) as snippet,\n"
@@ -48,6 +50,8 @@ const QByteArray &ftsStatementText() {
         QByteArray::number(indexStatementRowLimit);
     return text;
 }
+
+namespace {
 
 // Diagnostics are single lines on standard output.
 void printLine(const QString &line) {
@@ -252,7 +256,7 @@ SearchResults DatabaseManager::searchIndexedFiles(const QString &query) {
 
     const InterruptibleStatements interruptible(interruptibleSearchGeneration_, runningSearchGeneration_);
     {
-        Statement like(db_, likeStatementText());
+        Statement like(db_, indexLikeStatementText());
         if (!like.isPrepared())
             return fail();
         for (int index = 1; index <= 4; ++index)
@@ -267,7 +271,7 @@ SearchResults DatabaseManager::searchIndexedFiles(const QString &query) {
     }
 
     if (ftsQuery) {
-        Statement fts(db_, ftsStatementText());
+        Statement fts(db_, indexFTSStatementText());
         if (!fts.isPrepared())
             return fail();
         fts.bind(1, likePattern);

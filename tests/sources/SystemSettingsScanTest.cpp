@@ -1,5 +1,6 @@
 #include "fixtures/ManagerFixture.h"
 #include "fixtures/SystemSettingsFixture.h"
+#include "platform/PropertyList.h"
 #include "support/TestEnvironment.h"
 
 #include <gmock/gmock.h>
@@ -87,7 +88,7 @@ QString writeExtensionsFolder() {
     test::writeFile(root + QStringLiteral("/Garbage.appex/Contents/Info.plist"), "not a property list");
     test::writeFile(
         root + QStringLiteral("/ArrayRoot.appex/Contents/Info.plist"),
-        test::xmlPropertyList(PlistValue(PlistValue::Array{text("com.apple.Array-Settings.extension")})));
+        PropertyList::writeXml(PlistValue(PlistValue::Array{text("com.apple.Array-Settings.extension")})));
     test::writeFile(root + QStringLiteral("/File.appex"), "a file, not a bundle");
     return root;
 }
