@@ -3,9 +3,15 @@
 
 ORVEX_PACKAGES=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev libsqlite3-dev sqlite3
+    qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev libsqlite3-dev sqlite3
+    libglib2.0-dev libxcb1-dev libxcb-xkb-dev libxcb-keysyms1-dev libxkbcommon-dev libxkbcommon-x11-dev
+    libxcb-xtest0-dev libxcb-damage0-dev xkb-data libcld2-dev libexttextcat-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     python3
+    # Tests: a virtual X server with a window manager and a tray, key presses, a private session bus,
+    # desktop-entry and property-list checkers, a pinned font.
+    xvfb xauth xdotool x11-utils x11-xkb-utils openbox trayer dbus dbus-x11 desktop-file-utils
+    libplist-utils fonts-dejavu-core
 )
 
 orvex_install_dependencies() {
