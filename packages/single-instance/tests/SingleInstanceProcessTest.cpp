@@ -59,7 +59,6 @@ public:
             },
             processTimeout);
     }
-    bool isReady() { return lines().value(0).startsWith(QStringLiteral("ready ")); }
     // The first argument of every request this instance received, in order of receipt.
     QStringList receivedRequests() {
         QStringList result;
@@ -138,7 +137,7 @@ TEST(SingleInstanceProcess, TenStartsAtOnceLeaveOneInstanceThatHearsFromAllOther
         expected.append(QStringLiteral("launch-%1").arg(i));
     }
     ASSERT_TRUE(instance);
-    EXPECT_TRUE(instance->isReady());
+    EXPECT_TRUE(instance->waitForLine(QStringLiteral("ready")));
     // Every other launch's request arrived, each exactly once.
     ASSERT_TRUE(test::waitUntil([&] { return instance->receivedRequests().size() >= 9; }, processTimeout))
         << instance->lines().join('\n').toStdString();
