@@ -43,4 +43,16 @@ QString screenshotDirectory() {
     return path;
 }
 
+SettingsViewFixture::SettingsViewFixture(const std::function<void(UserDefaults &)> &seed,
+                                         std::function<TranslationEngineAvailabilityTable()> availability)
+    : availability(std::move(availability)) {
+    if (seed)
+        seed(defaults);
+    view = std::make_unique<SettingsView>(environment());
+}
+
+SettingsEnvironment SettingsViewFixture::environment() {
+    return SettingsEnvironment::over(defaults, recorder.center(), availability);
+}
+
 } // namespace orvex::test

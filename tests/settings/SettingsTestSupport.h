@@ -1,10 +1,15 @@
 #pragma once
 
+#include "settings/SettingsView.h"
+
 #include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <memory>
 #include <optional>
 
 namespace orvex::test {
@@ -28,5 +33,19 @@ private:
 
 // Where the screenshots of this build go; made on first use.
 QString screenshotDirectory();
+
+// A settings view over its own in-memory defaults and notification centre. `seed` writes stored values
+// before the view reads them; without an availability table every engine counts as available.
+struct SettingsViewFixture {
+    explicit SettingsViewFixture(const std::function<void(UserDefaults &)> &seed = {},
+                                 std::function<TranslationEngineAvailabilityTable()> availability = {});
+
+    SettingsEnvironment environment();
+
+    UserDefaults defaults;
+    NotificationRecorder recorder;
+    std::function<TranslationEngineAvailabilityTable()> availability;
+    std::unique_ptr<SettingsView> view;
+};
 
 } // namespace orvex::test
