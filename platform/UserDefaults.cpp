@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
@@ -174,6 +175,24 @@ QString lockPathFor(const QString &path) {
     return path + QStringLiteral(".lock");
 }
 
+// QSaveFile writes "<file>.XXXXXX" and renames it over the file; a writer killed in between leaves
+// that copy behind. Only called with the lock held, when no writer can be between the two steps.
+void removeLeftOverCopies(const QString &path) {
+    const QFileInfo file(path);
+    const QString prefix = file.fileName() + QLatin1Char('.');
+    const QDir folder = file.absoluteDir();
+    for (const QString &name :
+         folder.entryList({prefix + QStringLiteral("??????")}, QDir::Files | QDir::Hidden | QDir::System)) {
+        const QStringView suffix = QStringView(name).mid(prefix.size());
+        const bool temporaryName = std::all_of(
+            suffix.begin(), suffix.end(), [](QChar c) { return c.unicode() < 0x80 && c.isLetterOrNumber(); });
+        struct stat info {};
+        const QByteArray native = QFile::encodeName(folder.filePath(name));
+        if (temporaryName && ::lstat(native.constData(), &info) == 0 && S_ISREG(info.st_mode))
+            ::unlink(native.constData());
+    }
+}
+
 } // namespace
 
 struct UserDefaults::State {
@@ -206,6 +225,8 @@ UserDefaults::UserDefaults(const QString &filePath, std::chrono::milliseconds fl
     std::optional<FileLock> lock;
     if (QFileInfo(QFileInfo(filePath).absolutePath()).isDir())
         lock.emplace(lockPathFor(filePath));
+    if (lock && lock->locked())
+        removeLeftOverCopies(filePath);
     DiskState disk = readDefaultsFile(filePath);
     if (disk.status == DiskState::loaded) {
         state_->values = std::move(disk.values);
@@ -429,6 +450,7 @@ bool UserDefaults::flush() {
     }
 
     if (mustWrite) {
+        removeLeftOverCopies(s.filePath);
         if (const auto error = writeDefaultsFile(s.filePath, merged))
             return fail(*error);
     }

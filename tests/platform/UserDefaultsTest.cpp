@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QThread>
@@ -238,6 +239,38 @@ TEST(UserDefaults, KilledWriterLeavesTheLastCompleteState) {
     EXPECT_TRUE(setAsideFiles(folder).isEmpty());
     const UserDefaults after(path);
     EXPECT_TRUE(after.integerValue(s("counter")));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{s("defaults.plist"), s("defaults.plist.lock")}));
+}
+
+// A writer killed between writing its copy and renaming it leaves "defaults.plist.XXXXXX" behind.
+TEST(UserDefaults, LeftOverCopiesOfKilledWritersAreRemoved) {
+    const QString folder = folderFor("left-over");
+    const QString path = folder + s("/defaults.plist");
+    const QStringList kept = {s("defaults.plist.corrupt-20240101-000000"),
+                              s("defaults.plist.lock"),
+                              s("defaults.plist.notes"),
+                              s("defaults.plist.Ab12Cd7"),
+                              s("other.plist.Ab12Cd"),
+                              s("defaults.plist.Ab-2Cd")};
+    for (const QString &name : kept)
+        test::writeFile(folder + QLatin1Char('/') + name, "someone else's");
+    test::makeDirectory(folder + s("/defaults.plist.Zz99Yy"));
+    test::writeFile(folder + s("/defaults.plist.Ab12Cd"), "<?xml half a copy");
+    auto leftOvers = [&] {
+        return QDir(folder).entryList({s("defaults.plist.??????")}, QDir::Files | QDir::Hidden);
+    };
+
+    UserDefaults defaults(path, noBackgroundWrite);
+    EXPECT_EQ(leftOvers(), QStringList{s("defaults.plist.Ab-2Cd")}); // not a temporary name
+    // Also while running: each write clears what writers killed meanwhile left behind.
+    test::writeFile(folder + s("/defaults.plist.xY7zQ1"), "<?xml half a copy");
+    defaults.set(s("k"), PlistValue(1));
+    ASSERT_TRUE(defaults.flush());
+    EXPECT_EQ(leftOvers(), QStringList{s("defaults.plist.Ab-2Cd")}); // not a temporary name
+    for (const QString &name : kept)
+        EXPECT_TRUE(QFileInfo::exists(folder + QLatin1Char('/') + name)) << name.toStdString();
+    EXPECT_TRUE(QFileInfo(folder + s("/defaults.plist.Zz99Yy")).isDir());
 }
 
 TEST(UserDefaults, UnreadableFileIsSetAsideAndReadingStartsEmpty) {
