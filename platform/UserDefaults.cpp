@@ -150,7 +150,7 @@ std::optional<QString> writeDefaultsFile(const QString &path, const Values &valu
     PlistValue::Dictionary dictionary;
     for (const auto &[key, value] : values)
         dictionary.insert(key, value);
-    const QByteArray bytes = PropertyList::writeXml(PlistValue(std::move(dictionary)));
+    const QByteArray bytes = PropertyList::writeBinary(PlistValue(std::move(dictionary)));
     if (bytes.isEmpty())
         return QStringLiteral("values could not be encoded");
     if (bytes.size() > UserDefaults::maxFileBytes)
@@ -343,7 +343,10 @@ QStringList UserDefaults::keys() const {
     return result;
 }
 
-void UserDefaults::set(const QString &key, PlistValue value) {
+void UserDefaults::set(const QString &rawKey, PlistValue rawValue) {
+    // Stored as it will read back from the file, so that memory and file never disagree.
+    const QString key = PropertyList::portable(PlistValue(rawKey)).toString().value_or(rawKey);
+    PlistValue value = PropertyList::portable(rawValue);
     // The file could not be read back, and the whole store would be set aside. In the file the value
     // sits one level down, under the root dictionary, so it is measured there.
     if (!PropertyList::fitsMaxDepth(PlistValue(PlistValue::Dictionary{{key, value}}))) {
