@@ -7,13 +7,13 @@
 
 namespace orvex {
 
-// Guesses the dominant language of a text. The platform has no recogniser on Linux, so the system
-// instance answers nothing; tests install their own through setShared().
+// Guesses the dominant language of a text. The system instance asks the Compact Language Detector 2,
+// which also places texts of one to three words; tests install their own through setShared().
 class LanguageRecognizer {
 public:
     virtual ~LanguageRecognizer() = default;
 
-    // The language identifier (for example "de"), or nothing when the text gives no answer.
+    // The language identifier (for example "de" or "zh-Hant"), or nothing when the text gives no answer.
     virtual std::optional<QString> dominantLanguage(const QString &text) const;
 
     // The recogniser in use: the one installed with setShared(), else the system one.

@@ -16,9 +16,9 @@ class Workspace {
 public:
     virtual ~Workspace() = default;
 
-    // Opens a file URL (file, folder, or application: a desktop entry is launched, not edited) or an
-    // address with the default handler of its type or scheme. False when nothing can handle it or the
-    // launch failed.
+    // Opens a file URL (file, folder, or application: an installed desktop entry is launched, not
+    // edited) or an address with the default handler of its type or scheme. False when nothing can
+    // handle it or the launch failed.
     virtual bool open(const QUrl &url) = 0;
 
     // The application (a desktop-entry file URL) that opens folders by default, when one is set.
@@ -27,16 +27,16 @@ public:
     // The desktop's own file viewer, as a desktop-entry file URL: the one that selects items on request.
     virtual QUrl systemFileViewerURL() = 0;
 
-    // Shows the file viewer with exactly these items selected.
+    // Shows the file viewer with exactly these items selected (or, where it cannot, their folders).
     virtual void activateFileViewerSelectingURLs(const QList<QUrl> &urls) = 0;
 
     // Hands the items to one application (a desktop-entry file URL). False when it could not be launched.
     virtual bool openURLsWithApplication(const QList<QUrl> &urls, const QUrl &applicationURL) = 0;
 
-    // Replaces the clipboard's content with plain text.
+    // Replaces the clipboard's content with plain text; needs a QGuiApplication in the process.
     virtual void setClipboardText(const QString &text) = 0;
 
-    // The process's workspace on the real desktop.
+    // The process's workspace on the real desktop (DesktopWorkspace); use it on the GUI thread.
     static Workspace &shared();
 };
 

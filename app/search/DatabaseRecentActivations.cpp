@@ -18,9 +18,12 @@ QString usageIdentifier(const SearchResult &result) {
     return result.usageKey().value_or(result.fullPath()).toLower();
 }
 
+// A remembered row offered again. It stands for no path typed into this query, even when it was first
+// opened by typing one, so it never takes the typed path's fixed score.
 SearchResult flaggedAsRecentActivation(const SearchResult &row) {
     SearchResultFields fields = row.fields();
     fields.isRecentActivation = true;
+    fields.isDirectPathMatch = false;
     return SearchResult(std::move(fields));
 }
 

@@ -1,5 +1,6 @@
 #include "LauncherSettingsStores.h"
 
+#include "LauncherNotifications.h"
 #include "platform/StringUtils.h"
 
 #include <QTextBoundaryFinder>
@@ -337,10 +338,66 @@ const LauncherThemeStore &LauncherThemeStore::standard() {
     return store;
 }
 
+LauncherThemeID LauncherThemeStore::load() const {
+    if (const auto stored = defaults->stringValue(themeKey))
+        if (const auto theme = launcherThemeIDFromRawValue(*stored))
+            return *theme;
+    return LauncherThemeID::graphite;
+}
+
+void LauncherThemeStore::save(LauncherThemeID theme, NotificationCenter &center) const {
+    defaults->set(themeKey, rawValue(theme));
+    center.post(NotificationName::launcherThemeChanged);
+}
+
+QString rawValue(LauncherThemeID theme) {
+    switch (theme) {
+    case LauncherThemeID::graphite:
+        return QStringLiteral("graphite");
+    case LauncherThemeID::vitesseDarkSoft:
+        return QStringLiteral("vitesseDarkSoft");
+    case LauncherThemeID::vitesseDarkSoftUnified:
+        return QStringLiteral("vitesseDarkSoftUnified");
+    case LauncherThemeID::vitesseDarkSoftRoseHover:
+        return QStringLiteral("vitesseDarkSoftRoseHover");
+    case LauncherThemeID::midnightBlue:
+        return QStringLiteral("midnightBlue");
+    case LauncherThemeID::forest:
+        return QStringLiteral("forest");
+    case LauncherThemeID::violetNoir:
+        return QStringLiteral("violetNoir");
+    case LauncherThemeID::sunset:
+        return QStringLiteral("sunset");
+    case LauncherThemeID::roseDust:
+        return QStringLiteral("roseDust");
+    case LauncherThemeID::frost:
+        return QStringLiteral("frost");
+    case LauncherThemeID::ember:
+        return QStringLiteral("ember");
+    case LauncherThemeID::daylight:
+        return QStringLiteral("daylight");
+    }
+    return QString();
+}
+
+std::optional<LauncherThemeID> launcherThemeIDFromRawValue(const QString &text) {
+    for (const LauncherThemeID theme : allLauncherThemeIDs)
+        if (text == rawValue(theme))
+            return theme;
+    return std::nullopt;
+}
+
 LauncherIconSettingsStore::LauncherIconSettingsStore(UserDefaults &defaults) : defaults(&defaults) {}
 const LauncherIconSettingsStore &LauncherIconSettingsStore::standard() {
     static const LauncherIconSettingsStore store(UserDefaults::standard());
     return store;
+}
+bool LauncherIconSettingsStore::load(bool defaultUseNativeAppIcons) const {
+    return loadBoolean(*defaults, useNativeAppIconsKey, defaultUseNativeAppIcons);
+}
+void LauncherIconSettingsStore::save(bool useNativeAppIcons, NotificationCenter &center) const {
+    defaults->set(useNativeAppIconsKey, useNativeAppIcons);
+    center.post(NotificationName::launcherIconSettingsChanged);
 }
 
 const HotKeySettingsStore &standardHotKeySettingsStore() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/NotificationCenter.h"
 #include "platform/PlistValue.h"
 #include "platform/UserDefaults.h"
 
@@ -202,10 +203,57 @@ private:
 
 // --- Panel and shell stores whose loading belongs to their owners.
 
+// The panel's colour themes, in their declared order (also the order of the theme catalog). The colours
+// are the panel's (panel/LauncherTheme.h); the identity lives here because the stored choice is a
+// preference like any other.
+enum class LauncherThemeID {
+    graphite,
+    vitesseDarkSoft,
+    vitesseDarkSoftUnified,
+    vitesseDarkSoftRoseHover,
+    midnightBlue,
+    forest,
+    violetNoir,
+    sunset,
+    roseDust,
+    frost,
+    ember,
+    daylight,
+};
+
+inline constexpr std::array<LauncherThemeID, 12> allLauncherThemeIDs{
+    LauncherThemeID::graphite,
+    LauncherThemeID::vitesseDarkSoft,
+    LauncherThemeID::vitesseDarkSoftUnified,
+    LauncherThemeID::vitesseDarkSoftRoseHover,
+    LauncherThemeID::midnightBlue,
+    LauncherThemeID::forest,
+    LauncherThemeID::violetNoir,
+    LauncherThemeID::sunset,
+    LauncherThemeID::roseDust,
+    LauncherThemeID::frost,
+    LauncherThemeID::ember,
+    LauncherThemeID::daylight,
+};
+
+// The case name, e.g. "vitesseDarkSoft"; also the theme's identity and its stored form.
+QString rawValue(LauncherThemeID theme);
+// Exactly one of the twelve case names (letter case counts); anything else is no theme.
+std::optional<LauncherThemeID> launcherThemeIDFromRawValue(const QString &text);
+
+inline size_t qHash(LauncherThemeID theme, size_t seed = 0) noexcept {
+    return ::qHash(static_cast<int>(theme), seed);
+}
+
 // The panel's colour theme.
 struct LauncherThemeStore {
     explicit LauncherThemeStore(UserDefaults &defaults);
     static const LauncherThemeStore &standard();
+
+    // The stored theme; graphite when none is stored or the text names no theme.
+    LauncherThemeID load() const;
+    // Stores the theme's raw text, then posts "LauncherThemeChanged".
+    void save(LauncherThemeID theme, NotificationCenter &center = NotificationCenter::defaultCenter()) const;
 
     UserDefaults *defaults;
     QString themeKey = QStringLiteral("launcherThemeID");
@@ -215,6 +263,11 @@ struct LauncherThemeStore {
 struct LauncherIconSettingsStore {
     explicit LauncherIconSettingsStore(UserDefaults &defaults);
     static const LauncherIconSettingsStore &standard();
+
+    // The stored Boolean, else the caller's default.
+    bool load(bool defaultUseNativeAppIcons) const;
+    // Stores the Boolean, then posts "LauncherIconSettingsChanged".
+    void save(bool useNativeAppIcons, NotificationCenter &center = NotificationCenter::defaultCenter()) const;
 
     UserDefaults *defaults;
     QString useNativeAppIconsKey = QStringLiteral("launcherUseNativeAppIcons");

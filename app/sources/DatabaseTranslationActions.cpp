@@ -129,7 +129,9 @@ SearchResult unavailableRow(const TranslationLookupParameters &lookup) {
 }
 
 // Names the first engine ahead of the one that answered that cannot be used, so the user sees why a
-// less preferred engine answered.
+// less preferred engine answered. Apple Translation never exists on this system: naming it on every row
+// would only repeat what no setting can change, so it is passed over (its place in the stored order
+// stays as the user set it).
 std::optional<QString> unavailableHigherPriorityEngineNote(TranslationEngines &engines,
                                                            TranslationEngineID usedEngineID,
                                                            const TranslationEngineIDs &prioritizedEngineIDs) {
@@ -138,10 +140,8 @@ std::optional<QString> unavailableHigherPriorityEngineNote(TranslationEngines &e
     if (position <= 0)
         return std::nullopt;
     for (qsizetype i = 0; i < position; ++i) {
-        if (engines.availability(list[i]).isAvailable)
+        if (list[i] == TranslationEngineID::apple || engines.availability(list[i]).isAvailable)
             continue;
-        if (list[i] == TranslationEngineID::apple)
-            return QStringLiteral("Apple Translation unavailable on this macOS");
         return QStringLiteral("Argos (local)") + QStringLiteral(" unavailable");
     }
     return std::nullopt;

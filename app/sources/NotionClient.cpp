@@ -66,11 +66,19 @@ bool NotionClient::isSendableToken(const QString &token) {
 }
 
 QList<NotionPage> NotionClient::searchPages(const QString &query, const std::atomic<bool> *cancelled) const {
+    return search(query, cancelled).pages;
+}
+
+NotionSearchResponse NotionClient::search(const QString &query, const std::atomic<bool> *cancelled) const {
+    using Reason = NotionSearchFailure::Reason;
+    const auto failed = [](Reason reason, int httpStatus = 0, QString detail = {}) {
+        return NotionSearchResponse{{}, NotionSearchFailure{reason, httpStatus, std::move(detail)}};
+    };
     if (!isSendableToken(token_))
-        return {};
+        return failed(Reason::unsendableToken);
     const QUrl url = searchURL(baseURL_);
     if (!url.isValid() || url.host().isEmpty())
-        return {};
+        return failed(Reason::invalidAddress);
 
     QNetworkRequest request(url);
     request.setRawHeader("Authorization", "Bearer " + token_.toUtf8());
@@ -84,6 +92,7 @@ QList<NotionPage> NotionClient::searchPages(const QString &query, const std::ato
     QNetworkAccessManager network;
     const std::unique_ptr<QNetworkReply> reply(network.post(request, requestBody(query)));
     bool oversized = false;
+    bool wasCancelled = false;
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QObject::connect(reply.get(), &QNetworkReply::downloadProgress, &loop,
                      [&](qint64 received, qint64 total) {
@@ -100,8 +109,10 @@ QList<NotionPage> NotionClient::searchPages(const QString &query, const std::ato
     QTimer cancellationPoll;
     if (cancelled) {
         QObject::connect(&cancellationPoll, &QTimer::timeout, &loop, [&] {
-            if (cancelled->load())
+            if (cancelled->load()) {
+                wasCancelled = true;
                 loop.quit();
+            }
         });
         cancellationPoll.start(cancellationPollInterval);
     }
@@ -109,28 +120,45 @@ QList<NotionPage> NotionClient::searchPages(const QString &query, const std::ato
     if (!reply->isFinished())
         loop.exec();
 
-    if (!reply->isFinished() || oversized) {
+    if (oversized) {
         reply->abort();
-        return {};
+        return failed(Reason::unreadableReply);
     }
-    if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200)
-        return {};
-    if (reply->error() != QNetworkReply::NoError)
-        return {};
+    if (!reply->isFinished()) {
+        reply->abort();
+        return failed(wasCancelled ? Reason::cancelled : Reason::timedOut);
+    }
+    const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (statusAttribute.isValid()) {
+        const int status = statusAttribute.toInt();
+        if (status == 401 || status == 403)
+            return failed(Reason::refusedToken, status);
+        if (status != 200)
+            return failed(Reason::serverStatus, status);
+    }
+    if (reply->error() != QNetworkReply::NoError || !statusAttribute.isValid())
+        return failed(Reason::noAnswer, 0, reply->errorString());
     const QByteArray body = reply->read(maximumReplyBytes + 1);
     if (body.size() > maximumReplyBytes)
-        return {};
-    return parseSearchResponse(body);
+        return failed(Reason::unreadableReply);
+    std::optional<QList<NotionPage>> pages = parseSearchResponseIfReadable(body);
+    if (!pages)
+        return failed(Reason::unreadableReply);
+    return NotionSearchResponse{std::move(*pages), std::nullopt};
 }
 
 QList<NotionPage> NotionClient::parseSearchResponse(const QByteArray &body) {
+    return parseSearchResponseIfReadable(body).value_or(QList<NotionPage>());
+}
+
+std::optional<QList<NotionPage>> NotionClient::parseSearchResponseIfReadable(const QByteArray &body) {
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(body, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())
-        return {};
+        return std::nullopt;
     const QJsonValue results = document.object().value(QStringLiteral("results"));
     if (!isArrayOfObjects(results))
-        return {};
+        return std::nullopt;
 
     QList<NotionPage> pages;
     for (const QJsonValue &value : results.toArray()) {

@@ -38,8 +38,35 @@ struct NotionPage {
     bool operator==(const NotionPage &) const = default;
 };
 
+// Why a search request brought no answer to read pages from.
+struct NotionSearchFailure {
+    enum class Reason {
+        unsendableToken, // never sent: the token holds a control character
+        invalidAddress,  // never sent: the base address has no host
+        refusedToken,    // HTTP 401 or 403
+        serverStatus,    // any other status than 200
+        noAnswer,        // no connection, or it broke off; `detail` says how
+        timedOut,        // nothing complete within the time-out
+        cancelled,
+        unreadableReply, // 200, but not a search reply (or larger than any search reply)
+    };
+
+    Reason reason = Reason::noAnswer;
+    int httpStatus = 0; // refusedToken, serverStatus
+    QString detail;     // noAnswer: the network layer's description
+
+    bool operator==(const NotionSearchFailure &) const = default;
+};
+
+// One search request's outcome: the pages of a readable reply (possibly none), or why there is none.
+struct NotionSearchResponse {
+    QList<NotionPage> pages;
+    std::optional<NotionSearchFailure> failure;
+};
+
 // Asks Notion's search API for the pages matching a query with the user's integration token. A small
-// value made per use; it keeps no connection. Every failure answers the empty list.
+// value made per use; it keeps no connection. searchPages() answers the empty list on every failure;
+// search() also says why it failed.
 class NotionClient {
 public:
     static constexpr std::chrono::milliseconds defaultTimeout{4000};
@@ -54,6 +81,9 @@ public:
     // calling thread for at most the time-out: call it from a worker, not from the GUI thread.
     // `cancelled`, when given, is polled while waiting; setting it ends the wait with no pages.
     QList<NotionPage> searchPages(const QString &query, const std::atomic<bool> *cancelled = nullptr) const;
+    // The same request, telling a reply without pages from a failed request.
+    NotionSearchResponse search(const QString &query, const std::atomic<bool> *cancelled = nullptr) const;
+    std::chrono::milliseconds timeout() const { return timeout_; }
 
     // The search endpoint under a base address.
     static QUrl searchURL(const QUrl &baseURL);
@@ -62,6 +92,8 @@ public:
     static bool isSendableToken(const QString &token);
 
     static QList<NotionPage> parseSearchResponse(const QByteArray &body);
+    // Nothing when the body is not an object with a "results" list of objects.
+    static std::optional<QList<NotionPage>> parseSearchResponseIfReadable(const QByteArray &body);
     // The joined plain text of the page's title property; empty when it has none.
     static QString extractTitle(const QJsonObject &result);
     static std::optional<NotionPageIcon> extractIcon(const QJsonObject &result);

@@ -102,6 +102,8 @@ TEST(BooleanStores, OnlyAStoredBooleanOverridesTheCallersDefault) {
          [](UserDefaults &d, bool v) { return VersionVisibilityStore(d).load(v); }},
         {QStringLiteral("launcherShowSearchScores"),
          [](UserDefaults &d, bool v) { return SearchScoreVisibilityStore(d).load(v); }},
+        {QStringLiteral("launcherUseNativeAppIcons"),
+         [](UserDefaults &d, bool v) { return LauncherIconSettingsStore(d).load(v); }},
     };
     struct Case {
         const char *name;
@@ -224,6 +226,92 @@ TEST(TranslationEngineID, RawValuesAreExact) {
     EXPECT_EQ(translationEngineIDFromRawValue(QStringLiteral("argos")), TranslationEngineID::argos);
     EXPECT_EQ(translationEngineIDFromRawValue(QStringLiteral("Apple")), std::nullopt);
     EXPECT_EQ(translationEngineIDFromRawValue(QStringLiteral("bing")), std::nullopt);
+}
+
+// --- Themes.
+
+TEST(LauncherThemeID, RawValuesAreTheCaseNamesInDeclaredOrder) {
+    const char *const names[] = {"graphite",
+                                 "vitesseDarkSoft",
+                                 "vitesseDarkSoftUnified",
+                                 "vitesseDarkSoftRoseHover",
+                                 "midnightBlue",
+                                 "forest",
+                                 "violetNoir",
+                                 "sunset",
+                                 "roseDust",
+                                 "frost",
+                                 "ember",
+                                 "daylight"};
+    ASSERT_EQ(std::size(names), allLauncherThemeIDs.size());
+    for (size_t i = 0; i < allLauncherThemeIDs.size(); ++i) {
+        EXPECT_EQ(static_cast<size_t>(allLauncherThemeIDs[i]), i);
+        EXPECT_EQ(rawValue(allLauncherThemeIDs[i]), QString::fromLatin1(names[i]));
+        EXPECT_EQ(launcherThemeIDFromRawValue(QString::fromLatin1(names[i])), allLauncherThemeIDs[i]);
+    }
+}
+
+TEST(LauncherThemeStore, LoadsOnlyAnExactThemeTextElseGraphite) {
+    struct Case {
+        const char *name;
+        std::optional<PlistValue> stored;
+        LauncherThemeID expected;
+    } cases[] = {
+        {"absent", std::nullopt, LauncherThemeID::graphite},
+        {"forest", PlistValue(QStringLiteral("forest")), LauncherThemeID::forest},
+        {"daylight", PlistValue(QStringLiteral("daylight")), LauncherThemeID::daylight},
+        {"display name", PlistValue(QStringLiteral("Graphite")), LauncherThemeID::graphite},
+        {"capitalised", PlistValue(QStringLiteral("Forest")), LauncherThemeID::graphite},
+        {"padded", PlistValue(QStringLiteral(" forest")), LauncherThemeID::graphite},
+        {"unknown", PlistValue(QStringLiteral("solarized")), LauncherThemeID::graphite},
+        {"empty", PlistValue(QString()), LauncherThemeID::graphite},
+        {"index", PlistValue(5), LauncherThemeID::graphite},
+        {"array", PlistValue(PlistValue::Array{PlistValue(QStringLiteral("forest"))}),
+         LauncherThemeID::graphite},
+    };
+    for (const auto &c : cases) {
+        UserDefaults defaults;
+        const LauncherThemeStore store(defaults);
+        if (c.stored)
+            defaults.set(store.themeKey, *c.stored);
+        EXPECT_EQ(store.load(), c.expected) << c.name;
+    }
+}
+
+TEST(LauncherThemeStore, SaveStoresTheRawTextThenTellsThePanel) {
+    UserDefaults defaults;
+    NotificationCenter center;
+    const LauncherThemeStore store(defaults);
+    std::optional<QString> storedWhenPosted;
+    int posts = 0;
+    const auto token = center.addObserver(NotificationName::launcherThemeChanged, [&](const Notification &n) {
+        ++posts;
+        storedWhenPosted = defaults.stringValue(store.themeKey);
+        EXPECT_TRUE(n.userInfo.isEmpty());
+    });
+    for (const LauncherThemeID theme : allLauncherThemeIDs) {
+        store.save(theme, center);
+        EXPECT_EQ(storedWhenPosted, rawValue(theme));
+        EXPECT_EQ(store.load(), theme);
+    }
+    EXPECT_EQ(posts, int(allLauncherThemeIDs.size()));
+    center.removeObserver(token);
+}
+
+TEST(LauncherIconSettingsStore, SaveStoresTheBooleanThenTellsThePanel) {
+    UserDefaults defaults;
+    NotificationCenter center;
+    const LauncherIconSettingsStore store(defaults);
+    QList<std::optional<bool>> storedWhenPosted;
+    const auto token =
+        center.addObserver(NotificationName::launcherIconSettingsChanged, [&](const Notification &) {
+            storedWhenPosted.append(defaults.boolValue(store.useNativeAppIconsKey));
+        });
+    store.save(true, center);
+    store.save(false, center);
+    EXPECT_EQ(storedWhenPosted, (QList<std::optional<bool>>{true, false}));
+    EXPECT_FALSE(store.load(true));
+    center.removeObserver(token);
 }
 
 constexpr auto apple = TranslationEngineID::apple;

@@ -8,10 +8,13 @@
 #include "support/TestEnvironment.h"
 
 #include <QDir>
+
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <sqlite3.h>
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -237,6 +240,46 @@ TEST(RecentActivation, MatchesTheQueryAgainstNamesPathsSnippetsAndAddresses) {
     };
     for (const Case &c : cases)
         EXPECT_EQ(filenames(recentRows(*manager, QString::fromUtf8(c.query))), c.expected) << c.query;
+}
+
+// A folder opened by typing its path is remembered with the direct-path flag; offered again for a later
+// query it stands for no typed path, so it must not take the typed path's fixed score.
+TEST(RecentActivation, ARecentRowIsNeverADirectPathMatch) {
+    test::ManagerFixture fixture;
+    const QString folder = test::homePath() + QStringLiteral("/Projects/Alpha");
+    test::makeDirectory(folder);
+    test::makeDirectory(test::homePath() + QStringLiteral("/Projects/alphabet soup"));
+    auto configuration = fixture.configuration();
+    configuration.folderSearchRoots = {test::homePath() + QStringLiteral("/Projects")};
+    auto manager = fixture.makeManager(configuration);
+    manager->warmupFileSystemPermissions();
+
+    const SearchResults typed = manager->search(QStringLiteral("~/Projects/Alpha"), false);
+    ASSERT_FALSE(typed.isEmpty());
+    ASSERT_TRUE(typed[0].isDirectPathMatch());
+    EXPECT_EQ(typed[0].relevanceScore(), 5000);
+    manager->recordActivation(typed[0]);
+    EXPECT_TRUE(test::storedRecentActivations(fixture)
+                    .at(0)
+                    .toObject()
+                    .value(QStringLiteral("isDirectPathMatch"))
+                    .toBool())
+        << "the stored record keeps what was activated";
+
+    for (const char *query : {"alpha", "projects", "Pro"}) {
+        const SearchResults rows = manager->search(QString::fromUtf8(query), false);
+        const auto recent = std::find_if(rows.begin(), rows.end(),
+                                         [](const SearchResult &r) { return r.isRecentActivation(); });
+        ASSERT_NE(recent, rows.end()) << query;
+        EXPECT_EQ(recent->fullPath(), folder) << query;
+        EXPECT_FALSE(recent->isDirectPathMatch()) << query;
+        EXPECT_LT(recent->relevanceScore().value_or(0), 5000) << query;
+    }
+    EXPECT_FALSE(recentRows(*manager, QStringLiteral("alpha")).at(0).isDirectPathMatch());
+    // Typing the path again still gives the direct-path row first.
+    const SearchResults again = manager->search(QStringLiteral("~/Projects/Alpha"), false);
+    ASSERT_FALSE(again.isEmpty());
+    EXPECT_TRUE(again[0].isDirectPathMatch());
 }
 
 TEST(RecentActivation, RowsTakeTheLargerLearnedCount) {

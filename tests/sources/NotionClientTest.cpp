@@ -78,35 +78,56 @@ TEST(NotionClient, SendsThePostWithItsHeadersAndBody) {
     EXPECT_TRUE(body.object().value("page_size").isDouble());
 }
 
-TEST(NotionClient, ParsesOnlyASuccessfulCompleteReply) {
+TEST(NotionClient, ParsesOnlyASuccessfulCompleteReplyAndSaysWhyOthersFailed) {
+    using Reason = NotionSearchFailure::Reason;
     struct Case {
         const char *name;
         LoopbackHttpReply reply;
         bool expectPages;
+        std::optional<Reason> failure;
+        int failureStatus = 0;
     };
     const QByteArray fullReply = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
                                  QByteArray::number(onePage.size()) + "\r\n\r\n";
     const Case cases[] = {
-        {"200", LoopbackHttpReply::json(onePage), true},
-        {"201 with pages", LoopbackHttpReply::json(onePage, 201), false},
-        {"401", LoopbackHttpReply::json(onePage, 401), false},
-        {"500", LoopbackHttpReply::json(onePage, 500), false},
-        {"redirect", {.status = 302, .headers = {{"Location", "/v1/search"}}, .body = onePage}, false},
-        {"closed before answering", {.body = onePage, .closeAfterBytes = 0}, false},
+        {"200", LoopbackHttpReply::json(onePage), true, std::nullopt},
+        {"200 without results", LoopbackHttpReply::json(searchReply("[]")), false, std::nullopt},
+        {"200 that is no search reply", LoopbackHttpReply::json("<html>"), false, Reason::unreadableReply},
+        {"201 with pages", LoopbackHttpReply::json(onePage, 201), false, Reason::serverStatus, 201},
+        {"401", LoopbackHttpReply::json(onePage, 401), false, Reason::refusedToken, 401},
+        {"403", LoopbackHttpReply::json(onePage, 403), false, Reason::refusedToken, 403},
+        {"500", LoopbackHttpReply::json(onePage, 500), false, Reason::serverStatus, 500},
+        {"redirect",
+         {.status = 302, .headers = {{"Location", "/v1/search"}}, .body = onePage},
+         false,
+         Reason::serverStatus,
+         302},
+        {"closed before answering", {.body = onePage, .closeAfterBytes = 0}, false, Reason::noAnswer},
         {"closed in the middle of the body",
          {.headers = {{"Content-Type", "application/json"}},
           .body = onePage,
           .closeAfterBytes = fullReply.size() + onePage.size() / 2},
-         false},
+         false,
+         Reason::noAnswer},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         LoopbackHttpServer server;
         // Every request gets the case's reply: the network layer may resend once on a dropped connection.
         server.setDefaultReply(c.reply);
-        const QList<NotionPage> pages =
-            NotionClient(QStringLiteral("token"), server.baseURL()).searchPages(QStringLiteral("roadmap"));
-        EXPECT_GE(server.requestCount(), 1);
+        const NotionClient client(QStringLiteral("token"), server.baseURL());
+        const QList<NotionPage> pages = client.searchPages(QStringLiteral("roadmap"));
+        const NotionSearchResponse response = client.search(QStringLiteral("roadmap"));
+        EXPECT_GE(server.requestCount(), 2);
+        EXPECT_EQ(response.pages, pages);
+        ASSERT_EQ(response.failure.has_value(), c.failure.has_value());
+        if (c.failure) {
+            EXPECT_EQ(response.failure->reason, *c.failure);
+            EXPECT_EQ(response.failure->httpStatus, c.failureStatus);
+            if (*c.failure == Reason::noAnswer) {
+                EXPECT_FALSE(response.failure->detail.isEmpty());
+            }
+        }
         if (c.expectPages) {
             ASSERT_EQ(pages.size(), 1);
             EXPECT_EQ(pages.first(),
@@ -121,6 +142,20 @@ TEST(NotionClient, ParsesOnlyASuccessfulCompleteReply) {
     }
 }
 
+TEST(NotionClient, AClosedPortIsNoAnswer) {
+    quint16 port = 0;
+    {
+        LoopbackHttpServer server;
+        port = server.port();
+    }
+    const NotionSearchResponse response =
+        NotionClient(QStringLiteral("token"), QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port)))
+            .search(QStringLiteral("roadmap"));
+    ASSERT_TRUE(response.failure.has_value());
+    EXPECT_EQ(response.failure->reason, NotionSearchFailure::Reason::noAnswer);
+    EXPECT_FALSE(response.failure->detail.isEmpty());
+}
+
 TEST(NotionClient, ATokenWithAControlCharacterSendsNothing) {
     LoopbackHttpServer server;
     server.setDefaultReply(LoopbackHttpReply::json(onePage));
@@ -130,6 +165,10 @@ TEST(NotionClient, ATokenWithAControlCharacterSendsNothing) {
         SCOPED_TRACE(token.toStdString());
         EXPECT_FALSE(NotionClient::isSendableToken(token));
         EXPECT_TRUE(NotionClient(token, server.baseURL()).searchPages(QStringLiteral("roadmap")).isEmpty());
+        const NotionSearchResponse response =
+            NotionClient(token, server.baseURL()).search(QStringLiteral("roadmap"));
+        ASSERT_TRUE(response.failure.has_value());
+        EXPECT_EQ(response.failure->reason, NotionSearchFailure::Reason::unsendableToken);
     }
     EXPECT_EQ(server.requestCount(), 0);
     EXPECT_TRUE(NotionClient::isSendableToken(QStringLiteral("ntn_123 abc")));
@@ -147,6 +186,10 @@ TEST(NotionClient, ASlowServerGivesNoPagesAtTheTimeOut) {
         NotionClient(QStringLiteral("token"), server.baseURL(), 300ms).searchPages(QStringLiteral("roadmap"));
     EXPECT_TRUE(pages.isEmpty());
     EXPECT_EQ(server.requestCount(), 1);
+    const NotionSearchResponse response =
+        NotionClient(QStringLiteral("token"), server.baseURL(), 300ms).search(QStringLiteral("roadmap"));
+    ASSERT_TRUE(response.failure.has_value());
+    EXPECT_EQ(response.failure->reason, NotionSearchFailure::Reason::timedOut);
 }
 
 TEST(NotionClient, CancellationEndsTheWaitWithNoPages) {
@@ -160,10 +203,12 @@ TEST(NotionClient, CancellationEndsTheWaitWithNoPages) {
         cancelled.store(true);
     });
     // The time-out is far away: only the cancellation can end this wait in time for the test.
-    const QList<NotionPage> pages = NotionClient(QStringLiteral("token"), server.baseURL(), 100000ms)
-                                        .searchPages(QStringLiteral("roadmap"), &cancelled);
+    const NotionSearchResponse response = NotionClient(QStringLiteral("token"), server.baseURL(), 100000ms)
+                                              .search(QStringLiteral("roadmap"), &cancelled);
     canceller.join();
-    EXPECT_TRUE(pages.isEmpty());
+    EXPECT_TRUE(response.pages.isEmpty());
+    ASSERT_TRUE(response.failure.has_value());
+    EXPECT_EQ(response.failure->reason, NotionSearchFailure::Reason::cancelled);
 }
 
 TEST(NotionClient, AWholeReplyThatIsNotAListOfObjectsGivesNoPages) {
@@ -175,6 +220,8 @@ TEST(NotionClient, AWholeReplyThatIsNotAListOfObjectsGivesNoPages) {
           QByteArray(R"({"results":[)" + page + ",1]}"), QByteArray(R"({"results":[)" + page + ",[]]}")}) {
         SCOPED_TRACE(body.toStdString());
         EXPECT_TRUE(NotionClient::parseSearchResponse(body).isEmpty());
+        // Only a list of no results is a readable reply.
+        EXPECT_EQ(NotionClient::parseSearchResponseIfReadable(body).has_value(), body == R"({"results":[]})");
     }
     EXPECT_EQ(NotionClient::parseSearchResponse(R"({"results":[)" + page + "]}").size(), 1);
 }

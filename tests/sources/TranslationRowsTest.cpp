@@ -1,5 +1,6 @@
 #include "fixtures/ManagerFixture.h"
 #include "fixtures/TranslationFakeEngines.h"
+#include "platform/LanguageRecognizer.h"
 #include "platform/NotificationCenter.h"
 #include "support/TestEnvironment.h"
 
@@ -26,9 +27,17 @@ std::vector<std::string> describe(const SearchResults &rows) {
     return lines;
 }
 
+// Answers nothing, so that inferred pairs come from the fallbacks and these rows do not hang on the
+// detector's view of a word.
+class SilentRecognizer final : public LanguageRecognizer {
+public:
+    std::optional<QString> dominantLanguage(const QString &) const override { return std::nullopt; }
+};
+
 class TranslationRows : public ::testing::Test {
 protected:
     void SetUp() override {
+        LanguageRecognizer::setShared(std::make_shared<SilentRecognizer>());
         DatabaseManagerConfiguration configuration = fixture.configuration();
         configuration.translationEngines = engines;
         manager = fixture.makeManager(configuration);
@@ -40,6 +49,7 @@ protected:
         engines->release();
         manager->shutdown();
         NotificationCenter::defaultCenter().removeObserver(observer);
+        LanguageRecognizer::setShared(nullptr);
     }
 
     SearchResults search(const QString &query) { return manager->searchTranslationActionResults(query); }
@@ -89,12 +99,8 @@ TEST_F(TranslationRows, InferredCommandAnswersAtOnceThenShowsTheCopyRows) {
 
     const SearchResults finished = search(QStringLiteral("cc Haus"));
     const std::vector<std::string> expected = {
-        "house | DE -> EN via Argos (local) · Apple Translation unavailable on this macOS · Enter copies | "
-        "130 | "
-        "copyToClipboard | house",
-        "Haus | EN -> DE via Argos (local) · Apple Translation unavailable on this macOS · Enter copies | 20 "
-        "| "
-        "copyToClipboard | Haus",
+        "house | DE -> EN via Argos (local) · Enter copies | 130 | copyToClipboard | house",
+        "Haus | EN -> DE via Argos (local) · Enter copies | 20 | copyToClipboard | Haus",
         "Search dict.cc for alternatives | EN -> DE · Local result unchanged · Enter opens dict.cc | 0 | "
         "openBrowserFavorite | https://www.dict.cc/?s=Haus",
         "Search dict.cc | EN <-> DE · Enter opens dict.cc | 0 | openBrowserFavorite | "
@@ -130,6 +136,47 @@ TEST_F(TranslationRows, ExplicitPairAsksTheFirstEngineThatAnswers) {
                   "https://www.dict.cc/?s=Haus#onlinedict",
               }));
     EXPECT_EQ(engines->questionCount(Engine::argos), 0);
+}
+
+// The note names an engine ahead of the one that answered only when a user could make it work: Apple
+// Translation never exists here, whatever its place in the stored order.
+TEST_F(TranslationRows, EngineNoteNamesOnlyEnginesThatCouldWork) {
+    const struct {
+        const char *name;
+        const char *order;
+        bool appleAvailable;
+        bool argosAvailable;
+        Engine answering;
+        const char *subtitle;
+    } cases[] = {
+        {"Apple first, unavailable", "apple,argos", false, true, Engine::argos,
+         "DE -> EN via Argos (local) · Enter copies"},
+        {"Argos first, unavailable", "argos,apple", true, false, Engine::apple,
+         "DE -> EN via Apple Translation · Argos (local) unavailable · Enter copies"},
+        {"Argos first and available", "argos,apple", true, true, Engine::apple,
+         "DE -> EN via Apple Translation · Enter copies"},
+    };
+    int refreshed = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        fixture.defaults->set(QStringLiteral("launcherTranslationEngineOrder"),
+                              PlistValue(QString::fromUtf8(c.order)));
+        engines->setAvailable(Engine::apple, c.appleAvailable);
+        engines->setAvailable(Engine::argos, c.argosAvailable);
+        const QString word = QStringLiteral("Wort%1").arg(refreshed);
+        engines->setAnswer(c.answering, QStringLiteral("de"), QStringLiteral("en"), word,
+                           QStringLiteral("word"));
+        const QString query = QStringLiteral("cc de:en ") + word;
+        search(query);
+        finishLookups(++refreshed);
+        const SearchResults rows = search(query);
+        ASSERT_FALSE(rows.isEmpty());
+        EXPECT_EQ(rows[0].directory().toStdString(), c.subtitle);
+        EXPECT_FALSE(rows[0].directory().contains(QStringLiteral("macOS")));
+    }
+    EXPECT_EQ(fixture.defaults->stringValue(QStringLiteral("launcherTranslationEngineOrder")),
+              QStringLiteral("argos,apple"))
+        << "the stored order is left as it is";
 }
 
 TEST_F(TranslationRows, LowerCaseGermanWordIsRetriedCapitalised) {

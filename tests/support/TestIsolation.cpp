@@ -25,6 +25,9 @@ bool isolateTestEnvironment(const QTemporaryDir &root) {
     set("XDG_CACHE_HOME", home + QStringLiteral("/.cache"));
     set("XDG_STATE_HOME", home + QStringLiteral("/.local/state"));
     set("XDG_RUNTIME_DIR", runtime);
+    // A session bus address where no bus listens: nothing reaches the user's own bus, and nothing
+    // starts a bus of its own for the test.
+    set("DBUS_SESSION_BUS_ADDRESS", QStringLiteral("unix:path=") + runtime + QStringLiteral("/no-bus"));
     ::unsetenv("ORVEX_TRANSLATION_PYTHON");
     return true;
 }

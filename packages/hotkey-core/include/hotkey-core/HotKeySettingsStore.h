@@ -1,5 +1,6 @@
 #pragma once
 
+#include "hotkey-core/HotKeySettings.h"
 #include "platform/UserDefaults.h"
 
 #include <QString>
@@ -14,6 +15,14 @@ namespace orvex {
 struct HotKeySettingsStore {
     HotKeySettingsStore(UserDefaults &defaults, QString enabledKey, QString keyCodeKey, QString modifiersKey,
                         std::optional<QString> characterKey);
+
+    // Each field separately: the stored value, or the default's when the key is absent or holds a value
+    // of another type. A key code or mask that is not a whole number in 0…4294967295 counts as absent.
+    // The character is normalised (an unusable stored text gives none).
+    HotKeySettings load(const HotKeySettings &defaultSettings) const;
+    // Writes the flag, the code, the mask and, with a character key, the character (removing the key when
+    // there is none). Posts nothing: the caller announces the change.
+    void save(const HotKeySettings &settings) const;
 
     UserDefaults *defaults;
     QString enabledKey;

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QHash>
+#include <QImage>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QThreadPool>
+
+#include <optional>
+
+namespace orvex {
+
+// Where an item's icon comes from: an image file named by the item itself (a desktop entry's absolute
+// Icon=), else the first of these names the icon theme has.
+struct FileIconSource {
+    QString imageFile;
+    QStringList themeNames;
+
+    bool operator==(const FileIconSource &) const = default;
+};
+
+// Icons of files, folders and applications (desktop entries), 32 × 32, keyed by the row's full path. The
+// disk work (the item's content type, its desktop entry, an icon file) runs on a worker thread; the icon
+// theme is asked on the GUI thread once per icon name and remembered. Also the three icons every panel
+// shares: the settings application's, the Notion desktop app's and the PDF type's. GUI thread only.
+class FileIconProvider : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int iconSize = 32;
+
+    explicit FileIconProvider(QObject *parent = nullptr);
+    ~FileIconProvider() override;
+
+    static FileIconProvider &shared();
+
+    // The icon once loaded; a null image while it loads (then iconLoaded follows) or when neither the item
+    // nor the icon theme has one.
+    QImage icon(const QString &fullPath);
+
+    QImage systemSettingsIcon();
+    // None when the Notion desktop app is not installed.
+    std::optional<QImage> notionAppIcon();
+    QImage pdfTypeIcon();
+
+    // What an item's icon is made from (runs on the worker; touches the disk).
+    static FileIconSource iconSource(const QString &fullPath);
+    // A desktop entry's Icon= value in its main group; empty when absent or the file is unreadable.
+    static QString desktopEntryIconValue(const QString &desktopFilePath);
+
+Q_SIGNALS:
+    void iconLoaded(const QString &fullPath);
+
+private:
+    void finishLoad(const QString &fullPath, const FileIconSource &source, const QImage &fileImage);
+    QImage themeIcon(const QStringList &names);
+
+    QHash<QString, QImage> icons_;
+    QSet<QString> loading_;
+    QHash<QString, QImage> themeIcons_;
+    std::optional<QImage> systemSettingsIcon_;
+    std::optional<std::optional<QImage>> notionAppIcon_;
+    std::optional<QImage> pdfTypeIcon_;
+    // Last, so that it is destroyed first: its destructor waits for the running loads.
+    QThreadPool workers_;
+};
+
+} // namespace orvex

@@ -1,0 +1,39 @@
+#include "panel/PanelHost.h"
+
+#include "search/LauncherNotifications.h"
+
+#include <QGuiApplication>
+#include <QWindow>
+
+#include <atomic>
+
+namespace orvex {
+
+namespace {
+
+std::atomic<PanelHost *> installedHost{nullptr};
+
+} // namespace
+
+PanelHost *PanelHost::current() {
+    return installedHost.load();
+}
+
+void PanelHost::setCurrent(PanelHost *host) {
+    installedHost.store(host);
+}
+
+void hideLauncherPanel(NotificationCenter &center) {
+    if (PanelHost *host = PanelHost::current()) {
+        host->hideWindow();
+        return;
+    }
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        const QWindowList windows = QGuiApplication::topLevelWindows();
+        for (QWindow *window : windows)
+            window->hide();
+    }
+    center.post(NotificationName::launcherWindowHidden);
+}
+
+} // namespace orvex

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/NotificationCenter.h"
+
+namespace orvex {
+
+// What the application shell does for the panel: hide it and show the settings window. The shell
+// installs itself as the current host at start-up; the panel asks for it each time it needs it.
+class PanelHost {
+public:
+    virtual ~PanelHost() = default;
+
+    // Hides the panel window; the host posts "WindowHidden" itself.
+    virtual void hideWindow() = 0;
+    virtual void showSettingsWindow() = 0;
+
+    // The installed host, or null.
+    static PanelHost *current();
+    // Installs `host` (null: none). The caller keeps it alive while installed.
+    static void setCurrent(PanelHost *host);
+};
+
+// Hides the panel: through the installed host, or, with none, by hiding the application's windows
+// and posting "WindowHidden".
+void hideLauncherPanel(NotificationCenter &center = NotificationCenter::defaultCenter());
+
+} // namespace orvex

@@ -1,0 +1,269 @@
+#include "panel/ResultActivation.h"
+
+#include "panel/FileRevealService.h"
+#include "panel/PanelHost.h"
+#include "panel/SearchController.h"
+#include "platform/MainQueue.h"
+#include "platform/Workspace.h"
+#include "search/Database.h"
+#include "search/LauncherSettingsStores.h"
+#include "search/PersistentQueryResultCacheStore.h"
+#include "search/SearchRankingSettings.h"
+#include "sources/SystemSettingsLauncher.h"
+#include "sources/TranslationCommand.h"
+
+#include <QFileInfo>
+
+namespace orvex {
+
+namespace {
+
+// The address a web-link shortcut file holds, when it is a web address; else
+// none.
+std::optional<QString> webLinkShortcutAddress(const SearchResult &result) {
+    std::optional<QString> address = result.usageKey();
+    if (!address)
+        address = DatabaseManager::shortcutUsageKey(result.fullPath());
+    return address;
+}
+
+bool openAddress(Workspace &workspace, const std::optional<QString> &address,
+                 const QStringList &allowedSchemes) {
+    if (!address)
+        return false;
+    const QUrl url(*address, QUrl::StrictMode);
+    if (!url.isValid() || url.isRelative())
+        return false;
+    const QString scheme = url.scheme().toLower();
+    if (!allowedSchemes.contains(scheme))
+        return false;
+    // A web address without a host names nothing to open.
+    if ((scheme == QLatin1String("http") || scheme == QLatin1String("https")) && url.host().isEmpty())
+        return false;
+    return workspace.open(url);
+}
+
+} // namespace
+
+ResultActivation::ResultActivation(SearchController &search, Workspace &workspace,
+                                   ResultActivationEnvironment environment)
+    : search_(search), workspace_(workspace), environment_(std::move(environment)),
+      notificationCenter_(environment_.notificationCenter ? environment_.notificationCenter
+                                                          : &NotificationCenter::defaultCenter()) {
+    if (!environment_.recordActivation)
+        environment_.recordActivation = [](const SearchResult &result) {
+            DatabaseManager::shared().recordActivation(result);
+        };
+    if (!environment_.focusBrowserTab)
+        environment_.focusBrowserTab = [](const QString &bundleIdentifier, qint64 windowIndex,
+                                          qint64 tabIndex) {
+            return DatabaseManager::shared().focusBrowserTab(bundleIdentifier, windowIndex, tabIndex);
+        };
+    if (!environment_.openSystemSettingsLink)
+        environment_.openSystemSettingsLink = [](const QString &link) {
+            return openSystemSettingsLink(link);
+        };
+    if (!environment_.reveal)
+        environment_.reveal = [](const QUrl &item, Workspace &workspace) {
+            FileRevealService::reveal(item, workspace);
+        };
+    // One at a time, in the order of the activations.
+    recorder_.setMaxThreadCount(1);
+}
+
+ResultActivation::~ResultActivation() {
+    recorder_.waitForDone();
+}
+
+void ResultActivation::hidePanel() {
+    hideLauncherPanel(*notificationCenter_);
+}
+
+void ResultActivation::record(const SearchResult &result) {
+    recorder_.start([record = environment_.recordActivation, result] { record(result); });
+}
+
+void ResultActivation::waitForRecordings() {
+    recorder_.waitForDone();
+}
+
+const QStringList &ResultActivation::webSchemes() {
+    static const QStringList schemes = {QStringLiteral("https"), QStringLiteral("http")};
+    return schemes;
+}
+
+const QStringList &ResultActivation::notionPageSchemes() {
+    static const QStringList schemes = {QStringLiteral("https"), QStringLiteral("http"),
+                                        QStringLiteral("notion")};
+    return schemes;
+}
+
+bool ResultActivation::isWebLinkShortcutFile(const QString &path) {
+    static const QStringList suffixes = {QStringLiteral("webloc"), QStringLiteral("url"),
+                                         QStringLiteral("gdoc"), QStringLiteral("gsheet"),
+                                         QStringLiteral("gslides")};
+    return suffixes.contains(QFileInfo(path).suffix().toLower());
+}
+
+// ---- Activating a row ----
+
+void ResultActivation::activateResult(const SearchResult &result, ResultActivationMode mode) {
+    const QString query = search_.query();
+    const SearchResults results = search_.results();
+    const bool resultsArePreview = search_.state().resultsArePreview;
+
+    if (result.kind() == SearchResultKind::action) {
+        cachePromotedSearchResultsAfterActivation(result, query, results, resultsArePreview);
+        record(result);
+        activateActionResult(result);
+        search_.setQuery(QString());
+        return;
+    }
+
+    const QUrl url = QUrl::fromLocalFile(result.fullPath());
+    const bool reveal = mode == ResultActivationMode::revealInFileBrowser &&
+                        (result.kind() != SearchResultKind::folder || result.isDirectPathMatch());
+    hidePanel();
+    search_.setQuery(QString());
+
+    if (reveal) {
+        // Revealing neither caches nor records: the item was shown, not used.
+        MainQueue::post(
+            [revealItem = environment_.reveal, &workspace = workspace_, url] { revealItem(url, workspace); });
+        return;
+    }
+    cachePromotedSearchResultsAfterActivation(result, query, results, resultsArePreview);
+    record(result);
+    std::optional<QString> webAddress;
+    if (result.kind() == SearchResultKind::file && isWebLinkShortcutFile(result.fullPath()))
+        webAddress = webLinkShortcutAddress(result);
+    MainQueue::post([&workspace = workspace_, url, webAddress] {
+        // A web-link file has no handler of its own here: it opens the address it
+        // holds, and only when that cannot be opened the file itself.
+        if (webAddress && openAddress(workspace, webAddress, webSchemes()))
+            return;
+        workspace.open(url);
+    });
+}
+
+void ResultActivation::activateActionResult(const SearchResult &result) {
+    const std::optional<SearchResultAction> action = result.action();
+    if (!action)
+        return;
+    switch (*action) {
+    case SearchResultAction::openSettings:
+        if (PanelHost *host = PanelHost::current())
+            host->showSettingsWindow();
+        hidePanel();
+        return;
+    case SearchResultAction::openSystemSettings:
+        hidePanel();
+        for (const std::optional<QString> &link :
+             {result.actionURLString(), result.fallbackActionURLString()})
+            if (link && environment_.openSystemSettingsLink(*link))
+                return;
+        return;
+    case SearchResultAction::focusBrowserTab:
+        hidePanel();
+        if (!focusBrowserTab(result.fallbackActionURLString()))
+            openActionURL(result.actionURLString(), webSchemes());
+        return;
+    case SearchResultAction::openBrowserFavorite:
+        hidePanel();
+        openActionURL(result.actionURLString(), webSchemes());
+        return;
+    case SearchResultAction::copyToClipboard:
+        if (const std::optional<QString> &text = result.actionURLString())
+            workspace_.setClipboardText(*text);
+        hidePanel();
+        return;
+    case SearchResultAction::openNotionPage:
+        hidePanel();
+        if (!openActionURL(result.actionURLString(), notionPageSchemes()))
+            openActionURL(result.fallbackActionURLString(), notionPageSchemes());
+        return;
+    }
+}
+
+bool ResultActivation::openActionURL(const std::optional<QString> &address,
+                                     const QStringList &allowedSchemes) {
+    return openAddress(workspace_, address, allowedSchemes);
+}
+
+bool ResultActivation::focusBrowserTab(const std::optional<QString> &link) {
+    if (!link)
+        return false;
+    const std::optional<BrowserTabFocusTarget> target = DatabaseManager::parseBrowserTabFocusLink(*link);
+    if (!target)
+        return false;
+    // A link may only address the browsers whose tabs the launcher lists.
+    const QList<BrowserAutomationTarget> &browsers = DatabaseManager::browserAutomationTargets();
+    const bool known =
+        std::any_of(browsers.cbegin(), browsers.cend(), [&](const BrowserAutomationTarget &browser) {
+            return browser.bundleIdentifier == target->bundleIdentifier;
+        });
+    if (!known)
+        return false;
+    return environment_.focusBrowserTab(target->bundleIdentifier, target->windowIndex, target->tabIndex);
+}
+
+void ResultActivation::cachePromotedSearchResultsAfterActivation(const SearchResult &result,
+                                                                 const QString &query,
+                                                                 const SearchResults &results,
+                                                                 bool resultsArePreview) {
+    if (resultsArePreview)
+        return;
+    const SearchRankingPreferences preferences = search_.rankingSettingsStore().load();
+    const QString normalized = normalizedSearchQuery(query);
+    if (normalized.isEmpty() || results.isEmpty())
+        return;
+
+    UserDefaults &defaults = search_.defaults();
+    const TranslationCommandSettingsStore triggerStore(defaults);
+    const QString trigger =
+        TranslationCommandParser::normalizeTrigger(triggerStore.rawTrigger(), triggerStore.defaultTrigger);
+    const QStringList codes = TranslationLanguageSettingsStore(defaults).load();
+    // Translation answers depend on more than the query; they are never cached
+    // here.
+    if (TranslationCommandParser::parse(normalized, trigger, QSet<QString>(codes.cbegin(), codes.cend())))
+        return;
+
+    const SearchResults promoted =
+        searchResultsPromotingActivatedResult(results, result, normalized, [&](const SearchResult &row) {
+            return DatabaseManager::relevanceScore(row, normalized, preferences);
+        });
+    search_.incrementalSearchResultCache().store(promoted, normalized);
+    search_.persistentQueryCacheStore().storeResults(
+        promoted, normalized + QLatin1Char('|') + search_.rankingSettingsStore().load().cacheKey(),
+        search_.clock().now());
+}
+
+// ---- Modifier modes ----
+
+ResultActivationMode ResultActivation::modeForModifiers(Qt::KeyboardModifiers modifiers) {
+    return modifiers.testFlag(Qt::ControlModifier) ? ResultActivationMode::revealInFileBrowser
+                                                   : ResultActivationMode::open;
+}
+
+ResultActivationMode ResultActivation::activationModeForRow(const SearchResult &result,
+                                                            ResultActivationMode heldMode) {
+    switch (result.kind()) {
+    case SearchResultKind::action:
+        return ResultActivationMode::open;
+    case SearchResultKind::folder:
+        return heldMode == ResultActivationMode::revealInFileBrowser && result.isDirectPathMatch()
+                   ? ResultActivationMode::revealInFileBrowser
+                   : ResultActivationMode::open;
+    case SearchResultKind::file:
+    case SearchResultKind::app:
+        break;
+    }
+    return heldMode;
+}
+
+ResultActivationMode ResultActivation::currentActivationModeForAction(const SearchResult &result,
+                                                                      Qt::KeyboardModifiers modifiers) {
+    return activationModeForRow(result, modeForModifiers(modifiers));
+}
+
+} // namespace orvex

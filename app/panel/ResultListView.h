@@ -1,0 +1,113 @@
+#pragma once
+
+#include "panel/LauncherTheme.h"
+#include "panel/ResultRowView.h"
+#include "search/DatabaseTypes.h"
+#include "search/LauncherLogic.h"
+
+#include <QAbstractListModel>
+#include <QListView>
+#include <QPointer>
+#include <QStyledItemDelegate>
+
+#include <optional>
+
+class QVariantAnimation;
+
+namespace orvex {
+
+// How every row of the list is drawn, apart from the rows themselves.
+struct ResultListDisplay {
+    LauncherTheme theme;
+    bool showSnippets = false;
+    bool useNativeAppIcons = false;
+    bool showScore = true;
+    // What Return would do by the held keys; each row shows its own reading of it
+    // (ResultActivation::activationModeForRow).
+    ResultActivationMode activeModifierMode = ResultActivationMode::open;
+    std::optional<qsizetype> selectedIndex;
+    std::optional<QString> hoveredResultIdentity;
+};
+
+// The rows as items for the list and for assistive technology: name = title, description = location
+// (or the reveal hint) and the score badge's label.
+class ResultListModel : public QAbstractListModel {
+    Q_OBJECT
+
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    void setRows(const SearchResults &rows);
+    void setDisplay(const ResultListDisplay &display);
+    const SearchResults &rows() const { return rows_; }
+    const ResultListDisplay &display() const { return display_; }
+    // The painted row value of one position.
+    ResultRowView rowView(int row) const;
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+
+private:
+    SearchResults rows_;
+    ResultListDisplay display_;
+};
+
+// The scrolling result list: every row painted by ResultRowView in one view, 6 points apart, with 8
+// points of padding, the selected row scrolled to the centre. Takes no keyboard focus (the search field
+// keeps it) and reports clicks and hovering rather than acting on them.
+class ResultListView : public QListView {
+    Q_OBJECT
+
+public:
+    static constexpr int rowSpacing = 6;
+    static constexpr int padding = 8;
+
+    explicit ResultListView(QWidget *parent = nullptr);
+
+    void setRows(const SearchResults &rows);
+    void setDisplay(const ResultListDisplay &display);
+    ResultListModel &resultModel() { return model_; }
+    // Icons come from here (the launcher's own sources by default).
+    void setIcons(ResultRowIcons *icons);
+    ResultRowIcons *icons() const { return icons_; }
+    // Painting is clipped to `ancestor`'s rounded outline, so rows never cover the panel's corners.
+    void setClipOutline(QWidget *ancestor, qreal radius);
+
+    // Where the row at `row` is painted, in viewport coordinates (no spacing or padding).
+    QRect rowRect(int row) const;
+    // The row under a viewport point; gaps between rows are none.
+    std::optional<int> rowAt(const QPoint &viewportPoint) const;
+    QPainterPath clipOutline() const;
+    // Whether the centring scroll is still moving.
+    bool isScrolling() const;
+
+Q_SIGNALS:
+    void rowClicked(int row);
+    void rowHoverEntered(const QString &identity);
+    void rowHoverLeft(const QString &identity);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void updateHover(const QPoint &viewportPoint);
+    void centreSelectedRow();
+    void syncSelection();
+
+    ResultListModel model_;
+    ResultRowIcons *icons_;
+    QPointer<QWidget> clipAncestor_;
+    qreal clipRadius_ = 0;
+    std::optional<QString> pointerIdentity_;
+    std::optional<int> pressedRow_;
+    QVariantAnimation *scrollAnimation_;
+};
+
+} // namespace orvex

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "settings/NotionSettingsModel.h"
+#include "settings/SettingsFormSection.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QToolButton;
+
+namespace orvex {
+
+// The "Notion" section: the search switch, the token field with its show/hide and test buttons, the
+// paste hint, the test's status line and the integration hint. It keeps its own model.
+class NotionSettingsSection : public SettingsFormSection {
+    Q_OBJECT
+
+public:
+    explicit NotionSettingsSection(NotionSettingsStore store,
+                                   NotionConnectionTestConfiguration connection = {},
+                                   NotificationCenter &center = NotificationCenter::defaultCenter(),
+                                   QWidget *parent = nullptr);
+
+    NotionSettingsModel &model() { return *model_; }
+
+    QCheckBox *enabledToggle() const { return enabledToggle_; }
+    QLineEdit *tokenField() const { return tokenField_; }
+    QToolButton *eyeButton() const { return eyeButton_; }
+    QToolButton *testButton() const { return testButton_; }
+    QLabel *pasteHint() const { return pasteHint_; }
+    QLabel *statusLine() const { return statusLine_; }
+
+private:
+    void refresh();
+
+    NotionSettingsModel *model_;
+    QCheckBox *enabledToggle_;
+    QLineEdit *tokenField_;
+    QToolButton *eyeButton_;
+    QToolButton *testButton_;
+    QLabel *pasteHint_;
+    QLabel *statusLine_;
+};
+
+} // namespace orvex

@@ -1,0 +1,200 @@
+#include "settings/PermissionsOnboardingView.h"
+
+#include "settings/SettingsStyle.h"
+#include "settings/SettingsSymbols.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+namespace orvex {
+
+namespace {
+
+// The widest a card may grow before its sentences wrap: the window's content width.
+constexpr int maximumCardWidth = 640;
+
+QLabel *makeLabel(const QString &text, int pixelSize, QFont::Weight weight, QWidget *parent) {
+    auto *label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(SettingsStyle::font(label->font(), pixelSize, weight));
+    return label;
+}
+
+} // namespace
+
+PermissionCard::PermissionCard(const QString &title, const QString &description, const QString &buttonTitle,
+                               QWidget *parent)
+    : QWidget(parent) {
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(14, 14, 14, 14);
+    // Button titles are shown as written: an "&" is no mnemonic marker here.
+    const QString shownButtonTitle = QString(buttonTitle).replace(QLatin1Char('&'), QStringLiteral("&&"));
+    layout->setSpacing(10);
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
+    layout->addWidget(makeLabel(title, 13, QFont::DemiBold, this));
+    QLabel *descriptionLabel = makeLabel(description, 11, QFont::Normal, this);
+    SettingsStyle::useSecondaryColor(descriptionLabel);
+    layout->addWidget(descriptionLabel);
+
+    auto *statusRow = new QHBoxLayout;
+    statusRow->setSpacing(8);
+    statusSymbol_ = new QLabel(this);
+    statusSymbol_->setFixedSize(13, 13);
+    statusRow->addWidget(statusSymbol_);
+    statusText_ = makeLabel(QString(), 10, QFont::Normal, this);
+    statusText_->setWordWrap(true);
+    statusRow->addWidget(statusText_, 1);
+    layout->addLayout(statusRow);
+
+    button_ = new QPushButton(shownButtonTitle, this);
+    button_->setAutoDefault(false);
+    layout->addWidget(button_, 0, Qt::AlignLeft);
+    setMaximumWidth(maximumCardWidth);
+}
+
+QString PermissionCard::symbolName(PermissionWarmupStatus::Case kind) {
+    switch (kind) {
+    case PermissionWarmupStatus::Case::idle:
+        return QStringLiteral("circle.dashed");
+    case PermissionWarmupStatus::Case::running:
+        return QStringLiteral("arrow.triangle.2.circlepath");
+    case PermissionWarmupStatus::Case::success:
+        return QStringLiteral("checkmark.circle.fill");
+    case PermissionWarmupStatus::Case::warning:
+        break;
+    }
+    return QStringLiteral("exclamationmark.triangle.fill");
+}
+
+QColor PermissionCard::statusColor(PermissionWarmupStatus::Case kind, const QPalette &palette) {
+    switch (kind) {
+    case PermissionWarmupStatus::Case::idle:
+        return SettingsStyle::secondaryColor(palette);
+    case PermissionWarmupStatus::Case::running:
+        return QColor(0, 122, 255);
+    case PermissionWarmupStatus::Case::success:
+        return QColor(40, 167, 69);
+    case PermissionWarmupStatus::Case::warning:
+        break;
+    }
+    return QColor(230, 126, 0);
+}
+
+void PermissionCard::setStatus(const PermissionWarmupStatus &status, bool isLoading) {
+    const QColor color = statusColor(status.kind, palette());
+    statusSymbol_->setPixmap(
+        SettingsSymbols::pixmap(symbolName(status.kind), color, 13, devicePixelRatioF()));
+    statusText_->setText(status.message);
+    QPalette textPalette = statusText_->palette();
+    textPalette.setColor(QPalette::WindowText, color);
+    statusText_->setPalette(textPalette);
+    // One line while it fits the card; longer sentences wrap instead of widening the window.
+    const int textWidth = statusText_->fontMetrics().horizontalAdvance(status.message);
+    statusText_->setMinimumWidth(std::min(textWidth + 2, maximumCardWidth - 28 - 21));
+    button_->setEnabled(!isLoading);
+}
+
+void PermissionCard::paintEvent(QPaintEvent *) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()), 10, 10);
+    painter.fillPath(path, palette().color(QPalette::Base));
+}
+
+PermissionsOnboardingView::PermissionsOnboardingView(std::function<void()> onContinue,
+                                                     std::function<void()> onSkip, PermissionWarmups warmups,
+                                                     QWidget *parent)
+    : QWidget(parent), viewModel_(new PermissionsOnboardingViewModel(std::move(warmups), this)),
+      onContinue_(std::move(onContinue)), onSkip_(std::move(onSkip)) {
+    setMinimumSize(640, 420);
+
+    auto *stack = new QWidget(this);
+    auto *layout = new QVBoxLayout(stack);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(18);
+
+    auto *header = new QVBoxLayout;
+    header->setSpacing(6);
+    header->addWidget(makeLabel(QStringLiteral("Permission Setup"), 17, QFont::DemiBold, stack));
+    QLabel *intro = makeLabel(
+        QStringLiteral(
+            "Before first use, grant the permissions below so prompts happen now instead of during search."),
+        11, QFont::Normal, stack);
+    SettingsStyle::useSecondaryColor(intro);
+    header->addWidget(intro);
+    layout->addLayout(header);
+
+    fileCard_ = new PermissionCard(QStringLiteral("Files & Folders"),
+                                   QStringLiteral("Needed to index your directories for folder results."),
+                                   QStringLiteral("Request Files & Folders Access"), stack);
+    layout->addWidget(fileCard_, 0, Qt::AlignLeft);
+    browserCard_ = new PermissionCard(QStringLiteral("Browser Automation (Edge/Brave)"),
+                                      QStringLiteral("Needed to discover and focus open browser tabs."),
+                                      QStringLiteral("Request Browser Automation Access"), stack);
+    layout->addWidget(browserCard_, 0, Qt::AlignLeft);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->setContentsMargins(0, 4, 0, 0);
+    skipButton_ = new QPushButton(QStringLiteral("Skip for now"), stack);
+    skipButton_->setAutoDefault(false);
+    buttons->addWidget(skipButton_);
+    buttons->addStretch(1);
+    continueButton_ = new QPushButton(QStringLiteral("Continue to Launcher"), stack);
+    continueButton_->setAutoDefault(false);
+    continueButton_->setDefault(true);
+    // The prominent look: the accent colour behind white text.
+    const QColor accent = palette().color(QPalette::Highlight);
+    continueButton_->setStyleSheet(
+        QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: 6px; "
+                       "padding: 5px 14px; } QPushButton:pressed { background: %2; }")
+            .arg(accent.name(), accent.darker(120).name()));
+    buttons->addWidget(continueButton_);
+    layout->addLayout(buttons);
+
+    // The stack is centred in the window, its rows leading-aligned inside it.
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(20, 20, 20, 20);
+    outer->addStretch(1);
+    auto *row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(stack);
+    row->addStretch(1);
+    outer->addLayout(row);
+    outer->addStretch(1);
+
+    connect(fileCard_->button(), &QPushButton::clicked, viewModel_,
+            &PermissionsOnboardingViewModel::requestFileAndFolderAccess);
+    connect(browserCard_->button(), &QPushButton::clicked, viewModel_,
+            &PermissionsOnboardingViewModel::requestBrowserAutomationAccess);
+    connect(skipButton_, &QPushButton::clicked, this, [this] {
+        if (onSkip_)
+            onSkip_();
+    });
+    connect(continueButton_, &QPushButton::clicked, this, [this] {
+        if (onContinue_)
+            onContinue_();
+    });
+    // Escape skips and Return continues wherever the focus is in the window.
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, skipButton_, &QPushButton::click);
+    for (const int key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto *confirm = new QShortcut(QKeySequence(key), this);
+        connect(confirm, &QShortcut::activated, continueButton_, &QPushButton::click);
+    }
+    connect(viewModel_, &PermissionsOnboardingViewModel::stateChanged, this,
+            &PermissionsOnboardingView::refresh);
+    refresh();
+}
+
+void PermissionsOnboardingView::refresh() {
+    fileCard_->setStatus(viewModel_->fileAccessStatus(), viewModel_->isRequestingFileAccess());
+    browserCard_->setStatus(viewModel_->browserAccessStatus(), viewModel_->isRequestingBrowserAccess());
+}
+
+} // namespace orvex

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "settings/PermissionsOnboardingViewModel.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+class QPushButton;
+
+namespace orvex {
+
+// One permission card: title, description, the status row (symbol and sentence in the status colour)
+// and the request button, on a rounded panel as wide as its content.
+class PermissionCard : public QWidget {
+    Q_OBJECT
+
+public:
+    PermissionCard(const QString &title, const QString &description, const QString &buttonTitle,
+                   QWidget *parent = nullptr);
+
+    void setStatus(const PermissionWarmupStatus &status, bool isLoading);
+    QPushButton *button() const { return button_; }
+    QLabel *statusText() const { return statusText_; }
+
+    // The symbol name and colour of a status.
+    static QString symbolName(PermissionWarmupStatus::Case kind);
+    static QColor statusColor(PermissionWarmupStatus::Case kind, const QPalette &palette);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QLabel *statusSymbol_;
+    QLabel *statusText_;
+    QPushButton *button_;
+};
+
+// The content of the "Permission Setup" window: the header, the file and browser cards and the row of
+// "Skip for now" (Escape) and "Continue to Launcher" (Return). It owns its view model; the two buttons
+// only call the host's actions.
+class PermissionsOnboardingView : public QWidget {
+    Q_OBJECT
+
+public:
+    PermissionsOnboardingView(std::function<void()> onContinue, std::function<void()> onSkip,
+                              PermissionWarmups warmups = PermissionWarmups::production(),
+                              QWidget *parent = nullptr);
+
+    PermissionsOnboardingViewModel &viewModel() { return *viewModel_; }
+    PermissionCard *fileCard() const { return fileCard_; }
+    PermissionCard *browserCard() const { return browserCard_; }
+    QPushButton *skipButton() const { return skipButton_; }
+    QPushButton *continueButton() const { return continueButton_; }
+
+private:
+    void refresh();
+
+    PermissionsOnboardingViewModel *viewModel_;
+    std::function<void()> onContinue_;
+    std::function<void()> onSkip_;
+    PermissionCard *fileCard_;
+    PermissionCard *browserCard_;
+    QPushButton *skipButton_;
+    QPushButton *continueButton_;
+};
+
+} // namespace orvex

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QLayout;
+class QVBoxLayout;
+
+namespace orvex {
+
+// One section of a grouped settings form: a header line above a rounded card that holds the section's
+// rows, top to bottom. The sections of the settings window derive from it.
+class SettingsFormSection : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit SettingsFormSection(const QString &header, QWidget *parent = nullptr);
+
+    QString header() const;
+    void addRow(QWidget *row);
+    void addRow(QLayout *row);
+
+protected:
+    QVBoxLayout *rows() const { return rows_; }
+
+private:
+    QLabel *header_;
+    QWidget *card_;
+    QVBoxLayout *rows_;
+};
+
+// A grouped form: sections stacked in a vertical scroll area, top-aligned.
+class SettingsForm : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit SettingsForm(QWidget *parent = nullptr);
+
+    // Appends a section (taking it from any other form).
+    void addSection(SettingsFormSection *section);
+    // Takes every section out of the layout without deleting it; the caller adds each to a form again.
+    void releaseSections();
+
+private:
+    QWidget *content_;
+    QVBoxLayout *sections_;
+};
+
+} // namespace orvex

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "settings/SettingsStores.h"
+
+#include "platform/NotificationCenter.h"
+
+#include <QObject>
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+
+namespace orvex {
+
+// The settings window's editable copy of every preference, seeded once from the stores when it is made.
+// Each setter is the change handler of its field: when the value really changes it writes the store's
+// key and posts the field's change notification (translation settings post nothing). The ranking rules
+// are edited as an unsaved copy that only Save and Reset write. No widgets: the settings view shows this
+// state and forwards the user's edits here; stateChanged() tells it to refresh.
+class SettingsViewModel : public QObject {
+    Q_OBJECT
+
+public:
+    explicit SettingsViewModel(SettingsStores stores,
+                               NotificationCenter &center = NotificationCenter::defaultCenter(),
+                               QObject *parent = nullptr);
+    ~SettingsViewModel() override;
+
+    const SettingsStores &stores() const { return stores_; }
+
+    // --- State.
+    bool showSnippets() const { return showSnippets_; }
+    qint64 searchDebounceMilliseconds() const { return searchDebounceMilliseconds_; }
+    qint64 sessionPersistenceSeconds() const { return sessionPersistenceSeconds_; }
+    bool showSearchScores() const { return showSearchScores_; }
+    const QString &translationTrigger() const { return translationTrigger_; }
+    const QString &translationLanguageCodesText() const { return translationLanguageCodesText_; }
+    const TranslationEngineIDs &translationEngineOrder() const { return translationEngineOrder_; }
+    const TranslationEngineIDSet &translationEnabledEngineIDs() const { return translationEnabledEngineIDs_; }
+    const ExtensionBoostRules &extensionBoostRules() const { return extensionBoostRules_; }
+    const ExtensionBoostRules &savedExtensionBoostRules() const { return savedExtensionBoostRules_; }
+    bool snapWindowToGrid() const { return snapWindowToGrid_; }
+    bool showMenuBarIcon() const { return showMenuBarIcon_; }
+    bool showVersionNumber() const { return showVersionNumber_; }
+
+    // --- Search results.
+    void setShowSnippets(bool value);
+    // Clamped to the store's limits before it is kept and written.
+    void setSearchDebounceMilliseconds(qint64 value);
+    void setSessionPersistenceSeconds(qint64 value);
+    void setShowSearchScores(bool value);
+
+    // --- Translation. Text fields: every edit stores the normalised value at once while the field keeps
+    // the text as typed; commit (the field was left or Return pressed) puts the normalised text in the
+    // field, so a comma or a blank can be typed before the next code.
+    void setTranslationTrigger(const QString &text);
+    void commitTranslationTrigger();
+    void setTranslationLanguageCodesText(const QString &text);
+    void commitTranslationLanguageCodesText();
+    // Normalised (every engine once; never an empty enabled set), kept and stored.
+    void setTranslationEngineOrder(const TranslationEngineIDs &order);
+    void setTranslationEnabledEngineIDs(const TranslationEngineIDSet &enabled);
+
+    // --- Window.
+    void setSnapWindowToGrid(bool value);
+    void setShowMenuBarIcon(bool value);
+    void setShowVersionNumber(bool value);
+
+    // --- Ranking rules (the unsaved copy).
+    std::optional<QString> rankingValidationMessage() const;
+    // Valid and different from the saved rules (identifiers count).
+    bool canSaveRankingSettings() const;
+    const std::optional<QUuid> &focusedExtensionBoostRuleID() const { return focusedExtensionBoostRuleID_; }
+    void setFocusedExtensionBoostRuleID(const std::optional<QUuid> &id);
+    // A rule with a fresh id, an empty suffix and boost 0, appended and focused.
+    void addExtensionBoostRule();
+    // Removes every rule with `id`; clears the focus when it was on that rule.
+    void removeExtensionBoostRule(const QUuid &id);
+    // The edited copy as the editor's rows now hold it (boosts clamped to the store's limits).
+    void setExtensionBoostRules(const ExtensionBoostRules &rules);
+    // Does nothing while a validation message stands; otherwise stores the normalised rules, shows them
+    // as saved and posts "LauncherRankingSettingsChanged".
+    void persistRankingSettings();
+    // The seven built-in rules, stored at once; unsaved edits are dropped.
+    void resetExtensionBoostRules();
+
+Q_SIGNALS:
+    // Any field changed; the view refreshes what it shows.
+    void stateChanged();
+
+private:
+    void post(QLatin1StringView name);
+    void persistTranslationTrigger(bool updateState);
+    void persistTranslationLanguageCodes(bool updateState);
+    void persistTranslationEngineSettings();
+
+    SettingsStores stores_;
+    NotificationCenter &center_;
+
+    bool showSnippets_ = false;
+    qint64 searchDebounceMilliseconds_ = 0;
+    qint64 sessionPersistenceSeconds_ = 0;
+    bool showSearchScores_ = true;
+    QString translationTrigger_;
+    QString translationLanguageCodesText_;
+    TranslationEngineIDs translationEngineOrder_;
+    TranslationEngineIDSet translationEnabledEngineIDs_;
+    ExtensionBoostRules extensionBoostRules_;
+    ExtensionBoostRules savedExtensionBoostRules_;
+    bool snapWindowToGrid_ = true;
+    bool showMenuBarIcon_ = true;
+    bool showVersionNumber_ = true;
+
+    std::optional<QUuid> focusedExtensionBoostRuleID_;
+};
+
+} // namespace orvex

@@ -1,0 +1,57 @@
+#include "settings/SettingsWindowController.h"
+
+#include "settings/SettingsView.h"
+
+#include <QGuiApplication>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace orvex {
+
+SettingsWindow::SettingsWindow(SettingsView *view, WindowSizeStore sizeStore)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint),
+      view_(view), sizeStore_(std::move(sizeStore)) {
+    setWindowTitle(QStringLiteral("Launcher Settings"));
+    setObjectName(QStringLiteral("LauncherSettingsWindow"));
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    view_->setParent(this);
+    layout->addWidget(view_);
+    setMinimumSize(static_cast<int>(sizeStore_.minWidth), static_cast<int>(sizeStore_.minHeight));
+    setMaximumSize(static_cast<int>(sizeStore_.maxWidth), static_cast<int>(sizeStore_.maxHeight));
+    // The content size, the same measure resizeEvent() stores.
+    resize(sizeStore_.load(SettingsWindowController::defaultSize));
+}
+
+void SettingsWindow::resizeEvent(QResizeEvent *event) {
+    // size(), not frameGeometry(): restoring a frame size as the content size would grow the window by
+    // its title bar at every launch.
+    sizeStore_.save(event->size());
+    QWidget::resizeEvent(event);
+}
+
+SettingsWindowController::SettingsWindowController(std::function<SettingsEnvironment()> environment,
+                                                   WindowSizeStore sizeStore)
+    : environment_(std::move(environment)), sizeStore_(std::move(sizeStore)) {}
+
+SettingsWindowController::~SettingsWindowController() {
+    delete window_.data();
+}
+
+void SettingsWindowController::show() {
+    if (!window_) {
+        window_ = new SettingsWindow(new SettingsView(environment_()), sizeStore_);
+        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+            QRect frame = window_->geometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            window_->move(frame.topLeft());
+        }
+    }
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+}
+
+} // namespace orvex

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "single-instance/SingleInstanceController.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace orvex {
+
+// Start-up of orvex-launcher: decides, before any window or application object exists, whether this
+// process becomes the running launcher or hands its launch to the one that runs, and then runs the
+// application.
+class OrvexLauncherRuntime {
+public:
+    static inline const QString bundleIdentifier = QStringLiteral("io.orvex.launcher");
+    static inline const QString displayName = QStringLiteral("Orvex Launcher");
+
+    // The process's work; the answer is its exit status: the application's, 0 when another instance
+    // took the launch, 1 when the lock could not be taken for another reason (after one line on
+    // standard error).
+    static int run(int argc, char **argv);
+
+    // The launcher's single-instance configuration: the lock under $XDG_DATA_HOME/io.orvex.launcher,
+    // "allowMultipleInstances" in the standard defaults.
+    static SingleInstanceConfiguration singleInstanceConfiguration();
+
+    // The controller that won the start; kept for the rest of the process. Empty before run() wins.
+    static std::shared_ptr<SingleInstanceController> singleInstanceController();
+
+    OrvexLauncherRuntime() = delete;
+};
+
+} // namespace orvex

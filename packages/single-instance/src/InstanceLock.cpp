@@ -1,0 +1,97 @@
+#include "single-instance/InstanceLock.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace orvex {
+
+namespace {
+
+QString systemText(int errorNumber) {
+    return QString::fromLocal8Bit(std::strerror(errorNumber));
+}
+
+} // namespace
+
+QString InstanceLockError::description() const {
+    switch (kind) {
+    case Kind::openFailed:
+        return QStringLiteral("openFailed(errno: %1): %2").arg(errorNumber).arg(systemText(errorNumber));
+    case Kind::lockFailed:
+        return QStringLiteral("lockFailed(errno: %1): %2").arg(errorNumber).arg(systemText(errorNumber));
+    case Kind::alreadyRunning:
+        break;
+    }
+    return QStringLiteral("alreadyRunning");
+}
+
+QString FolderCreationError::description() const {
+    return QStringLiteral("Could not create the folder %1: %2").arg(path, systemText(errorNumber));
+}
+
+QString describe(const SingleInstanceError &error) {
+    return std::visit([](const auto &e) { return e.description(); }, error);
+}
+
+std::variant<std::monostate, FolderCreationError> createFolder(const QString &path) {
+    std::error_code code;
+    const std::filesystem::path native(QFile::encodeName(path).toStdString());
+    std::filesystem::create_directories(native, code);
+    // create_directories reports success for an existing folder, but also stays silent in some
+    // versions when a file stands at the path: check what is there.
+    if (!code && !std::filesystem::is_directory(native, code) && !code)
+        code = std::make_error_code(std::errc::not_a_directory);
+    if (code)
+        return FolderCreationError{path, code.value()};
+    return std::monostate{};
+}
+
+InstanceLock::InstanceLock(int fileDescriptor, QString lockPath)
+    : fileDescriptor_(fileDescriptor), lockPath_(std::move(lockPath)) {}
+
+InstanceLock::~InstanceLock() {
+    ::flock(fileDescriptor_, LOCK_UN);
+    ::close(fileDescriptor_);
+}
+
+std::variant<std::unique_ptr<InstanceLock>, SingleInstanceError>
+InstanceLock::acquire(const QString &lockPath) {
+    const auto folder = createFolder(QFileInfo(lockPath).absolutePath());
+    if (const auto *failure = std::get_if<FolderCreationError>(&folder))
+        return SingleInstanceError(*failure);
+
+    const QByteArray native = QFile::encodeName(lockPath);
+    const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return SingleInstanceError(InstanceLockError::openFailed(errno));
+
+    int result;
+    do {
+        result = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) {
+        const int error = errno;
+        ::close(fd);
+        if (error == EWOULDBLOCK)
+            return SingleInstanceError(InstanceLockError::alreadyRunning());
+        return SingleInstanceError(InstanceLockError::lockFailed(error));
+    }
+
+    // Only the flock counts; the process id is for people, so failing to write it changes nothing.
+    const QByteArray pid = QByteArray::number(static_cast<qint64>(::getpid())) + '\n';
+    if (::ftruncate(fd, 0) == 0) {
+        [[maybe_unused]] const ssize_t written =
+            ::pwrite(fd, pid.constData(), static_cast<size_t>(pid.size()), 0);
+    }
+    return std::unique_ptr<InstanceLock>(new InstanceLock(fd, lockPath));
+}
+
+} // namespace orvex

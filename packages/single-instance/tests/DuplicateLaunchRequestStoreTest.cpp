@@ -1,0 +1,149 @@
+#include "single-instance/DuplicateLaunchRequestStore.h"
+
+#include "SignalTestSupport.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace orvex {
+namespace {
+
+DuplicateLaunchRequest requestAt(const char *isoDate, QStringList arguments) {
+    DuplicateLaunchRequest request;
+    request.arguments = std::move(arguments);
+    request.createdAt = QDateTime::fromString(QString::fromLatin1(isoDate), Qt::ISODate);
+    return request;
+}
+
+QStringList firstArguments(const QList<DuplicateLaunchRequest> &requests) {
+    QStringList result;
+    for (const DuplicateLaunchRequest &request : requests)
+        result.append(request.arguments.value(0));
+    return result;
+}
+
+class DuplicateLaunchRequestStoreTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    SingleInstanceConfiguration configuration{QStringLiteral("io.orvex.test"),
+                                              SingleInstancePolicy::alwaysSingle(),
+                                              SingleInstanceLockLocation::directory(dir.path())};
+    QString folder = configuration.duplicateLaunchRequestsPath();
+
+    QStringList names() const {
+        return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                      QDir::Name);
+    }
+    void writeRequestFile(const QString &name, const QByteArray &bytes) const {
+        test::writeFile(folder + QLatin1Char('/') + name, bytes);
+    }
+};
+
+TEST_F(DuplicateLaunchRequestStoreTest, AnEmptyRequestOnlySendsTheSignal) {
+    test::CountingObserver observer(configuration.activationSignalName, configuration.lockFolderPath());
+    ASSERT_TRUE(observer.observation) << observer.error.toStdString();
+    EXPECT_EQ(DuplicateLaunchRequestStore::post(requestAt("2026-12-08T07:01:48Z", {}), configuration),
+              std::nullopt);
+    EXPECT_TRUE(observer.waitFor(1));
+    EXPECT_FALSE(QFileInfo::exists(folder));
+}
+
+TEST_F(DuplicateLaunchRequestStoreTest, ARequestBecomesOneUuidNamedFileThatConsumingDeletes) {
+    test::CountingObserver observer(configuration.activationSignalName, configuration.lockFolderPath());
+    const DuplicateLaunchRequest request =
+        requestAt("2026-12-08T07:01:48Z", {QStringLiteral("open"), QStringLiteral("x")});
+    EXPECT_EQ(DuplicateLaunchRequestStore::post(request, configuration), std::nullopt);
+    EXPECT_TRUE(observer.waitFor(1));
+    const QStringList stored = names();
+    ASSERT_EQ(stored.size(), 1);
+    EXPECT_TRUE(QRegularExpression(
+                    QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.json$"))
+                    .match(stored.first())
+                    .hasMatch())
+        << stored.first().toStdString();
+
+    EXPECT_EQ(DuplicateLaunchRequestStore::consumePending(configuration),
+              QList<DuplicateLaunchRequest>{request});
+    EXPECT_EQ(names(), QStringList());
+    EXPECT_EQ(DuplicateLaunchRequestStore::consumePending(configuration), QList<DuplicateLaunchRequest>());
+}
+
+TEST_F(DuplicateLaunchRequestStoreTest, AStoringFailureIsReportedAfterTheSignalWent) {
+    test::CountingObserver observer(configuration.activationSignalName, configuration.lockFolderPath());
+    test::writeFile(folder, "a file where the request folder should be");
+    const auto error = DuplicateLaunchRequestStore::post(
+        requestAt("2026-12-08T07:01:48Z", {QStringLiteral("a")}), configuration);
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->contains(folder)) << error->toStdString();
+    EXPECT_TRUE(observer.waitFor(1));
+}
+
+TEST_F(DuplicateLaunchRequestStoreTest, ConsumesOldestFirstAndDiscardsWhatItCannotRead) {
+    writeRequestFile(QStringLiteral("C.json"),
+                     requestAt("2026-12-08T07:01:50Z", {QStringLiteral("newest")}).toJson());
+    writeRequestFile(QStringLiteral("A.json"),
+                     requestAt("2026-12-08T07:01:48Z", {QStringLiteral("old-a")}).toJson());
+    writeRequestFile(QStringLiteral("D.json"),
+                     requestAt("2026-12-08T07:01:48Z", {QStringLiteral("old-d")}).toJson());
+    writeRequestFile(QStringLiteral("B.json"),
+                     requestAt("2026-12-08T07:01:49Z", {QStringLiteral("middle")}).toJson());
+    writeRequestFile(QStringLiteral("corrupt.json"), "{\"arguments\": [");
+    writeRequestFile(QStringLiteral("huge.json"),
+                     requestAt("2026-12-08T07:01:47Z",
+                               {QString(DuplicateLaunchRequestStore::maxRequestBytes, QLatin1Char('h'))})
+                         .toJson());
+    writeRequestFile(QStringLiteral("note.txt"),
+                     requestAt("2026-12-08T07:01:40Z", {QStringLiteral("txt")}).toJson());
+    writeRequestFile(QStringLiteral("partial.json.tmp"), "{");
+    test::makeDirectory(folder + QStringLiteral("/folder.json"));
+
+    EXPECT_EQ(firstArguments(DuplicateLaunchRequestStore::consumePending(configuration)),
+              (QStringList{QStringLiteral("old-a"), QStringLiteral("old-d"), QStringLiteral("middle"),
+                           QStringLiteral("newest")}));
+    EXPECT_EQ(names(), (QStringList{QStringLiteral("folder.json"), QStringLiteral("note.txt"),
+                                    QStringLiteral("partial.json.tmp")}));
+}
+
+TEST_F(DuplicateLaunchRequestStoreTest, AMissingFolderHoldsNoRequests) {
+    EXPECT_EQ(DuplicateLaunchRequestStore::consumePending(configuration), QList<DuplicateLaunchRequest>());
+}
+
+// A reader that runs while launches are still writing their requests never meets half a file: if it
+// did, it would discard that request as corrupt and the launch would be lost.
+TEST_F(DuplicateLaunchRequestStoreTest, RequestsWrittenWhileConsumingAreNeverSeenHalfWritten) {
+    constexpr int count = 200;
+    const QString payload(64 * 1024, QLatin1Char('p'));
+    std::atomic<bool> failed{false};
+    std::thread writer([&] {
+        for (int i = 0; i < count; ++i) {
+            DuplicateLaunchRequest request = requestAt("2026-12-08T07:01:48Z", {QString::number(i), payload});
+            if (DuplicateLaunchRequestStore::enqueue(request, configuration).error)
+                failed = true;
+        }
+    });
+    QSet<QString> seen;
+    bool intact = true;
+    const bool complete = test::waitUntil(
+        [&] {
+            for (const DuplicateLaunchRequest &request :
+                 DuplicateLaunchRequestStore::consumePending(configuration)) {
+                intact = intact && request.arguments.value(1) == payload;
+                seen.insert(request.arguments.value(0));
+            }
+            return seen.size() == count;
+        },
+        std::chrono::seconds(60));
+    writer.join();
+    EXPECT_FALSE(failed);
+    EXPECT_TRUE(intact);
+    EXPECT_TRUE(complete) << seen.size() << " of " << count << " requests arrived";
+}
+
+} // namespace
+} // namespace orvex

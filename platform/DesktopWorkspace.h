@@ -1,0 +1,53 @@
+#pragma once
+
+#include "platform/Workspace.h"
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QStringList>
+
+#include <chrono>
+#include <memory>
+
+namespace orvex {
+
+// The workspace of a Linux desktop: GIO resolves the user's default handlers (the XDG MIME database and
+// mimeapps.list) and launches desktop entries without a shell; the file viewer is asked over D-Bus
+// (org.freedesktop.FileManager1) to show items; the clipboard is Qt's. Use it on the GUI thread. The
+// clipboard needs a QGuiApplication; without one the text is dropped with a line on stdout.
+class DesktopWorkspace : public Workspace {
+public:
+    // `bus` is where the file viewer is asked; `fileViewerCandidates` are desktop-entry ids tried in
+    // order when no installed file viewer says it answers FileManager1; `revealTimeout` bounds the wait
+    // for it (it may have to start first) before the parent folder is opened instead.
+    explicit DesktopWorkspace(QDBusConnection bus = QDBusConnection::sessionBus(),
+                              QStringList fileViewerCandidates = defaultFileViewerCandidates(),
+                              std::chrono::milliseconds revealTimeout = std::chrono::seconds(10));
+    ~DesktopWorkspace() override;
+
+    // Desktop entries (".desktop" files) are launched as applications when they live in an applications
+    // folder of the XDG data folders or are marked executable by their owner; any other entry is opened
+    // as a document, like every other file: an entry downloaded from elsewhere never runs by being opened.
+    bool open(const QUrl &url) override;
+    std::optional<QUrl> urlForApplicationToOpenFolders() override;
+    // The installed desktop entry whose program the session bus starts for org.freedesktop.FileManager1,
+    // else the first installed one of the candidates; empty when there is none.
+    QUrl systemFileViewerURL() override;
+    // Asks FileManager1 to show the items; when it cannot (no such service, an error, no answer in time),
+    // opens the items' parent folders with the default folder handler.
+    void activateFileViewerSelectingURLs(const QList<QUrl> &urls) override;
+    bool openURLsWithApplication(const QList<QUrl> &urls, const QUrl &applicationURL) override;
+    void setClipboardText(const QString &text) override;
+
+    // The file managers of the common desktops, by desktop-entry id.
+    static QStringList defaultFileViewerCandidates();
+
+private:
+    QDBusConnection bus_;
+    QStringList fileViewerCandidates_;
+    std::chrono::milliseconds revealTimeout_;
+    // Owns the pending reveal calls, so that none calls back into a destroyed workspace.
+    std::unique_ptr<QObject> pendingCalls_;
+};
+
+} // namespace orvex

@@ -1,0 +1,154 @@
+#include "panel/FileIconProvider.h"
+
+#include "support/TestEnvironment.h"
+
+#include <QBuffer>
+#include <QIcon>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+namespace orvex {
+namespace {
+
+using test::homePath;
+using test::makeDirectory;
+using test::writeFile;
+
+QByteArray pngOf(const QColor &color, int side = 32) {
+    QImage image(side, side, QImage::Format_ARGB32);
+    image.fill(color);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// An icon theme of our own in the test home, with one icon per given name in a distinct colour.
+void installIconTheme(const QList<std::pair<QString, QColor>> &icons) {
+    const QString root = homePath() + "/icons/orvex-test";
+    writeFile(root + "/index.theme", "[Icon Theme]\nName=orvex-test\nDirectories=32x32/any\n\n"
+                                     "[32x32/any]\nSize=32\nType=Fixed\n");
+    for (const auto &[name, color] : icons)
+        writeFile(root + "/32x32/any/" + name + ".png", pngOf(color));
+    QIcon::setThemeSearchPaths({homePath() + "/icons"});
+    QIcon::setThemeName(QStringLiteral("orvex-test"));
+}
+
+QColor centreColour(const QImage &image) {
+    return image.pixelColor(image.width() / 2, image.height() / 2);
+}
+
+TEST(FileIconProvider, DesktopEntryIconIsReadFromItsMainGroupOnly) {
+    struct Case {
+        const char *name;
+        QByteArray content;
+        QString expected;
+    } cases[] = {
+        {"plain", "[Desktop Entry]\nName=Editor\nIcon=accessories-text-editor\n", "accessories-text-editor"},
+        {"spaces around", "[Desktop Entry]\nIcon = /opt/ed/ed.png \n", "/opt/ed/ed.png"},
+        {"localised key ignored", "[Desktop Entry]\nIcon[de]=de-icon\nIcon=base\n", "base"},
+        {"other group ignored", "[Desktop Action new]\nIcon=action-icon\n[Desktop Entry]\nName=x\n", ""},
+        {"similar key ignored", "[Desktop Entry]\nIconName=nope\n", ""},
+        {"missing", "[Desktop Entry]\nName=x\n", ""},
+        {"no group", "Icon=loose\n", ""},
+    };
+    for (const auto &c : cases) {
+        const QString path = homePath() + "/entries/" + c.name + ".desktop";
+        writeFile(path, c.content);
+        EXPECT_EQ(FileIconProvider::desktopEntryIconValue(path), c.expected) << c.name;
+    }
+    EXPECT_EQ(FileIconProvider::desktopEntryIconValue(homePath() + "/entries/absent.desktop"), QString());
+}
+
+TEST(FileIconProvider, SourceFollowsWhatThePathIs) {
+    makeDirectory(homePath() + "/Projects");
+    writeFile(homePath() + "/notes.txt", "hello");
+    writeFile(homePath() + "/apps/editor.desktop", "[Desktop Entry]\nIcon=accessories-text-editor.png\n");
+    writeFile(homePath() + "/apps/tool.desktop", "[Desktop Entry]\nIcon=/opt/tool/tool.svg\n");
+
+    const auto folder = FileIconProvider::iconSource(homePath() + "/Projects");
+    EXPECT_EQ(folder.themeNames.value(0), QStringLiteral("folder"));
+    const auto text = FileIconProvider::iconSource(homePath() + "/notes.txt");
+    EXPECT_EQ(text.themeNames.value(0), QStringLiteral("text-plain"));
+    // A path that is gone still gets the icon of its name's type.
+    const auto gone = FileIconProvider::iconSource(homePath() + "/gone/report.pdf");
+    EXPECT_EQ(gone.themeNames.value(0), QStringLiteral("application-pdf"));
+    EXPECT_TRUE(gone.imageFile.isEmpty());
+    const auto editor = FileIconProvider::iconSource(homePath() + "/apps/editor.desktop");
+    EXPECT_EQ(editor.themeNames, QStringList({"accessories-text-editor", "application-x-executable"}));
+    const auto tool = FileIconProvider::iconSource(homePath() + "/apps/tool.desktop");
+    EXPECT_EQ(tool.imageFile, QStringLiteral("/opt/tool/tool.svg"));
+}
+
+TEST(FileIconProvider, IconsArriveLaterAndAreKeptByPath) {
+    installIconTheme({{"text-plain", QColor(200, 0, 0)},
+                      {"folder", QColor(0, 150, 0)},
+                      {"accessories-text-editor", QColor(0, 0, 220)}});
+    makeDirectory(homePath() + "/Projects");
+    writeFile(homePath() + "/notes.txt", "hello");
+    writeFile(homePath() + "/own.png", pngOf(QColor(250, 200, 0), 64));
+    writeFile(homePath() + "/apps/editor.desktop", "[Desktop Entry]\nIcon=accessories-text-editor\n");
+    writeFile(homePath() + "/apps/own.desktop",
+              "[Desktop Entry]\nIcon=" + (homePath() + "/own.png").toUtf8());
+
+    FileIconProvider provider;
+    QSignalSpy loaded(&provider, &FileIconProvider::iconLoaded);
+    struct Case {
+        QString path;
+        QColor colour;
+    } cases[] = {
+        {homePath() + "/notes.txt", QColor(200, 0, 0)},
+        {homePath() + "/Projects", QColor(0, 150, 0)},
+        {homePath() + "/apps/editor.desktop", QColor(0, 0, 220)},
+        {homePath() + "/apps/own.desktop", QColor(250, 200, 0)},
+    };
+    for (const auto &c : cases)
+        EXPECT_TRUE(provider.icon(c.path).isNull()) << c.path.toStdString();
+    // Asking again while it loads starts nothing new.
+    EXPECT_TRUE(provider.icon(cases[0].path).isNull());
+    ASSERT_TRUE(test::waitUntil([&] { return loaded.size() >= 4; }));
+    EXPECT_EQ(loaded.size(), 4);
+    for (const auto &c : cases) {
+        const QImage image = provider.icon(c.path);
+        ASSERT_FALSE(image.isNull()) << c.path.toStdString();
+        EXPECT_EQ(image.deviceIndependentSize(), QSizeF(32, 32)) << c.path.toStdString();
+        EXPECT_EQ(centreColour(image).rgb(), c.colour.rgb()) << c.path.toStdString();
+    }
+    EXPECT_EQ(loaded.size(), 4);
+}
+
+TEST(FileIconProvider, SharedIconsComeFromTheThemeAndTheNotionEntry) {
+    installIconTheme({{"application-pdf", QColor(180, 0, 0)},
+                      {"preferences-system", QColor(90, 90, 90)},
+                      {"notion-icon", QColor(10, 10, 10)}});
+    {
+        FileIconProvider provider;
+        EXPECT_EQ(centreColour(provider.pdfTypeIcon()).rgb(), QColor(180, 0, 0).rgb());
+        EXPECT_EQ(centreColour(provider.systemSettingsIcon()).rgb(), QColor(90, 90, 90).rgb());
+        EXPECT_FALSE(provider.notionAppIcon().has_value());
+    }
+    writeFile(homePath() + "/.local/share/applications/notion-app.desktop",
+              "[Desktop Entry]\nName=Notion\nIcon=notion-icon\n");
+    qputenv("XDG_DATA_HOME", (homePath() + "/.local/share").toUtf8());
+    FileIconProvider provider;
+    ASSERT_TRUE(provider.notionAppIcon().has_value());
+    EXPECT_EQ(centreColour(*provider.notionAppIcon()).rgb(), QColor(10, 10, 10).rgb());
+}
+
+TEST(FileIconProvider, DestroyingWhileLoadingIsSafe) {
+    for (int i = 0; i < 20; ++i)
+        writeFile(homePath() + QString("/many/%1.txt").arg(i), "x");
+    {
+        FileIconProvider provider;
+        for (int i = 0; i < 20; ++i)
+            provider.icon(homePath() + QString("/many/%1.txt").arg(i));
+    }
+    // Answers for the provider that is gone go nowhere.
+    QCoreApplication::processEvents();
+    SUCCEED();
+}
+
+} // namespace
+} // namespace orvex

@@ -1,0 +1,222 @@
+#include "platform/DesktopWorkspace.h"
+
+#include "DesktopFixture.h"
+#include "FakeFileManager.h"
+#include "PrivateSessionBus.h"
+#include "support/TestEnvironment.h"
+
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace orvex {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string text(const std::optional<QStringList> &lines) {
+    return lines ? lines->join(QLatin1Char('|')).toStdString() : std::string("(never ran)");
+}
+
+class DesktopWorkspaceTest : public ::testing::Test {
+protected:
+    QString systemApps = test::DesktopFixture::systemDataFolder() + QStringLiteral("/applications");
+    QString userApps = test::DesktopFixture::userDataFolder() + QStringLiteral("/applications");
+    QString documents = test::homePath() + QStringLiteral("/Documents");
+    test::DesktopFixture desktop;
+    // No bus: the reveal tests bring their own.
+    DesktopWorkspace workspace{QDBusConnection(QStringLiteral("none")), {}};
+};
+
+// An installed entry is run as the program it names, with its field codes expanded, never edited.
+TEST_F(DesktopWorkspaceTest, OpensAnInstalledDesktopEntryAsItsApplication) {
+    const QString program = desktop.recordingProgram(QStringLiteral("viewer"));
+    const QString entry = desktop.writeEntry(systemApps, QStringLiteral("fixture-viewer.desktop"),
+                                             program + QStringLiteral(" --name %c --entry %k %U"));
+    ASSERT_TRUE(workspace.open(QUrl::fromLocalFile(entry)));
+    EXPECT_EQ(text(desktop.recorded(QStringLiteral("viewer"))),
+              "--name|fixture-viewer|--entry|" + entry.toStdString());
+}
+
+// An entry that did not come from an applications folder runs only when its owner made it executable;
+// otherwise it is a document like any other and goes to the handler of its type.
+TEST_F(DesktopWorkspaceTest, AnEntryFromElsewhereRunsOnlyWhenMarkedExecutable) {
+    const QString editor = desktop.recordingProgram(QStringLiteral("editor"));
+    desktop.writeEntry(userApps, QStringLiteral("fixture-editor.desktop"), editor + QStringLiteral(" %f"),
+                       QStringLiteral("MimeType=application/x-desktop;text/plain;\n"));
+    desktop.writeDefaults({QStringLiteral("application/x-desktop=fixture-editor.desktop")});
+    const QString payload = desktop.recordingProgram(QStringLiteral("payload"));
+    const QString downloaded = desktop.writeEntry(test::homePath() + QStringLiteral("/Downloads"),
+                                                  QStringLiteral("invoice.desktop"), payload);
+
+    ASSERT_TRUE(workspace.open(QUrl::fromLocalFile(downloaded)));
+    EXPECT_EQ(text(desktop.recorded(QStringLiteral("editor"))), downloaded.toStdString());
+    EXPECT_FALSE(QFile::exists(desktop.recordPath(QStringLiteral("payload"))));
+
+    ASSERT_TRUE(QFile::setPermissions(downloaded, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    ASSERT_TRUE(workspace.open(QUrl::fromLocalFile(downloaded)));
+    EXPECT_EQ(text(desktop.recorded(QStringLiteral("payload"))), "");
+}
+
+TEST_F(DesktopWorkspaceTest, OpenIsFalseWhenNothingCanOpenTheItem) {
+    test::writeFile(documents + QStringLiteral("/notes.txt"), "plain words\n");
+    test::writeFile(documents + QStringLiteral("/blob.bin"), QByteArray("\x00\x01\x02\xff", 4));
+    desktop.writeEntry(systemApps, QStringLiteral("missing-program.desktop"),
+                       QStringLiteral("/nonexistent/orvex-program %U"));
+    desktop.writeEntry(systemApps, QStringLiteral("hidden.desktop"),
+                       desktop.recordingProgram(QStringLiteral("hidden")), QStringLiteral("Hidden=true\n"));
+    test::writeFile(systemApps + QStringLiteral("/link.desktop"),
+                    "[Desktop Entry]\nType=Link\nName=Link\nURL=https://example.invalid/\n");
+    const struct {
+        const char *name;
+        QUrl url;
+    } cases[] = {
+        {"scheme without handler", QUrl(QStringLiteral("orvex-unhandled://thing"))},
+        {"web address without browser", QUrl(QStringLiteral("https://example.invalid/"))},
+        {"text without editor", QUrl::fromLocalFile(documents + QStringLiteral("/notes.txt"))},
+        {"unknown type", QUrl::fromLocalFile(documents + QStringLiteral("/blob.bin"))},
+        {"folder without file manager", QUrl::fromLocalFile(documents)},
+        {"missing file", QUrl::fromLocalFile(documents + QStringLiteral("/gone.txt"))},
+        {"entry whose program is missing",
+         QUrl::fromLocalFile(systemApps + QStringLiteral("/missing-program.desktop"))},
+        {"hidden entry", QUrl::fromLocalFile(systemApps + QStringLiteral("/hidden.desktop"))},
+        {"link entry", QUrl::fromLocalFile(systemApps + QStringLiteral("/link.desktop"))},
+        {"relative address", QUrl(QStringLiteral("just-words"))},
+        {"empty address", QUrl()},
+    };
+    for (const auto &c : cases)
+        EXPECT_FALSE(workspace.open(c.url)) << c.name;
+}
+
+// The user's choices in mimeapps.list decide between several applications for one type or scheme.
+TEST_F(DesktopWorkspaceTest, DefaultHandlersComeFromTheUsersMimeappsList) {
+    for (const QString &name : {QStringLiteral("first"), QStringLiteral("second")})
+        desktop.writeEntry(systemApps, QStringLiteral("files-%1.desktop").arg(name),
+                           desktop.recordingProgram(name) + QStringLiteral(" %u"),
+                           QStringLiteral("MimeType=inode/directory;x-scheme-handler/orvex-test;\n"));
+    desktop.writeDefaults({QStringLiteral("inode/directory=files-second.desktop"),
+                           QStringLiteral("x-scheme-handler/orvex-test=files-second.desktop")});
+
+    EXPECT_EQ(workspace.urlForApplicationToOpenFolders(),
+              QUrl::fromLocalFile(systemApps + QStringLiteral("/files-second.desktop")));
+    ASSERT_TRUE(workspace.open(QUrl(QStringLiteral("orvex-test://hello?x=1"))));
+    EXPECT_EQ(text(desktop.recorded(QStringLiteral("second"))), "orvex-test://hello?x=1");
+    QFile::remove(desktop.recordPath(QStringLiteral("second")));
+
+    test::makeDirectory(documents);
+    ASSERT_TRUE(workspace.open(QUrl::fromLocalFile(documents)));
+    EXPECT_EQ(text(desktop.recorded(QStringLiteral("second"))),
+              documents.toStdString()); // %u of a local file
+    EXPECT_FALSE(QFile::exists(desktop.recordPath(QStringLiteral("first"))));
+}
+
+TEST_F(DesktopWorkspaceTest, NoFolderHandlerIsNone) {
+    EXPECT_EQ(workspace.urlForApplicationToOpenFolders(), std::nullopt);
+}
+
+TEST_F(DesktopWorkspaceTest, OpensItemsWithTheNamedApplication) {
+    const QString entry = desktop.writeEntry(userApps, QStringLiteral("browser.desktop"),
+                                             desktop.recordingProgram(QStringLiteral("browser")) +
+                                                 QStringLiteral(" --select %F"));
+    const QString a = documents + QStringLiteral("/a file.txt");
+    const QString b = documents + QStringLiteral("/b");
+    test::writeFile(a, "a");
+    test::makeDirectory(b);
+    ASSERT_TRUE(workspace.openURLsWithApplication({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b)},
+                                                  QUrl::fromLocalFile(entry)));
+    EXPECT_EQ(text(desktop.recorded(QStringLiteral("browser"))),
+              "--select|" + a.toStdString() + "|" + b.toStdString());
+
+    EXPECT_FALSE(workspace.openURLsWithApplication(
+        {QUrl::fromLocalFile(a)}, QUrl::fromLocalFile(userApps + QStringLiteral("/none.desktop"))));
+    EXPECT_FALSE(workspace.openURLsWithApplication({QUrl::fromLocalFile(a)},
+                                                   QUrl(QStringLiteral("https://x.invalid/"))));
+}
+
+// The desktop's file viewer is the installed entry of the program the bus starts for FileManager1;
+// without such a service, the first installed candidate.
+TEST_F(DesktopWorkspaceTest, FindsTheSystemFileViewer) {
+    const QString viewerProgram = desktop.recordingProgram(QStringLiteral("fixture-files"));
+    const QString viewer = desktop.writeEntry(systemApps, QStringLiteral("org.example.Files.desktop"),
+                                              viewerProgram + QStringLiteral(" %U"),
+                                              QStringLiteral("MimeType=inode/directory;\n"));
+    const QString candidate = desktop.writeEntry(systemApps, QStringLiteral("candidate.desktop"),
+                                                 desktop.recordingProgram(QStringLiteral("candidate")));
+    DesktopWorkspace withCandidates(
+        QDBusConnection(QStringLiteral("none")),
+        {QStringLiteral("not-installed.desktop"), QStringLiteral("candidate.desktop")});
+    EXPECT_EQ(workspace.systemFileViewerURL(), QUrl());
+    EXPECT_EQ(withCandidates.systemFileViewerURL(), QUrl::fromLocalFile(candidate));
+
+    test::writeFile(test::DesktopFixture::userDataFolder() + QStringLiteral("/dbus-1/services/fm.service"),
+                    QStringLiteral("[D-BUS Service]\nName=org.freedesktop.FileManager1\nExec=%1 --service\n")
+                        .arg(viewerProgram)
+                        .toUtf8());
+    EXPECT_EQ(withCandidates.systemFileViewerURL(), QUrl::fromLocalFile(viewer));
+}
+
+class DesktopWorkspaceRevealTest : public DesktopWorkspaceTest {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(bus.address().isEmpty()) << "dbus-daemon did not start";
+        ASSERT_TRUE(managerConnection.isConnected());
+        ASSERT_TRUE(workspaceConnection.isConnected());
+        test::writeFile(item, "report");
+        desktop.writeEntry(systemApps, QStringLiteral("folders.desktop"),
+                           desktop.recordingProgram(QStringLiteral("folders")) + QStringLiteral(" %f"),
+                           QStringLiteral("MimeType=inode/directory;\n"));
+        desktop.updateMimeCache(systemApps);
+    }
+
+    test::PrivateSessionBus bus;
+    QDBusConnection managerConnection = bus.connect(QStringLiteral("file-manager"));
+    QDBusConnection workspaceConnection = bus.connect(QStringLiteral("workspace"));
+    QString item = documents + QStringLiteral("/Reports/q3 report.pdf");
+};
+
+TEST_F(DesktopWorkspaceRevealTest, TheFileManagerOnTheBusIsAskedToShowTheItem) {
+    test::FakeFileManager manager;
+    ASSERT_TRUE(manager.registerOn(managerConnection));
+    DesktopWorkspace revealing(workspaceConnection, {});
+    revealing.activateFileViewerSelectingURLs({QUrl::fromLocalFile(item)});
+    ASSERT_TRUE(test::waitUntil([&] { return !manager.shownItems.isEmpty(); }, 10s));
+    EXPECT_EQ(manager.shownItems,
+              QList<QStringList>{{QUrl::fromLocalFile(item).toString(QUrl::FullyEncoded)}});
+    EXPECT_FALSE(QFile::exists(desktop.recordPath(QStringLiteral("folders"))));
+}
+
+// Without an answer from a file manager, the item's folder is opened with the folder handler.
+TEST_F(DesktopWorkspaceRevealTest, FallsBackToOpeningTheParentFolder) {
+    test::FakeFileManager hanging;
+    hanging.answers = false;
+    const struct {
+        const char *name;
+        test::FakeFileManager *manager;
+    } cases[] = {{"no file manager", nullptr}, {"file manager never answers", &hanging}};
+    for (const auto &c : cases) {
+        QFile::remove(desktop.recordPath(QStringLiteral("folders")));
+        if (c.manager) {
+            ASSERT_TRUE(c.manager->registerOn(managerConnection));
+        }
+        DesktopWorkspace revealing(workspaceConnection, {}, 300ms);
+        revealing.activateFileViewerSelectingURLs({QUrl::fromLocalFile(item)});
+        EXPECT_EQ(text(desktop.recorded(QStringLiteral("folders"))),
+                  QFileInfo(item).absolutePath().toStdString())
+            << c.name;
+    }
+    EXPECT_EQ(hanging.shownItems.size(), 1);
+}
+
+TEST_F(DesktopWorkspaceTest, CopiesPlainTextToTheClipboard) {
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    workspace.setClipboardText(QStringLiteral("= 42 ünïcode"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("= 42 ünïcode"));
+}
+
+} // namespace
+} // namespace orvex

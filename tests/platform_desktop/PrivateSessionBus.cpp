@@ -1,0 +1,65 @@
+#include "PrivateSessionBus.h"
+
+#include "support/TestEnvironment.h"
+
+#include <QDeadlineTimer>
+#include <QStandardPaths>
+
+namespace orvex::test {
+
+PrivateSessionBus::PrivateSessionBus() : folder_(homePath() + QStringLiteral("/bus-XXXXXX")) {
+    const QString config = folder_.filePath(QStringLiteral("bus.conf"));
+    writeFile(config, QStringLiteral(
+                          R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:dir=%1</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+)")
+                          .arg(folder_.path())
+                          .toUtf8());
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+    if (program.isEmpty())
+        return;
+    daemon_.setProgram(program);
+    daemon_.setArguments({QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
+                          QStringLiteral("--print-address=1")});
+    daemon_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    daemon_.start();
+    if (!daemon_.waitForStarted(10000))
+        return;
+    QByteArray output;
+    const QDeadlineTimer deadline(10000);
+    while (!output.contains('\n') && !deadline.hasExpired() && daemon_.state() == QProcess::Running) {
+        daemon_.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+        output += daemon_.readAllStandardOutput();
+    }
+    if (output.contains('\n'))
+        address_ = QString::fromUtf8(output.left(output.indexOf('\n'))).trimmed();
+}
+
+PrivateSessionBus::~PrivateSessionBus() {
+    for (const QString &name : connectionNames_)
+        QDBusConnection::disconnectFromBus(name);
+    if (daemon_.state() != QProcess::NotRunning) {
+        daemon_.terminate();
+        if (!daemon_.waitForFinished(5000)) {
+            daemon_.kill();
+            daemon_.waitForFinished(5000);
+        }
+    }
+}
+
+QDBusConnection PrivateSessionBus::connect(const QString &name) {
+    connectionNames_.append(name);
+    return QDBusConnection::connectToBus(address_, name);
+}
+
+} // namespace orvex::test

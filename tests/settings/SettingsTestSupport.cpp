@@ -1,0 +1,58 @@
+#include "SettingsTestSupport.h"
+
+#include "search/LauncherNotifications.h"
+#include "sources/NotionSettingsStore.h"
+
+#include <QDir>
+
+namespace orvex::test {
+
+NotificationRecorder::NotificationRecorder() {
+    const QLatin1StringView names[] = {
+        NotificationName::launcherThemeChanged,
+        NotificationName::launcherIconSettingsChanged,
+        NotificationName::launcherWindowSnapChanged,
+        NotificationName::launcherMenuBarIconVisibilityChanged,
+        NotificationName::launcherVersionVisibilityChanged,
+        NotificationName::launcherScoreVisibilityChanged,
+        NotificationName::launcherSearchDataRefreshed,
+        NotificationName::launcherSearchDebounceChanged,
+        NotificationName::launcherRankingSettingsChanged,
+        NotificationName::launcherHotKeyChanged,
+        NotificationName::launcherHotKeyRegistrationStatusChanged,
+        NotificationName::launcherSessionPersistenceChanged,
+        NotificationName::launcherWindowAppeared,
+        NotificationName::launcherWindowHidden,
+        NotificationName::launcherResultsVisibilityChanged,
+        NotificationName::launcherShowSnippetsChanged,
+        NotificationName::notionSettingsChanged,
+    };
+    for (const QLatin1StringView name : names)
+        tokens_.append(
+            center_.addObserver(QString(name), [this](const Notification &n) { posted_.append(n.name); }));
+}
+
+NotificationRecorder::~NotificationRecorder() {
+    for (const NotificationCenter::ObserverToken token : tokens_)
+        center_.removeObserver(token);
+}
+
+QString screenshotDirectory() {
+    const QString path = QStringLiteral(ORVEX_BINARY_DIR "/screenshots");
+    QDir().mkpath(path);
+    return path;
+}
+
+SettingsViewFixture::SettingsViewFixture(const std::function<void(UserDefaults &)> &seed,
+                                         std::function<TranslationEngineAvailabilityTable()> availability)
+    : availability(std::move(availability)) {
+    if (seed)
+        seed(defaults);
+    view = std::make_unique<SettingsView>(environment());
+}
+
+SettingsEnvironment SettingsViewFixture::environment() {
+    return SettingsEnvironment::over(defaults, recorder.center(), availability);
+}
+
+} // namespace orvex::test

@@ -1,0 +1,132 @@
+// The real orvex-launcher as a user starts it: one instance, later launches wake it and leave.
+#include "LauncherProcess.h"
+
+#include "platform/UserDefaults.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace orvex {
+namespace {
+
+using test::LauncherProcess;
+
+TEST(LauncherStartup, ASecondStartLeavesSilentlyAndWakesTheFirstOnce) {
+    LauncherProcess first;
+    ASSERT_TRUE(test::waitUntilInstance(first)) << first.standardError().toStdString();
+    LauncherProcess second;
+    ASSERT_TRUE(second.waitForExit());
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(second.standardOutput(), QByteArray());
+    EXPECT_EQ(second.standardError(), QByteArray());
+    ASSERT_TRUE(test::waitUntil([&] { return first.activations() == 1; }, test::launcherTimeout))
+        << first.standardOutput().toStdString();
+    test::waitUntil([] { return false; }, std::chrono::milliseconds(100));
+    EXPECT_EQ(first.activations(), 1);
+    EXPECT_TRUE(first.isRunning());
+    EXPECT_EQ(QDir(qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/io.orvex.launcher"))
+                  .entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("OrvexLauncher.lock")})
+        << "an empty request leaves no file";
+}
+
+TEST(LauncherStartup, TenStartsAtOnceLeaveExactlyOneLauncher) {
+    std::vector<std::unique_ptr<LauncherProcess>> launchers;
+    for (int i = 0; i < 10; ++i)
+        launchers.push_back(std::make_unique<LauncherProcess>());
+    auto running = [&] {
+        int count = 0;
+        for (const auto &launcher : launchers)
+            count += launcher->isRunning() ? 1 : 0;
+        return count;
+    };
+    ASSERT_TRUE(test::waitUntil([&] { return running() == 1; }, test::launcherTimeout))
+        << running() << " running";
+    LauncherProcess *instance = nullptr;
+    for (const auto &launcher : launchers) {
+        if (launcher->isRunning()) {
+            instance = launcher.get();
+            continue;
+        }
+        EXPECT_EQ(launcher->exitCode(), 0);
+        EXPECT_EQ(launcher->standardError(), QByteArray());
+    }
+    ASSERT_TRUE(instance);
+    EXPECT_TRUE(test::waitUntilInstance(*instance));
+    // Every other launch got through; wake-ups that came before the handler count as one.
+    ASSERT_TRUE(test::waitUntil([&] { return instance->activations() >= 1; }, test::launcherTimeout));
+    EXPECT_LE(instance->activations(), 9);
+}
+
+TEST(LauncherStartup, AfterAKillTheNextStartBecomesTheLauncher) {
+    LauncherProcess crashed;
+    ASSERT_TRUE(test::waitUntilInstance(crashed));
+    crashed.killHard();
+    ASSERT_TRUE(QFile::exists(test::launcherSocketPath())) << "the killed launcher leaves its socket behind";
+
+    LauncherProcess next;
+    ASSERT_TRUE(test::waitUntilInstance(next)) << next.standardError().toStdString();
+    LauncherProcess later;
+    ASSERT_TRUE(later.waitForExit());
+    EXPECT_EQ(later.exitCode(), 0);
+    EXPECT_TRUE(test::waitUntil([&] { return next.activations() == 1; }, test::launcherTimeout));
+}
+
+TEST(LauncherStartup, AllowingMultipleInstancesLetsTwoRun) {
+    {
+        UserDefaults defaults(UserDefaults::standardFilePath());
+        defaults.set(QStringLiteral("allowMultipleInstances"), true);
+        ASSERT_TRUE(defaults.flush());
+    }
+    LauncherProcess first;
+    LauncherProcess second;
+    // Neither leaves: both get as far as their application's display connection and stay.
+    ASSERT_TRUE(
+        test::waitUntil([&] { return test::hasLoadedPlatform(first) && test::hasLoadedPlatform(second); },
+                        test::launcherTimeout));
+    EXPECT_TRUE(first.isRunning()) << first.standardError().toStdString();
+    EXPECT_TRUE(second.isRunning()) << second.standardError().toStdString();
+    EXPECT_FALSE(QFile::exists(test::launcherLockPath()));
+    EXPECT_FALSE(QFile::exists(test::launcherSocketPath()));
+}
+
+TEST(LauncherStartup, ALockThatCannotBeTakenEndsTheStartWithAnErrorLine) {
+    struct Case {
+        const char *name;
+        std::function<void()> prepare;
+        const char *detail;
+    } cases[] = {
+        {"a file where the lock folder should be",
+         [] {
+             test::writeFile(qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/io.orvex.launcher"),
+                             "x");
+         },
+         "Could not create the folder "},
+        {"a folder where the lock file should be", [] { test::makeDirectory(test::launcherLockPath()); },
+         "openFailed(errno: 21): Is a directory"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString folder = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/io.orvex.launcher");
+        QFile::remove(folder);
+        QDir(folder).removeRecursively();
+        c.prepare();
+        LauncherProcess launcher;
+        ASSERT_TRUE(launcher.waitForExit());
+        EXPECT_EQ(launcher.exitCode(), 1);
+        EXPECT_EQ(launcher.standardOutput(), QByteArray());
+        const QByteArray error = launcher.standardError();
+        EXPECT_TRUE(error.startsWith("Orvex Launcher failed to acquire the single-instance lock: "))
+            << error.toStdString();
+        EXPECT_TRUE(error.contains(c.detail)) << error.toStdString();
+        EXPECT_EQ(error.count('\n'), 1) << error.toStdString();
+        EXPECT_TRUE(error.endsWith('\n'));
+    }
+}
+
+} // namespace
+} // namespace orvex
