@@ -72,7 +72,7 @@ public:
     // Waits until every recording started so far has reached the search core.
     void waitForRecordings();
 
-    // Inside the panel Control plays the design's Command key: held, it reveals.
+    // Control held reveals, whatever else is held; no other key counts.
     static ResultActivationMode modeForModifiers(Qt::KeyboardModifiers modifiers);
     // What activating the row does while `heldMode` is the modifiers' mode: action rows always open,
     // folders are revealed only when they are direct path matches.

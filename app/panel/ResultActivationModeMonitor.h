@@ -8,7 +8,7 @@
 namespace orvex {
 
 // Follows the Control key while the panel is shown, so that the selected row can say whether
-// activating it would open or reveal (Control plays the design's Command key inside the panel).
+// activating it would open or reveal (Control held reveals).
 // Watches the application's key events once installed; GUI thread only.
 class ResultActivationModeMonitor : public QObject {
     Q_OBJECT
