@@ -223,7 +223,7 @@ const QString fileManagerService = QStringLiteral("org.freedesktop.FileManager1"
 
 } // namespace
 
-DesktopWorkspace::DesktopWorkspace(QDBusConnection bus, QStringList fileViewerCandidates,
+DesktopWorkspace::DesktopWorkspace(std::optional<QDBusConnection> bus, QStringList fileViewerCandidates,
                                    std::chrono::milliseconds revealTimeout)
     : bus_(std::move(bus)), fileViewerCandidates_(std::move(fileViewerCandidates)),
       revealTimeout_(revealTimeout), pendingCalls_(std::make_unique<QObject>()) {}
@@ -288,8 +288,9 @@ void DesktopWorkspace::activateFileViewerSelectingURLs(const QList<QUrl> &urls) 
         QDBusMessage::createMethodCall(fileManagerService, QStringLiteral("/org/freedesktop/FileManager1"),
                                        fileManagerService, QStringLiteral("ShowItems"));
     call << uris << QString();
+    QDBusConnection bus = bus_ ? *bus_ : QDBusConnection::sessionBus();
     auto *watcher =
-        new QDBusPendingCallWatcher(bus_.asyncCall(call, int(revealTimeout_.count())), pendingCalls_.get());
+        new QDBusPendingCallWatcher(bus.asyncCall(call, int(revealTimeout_.count())), pendingCalls_.get());
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, pendingCalls_.get(),
                      [this, urls](QDBusPendingCallWatcher *finished) {
                          finished->deleteLater();

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
 namespace orvex {
 
@@ -17,10 +18,11 @@ namespace orvex {
 // clipboard needs a QGuiApplication; without one the text is dropped with a line on stdout.
 class DesktopWorkspace : public Workspace {
 public:
-    // `bus` is where the file viewer is asked; `fileViewerCandidates` are desktop-entry ids tried in
+    // `bus` is where the file viewer is asked (the session bus, connected on first use, when none is
+    // given); `fileViewerCandidates` are desktop-entry ids tried in
     // order when no installed file viewer says it answers FileManager1; `revealTimeout` bounds the wait
     // for it (it may have to start first) before the parent folder is opened instead.
-    explicit DesktopWorkspace(QDBusConnection bus = QDBusConnection::sessionBus(),
+    explicit DesktopWorkspace(std::optional<QDBusConnection> bus = std::nullopt,
                               QStringList fileViewerCandidates = defaultFileViewerCandidates(),
                               std::chrono::milliseconds revealTimeout = std::chrono::seconds(10));
     ~DesktopWorkspace() override;
@@ -43,7 +45,7 @@ public:
     static QStringList defaultFileViewerCandidates();
 
 private:
-    QDBusConnection bus_;
+    std::optional<QDBusConnection> bus_;
     QStringList fileViewerCandidates_;
     std::chrono::milliseconds revealTimeout_;
     // Owns the pending reveal calls, so that none calls back into a destroyed workspace.

@@ -188,6 +188,7 @@ ContentView::ContentView(Workspace &workspace, ContentViewEnvironment environmen
     magnifier_ = new Magnifier(bar);
     field_ = new SearchTextField(*center_, bar);
     field_->setPlaceholderText(QStringLiteral("Search..."));
+    field_->setAccessibleName(QStringLiteral("Search"));
     field_->setFont(fieldFont());
     field_->installEventFilter(this);
     activityIndicator_ = new ActivityIndicator(bar);
@@ -255,6 +256,10 @@ ContentView::~ContentView() {
     for (const auto token : observers_)
         center_->removeObserver(token);
     modifierMonitor_->remove();
+}
+
+bool ContentView::isShowingActivity() const {
+    return activityIndicator_->isVisibleTo(const_cast<ContentView *>(this));
 }
 
 ResultActivationMode ContentView::activeModifierMode() const {

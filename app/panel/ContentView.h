@@ -54,6 +54,8 @@ public:
     SearchController &controller() { return *controller_; }
     SearchTextField *searchField() const { return field_; }
     ResultListView *resultList() const { return list_; }
+    // Whether the activity indicator of a running search is shown.
+    bool isShowingActivity() const;
 
     LauncherThemeID launcherThemeID() const { return themeID_; }
     LauncherTheme theme() const;

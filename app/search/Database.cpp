@@ -34,6 +34,7 @@ DatabaseManagerConfiguration DatabaseManagerConfiguration::production() {
     c.appSearchRoots = {QStringLiteral("/Applications"), QStringLiteral("/System/Applications"),
                         QStringLiteral("/System/Cryptexes/App/System/Applications"),
                         home + QStringLiteral("/Applications")};
+    c.desktopEntries = DesktopEntryEnvironment::current();
     c.folderSearchRoots = {home};
     // Only the shortcut roots that exist now; the list is not revisited later.
     for (const char *name : {"Documents", "Desktop", "Downloads", "My Drive"}) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Clock.h"
+#include "platform/DesktopEntryEnvironment.h"
 #include "search/DatabaseTypes.h"
 #include "search/RecentActivationRecord.h"
 #include "sources/BrowserTypes.h"
@@ -40,6 +41,9 @@ struct DatabaseManagerConfiguration {
     QString databasePath;
     bool readonly = false;
     QStringList appSearchRoots;
+    // The desktop's applications (its desktop entries), which the app walk adds to the bundles found
+    // under `appSearchRoots`. No data folders: none.
+    DesktopEntryEnvironment desktopEntries;
     QStringList folderSearchRoots;
     QStringList shortcutSearchRoots;
     QList<BrowserBookmarkSource> browserBookmarkSources;
@@ -192,6 +196,18 @@ public:
                                            const QSet<QString> &excludedFolderNames,
                                            const QSet<QString> &fileExtensions,
                                            const std::atomic<bool> *cancelled = nullptr);
+    // The desktop entries of the environment's application folders that this desktop offers, as app
+    // rows: the entry's name in the environment's locale as title, its folder as location, its file as
+    // usage key (and so as full path). The first entry of a desktop-file id wins, so a user's entry
+    // hides the system's, also when it hides the application.
+    static SearchResults discoverDesktopApplications(const DesktopEntryEnvironment &environment,
+                                                     const std::atomic<bool> *cancelled = nullptr);
+    // The app walk: the bundles under the roots, then the desktop applications.
+    static SearchResults discoverApplications(const QStringList &searchRoots,
+                                              const DesktopEntryEnvironment &environment,
+                                              const std::atomic<bool> *cancelled = nullptr);
+    // An app row that stands for a desktop entry (its full path is the entry's file).
+    static bool isDesktopApplicationRow(const SearchResult &result);
     // The target address of a shortcut file (".url", ".gdoc", ".gsheet", ".gslides", ".webloc"), read
     // without blocking and only from regular files of at most 1 MiB.
     static std::optional<QString> shortcutUsageKey(const QString &filePath);
@@ -233,6 +249,7 @@ private:
         // Off under the test harness, where tab rows are never shown: the browsers are not asked.
         bool askBrowsersForTabs = true;
         QStringList appSearchRoots;
+        DesktopEntryEnvironment desktopEntries;
         QStringList folderSearchRoots;
         QStringList shortcutSearchRoots;
         QSet<QString> excludedFolderNames;

@@ -73,6 +73,7 @@ DatabaseManager::makeBackgroundRefreshPlan(bool apps, bool folders, bool shortcu
     plan.browserBookmarks = browserBookmarks;
     plan.askBrowsersForTabs = !isRunningUnitTests();
     plan.appSearchRoots = appSearchRoots_;
+    plan.desktopEntries = config_.desktopEntries;
     plan.folderSearchRoots = folderSearchRoots_;
     plan.shortcutSearchRoots = shortcutSearchRoots_;
     plan.excludedFolderNames = excludedFolderNames_;
@@ -103,7 +104,7 @@ void DatabaseManager::runBackgroundCacheRefresh(const BackgroundRefreshPlan &pla
     std::optional<QList<BrowserBookmarkShortcut>> browserBookmarks;
 
     if (plan.apps && mayCrawl(Source::apps))
-        apps = discoverAppBundles(plan.appSearchRoots, &shuttingDown_);
+        apps = discoverApplications(plan.appSearchRoots, plan.desktopEntries, &shuttingDown_);
     if (plan.folders && mayCrawl(Source::folders))
         folders = discoverFolders(plan.folderSearchRoots, plan.folderSearchMaxDepth, plan.excludedFolderNames,
                                   &shuttingDown_);

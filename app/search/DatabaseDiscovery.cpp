@@ -252,7 +252,7 @@ std::pair<qint64, qint64> DatabaseManager::warmupFileSystemPermissions() {
     std::future<SearchResults> foldersFuture = foldersPromise->get_future();
     // Each list's search keys are computed here too, off the manager.
     startBackgroundTask([this, appsPromise, appRoots] {
-        SearchResults apps = discoverAppBundles(appRoots, &shuttingDown_);
+        SearchResults apps = discoverApplications(appRoots, config_.desktopEntries, &shuttingDown_);
         prepareWalkedRowKeys(apps);
         appsPromise->set_value(std::move(apps));
     });

@@ -50,6 +50,10 @@ QString SearchResult::fullPath() const {
         if (f_.action)
             return QStringLiteral("action://") + rawValue(*f_.action);
     }
+    // A desktop application is titled by its entry's name; the entry's file, kept as the usage key, is
+    // what the row stands for and what opens it.
+    if (f_.kind == SearchResultKind::app && f_.usageKey)
+        return *f_.usageKey;
     return joinedPath(f_.directory, f_.filename);
 }
 

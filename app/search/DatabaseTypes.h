@@ -72,7 +72,8 @@ public:
     std::optional<qint64> relevanceScore() const { return f_.relevanceScore; }
 
     // The row's identity text: an action row's address as stored, else "action://" + its action, else
-    // directory joined with filename. No case change.
+    // an app row's usage key (a desktop entry's file), else directory joined with filename. No case
+    // change.
     QString fullPath() const;
 
     SearchResult withOpenCount(qint64 openCount) const;

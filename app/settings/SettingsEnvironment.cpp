@@ -9,11 +9,14 @@ SettingsEnvironment SettingsEnvironment::production() {
         .notionConnection = {},
         .center = &NotificationCenter::defaultCenter(),
         .translationAvailability = &systemTranslationAvailability,
+        .launchAtLoginManager = std::make_shared<LaunchAtLoginManager>(),
+        .hotKeyRecordingChanged = {},
     };
 }
 
 SettingsEnvironment
 SettingsEnvironment::over(UserDefaults &defaults, NotificationCenter &center,
+                          std::shared_ptr<LaunchAtLoginManaging> launchAtLoginManager,
                           std::function<TranslationEngineAvailabilityTable()> translationAvailability) {
     return SettingsEnvironment{
         .stores = SettingsStores::over(defaults),
@@ -22,6 +25,8 @@ SettingsEnvironment::over(UserDefaults &defaults, NotificationCenter &center,
         .notionConnection = {.baseURL = QUrl(QStringLiteral("http://127.0.0.1:9"))},
         .center = &center,
         .translationAvailability = std::move(translationAvailability),
+        .launchAtLoginManager = std::move(launchAtLoginManager),
+        .hotKeyRecordingChanged = {},
     };
 }
 

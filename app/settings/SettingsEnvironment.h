@@ -6,7 +6,10 @@
 
 #include "platform/NotificationCenter.h"
 
+#include "launch-at-login/LaunchAtLoginManager.h"
+
 #include <functional>
+#include <memory>
 
 namespace orvex {
 
@@ -20,12 +23,19 @@ struct SettingsEnvironment {
     NotificationCenter *center = nullptr;
     // Asked each time the translation controls are drawn.
     std::function<TranslationEngineAvailabilityTable()> translationAvailability;
+    // Registers the launcher to start at login and reports whether it is.
+    std::shared_ptr<LaunchAtLoginManaging> launchAtLoginManager;
+    // Called with true when the shortcut recorder starts and false when it ends: the shell suspends its
+    // global key grab meanwhile (GlobalHotKeyManager::setSuspended), so the current hot key reaches the
+    // recorder instead of toggling the panel.
+    std::function<void(bool recording)> hotKeyRecordingChanged;
 
     static SettingsEnvironment production();
     // Every store on `defaults`; the engines' availability as given (none: every engine available,
     // without a message line); the Notion test goes to a closed loopback port until the caller says where.
     static SettingsEnvironment
     over(UserDefaults &defaults, NotificationCenter &center,
+         std::shared_ptr<LaunchAtLoginManaging> launchAtLoginManager,
          std::function<TranslationEngineAvailabilityTable()> translationAvailability = {});
 
     // Apple Translation's and Argos's availability as the translation lookup reports them.

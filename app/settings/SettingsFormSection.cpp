@@ -81,9 +81,11 @@ SettingsForm::SettingsForm(QWidget *parent) : QWidget(parent) {
     layout->addWidget(scroll);
 }
 
-void SettingsForm::addSection(SettingsFormSection *section) {
+void SettingsForm::addSection(SettingsFormSection *section, int stretch) {
     // Before the closing stretch.
-    sections_->insertWidget(sections_->count() - 1, section);
+    sections_->insertWidget(sections_->count() - 1, section, stretch);
+    if (stretch > 0)
+        sections_->setStretch(sections_->count() - 1, 0);
     section->show();
 }
 
@@ -92,6 +94,7 @@ void SettingsForm::releaseSections() {
         if (QWidget *widget = sections_->itemAt(i)->widget())
             sections_->removeWidget(widget);
     }
+    sections_->setStretch(sections_->count() - 1, 1);
 }
 
 } // namespace orvex

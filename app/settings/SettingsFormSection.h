@@ -36,8 +36,9 @@ class SettingsForm : public QWidget {
 public:
     explicit SettingsForm(QWidget *parent = nullptr);
 
-    // Appends a section (taking it from any other form).
-    void addSection(SettingsFormSection *section);
+    // Appends a section (taking it from any other form). A section with a stretch takes the height the
+    // form has to spare instead of leaving it empty below the last section.
+    void addSection(SettingsFormSection *section, int stretch = 0);
     // Takes every section out of the layout without deleting it; the caller adds each to a form again.
     void releaseSections();
 

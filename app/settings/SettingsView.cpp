@@ -1,11 +1,16 @@
 #include "settings/SettingsView.h"
 
+#include "settings/AppearanceSettingsSection.h"
+#include "settings/GlobalHotkeySettingsSection.h"
 #include "settings/NotionSettingsSection.h"
 #include "settings/RankingSettingsSection.h"
 #include "settings/SearchResultsSettingsSection.h"
 #include "settings/SettingsFormSection.h"
 #include "settings/SettingsStyle.h"
+#include "settings/SystemIntegrationSettingsSection.h"
 #include "settings/WindowSettingsSection.h"
+
+#include "hotkey-core/ShortcutRecorderController.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -27,9 +32,26 @@ constexpr int wideLayoutMinimumWidth = 860;
 
 SettingsView::SettingsView(SettingsEnvironment environment, QWidget *parent)
     : QWidget(parent), environment_(std::move(environment)),
-      model_(new SettingsViewModel(environment_.stores, *environment_.center, this)) {
+      model_(new SettingsViewModel(environment_.stores, environment_.launchAtLoginManager,
+                                   *environment_.center, this)) {
     setMinimumSize(460, 420);
     SettingsViewModel *m = model_;
+
+    globalHotkey_ = new GlobalHotkeySettingsSection(
+        GlobalHotkeySettingsSection::Bindings{
+            .hotKeyEnabled = {[m] { return m->hotKeyEnabled(); },
+                              [m](const bool &v) { m->setHotKeyEnabled(v); }},
+            .shortcutRecorder = &m->shortcutRecorder(),
+            .shortcutRecorderDisplayText = [m] { return m->shortcutRecorderDisplayText(); },
+            .currentHotKeySettings = [m] { return m->currentHotKeySettings(); },
+            .registrationMessage = [m] { return m->registrationMessage(); },
+            .onBeginShortcutRecording = [m] { m->beginShortcutRecording(); },
+            .onResetShortcutToDefault = [m] { m->resetShortcutToDefault(); },
+        },
+        this);
+    if (environment_.hotKeyRecordingChanged)
+        connect(&m->shortcutRecorder(), &ShortcutRecorderController::isRecordingChanged, this,
+                [callback = environment_.hotKeyRecordingChanged](bool recording) { callback(recording); });
 
     searchResults_ = new SearchResultsSettingsSection(
         SearchResultsSettingsSection::Bindings{
@@ -100,6 +122,23 @@ SettingsView::SettingsView(SettingsEnvironment environment, QWidget *parent)
         },
         this);
 
+    systemIntegration_ = new SystemIntegrationSettingsSection(
+        SystemIntegrationSettingsSection::Bindings{
+            .runAtLoginEnabled = {[m] { return m->runAtLoginEnabled(); },
+                                  [m](const bool &v) { m->updateRunAtLoginPreference(v); }},
+            .runAtLoginMessage = [m] { return m->runAtLoginMessage(); },
+        },
+        this);
+
+    appearance_ = new AppearanceSettingsSection(
+        AppearanceSettingsSection::Bindings{
+            .launcherThemeID = {[m] { return m->launcherThemeID(); },
+                                [m](const LauncherThemeID &v) { m->setLauncherThemeID(v); }},
+            .useNativeAppIcons = {[m] { return m->useNativeAppIcons(); },
+                                  [m](const bool &v) { m->setUseNativeAppIcons(v); }},
+        },
+        this);
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(outerPadding, outerPadding, outerPadding, outerPadding);
     layout->setSpacing(12);
@@ -145,10 +184,12 @@ void SettingsView::arrangeSections(bool wide) {
     compactForm_->releaseSections();
     leftForm_->releaseSections();
     rightForm_->releaseSections();
-    const QList<SettingsFormSection *> leading = {searchResults_, ranking_, notion_, window_};
+    const QList<SettingsFormSection *> leading = {globalHotkey_, searchResults_, ranking_,
+                                                  notion_,       window_,        systemIntegration_};
     SettingsForm *first = wide ? leftForm_ : compactForm_;
     for (SettingsFormSection *section : leading)
         first->addSection(section);
+    (wide ? rightForm_ : compactForm_)->addSection(appearance_, 1);
     pages_->setCurrentWidget(wide ? widePage_ : static_cast<QWidget *>(compactForm_));
 }
 
@@ -161,10 +202,18 @@ void SettingsView::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
 }
 
+void SettingsView::hideEvent(QHideEvent *event) {
+    model_->viewDisappeared();
+    QWidget::hideEvent(event);
+}
+
 void SettingsView::refresh() {
+    globalHotkey_->refresh();
     searchResults_->refresh();
     ranking_->refresh();
     window_->refresh();
+    systemIntegration_->refresh();
+    appearance_->refresh();
 }
 
 } // namespace orvex

@@ -9,10 +9,13 @@ class QStackedLayout;
 
 namespace orvex {
 
+class AppearanceSettingsSection;
+class GlobalHotkeySettingsSection;
 class NotionSettingsSection;
 class RankingSettingsSection;
 class SearchResultsSettingsSection;
 class SettingsForm;
+class SystemIntegrationSettingsSection;
 class WindowSettingsSection;
 
 // The settings window's content: the title and the sections in grouped forms, one column when the
@@ -33,13 +36,18 @@ public:
     bool isWideLayout() const { return wide_; }
     int currentLeftColumnWidth() const;
 
+    GlobalHotkeySettingsSection *globalHotkeySection() const { return globalHotkey_; }
     SearchResultsSettingsSection *searchResultsSection() const { return searchResults_; }
     RankingSettingsSection *rankingSection() const { return ranking_; }
     NotionSettingsSection *notionSection() const { return notion_; }
     WindowSettingsSection *windowSection() const { return window_; }
+    SystemIntegrationSettingsSection *systemIntegrationSection() const { return systemIntegration_; }
+    AppearanceSettingsSection *appearanceSection() const { return appearance_; }
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    // No shortcut recording outlives the window's content.
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void refresh();
@@ -47,10 +55,13 @@ private:
 
     SettingsEnvironment environment_;
     SettingsViewModel *model_;
+    GlobalHotkeySettingsSection *globalHotkey_;
     SearchResultsSettingsSection *searchResults_;
     RankingSettingsSection *ranking_;
     NotionSettingsSection *notion_;
     WindowSettingsSection *window_;
+    SystemIntegrationSettingsSection *systemIntegration_;
+    AppearanceSettingsSection *appearance_;
 
     QStackedLayout *pages_;
     SettingsForm *compactForm_;

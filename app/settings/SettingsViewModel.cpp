@@ -3,12 +3,21 @@
 #include "search/LauncherNotifications.h"
 #include "sources/TranslationCommand.h"
 
+#include "hotkey-core/KeyNames.h"
+#include "hotkey-core/ShortcutRecorderController.h"
+
+#include <QPointer>
+#include <QThread>
+
 #include <algorithm>
 
 namespace orvex {
 
-SettingsViewModel::SettingsViewModel(SettingsStores stores, NotificationCenter &center, QObject *parent)
-    : QObject(parent), stores_(std::move(stores)), center_(center) {
+SettingsViewModel::SettingsViewModel(SettingsStores stores,
+                                     std::shared_ptr<LaunchAtLoginManaging> launchAtLoginManager,
+                                     NotificationCenter &center, QObject *parent)
+    : QObject(parent), stores_(std::move(stores)), launchAtLoginManager_(std::move(launchAtLoginManager)),
+      center_(center), shortcutRecorder_(new ShortcutRecorderController(this)) {
     showSnippets_ = stores_.snippetDefaults->boolValue(stores_.showSnippetsKey).value_or(false);
     searchDebounceMilliseconds_ = stores_.searchDebounceSettingsStore.load();
     sessionPersistenceSeconds_ = stores_.sessionPersistenceSettingsStore.load();
@@ -28,9 +37,54 @@ SettingsViewModel::SettingsViewModel(SettingsStores stores, NotificationCenter &
     snapWindowToGrid_ = stores_.windowSnapSettingsStore.load(true);
     showMenuBarIcon_ = stores_.menuBarIconVisibilityStore.load(true);
     showVersionNumber_ = stores_.versionVisibilityStore.load(true);
+
+    const HotKeySettings hotKey = stores_.hotKeyStore.load(HotKeySettings::defaultSettings());
+    hotKeyEnabled_ = hotKey.isEnabled;
+    hotKeyKeyCode_ = hotKey.keyCode;
+    hotKeyModifiers_ = hotKey.modifiers;
+    hotKeyCharacter_ = hotKey.character;
+    launcherThemeID_ = stores_.launcherThemeStore.load();
+    useNativeAppIcons_ = stores_.launcherIconSettingsStore.load(false);
+
+    const LaunchAtLoginPreferenceStore &wish = stores_.launchAtLoginSettingsStore.preferenceStore;
+    if (const std::optional<bool> stored = wish.storedValue()) {
+        runAtLoginEnabled_ = *stored;
+    } else {
+        runAtLoginEnabled_ =
+            launchAtLoginManager_ && shouldEnableToggle(launchAtLoginManager_->currentState());
+        wish.save(runAtLoginEnabled_);
+    }
+
+    // The recorder button shows the keys held while recording.
+    connect(shortcutRecorder_, &ShortcutRecorderController::isRecordingChanged, this,
+            &SettingsViewModel::stateChanged);
+    connect(shortcutRecorder_, &ShortcutRecorderController::previewModifiersChanged, this,
+            &SettingsViewModel::stateChanged);
+
+    // A status posted on another thread is applied on this object's thread.
+    registrationObserver_ =
+        center_.addObserver(QString(NotificationName::launcherHotKeyRegistrationStatusChanged),
+                            [self = QPointer<SettingsViewModel>(this)](const Notification &notification) {
+                                if (!self)
+                                    return;
+                                if (QThread::currentThread() == self->thread()) {
+                                    self->registrationStatusChanged(notification);
+                                    return;
+                                }
+                                QMetaObject::invokeMethod(
+                                    self.data(),
+                                    [self, notification] {
+                                        if (self)
+                                            self->registrationStatusChanged(notification);
+                                    },
+                                    Qt::QueuedConnection);
+                            });
 }
 
-SettingsViewModel::~SettingsViewModel() = default;
+SettingsViewModel::~SettingsViewModel() {
+    center_.removeObserver(registrationObserver_);
+    shortcutRecorder_->stopRecording();
+}
 
 void SettingsViewModel::post(QLatin1StringView name) {
     center_.post(QString(name));
@@ -175,6 +229,12 @@ void SettingsViewModel::setSnapWindowToGrid(bool value) {
 }
 
 void SettingsViewModel::setShowMenuBarIcon(bool value) {
+    if (!value && !hotKeyEnabled_) {
+        registrationMessage_ = SettingsMessages::menuBarIconGuard;
+        showMenuBarIcon_ = true;
+        Q_EMIT stateChanged();
+        return;
+    }
     if (value == showMenuBarIcon_)
         return;
     showMenuBarIcon_ = value;
@@ -191,6 +251,126 @@ void SettingsViewModel::setShowVersionNumber(bool value) {
     const VersionVisibilityStore &store = stores_.versionVisibilityStore;
     store.defaults->set(store.showVersionNumberKey, PlistValue(value));
     post(NotificationName::launcherVersionVisibilityChanged);
+    Q_EMIT stateChanged();
+}
+
+// --- Appearance.
+
+void SettingsViewModel::setLauncherThemeID(LauncherThemeID theme) {
+    if (theme == launcherThemeID_)
+        return;
+    launcherThemeID_ = theme;
+    stores_.launcherThemeStore.save(theme, center_);
+    Q_EMIT stateChanged();
+}
+
+void SettingsViewModel::setUseNativeAppIcons(bool value) {
+    if (value == useNativeAppIcons_)
+        return;
+    useNativeAppIcons_ = value;
+    stores_.launcherIconSettingsStore.save(value, center_);
+    Q_EMIT stateChanged();
+}
+
+// --- Global hot key.
+
+HotKeySettings SettingsViewModel::currentHotKeySettings() const {
+    return HotKeySettings(hotKeyEnabled_, hotKeyKeyCode_, hotKeyModifiers_, hotKeyCharacter_);
+}
+
+QString SettingsViewModel::shortcutRecorderDisplayText() const {
+    if (!hotKeyEnabled_)
+        return QStringLiteral("Disabled");
+    if (!shortcutRecorder_->isRecording())
+        return hotKeySymbolDisplayString(currentHotKeySettings());
+    const QString held = hotKeyModifierSymbolString(shortcutRecorder_->previewModifiers());
+    return held.isEmpty() ? QStringLiteral("Record Shortcut") : held + QStringLiteral("…");
+}
+
+void SettingsViewModel::saveHotKey() {
+    stores_.hotKeyStore.save(currentHotKeySettings());
+    post(NotificationName::launcherHotKeyChanged);
+}
+
+void SettingsViewModel::setHotKeyEnabled(bool enabled) {
+    if (enabled == hotKeyEnabled_)
+        return;
+    hotKeyEnabled_ = enabled;
+    if (!enabled)
+        shortcutRecorder_->stopRecording();
+    saveHotKey();
+    Q_EMIT stateChanged();
+}
+
+void SettingsViewModel::beginShortcutRecording() {
+    if (!hotKeyEnabled_)
+        return;
+    registrationMessage_.reset();
+    shortcutRecorder_->startRecordingShortcut(
+        [this](const KeyShortcut &shortcut) {
+            hotKeyKeyCode_ = shortcut.keyCode;
+            hotKeyModifiers_ = shortcut.modifiers;
+            hotKeyCharacter_ = shortcut.character;
+            saveHotKey();
+            Q_EMIT stateChanged();
+        },
+        [this](const QString &message) {
+            registrationMessage_ = message;
+            Q_EMIT stateChanged();
+        });
+    Q_EMIT stateChanged();
+}
+
+void SettingsViewModel::resetShortcutToDefault() {
+    shortcutRecorder_->stopRecording();
+    const HotKeySettings defaults = HotKeySettings::defaultSettings();
+    hotKeyKeyCode_ = defaults.keyCode;
+    hotKeyModifiers_ = defaults.modifiers;
+    hotKeyCharacter_ = defaults.character;
+    saveHotKey();
+    Q_EMIT stateChanged();
+}
+
+void SettingsViewModel::viewDisappeared() {
+    shortcutRecorder_->stopRecording();
+}
+
+void SettingsViewModel::registrationStatusChanged(const Notification &notification) {
+    const std::optional<bool> success = notificationFlag(notification, NotificationUserInfoKey::success);
+    registrationMessage_ =
+        success.value_or(false) ? SettingsMessages::hotKeyRegistered : SettingsMessages::hotKeyNotRegistered;
+    Q_EMIT stateChanged();
+}
+
+// --- Start at login.
+
+void SettingsViewModel::updateRunAtLoginPreference(bool enabled) {
+    const LaunchAtLoginPreferenceStore &wish = stores_.launchAtLoginSettingsStore.preferenceStore;
+    runAtLoginEnabled_ = enabled;
+    wish.save(enabled);
+    if (!launchAtLoginManager_) {
+        Q_EMIT stateChanged();
+        return;
+    }
+    const LaunchAtLoginUpdateResult result = launchAtLoginManager_->update(enabled);
+    if (result.error) {
+        runAtLoginEnabled_ = shouldEnableToggle(launchAtLoginManager_->currentState());
+        runAtLoginMessage_ = result.error->localizedDescription();
+    } else {
+        runAtLoginEnabled_ = shouldEnableToggle(result.state);
+        switch (result.state) {
+        case LaunchAtLoginState::enabled:
+            runAtLoginMessage_ = SettingsMessages::runAtLoginEnabled;
+            break;
+        case LaunchAtLoginState::disabled:
+            runAtLoginMessage_ = SettingsMessages::runAtLoginDisabled;
+            break;
+        case LaunchAtLoginState::requiresApproval:
+            runAtLoginMessage_ = SettingsMessages::runAtLoginRequiresApproval;
+            break;
+        }
+    }
+    wish.save(runAtLoginEnabled_);
     Q_EMIT stateChanged();
 }
 

@@ -4,6 +4,9 @@
 
 #include "platform/NotificationCenter.h"
 
+#include "hotkey-core/HotKeySettings.h"
+#include "launch-at-login/LaunchAtLoginManager.h"
+
 #include <QObject>
 #include <QString>
 #include <QUuid>
@@ -17,13 +20,30 @@ namespace orvex {
 // key and posts the field's change notification (translation settings post nothing). The ranking rules
 // are edited as an unsaved copy that only Save and Reset write. No widgets: the settings view shows this
 // state and forwards the user's edits here; stateChanged() tells it to refresh.
+class ShortcutRecorderController;
+
+// Sentences of the hot-key and start-at-login controls.
+namespace SettingsMessages {
+inline const QString hotKeyRegistered = QStringLiteral("Hotkey registered successfully.");
+inline const QString hotKeyNotRegistered =
+    QStringLiteral("Hotkey could not be registered. It may be used by another app or macOS.");
+inline const QString menuBarIconGuard =
+    QStringLiteral("Enable Global Hotkey before hiding the menu bar icon.");
+inline const QString runAtLoginEnabled = QStringLiteral("Launcher will start automatically when you log in.");
+inline const QString runAtLoginDisabled = QStringLiteral("Launcher will not start automatically.");
+inline const QString runAtLoginRequiresApproval =
+    QStringLiteral("Approve Launcher in System Settings > General > Login Items.");
+} // namespace SettingsMessages
+
 class SettingsViewModel : public QObject {
     Q_OBJECT
 
 public:
-    explicit SettingsViewModel(SettingsStores stores,
-                               NotificationCenter &center = NotificationCenter::defaultCenter(),
-                               QObject *parent = nullptr);
+    // Seeds the state; with no start-at-login wish stored yet, stores the manager's current state as
+    // the wish. Observes "LauncherHotKeyRegistrationStatusChanged" on `center` while it lives.
+    SettingsViewModel(SettingsStores stores, std::shared_ptr<LaunchAtLoginManaging> launchAtLoginManager,
+                      NotificationCenter &center = NotificationCenter::defaultCenter(),
+                      QObject *parent = nullptr);
     ~SettingsViewModel() override;
 
     const SettingsStores &stores() const { return stores_; }
@@ -42,6 +62,31 @@ public:
     bool snapWindowToGrid() const { return snapWindowToGrid_; }
     bool showMenuBarIcon() const { return showMenuBarIcon_; }
     bool showVersionNumber() const { return showVersionNumber_; }
+    bool hotKeyEnabled() const { return hotKeyEnabled_; }
+    quint32 hotKeyKeyCode() const { return hotKeyKeyCode_; }
+    quint32 hotKeyModifiers() const { return hotKeyModifiers_; }
+    const std::optional<QString> &hotKeyCharacter() const { return hotKeyCharacter_; }
+    LauncherThemeID launcherThemeID() const { return launcherThemeID_; }
+    bool useNativeAppIcons() const { return useNativeAppIcons_; }
+    bool runAtLoginEnabled() const { return runAtLoginEnabled_; }
+    // The last hot-key outcome: registration status, a refused shortcut or the menu-bar-icon guard.
+    const std::optional<QString> &registrationMessage() const { return registrationMessage_; }
+    const std::optional<QString> &runAtLoginMessage() const { return runAtLoginMessage_; }
+
+    // --- Global hot key.
+    HotKeySettings currentHotKeySettings() const;
+    ShortcutRecorderController &shortcutRecorder() const { return *shortcutRecorder_; }
+    // "Disabled", the shortcut's symbols, or while recording the held modifiers and "…" ("Record
+    // Shortcut" while none is held).
+    QString shortcutRecorderDisplayText() const;
+    // Stops recording when switched off; saves the hot key and posts "LauncherHotKeyChanged".
+    void setHotKeyEnabled(bool enabled);
+    // Records the next shortcut (nothing while the hot key is off); a capture is saved and posted.
+    void beginShortcutRecording();
+    // Control+Space, saved and posted; the enabled flag and the message stay.
+    void resetShortcutToDefault();
+    // The view's content went away: no recording outlives it.
+    void viewDisappeared();
 
     // --- Search results.
     void setShowSnippets(bool value);
@@ -63,8 +108,19 @@ public:
 
     // --- Window.
     void setSnapWindowToGrid(bool value);
+    // Hiding the icon while the hot key is off is refused with the guard sentence: nothing would be
+    // left to reach the launcher by.
     void setShowMenuBarIcon(bool value);
     void setShowVersionNumber(bool value);
+
+    // --- Appearance.
+    // Stores the theme's raw text and posts "LauncherThemeChanged".
+    void setLauncherThemeID(LauncherThemeID theme);
+    void setUseNativeAppIcons(bool value);
+
+    // --- Start at login: stores the wish, asks the manager, then keeps and stores what the system
+    // reports with its sentence (or the failure's description). Posts nothing.
+    void updateRunAtLoginPreference(bool enabled);
 
     // --- Ranking rules (the unsaved copy).
     std::optional<QString> rankingValidationMessage() const;
@@ -90,12 +146,17 @@ Q_SIGNALS:
 
 private:
     void post(QLatin1StringView name);
+    void saveHotKey();
+    void registrationStatusChanged(const Notification &notification);
     void persistTranslationTrigger(bool updateState);
     void persistTranslationLanguageCodes(bool updateState);
     void persistTranslationEngineSettings();
 
     SettingsStores stores_;
+    std::shared_ptr<LaunchAtLoginManaging> launchAtLoginManager_;
     NotificationCenter &center_;
+    NotificationCenter::ObserverToken registrationObserver_ = 0;
+    ShortcutRecorderController *shortcutRecorder_;
 
     bool showSnippets_ = false;
     qint64 searchDebounceMilliseconds_ = 0;
@@ -110,6 +171,15 @@ private:
     bool snapWindowToGrid_ = true;
     bool showMenuBarIcon_ = true;
     bool showVersionNumber_ = true;
+    bool hotKeyEnabled_ = true;
+    quint32 hotKeyKeyCode_ = 0;
+    quint32 hotKeyModifiers_ = 0;
+    std::optional<QString> hotKeyCharacter_;
+    LauncherThemeID launcherThemeID_ = LauncherThemeID::graphite;
+    bool useNativeAppIcons_ = false;
+    bool runAtLoginEnabled_ = false;
+    std::optional<QString> registrationMessage_;
+    std::optional<QString> runAtLoginMessage_;
 
     std::optional<QUuid> focusedExtensionBoostRuleID_;
 };

@@ -5,6 +5,7 @@
 #include "shell/X11Desktop.h"
 
 #include "app-version/AccessoryAppCommandMenu.h"
+#include "panel/PanelTrace.h"
 #include "panel/SearchTextField.h"
 #include "platform/Workspace.h"
 #include "search/Database.h"
@@ -153,6 +154,8 @@ void AppDelegate::applicationDidFinishLaunching() {
         content.terminate = terminate_;
     Workspace &workspace = environment_.workspace ? *environment_.workspace : Workspace::shared();
     contentView_ = new ContentView(workspace, std::move(content));
+    // The benchmark's record of what the panel shows ("--trace FILE").
+    PanelTrace::installIfRequested(QCoreApplication::arguments(), *contentView_);
 
     const QSize size = windowSizeStore().load(defaultWindowSize);
     lastExpandedWindowHeight_ = size.height();
@@ -336,11 +339,25 @@ void AppDelegate::showSettingsWindow() {
     if (window_ && window_->isVisible())
         hideWindow();
     if (!settingsWindowController_) {
+        std::function<SettingsEnvironment()> base = environment_.settingsEnvironment
+                                                        ? environment_.settingsEnvironment
+                                                        : &SettingsEnvironment::production;
+        QPointer<AppDelegate> self(this);
+        auto environment = [base, self] {
+            SettingsEnvironment settings = base();
+            if (!self)
+                return settings;
+            // One start-at-login manager for the whole launcher; the recorder needs the hot key released.
+            settings.launchAtLoginManager = self->launchAtLoginManager_;
+            settings.hotKeyRecordingChanged = [self](bool recording) {
+                if (self)
+                    self->hotKeyManager_->setSuspended(recording);
+            };
+            return settings;
+        };
         // The window saves its own size on every resize, through the same store.
-        settingsWindowController_ = std::make_unique<SettingsWindowController>(
-            environment_.settingsEnvironment ? environment_.settingsEnvironment
-                                             : &SettingsEnvironment::production,
-            settingsWindowSizeStore());
+        settingsWindowController_ =
+            std::make_unique<SettingsWindowController>(std::move(environment), settingsWindowSizeStore());
     }
     settingsWindowController_->show();
     if (QWidget *window = settingsWindow(); window && !quitMenuOnSettingsWindow_) {

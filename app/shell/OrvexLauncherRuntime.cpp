@@ -7,8 +7,12 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QSocketNotifier>
 
+#include <csignal>
 #include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace orvex {
 
@@ -17,6 +21,39 @@ namespace {
 std::shared_ptr<SingleInstanceController> &controllerSlot() {
     static std::shared_ptr<SingleInstanceController> controller;
     return controller;
+}
+
+int terminationPipe[2] = {-1, -1};
+
+void onTerminationSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(terminationPipe[1], &byte, 1);
+}
+
+// SIGTERM (the session ends), SIGINT and SIGHUP (its terminal goes) end the event loop, so that the
+// launcher shuts down as on Quit: settings written, the wake-up socket removed. The handlers come first
+// thing; a signal that arrives before the event loop waits in the pipe until the loop runs.
+void catchTerminationSignals() {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, terminationPipe) != 0)
+        return;
+    struct sigaction action {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+}
+
+void quitOnTerminationSignals(QCoreApplication &application) {
+    if (terminationPipe[0] < 0)
+        return;
+    auto *notifier = new QSocketNotifier(terminationPipe[0], QSocketNotifier::Read, &application);
+    QObject::connect(notifier, &QSocketNotifier::activated, &application, [] {
+        char bytes[16];
+        while (::read(terminationPipe[0], bytes, sizeof bytes) > 0) {
+        }
+        QCoreApplication::quit();
+    });
 }
 
 } // namespace
@@ -34,6 +71,7 @@ std::shared_ptr<SingleInstanceController> OrvexLauncherRuntime::singleInstanceCo
 }
 
 int OrvexLauncherRuntime::run(int argc, char **argv) {
+    catchTerminationSignals();
     // The launcher's identity for its login item, as a bundle would declare it.
     LoginItem::setMainApplication({bundleIdentifier, displayName, QString()});
 
@@ -62,7 +100,12 @@ int OrvexLauncherRuntime::run(int argc, char **argv) {
     QGuiApplication::setDesktopFileName(bundleIdentifier);
     // It lives in the tray and its hot key, with or without a window open.
     QApplication::setQuitOnLastWindowClosed(false);
-    return runLauncherApplication(application);
+    quitOnTerminationSignals(application);
+    const int status = runLauncherApplication(application);
+    // Stop hearing later launches (their wake-ups are queued onto the application) before the
+    // application object goes; the lock goes with it, as the process ends.
+    controllerSlot().reset();
+    return status;
 }
 
 } // namespace orvex

@@ -25,7 +25,8 @@ public:
     // "allowMultipleInstances" in the standard defaults.
     static SingleInstanceConfiguration singleInstanceConfiguration();
 
-    // The controller that won the start; kept for the rest of the process. Empty before run() wins.
+    // The controller that won the start, kept while the application runs; empty before run() wins and
+    // after its event loop ended.
     static std::shared_ptr<SingleInstanceController> singleInstanceController();
 
     OrvexLauncherRuntime() = delete;

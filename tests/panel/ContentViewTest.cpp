@@ -11,7 +11,9 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QHelpEvent>
 #include <QTest>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -292,12 +294,32 @@ TEST(ContentView, TheFieldTakesFocusWhenThePanelAppears) {
               LauncherThemeCatalog::theme(LauncherThemeID::graphite).uiAccent);
 }
 
+TEST(ContentView, TheScoreBadgeExplainsItselfOnHover) {
+    PanelHarness panel;
+    panel.type("quarterly");
+    panel.settleScreen();
+    ResultListView *list = panel.view->resultList();
+    const ResultRowView row = list->resultModel().rowView(0);
+    const QRect badge = row.geometry(list->rowRect(0)).badge;
+    ASSERT_TRUE(row.showsBadge());
+    QHelpEvent onBadge(QEvent::ToolTip, badge.center(), list->viewport()->mapToGlobal(badge.center()));
+    QCoreApplication::sendEvent(list->viewport(), &onBadge);
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("Search score"));
+    const QPoint onTitle = row.geometry(list->rowRect(0)).title.center();
+    QHelpEvent elsewhere(QEvent::ToolTip, onTitle, list->viewport()->mapToGlobal(onTitle));
+    QCoreApplication::sendEvent(list->viewport(), &elsewhere);
+    EXPECT_TRUE(waitUntil([] { return !QToolTip::isVisible(); }));
+}
+
 TEST(ContentView, RowsAreItemsForAssistiveTechnology) {
     PanelHarness panel;
     panel.type("quarterly");
     panel.key(Qt::Key_Down);
     const SearchResults rows = panel.view->controller().results();
     ASSERT_GE(rows.size(), 2);
+    QAccessibleInterface *field = QAccessible::queryAccessibleInterface(panel.view->searchField());
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(field->text(QAccessible::Name), QStringLiteral("Search"));
     QAccessibleInterface *list = QAccessible::queryAccessibleInterface(panel.view->resultList());
     ASSERT_NE(list, nullptr);
     ASSERT_EQ(list->childCount(), rows.size());

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <string>
 
 namespace orvex {
@@ -41,6 +43,28 @@ TEST_F(DesktopWorkspaceTest, OpensAnInstalledDesktopEntryAsItsApplication) {
     ASSERT_TRUE(workspace.open(QUrl::fromLocalFile(entry)));
     EXPECT_EQ(text(desktop.recorded(QStringLiteral("viewer"))),
               "--name|fixture-viewer|--entry|" + entry.toStdString());
+}
+
+// GIO wraps a Terminal=true entry in a terminal of the desktop (here a stand-in found on PATH).
+TEST_F(DesktopWorkspaceTest, ATerminalEntryRunsInsideATerminal) {
+    const QString terminal = desktop.recordingProgram(QStringLiteral("gnome-terminal"));
+    ::setenv("PATH",
+             QFile::encodeName(QFileInfo(terminal).absolutePath() + QLatin1Char(':') +
+                               qEnvironmentVariable("PATH"))
+                 .constData(),
+             1);
+    const QString tool = desktop.recordingProgram(QStringLiteral("tool"));
+    const QString entry =
+        desktop.writeEntry(systemApps, QStringLiteral("tool.desktop"), tool + QStringLiteral(" --flag"),
+                           QStringLiteral("Terminal=true\n"));
+    ASSERT_TRUE(workspace.open(QUrl::fromLocalFile(entry)));
+    const std::optional<QStringList> terminalArguments = desktop.recorded(QStringLiteral("gnome-terminal"));
+    ASSERT_TRUE(terminalArguments);
+    ASSERT_GE(terminalArguments->size(), 2) << text(terminalArguments);
+    EXPECT_EQ(terminalArguments->mid(terminalArguments->size() - 2),
+              (QStringList{tool, QStringLiteral("--flag")}))
+        << text(terminalArguments);
+    EXPECT_FALSE(QFile::exists(desktop.recordPath(QStringLiteral("tool")))) << "ran outside the terminal";
 }
 
 // An entry that did not come from an applications folder runs only when its owner made it executable;
@@ -179,14 +203,21 @@ protected:
     QString item = documents + QStringLiteral("/Reports/q3 report.pdf");
 };
 
+// Asked over the given connection, or over the session bus of the environment by default.
 TEST_F(DesktopWorkspaceRevealTest, TheFileManagerOnTheBusIsAskedToShowTheItem) {
     test::FakeFileManager manager;
     ASSERT_TRUE(manager.registerOn(managerConnection));
-    DesktopWorkspace revealing(workspaceConnection, {});
-    revealing.activateFileViewerSelectingURLs({QUrl::fromLocalFile(item)});
-    ASSERT_TRUE(test::waitUntil([&] { return !manager.shownItems.isEmpty(); }, 10s));
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.address().toUtf8().constData(), 1);
+    DesktopWorkspace overConnection(workspaceConnection, {});
+    DesktopWorkspace overSessionBus;
+    const QUrl other = QUrl::fromLocalFile(documents + QStringLiteral("/Reports"));
+    overConnection.activateFileViewerSelectingURLs({QUrl::fromLocalFile(item)});
+    ASSERT_TRUE(test::waitUntil([&] { return manager.shownItems.size() == 1; }, 10s));
+    overSessionBus.activateFileViewerSelectingURLs({other});
+    ASSERT_TRUE(test::waitUntil([&] { return manager.shownItems.size() == 2; }, 10s));
     EXPECT_EQ(manager.shownItems,
-              QList<QStringList>{{QUrl::fromLocalFile(item).toString(QUrl::FullyEncoded)}});
+              (QList<QStringList>{{QUrl::fromLocalFile(item).toString(QUrl::FullyEncoded)},
+                                  {other.toString(QUrl::FullyEncoded)}}));
     EXPECT_FALSE(QFile::exists(desktop.recordPath(QStringLiteral("folders"))));
 }
 

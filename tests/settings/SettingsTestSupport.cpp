@@ -43,16 +43,30 @@ QString screenshotDirectory() {
     return path;
 }
 
+LaunchAtLoginUpdateResult FakeLaunchAtLoginManager::update(bool enabled) {
+    updates.append(enabled);
+    if (nextError) {
+        const LaunchAtLoginManagerError error = *nextError;
+        nextError.reset();
+        return {state, error};
+    }
+    state = nextState.value_or(enabled ? LaunchAtLoginState::enabled : LaunchAtLoginState::disabled);
+    nextState.reset();
+    return {state, std::nullopt};
+}
+
 SettingsViewFixture::SettingsViewFixture(const std::function<void(UserDefaults &)> &seed,
-                                         std::function<TranslationEngineAvailabilityTable()> availability)
+                                         std::function<TranslationEngineAvailabilityTable()> availability,
+                                         LaunchAtLoginState systemState)
     : availability(std::move(availability)) {
+    launchAtLogin->state = systemState;
     if (seed)
         seed(defaults);
     view = std::make_unique<SettingsView>(environment());
 }
 
 SettingsEnvironment SettingsViewFixture::environment() {
-    return SettingsEnvironment::over(defaults, recorder.center(), availability);
+    return SettingsEnvironment::over(defaults, recorder.center(), launchAtLogin, availability);
 }
 
 } // namespace orvex::test

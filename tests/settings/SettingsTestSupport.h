@@ -31,6 +31,20 @@ private:
     QList<NotificationCenter::ObserverToken> tokens_;
 };
 
+// A start-at-login system that answers as the test says and counts what it was asked.
+class FakeLaunchAtLoginManager : public LaunchAtLoginManaging {
+public:
+    LaunchAtLoginState currentState() const override { return state; }
+    LaunchAtLoginUpdateResult update(bool enabled) override;
+
+    LaunchAtLoginState state = LaunchAtLoginState::disabled;
+    // What the next update() leads to; none: the wish is granted (enabled or disabled).
+    std::optional<LaunchAtLoginState> nextState;
+    // When set, the next update() fails with it and leaves `state` alone.
+    std::optional<LaunchAtLoginManagerError> nextError;
+    QList<bool> updates;
+};
+
 // Where the screenshots of this build go; made on first use.
 QString screenshotDirectory();
 
@@ -38,12 +52,14 @@ QString screenshotDirectory();
 // before the view reads them; without an availability table every engine counts as available.
 struct SettingsViewFixture {
     explicit SettingsViewFixture(const std::function<void(UserDefaults &)> &seed = {},
-                                 std::function<TranslationEngineAvailabilityTable()> availability = {});
+                                 std::function<TranslationEngineAvailabilityTable()> availability = {},
+                                 LaunchAtLoginState systemState = LaunchAtLoginState::disabled);
 
     SettingsEnvironment environment();
 
     UserDefaults defaults;
     NotificationRecorder recorder;
+    std::shared_ptr<FakeLaunchAtLoginManager> launchAtLogin = std::make_shared<FakeLaunchAtLoginManager>();
     std::function<TranslationEngineAvailabilityTable()> availability;
     std::unique_ptr<SettingsView> view;
 };

@@ -1,13 +1,20 @@
 #include "settings/SettingsView.h"
+#include "settings/AppearanceSettingsSection.h"
+#include "settings/GlobalHotkeySettingsSection.h"
 #include "settings/NotionSettingsSection.h"
 #include "settings/RankingSettingsSection.h"
 #include "settings/SearchResultsSettingsSection.h"
 #include "settings/SettingsStepper.h"
+#include "settings/SystemIntegrationSettingsSection.h"
+#include "settings/ThemePreviewCard.h"
 #include "settings/WindowSettingsSection.h"
+
+#include "hotkey-core/KeyboardLayout.h"
 
 #include "SettingsTestSupport.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -63,7 +70,32 @@ TEST(SettingsView, EveryControlWritesItsKeyAndPostsItsNotification) {
         std::function<void(UserDefaults &)> verify = {};
     };
     const auto translation = [](SettingsView &v) { return v.searchResultsSection()->translationControls(); };
+    KeyboardLayout::setCurrent(KeyboardLayout::fromNames(QStringLiteral("us")));
     const Case cases[] = {
+        {"Enable Global Hotkey",
+         [](SettingsView &v) { v.globalHotkeySection()->enabledToggle()->click(); },
+         "launcherHotKeyEnabled",
+         PlistValue(false),
+         {"LauncherHotKeyChanged"}},
+        {"Shortcut recorder",
+         [](SettingsView &v) {
+             v.globalHotkeySection()->recorderButton()->click();
+             QTest::keyClick(v.globalHotkeySection()->recorderButton(), Qt::Key_K,
+                             Qt::ControlModifier | Qt::AltModifier);
+         },
+         "launcherHotKeyModifiers",
+         PlistValue(qint64(0x1800)),
+         {"LauncherHotKeyChanged"},
+         [](UserDefaults &d) {
+             EXPECT_EQ(d.value("launcherHotKeyModifiers"), PlistValue(qint64(0x1800)));
+             EXPECT_EQ(d.value("launcherHotKeyCode"), PlistValue(qint64(40)));
+             EXPECT_EQ(d.value("launcherHotKeyCharacter"), PlistValue(QStringLiteral("k")));
+         }},
+        {"Reset shortcut",
+         [](SettingsView &v) { v.globalHotkeySection()->resetButton()->click(); },
+         "launcherHotKeyCode",
+         PlistValue(qint64(49)),
+         {"LauncherHotKeyChanged"}},
         {"Show Search Snippets",
          [](SettingsView &v) { v.searchResultsSection()->snippetsToggle()->click(); },
          "showSnippets",
@@ -177,13 +209,22 @@ TEST(SettingsView, EveryControlWritesItsKeyAndPostsItsNotification) {
             EXPECT_EQ(f.defaults.value(c.key), c.value);
         } else {
             ASSERT_TRUE(f.defaults.value(c.key).has_value());
-            c.verify(f.defaults);
         }
+        if (c.verify)
+            c.verify(f.defaults);
     }
+    KeyboardLayout::setCurrent(std::nullopt);
 }
 
 TEST(SettingsView, SeedsEveryFieldOnceFromTheStores) {
     SettingsViewFixture f([](UserDefaults &d) {
+        d.set("launcherHotKeyEnabled", PlistValue(false));
+        d.set("launcherHotKeyCode", PlistValue(qint64(40)));
+        d.set("launcherHotKeyModifiers", PlistValue(qint64(0x300)));
+        d.set("launcherHotKeyCharacter", PlistValue(QStringLiteral("K")));
+        d.set("launcherThemeID", PlistValue(QStringLiteral("noSuchTheme")));
+        d.set("launcherUseNativeAppIcons", PlistValue(true));
+        d.set("launcherRunAtLogin", PlistValue(true));
         d.set("showSnippets", PlistValue(true));
         d.set("launcherSearchDebounceMilliseconds", PlistValue(qint64(1000)));
         d.set("launcherSessionPersistenceSeconds", PlistValue(qint64(-3)));
@@ -212,6 +253,12 @@ TEST(SettingsView, SeedsEveryFieldOnceFromTheStores) {
     EXPECT_FALSE(m.showMenuBarIcon());
     // Not a Boolean: the default.
     EXPECT_TRUE(m.showVersionNumber());
+    EXPECT_EQ(m.currentHotKeySettings(), HotKeySettings(false, 40, 0x300, QStringLiteral("k")));
+    EXPECT_EQ(m.launcherThemeID(), LauncherThemeID::graphite);
+    EXPECT_TRUE(m.useNativeAppIcons());
+    EXPECT_TRUE(m.runAtLoginEnabled());
+    EXPECT_EQ(m.registrationMessage(), std::nullopt);
+    EXPECT_EQ(m.runAtLoginMessage(), std::nullopt);
 
     const SearchResultsSettingsSection *results = f.view->searchResultsSection();
     EXPECT_EQ(results->debounceValue()->text(), "500 ms");
@@ -343,6 +390,8 @@ TEST(SettingsView, OneColumnBelow860AndTwoFromIt) {
         // Every section is shown in either layout.
         EXPECT_TRUE(f.view->notionSection()->isVisible());
         EXPECT_TRUE(f.view->windowSection()->isVisible());
+        EXPECT_TRUE(f.view->appearanceSection()->isVisible());
+        EXPECT_TRUE(f.view->globalHotkeySection()->isVisible());
     }
     EXPECT_EQ(SettingsView::leftColumnWidth(944), 340);
     EXPECT_EQ(SettingsView::leftColumnWidth(1100), 396);

@@ -3,6 +3,8 @@
 
 #include "SettingsTestSupport.h"
 
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -12,8 +14,12 @@ namespace {
 
 struct WindowFixture {
     WindowFixture()
-        : controller([this] { return SettingsEnvironment::over(defaults, recorder.center()); },
-                     WindowSizeStore::settingsWindow(defaults)) {}
+        : controller(
+              [this] {
+                  return SettingsEnvironment::over(defaults, recorder.center(),
+                                                   std::make_shared<test::FakeLaunchAtLoginManager>());
+              },
+              WindowSizeStore::settingsWindow(defaults)) {}
 
     UserDefaults defaults;
     test::NotificationRecorder recorder;
@@ -55,7 +61,10 @@ TEST(SettingsWindowController, OpensAtTheStoredContentSizeAndStoresTheSameMeasur
 TEST(SettingsWindowController, KeepsItsSizeOverRestarts) {
     UserDefaults defaults;
     test::NotificationRecorder recorder;
-    const auto environment = [&] { return SettingsEnvironment::over(defaults, recorder.center()); };
+    const auto environment = [&] {
+        return SettingsEnvironment::over(defaults, recorder.center(),
+                                         std::make_shared<test::FakeLaunchAtLoginManager>());
+    };
     {
         SettingsWindowController first(environment, WindowSizeStore::settingsWindow(defaults));
         first.show();
@@ -98,8 +107,12 @@ TEST(SettingsWindowController, Screenshots) {
         f.controller.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(f.controller.window()));
         EXPECT_EQ(f.controller.window()->view()->isWideLayout(), size.width() >= 892);
-        ASSERT_TRUE(
-            f.controller.window()->grab().save(test::screenshotDirectory() + QLatin1Char('/') + file));
+        const QString path = test::screenshotDirectory() + QLatin1Char('/') + QString::fromLatin1(file);
+        ASSERT_TRUE(f.controller.window()->grab().save(path));
+        // The end of the form as well.
+        for (QScrollArea *scroll : f.controller.window()->findChildren<QScrollArea *>())
+            scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+        ASSERT_TRUE(f.controller.window()->grab().save(QString(path).replace(".png", "-end.png")));
     }
 }
 

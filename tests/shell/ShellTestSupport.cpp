@@ -85,7 +85,9 @@ void DelegateHarness::makeDelegate() {
     environment.content.activation.recordActivation = [](const SearchResult &) {};
     environment.content.version =
         AppVersionInfo{"1.4.2", "abc123def456", QDateTime::fromSecsSinceEpoch(1709640000, QTimeZone::utc())};
-    environment.settingsEnvironment = [this] { return SettingsEnvironment::over(defaults, center); };
+    environment.settingsEnvironment = [this] {
+        return SettingsEnvironment::over(defaults, center, launchAtLogin);
+    };
     environment.terminate = [this] { ++terminations; };
     environment.compositing = compositing_;
     environment.singleInstanceController = singleInstanceController;

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <memory>
 #include <vector>
 
@@ -71,6 +72,23 @@ TEST(LauncherStartup, AfterAKillTheNextStartBecomesTheLauncher) {
     ASSERT_TRUE(later.waitForExit());
     EXPECT_EQ(later.exitCode(), 0);
     EXPECT_TRUE(next.isRunning());
+}
+
+// The end of a session: the launcher shuts down in order and the next start needs no clean-up.
+TEST(LauncherStartup, TerminationSignalsEndTheLauncherInOrder) {
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        LauncherProcess launcher;
+        ASSERT_TRUE(test::waitUntilInstance(launcher));
+        ASSERT_TRUE(
+            test::hasLoadedPlatform(launcher) ||
+            test::waitUntil([&] { return test::hasLoadedPlatform(launcher); }, test::launcherTimeout));
+        ::kill(static_cast<pid_t>(launcher.pid()), signal);
+        ASSERT_TRUE(launcher.waitForExit());
+        EXPECT_EQ(launcher.exitCode(), 0) << launcher.standardError().toStdString();
+        EXPECT_FALSE(QFile::exists(test::launcherSocketPath()));
+        EXPECT_TRUE(QFile::exists(test::launcherLockPath()));
+    }
 }
 
 TEST(LauncherStartup, AllowingMultipleInstancesLetsTwoRun) {

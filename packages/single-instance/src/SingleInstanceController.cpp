@@ -5,6 +5,7 @@
 #include "platform/MainQueue.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QThread>
 
@@ -84,6 +85,11 @@ void SingleInstanceController::observeSignal() {
                                                    configuration_.lockFolderPath(), std::move(handler));
     if (auto *observation = std::get_if<std::unique_ptr<DuplicateLaunchSignalObservation>>(&observed)) {
         observation_ = std::move(*observation);
+        // A launch that handed over while this instance was still opening its signal may have given
+        // up on the signal, but its request is there: it counts as a wake-up.
+        const QDir requests(configuration_.duplicateLaunchRequestsPath());
+        if (!requests.entryList({QStringLiteral("*.json")}, QDir::Files | QDir::Hidden).isEmpty())
+            arrivedSignals_->fetch_add(1);
         return;
     }
     observationError_ = std::get<QString>(observed);

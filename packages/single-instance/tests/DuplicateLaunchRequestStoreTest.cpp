@@ -67,6 +67,7 @@ TEST_F(DuplicateLaunchRequestStoreTest, ARequestBecomesOneUuidNamedFileThatConsu
                     .match(stored.first())
                     .hasMatch())
         << stored.first().toStdString();
+    EXPECT_EQ(test::modeOf(folder + QLatin1Char('/') + stored.first()) & 07777, 0600u);
 
     EXPECT_EQ(DuplicateLaunchRequestStore::consumePending(configuration),
               QList<DuplicateLaunchRequest>{request});
@@ -117,32 +118,36 @@ TEST_F(DuplicateLaunchRequestStoreTest, AMissingFolderHoldsNoRequests) {
 // A reader that runs while launches are still writing their requests never meets half a file: if it
 // did, it would discard that request as corrupt and the launch would be lost.
 TEST_F(DuplicateLaunchRequestStoreTest, RequestsWrittenWhileConsumingAreNeverSeenHalfWritten) {
-    constexpr int count = 200;
-    const QString payload(64 * 1024, QLatin1Char('p'));
+    constexpr int count = 100;
+    const QString payload(32 * 1024, QLatin1Char('p'));
     std::atomic<bool> failed{false};
+    std::atomic<bool> written{false};
     std::thread writer([&] {
         for (int i = 0; i < count; ++i) {
             DuplicateLaunchRequest request = requestAt("2026-12-08T07:01:48Z", {QString::number(i), payload});
             if (DuplicateLaunchRequestStore::enqueue(request, configuration).error)
                 failed = true;
         }
+        written = true;
     });
     QSet<QString> seen;
     bool intact = true;
-    const bool complete = test::waitUntil(
+    // Consume until a pass that began after the last write.
+    test::waitUntil(
         [&] {
+            const bool last = written.load();
             for (const DuplicateLaunchRequest &request :
                  DuplicateLaunchRequestStore::consumePending(configuration)) {
                 intact = intact && request.arguments.value(1) == payload;
                 seen.insert(request.arguments.value(0));
             }
-            return seen.size() == count;
+            return last;
         },
         std::chrono::seconds(60));
     writer.join();
     EXPECT_FALSE(failed);
     EXPECT_TRUE(intact);
-    EXPECT_TRUE(complete) << seen.size() << " of " << count << " requests arrived";
+    EXPECT_EQ(seen.size(), count) << "requests arrived";
 }
 
 } // namespace

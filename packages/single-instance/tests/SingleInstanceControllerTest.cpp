@@ -98,6 +98,22 @@ TEST_F(SingleInstanceControllerTest, WakeUpsNotYetProcessedReachTheNewHandler) {
     EXPECT_LE(activations, 3);
 }
 
+// A launch that stored its request while this instance was still starting, and gave up on a signal
+// that had nowhere to go yet.
+TEST_F(SingleInstanceControllerTest, RequestsWaitingAtStartAreDeliveredAsOneWakeUp) {
+    const DuplicateLaunchRequest early = requestWith({QStringLiteral("early")});
+    ASSERT_FALSE(DuplicateLaunchRequestStore::enqueue(early, configuration).error);
+    SingleInstanceStartupResult result = SingleInstanceController::start(configuration, requestWith({}));
+    ASSERT_EQ(result.kind, Kind::run);
+    QList<QList<DuplicateLaunchRequest>> calls;
+    result.controller->setDuplicateLaunchHandler(
+        [&](const QList<DuplicateLaunchRequest> &r) { calls.append(r); });
+    ASSERT_EQ(calls.size(), 1);
+    EXPECT_EQ(calls.first(), QList<DuplicateLaunchRequest>{early});
+    test::waitUntil([] { return false; }, std::chrono::milliseconds(100));
+    EXPECT_EQ(calls.size(), 1);
+}
+
 TEST_F(SingleInstanceControllerTest, AllowingMultipleInstancesTakesNoLockAndSendsNothing) {
     defaults.set(QStringLiteral("allowMultipleInstances"), true);
     test::CountingObserver observer(configuration.activationSignalName, configuration.lockFolderPath());

@@ -140,7 +140,11 @@ TEST(SingleInstanceProcess, TenStartsAtOnceLeaveOneInstanceThatHearsFromAllOther
     EXPECT_TRUE(instance->waitForLine(QStringLiteral("ready")));
     // Every other launch's request arrived, each exactly once.
     ASSERT_TRUE(test::waitUntil([&] { return instance->receivedRequests().size() >= 9; }, processTimeout))
-        << instance->lines().join('\n').toStdString();
+        << instance->lines().join('\n').toStdString() << "\nleft in the folder: "
+        << QDir(probeConfiguration().duplicateLaunchRequestsPath())
+               .entryList(QDir::Files)
+               .join(' ')
+               .toStdString();
     QStringList received = instance->receivedRequests();
     received.sort();
     EXPECT_EQ(received, expected);

@@ -37,11 +37,12 @@ public:
 
     // How long a second launch keeps trying to reach an instance that holds the lock but has not yet
     // opened its signal (it may be starting at this very moment).
-    static constexpr std::chrono::milliseconds defaultHandOverTimeout{2000};
+    static constexpr std::chrono::milliseconds defaultHandOverTimeout{5000};
 
     // Takes the lock, or hands `request` and the wake-up signal to the instance that holds it. While a
     // hand-over finds no signal to reach, the lock is tried again: an instance that just quit leaves
-    // the launch to this process.
+    // the launch to this process. An instance that finds requests waiting when it starts takes them
+    // as one wake-up, so a request is not stranded by a signal that came too early.
     static SingleInstanceStartupResult
     start(const SingleInstanceConfiguration &configuration, const DuplicateLaunchRequest &request,
           std::chrono::milliseconds handOverTimeout = defaultHandOverTimeout);

@@ -1,0 +1,166 @@
+#include "settings/AppearanceSettingsSection.h"
+
+#include "settings/SettingsStyle.h"
+#include "settings/ThemePreviewCard.h"
+
+#include "panel/LauncherThemeCatalog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QResizeEvent>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalBlocker>
+
+#include <algorithm>
+
+namespace orvex {
+
+ThemePreviewGrid::ThemePreviewGrid(QWidget *parent) : QWidget(parent) {
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
+}
+
+void ThemePreviewGrid::setCards(const QList<ThemePreviewCard *> &cards) {
+    cards_ = cards;
+    for (ThemePreviewCard *card : cards_)
+        card->setParent(this);
+    layoutCards(width(), true);
+    updateGeometry();
+}
+
+int ThemePreviewGrid::columnCount(int width) {
+    return std::max(1, (width + gap) / (minimumColumnWidth + gap));
+}
+
+int ThemePreviewGrid::layoutCards(int width, bool place) const {
+    const int columns = columnCount(width);
+    const int cellWidth = std::max(1, (width - (columns - 1) * gap) / columns);
+    int top = 4;
+    for (qsizetype first = 0; first < cards_.size(); first += columns) {
+        int rowHeight = 0;
+        for (qsizetype i = first; i < std::min<qsizetype>(first + columns, cards_.size()); ++i)
+            rowHeight = std::max(rowHeight, cards_[i]->heightForWidth(cellWidth));
+        if (place) {
+            for (qsizetype i = first; i < std::min<qsizetype>(first + columns, cards_.size()); ++i) {
+                const int column = static_cast<int>(i - first);
+                cards_[i]->setGeometry(column * (cellWidth + gap), top, cellWidth,
+                                       cards_[i]->heightForWidth(cellWidth));
+            }
+        }
+        top += rowHeight + gap;
+    }
+    return cards_.isEmpty() ? 8 : top - gap + 4;
+}
+
+int ThemePreviewGrid::heightForWidth(int width) const {
+    return layoutCards(width, false);
+}
+
+QSize ThemePreviewGrid::sizeHint() const {
+    return QSize(minimumColumnWidth, heightForWidth(minimumColumnWidth));
+}
+
+void ThemePreviewGrid::resizeEvent(QResizeEvent *event) {
+    layoutCards(event->size().width(), true);
+    QWidget::resizeEvent(event);
+}
+
+namespace {
+
+// A scroll area whose content keeps the viewport's width and takes the height it needs at that width.
+class GridScrollArea : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override {
+        QScrollArea::resizeEvent(event);
+        fitContent();
+    }
+    bool viewportEvent(QEvent *event) override {
+        if (event->type() == QEvent::Resize)
+            fitContent();
+        return QScrollArea::viewportEvent(event);
+    }
+
+private:
+    void fitContent() {
+        if (QWidget *content = widget()) {
+            const int width = viewport()->width();
+            content->resize(width, std::max(content->heightForWidth(width), viewport()->height()));
+        }
+    }
+};
+
+} // namespace
+
+AppearanceSettingsSection::AppearanceSettingsSection(Bindings bindings, QWidget *parent)
+    : SettingsFormSection(QStringLiteral("Appearance"), parent), bindings_(std::move(bindings)) {
+    auto *pickerRow = new QHBoxLayout;
+    auto *pickerLabel = new QLabel(QStringLiteral("Launcher Theme"), this);
+    pickerRow->addWidget(pickerLabel);
+    pickerRow->addStretch(1);
+    themePicker_ = new QComboBox(this);
+    themePicker_->setAccessibleName(QStringLiteral("Launcher Theme"));
+    for (const LauncherThemeID id : allLauncherThemeIDs)
+        themePicker_->addItem(LauncherThemeCatalog::theme(id).name, rawValue(id));
+    pickerLabel->setBuddy(themePicker_);
+    pickerRow->addWidget(themePicker_);
+    addRow(pickerRow);
+
+    nativeIconsToggle_ = new QCheckBox(QStringLiteral("Show Real App Icons"), this);
+    addRow(nativeIconsToggle_);
+    blurb_ = SettingsStyle::makeHelpText(QString(), this);
+    addRow(blurb_);
+
+    gridScroll_ = new GridScrollArea(this);
+    gridScroll_->setFrameShape(QFrame::NoFrame);
+    gridScroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    gridScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    gridScroll_->setMinimumHeight(220);
+    gridScroll_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    gridScroll_->viewport()->setAutoFillBackground(false);
+    grid_ = new ThemePreviewGrid;
+    QList<ThemePreviewCard *> cards;
+    for (const LauncherTheme &theme : LauncherThemeCatalog::all()) {
+        auto *card = new ThemePreviewCard(theme, false, grid_);
+        connect(card, &QAbstractButton::clicked, this, [this, id = theme.id] {
+            bindings_.launcherThemeID(id);
+            refresh();
+        });
+        cards.append(card);
+    }
+    grid_->setCards(cards);
+    gridScroll_->setWidget(grid_);
+    rows()->addWidget(gridScroll_, 1);
+
+    connect(themePicker_, &QComboBox::activated, this, [this](int index) {
+        if (const auto id = launcherThemeIDFromRawValue(themePicker_->itemData(index).toString()))
+            bindings_.launcherThemeID(*id);
+        refresh();
+    });
+    connect(nativeIconsToggle_, &QCheckBox::toggled, this, [this](bool on) {
+        bindings_.useNativeAppIcons(on);
+        refresh();
+    });
+    refresh();
+}
+
+void AppearanceSettingsSection::refresh() {
+    const LauncherThemeID chosen = bindings_.launcherThemeID.value();
+    {
+        const QSignalBlocker blocker(themePicker_);
+        themePicker_->setCurrentIndex(themePicker_->findData(rawValue(chosen)));
+        const QSignalBlocker toggleBlocker(nativeIconsToggle_);
+        nativeIconsToggle_->setChecked(bindings_.useNativeAppIcons.value());
+    }
+    blurb_->setText(LauncherThemeCatalog::theme(chosen).blurb);
+    for (ThemePreviewCard *card : grid_->cards())
+        card->setSelected(card->theme().id == chosen);
+}
+
+} // namespace orvex

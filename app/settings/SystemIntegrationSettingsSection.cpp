@@ -1,0 +1,37 @@
+#include "settings/SystemIntegrationSettingsSection.h"
+
+#include "settings/SettingsStyle.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QSignalBlocker>
+
+namespace orvex {
+
+SystemIntegrationSettingsSection::SystemIntegrationSettingsSection(Bindings bindings, QWidget *parent)
+    : SettingsFormSection(QStringLiteral("System Integration"), parent), bindings_(std::move(bindings)) {
+    runAtLoginToggle_ = new QCheckBox(QStringLiteral("Run at Login"), this);
+    addRow(runAtLoginToggle_);
+    addRow(SettingsStyle::makeHelpText(
+        QStringLiteral("Adds Launcher to System Settings > General > Login Items."), this));
+    statusLine_ = SettingsStyle::makeStatusText(QString(), this);
+    addRow(statusLine_);
+    connect(runAtLoginToggle_, &QCheckBox::toggled, this, [this](bool on) {
+        bindings_.runAtLoginEnabled(on);
+        // The system may answer otherwise than asked.
+        refresh();
+    });
+    refresh();
+}
+
+void SystemIntegrationSettingsSection::refresh() {
+    {
+        const QSignalBlocker blocker(runAtLoginToggle_);
+        runAtLoginToggle_->setChecked(bindings_.runAtLoginEnabled.value());
+    }
+    const std::optional<QString> message = bindings_.runAtLoginMessage();
+    statusLine_->setVisible(message.has_value());
+    statusLine_->setText(message.value_or(QString()));
+}
+
+} // namespace orvex

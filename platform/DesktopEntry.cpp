@@ -1,0 +1,291 @@
+#include "DesktopEntry.h"
+
+#include "SafeFile.h"
+
+#include <QFileInfo>
+#include <QStringDecoder>
+
+namespace orvex {
+
+namespace {
+
+const QString &desktopEntryGroup() {
+    static const QString group = QStringLiteral("Desktop Entry");
+    return group;
+}
+
+// A key as the format allows it: letters, digits and "-", then at most one "[locale]".
+bool isValidKey(QStringView key) {
+    qsizetype i = 0;
+    while (i < key.size() && (key[i].isLetterOrNumber() || key[i] == QLatin1Char('-')) &&
+           key[i].unicode() < 0x80)
+        ++i;
+    if (i == 0)
+        return false;
+    if (i == key.size())
+        return true;
+    return key[i] == QLatin1Char('[') && key.endsWith(QLatin1Char(']')) && key.size() - i > 2 &&
+           !key.mid(i + 1, key.size() - i - 2).contains(QLatin1Char('[')) &&
+           !key.mid(i + 1, key.size() - i - 2).contains(QLatin1Char(']'));
+}
+
+// Resolves the string escapes; with `splitList`, an unescaped ";" ends a piece and "\;" is a ";".
+QStringList unescaped(const QString &raw, bool splitList) {
+    QStringList pieces;
+    QString current;
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const QChar c = raw.at(i);
+        if (c == QLatin1Char('\\') && i + 1 < raw.size()) {
+            const QChar next = raw.at(++i);
+            switch (next.unicode()) {
+            case 's':
+                current += QLatin1Char(' ');
+                break;
+            case 'n':
+                current += QLatin1Char('\n');
+                break;
+            case 't':
+                current += QLatin1Char('\t');
+                break;
+            case 'r':
+                current += QLatin1Char('\r');
+                break;
+            case '\\':
+                current += QLatin1Char('\\');
+                break;
+            case ';':
+                current += QLatin1Char(';');
+                break;
+            default:
+                // Not an escape the format knows: kept as written.
+                current += c;
+                current += next;
+            }
+        } else if (splitList && c == QLatin1Char(';')) {
+            if (!current.isEmpty())
+                pieces.append(current);
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    if (!splitList || !current.isEmpty())
+        pieces.append(current);
+    return pieces;
+}
+
+bool isExecutableFile(const QString &path) {
+    const QFileInfo info(path);
+    return info.isFile() && info.isExecutable();
+}
+
+} // namespace
+
+std::optional<DesktopEntry> DesktopEntry::readFile(const QString &path) {
+    const std::optional<QByteArray> bytes = SafeFile::readRegularFile(path, maxFileBytes);
+    if (!bytes)
+        return std::nullopt;
+    return parse(*bytes);
+}
+
+std::optional<DesktopEntry> DesktopEntry::parse(const QByteArray &bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    DesktopEntry entry;
+    bool inGroup = false;
+    bool foundGroup = false;
+    for (QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        const QStringView trimmed = line.trimmed();
+        if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#')))
+            continue;
+        if (trimmed.startsWith(QLatin1Char('['))) {
+            // Only the first "Desktop Entry" group counts; actions and other groups are not read.
+            const bool isEntryGroup = trimmed.endsWith(QLatin1Char(']')) &&
+                                      trimmed.mid(1, trimmed.size() - 2) == desktopEntryGroup();
+            inGroup = isEntryGroup && !foundGroup;
+            foundGroup = foundGroup || isEntryGroup;
+            continue;
+        }
+        if (!inGroup)
+            continue;
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (equals < 0)
+            continue;
+        const QString key = line.left(equals).trimmed().toString();
+        if (!isValidKey(key) || entry.values_.contains(key))
+            continue;
+        // Blanks around the value are not part of it; a meaningful one is written "\s".
+        entry.values_.insert(key, line.mid(equals + 1).trimmed().toString());
+    }
+    if (!foundGroup)
+        return std::nullopt;
+    return entry;
+}
+
+std::optional<QString> DesktopEntry::string(const QString &key) const {
+    const auto it = values_.constFind(key);
+    if (it == values_.constEnd())
+        return std::nullopt;
+    return unescaped(*it, false).value(0);
+}
+
+std::optional<QString> DesktopEntry::localeString(const QString &key, const QStringList &locales) const {
+    for (const QString &locale : locales) {
+        for (const QString &variant : localeVariants(locale)) {
+            if (auto value = string(key + QLatin1Char('[') + variant + QLatin1Char(']')))
+                return value;
+        }
+    }
+    return string(key);
+}
+
+bool DesktopEntry::boolean(const QString &key) const {
+    const auto value = string(key);
+    return value && (*value == QLatin1String("true") || *value == QLatin1String("1"));
+}
+
+QStringList DesktopEntry::strings(const QString &key) const {
+    const auto it = values_.constFind(key);
+    if (it == values_.constEnd())
+        return {};
+    return unescaped(*it, true);
+}
+
+bool DesktopEntry::isApplication() const {
+    return string(QStringLiteral("Type")) == QLatin1String("Application");
+}
+
+bool DesktopEntry::isShownIn(const QStringList &desktopNames) const {
+    const QStringList only = strings(QStringLiteral("OnlyShowIn"));
+    const QStringList not_ = strings(QStringLiteral("NotShowIn"));
+    for (const QString &name : desktopNames) {
+        if (only.contains(name))
+            return true;
+        if (not_.contains(name))
+            return false;
+    }
+    return only.isEmpty();
+}
+
+bool DesktopEntry::hasInstalledTryExec(const QStringList &searchPath) const {
+    const auto tryExec = string(QStringLiteral("TryExec"));
+    if (!tryExec || tryExec->isEmpty())
+        return true;
+    if (tryExec->contains(QLatin1Char('/')))
+        return isExecutableFile(*tryExec);
+    for (const QString &folder : searchPath) {
+        if (!folder.isEmpty() && isExecutableFile(folder + QLatin1Char('/') + *tryExec))
+            return true;
+    }
+    return false;
+}
+
+std::optional<QStringList> DesktopEntry::commandLine(const QString &entryPath,
+                                                     const QStringList &locales) const {
+    const auto exec = string(QStringLiteral("Exec"));
+    if (!exec)
+        return std::nullopt;
+    QStringList arguments;
+    QString current;
+    bool inArgument = false; // something was written, even if it expanded to nothing
+    bool quoted = false;     // the argument holds a quoted part, so it stays even when empty
+    bool inQuotes = false;
+    const auto finish = [&] {
+        if (inArgument && (quoted || !current.isEmpty()))
+            arguments.append(current);
+        current.clear();
+        inArgument = quoted = false;
+    };
+    const QString &e = *exec;
+    for (qsizetype i = 0; i < e.size(); ++i) {
+        const QChar c = e.at(i);
+        if (inQuotes) {
+            if (c == QLatin1Char('"')) {
+                inQuotes = false;
+            } else if (c == QLatin1Char('\\') && i + 1 < e.size() &&
+                       QStringView(u"\"`$\\").contains(e.at(i + 1))) {
+                current += e.at(++i);
+            } else {
+                current += c;
+            }
+            continue;
+        }
+        if (c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n')) {
+            finish();
+        } else if (c == QLatin1Char('"')) {
+            inQuotes = quoted = inArgument = true;
+        } else if (c == QLatin1Char('%')) {
+            inArgument = true;
+            if (i + 1 >= e.size())
+                break;
+            switch (e.at(++i).unicode()) {
+            case '%':
+                current += QLatin1Char('%');
+                break;
+            case 'c':
+                current += localeString(QStringLiteral("Name"), locales).value_or(QString());
+                break;
+            case 'k':
+                current += entryPath;
+                break;
+            case 'i':
+                if (const auto icon = string(QStringLiteral("Icon")); icon && !icon->isEmpty()) {
+                    finish();
+                    arguments << QStringLiteral("--icon") << *icon;
+                }
+                break;
+            default:
+                // %f, %F, %u, %U: no files are handed over; the deprecated and unknown codes expand to
+                // nothing.
+                break;
+            }
+        } else {
+            current += c;
+            inArgument = true;
+        }
+    }
+    if (inQuotes)
+        return std::nullopt;
+    finish();
+    if (arguments.isEmpty() || arguments.first().isEmpty())
+        return std::nullopt;
+    return arguments;
+}
+
+QStringList DesktopEntry::localeVariants(const QString &locale) {
+    const QString trimmed = locale.trimmed();
+    if (trimmed.isEmpty() || trimmed == QLatin1String("C") || trimmed == QLatin1String("POSIX") ||
+        trimmed.startsWith(QLatin1String("C.")))
+        return {};
+    QString rest = trimmed;
+    QString modifier;
+    if (const qsizetype at = rest.indexOf(QLatin1Char('@')); at >= 0) {
+        modifier = rest.mid(at + 1);
+        rest.truncate(at);
+    }
+    if (const qsizetype dot = rest.indexOf(QLatin1Char('.')); dot >= 0)
+        rest.truncate(dot); // the encoding plays no part
+    QString country;
+    if (const qsizetype underscore = rest.indexOf(QLatin1Char('_')); underscore >= 0) {
+        country = rest.mid(underscore + 1);
+        rest.truncate(underscore);
+    }
+    const QString &language = rest;
+    if (language.isEmpty())
+        return {};
+    QStringList variants;
+    if (!country.isEmpty() && !modifier.isEmpty())
+        variants.append(language + QLatin1Char('_') + country + QLatin1Char('@') + modifier);
+    if (!country.isEmpty())
+        variants.append(language + QLatin1Char('_') + country);
+    if (!modifier.isEmpty())
+        variants.append(language + QLatin1Char('@') + modifier);
+    variants.append(language);
+    return variants;
+}
+
+} // namespace orvex

@@ -1,0 +1,182 @@
+#include "fixtures/DesktopEntryFixture.h"
+#include "fixtures/ManagerFixture.h"
+#include "fixtures/UsageFixture.h"
+#include "search/Database.h"
+#include "search/SearchRankingSettings.h"
+#include "support/TestEnvironment.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace orvex {
+namespace {
+
+class DesktopApplications : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const QByteArray exec = "Exec=true %U\n";
+        // A user's entry replaces the system's of the same id, and one with Hidden removes it.
+        editor = desktop.writeEntry(desktop.userData, QStringLiteral("editor.desktop"),
+                                    "Type=Application\nName=Editor\nName[de]=Bearbeiter\n" + exec);
+        desktop.writeEntry(desktop.systemData, QStringLiteral("editor.desktop"),
+                           "Type=Application\nName=System Editor\n" + exec);
+        desktop.writeEntry(desktop.userData, QStringLiteral("removed.desktop"),
+                           "Type=Application\nHidden=true\n");
+        desktop.writeEntry(desktop.systemData, QStringLiteral("removed.desktop"),
+                           "Type=Application\nName=Removed Tool\n" + exec);
+        // Entries this desktop does not offer.
+        desktop.writeEntry(desktop.systemData, QStringLiteral("hidden.desktop"),
+                           "Type=Application\nName=Hidden Tool\nHidden=true\n" + exec);
+        desktop.writeEntry(desktop.systemData, QStringLiteral("nodisplay.desktop"),
+                           "Type=Application\nName=Helper Tool\nNoDisplay=true\n" + exec);
+        desktop.writeEntry(desktop.systemData, QStringLiteral("missing.desktop"),
+                           "Type=Application\nName=Missing Tool\nTryExec=orvex-no-such-program\n" + exec);
+        desktop.writeEntry(desktop.systemData, QStringLiteral("link.desktop"),
+                           "Type=Link\nName=Link Tool\nURL=https://example.org/\n");
+        desktop.writeEntry(desktop.systemData, QStringLiteral("noname.desktop"), "Type=Application\n" + exec);
+        desktop.writeEntry(desktop.systemData, QStringLiteral("noexec.desktop"),
+                           "Type=Application\nName=Idle Tool\n");
+        desktop.writeEntry(desktop.systemData, QStringLiteral("broken.desktop"),
+                           "Type=Application\nName=Broken \xff Tool\n" + exec);
+        desktop.writeEntry(desktop.systemData, QStringLiteral(".dotted.desktop"),
+                           "Type=Application\nName=Dotted Tool\n" + exec);
+        desktop.writeEntry(desktop.systemData, QStringLiteral("notes.txt"),
+                           "Type=Application\nName=Text Tool\n" + exec);
+        // Offered only on some desktops.
+        gnomeOnly = desktop.writeEntry(desktop.systemData, QStringLiteral("gnome-tweaks.desktop"),
+                                       "Type=Application\nName=Tweaks\nOnlyShowIn=GNOME;\n" + exec);
+        desktop.writeEntry(desktop.systemData, QStringLiteral("not-kde.desktop"),
+                           "Type=Application\nName=Not KDE Tool\nNotShowIn=KDE;\n" + exec);
+        // A subfolder gives the id "kde-console.desktop", which hides the vendor's entry of that id.
+        console = desktop.writeEntry(desktop.systemData, QStringLiteral("kde/console.desktop"),
+                                     "Type=Application\nName=Console\nTryExec=sh\n" + exec);
+        desktop.writeEntry(desktop.vendorData, QStringLiteral("kde-console.desktop"),
+                           "Type=Application\nName=Vendor Console\n" + exec);
+        dbus = desktop.writeEntry(desktop.vendorData, QStringLiteral("org.example.Maps.desktop"),
+                                  "Type=Application\nName=Maps\nDBusActivatable=true\n");
+    }
+
+    QStringList titles(const SearchResults &rows) const {
+        QStringList list;
+        for (const SearchResult &row : rows)
+            list.append(row.filename());
+        return list;
+    }
+
+    test::DesktopEntryFixture desktop{test::homePath() + QStringLiteral("/desktop")};
+    QString editor, gnomeOnly, console, dbus;
+};
+
+TEST_F(DesktopApplications, OffersWhatThisDesktopShows) {
+    const struct {
+        const char *name;
+        QStringList desktopNames;
+        QStringList locales;
+        QStringList expected;
+    } cases[] = {
+        {"no desktop named", {}, {}, {"Editor", "Not KDE Tool", "Console", "Maps"}},
+        {"GNOME, German",
+         {"GNOME"},
+         {"de_DE.UTF-8"},
+         {"Bearbeiter", "Tweaks", "Not KDE Tool", "Console", "Maps"}},
+        {"KDE", {"KDE"}, {"fr_FR.UTF-8"}, {"Editor", "Console", "Maps"}},
+    };
+    for (const auto &c : cases) {
+        const SearchResults rows =
+            DatabaseManager::discoverDesktopApplications(desktop.environment(c.desktopNames, c.locales));
+        QStringList sorted = titles(rows);
+        QStringList expected = c.expected;
+        sorted.sort();
+        expected.sort();
+        EXPECT_EQ(sorted, expected) << c.name;
+    }
+}
+
+TEST_F(DesktopApplications, RowsStandForTheEntryFile) {
+    const SearchResults rows = DatabaseManager::discoverDesktopApplications(desktop.environment());
+    const auto find = [&](const QString &title) {
+        const auto it = std::find_if(rows.begin(), rows.end(),
+                                     [&](const SearchResult &r) { return r.filename() == title; });
+        EXPECT_NE(it, rows.end()) << title.toStdString();
+        return it == rows.end() ? SearchResult({}) : *it;
+    };
+    for (const auto &[title, path] :
+         {std::pair{QStringLiteral("Editor"), editor}, std::pair{QStringLiteral("Console"), console},
+          std::pair{QStringLiteral("Maps"), dbus}}) {
+        const SearchResult row = find(title);
+        EXPECT_EQ(row.kind(), SearchResultKind::app);
+        EXPECT_EQ(row.fullPath(), path);
+        EXPECT_EQ(row.usageKey(), path);
+        EXPECT_EQ(row.directory(), path.left(path.lastIndexOf(QLatin1Char('/'))));
+        EXPECT_EQ(row.id(), stableNegativeID(path));
+        EXPECT_FALSE(row.databaseID() || row.action() || row.isDirectPathMatch() || row.isRecentActivation());
+        EXPECT_TRUE(DatabaseManager::isDesktopApplicationRow(row));
+    }
+    // Bundles of the design's roots keep working beside them.
+    const QString bundles = test::homePath() + QStringLiteral("/Applications");
+    test::makeDirectory(bundles + QStringLiteral("/Marmot.app/Contents"));
+    const SearchResults all = DatabaseManager::discoverApplications({bundles}, desktop.environment());
+    ASSERT_EQ(all.size(), rows.size() + 1);
+    EXPECT_EQ(all.first().filename(), QStringLiteral("Marmot.app"));
+    EXPECT_FALSE(DatabaseManager::isDesktopApplicationRow(all.first()));
+    EXPECT_EQ(all.first().fullPath(), bundles + QStringLiteral("/Marmot.app"));
+}
+
+// Through the search road: the walked rows are found by their localised names in the design's tiers,
+// and usage and recents key on the entry's file.
+TEST_F(DesktopApplications, AreSearchedCountedAndRememberedLikeApps) {
+    test::ManagerFixture fixture;
+    auto configuration = fixture.configuration();
+    configuration.desktopEntries =
+        desktop.environment({QStringLiteral("GNOME")}, {QStringLiteral("de_DE.UTF-8")});
+    configuration.recentActivationsEnabled = true;
+    auto manager = fixture.makeManager(configuration);
+    manager->warmupFileSystemPermissions();
+
+    const SearchRankingPreferences preferences(ExtensionBoostRules{});
+    const struct {
+        const char *query;
+        const char *first;
+        DatabaseManager::TextMatchTier tier;
+    } cases[] = {
+        {"bearbeiter", "Bearbeiter", DatabaseManager::TextMatchTier::exact},
+        {"bearb", "Bearbeiter", DatabaseManager::TextMatchTier::prefix},
+        {"arbeit", "Bearbeiter", DatabaseManager::TextMatchTier::contains},
+        {"twea", "Tweaks", DatabaseManager::TextMatchTier::prefix},
+    };
+    for (const auto &c : cases) {
+        const SearchResults rows = manager->search(QString::fromUtf8(c.query), false);
+        ASSERT_FALSE(rows.isEmpty()) << c.query;
+        EXPECT_EQ(rows[0].filename(), QString::fromUtf8(c.first)) << c.query;
+        EXPECT_EQ(DatabaseManager::textMatchTier(rows[0], QString::fromUtf8(c.query), {}), c.tier) << c.query;
+        EXPECT_EQ(rows[0].relevanceScore(),
+                  DatabaseManager::relevanceScore(rows[0], QString::fromUtf8(c.query), preferences));
+    }
+    for (const char *query :
+         {"system editor", "removed", "hidden tool", "helper", "missing tool", "link tool", "idle"})
+        EXPECT_TRUE(manager->search(QString::fromUtf8(query), false).isEmpty()) << query;
+
+    const SearchResult row = manager->search(QStringLiteral("bearbeiter"), false).at(0);
+    manager->recordActivation(row);
+    EXPECT_EQ(test::storedOpenCounts(fixture).value(editor.toLower()), 1);
+    const SearchResults again = manager->search(QStringLiteral("bearb"), false);
+    ASSERT_FALSE(again.isEmpty());
+    EXPECT_EQ(again[0].fullPath(), editor);
+    EXPECT_TRUE(again[0].isRecentActivation());
+    EXPECT_EQ(again[0].openCount(), 1);
+    EXPECT_EQ(std::count_if(again.begin(), again.end(),
+                            [&](const SearchResult &r) { return r.fullPath() == editor; }),
+              1);
+
+    // Removed from the disk, the entry is no longer offered as a recent row once apps were crawled again.
+    ASSERT_TRUE(QFile::remove(editor));
+    manager->warmupFileSystemPermissions();
+    for (const SearchResult &r : manager->search(QStringLiteral("bearb"), false))
+        EXPECT_NE(r.fullPath(), editor);
+}
+
+} // namespace
+} // namespace orvex
