@@ -381,6 +381,10 @@ void AppDelegate::showPermissionsOnboardingWindow() {
             *environment_.permissionWarmups);
     }
     onboardingWindowController_->show();
+    if (QWidget *window = permissionsOnboardingWindow(); window && !quitMenuOnOnboardingWindow_) {
+        AccessoryAppCommandMenu::installQuitMenu(*window, applicationName, terminate_);
+        quitMenuOnOnboardingWindow_ = true;
+    }
 }
 
 void AppDelegate::applicationWillTerminate() {

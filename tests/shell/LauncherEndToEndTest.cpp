@@ -179,14 +179,24 @@ TEST_F(LauncherEndToEnd, ThePanelAnswersTheHotKeyTypingEscapeAndClicksWithoutATr
     quitWithControlQ(launcher, panel.id);
 }
 
+// With the status item hidden and the hot key switched off, a second start (the application menu's
+// entry) is the way back to the panel.
 TEST_F(LauncherEndToEnd, ASecondStartShowsTheHiddenPanelAndLeaves) {
-    prepareHome();
-    startSession();
+    prepareHome([](UserDefaults &defaults) {
+        defaults.set(QStringLiteral("launcherShowMenuBarIcon"), PlistValue(false));
+        defaults.set(QStringLiteral("launcherHotKeyEnabled"), PlistValue(false));
+    });
+    startSession({.tray = true});
     ChildProcess launcher;
     const XWindowInfo panel = startLauncher(launcher);
     ASSERT_NE(panel.id, 0u);
     ASSERT_TRUE(key(QStringLiteral("Escape")));
     ASSERT_TRUE(waitForViewable(panel.id, false));
+    ASSERT_TRUE(key(QStringLiteral("ctrl+space")));
+    session->waitUntil([] { return false; }, std::chrono::milliseconds(300));
+    ASSERT_FALSE(session->isViewable(panel.id)) << "the hot key is off";
+    for (const XWindowInfo &info : session->windowsOf(launcher.pid()))
+        EXPECT_FALSE(info.viewable && info.topLevel == session->trayWindow()) << "no status item";
 
     ChildProcess second;
     ASSERT_TRUE(second.start(QStringLiteral(ORVEX_LAUNCHER), {}, session->environment()));
@@ -265,7 +275,9 @@ TEST_F(LauncherEndToEnd, APlaceOnAScreenThatIsGoneAndAPanelTallerThanTheScreenSt
     ASSERT_TRUE(session->waitUntil([&] { return session->inputFocus() == panel.id; }));
     ASSERT_TRUE(type(QStringLiteral("7+8")));
     ASSERT_TRUE(waitForHeight(panel.id, 1200));
-    EXPECT_EQ(geometry(panel.id).y(), 0) << "the top edge and the search field stay on screen";
+    // Grown first, then pulled up: the top edge and the search field stay on screen.
+    EXPECT_TRUE(session->waitUntil([&] { return geometry(panel.id).y() == 0; }))
+        << "top edge at " << geometry(panel.id).y();
     quitWithControlQ(launcher, panel.id);
 }
 
