@@ -1,6 +1,6 @@
 // The real orvex-launcher on a desktop of the test's own (Xvfb with openbox), driven as a user drives
 // it: the hot key, typing, clicks, drags, later starts, the status item in a tray, Ctrl+Q.
-#include "DesktopSession.h"
+#include "support/DesktopSession.h"
 
 #include "platform/UserDefaults.h"
 #include "support/TestEnvironment.h"
@@ -143,7 +143,7 @@ TEST_F(LauncherEndToEnd, ThePanelAnswersTheHotKeyTypingEscapeAndClicksWithoutATr
     ASSERT_TRUE(waitForHeight(panel.id, 460)) << "rows appear and the panel grows";
     EXPECT_EQ(geometry(panel.id).topLeft(), centred) << "the top edge stays";
     EXPECT_EQ(session->inputFocus(), panel.id);
-    session->waitUntil([] { return false; }, std::chrono::milliseconds(300));
+    session->settle(std::chrono::milliseconds(300));
     DesktopSession::saveScreenshot(session->screenshot(), QStringLiteral("shell-panel-with-rows"));
 
     // Escape hides; the query it keeps in its history is the whole typed text.
@@ -159,7 +159,7 @@ TEST_F(LauncherEndToEnd, ThePanelAnswersTheHotKeyTypingEscapeAndClicksWithoutATr
     ASSERT_TRUE(waitForViewable(panel.id, true));
     const QRect frame = geometry(panel.id);
     ASSERT_TRUE(clickAt(frame.topLeft() + QPoint(14, 38)));
-    session->waitUntil([] { return false; }, std::chrono::milliseconds(300));
+    session->settle(std::chrono::milliseconds(300));
     EXPECT_TRUE(session->isViewable(panel.id)) << "a click inside keeps the panel";
     ASSERT_TRUE(clickAt(QPoint(20, screen.height() - 20)));
     EXPECT_TRUE(waitForViewable(panel.id, false)) << "a click outside hides the panel";
@@ -193,7 +193,7 @@ TEST_F(LauncherEndToEnd, ASecondStartShowsTheHiddenPanelAndLeaves) {
     ASSERT_TRUE(key(QStringLiteral("Escape")));
     ASSERT_TRUE(waitForViewable(panel.id, false));
     ASSERT_TRUE(key(QStringLiteral("ctrl+space")));
-    session->waitUntil([] { return false; }, std::chrono::milliseconds(300));
+    session->settle(std::chrono::milliseconds(300));
     ASSERT_FALSE(session->isViewable(panel.id)) << "the hot key is off";
     for (const XWindowInfo &info : session->windowsOf(launcher.pid()))
         EXPECT_FALSE(info.viewable && info.topLevel == session->trayWindow()) << "no status item";
@@ -209,7 +209,7 @@ TEST_F(LauncherEndToEnd, ASecondStartShowsTheHiddenPanelAndLeaves) {
     ChildProcess third;
     ASSERT_TRUE(third.start(QStringLiteral(ORVEX_LAUNCHER), {}, session->environment()));
     ASSERT_TRUE(third.waitForExit());
-    session->waitUntil([] { return false; }, std::chrono::milliseconds(300));
+    session->settle(std::chrono::milliseconds(300));
     EXPECT_TRUE(session->isViewable(panel.id));
     quitWithControlQ(launcher, panel.id);
 }
@@ -238,7 +238,7 @@ TEST_F(LauncherEndToEnd, ADragByTheBackgroundSnapsToTheGuidesAndThePlaceSurvives
     EXPECT_TRUE(session->waitUntil([&] { return geometry(panel.id).topLeft() == QPoint(340, 362); }))
         << "at " << geometry(panel.id).x() << "," << geometry(panel.id).y();
     // The grid and the highlighted guides while the button is held.
-    session->waitUntil([] { return false; }, std::chrono::milliseconds(300));
+    session->settle(std::chrono::milliseconds(300));
     const QImage duringDrag = session->screenshot();
     DesktopSession::saveScreenshot(duringDrag, QStringLiteral("shell-snap-overlay"));
     const QRgb centreLine = duringDrag.pixel(640, 40);
@@ -246,7 +246,7 @@ TEST_F(LauncherEndToEnd, ADragByTheBackgroundSnapsToTheGuidesAndThePlaceSurvives
     EXPECT_GT(qGreen(centreLine), 150);
     EXPECT_LT(qBlue(centreLine), 100);
     ASSERT_TRUE(session->xdotool({QStringLiteral("mouseup"), QStringLiteral("1")}));
-    session->waitUntil([] { return false; }, std::chrono::milliseconds(200));
+    session->settle(std::chrono::milliseconds(200));
     EXPECT_NE(session->screenshot().pixel(640, 40), centreLine) << "the overlay goes with the drag";
 
     quitWithControlQ(launcher, panel.id);
@@ -316,7 +316,7 @@ TEST_F(LauncherEndToEnd, TheHotKeyFocusesThePanelOnTheCurrentDesktopOverAnotherA
         const quint32 popup = session->openOtherWindow(QRect(900, 600, 200, 80), QStringLiteral("Notice"));
         ASSERT_TRUE(session->waitUntil([&] { return session->isViewable(popup); }));
         ASSERT_TRUE(session->run(QStringLiteral("setxkbmap"), {QStringLiteral("de")}));
-        session->waitUntil([] { return false; }, std::chrono::milliseconds(300));
+        session->settle(std::chrono::milliseconds(300));
         EXPECT_TRUE(session->isViewable(panel.id));
         session->closeOtherWindow(popup);
         ASSERT_TRUE(session->run(QStringLiteral("setxkbmap"), {QStringLiteral("us")}));
@@ -349,7 +349,7 @@ TEST_F(LauncherEndToEnd, WithATrayTheStatusItemsMenuShowsThePanelAndQuits) {
             }
         return false;
     })) << "no status item in the tray";
-    session->waitUntil([] { return false; }, std::chrono::milliseconds(300));
+    session->settle(std::chrono::milliseconds(300));
     DesktopSession::saveScreenshot(session->screenshot().copy(session->window(tray)->geometry),
                                    QStringLiteral("shell-status-item"));
 
@@ -372,7 +372,7 @@ TEST_F(LauncherEndToEnd, WithATrayTheStatusItemsMenuShowsThePanelAndQuits) {
     // Left click, first item: "Show Launcher".
     std::optional<XWindowInfo> menu = openMenu(1);
     ASSERT_TRUE(menu) << "a click on the status item opens its menu";
-    session->waitUntil([] { return false; }, std::chrono::milliseconds(200));
+    session->settle(std::chrono::milliseconds(200));
     DesktopSession::saveScreenshot(session->screenshot(), QStringLiteral("shell-status-menu"));
     ASSERT_TRUE(key(QStringLiteral("Down")));
     ASSERT_TRUE(key(QStringLiteral("Return")));

@@ -1,5 +1,5 @@
 // The snap grid's drawing: dashed guides, the aligned line highlighted once.
-#include "DesktopSession.h"
+#include "support/DesktopSession.h"
 
 #include "shell/SnapGridOverlayView.h"
 

@@ -1,6 +1,6 @@
 #include "DesktopSession.h"
 
-#include "support/TestEnvironment.h"
+#include "TestEnvironment.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -32,60 +32,24 @@ void pause(std::chrono::milliseconds duration) {
 
 } // namespace
 
-ChildProcess::~ChildProcess() {
-    stop();
-}
-
-bool ChildProcess::start(const QString &program, const QStringList &arguments,
-                         const QProcessEnvironment &environment) {
-    process_.setProcessEnvironment(environment);
-    process_.start(program, arguments);
-    return process_.waitForStarted(10000);
-}
-
-void ChildProcess::stop() {
-    if (process_.state() == QProcess::NotRunning)
+DesktopSession::DesktopSession(Options options) : options_(std::move(options)) {
+    server_.process().setStandardErrorFile(QProcess::nullDevice());
+    // The server writes the display number it chose to its standard output. Without -noreset it would
+    // reset (and drop its keymap) whenever its last client leaves, refusing connections meanwhile.
+    if (!server_.start(
+            QStringLiteral("Xvfb"),
+            {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
+             QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
+             QStringLiteral("0"),
+             QStringLiteral("%1x%2x24").arg(options_.screen.width()).arg(options_.screen.height())},
+            options_.baseEnvironment.value_or(QProcessEnvironment::systemEnvironment())))
         return;
-    process_.terminate();
-    if (!process_.waitForFinished(3000)) {
-        process_.kill();
-        process_.waitForFinished(5000);
-    }
-}
-
-bool ChildProcess::waitForExit(std::chrono::milliseconds timeout) {
-    return orvex::test::waitUntil([&] { return process_.state() == QProcess::NotRunning; }, timeout);
-}
-
-int ChildProcess::exitCode() const {
-    return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
-}
-
-QByteArray ChildProcess::standardOutput() {
-    output_ += process_.readAllStandardOutput();
-    return output_;
-}
-
-QByteArray ChildProcess::standardError() {
-    error_ += process_.readAllStandardError();
-    return error_;
-}
-
-DesktopSession::DesktopSession(Options options) : options_(options) {
-    server_.setStandardErrorFile(QProcess::nullDevice());
-    // Without -noreset the server would reset whenever its last client leaves.
-    server_.start(QStringLiteral("Xvfb"),
-                  {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
-                   QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
-                   QStringLiteral("0"),
-                   QStringLiteral("%1x%2x24").arg(options_.screen.width()).arg(options_.screen.height())});
-    if (!server_.waitForStarted(10000))
-        return;
+    QProcess &server = server_.process();
     const QDeadlineTimer deadline(desktopTimeout);
     QByteArray output;
-    while (!output.contains('\n') && !deadline.hasExpired() && server_.state() == QProcess::Running) {
-        server_.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
-        output += server_.readAllStandardOutput();
+    while (!output.contains('\n') && !deadline.hasExpired() && server.state() == QProcess::Running) {
+        server.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
+        output += server.readAllStandardOutput();
     }
     bool ok = false;
     output.trimmed().toUInt(&ok);
@@ -96,14 +60,14 @@ DesktopSession::DesktopSession(Options options) : options_(options) {
     if (xcb_connection_has_error(connection_))
         return;
     root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
-    // A coloured desktop, so that the panel's outline shows in screenshots.
+    // A coloured desktop, so that windows' outlines show in screenshots.
     const quint32 background = 0x4f6a8f;
     xcb_change_window_attributes(connection_, root_, XCB_CW_BACK_PIXEL, &background);
     xcb_clear_area(connection_, 0, root_, 0, 0, 0, 0);
     xcb_flush(connection_);
     if (!run(QStringLiteral("setxkbmap"), {QStringLiteral("us")}))
         return;
-    if (!startWindowManager())
+    if (options_.windowManager && !startWindowManager())
         return;
     if (options_.tray && !startTray())
         return;
@@ -115,17 +79,12 @@ DesktopSession::~DesktopSession() {
     windowManager_.stop();
     if (connection_)
         xcb_disconnect(connection_);
-    if (server_.state() != QProcess::NotRunning) {
-        server_.terminate();
-        if (!server_.waitForFinished(5000)) {
-            server_.kill();
-            server_.waitForFinished(5000);
-        }
-    }
+    server_.stop(std::chrono::seconds(5));
 }
 
 QProcessEnvironment DesktopSession::environment() const {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment environment =
+        options_.baseEnvironment.value_or(QProcessEnvironment::systemEnvironment());
     environment.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display_));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     environment.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("1"));
@@ -135,20 +94,25 @@ QProcessEnvironment DesktopSession::environment() const {
     return environment;
 }
 
-bool DesktopSession::run(const QString &program, const QStringList &arguments) const {
+bool DesktopSession::run(const QString &program, const QStringList &arguments, QString *output,
+                         std::chrono::milliseconds timeout) const {
     QProcess client;
     client.setProcessEnvironment(environment());
+    client.setStandardErrorFile(QProcess::nullDevice());
+    ChildProcess::dieWithParent(client);
     client.start(program, arguments);
-    if (!client.waitForFinished(10000)) {
+    if (!client.waitForFinished(int(timeout.count()))) {
         client.kill();
         client.waitForFinished(5000);
         return false;
     }
+    if (output)
+        *output = QString::fromUtf8(client.readAllStandardOutput());
     return client.exitStatus() == QProcess::NormalExit && client.exitCode() == 0;
 }
 
-bool DesktopSession::xdotool(const QStringList &arguments) const {
-    return run(QStringLiteral("xdotool"), arguments);
+bool DesktopSession::xdotool(const QStringList &arguments, QString *output) const {
+    return run(QStringLiteral("xdotool"), arguments, output);
 }
 
 bool DesktopSession::waitUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout) const {
@@ -159,6 +123,10 @@ bool DesktopSession::waitUntil(const std::function<bool()> &done, std::chrono::m
         pause(std::chrono::milliseconds(20));
     }
     return true;
+}
+
+void DesktopSession::settle(std::chrono::milliseconds duration) const {
+    pause(duration);
 }
 
 quint32 DesktopSession::atom(const char *name) const {
@@ -382,7 +350,7 @@ QImage DesktopSession::screenshot() const {
 }
 
 QString DesktopSession::saveScreenshot(const QImage &image, const QString &name) {
-    const QString folder = QStringLiteral(ORVEX_BINARY_DIR) + QStringLiteral("/screenshots");
+    const QString folder = QStringLiteral(ORVEX_TEST_BINARY_DIR) + QStringLiteral("/screenshots");
     QDir().mkpath(folder);
     const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".png");
     image.save(path);

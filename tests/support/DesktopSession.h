@@ -1,9 +1,12 @@
 #pragma once
 
-// A desktop of the test's own for end-to-end tests of the real orvex-launcher: Xvfb on a display it picks
-// itself (-displayfd), a window manager (openbox) and, on request, a system tray (trayer); key presses
-// and pointer moves through xdotool; what is on screen read back through a connection of the test's own.
-// Every process is stopped with the session, each wait has a time-out, and the home is the test's.
+// A desktop of the test's own for tests that need a real X server: Xvfb on a display it picks itself
+// (-displayfd), a window manager (openbox) unless asked to go without and, on request, a system tray
+// (trayer); key presses and pointer moves through xdotool; what is on screen read back through a
+// connection of the test's own. Every process is stopped with the session (and dies with the test
+// process), each wait has a time-out, and programs run with the test's isolated home.
+
+#include "ChildProcess.h"
 
 #include <QByteArray>
 #include <QColor>
@@ -25,30 +28,6 @@ namespace orvex::test {
 
 inline constexpr std::chrono::seconds desktopTimeout{20};
 
-// A child process that is killed (and reaped) when the object goes.
-class ChildProcess {
-public:
-    ChildProcess() = default;
-    ~ChildProcess();
-    ChildProcess(const ChildProcess &) = delete;
-    ChildProcess &operator=(const ChildProcess &) = delete;
-
-    bool start(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment);
-    void stop();
-    bool isRunning() const { return process_.state() != QProcess::NotRunning; }
-    qint64 pid() const { return process_.processId(); }
-    bool waitForExit(std::chrono::milliseconds timeout = desktopTimeout);
-    int exitCode() const;
-    QByteArray standardOutput();
-    QByteArray standardError();
-    QProcess &process() { return process_; }
-
-private:
-    QProcess process_;
-    QByteArray output_;
-    QByteArray error_;
-};
-
 // A window as the X server sees it.
 struct XWindowInfo {
     quint32 id = 0;
@@ -65,7 +44,12 @@ class DesktopSession {
 public:
     struct Options {
         QSize screen{1280, 800};
+        // openbox manages the windows; without it, clients place and focus themselves.
+        bool windowManager = true;
+        // trayer, an XEmbed system tray along the top right.
         bool tray = false;
+        // What programs on this desktop start from; the test process's own environment when unset.
+        std::optional<QProcessEnvironment> baseEnvironment;
     };
 
     explicit DesktopSession(Options options);
@@ -74,16 +58,18 @@ public:
     DesktopSession(const DesktopSession &) = delete;
     DesktopSession &operator=(const DesktopSession &) = delete;
 
-    // Xvfb, openbox and (when asked) the tray are up.
+    // Xvfb, the window manager and the tray (as asked) are up.
     bool isReady() const { return ready_; }
     QByteArray displayName() const { return display_; }
     QSize screenSize() const { return options_.screen; }
-    // What a program on this desktop runs with: the test's home, this display, Qt's xcb platform.
+    // What a program on this desktop runs with: the test's home, this display, Qt's xcb platform at scale 1.
     QProcessEnvironment environment() const;
 
-    // Runs xdotool with these arguments to its end.
-    bool xdotool(const QStringList &arguments) const;
-    bool run(const QString &program, const QStringList &arguments) const;
+    // Runs an X client (xdotool, setxkbmap, ...) on this desktop to its end; false when it fails or outlives
+    // the time-out. Its standard output goes to `output` when given.
+    bool run(const QString &program, const QStringList &arguments, QString *output = nullptr,
+             std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+    bool xdotool(const QStringList &arguments, QString *output = nullptr) const;
 
     // Every window of the process, depth first.
     QList<XWindowInfo> windowsOf(qint64 pid) const;
@@ -91,8 +77,11 @@ public:
     // The managed window of the process with this title once it is viewable.
     std::optional<XWindowInfo> waitForWindow(qint64 pid, const QString &title,
                                              std::chrono::milliseconds timeout = desktopTimeout) const;
+    // Runs the event loop until `done` answers true or the time-out passes; returns whether it did.
     bool waitUntil(const std::function<bool()> &done,
                    std::chrono::milliseconds timeout = desktopTimeout) const;
+    // Lets the desktop settle for a while (for checking that something does NOT happen).
+    void settle(std::chrono::milliseconds duration) const;
     bool isViewable(quint32 window) const;
     quint32 inputFocus() const;
     // The window manager's current desktop and a window's desktop.
@@ -117,7 +106,7 @@ private:
     QString windowTitle(quint32 window) const;
 
     Options options_;
-    QProcess server_;
+    ChildProcess server_;
     ChildProcess windowManager_;
     ChildProcess tray_;
     QByteArray display_;
