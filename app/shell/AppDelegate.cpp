@@ -1,5 +1,6 @@
 #include "shell/AppDelegate.h"
 
+#include "platform/MainQueue.h"
 #include "shell/OrvexLauncherRuntime.h"
 #include "shell/SnapGridOverlayView.h"
 #include "shell/X11Desktop.h"
@@ -125,18 +126,12 @@ NotificationCenter::ObserverToken AppDelegate::observe(QLatin1StringView name,
                                                        std::function<void(const Notification &)> handler) {
     // Delivered on a later turn of the event loop, on the GUI thread, and only while this delegate lives.
     QPointer<AppDelegate> self(this);
-    return center_.addObserver(QString(name),
-                               [self, handler = std::move(handler)](const Notification &notification) {
-                                   if (!self)
-                                       return;
-                                   QMetaObject::invokeMethod(
-                                       self.data(),
-                                       [self, handler, notification] {
-                                           if (self)
-                                               handler(notification);
-                                       },
-                                       Qt::QueuedConnection);
-                               });
+    return center_.addObserver(
+        QString(name), [self, handler = std::move(handler)](const Notification &notification) {
+            if (!self)
+                return;
+            MainQueue::post(self.data(), [handler, notification] { handler(notification); });
+        });
 }
 
 void AppDelegate::removeObserver(std::optional<NotificationCenter::ObserverToken> &token) {
@@ -168,9 +163,12 @@ void AppDelegate::applicationDidFinishLaunching() {
     // Ctrl+Q, whichever of the launcher's windows has the focus.
     AccessoryAppCommandMenu::installQuitMenu(*window_, applicationName, terminate_);
 
-    // An unsaved position centres the panel and is saved at once.
+    // An unsaved position centres the panel and is saved at once. A saved one is kept within the screen
+    // for the compact panel that launching shows: clamped for the full height, a panel the user put low
+    // on the screen would creep up at every start. Growing later keeps it on screen (windowDidResize).
     const QRect visibleFrame = preferredVisibleFrameForLauncher();
-    if (const std::optional<QPoint> origin = windowPositionStore().load(size, visibleFrame)) {
+    if (const std::optional<QPoint> origin =
+            windowPositionStore().load(QSize(size.width(), compactWindowHeight), visibleFrame)) {
         window_->move(*origin);
     } else {
         window_->move(WindowPositionStore::clamped(
@@ -304,22 +302,19 @@ void AppDelegate::revalidatePermissionsAfterLaunch() {
         const qint64 folderCount = warmups.fileSystem().second;
         const BrowserAutomationWarmupResult browser = warmups.browserAutomation();
         // Back on the GUI thread; the delegate waits for this worker before it goes.
-        QMetaObject::invokeMethod(
-            target,
-            [self, folderCount, browser] {
-                if (!self)
-                    return;
-                self->revalidating_ = false;
-                using Case = BrowserAutomationWarmupResult::Case;
-                const bool browserRefused = browser.kind == Case::permissionDenied ||
-                                            (browser.kind == Case::scriptError &&
-                                             DatabaseManager::isAppleEventsPermissionDenied(browser.details));
-                if (!self->permissionOnboardingStore_.load(false) || folderCount == 0 || browserRefused) {
-                    self->hideWindow();
-                    self->showPermissionsOnboardingWindow();
-                }
-            },
-            Qt::QueuedConnection);
+        MainQueue::post(target, [self, folderCount, browser] {
+            if (!self)
+                return;
+            self->revalidating_ = false;
+            using Case = BrowserAutomationWarmupResult::Case;
+            const bool browserRefused = browser.kind == Case::permissionDenied ||
+                                        (browser.kind == Case::scriptError &&
+                                         DatabaseManager::isAppleEventsPermissionDenied(browser.details));
+            if (!self->permissionOnboardingStore_.load(false) || folderCount == 0 || browserRefused) {
+                self->hideWindow();
+                self->showPermissionsOnboardingWindow();
+            }
+        });
     });
 }
 
@@ -378,6 +373,10 @@ void AppDelegate::showPermissionsOnboardingWindow() {
             *environment_.permissionWarmups);
     }
     onboardingWindowController_->show();
+    if (QWidget *window = permissionsOnboardingWindow(); window && !quitMenuOnOnboardingWindow_) {
+        AccessoryAppCommandMenu::installQuitMenu(*window, applicationName, terminate_);
+        quitMenuOnOnboardingWindow_ = true;
+    }
 }
 
 void AppDelegate::applicationWillTerminate() {
