@@ -86,7 +86,9 @@ DatabaseManager::DatabaseManager(DatabaseManagerConfiguration configuration)
     if (persistentQueryResultCacheEnabled_)
         persistentQueryResultCacheInvalidatedAt_ = persistentQueryResultCacheStore_->actorInvalidatedAt();
 
-    cachedSystemSettingsShortcuts_ = systemSettingsSeedShortcuts();
+    // Only panes that can open are offered, from the first query on.
+    cachedSystemSettingsShortcuts_ =
+        openableSystemSettingsShortcuts(systemSettingsSeedShortcuts(), config_.desktopEntries);
     openIndexDatabase();
 }
 

@@ -314,6 +314,11 @@ public:
                                  const QList<SystemSettingsShortcut> &discovered);
     SearchResults searchSystemSettingsActionResults(const QString &queryLowercased,
                                                     const QList<SystemSettingsShortcut> &shortcuts);
+    // The panes of the list that the desktop's settings application can open (by address or older
+    // address); the others give no rows. Reads the application folders, so it runs off the manager.
+    static QList<SystemSettingsShortcut>
+    openableSystemSettingsShortcuts(const QList<SystemSettingsShortcut> &shortcuts,
+                                    const DesktopEntryEnvironment &environment);
 
     // ---- Open browser tabs and tab focus (DatabaseAppleScript.cpp, DatabaseBrowserIntegration.cpp) ----
     // The script runner and the tab probe read only the immutable configuration and take no lock, so
