@@ -27,8 +27,10 @@ DuplicateLaunchRequestStore::enqueue(const DuplicateLaunchRequest &request,
                          QStringLiteral(".json");
     // QSaveFile writes beside the target under a name that does not end in ".json" (or unnamed) and
     // renames on commit, so a reader never meets a half-written request.
+    // A request may name the user's files: only the user reads it.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(request.toJson()) < 0 || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFile::ReadOwner | QFile::WriteOwner) ||
+        file.write(request.toJson()) < 0 || !file.commit())
         return {{}, QStringLiteral("Could not write %1: %2").arg(path, file.errorString())};
     return {path, std::nullopt};
 }

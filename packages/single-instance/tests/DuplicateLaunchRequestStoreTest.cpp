@@ -67,6 +67,7 @@ TEST_F(DuplicateLaunchRequestStoreTest, ARequestBecomesOneUuidNamedFileThatConsu
                     .match(stored.first())
                     .hasMatch())
         << stored.first().toStdString();
+    EXPECT_EQ(test::modeOf(folder + QLatin1Char('/') + stored.first()) & 07777, 0600u);
 
     EXPECT_EQ(DuplicateLaunchRequestStore::consumePending(configuration),
               QList<DuplicateLaunchRequest>{request});

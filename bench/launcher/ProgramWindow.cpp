@@ -1,0 +1,75 @@
+#include "ProgramWindow.h"
+
+#include "Statistics.h"
+#include "VirtualDisplay.h"
+
+#include <QFile>
+
+#include <map>
+
+namespace orvex::bench {
+
+std::optional<StartTiming> startAndTimeWindow(WindowEventRecorder &recorder, QProcess &process,
+                                              const ProgramStart &start, std::chrono::milliseconds timeout) {
+    recorder.pump(std::chrono::milliseconds(0));
+    const size_t windowsBefore = recorder.windows().size();
+    process.setProcessEnvironment(start.environment);
+    if (start.standardOutputFile.isEmpty())
+        process.setStandardOutputFile(QProcess::nullDevice());
+    else
+        process.setStandardOutputFile(start.standardOutputFile, QIODevice::Append);
+    process.setStandardErrorFile(QProcess::nullDevice());
+    killChildWithParent(process);
+    const auto startedAt = MonotonicClock::now();
+    process.start(start.program, start.arguments);
+    if (!process.waitForStarted(10000))
+        return std::nullopt;
+    const quint32 pid = quint32(process.processId());
+
+    // Windows are asked for their owner once each; a window without _NET_WM_PID yet is asked again.
+    std::map<xcb_window_t, bool> ours;
+    xcb_window_t window = 0;
+    const auto found = [&] {
+        if (window == 0) {
+            const auto &windows = recorder.windows();
+            for (size_t i = windowsBefore; i < windows.size() && window == 0; ++i) {
+                const xcb_window_t candidate = windows[i];
+                auto known = ours.find(candidate);
+                if (known == ours.end() || !known->second) {
+                    const auto owner = recorder.processOf(candidate);
+                    if (!owner)
+                        continue;
+                    known = ours.insert_or_assign(candidate, *owner == pid).first;
+                }
+                if (!known->second || !recorder.first(WindowEventKind::mapped, candidate, startedAt))
+                    continue;
+                if (!start.isMainWindow || start.isMainWindow(recorder, candidate))
+                    window = candidate;
+            }
+        }
+        return window != 0 && recorder.first(WindowEventKind::damaged, window,
+                                             *recorder.first(WindowEventKind::mapped, window, startedAt));
+    };
+    if (!recorder.waitUntil(found, timeout))
+        return std::nullopt;
+    const auto mapped = *recorder.first(WindowEventKind::mapped, window, startedAt);
+    const auto painted = *recorder.first(WindowEventKind::damaged, window, mapped);
+    return StartTiming{milliseconds(mapped - startedAt), milliseconds(painted - startedAt), window};
+}
+
+ResidentMemory residentMemoryOf(qint64 pid) {
+    ResidentMemory memory;
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return memory;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        const auto kilobytes = [&] { return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0; };
+        if (line.startsWith("VmRSS:"))
+            memory.residentMb = kilobytes();
+        else if (line.startsWith("VmHWM:"))
+            memory.peakMb = kilobytes();
+    }
+    return memory;
+}
+
+} // namespace orvex::bench
