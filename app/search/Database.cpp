@@ -166,6 +166,11 @@ void DatabaseManager::refreshSourceCachesNow() {
     waitForBackgroundTasks();
 }
 
+bool DatabaseManager::hasLateLookupsInFlight() const {
+    auto guard = lock();
+    return !translationActionInFlightKeys_.isEmpty() || !notionSearchInFlightKeys_.isEmpty();
+}
+
 void DatabaseManager::postSearchDataRefreshed() {
     MainQueue::post(
         [] { NotificationCenter::defaultCenter().post(NotificationName::launcherSearchDataRefreshed); });
