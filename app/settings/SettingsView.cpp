@@ -166,7 +166,11 @@ SettingsView::SettingsView(SettingsEnvironment environment, QWidget *parent)
     connect(model_, &SettingsViewModel::stateChanged, this, &SettingsView::refresh);
 }
 
-SettingsView::~SettingsView() = default;
+SettingsView::~SettingsView() {
+    // Closing the window below still ends the edit in a focused field, and the model's answer must not
+    // reach this half-destroyed view.
+    disconnect(model_, nullptr, this, nullptr);
+}
 
 int SettingsView::leftColumnWidth(int usableWidth) {
     return static_cast<int>(std::lround(std::min(std::max(0.36 * usableWidth, 340.0), 460.0)));

@@ -1,0 +1,64 @@
+// Opens the launcher's settings window the way the launcher does (standard defaults of the isolated
+// home, real window manager), optionally resizes it, prints its content and frame sizes and exits.
+// Usage: orvex_settings_window_host [WIDTHxHEIGHT]
+#include "settings/SettingsView.h"
+#include "settings/SettingsWindowController.h"
+
+#include "platform/UserDefaults.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+#include <QWindow>
+
+#include <cstdio>
+
+namespace {
+
+// Runs the event loop until `done` holds or the time passes.
+bool waitUntil(const std::function<bool()> &done, int milliseconds) {
+    const QDeadlineTimer deadline(milliseconds);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    QApplication app(argc, argv);
+    std::optional<QSize> requested;
+    if (argc > 1) {
+        const QStringList parts = QString::fromLocal8Bit(argv[1]).split(QLatin1Char('x'));
+        if (parts.size() == 2)
+            requested = QSize(parts[0].toInt(), parts[1].toInt());
+    }
+
+    orvex::SettingsWindowController controller([] {
+        orvex::SettingsEnvironment environment = orvex::SettingsEnvironment::production();
+        // The engines' check would start an interpreter; it plays no part here.
+        environment.translationAvailability = {};
+        return environment;
+    });
+    controller.show();
+    QWidget *window = controller.window();
+    // Mapped, and framed by the window manager.
+    if (!waitUntil([&] { return window->windowHandle() && window->windowHandle()->isExposed(); }, 10000))
+        return 2;
+    waitUntil([&] { return window->frameGeometry().size() != window->size(); }, 3000);
+    if (requested) {
+        window->resize(*requested);
+        if (!waitUntil([&] { return window->size() == *requested; }, 5000))
+            return 3;
+    }
+    // Let late configure events from the window manager arrive.
+    waitUntil([] { return false; }, 300);
+    std::printf("content %d %d frame %d %d\n", window->width(), window->height(),
+                window->frameGeometry().width(), window->frameGeometry().height());
+    std::fflush(stdout);
+    return orvex::UserDefaults::standard().flush() ? 0 : 4;
+}
