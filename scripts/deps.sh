@@ -5,7 +5,7 @@ ORVEX_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev libsqlite3-dev sqlite3
     libglib2.0-dev libxcb1-dev libxcb-xkb-dev libxcb-keysyms1-dev libxkbcommon-dev libxkbcommon-x11-dev
-    libxcb-xtest0-dev libxcb-damage0-dev xkb-data libcld2-dev libexttextcat-dev
+    libxcb-xtest0-dev libxcb-damage0-dev libxcb-xinput-dev xkb-data libcld2-dev libexttextcat-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     python3
     # Tests: a virtual X server with a window manager and a tray, key presses, a private session bus,

@@ -4,9 +4,9 @@
 
 namespace orvex {
 
-// The launcher's life once this process is the running instance: creates the application's delegate,
-// installs its handler for later launches (OrvexLauncherRuntime::singleInstanceController()) and runs
-// the event loop. Answers the exit status.
+// The launcher's life once this process is the running instance: creates the application delegate,
+// finishes launching, runs the event loop and lets the delegate take everything down when it ends.
+// Answers the exit status.
 int runLauncherApplication(QApplication &application);
 
 } // namespace orvex

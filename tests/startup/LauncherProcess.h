@@ -48,9 +48,6 @@ public:
         error_ += process_.readAllStandardError();
         return error_;
     }
-    int activations() {
-        return static_cast<int>(standardOutput().count("Orvex Launcher: activated by another launch\n"));
-    }
     void killHard() {
         ::kill(static_cast<pid_t>(process_.processId()), SIGKILL);
         process_.waitForFinished(5000);

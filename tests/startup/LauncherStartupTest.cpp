@@ -1,4 +1,6 @@
-// The real orvex-launcher as a user starts it: one instance, later launches wake it and leave.
+// The real orvex-launcher as a user starts it: one instance, later launches hand over to it and leave.
+// What the running launcher does with a hand-over (it shows its panel) is seen on a real display by the
+// shell's end-to-end tests.
 #include "LauncherProcess.h"
 
 #include "platform/UserDefaults.h"
@@ -16,18 +18,16 @@ namespace {
 
 using test::LauncherProcess;
 
-TEST(LauncherStartup, ASecondStartLeavesSilentlyAndWakesTheFirstOnce) {
+TEST(LauncherStartup, ASecondStartLeavesSilentlyAndHandsOverToTheFirst) {
     LauncherProcess first;
     ASSERT_TRUE(test::waitUntilInstance(first)) << first.standardError().toStdString();
     LauncherProcess second;
     ASSERT_TRUE(second.waitForExit());
+    // 0 only after the running instance was reached.
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_EQ(second.standardOutput(), QByteArray());
     EXPECT_EQ(second.standardError(), QByteArray());
-    ASSERT_TRUE(test::waitUntil([&] { return first.activations() == 1; }, test::launcherTimeout))
-        << first.standardOutput().toStdString();
     test::waitUntil([] { return false; }, std::chrono::milliseconds(100));
-    EXPECT_EQ(first.activations(), 1);
     EXPECT_TRUE(first.isRunning());
     EXPECT_EQ(QDir(qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/io.orvex.launcher"))
                   .entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
@@ -58,9 +58,6 @@ TEST(LauncherStartup, TenStartsAtOnceLeaveExactlyOneLauncher) {
     }
     ASSERT_TRUE(instance);
     EXPECT_TRUE(test::waitUntilInstance(*instance));
-    // Every other launch got through; wake-ups that came before the handler count as one.
-    ASSERT_TRUE(test::waitUntil([&] { return instance->activations() >= 1; }, test::launcherTimeout));
-    EXPECT_LE(instance->activations(), 9);
 }
 
 TEST(LauncherStartup, AfterAKillTheNextStartBecomesTheLauncher) {
@@ -74,7 +71,7 @@ TEST(LauncherStartup, AfterAKillTheNextStartBecomesTheLauncher) {
     LauncherProcess later;
     ASSERT_TRUE(later.waitForExit());
     EXPECT_EQ(later.exitCode(), 0);
-    EXPECT_TRUE(test::waitUntil([&] { return next.activations() == 1; }, test::launcherTimeout));
+    EXPECT_TRUE(next.isRunning());
 }
 
 // The end of a session: the launcher shuts down in order and the next start needs no clean-up.

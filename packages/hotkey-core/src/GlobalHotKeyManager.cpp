@@ -105,6 +105,10 @@ void GlobalHotKeyManager::keyboardChanged() {
         registerHotKey(*registeredSettings_);
 }
 
+quint32 GlobalHotKeyManager::lastPressTimestamp() const {
+    return connection_ ? connection_->lastPressTime() : 0;
+}
+
 void GlobalHotKeyManager::hotKeyPressed() {
     if (suspended_ || !registered_)
         return;

@@ -215,6 +215,7 @@ void X11HotKeyConnection::drainEvents() {
                 else if ((state & ~grab_->ignoredModifiers) == grab_->modifiers && !keyDown_) {
                     keyDown_ = true;
                     ++presses;
+                    lastPressTime_ = key->time;
                 }
             }
         } else if (type == xkbFirstEvent_) {

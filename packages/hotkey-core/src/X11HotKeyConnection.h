@@ -38,6 +38,8 @@ public:
 
     // The grabbed key went down (auto-repeat of a held key does not count).
     std::function<void()> onGrabbedKeyPressed;
+    // The server time of the last press that reached onGrabbedKeyPressed; 0 before any.
+    quint32 lastPressTime() const { return lastPressTime_; }
     // A new keymap or another group is in force; layout() already shows it.
     std::function<void()> onKeyboardChanged;
 
@@ -71,6 +73,7 @@ private:
     std::vector<quint16> grabbedVariants_;
     bool keyDown_ = false;
     bool drainScheduled_ = false;
+    quint32 lastPressTime_ = 0;
 };
 
 } // namespace orvex

@@ -60,12 +60,17 @@ TEST_F(GlobalHotKeyManagerTest, ControlSpaceFiresOncePerPressAlsoWithNumLockOn) 
     ASSERT_TRUE(manager->registerHotKey(HotKeySettings::defaultSettings()));
     EXPECT_TRUE(manager->isRegistered());
     EXPECT_EQ(manager->registeredSettings(), HotKeySettings::defaultSettings());
+    EXPECT_EQ(manager->lastPressTimestamp(), 0u);
 
     ASSERT_TRUE(press(QStringLiteral("ctrl+space")));
     ASSERT_TRUE(waitForPresses(1));
+    // The press's own server time, for focus requests made on its behalf.
+    const quint32 firstPress = manager->lastPressTimestamp();
+    EXPECT_NE(firstPress, 0u);
     ASSERT_TRUE(press(QStringLiteral("Num_Lock")));
     ASSERT_TRUE(press(QStringLiteral("ctrl+space")));
     ASSERT_TRUE(waitForPresses(2));
+    EXPECT_GT(manager->lastPressTimestamp(), firstPress);
 
     // Every event of those presses reaches the manager before the answer to this registration, so a
     // press of the new key proves that nothing more came of them.

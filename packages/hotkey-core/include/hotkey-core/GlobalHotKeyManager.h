@@ -57,6 +57,9 @@ public:
     // The last settings given to registerHotKey(); none after unregister().
     const std::optional<HotKeySettings> &registeredSettings() const { return registeredSettings_; }
     quint32 signature() const { return signature_; }
+    // The X server time of the key press that last called onHotKeyPressed, 0 before any. A window shown
+    // for that press asks for focus with it, so window managers that prevent focus stealing grant it.
+    quint32 lastPressTimestamp() const;
 
     std::function<void()> onHotKeyPressed;
 

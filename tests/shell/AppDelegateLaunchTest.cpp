@@ -1,0 +1,312 @@
+// Launching and ending the launcher: where the panel first appears, the first window, start at login,
+// the hot key's registration, the permission check after launch, later launches and termination.
+#include "ShellTestSupport.h"
+
+#include "panel/SearchTextField.h"
+#include "search/LauncherNotifications.h"
+#include "shell/OrvexLauncherRuntime.h"
+#include "single-instance/SingleInstanceController.h"
+#include "support/TestEnvironment.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace orvex {
+namespace {
+
+using test::DelegateHarness;
+
+QRect screenArea() {
+    return QGuiApplication::primaryScreen()->availableGeometry();
+}
+
+void setPosition(UserDefaults &defaults, double x, double topY) {
+    defaults.set(QStringLiteral("launcherWindowX"), PlistValue(x));
+    defaults.set(QStringLiteral("launcherWindowTopY"), PlistValue(topY));
+}
+
+void setSize(UserDefaults &defaults, double width, double height) {
+    defaults.set(QStringLiteral("launcherWindowWidth"), PlistValue(width));
+    defaults.set(QStringLiteral("launcherWindowHeight"), PlistValue(height));
+}
+
+TEST(AppDelegateLaunch, AFirstLaunchCentresTheCompactPanelAndStoresItsPlaceAtOnce) {
+    DelegateHarness harness;
+    harness.launch();
+    CustomWindow *window = harness.delegate->window();
+    ASSERT_TRUE(window->isVisible());
+    const QRect area = screenArea();
+    // Centred at its full size, then collapsed with the top edge kept.
+    const QPoint centred(area.x() + (area.width() - 600) / 2, area.y() + (area.height() - 460) / 2);
+    EXPECT_EQ(window->geometry(), QRect(centred, QSize(600, 76)));
+    EXPECT_EQ(harness.defaults.realValue(QStringLiteral("launcherWindowX")), double(centred.x()));
+    EXPECT_EQ(harness.defaults.realValue(QStringLiteral("launcherWindowTopY")), double(centred.y()));
+    EXPECT_NE(harness.defaults.realValue(QStringLiteral("launcherWindowHeight")), 76.0)
+        << "the compact height is never stored";
+    EXPECT_EQ(window->windowFlags() & (Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool),
+              Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Orvex Launcher"));
+    EXPECT_TRUE(harness.delegate->contentView()->searchField()->hasFocus());
+    EXPECT_EQ(harness.posted(QString(NotificationName::launcherWindowAppeared)).size(), 1);
+}
+
+TEST(AppDelegateLaunch, ASavedPlaceAndSizeAreUsedWithinTheScreen) {
+    const QRect area = screenArea();
+    struct Case {
+        const char *name;
+        QPointF saved;
+        QSizeF size;
+        QRect expected;
+        int expandedHeight;
+    } cases[] = {
+        {"as saved", {50, 40}, {700, 300}, {50, 40, 700, 76}, 300},
+        {"limits", {10, 10}, {200, 76}, {10, 10, 560, 76}, 120},
+        {"a screen that is gone",
+         {5000, 3000},
+         {600, 460},
+         {area.right() + 1 - 600, area.bottom() + 1 - 460, 600, 76},
+         460},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        DelegateHarness harness([&](UserDefaults &defaults) {
+            setPosition(defaults, c.saved.x(), c.saved.y());
+            setSize(defaults, c.size.width(), c.size.height());
+        });
+        harness.launch();
+        EXPECT_EQ(harness.delegate->window()->geometry(), c.expected);
+        EXPECT_EQ(harness.delegate->lastExpandedWindowHeight(), c.expandedHeight);
+    }
+}
+
+TEST(AppDelegateLaunch, WithoutCompletedOnboardingOnlyTheOnboardingWindowShows) {
+    DelegateHarness harness([](UserDefaults &defaults) {
+        defaults.remove(QStringLiteral("launcherPermissionsOnboardingCompleted"));
+    });
+    harness.launch();
+    EXPECT_FALSE(harness.delegate->window()->isVisible());
+    QWidget *onboarding = harness.delegate->permissionsOnboardingWindow();
+    ASSERT_TRUE(onboarding);
+    EXPECT_TRUE(onboarding->isVisible());
+    EXPECT_EQ(onboarding->windowTitle(), QStringLiteral("Permission Setup"));
+    EXPECT_EQ(harness.fileSystemWarmups.load(), 0) << "no permission check at a first launch";
+
+    // A later launch brings the onboarding window forward and leaves the panel hidden.
+    harness.delegate->handleDuplicateLaunch();
+    EXPECT_FALSE(harness.delegate->window()->isVisible());
+    EXPECT_TRUE(onboarding->isVisible());
+
+    // "Permission Setup…" again shows the same window.
+    harness.delegate->showPermissionsOnboardingWindow();
+    EXPECT_EQ(harness.delegate->permissionsOnboardingWindow(), onboarding);
+}
+
+TEST(AppDelegateLaunch, ThePermissionCheckAfterLaunchReopensOnboardingWhenAccessIsMissing) {
+    using Result = BrowserAutomationWarmupResult;
+    struct Case {
+        const char *name;
+        qint64 folders;
+        Result browser;
+        bool flagCleared;
+        bool reopens;
+    } cases[] = {
+        {"all found", 4, Result::tabsFound(3), false, false},
+        {"no browser running", 4, Result::browserNotRunning(), false, false},
+        {"a browser without tabs", 4, Result::noTabsFound({QStringLiteral("Brave")}), false, false},
+        {"a script error of another kind", 4,
+         Result::scriptError(QStringLiteral("Edge"),
+                             QStringLiteral("Open tabs cannot be listed on this system")),
+         false, false},
+        {"no folder found", 0, Result::tabsFound(3), false, true},
+        {"automation refused", 4, Result::permissionDenied(QStringLiteral("Edge")), false, true},
+        {"a script error that says it was refused", 4,
+         Result::scriptError(QStringLiteral("Edge"),
+                             QStringLiteral("Not authorized to send Apple events to Edge. (-1743)")),
+         false, true},
+        {"onboarding reset meanwhile", 4, Result::tabsFound(3), true, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        DelegateHarness harness;
+        harness.folderCount = c.folders;
+        harness.browserResult = c.browser;
+        if (c.flagCleared)
+            harness.duringFileSystemWarmup = [&] {
+                harness.defaults.set(QStringLiteral("launcherPermissionsOnboardingCompleted"),
+                                     PlistValue(false));
+            };
+        harness.launch();
+        ASSERT_TRUE(test::waitUntil([&] { return !harness.delegate->isRevalidatingPermissions(); }));
+        EXPECT_EQ(harness.fileSystemWarmups.load(), 1);
+        QWidget *onboarding = harness.delegate->permissionsOnboardingWindow();
+        EXPECT_EQ(onboarding && onboarding->isVisible(), c.reopens);
+        EXPECT_EQ(harness.delegate->window()->isVisible(), !c.reopens);
+    }
+}
+
+TEST(AppDelegateLaunch, StartAtLoginIsReconciledAtLaunch) {
+    using State = LaunchAtLoginState;
+    struct Case {
+        const char *name;
+        std::optional<bool> stored;
+        State system;
+        std::optional<State> afterUpdate;
+        bool fails;
+        QList<bool> expectedUpdates;
+        std::optional<bool> expectedStored;
+        QByteArray expectedOutput;
+    } cases[] = {
+        // Never chosen: the system's state is taken and nothing in the system changes.
+        {"never chosen, registered", std::nullopt, State::enabled, std::nullopt, false, {}, true, {}},
+        {"never chosen, awaiting approval",
+         std::nullopt,
+         State::requiresApproval,
+         std::nullopt,
+         false,
+         {},
+         true,
+         {}},
+        {"never chosen, not registered", std::nullopt, State::disabled, std::nullopt, false, {}, false, {}},
+        {"wished on", true, State::disabled, std::nullopt, false, {true}, true, {}},
+        {"wished off", false, State::enabled, std::nullopt, false, {false}, false, {}},
+        {"wished on, approval pending",
+         true,
+         State::disabled,
+         State::requiresApproval,
+         false,
+         {true},
+         true,
+         {}},
+        {"a failing update keeps the wish",
+         true,
+         State::disabled,
+         std::nullopt,
+         true,
+         {true},
+         true,
+         "Failed to update run-at-login state: Could not register run-at-login: disk full\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        DelegateHarness harness([&](UserDefaults &defaults) {
+            if (c.stored)
+                defaults.set(QStringLiteral("launcherRunAtLogin"), PlistValue(*c.stored));
+        });
+        harness.launchAtLogin->state = c.system;
+        harness.launchAtLogin->stateAfterUpdate = c.afterUpdate;
+        if (c.fails)
+            harness.launchAtLogin->failure = LaunchAtLoginManagerError{
+                LaunchAtLoginManagerError::Kind::registerFailed, QStringLiteral("disk full")};
+        testing::internal::CaptureStdout();
+        harness.launch();
+        const std::string output = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(harness.launchAtLogin->updates, c.expectedUpdates);
+        EXPECT_EQ(harness.defaults.boolValue(QStringLiteral("launcherRunAtLogin")), c.expectedStored);
+        EXPECT_EQ(QByteArray::fromStdString(output), c.expectedOutput);
+    }
+}
+
+TEST(AppDelegateLaunch, TheHotKeyIsRegisteredAtLaunchAndAgainOnEveryChange) {
+    struct Case {
+        const char *name;
+        bool enabled;
+        bool expectedSuccess;
+    } cases[] = {
+        // Tests reach no X display: an enabled hot key cannot be grabbed there.
+        {"enabled, no display", true, false},
+        {"disabled", false, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        DelegateHarness harness([&](UserDefaults &defaults) {
+            defaults.set(QStringLiteral("launcherHotKeyEnabled"), PlistValue(c.enabled));
+        });
+        harness.launch();
+        const QString status(NotificationName::launcherHotKeyRegistrationStatusChanged);
+        ASSERT_EQ(harness.posted(status).size(), 1);
+        EXPECT_EQ(notificationFlag(harness.posted(status).first(), NotificationUserInfoKey::success),
+                  c.expectedSuccess);
+        ASSERT_TRUE(harness.delegate->hotKeyManager().registeredSettings());
+        EXPECT_EQ(harness.delegate->hotKeyManager().registeredSettings()->isEnabled, c.enabled);
+
+        harness.defaults.set(QStringLiteral("launcherHotKeyCode"), PlistValue(qint64(120)));
+        harness.center.post(QString(NotificationName::launcherHotKeyChanged));
+        ASSERT_TRUE(test::waitUntil([&] { return harness.posted(status).size() == 2; }));
+        EXPECT_EQ(harness.delegate->hotKeyManager().registeredSettings()->keyCode, 120u);
+        test::waitUntil([] { return false; }, std::chrono::milliseconds(50));
+        EXPECT_EQ(harness.posted(status).size(), 2) << "one registration per change";
+    }
+}
+
+// A second launch of the real single-instance machinery, inside this process: the first controller's
+// handler is the delegate's.
+class SecondLaunch {
+public:
+    SecondLaunch()
+        : configuration_(QStringLiteral("io.orvex.launcher.test"), SingleInstancePolicy::alwaysSingle(),
+                         SingleInstanceLockLocation::applicationSupport()) {
+        result_ = SingleInstanceController::start(configuration_, DuplicateLaunchRequest{});
+    }
+    std::shared_ptr<SingleInstanceController> controller() const { return result_.controller; }
+    // Starts again: the running controller takes the launch.
+    bool launchAgain() {
+        return SingleInstanceController::start(configuration_, DuplicateLaunchRequest{}).kind ==
+               SingleInstanceStartupResult::Kind::alreadyRunning;
+    }
+
+private:
+    SingleInstanceConfiguration configuration_;
+    SingleInstanceStartupResult result_;
+};
+
+TEST(AppDelegateLaunch, ALaterLaunchAlwaysShowsThePanelAndNeverHidesIt) {
+    SecondLaunch instance;
+    ASSERT_TRUE(instance.controller());
+    DelegateHarness harness;
+    harness.singleInstanceController = instance.controller();
+    harness.restart();
+    harness.launch();
+    CustomWindow *window = harness.delegate->window();
+    harness.delegate->hideWindow();
+    ASSERT_FALSE(window->isVisible());
+
+    ASSERT_TRUE(instance.launchAgain());
+    ASSERT_TRUE(test::waitUntil([&] { return window->isVisible(); })) << "the hidden panel shows";
+    ASSERT_TRUE(instance.launchAgain());
+    test::waitUntil([] { return false; }, std::chrono::milliseconds(200));
+    EXPECT_TRUE(window->isVisible()) << "a visible panel stays";
+
+    // After termination later launches do nothing.
+    harness.delegate->hideWindow();
+    harness.delegate->applicationWillTerminate();
+    ASSERT_TRUE(instance.launchAgain());
+    test::waitUntil([] { return false; }, std::chrono::milliseconds(200));
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST(AppDelegateLaunch, TerminationRemovesObserversMonitorsAndTheHotKey) {
+    DelegateHarness harness;
+    harness.launch();
+    ASSERT_TRUE(harness.delegate->statusItem());
+    ASSERT_TRUE(harness.delegate->hasEventMonitors());
+    harness.delegate->applicationWillTerminate();
+
+    EXPECT_FALSE(harness.delegate->hasEventMonitors());
+    EXPECT_FALSE(harness.delegate->hotKeyManager().registeredSettings());
+    // No observer answers any more.
+    harness.defaults.set(QStringLiteral("launcherShowMenuBarIcon"), PlistValue(false));
+    harness.center.post(QString(NotificationName::launcherMenuBarIconVisibilityChanged));
+    harness.center.post(QString(NotificationName::launcherHotKeyChanged));
+    postResultsVisibilityChanged(true, harness.center);
+    test::waitUntil([] { return false; }, std::chrono::milliseconds(50));
+    EXPECT_TRUE(harness.delegate->statusItem());
+    EXPECT_EQ(harness.posted(QString(NotificationName::launcherHotKeyRegistrationStatusChanged)).size(), 1);
+    EXPECT_EQ(harness.delegate->window()->height(), 76);
+}
+
+} // namespace
+} // namespace orvex

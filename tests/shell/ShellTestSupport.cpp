@@ -1,0 +1,140 @@
+#include "ShellTestSupport.h"
+
+#include "panel/SearchState.h"
+#include "panel/SearchTextField.h"
+#include "search/LauncherNotifications.h"
+#include "search/PersistentQueryResultCacheStore.h"
+#include "settings/SettingsEnvironment.h"
+#include "single-instance/SingleInstanceController.h"
+#include "support/TestEnvironment.h"
+
+#include <QApplication>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace orvex::test {
+
+LaunchAtLoginUpdateResult FakeLaunchAtLogin::update(bool enabled) {
+    updates.append(enabled);
+    if (failure)
+        return {state, failure};
+    state = stateAfterUpdate.value_or(enabled ? LaunchAtLoginState::enabled : LaunchAtLoginState::disabled);
+    return {state, std::nullopt};
+}
+
+QStringList shellNotificationNames() {
+    QStringList names;
+    for (const QLatin1StringView name :
+         {NotificationName::launcherWindowAppeared, NotificationName::launcherWindowHidden,
+          NotificationName::launcherResultsVisibilityChanged,
+          NotificationName::launcherHotKeyRegistrationStatusChanged,
+          NotificationName::launcherMenuBarIconVisibilityChanged,
+          NotificationName::launcherVersionVisibilityChanged, NotificationName::launcherShowSnippetsChanged})
+        names.append(QString(name));
+    return names;
+}
+
+DelegateHarness::DelegateHarness(const std::function<void(UserDefaults &)> &settings, bool compositing)
+    : compositing_(compositing) {
+    defaults.set(QStringLiteral("launcherPermissionsOnboardingCompleted"), PlistValue(true));
+    if (settings)
+        settings(defaults);
+    for (const QString &name : shellNotificationNames())
+        observers_.append(
+            center.addObserver(name, [this](const Notification &note) { notifications_.append(note); }));
+    makeDelegate();
+}
+
+void DelegateHarness::restart() {
+    delegate.reset();
+    makeDelegate();
+}
+
+void DelegateHarness::makeDelegate() {
+    AppDelegateEnvironment environment;
+    environment.defaults = &defaults;
+    environment.center = &center;
+    environment.workspace = &workspace;
+    environment.launchAtLoginManager = launchAtLogin;
+    environment.permissionWarmups =
+        PermissionWarmups{[this] {
+                              ++fileSystemWarmups;
+                              if (duringFileSystemWarmup)
+                                  duringFileSystemWarmup();
+                              return std::pair<qint64, qint64>(10, folderCount.load());
+                          },
+                          [this] { return browserResult; }};
+    environment.prewarmTranslationEngines = [] {};
+    environment.content.search.search = [](const QString &query, bool) {
+        SearchResults rows;
+        if (!query.startsWith(QStringLiteral("row")))
+            return rows;
+        for (qsizetype i = 0; i < query.size(); ++i) {
+            SearchResultFields row;
+            row.id = i + 1;
+            row.filename = QStringLiteral("%1 %2.txt").arg(query).arg(i);
+            row.directory = homePath() + QStringLiteral("/Documents");
+            row.kind = SearchResultKind::file;
+            rows.append(SearchResult(row));
+        }
+        return rows;
+    };
+    environment.content.search.persistentQueryCacheStore = std::make_shared<PersistentQueryResultCacheStore>(
+        SearchState::persistentQueryCacheStoreKey, defaults);
+    environment.content.activation.recordActivation = [](const SearchResult &) {};
+    environment.content.version =
+        AppVersionInfo{"1.4.2", "abc123def456", QDateTime::fromSecsSinceEpoch(1709640000, QTimeZone::utc())};
+    environment.settingsEnvironment = [this] {
+        return SettingsEnvironment::over(defaults, center, launchAtLogin);
+    };
+    environment.terminate = [this] { ++terminations; };
+    environment.compositing = compositing_;
+    environment.singleInstanceController = singleInstanceController;
+    delegate = std::make_unique<AppDelegate>(std::move(environment));
+}
+
+DelegateHarness::~DelegateHarness() {
+    delegate.reset();
+    for (const auto token : observers_)
+        center.removeObserver(token);
+}
+
+void DelegateHarness::launch() {
+    delegate->applicationDidFinishLaunching();
+    if (delegate->window()->isVisible()) {
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(delegate->window(), 5000));
+        EXPECT_TRUE(waitUntil([&] { return delegate->contentView()->searchField()->hasFocus(); }));
+    }
+}
+
+bool DelegateHarness::waitForHeight(int height) {
+    return waitUntil([&] { return delegate->window()->height() == height; });
+}
+
+void DelegateHarness::type(const QString &text) {
+    QTest::keyClicks(delegate->contentView()->searchField(), text);
+}
+
+void DelegateHarness::clearQuery() {
+    SearchTextField *field = delegate->contentView()->searchField();
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
+}
+
+QList<Notification> DelegateHarness::posted(const QString &name) const {
+    QList<Notification> found;
+    for (const Notification &note : notifications_)
+        if (note.name == name)
+            found.append(note);
+    return found;
+}
+
+QStringList DelegateHarness::postedNames() const {
+    QStringList names;
+    for (const Notification &note : notifications_)
+        names.append(note.name);
+    return names;
+}
+
+} // namespace orvex::test

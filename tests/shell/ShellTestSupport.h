@@ -1,0 +1,78 @@
+#pragma once
+
+#include "fixtures/FakeWorkspace.h"
+#include "shell/AppDelegate.h"
+
+#include "launch-at-login/LaunchAtLoginManager.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+
+#include <QList>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+namespace orvex::test {
+
+// Start at login as the system would answer, recording what it is asked.
+class FakeLaunchAtLogin : public LaunchAtLoginManaging {
+public:
+    LaunchAtLoginState currentState() const override { return state; }
+    LaunchAtLoginUpdateResult update(bool enabled) override;
+
+    LaunchAtLoginState state = LaunchAtLoginState::disabled;
+    // What a successful update leaves; none: enabled or disabled as asked.
+    std::optional<LaunchAtLoginState> stateAfterUpdate;
+    std::optional<LaunchAtLoginManagerError> failure;
+    QList<bool> updates;
+};
+
+// An application delegate on the offscreen screen over memory-only defaults, a private notification
+// centre, a fake workspace, a fake start at login and fake permission warm-ups. The panel's search
+// answers "row…" queries with as many rows as the query's length and nothing else.
+struct DelegateHarness {
+    explicit DelegateHarness(const std::function<void(UserDefaults &)> &settings = {},
+                             bool compositing = false);
+    ~DelegateHarness();
+
+    // Finishes launching and, when the panel shows, waits for it.
+    void launch();
+    // A new delegate over the same defaults, as after quitting and starting again (not launched yet).
+    void restart();
+    // Types into the panel's field with key events and waits for the height that the answer brings.
+    void type(const QString &text);
+    void clearQuery();
+    bool waitForHeight(int height);
+    // Notifications of one name posted so far.
+    QList<Notification> posted(const QString &name) const;
+    QStringList postedNames() const;
+
+    UserDefaults defaults;
+    NotificationCenter center;
+    FakeWorkspace workspace;
+    std::shared_ptr<FakeLaunchAtLogin> launchAtLogin = std::make_shared<FakeLaunchAtLogin>();
+    // What the permission warm-ups answer.
+    std::atomic<qint64> folderCount{3};
+    BrowserAutomationWarmupResult browserResult = BrowserAutomationWarmupResult::browserNotRunning();
+    std::atomic<int> fileSystemWarmups{0};
+    // Runs inside the file warm-up, on its worker.
+    std::function<void()> duringFileSystemWarmup;
+    int terminations = 0;
+    // Given to delegates made from now on (restart()).
+    std::shared_ptr<SingleInstanceController> singleInstanceController;
+    std::unique_ptr<AppDelegate> delegate;
+
+private:
+    void makeDelegate();
+
+    bool compositing_;
+    QList<Notification> notifications_;
+    QList<NotificationCenter::ObserverToken> observers_;
+};
+
+// Every name the shell's notifications use, for recording.
+QStringList shellNotificationNames();
+
+} // namespace orvex::test
