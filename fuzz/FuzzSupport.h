@@ -34,9 +34,10 @@ inline QString text(const uint8_t *data, size_t size) {
     return QString::fromUtf8(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
 }
 
-// What the defaults file does with a value read from disk: write it as XML and read it back. The
-// written form must read back, and once through XML the value must save to the same bytes each time.
-void checkXmlRoundTrip(const PlistValue &value);
+// What the defaults file does with a value read from disk: write it and read it back. The binary form
+// must read back exactly and write again to the same bytes; the XML form, where it can carry the
+// value, must read back and give the same bytes on every save after the first.
+void checkRoundTrip(const PlistValue &value);
 
 // A manager over `defaults` as the launcher runs it, minus the outside world: no index database, no
 // background refresh, a fixed clock; learned counts and recent activations on, the persistent query

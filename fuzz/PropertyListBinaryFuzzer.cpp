@@ -15,6 +15,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (bytes.startsWith("bplist00"))
         ORVEX_FUZZ_CHECK(orvex::PropertyList::read(bytes).has_value() == value.has_value());
     if (value)
-        orvex::fuzz::checkXmlRoundTrip(*value);
+        orvex::fuzz::checkRoundTrip(*value);
     return 0;
 }

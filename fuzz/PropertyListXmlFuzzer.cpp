@@ -10,6 +10,6 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (const auto value = orvex::PropertyList::readXml(orvex::fuzz::bytes(data, size)))
-        orvex::fuzz::checkXmlRoundTrip(*value);
+        orvex::fuzz::checkRoundTrip(*value);
     return 0;
 }

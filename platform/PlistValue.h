@@ -19,8 +19,15 @@ class PlistValue {
 public:
     using Array = QList<PlistValue>;
     using Dictionary = QMap<QString, PlistValue>;
+    // A value read from a file that this build does not understand (an integer beyond 64 bits, a
+    // UID, a set, nesting past the depth limit), kept so that it is written back unchanged: a
+    // complete binary property list whose top object is the value. No typed read answers for it.
+    struct Opaque {
+        QByteArray binaryPropertyList;
+        bool operator==(const Opaque &) const = default;
+    };
 
-    enum class Type { Boolean, Integer, Real, String, Data, Date, Array, Dictionary };
+    enum class Type { Boolean, Integer, Real, String, Data, Date, Array, Dictionary, Opaque };
 
     PlistValue(bool value) : value_(value) {}
     PlistValue(qint64 value) : value_(value) {}
@@ -32,6 +39,7 @@ public:
     PlistValue(orvex::Date value) : value_(value) {}
     PlistValue(Array value) : value_(std::move(value)) {}
     PlistValue(Dictionary value) : value_(std::move(value)) {}
+    PlistValue(Opaque value) : value_(std::move(value)) {}
 
     Type type() const { return static_cast<Type>(value_.index()); }
 
@@ -48,6 +56,7 @@ public:
     const Array *arrayPointer() const { return std::get_if<Array>(&value_); }
     const Dictionary *dictionaryPointer() const { return std::get_if<Dictionary>(&value_); }
     const QString *stringPointer() const { return std::get_if<QString>(&value_); }
+    const Opaque *opaquePointer() const { return std::get_if<Opaque>(&value_); }
 
     bool operator==(const PlistValue &other) const;
 
@@ -58,7 +67,7 @@ private:
         return std::nullopt;
     }
 
-    std::variant<bool, qint64, double, QString, QByteArray, orvex::Date, Array, Dictionary> value_;
+    std::variant<bool, qint64, double, QString, QByteArray, orvex::Date, Array, Dictionary, Opaque> value_;
 };
 
 } // namespace orvex

@@ -2,6 +2,7 @@
 
 #include "SafeFile.h"
 
+#include <QHash>
 #include <QXmlStreamReader>
 #include <QtEndian>
 
@@ -13,6 +14,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 namespace orvex::PropertyList {
 
@@ -204,7 +206,12 @@ QString formatDate(Date date) {
 
 // ---- Numbers as text -------------------------------------------------------------------------------
 
-std::optional<qint64> parseInteger(const QString &text) {
+__extension__ typedef __int128 Int128;
+__extension__ typedef unsigned __int128 UInt128;
+
+// An integer as XML writes it: decimal or "0x" hexadecimal, with a sign, within 128 signed bits (the
+// widest integer a binary property list holds).
+std::optional<Int128> parseWideInteger(const QString &text) {
     const QByteArray bytes = text.trimmed().toLatin1();
     std::string_view s(bytes.constData(), static_cast<size_t>(bytes.size()));
     bool negative = false;
@@ -212,25 +219,34 @@ std::optional<qint64> parseInteger(const QString &text) {
         negative = s[0] == '-';
         s.remove_prefix(1);
     }
-    int base = 10;
+    unsigned base = 10;
     if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
         base = 16;
         s.remove_prefix(2);
     }
-    if (s.empty() || s[0] == '-' || s[0] == '+')
+    if (s.empty())
         return std::nullopt;
-    quint64 magnitude = 0;
-    const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), magnitude, base);
-    if (error != std::errc() || end != s.data() + s.size())
+    constexpr UInt128 limit = UInt128(1) << 127; // the magnitude of the most negative value
+    UInt128 magnitude = 0;
+    for (const char c : s) {
+        unsigned digit = 0;
+        if (c >= '0' && c <= '9')
+            digit = static_cast<unsigned>(c - '0');
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = static_cast<unsigned>(c - 'a' + 10);
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = static_cast<unsigned>(c - 'A' + 10);
+        else
+            return std::nullopt;
+        if (magnitude > (limit - digit) / base)
+            return std::nullopt;
+        magnitude = magnitude * base + digit;
+    }
+    if (negative)
+        return magnitude == limit ? -Int128(limit - 1) - 1 : -Int128(magnitude);
+    if (magnitude == limit)
         return std::nullopt;
-    constexpr quint64 maxPositive = static_cast<quint64>(std::numeric_limits<qint64>::max());
-    if (!negative)
-        return magnitude <= maxPositive ? std::optional<qint64>(static_cast<qint64>(magnitude))
-                                        : std::nullopt;
-    if (magnitude > maxPositive + 1)
-        return std::nullopt;
-    return magnitude == maxPositive + 1 ? std::numeric_limits<qint64>::min()
-                                        : -static_cast<qint64>(magnitude);
+    return Int128(magnitude);
 }
 
 std::optional<double> parseReal(const QString &text) {
@@ -255,6 +271,192 @@ QByteArray formatReal(double value) {
     if (value == 0)
         return std::signbit(value) ? QByteArrayLiteral("-0.0") : QByteArrayLiteral("0.0");
     return QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+// ---- Binary writer ---------------------------------------------------------------------------------
+//
+// Layout: "bplist00", the objects, an offset table (one big-endian offset per object), and a 32-byte
+// trailer: 6 unused bytes, offset size (1-8), object reference size (1-8), object count, top object
+// and offset-table position (8 bytes each, big-endian). Each object starts with a marker byte whose
+// high nibble is the type and low nibble a size (15: the size follows as an integer object).
+//
+// Objects are collected first, each container after its children; the widths of references and
+// offsets are known only once every object is.
+
+void appendBigEndian(QByteArray &out, quint64 value, int width) {
+    for (int shift = (width - 1) * 8; shift >= 0; shift -= 8)
+        out.append(static_cast<char>((value >> shift) & 0xff));
+}
+
+// Bytes needed for an unsigned value: 1, 2, 4 or 8.
+int widthFor(quint64 value) {
+    if (value <= 0xff)
+        return 1;
+    if (value <= 0xffff)
+        return 2;
+    if (value <= 0xffffffffu)
+        return 4;
+    return 8;
+}
+
+QByteArray markerWithCount(int type, quint64 count) {
+    QByteArray out;
+    if (count < 15) {
+        out.append(static_cast<char>(type << 4 | static_cast<int>(count)));
+        return out;
+    }
+    out.append(static_cast<char>(type << 4 | 0x0f));
+    const int width = widthFor(count);
+    out.append(static_cast<char>(0x10 | (width == 1 ? 0 : width == 2 ? 1 : width == 4 ? 2 : 3)));
+    appendBigEndian(out, count, width);
+    return out;
+}
+
+QByteArray integerObject(qint64 value) {
+    // Standard readers take one-, two- and four-byte integers as unsigned, eight-byte ones as signed.
+    const int width = value < 0 ? 8 : widthFor(static_cast<quint64>(value));
+    QByteArray out(1, static_cast<char>(0x10 | (width == 1 ? 0 : width == 2 ? 1 : width == 4 ? 2 : 3)));
+    appendBigEndian(out, static_cast<quint64>(value), width);
+    return out;
+}
+
+QByteArray doubleObject(char marker, double value) {
+    QByteArray out(9, marker);
+    qToBigEndian(value, out.data() + 1);
+    return out;
+}
+
+class BinaryWriter {
+public:
+    // One object: its marker, size and scalar payload, then for containers the references to its
+    // children (a dictionary's keys, then its values).
+    quint64 addRaw(QByteArray head, std::vector<quint64> refs = {}) {
+        objects_.push_back({std::move(head), std::move(refs)});
+        return objects_.size() - 1;
+    }
+
+    quint64 addString(const QString &text) {
+        if (const auto it = strings_.constFind(text); it != strings_.cend())
+            return *it;
+        const bool ascii =
+            std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
+        QByteArray head;
+        if (ascii) {
+            head = markerWithCount(0x5, static_cast<quint64>(text.size()));
+            head += text.toLatin1();
+        } else {
+            // UTF-16 code units as they are: every text, control characters included, reads back.
+            head = markerWithCount(0x6, static_cast<quint64>(text.size()));
+            head.reserve(head.size() + text.size() * 2);
+            for (const QChar c : text)
+                appendBigEndian(head, c.unicode(), 2);
+        }
+        const quint64 index = addRaw(std::move(head));
+        strings_.insert(text, index);
+        return index;
+    }
+
+    // Adds the value and everything in it; nothing when an opaque value inside is damaged.
+    std::optional<quint64> add(const PlistValue &value) {
+        switch (value.type()) {
+        case PlistValue::Type::Boolean:
+            return addRaw(QByteArray(1, *value.toBool() ? '\x09' : '\x08'));
+        case PlistValue::Type::Integer:
+            return addRaw(integerObject(*value.toInteger()));
+        case PlistValue::Type::Real:
+            return addRaw(doubleObject('\x23', *value.toReal()));
+        case PlistValue::Type::Date:
+            return addRaw(doubleObject('\x33', value.toDate()->secondsSince2001()));
+        case PlistValue::Type::Data: {
+            const QByteArray data = *value.toData();
+            return addRaw(markerWithCount(0x4, static_cast<quint64>(data.size())) + data);
+        }
+        case PlistValue::Type::String:
+            return addString(*value.stringPointer());
+        case PlistValue::Type::Array: {
+            const auto &array = *value.arrayPointer();
+            std::vector<quint64> refs;
+            refs.reserve(static_cast<size_t>(array.size()));
+            for (const PlistValue &element : array) {
+                const auto ref = add(element);
+                if (!ref)
+                    return std::nullopt;
+                refs.push_back(*ref);
+            }
+            QByteArray head = markerWithCount(0xA, refs.size());
+            return addRaw(std::move(head), std::move(refs));
+        }
+        case PlistValue::Type::Dictionary: {
+            const auto &dictionary = *value.dictionaryPointer();
+            std::vector<quint64> refs(static_cast<size_t>(dictionary.size()) * 2);
+            size_t i = 0;
+            for (auto it = dictionary.cbegin(); it != dictionary.cend(); ++it, ++i) {
+                refs[i] = addString(it.key());
+                const auto ref = add(it.value());
+                if (!ref)
+                    return std::nullopt;
+                refs[static_cast<size_t>(dictionary.size()) + i] = *ref;
+            }
+            return addRaw(markerWithCount(0xD, static_cast<quint64>(dictionary.size())), std::move(refs));
+        }
+        case PlistValue::Type::Opaque:
+            return splice(value.opaquePointer()->binaryPropertyList);
+        }
+        return std::nullopt;
+    }
+
+    // Copies every object of a complete binary property list; answers the index of its top object.
+    std::optional<quint64> splice(const QByteArray &binary);
+
+    QByteArray finish(quint64 top) const {
+        const quint64 count = objects_.size();
+        const int refSize = widthFor(count == 0 ? 0 : count - 1);
+        QByteArray out = "bplist00";
+        std::vector<quint64> offsets;
+        offsets.reserve(objects_.size());
+        for (const Object &object : objects_) {
+            offsets.push_back(static_cast<quint64>(out.size()));
+            out += object.head;
+            for (const quint64 ref : object.refs)
+                appendBigEndian(out, ref, refSize);
+        }
+        const quint64 tableStart = static_cast<quint64>(out.size());
+        const int offsetSize = widthFor(offsets.empty() ? 0 : offsets.back());
+        out.reserve(out.size() + static_cast<qsizetype>(count) * offsetSize + 32);
+        for (const quint64 offset : offsets)
+            appendBigEndian(out, offset, offsetSize);
+        out += QByteArray(6, '\0');
+        out += static_cast<char>(offsetSize);
+        out += static_cast<char>(refSize);
+        appendBigEndian(out, count, 8);
+        appendBigEndian(out, top, 8);
+        appendBigEndian(out, tableStart, 8);
+        return out;
+    }
+
+    quint64 objectCount() const { return objects_.size(); }
+
+private:
+    struct Object {
+        QByteArray head;
+        std::vector<quint64> refs;
+    };
+    std::vector<Object> objects_;
+    QHash<QString, quint64> strings_;
+};
+
+// A value this build does not understand, as a binary property list of that value alone.
+PlistValue opaqueValue(const BinaryWriter &writer, quint64 top) {
+    return PlistValue(PlistValue::Opaque{writer.finish(top)});
+}
+
+// An integer beyond 64 bits, kept as the 16-byte integer object binary property lists hold it in.
+PlistValue wideIntegerValue(Int128 value) {
+    BinaryWriter writer;
+    QByteArray head(1, '\x14');
+    appendBigEndian(head, static_cast<quint64>(static_cast<UInt128>(value) >> 64), 8);
+    appendBigEndian(head, static_cast<quint64>(static_cast<UInt128>(value)), 8);
+    return opaqueValue(writer, writer.addRaw(std::move(head)));
 }
 
 // ---- XML reader ------------------------------------------------------------------------------------
@@ -345,10 +547,18 @@ private:
     // Reads the element whose start tag is current, through its end tag.
     std::optional<PlistValue> readValue(int depth) {
         const QStringView name = xml_.name();
-        if (name == QLatin1String("dict"))
-            return readDictionary(depth);
-        if (name == QLatin1String("array"))
-            return readArray(depth);
+        const bool dictionary = name == QLatin1String("dict");
+        if (dictionary || name == QLatin1String("array")) {
+            // Deeper than values may nest here: kept whole, read without recursion.
+            if (depth > maxDepth)
+                return readOpaque();
+            return dictionary ? readDictionary(depth) : readArray(depth);
+        }
+        return readScalar(name);
+    }
+
+    // Every element but dict and array, through its end tag.
+    std::optional<PlistValue> readScalar(QStringView name) {
         if (name == QLatin1String("string")) {
             auto text = readText();
             return text ? std::optional<PlistValue>(std::move(*text)) : std::nullopt;
@@ -362,8 +572,12 @@ private:
         }
         if (name == QLatin1String("integer")) {
             const auto text = readText();
-            const auto value = text ? parseInteger(*text) : std::nullopt;
-            return value ? std::optional<PlistValue>(*value) : std::nullopt;
+            const auto value = text ? parseWideInteger(*text) : std::nullopt;
+            if (!value)
+                return std::nullopt;
+            if (*value > std::numeric_limits<qint64>::max() || *value < std::numeric_limits<qint64>::min())
+                return wideIntegerValue(*value);
+            return PlistValue(static_cast<qint64>(*value));
         }
         if (name == QLatin1String("real")) {
             const auto text = readText();
@@ -389,9 +603,62 @@ private:
         return std::nullopt;
     }
 
+    // The dict or array whose start tag is current, through its end tag, as an opaque value: built
+    // with a stack of its open containers instead of recursion, so any depth is kept.
+    std::optional<PlistValue> readOpaque() {
+        struct Open {
+            bool dictionary;
+            std::vector<quint64> keys;
+            std::vector<quint64> values;
+            bool hasKey = false;
+        };
+        BinaryWriter writer;
+        std::vector<Open> open;
+        open.push_back({xml_.name() == QLatin1String("dict"), {}, {}});
+        for (;;) {
+            if (!nextElement() || writer.objectCount() > static_cast<quint64>(maxObjects))
+                return std::nullopt;
+            Open &top = open.back();
+            if (xml_.isEndElement()) {
+                if (top.hasKey)
+                    return std::nullopt; // a key without its value
+                std::vector<quint64> refs = std::move(top.keys);
+                refs.insert(refs.end(), top.values.begin(), top.values.end());
+                const quint64 count = top.values.size();
+                const quint64 index =
+                    writer.addRaw(markerWithCount(top.dictionary ? 0xD : 0xA, count), std::move(refs));
+                open.pop_back();
+                if (open.empty())
+                    return opaqueValue(writer, index);
+                open.back().values.push_back(index);
+                open.back().hasKey = false;
+                continue;
+            }
+            const QStringView name = xml_.name();
+            if (top.dictionary && !top.hasKey) {
+                if (name != QLatin1String("key"))
+                    return std::nullopt;
+                const auto key = readText();
+                if (!key)
+                    return std::nullopt;
+                top.keys.push_back(writer.addString(*key));
+                top.hasKey = true;
+                continue;
+            }
+            if (name == QLatin1String("dict") || name == QLatin1String("array")) {
+                open.push_back({name == QLatin1String("dict"), {}, {}});
+                continue;
+            }
+            const auto scalar = readScalar(name);
+            const auto index = scalar ? writer.add(*scalar) : std::nullopt;
+            if (!index)
+                return std::nullopt;
+            top.values.push_back(*index);
+            top.hasKey = false;
+        }
+    }
+
     std::optional<PlistValue> readDictionary(int depth) {
-        if (depth > maxDepth)
-            return std::nullopt;
         PlistValue::Dictionary dictionary;
         for (;;) {
             if (!nextElement())
@@ -411,8 +678,6 @@ private:
     }
 
     std::optional<PlistValue> readArray(int depth) {
-        if (depth > maxDepth)
-            return std::nullopt;
         PlistValue::Array array;
         for (;;) {
             if (!nextElement())
@@ -431,10 +696,7 @@ private:
 
 // ---- Binary reader ---------------------------------------------------------------------------------
 //
-// Layout: "bplist00", the objects, an offset table (one big-endian offset per object), and a 32-byte
-// trailer: 6 unused bytes, offset size (1-8), object reference size (1-8), object count, top object
-// and offset-table position (8 bytes each, big-endian). Each object starts with a marker byte whose
-// high nibble is the type and low nibble a size (15: the size follows as an integer object).
+// The layout is the writer's (above). Every size, offset and reference is checked against the file.
 
 class BinaryReader {
 public:
@@ -442,27 +704,112 @@ public:
         : data_(reinterpret_cast<const uchar *>(bytes.constData())),
           size_(static_cast<quint64>(bytes.size())) {}
 
-    std::optional<PlistValue> run() {
+    // Reads the header and the trailer; false when they do not describe a possible file.
+    bool open() {
         constexpr quint64 headerSize = 8;
         constexpr quint64 trailerSize = 32;
         if (size_ < headerSize + 1 + trailerSize || std::memcmp(data_, "bplist00", headerSize) != 0)
-            return std::nullopt;
+            return false;
         const quint64 trailer = size_ - trailerSize;
         offsetSize_ = data_[trailer + 6];
         refSize_ = data_[trailer + 7];
         objectCount_ = readUnsigned(trailer + 8, 8);
-        const quint64 topObject = readUnsigned(trailer + 16, 8);
+        topObject_ = readUnsigned(trailer + 16, 8);
         tableStart_ = readUnsigned(trailer + 24, 8);
         if (offsetSize_ < 1 || offsetSize_ > 8 || refSize_ < 1 || refSize_ > 8)
-            return std::nullopt;
+            return false;
         // Objects lie between the header and the offset table, which ends at the trailer.
-        if (tableStart_ <= headerSize || tableStart_ >= trailer || objectCount_ == 0 ||
-            objectCount_ > (trailer - tableStart_) / offsetSize_ || topObject >= objectCount_)
+        return tableStart_ > headerSize && tableStart_ < trailer && objectCount_ != 0 &&
+               objectCount_ <= (trailer - tableStart_) / offsetSize_ && topObject_ < objectCount_;
+    }
+
+    std::optional<PlistValue> run() {
+        if (!open())
             return std::nullopt;
-        auto top = readObject(topObject, 1);
+        auto top = readObject(topObject_, 1);
         if (!top)
             return std::nullopt;
         return std::move(top->value);
+    }
+
+    quint64 objectCount() const { return objectCount_; }
+    quint64 topObject() const { return topObject_; }
+
+    // One object as it is stored: marker, size and scalar payload, and the references of a container
+    // (a dictionary's keys, then its values). Nothing when it is damaged or of no known type.
+    struct Raw {
+        QByteArray head;
+        std::vector<quint64> refs;
+    };
+    std::optional<Raw> readRaw(quint64 ref) const {
+        const quint64 position = objectPosition(ref);
+        if (position == 0)
+            return std::nullopt;
+        const uchar marker = data_[position];
+        const int nibble = marker & 0x0f;
+        quint64 end = position + 1; // past the payload
+        quint64 refCount = 0;
+        switch (marker >> 4) {
+        case 0x0: // null, false, true; fill bytes are no object
+            if (marker != 0x00 && marker != 0x08 && marker != 0x09)
+                return std::nullopt;
+            break;
+        case 0x1:
+            if (nibble > 4 || !fits(end, 1, quint64(1) << nibble))
+                return std::nullopt;
+            end += quint64(1) << nibble;
+            break;
+        case 0x2:
+            if ((nibble != 2 && nibble != 3) || !fits(end, 1, quint64(1) << nibble))
+                return std::nullopt;
+            end += quint64(1) << nibble;
+            break;
+        case 0x3:
+            if (marker != 0x33 || !fits(end, 1, 8))
+                return std::nullopt;
+            end += 8;
+            break;
+        case 0x4:
+        case 0x5:
+        case 0x6: {
+            const auto length = readCount(end);
+            const quint64 unit = (marker >> 4) == 0x6 ? 2 : 1;
+            if (!length || !fits(end, *length, unit))
+                return std::nullopt;
+            end += *length * unit;
+            break;
+        }
+        case 0x8: // UID: one to sixteen bytes
+            if (!fits(end, 1, static_cast<quint64>(nibble) + 1))
+                return std::nullopt;
+            end += static_cast<quint64>(nibble) + 1;
+            break;
+        case 0xA: // array, ordered set, set
+        case 0xB:
+        case 0xC:
+        case 0xD: {
+            const auto length = readCount(end);
+            if (!length || *length > std::numeric_limits<quint64>::max() / 2)
+                return std::nullopt;
+            refCount = (marker >> 4) == 0xD ? *length * 2 : *length;
+            if (!fits(end, refCount, static_cast<quint64>(refSize_)))
+                return std::nullopt;
+            break;
+        }
+        default:
+            return std::nullopt;
+        }
+        Raw raw;
+        raw.head = QByteArray(reinterpret_cast<const char *>(data_ + position),
+                              static_cast<qsizetype>(end - position));
+        raw.refs.reserve(static_cast<size_t>(refCount));
+        for (quint64 i = 0; i < refCount; ++i) {
+            const auto child = readReference(end + i * static_cast<quint64>(refSize_));
+            if (!child)
+                return std::nullopt;
+            raw.refs.push_back(*child);
+        }
+        return raw;
     }
 
 private:
@@ -479,16 +826,22 @@ private:
         return value;
     }
 
+    // Where the object starts; 0 when the offset table points outside the object area.
+    quint64 objectPosition(quint64 ref) const {
+        const quint64 position =
+            readUnsigned(tableStart_ + ref * static_cast<quint64>(offsetSize_), offsetSize_);
+        return position < 8 || position >= tableStart_ ? 0 : position;
+    }
+
     // True when [position, position + count * unit) lies inside the object area.
     bool fits(quint64 position, quint64 count, quint64 unit) const {
         return position <= tableStart_ && count <= (tableStart_ - position) / unit;
     }
 
-    // Reads the size nibble of the marker at `position`, or the integer object after it; moves
+    // Reads the size nibble of the marker at `position - 1`, or the integer object after it; moves
     // `position` past the size.
     std::optional<quint64> readCount(quint64 &position) const {
-        const int nibble = data_[position] & 0x0f;
-        ++position;
+        const int nibble = data_[position - 1] & 0x0f;
         if (nibble != 0x0f)
             return static_cast<quint64>(nibble);
         if (!fits(position, 1, 1))
@@ -511,9 +864,11 @@ private:
     }
 
     std::optional<Parsed> readObject(quint64 ref, int depth) {
-        if (const auto cached = parsed_.find(ref); cached != parsed_.end()) {
-            // Met first nearer the root, a shared object must still fit below this deeper use.
-            if (depth + cached->second.height - 1 > maxDepth || !count(cached->second.expandedCount))
+        const auto cached = parsed_.find(ref);
+        // Met first nearer the root, a shared object may not fit below this deeper use: it is read
+        // again here, so that what is kept opaque depends only on where a value sits.
+        if (cached != parsed_.end() && depth + cached->second.height - 1 <= maxDepth) {
+            if (!count(cached->second.expandedCount))
                 return std::nullopt;
             return cached->second;
         }
@@ -521,7 +876,7 @@ private:
             return std::nullopt; // the object contains itself
         auto result = readUncached(ref, depth);
         onPath_.erase(ref);
-        if (result)
+        if (result && cached == parsed_.end())
             parsed_.emplace(ref, *result);
         return result;
     }
@@ -537,10 +892,49 @@ private:
         return Parsed{std::move(value), 1, 0};
     }
 
+    // The object and everything it refers to, kept whole as an opaque value. Walked with a stack
+    // rather than recursion, so any depth is fine; a cycle or a damaged object refuses it.
+    std::optional<Parsed> readOpaque(quint64 ref) {
+        struct Open {
+            quint64 ref;
+            Raw raw;
+            size_t next = 0;
+        };
+        BinaryWriter writer;
+        std::unordered_map<quint64, quint64> copied; // ref -> index in the writer
+        std::unordered_set<quint64> onPath;
+        std::vector<Open> open;
+        auto push = [&](quint64 r) {
+            auto raw = readRaw(r);
+            if (!raw || !onPath.insert(r).second)
+                return false;
+            open.push_back({r, std::move(*raw)});
+            return true;
+        };
+        if (!push(ref))
+            return std::nullopt;
+        while (!open.empty()) {
+            Open &top = open.back();
+            if (top.next < top.raw.refs.size()) {
+                const quint64 child = top.raw.refs[top.next++];
+                if (!copied.contains(child) && !push(child))
+                    return std::nullopt;
+                continue;
+            }
+            for (quint64 &child : top.raw.refs)
+                child = copied.at(child);
+            copied.emplace(top.ref, writer.addRaw(std::move(top.raw.head), std::move(top.raw.refs)));
+            onPath.erase(top.ref);
+            open.pop_back();
+            if (!count(1))
+                return std::nullopt;
+        }
+        return Parsed{opaqueValue(writer, copied.at(ref)), static_cast<qint64>(copied.size()), 0};
+    }
+
     std::optional<Parsed> readUncached(quint64 ref, int depth) {
-        const quint64 position =
-            readUnsigned(tableStart_ + ref * static_cast<quint64>(offsetSize_), offsetSize_);
-        if (position < 8 || position >= tableStart_)
+        const quint64 position = objectPosition(ref);
+        if (position == 0)
             return std::nullopt;
         const uchar marker = data_[position];
         const int nibble = marker & 0x0f;
@@ -548,7 +942,9 @@ private:
         case 0x0:
             if (marker == 0x08 || marker == 0x09)
                 return scalar(PlistValue(marker == 0x09));
-            return std::nullopt; // null and fill bytes have no value here
+            if (marker == 0x00)
+                return readOpaque(ref); // null: no value of ours
+            return std::nullopt;
         case 0x1: {
             if (nibble > 4)
                 return std::nullopt;
@@ -560,12 +956,12 @@ private:
                     PlistValue(static_cast<qint64>(readUnsigned(position + 1, static_cast<int>(width)))));
             if (width == 8)
                 return scalar(PlistValue(static_cast<qint64>(readUnsigned(position + 1, 8))));
-            // 16 bytes: only values that fit 64 signed bits, i.e. the high half just extends the sign.
+            // 16 bytes: a 64-bit value when the high half only extends the sign, else kept opaque.
             const quint64 high = readUnsigned(position + 1, 8);
             const quint64 low = readUnsigned(position + 9, 8);
             const bool lowNegative = (low >> 63) != 0;
             if (high != (lowNegative ? ~quint64(0) : 0))
-                return std::nullopt;
+                return readOpaque(ref);
             return scalar(PlistValue(static_cast<qint64>(low)));
         }
         case 0x2: {
@@ -582,7 +978,7 @@ private:
                 return std::nullopt;
             return scalar(PlistValue(Date(qFromBigEndian<double>(data_ + position + 1))));
         case 0x4: {
-            quint64 start = position;
+            quint64 start = position + 1;
             const auto length = readCount(start);
             if (!length || !fits(start, *length, 1))
                 return std::nullopt;
@@ -590,7 +986,7 @@ private:
                 QByteArray(reinterpret_cast<const char *>(data_ + start), static_cast<qsizetype>(*length))));
         }
         case 0x5: {
-            quint64 start = position;
+            quint64 start = position + 1;
             const auto length = readCount(start);
             if (!length || !fits(start, *length, 1))
                 return std::nullopt;
@@ -598,7 +994,7 @@ private:
                                                          static_cast<qsizetype>(*length))));
         }
         case 0x6: {
-            quint64 start = position;
+            quint64 start = position + 1;
             const auto length = readCount(start);
             if (!length || !fits(start, *length, 2))
                 return std::nullopt;
@@ -607,19 +1003,21 @@ private:
                 text[static_cast<qsizetype>(i)] = QChar(qFromBigEndian<quint16>(data_ + start + 2 * i));
             return scalar(PlistValue(std::move(text)));
         }
+        case 0x8: // UIDs
+        case 0xB: // ordered sets
+        case 0xC: // sets
+            return readOpaque(ref);
         case 0xA:
-            return readArray(position, depth);
+            return depth > maxDepth ? readOpaque(ref) : readArray(position, depth);
         case 0xD:
-            return readDictionary(position, depth);
-        default: // UIDs and sets have no place in the values we hold
+            return depth > maxDepth ? readOpaque(ref) : readDictionary(ref, position, depth);
+        default:
             return std::nullopt;
         }
     }
 
     std::optional<Parsed> readArray(quint64 position, int depth) {
-        if (depth > maxDepth)
-            return std::nullopt;
-        quint64 start = position;
+        quint64 start = position + 1;
         const auto length = readCount(start);
         if (!length || !fits(start, *length, static_cast<quint64>(refSize_)) || !count(1))
             return std::nullopt;
@@ -639,10 +1037,8 @@ private:
         return Parsed{PlistValue(std::move(array)), expanded, height};
     }
 
-    std::optional<Parsed> readDictionary(quint64 position, int depth) {
-        if (depth > maxDepth)
-            return std::nullopt;
-        quint64 start = position;
+    std::optional<Parsed> readDictionary(quint64 ref, quint64 position, int depth) {
+        quint64 start = position + 1;
         const auto length = readCount(start);
         // Keys' references, then the values' references.
         if (!length || *length > std::numeric_limits<quint64>::max() / 2 ||
@@ -657,8 +1053,10 @@ private:
             if (!keyRef || !valueRef)
                 return std::nullopt;
             auto key = readObject(*keyRef, depth + 1);
-            if (!key || !key->value.stringPointer())
+            if (!key)
                 return std::nullopt;
+            if (!key->value.stringPointer())
+                return readOpaque(ref); // keys of other types: not a dictionary of ours
             auto value = readObject(*valueRef, depth + 1);
             if (!value)
                 return std::nullopt;
@@ -674,11 +1072,28 @@ private:
     int offsetSize_ = 0;
     int refSize_ = 0;
     quint64 objectCount_ = 0;
+    quint64 topObject_ = 0;
     quint64 tableStart_ = 0;
     qint64 expanded_ = 0;
     std::unordered_set<quint64> onPath_;
     std::unordered_map<quint64, Parsed> parsed_;
 };
+
+std::optional<quint64> BinaryWriter::splice(const QByteArray &binary) {
+    BinaryReader reader(binary);
+    if (!reader.open())
+        return std::nullopt;
+    const quint64 base = objectCount();
+    for (quint64 ref = 0; ref < reader.objectCount(); ++ref) {
+        auto raw = reader.readRaw(ref);
+        if (!raw)
+            return std::nullopt;
+        for (quint64 &child : raw->refs)
+            child += base;
+        addRaw(std::move(raw->head), std::move(raw->refs));
+    }
+    return base + reader.topObject();
+}
 
 // ---- XML writer ------------------------------------------------------------------------------------
 
@@ -709,7 +1124,8 @@ void appendEscaped(QByteArray &out, const QString &text) {
     out += escaped.toUtf8();
 }
 
-void appendValue(QByteArray &out, const PlistValue &value, int indent) {
+// False when the value holds an opaque one, which XML cannot carry.
+bool appendValue(QByteArray &out, const PlistValue &value, int indent) {
     const QByteArray tabs(indent, '\t');
     out += tabs;
     switch (value.type()) {
@@ -746,7 +1162,8 @@ void appendValue(QByteArray &out, const PlistValue &value, int indent) {
         }
         out += "<array>\n";
         for (const auto &element : array)
-            appendValue(out, element, indent + 1);
+            if (!appendValue(out, element, indent + 1))
+                return false;
         out += tabs + "</array>";
         break;
     }
@@ -761,13 +1178,17 @@ void appendValue(QByteArray &out, const PlistValue &value, int indent) {
             out += tabs + "\t<key>";
             appendEscaped(out, it.key());
             out += "</key>\n";
-            appendValue(out, it.value(), indent + 1);
+            if (!appendValue(out, it.value(), indent + 1))
+                return false;
         }
         out += tabs + "</dict>";
         break;
     }
+    case PlistValue::Type::Opaque:
+        return false;
     }
     out += '\n';
+    return true;
 }
 
 bool fitsDepth(const PlistValue &value, int depth) {
@@ -785,6 +1206,57 @@ bool fitsDepth(const PlistValue &value, int depth) {
                 return false;
     }
     return true;
+}
+
+bool isPortableText(const QString &text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            return false;
+    }
+    return true;
+}
+
+QString portableText(const QString &text) {
+    if (isPortableText(text))
+        return text;
+    QString result = text;
+    for (qsizetype i = 0; i < result.size(); ++i) {
+        const QChar c = result.at(i);
+        if (c.isHighSurrogate() && i + 1 < result.size() && result.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            result[i] = QChar::ReplacementCharacter;
+    }
+    return result;
+}
+
+bool isPortableDate(Date date) {
+    const double seconds = date.secondsSince2001();
+    return seconds >= static_cast<double>(earliestSecond) && seconds <= static_cast<double>(latestSecond);
+}
+
+bool isPortable(const PlistValue &value) {
+    switch (value.type()) {
+    case PlistValue::Type::String:
+        return isPortableText(*value.stringPointer());
+    case PlistValue::Type::Date:
+        return isPortableDate(*value.toDate());
+    case PlistValue::Type::Array:
+        return std::all_of(value.arrayPointer()->cbegin(), value.arrayPointer()->cend(),
+                           [](const PlistValue &element) { return isPortable(element); });
+    case PlistValue::Type::Dictionary: {
+        const auto &dictionary = *value.dictionaryPointer();
+        for (auto it = dictionary.cbegin(); it != dictionary.cend(); ++it)
+            if (!isPortableText(it.key()) || !isPortable(it.value()))
+                return false;
+        return true;
+    }
+    default:
+        return true;
+    }
 }
 
 } // namespace
@@ -815,13 +1287,54 @@ QByteArray writeXml(const PlistValue &value) {
                      "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
                      "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
                      "<plist version=\"1.0\">\n";
-    appendValue(out, value, 0);
+    if (!appendValue(out, value, 0))
+        return {};
     out += "</plist>\n";
     return out;
 }
 
+QByteArray writeBinary(const PlistValue &value) {
+    if (!fitsMaxDepth(value))
+        return {};
+    BinaryWriter writer;
+    const auto top = writer.add(value);
+    return top ? writer.finish(*top) : QByteArray();
+}
+
 bool fitsMaxDepth(const PlistValue &value) {
     return fitsDepth(value, 1);
+}
+
+PlistValue portable(const PlistValue &value) {
+    if (isPortable(value))
+        return value;
+    switch (value.type()) {
+    case PlistValue::Type::String:
+        return PlistValue(portableText(*value.stringPointer()));
+    case PlistValue::Type::Date: {
+        const double seconds = value.toDate()->secondsSince2001();
+        if (std::isnan(seconds))
+            return PlistValue(Date(0));
+        return PlistValue(Date(
+            std::clamp(seconds, static_cast<double>(earliestSecond), static_cast<double>(latestSecond))));
+    }
+    case PlistValue::Type::Array: {
+        PlistValue::Array array;
+        array.reserve(value.arrayPointer()->size());
+        for (const PlistValue &element : *value.arrayPointer())
+            array.append(portable(element));
+        return PlistValue(std::move(array));
+    }
+    case PlistValue::Type::Dictionary: {
+        PlistValue::Dictionary dictionary;
+        const auto &source = *value.dictionaryPointer();
+        for (auto it = source.cbegin(); it != source.cend(); ++it)
+            dictionary.insert(portableText(it.key()), portable(it.value()));
+        return PlistValue(std::move(dictionary));
+    }
+    default:
+        return value;
+    }
 }
 
 } // namespace orvex::PropertyList

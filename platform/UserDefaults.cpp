@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
@@ -149,7 +150,7 @@ std::optional<QString> writeDefaultsFile(const QString &path, const Values &valu
     PlistValue::Dictionary dictionary;
     for (const auto &[key, value] : values)
         dictionary.insert(key, value);
-    const QByteArray bytes = PropertyList::writeXml(PlistValue(std::move(dictionary)));
+    const QByteArray bytes = PropertyList::writeBinary(PlistValue(std::move(dictionary)));
     if (bytes.isEmpty())
         return QStringLiteral("values could not be encoded");
     if (bytes.size() > UserDefaults::maxFileBytes)
@@ -172,6 +173,24 @@ std::optional<QString> writeDefaultsFile(const QString &path, const Values &valu
 
 QString lockPathFor(const QString &path) {
     return path + QStringLiteral(".lock");
+}
+
+// QSaveFile writes "<file>.XXXXXX" and renames it over the file; a writer killed in between leaves
+// that copy behind. Only called with the lock held, when no writer can be between the two steps.
+void removeLeftOverCopies(const QString &path) {
+    const QFileInfo file(path);
+    const QString prefix = file.fileName() + QLatin1Char('.');
+    const QDir folder = file.absoluteDir();
+    for (const QString &name :
+         folder.entryList({prefix + QStringLiteral("??????")}, QDir::Files | QDir::Hidden | QDir::System)) {
+        const QStringView suffix = QStringView(name).mid(prefix.size());
+        const bool temporaryName = std::all_of(
+            suffix.begin(), suffix.end(), [](QChar c) { return c.unicode() < 0x80 && c.isLetterOrNumber(); });
+        struct stat info {};
+        const QByteArray native = QFile::encodeName(folder.filePath(name));
+        if (temporaryName && ::lstat(native.constData(), &info) == 0 && S_ISREG(info.st_mode))
+            ::unlink(native.constData());
+    }
 }
 
 } // namespace
@@ -206,6 +225,8 @@ UserDefaults::UserDefaults(const QString &filePath, std::chrono::milliseconds fl
     std::optional<FileLock> lock;
     if (QFileInfo(QFileInfo(filePath).absolutePath()).isDir())
         lock.emplace(lockPathFor(filePath));
+    if (lock && lock->locked())
+        removeLeftOverCopies(filePath);
     DiskState disk = readDefaultsFile(filePath);
     if (disk.status == DiskState::loaded) {
         state_->values = std::move(disk.values);
@@ -322,7 +343,10 @@ QStringList UserDefaults::keys() const {
     return result;
 }
 
-void UserDefaults::set(const QString &key, PlistValue value) {
+void UserDefaults::set(const QString &rawKey, PlistValue rawValue) {
+    // Stored as it will read back from the file, so that memory and file never disagree.
+    const QString key = PropertyList::portable(PlistValue(rawKey)).toString().value_or(rawKey);
+    PlistValue value = PropertyList::portable(rawValue);
     // The file could not be read back, and the whole store would be set aside. In the file the value
     // sits one level down, under the root dictionary, so it is measured there.
     if (!PropertyList::fitsMaxDepth(PlistValue(PlistValue::Dictionary{{key, value}}))) {
@@ -429,6 +453,7 @@ bool UserDefaults::flush() {
     }
 
     if (mustWrite) {
+        removeLeftOverCopies(s.filePath);
         if (const auto error = writeDefaultsFile(s.filePath, merged))
             return fail(*error);
     }

@@ -26,9 +26,11 @@ public:
 
     // Memory only: nothing is read or written on disk.
     UserDefaults();
-    // Backed by the XML property-list file at `filePath` (created on first write, mode 0600, its
-    // missing folders 0700). An existing file may also be a binary property list; its root must be a
-    // dictionary, otherwise it is renamed aside ("<file>.corrupt-<time>") and reading starts empty.
+    // Backed by the property-list file at `filePath` (created on first write, mode 0600, its missing
+    // folders 0700), written in the binary form, which carries every text exactly; XML files that
+    // earlier versions wrote are read too. Its root must be a dictionary, otherwise it is renamed aside
+    // ("<file>.corrupt-<time>") and reading starts empty. Values this build does not understand are
+    // kept and written back unchanged.
     explicit UserDefaults(const QString &filePath, std::chrono::milliseconds flushDelay = defaultFlushDelay);
     ~UserDefaults();
 
@@ -51,7 +53,8 @@ public:
     QStringList keys() const;
 
     // A value that would nest deeper than PropertyList::maxDepth in the file, where the root dictionary
-    // adds a level, is refused (one line on stdout) and not stored.
+    // adds a level, is refused (one line on stdout) and not stored. Keys and values are stored as
+    // PropertyList::portable() makes them, which is how they read back.
     void set(const QString &key, PlistValue value);
     void remove(const QString &key);
 

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <sys/stat.h>
 #include <vector>
 
@@ -107,6 +108,19 @@ qint64 integerColumn(sqlite3_stmt *statement, int column) {
                                                                     : 0;
 }
 
+// An open count at the largest integer becomes a REAL after the indexer's "open_count + 1": it is
+// still the largest count, not an unreadable one.
+qint64 countColumn(sqlite3_stmt *statement, int column) {
+    if (sqlite3_column_type(statement, column) != SQLITE_FLOAT)
+        return integerColumn(statement, column);
+    const double value = sqlite3_column_double(statement, column);
+    if (!(value > 0)) // NaN too
+        return 0;
+    if (value >= 9223372036854775808.0)
+        return std::numeric_limits<qint64>::max();
+    return static_cast<qint64>(value);
+}
+
 std::optional<QString> textColumn(sqlite3_stmt *statement, int column) {
     if (sqlite3_column_type(statement, column) != SQLITE_TEXT)
         return std::nullopt;
@@ -140,7 +154,7 @@ IndexRow readIndexRow(sqlite3_stmt *statement) {
     return IndexRow{.id = integerColumn(statement, 0),
                     .filename = textColumn(statement, 1).value_or(QString()),
                     .directory = textColumn(statement, 2).value_or(QString()),
-                    .openCount = integerColumn(statement, 3),
+                    .openCount = countColumn(statement, 3),
                     .snippet = textColumn(statement, 4)};
 }
 

@@ -13,12 +13,20 @@
 
 namespace orvex {
 
-// Failure messages show values as the XML they would be written as.
+// Failure messages show values as the XML they would be written as, or, for values XML cannot
+// carry, as the bytes of their binary form.
 inline void PrintTo(const PlistValue &value, std::ostream *out) {
-    *out << PropertyList::writeXml(value).toStdString();
+    const QByteArray xml = PropertyList::writeXml(value);
+    *out << (xml.isEmpty() ? PropertyList::writeBinary(value).left(64).toHex(' ') + " ..." : xml)
+                .toStdString();
 }
 
 namespace test {
+
+// The binary property list of an opaque value: what it keeps, or nothing for other values.
+inline QByteArray opaqueBytes(const std::optional<PlistValue> &value) {
+    return value && value->opaquePointer() ? value->opaquePointer()->binaryPropertyList : QByteArray();
+}
 
 // The value under `key`, or nothing.
 inline std::optional<PlistValue> entry(const PlistValue::Dictionary &dictionary, const char *key) {

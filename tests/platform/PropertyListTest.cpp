@@ -117,21 +117,21 @@ TEST(PropertyListXml, RefusesMalformedInput) {
         xmlDocument("<string>a</string><string>b</string>"),        // two values in the plist
         xmlDocument("<string>a</string>") + "<string>b</string>",   // content after the root
         xmlDocument("<true>yes</true>"),                            //
-        xmlDocument("<integer>9223372036854775808</integer>"),      // one past INT64_MAX
-        xmlDocument("<integer>-9223372036854775809</integer>"),     //
-        xmlDocument("<integer>12a</integer>"),                      //
-        xmlDocument("<integer></integer>"),                         //
-        xmlDocument("<integer>1.5</integer>"),                      //
-        xmlDocument("<integer>--1</integer>"),                      //
-        xmlDocument("<real>1.5x</real>"),                           //
-        xmlDocument("<real></real>"),                               //
-        xmlDocument("<date>2001-02-30T00:00:00Z</date>"),           // no such day
-        xmlDocument("<date>2001-01-01T00:00:00</date>"),            // no zone
-        xmlDocument("<date>2001-01-01T24:00:00Z</date>"),           //
-        xmlDocument("<date>2001-01-01T00:00:00.Z</date>"),          // empty fraction
-        xmlDocument("<date>0000-01-01T00:00:00Z</date>"),           //
-        xmlDocument("<data>not*base64</data>"),                     //
-        xmlDocument("<string>&undeclared;</string>"),               // unknown entity
+        xmlDocument("<integer>170141183460469231731687303715884105728</integer>"), // 2^127
+        xmlDocument("<integer>-170141183460469231731687303715884105729</integer>"),
+        xmlDocument("<integer>12a</integer>"),             //
+        xmlDocument("<integer></integer>"),                //
+        xmlDocument("<integer>1.5</integer>"),             //
+        xmlDocument("<integer>--1</integer>"),             //
+        xmlDocument("<real>1.5x</real>"),                  //
+        xmlDocument("<real></real>"),                      //
+        xmlDocument("<date>2001-02-30T00:00:00Z</date>"),  // no such day
+        xmlDocument("<date>2001-01-01T00:00:00</date>"),   // no zone
+        xmlDocument("<date>2001-01-01T24:00:00Z</date>"),  //
+        xmlDocument("<date>2001-01-01T00:00:00.Z</date>"), // empty fraction
+        xmlDocument("<date>0000-01-01T00:00:00Z</date>"),  //
+        xmlDocument("<data>not*base64</data>"),            //
+        xmlDocument("<string>&undeclared;</string>"),      // unknown entity
         // Entity declarations could expand a few bytes into gigabytes; they are refused outright.
         "<?xml version=\"1.0\"?><!DOCTYPE plist [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;\">]>"
         "<plist><string>&b;</string></plist>",
@@ -141,20 +141,80 @@ TEST(PropertyListXml, RefusesMalformedInput) {
         EXPECT_FALSE(PropertyList::readXml(bytes)) << bytes.toStdString();
 }
 
-TEST(PropertyListXml, CapsNestingDepth) {
+// The 16-byte integer object binary property lists hold a 128-bit value in.
+QByteArray wideIntegerObject(quint64 high, quint64 low) {
+    return QByteArray(1, '\x14') + BinaryPlistBuilder::bigEndian(high, 8) +
+           BinaryPlistBuilder::bigEndian(low, 8);
+}
+
+// The object count a binary property list's trailer states.
+quint64 objectCount(const QByteArray &binary) {
+    quint64 count = 0;
+    for (const char byte : binary.mid(binary.size() - 24, 8))
+        count = count << 8 | static_cast<uchar>(byte);
+    return count;
+}
+
+// A standalone binary property list of one object with no references.
+QByteArray singleObjectList(const QByteArray &object) {
+    BinaryPlistBuilder b;
+    b.add(object);
+    return b.build();
+}
+
+TEST(PropertyListXml, KeepsIntegersBeyond64BitsOpaque) {
+    const struct {
+        const char *text;
+        QByteArray object;
+    } cases[] = {
+        {"9223372036854775808", wideIntegerObject(0, 0x8000000000000000ULL)},
+        {"18446744073709551615", wideIntegerObject(0, ~0ULL)},
+        {"-9223372036854775809", wideIntegerObject(~0ULL, 0x7fffffffffffffffULL)},
+        {"170141183460469231731687303715884105727", wideIntegerObject(0x7fffffffffffffffULL, ~0ULL)},
+        {"-170141183460469231731687303715884105728", wideIntegerObject(0x8000000000000000ULL, 0)},
+        {"0x10000000000000000", wideIntegerObject(1, 0)},
+    };
+    for (const auto &c : cases) {
+        const auto value =
+            PropertyList::readXml(xmlDocument(QByteArray("<integer>") + c.text + "</integer>"));
+        ASSERT_TRUE(value) << c.text;
+        EXPECT_FALSE(value->toInteger()) << c.text;
+        EXPECT_EQ(test::opaqueBytes(value), singleObjectList(c.object)) << c.text;
+        // Written back as the same integer object.
+        EXPECT_EQ(PropertyList::readBinary(PropertyList::writeBinary(*value)), value) << c.text;
+    }
+}
+
+TEST(PropertyListXml, KeepsNestingPastTheCapOpaque) {
     struct Case {
         const char *open, *middle, *close;
     } cases[] = {{"<array>", "", "</array>"}, {"<dict><key>k</key>", "<string>leaf</string>", "</dict>"}};
     for (const auto &c : cases) {
-        EXPECT_TRUE(
-            PropertyList::readXml(xmlDocument(nested(c.open, c.middle, c.close, PropertyList::maxDepth))))
-            << c.open;
-        EXPECT_FALSE(
-            PropertyList::readXml(xmlDocument(nested(c.open, c.middle, c.close, PropertyList::maxDepth + 1))))
-            << c.open;
+        const auto atCap =
+            PropertyList::readXml(xmlDocument(nested(c.open, c.middle, c.close, PropertyList::maxDepth)));
+        ASSERT_TRUE(atCap) << c.open;
+        EXPECT_TRUE(PropertyList::fitsMaxDepth(*atCap));
+        EXPECT_TRUE(test::opaqueBytes(*atCap).isEmpty());
+        // One level more: the innermost container is kept whole; everything above it reads as usual.
+        const auto deeper =
+            PropertyList::readXml(xmlDocument(nested(c.open, c.middle, c.close, PropertyList::maxDepth + 1)));
+        ASSERT_TRUE(deeper) << c.open;
+        EXPECT_TRUE(PropertyList::fitsMaxDepth(*deeper));
+        const QByteArray binary = PropertyList::writeBinary(*deeper);
+        ASSERT_FALSE(binary.isEmpty());
+        EXPECT_EQ(PropertyList::readBinary(binary), deeper) << c.open;
+        // Written out, the file holds the whole nesting: its innermost value is still there.
+        if (c.middle[0])
+            EXPECT_TRUE(binary.contains("leaf"));
+        else
+            EXPECT_EQ(objectCount(binary), quint64(PropertyList::maxDepth + 1));
     }
-    // Far deeper than the cap: refused without exhausting the stack.
-    EXPECT_FALSE(PropertyList::readXml(xmlDocument(nested("<array>", "", "</array>", 200000))));
+    // Far deeper than the cap: kept without exhausting the stack, and written back whole.
+    const auto deep = PropertyList::readXml(xmlDocument(nested("<array>", "<true/>", "</array>", 200000)));
+    ASSERT_TRUE(deep);
+    const QByteArray binary = PropertyList::writeBinary(*deep);
+    EXPECT_EQ(PropertyList::readBinary(binary), deep);
+    EXPECT_EQ(objectCount(binary), 200001u);
 }
 
 // ---- XML writer ------------------------------------------------------------------------------------
@@ -278,6 +338,75 @@ TEST(PropertyListWriter, RefusesValuesTooDeepToReadBack) {
     const PlistValue deeper(Dict{{s("k"), value}});
     EXPECT_FALSE(PropertyList::fitsMaxDepth(deeper));
     EXPECT_TRUE(PropertyList::writeXml(deeper).isEmpty());
+}
+
+TEST(PropertyListBinaryWriter, EveryValueReadsBackExactly) {
+    // Everything XML cannot carry: control characters, non-characters and lone surrogates in keys and
+    // texts, dates with any fraction.
+    QString controls;
+    for (char16_t c = 0; c < 0x20; ++c)
+        controls += QChar(c);
+    controls +=
+        QChar(0x7f) + s("\u0085") + QChar(0xfffe) + QChar(0xffff) + QChar(0xd800) + s("x") + QChar(0xdfff);
+    Dict dict = *everyType().toDictionary();
+    dict.insert(controls, PlistValue(controls));
+    dict.insert(s("path\twith\x01controls"), PlistValue(qint64(3)));
+    dict.insert(s("ascii"), PlistValue(s("plain text")));
+    dict.insert(s("negative"), PlistValue(qint64(-1)));
+    dict.insert(s("widths"),
+                PlistValue(Array{PlistValue(255), PlistValue(256), PlistValue(65535), PlistValue(65536),
+                                 PlistValue(qint64(4294967295)), PlistValue(qint64(4294967296))}));
+    dict.insert(s("reals"), PlistValue(Array{PlistValue(-0.0), PlistValue(5e-324), PlistValue(0.1)}));
+    Array dates;
+    for (const double seconds : {0.0, 754321098.1234567, -1e-20, 1e-300, -63113904000.0, 1e300})
+        dates.append(PlistValue(Date(seconds)));
+    dict.insert(s("dates"), PlistValue(dates));
+    const PlistValue value(dict);
+
+    const QByteArray binary = PropertyList::writeBinary(value);
+    ASSERT_TRUE(binary.startsWith("bplist00"));
+    EXPECT_EQ(PropertyList::readBinary(binary), value);
+    EXPECT_EQ(PropertyList::read(binary), value);
+    // Scalars are roots as well.
+    for (const PlistValue &root :
+         {PlistValue(s("x")), PlistValue(7), PlistValue(Date(1.5)), PlistValue(Array{})})
+        EXPECT_EQ(PropertyList::readBinary(PropertyList::writeBinary(root)), root);
+}
+
+TEST(PropertyListBinaryWriter, WidensReferencesAndOffsetsAsNeeded) {
+    for (const int count : {200, 300, 70000}) {
+        Array array;
+        for (int i = 0; i < count; ++i)
+            array.append(PlistValue(s("item %1").arg(i)));
+        const PlistValue value(array);
+        EXPECT_EQ(PropertyList::readBinary(PropertyList::writeBinary(value)), value) << count;
+    }
+    const PlistValue large(QByteArray(5 * 1024 * 1024, 'x'));
+    EXPECT_EQ(PropertyList::readBinary(PropertyList::writeBinary(PlistValue(Array{large, PlistValue(1)}))),
+              PlistValue(Array{large, PlistValue(1)}));
+}
+
+TEST(PropertyListBinaryWriter, RefusesValuesTooDeepToReadBack) {
+    PlistValue value(Array{});
+    for (int depth = 1; depth < PropertyList::maxDepth; ++depth)
+        value = PlistValue(Array{value});
+    EXPECT_EQ(PropertyList::readBinary(PropertyList::writeBinary(value)), value);
+    EXPECT_TRUE(PropertyList::writeBinary(PlistValue(Dict{{s("k"), value}})).isEmpty());
+}
+
+TEST(PropertyListPortable, ReplacesOnlyWhatStandardReadersRefuse) {
+    const QString pair = s("\U0001F389");
+    const QString lone = s("a") + QChar(0xd800) + s("b") + QChar(0xdc00);
+    const PlistValue value(Dict{{lone, PlistValue(Array{PlistValue(lone), PlistValue(Date(std::nan(""))),
+                                                        PlistValue(Date(1e300)), PlistValue(Date(-1e300))})},
+                                {pair, PlistValue(pair + s("\x01"))}});
+    const PlistValue expected(
+        Dict{{s("a\ufffdb\ufffd"),
+              PlistValue(Array{PlistValue(s("a\ufffdb\ufffd")), PlistValue(Date(0)),
+                               PlistValue(Date(252423993599.0)), PlistValue(Date(-63113904000.0))})},
+             {pair, PlistValue(pair + s("\x01"))}});
+    EXPECT_EQ(PropertyList::portable(value), expected);
+    EXPECT_EQ(PropertyList::portable(expected), expected);
 }
 
 // ---- Binary ----------------------------------------------------------------------------------------
@@ -405,11 +534,6 @@ TEST(PropertyListBinary, RefusesBrokenFiles) {
     hugeLength.add(QByteArray("\x4f\x13", 2) + QByteArray(8, '\xff'));
     BinaryPlistBuilder hugeDictionary; // a dictionary whose key and value references would overflow
     hugeDictionary.add(QByteArray("\xdf\x13", 2) + BinaryPlistBuilder::bigEndian(0x8000000000000001ULL, 8));
-    BinaryPlistBuilder numberKey;
-    numberKey.add(numberKey.dictionary({1}, {1}));
-    numberKey.add(BinaryPlistBuilder::integer(1, 1));
-    BinaryPlistBuilder tooLargeInteger; // 2^64 - 1 needs more than 64 signed bits
-    tooLargeInteger.add(QByteArray(1, '\x14') + QByteArray(8, '\0') + QByteArray(8, '\xff'));
     BinaryPlistBuilder countOverflow = BinaryPlistBuilder();
     countOverflow.add(BinaryPlistBuilder::ascii("x"));
     countOverflow.objectCountOverride = 0x2000000000000001ULL; // times 8 wraps to 8
@@ -440,18 +564,14 @@ TEST(PropertyListBinary, RefusesBrokenFiles) {
         {"two-object cycle", longCycle.build()},
         {"huge length", hugeLength.build()},
         {"huge dictionary", hugeDictionary.build()},
-        {"key not a string", numberKey.build()},
-        {"integer beyond 64 bits", tooLargeInteger.build()},
         {"object count overflows", countOverflow.build()},
         {"table beyond the file", tableOutside.build()},
         {"object runs past its area", truncatedObject.build()},
-        {"null object", withByte(8, 0x00)},
-        {"uid", withByte(8, static_cast<char>(0x80))},
-        {"set", withByte(8, static_cast<char>(0xc1))},
-        {"ordered set", withByte(8, static_cast<char>(0xb1))},
         {"date with wrong size", withByte(8, 0x32)},
         {"real with wrong size", withByte(8, 0x21)},
         {"integer of 32 bytes", withByte(8, 0x15)},
+        {"fill byte", withByte(8, 0x0f)},
+        {"unknown type", withByte(8, 0x70)},
     };
     for (const auto &c : cases)
         EXPECT_FALSE(PropertyList::read(c.bytes)) << c.name;
@@ -464,10 +584,84 @@ TEST(PropertyListBinary, RefusesEveryTruncation) {
         EXPECT_FALSE(PropertyList::read(good.left(length))) << length;
 }
 
-TEST(PropertyListBinary, CapsNestingDepth) {
-    EXPECT_TRUE(PropertyList::readBinary(nestedArrays(PropertyList::maxDepth).build()));
-    EXPECT_FALSE(PropertyList::readBinary(nestedArrays(PropertyList::maxDepth + 1).build()));
-    EXPECT_FALSE(PropertyList::readBinary(nestedArrays(100000).build()));
+// Well-formed values of types the launcher has no use for, in the settings of one key: the others
+// read as usual, and the value is written back as it was.
+TEST(PropertyListBinary, KeepsValuesItHasNoTypeForOpaque) {
+    const struct {
+        const char *name;
+        QList<QByteArray> objects; // the kept value first; references count from 0 there
+    } cases[] = {
+        {"integer beyond 64 bits", {wideIntegerObject(0, ~0ULL)}},
+        {"uid", {QByteArray("\x80\x07", 2)}},
+        {"wide uid", {QByteArray("\x8f", 1) + QByteArray(16, '\x5a')}},
+        {"null", {QByteArray(1, '\0')}},
+        {"set",
+         {QByteArray("\xc2\x01\x02", 3), BinaryPlistBuilder::ascii("a"), BinaryPlistBuilder::ascii("b")}},
+        {"ordered set", {QByteArray("\xb1\x01", 2), BinaryPlistBuilder::integer(3, 1)}},
+        {"dictionary with a number key",
+         {QByteArray("\xd1\x01\x02", 3), BinaryPlistBuilder::integer(1, 1), BinaryPlistBuilder::ascii("x")}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        // {"theme": "dark", "odd": <the value>}; the value's references are shifted past the three.
+        BinaryPlistBuilder b;
+        b.add(b.dictionary({1, 2}, {3, 4}));
+        b.add(BinaryPlistBuilder::ascii("theme"));
+        b.add(BinaryPlistBuilder::ascii("odd"));
+        b.add(BinaryPlistBuilder::ascii("dark"));
+        for (QByteArray object : c.objects) {
+            const auto marker = static_cast<uchar>(object.at(0)) >> 4;
+            if (marker == 0xA || marker == 0xB || marker == 0xC || marker == 0xD)
+                for (qsizetype i = 1; i < object.size(); ++i)
+                    object[i] = static_cast<char>(object.at(i) + 4);
+            b.add(object);
+        }
+        const auto value = PropertyList::readBinary(b.build());
+        ASSERT_TRUE(value);
+        ASSERT_TRUE(value->dictionaryPointer());
+        EXPECT_EQ(entry(*value->dictionaryPointer(), "theme"), PlistValue(s("dark")));
+        const auto odd = entry(*value->dictionaryPointer(), "odd");
+        ASSERT_TRUE(odd && odd->opaquePointer());
+        EXPECT_FALSE(odd->toInteger() || odd->toDictionary() || odd->toArray() || odd->toString());
+        // The kept value is the same objects, alone.
+        BinaryPlistBuilder alone;
+        for (const QByteArray &object : c.objects)
+            alone.add(object);
+        EXPECT_EQ(PropertyList::readBinary(alone.build()), odd);
+        const QByteArray written = PropertyList::writeBinary(*value);
+        EXPECT_EQ(PropertyList::readBinary(written), value);
+        EXPECT_TRUE(PropertyList::writeXml(*value).isEmpty()); // XML cannot carry it
+    }
+    // Inside an array only the element is kept opaque; the array reads as usual.
+    BinaryPlistBuilder b;
+    b.add(b.array({1, 2}));
+    b.add(QByteArray("\x80\x01", 2));
+    b.add(QByteArray(1, '\x09'));
+    const auto array = PropertyList::readBinary(b.build());
+    ASSERT_TRUE(array && array->arrayPointer() && array->arrayPointer()->size() == 2);
+    EXPECT_TRUE(array->arrayPointer()->at(0).opaquePointer());
+    EXPECT_EQ(array->arrayPointer()->at(1), PlistValue(true));
+}
+
+TEST(PropertyListBinary, KeepsNestingPastTheCapOpaque) {
+    const auto atCap = PropertyList::readBinary(nestedArrays(PropertyList::maxDepth).build());
+    ASSERT_TRUE(atCap);
+    EXPECT_TRUE(test::opaqueBytes(*atCap).isEmpty());
+    for (const int depth : {PropertyList::maxDepth + 1, 100000}) {
+        const auto deeper = PropertyList::readBinary(nestedArrays(depth).build());
+        ASSERT_TRUE(deeper) << depth;
+        EXPECT_TRUE(PropertyList::fitsMaxDepth(*deeper));
+        const QByteArray written = PropertyList::writeBinary(*deeper);
+        EXPECT_EQ(PropertyList::readBinary(written), deeper) << depth;
+        EXPECT_EQ(objectCount(written), quint64(depth));
+    }
+    // A shared object first met near the root and again too deep: kept opaque at the deeper place.
+    BinaryPlistBuilder shared = nestedArrays(PropertyList::maxDepth + 1);
+    const quint64 leaf = static_cast<quint64>(PropertyList::maxDepth);
+    shared.objects[0] = shared.array({leaf - 1, 1});
+    const auto value = PropertyList::readBinary(shared.build());
+    ASSERT_TRUE(value);
+    EXPECT_EQ(PropertyList::readBinary(PropertyList::writeBinary(*value)), value);
 }
 
 TEST(PropertyListBinary, CapsObjectsThatSharedReferencesUnfoldTo) {

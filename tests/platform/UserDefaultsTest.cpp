@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QThread>
@@ -101,7 +102,7 @@ TEST(UserDefaults, EveryTypeRoundTripsThroughTheFile) {
     }
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().startsWith("<?xml")); // the file is an XML property list
+    EXPECT_TRUE(file.readAll().startsWith("bplist00")); // the file is a binary property list
     EXPECT_EQ(modeOf(path), 0600);
     EXPECT_EQ(modeOf(folder), 0700);
     EXPECT_EQ(modeOf(folderFor("roundtrip")), 0700);
@@ -117,6 +118,86 @@ TEST(UserDefaults, EveryTypeRoundTripsThroughTheFile) {
     EXPECT_EQ(reader.keys(), expectedKeys);
     EXPECT_FALSE(reader.value(s("removed")));
     EXPECT_TRUE(answeringReads(reader, s("absent")).isEmpty());
+}
+
+// Runs a program with arguments to its end (at most 30 s); answers its exit code, or -1.
+int runProgram(const QString &program, const QStringList &arguments, QByteArray *errors = nullptr) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForStarted(30000) || !process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished(30000);
+        return -1;
+    }
+    if (errors)
+        *errors = process.readAllStandardError();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+// The file is a standard property list: other tools read every key and value as it was written,
+// control characters, fractions of seconds and values this build keeps opaque included.
+TEST(UserDefaults, StandardReadersReadTheFileExactly) {
+    const QString folder = folderFor("standard-readers");
+    const QString path = folder + s("/defaults.plist");
+    // A file another program wrote, holding a UID and an integer beyond 64 bits.
+    test::BinaryPlistBuilder b;
+    b.add(b.dictionary({1, 2}, {3, 4}));
+    b.add(test::BinaryPlistBuilder::ascii("archivedObject"));
+    b.add(test::BinaryPlistBuilder::ascii("serialNumber"));
+    b.add(QByteArray("\x80\x2a", 2));
+    b.add(QByteArray(1, '\x14') + QByteArray(8, '\0') + QByteArray(8, '\xff'));
+    test::writeFile(path, b.build());
+    const QString controlled = s("/home/u/a\x01b\x1f\tc.url");
+    {
+        UserDefaults defaults(path, noBackgroundWrite);
+        defaults.set(
+            s("launcherPathOpenCounts"),
+            PlistValue(Dict{{controlled, PlistValue(3)}, {s("/home/u/\u00e9t\u00e9.pdf"), PlistValue(1)}}));
+        defaults.set(s("text") + QChar(0x0b),
+                     PlistValue(s("line") + QChar(0x0b) + s("feed") + QChar(0) + s("nul \U0001F389")));
+        defaults.set(s("lone surrogate") + QChar(0xd800), PlistValue(QString(QChar(0xdc00))));
+        defaults.set(s("date"), PlistValue(Date(754321098.25)));
+        defaults.set(s("data"), PlistValue(QByteArray("\x00\xff binary", 9)));
+        defaults.set(s("numbers"),
+                     PlistValue(Array{PlistValue(-5), PlistValue(300), PlistValue(qint64(1) << 40),
+                                      PlistValue(std::numeric_limits<qint64>::min()), PlistValue(0.1),
+                                      PlistValue(true)}));
+        ASSERT_TRUE(defaults.flush());
+    }
+    const auto written = PropertyList::readFile(path, UserDefaults::maxFileBytes);
+    ASSERT_TRUE(written && written->dictionaryPointer());
+    EXPECT_TRUE(entry(*written->dictionaryPointer(), "archivedObject")->opaquePointer());
+    const auto counts = entry(*written->dictionaryPointer(), "launcherPathOpenCounts");
+    ASSERT_TRUE(counts && counts->dictionaryPointer());
+    EXPECT_EQ(counts->dictionaryPointer()->value(controlled, PlistValue(0)), PlistValue(3)); // the key exactly
+    EXPECT_TRUE(entry(*written->dictionaryPointer(), s("lone surrogate\ufffd").toUtf8().constData()));
+
+    // Python's plistlib reads it and writes what it read as a binary list of its own.
+    const QString fromPython = folder + s("/python.plist");
+    QByteArray errors;
+    EXPECT_EQ(runProgram(
+                  s("/usr/bin/python3"),
+                  {s("-c"),
+                   s("import plistlib, sys\n"
+                     "with open(sys.argv[1], 'rb') as f: value = plistlib.load(f)\n"
+                     "with open(sys.argv[2], 'wb') as f: plistlib.dump(value, f, fmt=plistlib.FMT_BINARY)\n"),
+                   path, fromPython},
+                  &errors),
+              0)
+        << errors.toStdString();
+    EXPECT_EQ(PropertyList::readFile(fromPython, UserDefaults::maxFileBytes), written);
+
+    // plistutil converts it to XML and to its own binary form.
+    EXPECT_EQ(
+        runProgram(s("/usr/bin/plistutil"), {s("-i"), path, s("-o"), folder + s("/plistutil.xml")}, &errors),
+        0)
+        << errors.toStdString();
+    const QString fromPlistutil = folder + s("/plistutil.plist");
+    EXPECT_EQ(runProgram(s("/usr/bin/plistutil"), {s("-i"), path, s("-f"), s("bin"), s("-o"), fromPlistutil},
+                         &errors),
+              0)
+        << errors.toStdString();
+    EXPECT_EQ(PropertyList::readFile(fromPlistutil, UserDefaults::maxFileBytes), written);
 }
 
 TEST(UserDefaults, InstancesSharingAFileKeepEachOthersKeys) {
@@ -238,6 +319,38 @@ TEST(UserDefaults, KilledWriterLeavesTheLastCompleteState) {
     EXPECT_TRUE(setAsideFiles(folder).isEmpty());
     const UserDefaults after(path);
     EXPECT_TRUE(after.integerValue(s("counter")));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{s("defaults.plist"), s("defaults.plist.lock")}));
+}
+
+// A writer killed between writing its copy and renaming it leaves "defaults.plist.XXXXXX" behind.
+TEST(UserDefaults, LeftOverCopiesOfKilledWritersAreRemoved) {
+    const QString folder = folderFor("left-over");
+    const QString path = folder + s("/defaults.plist");
+    const QStringList kept = {s("defaults.plist.corrupt-20240101-000000"),
+                              s("defaults.plist.lock"),
+                              s("defaults.plist.notes"),
+                              s("defaults.plist.Ab12Cd7"),
+                              s("other.plist.Ab12Cd"),
+                              s("defaults.plist.Ab-2Cd")};
+    for (const QString &name : kept)
+        test::writeFile(folder + QLatin1Char('/') + name, "someone else's");
+    test::makeDirectory(folder + s("/defaults.plist.Zz99Yy"));
+    test::writeFile(folder + s("/defaults.plist.Ab12Cd"), "<?xml half a copy");
+    auto leftOvers = [&] {
+        return QDir(folder).entryList({s("defaults.plist.??????")}, QDir::Files | QDir::Hidden);
+    };
+
+    UserDefaults defaults(path, noBackgroundWrite);
+    EXPECT_EQ(leftOvers(), QStringList{s("defaults.plist.Ab-2Cd")}); // not a temporary name
+    // Also while running: each write clears what writers killed meanwhile left behind.
+    test::writeFile(folder + s("/defaults.plist.xY7zQ1"), "<?xml half a copy");
+    defaults.set(s("k"), PlistValue(1));
+    ASSERT_TRUE(defaults.flush());
+    EXPECT_EQ(leftOvers(), QStringList{s("defaults.plist.Ab-2Cd")}); // not a temporary name
+    for (const QString &name : kept)
+        EXPECT_TRUE(QFileInfo::exists(folder + QLatin1Char('/') + name)) << name.toStdString();
+    EXPECT_TRUE(QFileInfo(folder + s("/defaults.plist.Zz99Yy")).isDir());
 }
 
 TEST(UserDefaults, UnreadableFileIsSetAsideAndReadingStartsEmpty) {

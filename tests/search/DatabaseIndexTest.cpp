@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -280,6 +281,31 @@ TEST_F(DatabaseIndexTest, IncrementOpenCountAddsExactlyOne) {
     EXPECT_EQ(results.at(0).id(), 7);
     EXPECT_EQ(results.at(0).openCount(), 6);
     EXPECT_EQ(results.at(1).openCount(), 4);
+}
+
+// The indexer's "open_count + 1" turns the largest integer into a REAL; other writers may store reals.
+TEST_F(DatabaseIndexTest, OpenCountsStoredAsRealsReadAsCounts) {
+    createIndex({{.id = 1, .filename = QStringLiteral("plan max.txt")},
+                 {.id = 2, .filename = QStringLiteral("plan huge.txt")},
+                 {.id = 3, .filename = QStringLiteral("plan three.txt")},
+                 {.id = 4, .filename = QStringLiteral("plan negative.txt")},
+                 {.id = 5, .filename = QStringLiteral("plan text.txt")}});
+    execute(QStringLiteral("UPDATE files SET open_count = 9223372036854775807 WHERE id = 1;"
+                           "UPDATE files SET open_count = 1e300 WHERE id = 2;"
+                           "UPDATE files SET open_count = 3.75 WHERE id = 3;"
+                           "UPDATE files SET open_count = -2.5 WHERE id = 4;"
+                           "UPDATE files SET open_count = 'many' WHERE id = 5;"));
+    auto manager = makeManager();
+    manager->incrementOpenCount(1); // the stored value is a REAL from here on
+    QHash<qint64, qint64> counts;
+    for (const SearchResult &row : manager->searchIndexedFiles(QStringLiteral("plan")))
+        counts.insert(row.id(), row.openCount());
+    const QHash<qint64, qint64> expected{{1, std::numeric_limits<qint64>::max()},
+                                         {2, std::numeric_limits<qint64>::max()},
+                                         {3, 3},
+                                         {4, 0},
+                                         {5, 0}};
+    EXPECT_EQ(counts, expected);
 }
 
 TEST_F(DatabaseIndexTest, IncrementDropsCachedAnswers) {

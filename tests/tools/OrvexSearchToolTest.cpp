@@ -165,26 +165,45 @@ TEST(OrvexSearchTool, UnwritableAnswerFails) {
 }
 
 // Names come from the disk and the index: control characters in them must not reach the terminal,
-// where they could move the cursor, rewrite earlier lines or split one row over several lines.
+// where they could move the cursor, rewrite earlier lines or split one row over several lines; line
+// separators and direction overrides would forge a row or show it in another order.
 TEST(OrvexSearchTool, TableShowsControlCharactersOfNamesHarmlessly) {
+    const struct {
+        const char *what;
+        QString name;
+    } cases[] = {
+        {"C0 and C1 controls", QStringLiteral("evil\x1b]0;title\x07\nfake row\r\x7f\u009b2J")},
+        {"line and paragraph separators", QStringLiteral("evil\u2028fake row\u2029more")},
+        {"direction overrides and isolates",
+         QStringLiteral(
+             "evil\u202e\u202d\u202a\u202b\u202cfake row\u2066\u2067\u2068\u2069\u200e\u200f\u061c")},
+    };
     const QString home = test::homePath();
-    const QString name = QStringLiteral("evil\x1b]0;title\x07\nfake row\r\x7f\u009b2J");
-    test::makeDirectory(home + QLatin1Char('/') + name);
-    const auto run = runTool({QStringLiteral("~/") + name});
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QString out = QString::fromUtf8(run.out);
-    EXPECT_EQ(out.count(QLatin1Char('\n')), 1) << "one row, one line: " << run.out.toStdString();
-    for (const QChar c : out.chopped(1))
-        EXPECT_NE(c.category(), QChar::Other_Control) << "U+" << std::hex << int(c.unicode());
-    EXPECT_TRUE(out.contains(QStringLiteral("evil"))) << run.out.toStdString();
-    EXPECT_TRUE(out.contains(QStringLiteral("fake row"))) << run.out.toStdString();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        test::makeDirectory(home + QLatin1Char('/') + c.name);
+        const auto run = runTool({QStringLiteral("~/") + c.name});
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        const QString out = QString::fromUtf8(run.out);
+        EXPECT_EQ(out.count(QLatin1Char('\n')), 1) << "one row, one line: " << run.out.toStdString();
+        static const QString formatting =
+            QStringLiteral("\u061c\u200e\u200f\u202a\u202b\u202c\u202d\u202e\u2066\u2067\u2068\u2069");
+        for (const QChar ch : out.chopped(1)) {
+            const bool harmful = ch.category() == QChar::Other_Control ||
+                                 ch.category() == QChar::Separator_Line ||
+                                 ch.category() == QChar::Separator_Paragraph || formatting.contains(ch);
+            EXPECT_FALSE(harmful) << "U+" << std::hex << int(ch.unicode());
+        }
+        EXPECT_TRUE(out.contains(QStringLiteral("evil"))) << run.out.toStdString();
+        EXPECT_TRUE(out.contains(QStringLiteral("fake row"))) << run.out.toStdString();
 
-    // The JSON answer keeps the name exactly; JSON escapes what it must.
-    const auto json = runTool({QStringLiteral("--json"), QStringLiteral("~/") + name});
-    ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
-    const QJsonArray rows = QJsonDocument::fromJson(json.out).array();
-    ASSERT_EQ(rows.size(), 1) << json.out.toStdString();
-    EXPECT_EQ(rows.at(0).toObject().value(QStringLiteral("filename")).toString(), name);
+        // The JSON answer keeps the name exactly; JSON escapes what it must.
+        const auto json = runTool({QStringLiteral("--json"), QStringLiteral("~/") + c.name});
+        ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
+        const QJsonArray rows = QJsonDocument::fromJson(json.out).array();
+        ASSERT_EQ(rows.size(), 1) << json.out.toStdString();
+        EXPECT_EQ(rows.at(0).toObject().value(QStringLiteral("filename")).toString(), c.name);
+    }
 }
 
 } // namespace

@@ -100,11 +100,21 @@ QJsonObject rowJson(const SearchResult &r) {
     return o;
 }
 
+// Bidirectional formatting characters: an override in a name would show the rest of the row, and
+// the rows after it, in another order than the one they hold.
+bool isBidiControl(char16_t c) {
+    return c == 0x061c || c == 0x200e || c == 0x200f || (c >= 0x202a && c <= 0x202e) ||
+           (c >= 0x2066 && c <= 0x2069);
+}
+
 // Names and addresses come from the disk, the index and the web: control characters in them would
-// reach the terminal as commands (escape sequences) or split a row over several lines.
+// reach the terminal as commands (escape sequences) or split a row over several lines, and line
+// separators or direction overrides would forge or hide what a row says.
 QString printable(QString text) {
     for (QChar &c : text) {
-        if (c.category() == QChar::Other_Control)
+        const QChar::Category category = c.category();
+        if (category == QChar::Other_Control || category == QChar::Separator_Line ||
+            category == QChar::Separator_Paragraph || isBidiControl(c.unicode()))
             c = QChar::ReplacementCharacter;
     }
     return text;
