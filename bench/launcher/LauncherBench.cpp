@@ -13,9 +13,10 @@
 #include "ProgramWindow.h"
 #include "ReferenceSearch.h"
 #include "Statistics.h"
-#include "VirtualDisplay.h"
 #include "WindowEventRecorder.h"
 #include "fixtures/SyntheticHome.h"
+#include "support/ChildProcess.h"
+#include "support/DesktopSession.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -163,16 +164,14 @@ std::optional<QString> ensureHome(const Options &options, const QString &sizeNam
     std::printf("generating the %s home (seed %llu) into %s ...\n", qPrintable(sizeName),
                 static_cast<unsigned long long>(options.seed), qPrintable(root));
     std::fflush(stdout);
-    QProcess generator;
-    generator.setProcessChannelMode(QProcess::ForwardedChannels);
-    killChildWithParent(generator);
-    generator.start(
-        QStringLiteral(ORVEX_HOME_GENERATOR),
-        {QStringLiteral("--size"), sizeName, QStringLiteral("--seed"), QString::number(options.seed), root});
-    if (!generator.waitForFinished(600000) || generator.exitCode() != 0) {
-        stopChild(generator);
+    test::ChildProcess generator;
+    generator.process().setProcessChannelMode(QProcess::ForwardedChannels);
+    if (!generator.start(QStringLiteral(ORVEX_HOME_GENERATOR),
+                         {QStringLiteral("--size"), sizeName, QStringLiteral("--seed"),
+                          QString::number(options.seed), root},
+                         QProcessEnvironment::systemEnvironment()) ||
+        !generator.process().waitForFinished(600000) || generator.exitCode() != 0)
         return std::nullopt;
-    }
     return test::SyntheticHome::existingHome(root, size, options.seed);
 }
 
@@ -245,8 +244,8 @@ struct PeerFigures {
     double rofiResidentMb = 0;
 };
 
-PeerFigures peersSection(const Options &options, WindowEventRecorder &recorder, const VirtualDisplay &display,
-                         const QString &home, const QString &scratch) {
+PeerFigures peersSection(const Options &options, WindowEventRecorder &recorder,
+                         const test::DesktopSession &display, const QString &home, const QString &scratch) {
     printHeading(QStringLiteral("Peers: start -> window mapped and painted"));
     PeerFigures figures;
 
@@ -268,7 +267,7 @@ PeerFigures peersSection(const Options &options, WindowEventRecorder &recorder, 
     int failures = 0;
     for (int i = 0; i <= options.repetitions; ++i) {
         recorder.clearEvents();
-        QProcess rofi;
+        test::ChildProcess rofi;
         ProgramStart start{
             QStringLiteral("rofi"), {QStringLiteral("-show"), QStringLiteral("drun")}, environment, {}, {}};
         const auto timing = startAndTimeWindow(recorder, rofi, start, 10s);
@@ -276,13 +275,13 @@ PeerFigures peersSection(const Options &options, WindowEventRecorder &recorder, 
             mapped.push_back(timing->mappedMs);
             painted.push_back(timing->paintedMs);
             recorder.waitUntil([] { return false; }, 200ms);
-            residents.push_back(residentMemoryOf(rofi.processId()).residentMb);
+            residents.push_back(residentMemoryOf(rofi.pid()).residentMb);
         } else if (!timing) {
             ++failures;
         }
         recorder.tap(escape);
-        if (!rofi.waitForFinished(3000))
-            stopChild(rofi);
+        if (!rofi.process().waitForFinished(3000))
+            rofi.stop();
         recorder.waitUntil([] { return false; }, 100ms);
     }
     figures.rofiMapped = statsOf(mapped);
@@ -301,18 +300,18 @@ PeerFigures peersSection(const Options &options, WindowEventRecorder &recorder, 
     bareEnvironment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     for (int i = 0; i <= options.repetitions; ++i) {
         recorder.clearEvents();
-        QProcess bare;
+        test::ChildProcess bare;
         ProgramStart start{QStringLiteral(ORVEX_BARE_WINDOW), {}, bareEnvironment, {}, {}};
         const auto timing = startAndTimeWindow(recorder, bare, start, 10s);
         if (timing && i > 0) {
             mapped.push_back(timing->mappedMs);
             painted.push_back(timing->paintedMs);
             recorder.waitUntil([] { return false; }, 300ms);
-            residents.push_back(residentMemoryOf(bare.processId()).residentMb);
+            residents.push_back(residentMemoryOf(bare.pid()).residentMb);
         } else if (!timing) {
             ++failures;
         }
-        stopChild(bare);
+        bare.stop();
     }
     figures.bareMapped = statsOf(mapped);
     figures.barePainted = statsOf(painted);
@@ -767,21 +766,20 @@ class SessionBus {
 public:
     bool start(const QString &folder) {
         QDir().mkpath(folder);
-        killChildWithParent(daemon_);
-        daemon_.start(QStringLiteral("dbus-daemon"),
-                      {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                       QStringLiteral("--print-address=1"),
-                       QStringLiteral("--address=unix:path=%1/bus").arg(folder)});
-        if (!daemon_.waitForStarted(5000) || !daemon_.waitForReadyRead(5000))
+        if (!daemon_.start(QStringLiteral("dbus-daemon"),
+                           {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                            QStringLiteral("--print-address=1"),
+                            QStringLiteral("--address=unix:path=%1/bus").arg(folder)},
+                           QProcessEnvironment::systemEnvironment()) ||
+            !daemon_.process().waitForReadyRead(5000))
             return false;
-        address_ = QString::fromUtf8(daemon_.readAllStandardOutput()).trimmed();
+        address_ = QString::fromUtf8(daemon_.standardOutput()).trimmed();
         return !address_.isEmpty();
     }
-    ~SessionBus() { stopChild(daemon_); }
     const QString &address() const { return address_; }
 
 private:
-    QProcess daemon_;
+    test::ChildProcess daemon_;
     QString address_;
 };
 
@@ -815,13 +813,21 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "no scratch folder\n");
         return 1;
     }
-    VirtualDisplay display;
-    QString error;
-    if (!display.start(scratch.filePath(QStringLiteral("wm")), 1920, 1080, &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
+    // openbox reads its settings from a home of the benchmark's own.
+    const QString windowManagerHome = scratch.filePath(QStringLiteral("wm"));
+    QProcessEnvironment desktopEnvironment = QProcessEnvironment::systemEnvironment();
+    desktopEnvironment.insert(QStringLiteral("HOME"), windowManagerHome);
+    desktopEnvironment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                              windowManagerHome + QStringLiteral("/.config"));
+    desktopEnvironment.insert(QStringLiteral("XDG_CACHE_HOME"),
+                              windowManagerHome + QStringLiteral("/.cache"));
+    const test::DesktopSession display(
+        {.screen = {1920, 1080}, .windowManager = true, .baseEnvironment = desktopEnvironment});
+    if (!display.isReady()) {
+        std::fprintf(stderr, "no private X display (Xvfb with openbox)\n");
         return 1;
     }
-    WindowEventRecorder recorder(display.name());
+    WindowEventRecorder recorder(display.displayName());
     if (!recorder.isReady()) {
         std::fprintf(stderr, "%s\n", qPrintable(recorder.error()));
         return 1;
@@ -830,7 +836,7 @@ int main(int argc, char **argv) {
     QProcessEnvironment environment = display.environment();
     if (bus.start(scratch.filePath(QStringLiteral("bus"))))
         environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
-    std::printf("display %s (Xvfb 1920x1080x24, openbox)\n", display.name().constData());
+    std::printf("display %s (Xvfb 1920x1080x24, openbox)\n", display.displayName().constData());
 
     for (const QString &sizeName : options.sizes) {
         HomeRun run;
@@ -853,6 +859,7 @@ int main(int argc, char **argv) {
         const QString state = scratch.filePath(QStringLiteral("launcher-") + sizeName);
         QDir().mkpath(state);
         LauncherInstance launcher(options.launcher, run.home, state, environment, recorder);
+        QString error;
         if (!launcher.resetState(&error)) {
             std::fprintf(stderr, "%s\n", qPrintable(error));
             return 1;
