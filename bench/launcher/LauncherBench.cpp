@@ -464,8 +464,10 @@ void coldSection(const Options &options, HomeRun &run, LauncherInstance &launche
                  WindowEventRecorder &recorder, ReferenceSearch &reference) {
     printHeading(
         QStringLiteral("Keystroke -> final answer of a cold query painted (%1 home)").arg(run.sizeName));
-    std::printf("  %-12s %9s %9s %9s %9s %9s\n", "query", "preview", "final", "search", "debounce", "panel");
-    std::vector<double> finals, searches, panelCosts, previews;
+    std::printf("  %-12s %9s %9s %9s %9s %9s %9s\n", "query", "preview", "applied", "final", "search",
+                "debounce", "panel");
+    // applied: the final list installed (the launcher's trace); final: the panel's damage after it.
+    std::vector<double> finals, applieds, searches, panelCosts, previews;
     int failures = 0;
     for (int i = 0; i < options.repetitions; ++i) {
         const QString word = run.freshWord(5);
@@ -483,6 +485,7 @@ void coldSection(const Options &options, HomeRun &run, LauncherInstance &launche
             continue;
         }
         const double final = milliseconds(*launcher.damageAfter(launcher.paintShowing(*list)->at) - pressed);
+        const double applied = milliseconds(list->at - pressed);
         double preview = -1;
         if (const auto p = launcher.trace().firstList(pressed, true, word)) {
             if (const auto paint = launcher.paintShowing(*p); paint && paint->list < list->number)
@@ -492,18 +495,20 @@ void coldSection(const Options &options, HomeRun &run, LauncherInstance &launche
         const double search = reference.coldMilliseconds(word);
         const double panel = final - debounceMs - search;
         finals.push_back(final);
+        applieds.push_back(applied);
         searches.push_back(search);
         panelCosts.push_back(panel);
         if (preview >= 0)
             previews.push_back(preview);
-        std::printf("  %-12s %9.1f %9.1f %9.1f %9.1f %+9.1f\n", qPrintable(word), preview, final, search,
-                    debounceMs, panel);
+        std::printf("  %-12s %9.1f %9.1f %9.1f %9.1f %9.1f %+9.1f\n", qPrintable(word), preview, applied,
+                    final, search, debounceMs, panel);
         std::fflush(stdout);
     }
     const Stats f = statsOf(finals);
     const Stats s = statsOf(searches);
     const Stats c = statsOf(panelCosts);
     printStatsRow("key -> preview painted (filtered rows)", statsOf(previews));
+    printStatsRow("key -> final list applied (trace)", statsOf(applieds));
     printStatsRow("key -> final answer painted", f);
     printStatsRow("that query's own cold search (this process)", s);
     printStatsRow("panel's own cost = final - debounce - search", c);
