@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QPointer>
 #include <QThread>
 
 namespace orvex::MainQueue {
@@ -11,6 +12,21 @@ void post(std::function<void()> work) {
     if (!app)
         return;
     QMetaObject::invokeMethod(app, std::move(work), Qt::QueuedConnection);
+}
+
+void post(const QObject *context, std::function<void()> work) {
+    if (!context)
+        return;
+    // Qt drops a queued call whose receiver is destroyed; the guard also covers a context destroyed
+    // on another thread between the queueing and the call.
+    QPointer<const QObject> guard(context);
+    QMetaObject::invokeMethod(
+        const_cast<QObject *>(context),
+        [guard, work = std::move(work)] {
+            if (guard)
+                work();
+        },
+        Qt::QueuedConnection);
 }
 
 bool isMainThread() {

@@ -2,6 +2,8 @@
 
 #include <functional>
 
+class QObject;
+
 namespace orvex {
 
 // The main queue: work handed to the thread that runs the application's event loop (the GUI thread in
@@ -10,6 +12,9 @@ namespace MainQueue {
 
 // Queues `work` onto the event loop; returns at once. Dropped when no application object exists.
 void post(std::function<void()> work);
+// Queues `work` onto the event loop of `context`'s thread; dropped when `context` is null or is
+// destroyed before the work runs. Every hand-over from a worker thread to an object goes through here.
+void post(const QObject *context, std::function<void()> work);
 bool isMainThread();
 
 } // namespace MainQueue

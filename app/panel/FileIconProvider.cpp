@@ -1,5 +1,6 @@
 #include "panel/FileIconProvider.h"
 
+#include "platform/MainQueue.h"
 #include "platform/SafeFile.h"
 
 #include <QDir>
@@ -140,13 +141,9 @@ QImage FileIconProvider::icon(const QString &fullPath) {
         const FileIconSource source = iconSource(fullPath);
         const QImage fileImage = source.imageFile.isEmpty() ? QImage() : loadIconFile(source.imageFile, dpr);
         // Queued to the provider's thread; dropped with the provider when it is gone.
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, fullPath, source, fileImage] {
-                if (self)
-                    self->finishLoad(fullPath, source, fileImage);
-            },
-            Qt::QueuedConnection);
+        MainQueue::post(self.data(), [self, fullPath, source, fileImage] {
+            self->finishLoad(fullPath, source, fileImage);
+        });
     });
     return {};
 }

@@ -1,5 +1,6 @@
 #include "panel/SearchController.h"
 
+#include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
 #include "search/Database.h"
 #include "search/LauncherNotifications.h"
@@ -260,12 +261,9 @@ void SearchController::startSearch(TaskSlot slot, const QString &trimmedQuery, c
         [this, search = search_, slot, task, searchId, trimmedQuery, normalizedQuery,
          allowPersistentQueryCache] {
             SearchResults rows = search(trimmedQuery, allowPersistentQueryCache);
-            QMetaObject::invokeMethod(
-                this,
-                [this, slot, task, searchId, normalizedQuery, rows = std::move(rows)] {
-                    finishSearch(slot, task, searchId, normalizedQuery, rows);
-                },
-                Qt::QueuedConnection);
+            MainQueue::post(this, [this, slot, task, searchId, normalizedQuery, rows = std::move(rows)] {
+                finishSearch(slot, task, searchId, normalizedQuery, rows);
+            });
         },
         slot == TaskSlot::search ? typedSearchPriority : refreshSearchPriority);
 }
@@ -358,7 +356,7 @@ void SearchController::observeNotifications() {
             if (QThread::currentThread() == thread())
                 handler();
             else
-                QMetaObject::invokeMethod(this, handler, Qt::QueuedConnection);
+                MainQueue::post(this, handler);
         }));
     };
     observe(NotificationName::launcherSearchDataRefreshed,

@@ -568,10 +568,9 @@ SearchResults DatabaseManager::filterAndSortWalkedRows(const WalkedRowSearchKeys
         qint64 count = row.openCount();
         if (row.kind() != SearchResultKind::action && !row.databaseID()) {
             // Only Notion rows are counted under more than one identifier.
-            count =
-                row.action() == SearchResultAction::openNotionPage
-                    ? learnedOpenCount(row, row.openCount())
-                    : learnedOpenCountForLowercasedIdentifier(key.lowercasedUsageIdentifier, row.openCount());
+            count = row.action() == SearchResultAction::openNotionPage
+                        ? learnedOpenCount(row, row.openCount())
+                        : learnedOpenCountOfWalkedRow(row, key.usageIdentifierHash);
         }
         kept.push_back({m.order, m.tier, count, &row, &key});
     }

@@ -280,10 +280,10 @@ public:
     SearchResults searchRecentActivationResults(const QString &query,
                                                 const SearchRankingPreferences &rankingPreferences);
     qint64 learnedOpenCount(const SearchResult &result, qint64 databaseOpenCount);
-    // The same for a row whose one usage identifier (its usage key, else its full path; not a Notion
-    // row) the caller has already lowercased: the walked lists keep it from their crawl.
-    qint64 learnedOpenCountForLowercasedIdentifier(const QString &lowercasedIdentifier,
-                                                   qint64 databaseOpenCount);
+    // The same for a walked row (one usage identifier: its usage key, else its full path; not a Notion
+    // row), given the hash of that identifier lowercased, which the walked lists keep from their crawl:
+    // most rows have no learned count, and the hash tells so without making the identifier.
+    qint64 learnedOpenCountOfWalkedRow(const SearchResult &row, size_t usageIdentifierHash);
     QStringList usageLookupIdentifiers(const SearchResult &result) const;
     void invalidateQueryResultCache();
     std::optional<QString> cachedShortcutUsageKey(const QString &fullPath, const QString &filename);
@@ -474,6 +474,12 @@ private:
     // ---- Usage: learned counts, recent activations, shortcut usage keys ----
     QHash<QString, qint64> cachedPathOpenCounts_;
     bool hasLoadedPathOpenCounts_ = false;
+    // Raised whenever cachedPathOpenCounts_ gains or loses identifiers.
+    quint64 pathOpenCountsRevision_ = 0;
+    // WalkedRowSearchKeys::usageIdentifierHash() of every identifier with a learned count, as of
+    // learnedIdentifierHashesRevision_.
+    QSet<size_t> learnedIdentifierHashes_;
+    std::optional<quint64> learnedIdentifierHashesRevision_;
     QList<RecentActivationRecord> cachedRecentActivations_;
     bool hasLoadedRecentActivations_ = false;
     qsizetype recentActivationsMaxEntries_ = 80;

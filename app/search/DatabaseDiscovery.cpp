@@ -92,13 +92,44 @@ void walkRoots(const QStringList &searchRoots, std::optional<int> maxDepth,
     }
 }
 
-bool isNewPath(QSet<QString> &seen, const QString &path) {
-    const QString key = path.toLower();
-    if (seen.contains(key))
-        return false;
-    seen.insert(key);
-    return true;
-}
+// What one walk collects: its rows, one per path (letter case ignored), and the folder paths they share.
+// The walked lists are the larger part of the search core's memory, so the walk keeps no lowercased
+// copy of every path (a repeated hash is checked against the earlier row instead) and the rows of one
+// folder share one copy of its path.
+class WalkedRows {
+public:
+    // Appends the row made from `path` unless a row with this path is already there.
+    template <typename Make> void appendNew(const QString &path, Make make) {
+        const QString lowered = path.toLower();
+        const size_t hash = qHash(lowered);
+        for (auto it = rowsByHash_.constFind(hash); it != rowsByHash_.cend() && it.key() == hash; ++it) {
+            if (rows_.at(it.value()).fullPath().toLower() == lowered)
+                return;
+        }
+        rowsByHash_.insert(hash, rows_.size());
+        rows_.append(make(folderOf(path)));
+    }
+
+    // The rows, taking no more room than they need.
+    SearchResults take() {
+        rows_.squeeze();
+        return std::move(rows_);
+    }
+
+private:
+    QString folderOf(const QString &path) {
+        const QString parent = parentPath(path);
+        const auto known = folders_.constFind(parent);
+        if (known != folders_.cend())
+            return *known;
+        folders_.insert(parent);
+        return parent;
+    }
+
+    SearchResults rows_;
+    QMultiHash<size_t, qsizetype> rowsByHash_;
+    QSet<QString> folders_;
+};
 
 bool isLineBreak(QChar c) {
     const char16_t u = c.unicode();
@@ -146,54 +177,55 @@ std::optional<QString> urlOfPropertyListFile(const QString &filePath) {
 
 SearchResults DatabaseManager::discoverAppBundles(const QStringList &searchRoots,
                                                   const std::atomic<bool> *cancelled) {
-    SearchResults results;
-    QSet<QString> seen;
+    WalkedRows results;
     walkRoots(searchRoots, std::nullopt, cancelled, [&](const Entry &entry, DirectoryWalker &walker) {
         const bool isApp = hasAppExtension(entry.name);
         if (isHidden(entry) && !isApp) {
             walker.skipDescendants();
             return;
         }
-        if (!isApp || !isNewPath(seen, entry.path))
+        if (!isApp)
             return;
-        results.append(SearchResult({
-            .id = stableNegativeID(entry.path),
-            .filename = entry.name,
-            .directory = parentPath(entry.path),
-            .kind = SearchResultKind::app,
-        }));
+        results.appendNew(entry.path, [&](const QString &directory) {
+            return SearchResult({
+                .id = stableNegativeID(entry.path),
+                .filename = entry.name,
+                .directory = directory,
+                .kind = SearchResultKind::app,
+            });
+        });
     });
-    return results;
+    return results.take();
 }
 
 SearchResults DatabaseManager::discoverFolders(const QStringList &searchRoots, int maxDepth,
                                                const QSet<QString> &excludedFolderNames,
                                                const std::atomic<bool> *cancelled) {
-    SearchResults results;
-    QSet<QString> seen;
+    WalkedRows results;
     walkRoots(searchRoots, maxDepth, cancelled, [&](const Entry &entry, DirectoryWalker &walker) {
         if (isHidden(entry) || excludedFolderNames.contains(entry.name.toLower())) {
             walker.skipDescendants();
             return;
         }
-        if (hasAppExtension(entry.name) || !entryIsDirectory(entry) || !isNewPath(seen, entry.path))
+        if (hasAppExtension(entry.name) || !entryIsDirectory(entry))
             return;
-        results.append(SearchResult({
-            .id = stableNegativeID(QStringLiteral("folder:") + entry.path),
-            .filename = entry.name,
-            .directory = parentPath(entry.path),
-            .kind = SearchResultKind::folder,
-        }));
+        results.appendNew(entry.path, [&](const QString &directory) {
+            return SearchResult({
+                .id = stableNegativeID(QStringLiteral("folder:") + entry.path),
+                .filename = entry.name,
+                .directory = directory,
+                .kind = SearchResultKind::folder,
+            });
+        });
     });
-    return results;
+    return results.take();
 }
 
 SearchResults DatabaseManager::discoverShortcuts(const QStringList &searchRoots, int maxDepth,
                                                  const QSet<QString> &excludedFolderNames,
                                                  const QSet<QString> &fileExtensions,
                                                  const std::atomic<bool> *cancelled) {
-    SearchResults results;
-    QSet<QString> seen;
+    WalkedRows results;
     walkRoots(searchRoots, maxDepth, cancelled, [&](const Entry &entry, DirectoryWalker &walker) {
         if (!entryExists(entry))
             return;
@@ -208,17 +240,19 @@ SearchResults DatabaseManager::discoverShortcuts(const QStringList &searchRoots,
                 walker.skipDescendants();
             return;
         }
-        if (!fileExtensions.contains(pathExtension(entry.name).toLower()) || !isNewPath(seen, entry.path))
+        if (!fileExtensions.contains(pathExtension(entry.name).toLower()))
             return;
-        results.append(SearchResult({
-            .id = stableNegativeID(QStringLiteral("shortcut:") + entry.path),
-            .filename = entry.name,
-            .directory = parentPath(entry.path),
-            .kind = SearchResultKind::file,
-            .usageKey = shortcutUsageKey(entry.path),
-        }));
+        results.appendNew(entry.path, [&](const QString &directory) {
+            return SearchResult({
+                .id = stableNegativeID(QStringLiteral("shortcut:") + entry.path),
+                .filename = entry.name,
+                .directory = directory,
+                .kind = SearchResultKind::file,
+                .usageKey = shortcutUsageKey(entry.path),
+            });
+        });
     });
-    return results;
+    return results.take();
 }
 
 std::optional<QString> DatabaseManager::shortcutUsageKey(const QString &filePath) {

@@ -3,6 +3,7 @@
 #include "platform/UserDefaults.h"
 #include "search/PersistentQueryResultCacheStore.h"
 #include "search/SearchRankingSettings.h"
+#include "search/WalkedRowSearchKeys.h"
 
 #include <limits>
 
@@ -21,6 +22,7 @@ void DatabaseManager::loadPathOpenCountsIfNeeded() {
         return;
     hasLoadedPathOpenCounts_ = true;
     cachedPathOpenCounts_.clear();
+    ++pathOpenCountsRevision_;
     const std::optional<PlistValue::Dictionary> stored = defaults().dictionaryValue(usageStoreKey_);
     if (!stored)
         return;
@@ -31,6 +33,7 @@ void DatabaseManager::loadPathOpenCountsIfNeeded() {
         if (count && *count >= 0)
             cachedPathOpenCounts_.insert(it.key(), *count);
     }
+    ++pathOpenCountsRevision_;
 }
 
 void DatabaseManager::takeInStoredPathOpenCounts(const std::optional<PlistValue> &storedValue) {
@@ -44,6 +47,7 @@ void DatabaseManager::takeInStoredPathOpenCounts(const std::optional<PlistValue>
         if (count && *count > cachedPathOpenCounts_.value(it.key(), 0))
             cachedPathOpenCounts_.insert(it.key(), *count);
     }
+    ++pathOpenCountsRevision_;
 }
 
 void DatabaseManager::persistPathOpenCounts() {
@@ -57,6 +61,7 @@ void DatabaseManager::incrementPathOpenCount(const QString &path) {
     loadPathOpenCountsIfNeeded();
     const QString key = path.toLower();
     cachedPathOpenCounts_.insert(key, saturatingIncrement(cachedPathOpenCounts_.value(key, 0)));
+    ++pathOpenCountsRevision_;
     persistPathOpenCounts();
     invalidateQueryResultCache();
 }
@@ -77,6 +82,7 @@ void DatabaseManager::migrateLegacyUsageCountIfNeeded(const SearchResult &result
         return;
     // The caller's increment invalidates the query caches.
     cachedPathOpenCounts_.insert(primary, best);
+    ++pathOpenCountsRevision_;
     persistPathOpenCounts();
 }
 
@@ -109,11 +115,19 @@ qint64 DatabaseManager::learnedOpenCount(const SearchResult &result, qint64 data
     return count;
 }
 
-qint64 DatabaseManager::learnedOpenCountForLowercasedIdentifier(const QString &lowercasedIdentifier,
-                                                                qint64 databaseOpenCount) {
+qint64 DatabaseManager::learnedOpenCountOfWalkedRow(const SearchResult &row, size_t usageIdentifierHash) {
     auto guard = lock();
     loadPathOpenCountsIfNeeded();
-    return std::max(databaseOpenCount, cachedPathOpenCounts_.value(lowercasedIdentifier, 0));
+    if (learnedIdentifierHashesRevision_ != pathOpenCountsRevision_) {
+        learnedIdentifierHashes_.clear();
+        for (auto it = cachedPathOpenCounts_.cbegin(); it != cachedPathOpenCounts_.cend(); ++it)
+            learnedIdentifierHashes_.insert(WalkedRowSearchKeys::usageIdentifierHash(it.key()));
+        learnedIdentifierHashesRevision_ = pathOpenCountsRevision_;
+    }
+    if (!learnedIdentifierHashes_.contains(usageIdentifierHash))
+        return std::max<qint64>(row.openCount(), 0);
+    return std::max(row.openCount(),
+                    cachedPathOpenCounts_.value(WalkedRowSearchKeys::lowercasedUsageIdentifier(row), 0));
 }
 
 void DatabaseManager::invalidateQueryResultCache() {

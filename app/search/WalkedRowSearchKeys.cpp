@@ -62,22 +62,26 @@ WalkedRowSearchKeys::Key WalkedRowSearchKeys::keyOf(const SearchResult &row,
                .filenameSortKey = filenameSortKey(row.filename()),
                .asciiFilename = std::all_of(row.filename().begin(), row.filename().end(),
                                             [](QChar c) { return c.unicode() < 0x80; }),
-               .lowercasedUsageIdentifier = row.usageKey().value_or(row.fullPath()).toLower()};
+               .usageIdentifierHash = usageIdentifierHash(lowercasedUsageIdentifier(row))};
+}
+
+QString WalkedRowSearchKeys::lowercasedUsageIdentifier(const SearchResult &row) {
+    return row.usageKey().value_or(row.fullPath()).toLower();
 }
 
 WalkedRowSearchKeys::WalkedRowSearchKeys(SearchResults rows, const QStringList &sortedSuffixes)
     : rows_(std::move(rows)), suffixes_(sortedSuffixes) {
     keys_.reserve(size_t(rows_.size()));
-    QStringList paths;
-    paths.reserve(rows_.size());
     pathHashes_.reserve(rows_.size());
     for (qsizetype i = 0; i < rows_.size(); ++i) {
         const SearchResult &row = rows_.at(i);
+        // The lowercased path lives only while its row is keyed: an equal hash is checked against the
+        // earlier row's path made again, which is rare.
+        const QString path = row.fullPath().toLower();
         Key key = keyOf(row, suffixes_);
-        paths.append(row.usageKey() ? row.fullPath().toLower() : key.lowercasedUsageIdentifier);
-        const size_t hash = qHash(paths.last());
+        const size_t hash = qHash(path);
         for (auto it = pathHashes_.constFind(hash); it != pathHashes_.cend() && it.key() == hash; ++it) {
-            if (paths.at(it.value()) == paths.last()) {
+            if (rows_.at(it.value()).fullPath().toLower() == path) {
                 key.repeatsEarlierPath = true;
                 break;
             }

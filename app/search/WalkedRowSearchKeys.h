@@ -26,8 +26,9 @@ public:
         std::optional<QCollatorSortKey> filenameSortKey;
         // The name is ASCII: in the C locale its lowercased form orders it.
         bool asciiFilename = false;
-        // What learned counts are stored under: the usage key, else the full path; lowercased.
-        QString lowercasedUsageIdentifier;
+        // The hash (usageIdentifierHash()) of what learned counts are stored under: the identifier itself
+        // is made only for the rows whose hash has a learned count, instead of kept for every row.
+        size_t usageIdentifierHash = 0;
         // An earlier row has the same lowercased full path.
         bool repeatsEarlierPath = false;
     };
@@ -50,6 +51,12 @@ public:
 
     // The keys of a row outside any list (pinned folders, one-off lists).
     static Key keyOf(const SearchResult &row, const QStringList &sortedSuffixes);
+    // What the row's learned count is stored under: the usage key, else the full path; lowercased.
+    static QString lowercasedUsageIdentifier(const SearchResult &row);
+    // The same for every process and run, unlike qHash's default seed.
+    static size_t usageIdentifierHash(const QString &lowercasedIdentifier) {
+        return qHash(lowercasedIdentifier, 0);
+    }
     // The collation key ordering names as StringUtils::localizedCaseInsensitiveCompare does, when the
     // locale has one that does.
     static std::optional<QCollatorSortKey> filenameSortKey(const QString &filename);

@@ -20,6 +20,8 @@ void OnboardingWindowController::show() {
         auto *window = new QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                                 Qt::WindowCloseButtonHint);
         window->setWindowTitle(QStringLiteral("Permission Setup"));
+        // Closing only hides it: the launcher lives on with no window shown.
+        window->setAttribute(Qt::WA_QuitOnClose, false);
         window->setObjectName(QStringLiteral("PermissionSetupWindow"));
         auto *layout = new QVBoxLayout(window);
         layout->setContentsMargins(0, 0, 0, 0);

@@ -50,9 +50,6 @@ const QHash<QString, QString> &drawings() {
          QStringLiteral(R"(<path d="M10.3 3.2a2 2 0 0 1 3.4 0l8.4 15a2 2 0 0 1-1.7 3H3.6a2 2 0 0 1-1.7-3z" )"
                         R"(fill="C"/><path d="M12 8.5v5.5" stroke="K" stroke-width="2.2" )"
                         R"(stroke-linecap="round"/><circle cx="12" cy="17.4" r="1.3" fill="K"/>)")},
-        {QStringLiteral("magnifyingglass"),
-         QStringLiteral(R"(<circle cx="10" cy="10" r="6.5" fill="none" stroke="C" stroke-width="2.4"/>)"
-                        R"(<path d="M15 15l6 6" stroke="C" stroke-width="2.6" stroke-linecap="round"/>)")},
     };
     return table;
 }
@@ -70,8 +67,8 @@ QByteArray svgDocument(const QString &drawing, const QColor &color) {
 
 } // namespace
 
-bool hasSymbol(const QString &name) {
-    return drawings().contains(name);
+QStringList names() {
+    return drawings().keys();
 }
 
 QPixmap pixmap(const QString &name, const QColor &color, int size, qreal devicePixelRatio) {

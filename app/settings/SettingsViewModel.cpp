@@ -1,5 +1,6 @@
 #include "settings/SettingsViewModel.h"
 
+#include "platform/MainQueue.h"
 #include "search/LauncherNotifications.h"
 #include "sources/TranslationCommand.h"
 
@@ -71,13 +72,9 @@ SettingsViewModel::SettingsViewModel(SettingsStores stores,
                                     self->registrationStatusChanged(notification);
                                     return;
                                 }
-                                QMetaObject::invokeMethod(
-                                    self.data(),
-                                    [self, notification] {
-                                        if (self)
-                                            self->registrationStatusChanged(notification);
-                                    },
-                                    Qt::QueuedConnection);
+                                MainQueue::post(self.data(), [self, notification] {
+                                    self->registrationStatusChanged(notification);
+                                });
                             });
 }
 

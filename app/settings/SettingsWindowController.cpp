@@ -15,6 +15,8 @@ SettingsWindow::SettingsWindow(SettingsView *view, WindowSizeStore sizeStore)
       view_(view), sizeStore_(std::move(sizeStore)) {
     setWindowTitle(QStringLiteral("Launcher Settings"));
     setObjectName(QStringLiteral("LauncherSettingsWindow"));
+    // Closing only hides it: the launcher lives on with no window shown.
+    setAttribute(Qt::WA_QuitOnClose, false);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     view_->setParent(this);

@@ -1,5 +1,6 @@
 #include "shell/AppDelegate.h"
 
+#include "platform/MainQueue.h"
 #include "shell/OrvexLauncherRuntime.h"
 #include "shell/SnapGridOverlayView.h"
 #include "shell/X11Desktop.h"
@@ -125,18 +126,12 @@ NotificationCenter::ObserverToken AppDelegate::observe(QLatin1StringView name,
                                                        std::function<void(const Notification &)> handler) {
     // Delivered on a later turn of the event loop, on the GUI thread, and only while this delegate lives.
     QPointer<AppDelegate> self(this);
-    return center_.addObserver(QString(name),
-                               [self, handler = std::move(handler)](const Notification &notification) {
-                                   if (!self)
-                                       return;
-                                   QMetaObject::invokeMethod(
-                                       self.data(),
-                                       [self, handler, notification] {
-                                           if (self)
-                                               handler(notification);
-                                       },
-                                       Qt::QueuedConnection);
-                               });
+    return center_.addObserver(
+        QString(name), [self, handler = std::move(handler)](const Notification &notification) {
+            if (!self)
+                return;
+            MainQueue::post(self.data(), [handler, notification] { handler(notification); });
+        });
 }
 
 void AppDelegate::removeObserver(std::optional<NotificationCenter::ObserverToken> &token) {
@@ -304,22 +299,19 @@ void AppDelegate::revalidatePermissionsAfterLaunch() {
         const qint64 folderCount = warmups.fileSystem().second;
         const BrowserAutomationWarmupResult browser = warmups.browserAutomation();
         // Back on the GUI thread; the delegate waits for this worker before it goes.
-        QMetaObject::invokeMethod(
-            target,
-            [self, folderCount, browser] {
-                if (!self)
-                    return;
-                self->revalidating_ = false;
-                using Case = BrowserAutomationWarmupResult::Case;
-                const bool browserRefused = browser.kind == Case::permissionDenied ||
-                                            (browser.kind == Case::scriptError &&
-                                             DatabaseManager::isAppleEventsPermissionDenied(browser.details));
-                if (!self->permissionOnboardingStore_.load(false) || folderCount == 0 || browserRefused) {
-                    self->hideWindow();
-                    self->showPermissionsOnboardingWindow();
-                }
-            },
-            Qt::QueuedConnection);
+        MainQueue::post(target, [self, folderCount, browser] {
+            if (!self)
+                return;
+            self->revalidating_ = false;
+            using Case = BrowserAutomationWarmupResult::Case;
+            const bool browserRefused = browser.kind == Case::permissionDenied ||
+                                        (browser.kind == Case::scriptError &&
+                                         DatabaseManager::isAppleEventsPermissionDenied(browser.details));
+            if (!self->permissionOnboardingStore_.load(false) || folderCount == 0 || browserRefused) {
+                self->hideWindow();
+                self->showPermissionsOnboardingWindow();
+            }
+        });
     });
 }
 

@@ -168,5 +168,39 @@ TEST(LearnedOpenCount, ShortcutUsageKeysAreReadOnceForShortcutNamesOnly) {
     EXPECT_FALSE(manager->cachedShortcutUsageKey(missing, QStringLiteral("gone.url")));
 }
 
+// Walked rows find their learned counts by a hash made at crawl time; counts learned after a search
+// (and stored counts whose identifiers differ from the row's only in case) must still count.
+TEST(LearnedOpenCount, WalkedRowsRiseByCountsLearnedBeforeAndAfterTheirKeys) {
+    test::ManagerFixture fixture;
+    fixture.defaults->set(kCountsKey,
+                          PlistValue(PlistValue::Dictionary{{QStringLiteral("/work/b report.pdf"), 2}}));
+    auto manager = fixture.makeManager();
+    const auto row = [](const QString &name, std::optional<QString> usageKey = std::nullopt) {
+        return SearchResult({.id = stableNegativeID(name),
+                             .filename = name,
+                             .directory = QStringLiteral("/Work"),
+                             .kind = SearchResultKind::file,
+                             .usageKey = std::move(usageKey)});
+    };
+    const SearchResults rows = {row(QStringLiteral("A report.pdf")), row(QStringLiteral("B report.pdf")),
+                                row(QStringLiteral("C report.url"), QStringLiteral("https://Example.com/C"))};
+    const SearchRankingPreferences preferences = SearchRankingSettingsStore(*fixture.defaults).load();
+    const auto names = [&] {
+        QStringList shown;
+        for (const SearchResult &r :
+             manager->filterAndSortPathResults(rows, QStringLiteral("report"), preferences))
+            shown.append(r.filename() + QLatin1Char('=') + QString::number(r.openCount()));
+        return shown;
+    };
+    EXPECT_EQ(names(), (QStringList{QStringLiteral("B report.pdf=2"), QStringLiteral("A report.pdf=0"),
+                                    QStringLiteral("C report.url=0")}));
+
+    // Learned after the first search: counted under the usage key, lowercased.
+    for (int i = 0; i < 3; ++i)
+        manager->recordActivation(rows.at(2));
+    EXPECT_EQ(names(), (QStringList{QStringLiteral("C report.url=3"), QStringLiteral("B report.pdf=2"),
+                                    QStringLiteral("A report.pdf=0")}));
+}
+
 } // namespace
 } // namespace orvex

@@ -55,6 +55,8 @@ TEST_F(GlobalHotkeyTest, TheRecorderCapturesAShortcutFromKeyPresses) {
     QTest::keyPress(keyTarget(), Qt::Key_Shift);
     QTest::keyPress(keyTarget(), Qt::Key_Control, Qt::ShiftModifier);
     EXPECT_EQ(section().recorderButton()->text(), "⌃⇧…");
+    ASSERT_TRUE(section().grab().save(test::screenshotDirectory() +
+                                      QStringLiteral("/settings-hotkey-recording.png")));
     QTest::keyRelease(keyTarget(), Qt::Key_Control, Qt::ControlModifier | Qt::ShiftModifier);
     QTest::keyRelease(keyTarget(), Qt::Key_Shift, Qt::ShiftModifier);
     EXPECT_EQ(section().recorderButton()->text(), "Record Shortcut");

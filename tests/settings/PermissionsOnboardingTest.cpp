@@ -97,7 +97,7 @@ TEST(PermissionsOnboardingViewModel, TurnsEachOutcomeIntoItsSentence) {
     }
 }
 
-TEST(PermissionsOnboardingViewModel, EachWarmUpRunsOnceAtATimeAndCanBeRepeated) {
+TEST(PermissionsOnboardingViewModel, EachWarmupRunsOnceAtATimeAndCanBeRepeated) {
     GatedWarmups gated;
     gated.counts = {5, 0};
     PermissionsOnboardingView view({}, {}, gated.warmups());
@@ -181,7 +181,7 @@ TEST(OnboardingWindowController, TheWindowIsBuiltOnceAndKeepsOutcomesFinishedWhi
     controller.show();
     QWidget *window = controller.window();
     controller.view()->browserCard()->button()->click();
-    window->close();
+    EXPECT_EQ(test::exitCodeAfterClosing(window), test::loopStillRunning);
     EXPECT_FALSE(window->isVisible());
     // Closing neither completes nor shows the panel.
     EXPECT_EQ(defaults.value(QStringLiteral("launcherPermissionsOnboardingCompleted")), std::nullopt);

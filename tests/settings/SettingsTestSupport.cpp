@@ -3,7 +3,9 @@
 #include "search/LauncherNotifications.h"
 #include "sources/NotionSettingsStore.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QTimer>
 
 namespace orvex::test {
 
@@ -35,6 +37,12 @@ NotificationRecorder::NotificationRecorder() {
 NotificationRecorder::~NotificationRecorder() {
     for (const NotificationCenter::ObserverToken token : tokens_)
         center_.removeObserver(token);
+}
+
+int exitCodeAfterClosing(QWidget *window) {
+    QTimer::singleShot(0, window, [window] { window->close(); });
+    QTimer::singleShot(300, qApp, [] { QCoreApplication::exit(loopStillRunning); });
+    return QApplication::exec();
 }
 
 QString screenshotDirectory() {

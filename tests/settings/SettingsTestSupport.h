@@ -45,6 +45,11 @@ public:
     QList<bool> updates;
 };
 
+// Runs the application's event loop, closes `window` from inside it and ends the loop a moment later
+// with loopStillRunning unless closing the window ended it first (with 0, as the last window does).
+inline constexpr int loopStillRunning = 77;
+int exitCodeAfterClosing(QWidget *window);
+
 // Where the screenshots of this build go; made on first use.
 QString screenshotDirectory();
 

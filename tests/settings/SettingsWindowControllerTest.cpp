@@ -86,7 +86,8 @@ TEST(SettingsWindowController, ClosingHidesTheOneWindowThatShowBringsBack) {
     f.controller.show();
     SettingsWindow *window = f.controller.window();
     window->view()->model().setShowSnippets(true);
-    EXPECT_TRUE(window->close());
+    // Closing the one shown window must not end the launcher's event loop.
+    EXPECT_EQ(test::exitCodeAfterClosing(window), test::loopStillRunning);
     EXPECT_FALSE(window->isVisible());
     f.controller.show();
     EXPECT_EQ(f.controller.window(), window);
