@@ -86,7 +86,9 @@ DatabaseManager::DatabaseManager(DatabaseManagerConfiguration configuration)
     if (persistentQueryResultCacheEnabled_)
         persistentQueryResultCacheInvalidatedAt_ = persistentQueryResultCacheStore_->actorInvalidatedAt();
 
-    cachedSystemSettingsShortcuts_ = systemSettingsSeedShortcuts();
+    // Only panes that can open are offered, from the first query on.
+    cachedSystemSettingsShortcuts_ =
+        openableSystemSettingsShortcuts(systemSettingsSeedShortcuts(), config_.desktopEntries);
     openIndexDatabase();
 }
 
@@ -162,6 +164,11 @@ void DatabaseManager::refreshSourceCachesNow() {
     runBackgroundCacheRefresh(plan);
     // A follow-up asked for while it ran.
     waitForBackgroundTasks();
+}
+
+bool DatabaseManager::hasLateLookupsInFlight() const {
+    auto guard = lock();
+    return !translationActionInFlightKeys_.isEmpty() || !notionSearchInFlightKeys_.isEmpty();
 }
 
 void DatabaseManager::postSearchDataRefreshed() {

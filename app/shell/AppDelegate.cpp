@@ -163,9 +163,12 @@ void AppDelegate::applicationDidFinishLaunching() {
     // Ctrl+Q, whichever of the launcher's windows has the focus.
     AccessoryAppCommandMenu::installQuitMenu(*window_, applicationName, terminate_);
 
-    // An unsaved position centres the panel and is saved at once.
+    // An unsaved position centres the panel and is saved at once. A saved one is kept within the screen
+    // for the compact panel that launching shows: clamped for the full height, a panel the user put low
+    // on the screen would creep up at every start. Growing later keeps it on screen (windowDidResize).
     const QRect visibleFrame = preferredVisibleFrameForLauncher();
-    if (const std::optional<QPoint> origin = windowPositionStore().load(size, visibleFrame)) {
+    if (const std::optional<QPoint> origin =
+            windowPositionStore().load(QSize(size.width(), compactWindowHeight), visibleFrame)) {
         window_->move(*origin);
     } else {
         window_->move(WindowPositionStore::clamped(
@@ -370,6 +373,10 @@ void AppDelegate::showPermissionsOnboardingWindow() {
             *environment_.permissionWarmups);
     }
     onboardingWindowController_->show();
+    if (QWidget *window = permissionsOnboardingWindow(); window && !quitMenuOnOnboardingWindow_) {
+        AccessoryAppCommandMenu::installQuitMenu(*window, applicationName, terminate_);
+        quitMenuOnOnboardingWindow_ = true;
+    }
 }
 
 void AppDelegate::applicationWillTerminate() {

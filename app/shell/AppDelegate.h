@@ -241,6 +241,7 @@ private:
     quint32 pendingActivationTimestamp_ = 0;
     std::shared_ptr<SingleInstanceController> singleInstanceController_;
     bool quitMenuOnSettingsWindow_ = false;
+    bool quitMenuOnOnboardingWindow_ = false;
     bool revalidating_ = false;
     bool terminated_ = false;
     QThreadPool backgroundWork_;

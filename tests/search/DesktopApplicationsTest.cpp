@@ -34,6 +34,8 @@ protected:
                            "Type=Application\nName=Helper Tool\nNoDisplay=true\n" + exec);
         desktop.writeEntry(desktop.systemData, QStringLiteral("missing.desktop"),
                            "Type=Application\nName=Missing Tool\nTryExec=orvex-no-such-program\n" + exec);
+        desktop.writeEntry(desktop.systemData, QStringLiteral("stale.desktop"),
+                           "Type=Application\nName=Stale Tool\nExec=orvex-removed-program %U\n");
         desktop.writeEntry(desktop.systemData, QStringLiteral("link.desktop"),
                            "Type=Link\nName=Link Tool\nURL=https://example.org/\n");
         desktop.writeEntry(desktop.systemData, QStringLiteral("noname.desktop"), "Type=Application\n" + exec);
@@ -66,7 +68,7 @@ protected:
         return list;
     }
 
-    test::DesktopEntryFixture desktop{test::homePath() + QStringLiteral("/desktop")};
+    test::DesktopEntryFixture desktop;
     QString editor, gnomeOnly, console, dbus;
 };
 
@@ -155,8 +157,8 @@ TEST_F(DesktopApplications, AreSearchedCountedAndRememberedLikeApps) {
         EXPECT_EQ(rows[0].relevanceScore(),
                   DatabaseManager::relevanceScore(rows[0], QString::fromUtf8(c.query), preferences));
     }
-    for (const char *query :
-         {"system editor", "removed", "hidden tool", "helper", "missing tool", "link tool", "idle"})
+    for (const char *query : {"system editor", "removed", "hidden tool", "helper", "missing tool",
+                              "stale tool", "link tool", "idle"})
         EXPECT_TRUE(manager->search(QString::fromUtf8(query), false).isEmpty()) << query;
 
     const SearchResult row = manager->search(QStringLiteral("bearbeiter"), false).at(0);

@@ -65,10 +65,16 @@ TEST(AppDelegateLaunch, ASavedPlaceAndSizeAreUsedWithinTheScreen) {
     } cases[] = {
         {"as saved", {50, 40}, {700, 300}, {50, 40, 700, 76}, 300},
         {"limits", {10, 10}, {200, 76}, {10, 10, 560, 76}, 120},
+        // Kept on screen as the compact panel that shows: a place low on the screen stays where it is.
+        {"low on the screen",
+         {50, double(area.bottom() + 1 - 100)},
+         {600, 460},
+         {50, area.bottom() + 1 - 100, 600, 76},
+         460},
         {"a screen that is gone",
          {5000, 3000},
          {600, 460},
-         {area.right() + 1 - 600, area.bottom() + 1 - 460, 600, 76},
+         {area.right() + 1 - 600, area.bottom() + 1 - 76, 600, 76},
          460},
     };
     for (const Case &c : cases) {

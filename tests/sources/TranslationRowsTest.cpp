@@ -179,6 +179,30 @@ TEST_F(TranslationRows, EngineNoteNamesOnlyEnginesThatCouldWork) {
         << "the stored order is left as it is";
 }
 
+// Without late lookups no engine is asked and no row promises a translation still to come.
+TEST_F(TranslationRows, WithoutLateLookupsOnlyTheDictionaryRowAnswers) {
+    engines->setAnswer(Engine::argos, QStringLiteral("de"), QStringLiteral("en"), QStringLiteral("Haus"),
+                       QStringLiteral("house"));
+    DatabaseManagerConfiguration configuration = fixture.configuration();
+    configuration.translationEngines = engines;
+    configuration.startsLateLookups = false;
+    auto quiet = fixture.makeManager(configuration);
+    EXPECT_EQ(describe(quiet->searchTranslationActionResults(QStringLiteral("cc de:en Haus"))),
+              (std::vector<std::string>{
+                  "Search dict.cc | DE -> EN · Enter opens dict.cc | 0 | openBrowserFavorite | "
+                  "https://www.dict.cc/?s=Haus#onlinedict"}));
+    EXPECT_FALSE(quiet->hasLateLookupsInFlight());
+    quiet->shutdown();
+    EXPECT_EQ(engines->questionCount(), 0);
+
+    engines->hold();
+    search(QStringLiteral("cc de:en Haus"));
+    EXPECT_TRUE(manager->hasLateLookupsInFlight());
+    engines->release();
+    finishLookups(1);
+    EXPECT_FALSE(manager->hasLateLookupsInFlight());
+}
+
 TEST_F(TranslationRows, LowerCaseGermanWordIsRetriedCapitalised) {
     const struct {
         const char *name;

@@ -1,0 +1,393 @@
+// The real orvex-launcher on a desktop of the test's own (Xvfb with openbox), driven as a user drives
+// it: the hot key, typing, clicks, drags, later starts, the status item in a tray, Ctrl+Q.
+#include "support/DesktopSession.h"
+
+#include "platform/UserDefaults.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+
+namespace orvex {
+namespace {
+
+using test::ChildProcess;
+using test::DesktopSession;
+using test::XWindowInfo;
+
+const QString panelTitle = QStringLiteral("Orvex Launcher");
+
+// The launcher's files in the test's home, cleared before each test; onboarding marked done.
+void prepareHome(const std::function<void(UserDefaults &)> &settings = {}) {
+    QDir(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/orvex-launcher")).removeRecursively();
+    QDir(qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/io.orvex.launcher")).removeRecursively();
+    // A folder to find, so that the permission check after launch is content.
+    test::makeDirectory(test::homePath() + QStringLiteral("/Documents/Projects"));
+    UserDefaults defaults(UserDefaults::standardFilePath());
+    defaults.set(QStringLiteral("launcherPermissionsOnboardingCompleted"), PlistValue(true));
+    if (settings)
+        settings(defaults);
+    ASSERT_TRUE(defaults.flush());
+}
+
+// What the launcher has written to its defaults file so far.
+std::unique_ptr<UserDefaults> storedDefaults() {
+    return std::make_unique<UserDefaults>(UserDefaults::standardFilePath());
+}
+
+QList<qint64> childrenOf(qint64 pid) {
+    QList<qint64> children;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries) {
+        bool number = false;
+        const qint64 candidate = entry.toLongLong(&number);
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!number || !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields.at(1).toLongLong() == pid)
+            children.append(candidate);
+    }
+    return children;
+}
+
+class LauncherEndToEnd : public ::testing::Test {
+protected:
+    void startSession(DesktopSession::Options options = {}) {
+        session = std::make_unique<DesktopSession>(options);
+        ASSERT_TRUE(session->isReady()) << "Xvfb, openbox or the tray did not start";
+    }
+    // Starts orvex-launcher and waits for its panel.
+    XWindowInfo startLauncher(ChildProcess &launcher) {
+        EXPECT_TRUE(launcher.start(QStringLiteral(ORVEX_LAUNCHER), {}, session->environment()));
+        const std::optional<XWindowInfo> panel = session->waitForWindow(launcher.pid(), panelTitle);
+        EXPECT_TRUE(panel) << launcher.standardError().toStdString();
+        return panel.value_or(XWindowInfo{});
+    }
+    QRect geometry(quint32 window) const { return session->window(window).value_or(XWindowInfo{}).geometry; }
+    bool waitForHeight(quint32 window, int height) {
+        return session->waitUntil([&] { return geometry(window).height() == height; });
+    }
+    bool waitForViewable(quint32 window, bool viewable) {
+        return session->waitUntil([&] { return session->isViewable(window) == viewable; });
+    }
+    bool key(const QString &keys) { return session->xdotool({QStringLiteral("key"), keys}); }
+    bool type(const QString &text) {
+        return session->xdotool(
+            {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"), text});
+    }
+    bool clickAt(QPoint point, int button = 1) {
+        return session->xdotool({QStringLiteral("mousemove"), QString::number(point.x()),
+                                 QString::number(point.y()), QStringLiteral("click"),
+                                 QString::number(button)});
+    }
+    // Quits with Ctrl+Q in the panel and checks that nothing of the launcher is left.
+    void quitWithControlQ(ChildProcess &launcher, quint32 panel) {
+        if (!session->isViewable(panel)) {
+            ASSERT_TRUE(key(QStringLiteral("ctrl+space")));
+            ASSERT_TRUE(waitForViewable(panel, true));
+        }
+        ASSERT_TRUE(session->waitUntil([&] { return session->inputFocus() == panel; }));
+        const QList<qint64> children = childrenOf(launcher.pid());
+        ASSERT_TRUE(key(QStringLiteral("ctrl+q")));
+        ASSERT_TRUE(launcher.waitForExit()) << "Ctrl+Q did not end the launcher";
+        EXPECT_EQ(launcher.exitCode(), 0) << launcher.standardError().toStdString();
+        // Helpers (the translation engine's) end once their pipes close.
+        for (const qint64 child : children)
+            EXPECT_TRUE(
+                session->waitUntil([&] { return !QFile::exists(QStringLiteral("/proc/%1").arg(child)); },
+                                   std::chrono::seconds(5)))
+                << "child " << child << " left";
+        EXPECT_FALSE(QFile::exists(qEnvironmentVariable("XDG_RUNTIME_DIR") +
+                                   QStringLiteral("/io.orvex.launcher.single-instance.activate")));
+    }
+
+    std::unique_ptr<DesktopSession> session;
+};
+
+TEST_F(LauncherEndToEnd, ThePanelAnswersTheHotKeyTypingEscapeAndClicksWithoutATray) {
+    prepareHome();
+    startSession();
+    ChildProcess launcher;
+    const XWindowInfo panel = startLauncher(launcher);
+    ASSERT_NE(panel.id, 0u);
+
+    // Compact, centred as a 600 × 460 panel would be, its top edge kept; stored at once.
+    const QSize screen = session->screenSize();
+    const QPoint centred((screen.width() - 600) / 2, (screen.height() - 460) / 2);
+    EXPECT_EQ(panel.geometry, QRect(centred, QSize(600, 76)));
+    EXPECT_TRUE(session->waitUntil([&] {
+        const auto stored = storedDefaults();
+        return stored->realValue(QStringLiteral("launcherWindowX")) == centred.x() &&
+               stored->realValue(QStringLiteral("launcherWindowTopY")) == centred.y();
+    }));
+    const QStringList states = session->windowStates(panel.id);
+    for (const char *state :
+         {"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"})
+        EXPECT_TRUE(states.contains(QString::fromLatin1(state)))
+            << state << " in " << states.join(' ').toStdString();
+    EXPECT_TRUE(session->waitUntil([&] { return session->inputFocus() == panel.id; }));
+
+    // The hot key hides and shows; text typed right after showing lands in the field.
+    ASSERT_TRUE(key(QStringLiteral("ctrl+space")));
+    ASSERT_TRUE(waitForViewable(panel.id, false));
+    ASSERT_TRUE(key(QStringLiteral("ctrl+space")));
+    ASSERT_TRUE(waitForViewable(panel.id, true));
+    ASSERT_TRUE(type(QStringLiteral("12*3")));
+    ASSERT_TRUE(waitForHeight(panel.id, 460)) << "rows appear and the panel grows";
+    EXPECT_EQ(geometry(panel.id).topLeft(), centred) << "the top edge stays";
+    EXPECT_EQ(session->inputFocus(), panel.id);
+    session->settle(std::chrono::milliseconds(300));
+    DesktopSession::saveScreenshot(session->screenshot(), QStringLiteral("shell-panel-with-rows"));
+
+    // Escape hides; the query it keeps in its history is the whole typed text.
+    ASSERT_TRUE(key(QStringLiteral("Escape")));
+    ASSERT_TRUE(waitForViewable(panel.id, false));
+    EXPECT_TRUE(session->waitUntil([&] {
+        const auto history = storedDefaults()->arrayValue(QStringLiteral("launcherSearchHistoryQueries"));
+        return history && !history->isEmpty() && history->last().toString() == QStringLiteral("12*3");
+    })) << "the typed text reached the field in full";
+
+    // A click outside hides; a click inside does not.
+    ASSERT_TRUE(key(QStringLiteral("ctrl+space")));
+    ASSERT_TRUE(waitForViewable(panel.id, true));
+    const QRect frame = geometry(panel.id);
+    ASSERT_TRUE(clickAt(frame.topLeft() + QPoint(14, 38)));
+    session->settle(std::chrono::milliseconds(300));
+    EXPECT_TRUE(session->isViewable(panel.id)) << "a click inside keeps the panel";
+    ASSERT_TRUE(clickAt(QPoint(20, screen.height() - 20)));
+    EXPECT_TRUE(waitForViewable(panel.id, false)) << "a click outside hides the panel";
+    // A right click in another application's window too (one on the desktop opens the window manager's
+    // menu, which takes the keyboard).
+    const quint32 other =
+        session->openOtherWindow(QRect(screen.width() - 300, 20, 280, 120), QStringLiteral("Other"));
+    ASSERT_TRUE(session->waitUntil([&] { return session->isViewable(other); }));
+    ASSERT_TRUE(key(QStringLiteral("ctrl+space")));
+    ASSERT_TRUE(waitForViewable(panel.id, true));
+    ASSERT_TRUE(clickAt(geometry(other).center(), 3));
+    EXPECT_TRUE(waitForViewable(panel.id, false)) << "a right click outside too";
+
+    EXPECT_FALSE(QFile::exists(qEnvironmentVariable("XDG_CONFIG_HOME") +
+                               QStringLiteral("/autostart/io.orvex.launcher.desktop")))
+        << "start at login never chosen: nothing registered";
+    quitWithControlQ(launcher, panel.id);
+}
+
+// With the status item hidden and the hot key switched off, a second start (the application menu's
+// entry) is the way back to the panel.
+TEST_F(LauncherEndToEnd, ASecondStartShowsTheHiddenPanelAndLeaves) {
+    prepareHome([](UserDefaults &defaults) {
+        defaults.set(QStringLiteral("launcherShowMenuBarIcon"), PlistValue(false));
+        defaults.set(QStringLiteral("launcherHotKeyEnabled"), PlistValue(false));
+    });
+    startSession({.tray = true});
+    ChildProcess launcher;
+    const XWindowInfo panel = startLauncher(launcher);
+    ASSERT_NE(panel.id, 0u);
+    ASSERT_TRUE(key(QStringLiteral("Escape")));
+    ASSERT_TRUE(waitForViewable(panel.id, false));
+    ASSERT_TRUE(key(QStringLiteral("ctrl+space")));
+    session->settle(std::chrono::milliseconds(300));
+    ASSERT_FALSE(session->isViewable(panel.id)) << "the hot key is off";
+    for (const XWindowInfo &info : session->windowsOf(launcher.pid()))
+        EXPECT_FALSE(info.viewable && info.topLevel == session->trayWindow()) << "no status item";
+
+    ChildProcess second;
+    ASSERT_TRUE(second.start(QStringLiteral(ORVEX_LAUNCHER), {}, session->environment()));
+    ASSERT_TRUE(second.waitForExit());
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(waitForViewable(panel.id, true)) << "the hidden panel shows";
+    EXPECT_TRUE(session->waitUntil([&] { return session->inputFocus() == panel.id; }));
+
+    // A later start never hides a panel that shows.
+    ChildProcess third;
+    ASSERT_TRUE(third.start(QStringLiteral(ORVEX_LAUNCHER), {}, session->environment()));
+    ASSERT_TRUE(third.waitForExit());
+    session->settle(std::chrono::milliseconds(300));
+    EXPECT_TRUE(session->isViewable(panel.id));
+    quitWithControlQ(launcher, panel.id);
+}
+
+TEST_F(LauncherEndToEnd, ADragByTheBackgroundSnapsToTheGuidesAndThePlaceSurvivesARestart) {
+    prepareHome([](UserDefaults &defaults) {
+        defaults.set(QStringLiteral("launcherWindowX"), PlistValue(100.0));
+        defaults.set(QStringLiteral("launcherWindowTopY"), PlistValue(100.0));
+    });
+    startSession();
+    ChildProcess launcher;
+    XWindowInfo panel = startLauncher(launcher);
+    ASSERT_NE(panel.id, 0u);
+    ASSERT_EQ(panel.geometry.topLeft(), QPoint(100, 100));
+
+    // Centred x is 340; the horizontal guides of an 800-high screen put a 76-high panel's top at
+    // 495, 362, 229 or 95. Aim a few pixels off 340, 362.
+    const QPoint grip = panel.geometry.topLeft() + QPoint(14, 38);
+    const QPoint target = grip + QPoint(340 - 100 + 6, 362 - 100 - 4);
+    ASSERT_TRUE(session->xdotool({QStringLiteral("mousemove"), QString::number(grip.x()),
+                                  QString::number(grip.y()), QStringLiteral("mousedown"), QStringLiteral("1"),
+                                  QStringLiteral("sleep"), QStringLiteral("0.1"), QStringLiteral("mousemove"),
+                                  QString::number(grip.x() + 60), QString::number(grip.y() + 60),
+                                  QStringLiteral("sleep"), QStringLiteral("0.1"), QStringLiteral("mousemove"),
+                                  QString::number(target.x()), QString::number(target.y())}));
+    EXPECT_TRUE(session->waitUntil([&] { return geometry(panel.id).topLeft() == QPoint(340, 362); }))
+        << "at " << geometry(panel.id).x() << "," << geometry(panel.id).y();
+    // The grid and the highlighted guides while the button is held.
+    session->settle(std::chrono::milliseconds(300));
+    const QImage duringDrag = session->screenshot();
+    DesktopSession::saveScreenshot(duringDrag, QStringLiteral("shell-snap-overlay"));
+    const QRgb centreLine = duringDrag.pixel(640, 40);
+    EXPECT_GT(qRed(centreLine), 200) << "the highlighted centre line is yellow";
+    EXPECT_GT(qGreen(centreLine), 150);
+    EXPECT_LT(qBlue(centreLine), 100);
+    ASSERT_TRUE(session->xdotool({QStringLiteral("mouseup"), QStringLiteral("1")}));
+    session->settle(std::chrono::milliseconds(200));
+    EXPECT_NE(session->screenshot().pixel(640, 40), centreLine) << "the overlay goes with the drag";
+
+    quitWithControlQ(launcher, panel.id);
+    const auto stored = storedDefaults();
+    EXPECT_EQ(stored->realValue(QStringLiteral("launcherWindowX")), 340.0);
+    EXPECT_EQ(stored->realValue(QStringLiteral("launcherWindowTopY")), 362.0);
+
+    ChildProcess restarted;
+    panel = startLauncher(restarted);
+    EXPECT_EQ(panel.geometry.topLeft(), QPoint(340, 362));
+    quitWithControlQ(restarted, panel.id);
+}
+
+TEST_F(LauncherEndToEnd, APlaceOnAScreenThatIsGoneAndAPanelTallerThanTheScreenStayOnIt) {
+    prepareHome([](UserDefaults &defaults) {
+        defaults.set(QStringLiteral("launcherWindowX"), PlistValue(5000.0));
+        defaults.set(QStringLiteral("launcherWindowTopY"), PlistValue(3000.0));
+        defaults.set(QStringLiteral("launcherWindowHeight"), PlistValue(1200.0));
+    });
+    startSession();
+    ChildProcess launcher;
+    const XWindowInfo panel = startLauncher(launcher);
+    ASSERT_NE(panel.id, 0u);
+    const QSize screen = session->screenSize();
+    EXPECT_TRUE(QRect(QPoint(0, 0), screen).contains(panel.geometry)) << "opens on the screen";
+    ASSERT_TRUE(session->waitUntil([&] { return session->inputFocus() == panel.id; }));
+    ASSERT_TRUE(type(QStringLiteral("7+8")));
+    ASSERT_TRUE(waitForHeight(panel.id, 1200));
+    // Grown first, then pulled up: the top edge and the search field stay on screen.
+    EXPECT_TRUE(session->waitUntil([&] { return geometry(panel.id).y() == 0; }))
+        << "top edge at " << geometry(panel.id).y();
+    quitWithControlQ(launcher, panel.id);
+}
+
+TEST_F(LauncherEndToEnd, TheHotKeyFocusesThePanelOnTheCurrentDesktopOverAnotherApplication) {
+    prepareHome();
+    startSession();
+    ChildProcess launcher;
+    const XWindowInfo panel = startLauncher(launcher);
+    ASSERT_NE(panel.id, 0u);
+    ASSERT_TRUE(key(QStringLiteral("Escape")));
+    ASSERT_TRUE(waitForViewable(panel.id, false));
+
+    // Another application's window, focused and in use, on the second desktop.
+    ASSERT_TRUE(session->xdotool({QStringLiteral("set_num_desktops"), QStringLiteral("2")}));
+    ASSERT_TRUE(session->xdotool({QStringLiteral("set_desktop"), QStringLiteral("1")}));
+    ASSERT_TRUE(session->waitUntil([&] { return session->currentDesktop() == 1u; }));
+    const quint32 other = session->openOtherWindow(QRect(50, 50, 500, 300), QStringLiteral("Other"));
+    ASSERT_TRUE(session->waitUntil([&] {
+        const auto info = session->window(other);
+        return info && info->viewable && session->inputFocus() == other;
+    }));
+    ASSERT_TRUE(clickAt(geometry(other).center()));
+    ASSERT_TRUE(type(QStringLiteral("abc")));
+
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(key(QStringLiteral("ctrl+space")));
+        ASSERT_TRUE(waitForViewable(panel.id, true));
+        EXPECT_EQ(session->windowDesktop(panel.id), 1u) << "shown where the user is";
+        EXPECT_EQ(session->currentDesktop(), 1u) << "the user stays where they are";
+        ASSERT_TRUE(type(QStringLiteral("9*9")));
+        EXPECT_TRUE(waitForHeight(panel.id, 460)) << "the typing reached the field";
+        EXPECT_EQ(session->inputFocus(), panel.id);
+
+        // A window that appears and takes the focus, or a keyboard layout switch, does not hide it.
+        const quint32 popup = session->openOtherWindow(QRect(900, 600, 200, 80), QStringLiteral("Notice"));
+        ASSERT_TRUE(session->waitUntil([&] { return session->isViewable(popup); }));
+        ASSERT_TRUE(session->run(QStringLiteral("setxkbmap"), {QStringLiteral("de")}));
+        session->settle(std::chrono::milliseconds(300));
+        EXPECT_TRUE(session->isViewable(panel.id));
+        session->closeOtherWindow(popup);
+        ASSERT_TRUE(session->run(QStringLiteral("setxkbmap"), {QStringLiteral("us")}));
+
+        // Back to the other application for the next round.
+        ASSERT_TRUE(clickAt(geometry(other).center()));
+        ASSERT_TRUE(waitForViewable(panel.id, false));
+        ASSERT_TRUE(session->waitUntil([&] { return session->inputFocus() == other; }));
+        ASSERT_TRUE(type(QStringLiteral("xyz")));
+    }
+    quitWithControlQ(launcher, panel.id);
+}
+
+TEST_F(LauncherEndToEnd, WithATrayTheStatusItemsMenuShowsThePanelAndQuits) {
+    prepareHome();
+    startSession({.tray = true});
+    ChildProcess launcher;
+    const XWindowInfo panel = startLauncher(launcher);
+    ASSERT_NE(panel.id, 0u);
+    const quint32 tray = session->trayWindow();
+    ASSERT_NE(tray, 0u);
+
+    // The status item: a window of the launcher inside the tray.
+    std::optional<XWindowInfo> item;
+    ASSERT_TRUE(session->waitUntil([&] {
+        for (const XWindowInfo &info : session->windowsOf(launcher.pid()))
+            if (info.viewable && info.topLevel == tray) {
+                item = info;
+                return true;
+            }
+        return false;
+    })) << "no status item in the tray";
+    session->settle(std::chrono::milliseconds(300));
+    DesktopSession::saveScreenshot(session->screenshot().copy(session->window(tray)->geometry),
+                                   QStringLiteral("shell-status-item"));
+
+    ASSERT_TRUE(key(QStringLiteral("Escape")));
+    ASSERT_TRUE(waitForViewable(panel.id, false));
+    auto openMenu = [&](int button) -> std::optional<XWindowInfo> {
+        if (!clickAt(item->geometry.center(), button))
+            return std::nullopt;
+        std::optional<XWindowInfo> menu;
+        session->waitUntil([&] {
+            for (const XWindowInfo &info : session->windowsOf(launcher.pid()))
+                if (info.viewable && info.overrideRedirect && info.geometry.height() > 100) {
+                    menu = info;
+                    return true;
+                }
+            return false;
+        });
+        return menu;
+    };
+    // Left click, first item: "Show Launcher".
+    std::optional<XWindowInfo> menu = openMenu(1);
+    ASSERT_TRUE(menu) << "a click on the status item opens its menu";
+    session->settle(std::chrono::milliseconds(200));
+    DesktopSession::saveScreenshot(session->screenshot(), QStringLiteral("shell-status-menu"));
+    ASSERT_TRUE(key(QStringLiteral("Down")));
+    ASSERT_TRUE(key(QStringLiteral("Return")));
+    EXPECT_TRUE(waitForViewable(panel.id, true)) << "\"Show Launcher\" shows the panel";
+    EXPECT_TRUE(session->waitUntil([&] { return session->inputFocus() == panel.id; }));
+
+    // Right click opens the same menu; its last item quits.
+    menu = openMenu(3);
+    ASSERT_TRUE(menu) << "a right click opens the same menu";
+    EXPECT_TRUE(session->isViewable(panel.id)) << "a click on the status item is no click outside";
+    ASSERT_TRUE(key(QStringLiteral("Up")));
+    ASSERT_TRUE(key(QStringLiteral("Return")));
+    EXPECT_TRUE(launcher.waitForExit()) << "\"Quit\" ends the launcher";
+    EXPECT_EQ(launcher.exitCode(), 0);
+}
+
+} // namespace
+} // namespace orvex
