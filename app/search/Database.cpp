@@ -14,6 +14,7 @@
 #include "search/SearchRankingSettings.h"
 #include "sources/TranslationCommand.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -99,7 +100,13 @@ DatabaseManager::~DatabaseManager() {
 
 DatabaseManager &DatabaseManager::shared() {
     // Built once and never released, like the process it serves.
-    static DatabaseManager *manager = new DatabaseManager(DatabaseManagerConfiguration::production());
+    static DatabaseManager *manager = [] {
+        auto *created = new DatabaseManager(DatabaseManagerConfiguration::production());
+        // The query cache payload is written on the background pool, which is never joined: what is
+        // still owed when the application object goes is written then, while the defaults still exist.
+        qAddPostRoutine([] { shared().persistentQueryResultCacheStore_->writeOwedPayload(); });
+        return created;
+    }();
     return *manager;
 }
 
@@ -143,6 +150,8 @@ void DatabaseManager::shutdown() {
     watcher.reset();
     userInitiatedPool_.waitForDone();
     backgroundPool_.waitForDone();
+    // Owed when the task that writes it was refused because shutdown had begun.
+    persistentQueryResultCacheStore_->writeOwedPayload();
 }
 
 void DatabaseManager::refreshSourceCachesNow() {

@@ -59,6 +59,14 @@ protected:
                            "Type=Application\nName=Vendor Console\n" + exec);
         dbus = desktop.writeEntry(desktop.vendorData, QStringLiteral("org.example.Maps.desktop"),
                                   "Type=Application\nName=Maps\nDBusActivatable=true\n");
+        // Sandboxed application stores export their entries as links into each application's own tree.
+        const QString exported = desktop.root + QStringLiteral("/app/org.example.Paint/export/paint.desktop");
+        test::writeFile(exported, "[Desktop Entry]\nType=Application\nName=Paint\n" + exec);
+        linked = desktop.vendorData + QStringLiteral("/applications/org.example.Paint.desktop");
+        EXPECT_TRUE(QFile::link(exported, linked));
+        EXPECT_TRUE(
+            QFile::link(desktop.root + QStringLiteral("/app/gone.desktop"),
+                        desktop.vendorData + QStringLiteral("/applications/org.example.Gone.desktop")));
     }
 
     QStringList titles(const SearchResults &rows) const {
@@ -69,7 +77,7 @@ protected:
     }
 
     test::DesktopEntryFixture desktop;
-    QString editor, gnomeOnly, console, dbus;
+    QString editor, gnomeOnly, console, dbus, linked;
 };
 
 TEST_F(DesktopApplications, OffersWhatThisDesktopShows) {
@@ -79,12 +87,12 @@ TEST_F(DesktopApplications, OffersWhatThisDesktopShows) {
         QStringList locales;
         QStringList expected;
     } cases[] = {
-        {"no desktop named", {}, {}, {"Editor", "Not KDE Tool", "Console", "Maps"}},
+        {"no desktop named", {}, {}, {"Editor", "Not KDE Tool", "Console", "Maps", "Paint"}},
         {"GNOME, German",
          {"GNOME"},
          {"de_DE.UTF-8"},
-         {"Bearbeiter", "Tweaks", "Not KDE Tool", "Console", "Maps"}},
-        {"KDE", {"KDE"}, {"fr_FR.UTF-8"}, {"Editor", "Console", "Maps"}},
+         {"Bearbeiter", "Tweaks", "Not KDE Tool", "Console", "Maps", "Paint"}},
+        {"KDE", {"KDE"}, {"fr_FR.UTF-8"}, {"Editor", "Console", "Maps", "Paint"}},
     };
     for (const auto &c : cases) {
         const SearchResults rows =
@@ -107,7 +115,7 @@ TEST_F(DesktopApplications, RowsStandForTheEntryFile) {
     };
     for (const auto &[title, path] :
          {std::pair{QStringLiteral("Editor"), editor}, std::pair{QStringLiteral("Console"), console},
-          std::pair{QStringLiteral("Maps"), dbus}}) {
+          std::pair{QStringLiteral("Maps"), dbus}, std::pair{QStringLiteral("Paint"), linked}}) {
         const SearchResult row = find(title);
         EXPECT_EQ(row.kind(), SearchResultKind::app);
         EXPECT_EQ(row.fullPath(), path);

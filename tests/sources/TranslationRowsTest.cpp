@@ -32,6 +32,9 @@ std::vector<std::string> describe(const SearchResults &rows) {
 class SilentRecognizer final : public LanguageRecognizer {
 public:
     std::optional<QString> dominantLanguage(const QString &) const override { return std::nullopt; }
+    std::optional<QString> likeliestLanguage(const QString &, const QSet<QString> &) const override {
+        return std::nullopt;
+    }
 };
 
 class TranslationRows : public ::testing::Test {
