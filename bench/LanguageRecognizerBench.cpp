@@ -1,7 +1,8 @@
 // How well the translation command guesses the language of a short text, and what one guess costs.
 // Prints, for a table of real one- to three-word German and English texts, how often the detector alone
-// and the whole inference (detector, then the umlaut and English fallbacks) name the right language
-// with the codes en and de configured, beside the fallbacks alone (the inference without a detector).
+// and the whole inference (detector, then the profiles of the configured languages, then the umlaut and
+// English fallbacks) name the right language with the codes en and de configured, beside the inference
+// without the profiles and the fallbacks alone (the inference without a detector).
 #include "platform/LanguageRecognizer.h"
 #include "sources/TranslationCommand.h"
 
@@ -145,6 +146,17 @@ const Sample samples[] = {
 class SilentRecognizer final : public LanguageRecognizer {
 public:
     std::optional<QString> dominantLanguage(const QString &) const override { return std::nullopt; }
+    std::optional<QString> likeliestLanguage(const QString &, const QSet<QString> &) const override {
+        return std::nullopt;
+    }
+};
+
+// The detector without the profiles, as the inference was before they came.
+class DetectorOnly final : public LanguageRecognizer {
+public:
+    std::optional<QString> likeliestLanguage(const QString &, const QSet<QString> &) const override {
+        return std::nullopt;
+    }
 };
 
 struct Tally {
@@ -158,7 +170,8 @@ void printAccuracy() {
     const QSet<QString> codes = {QStringLiteral("en"), QStringLiteral("de")};
     const LanguageRecognizer detector;
     const SilentRecognizer silent;
-    Tally alone[2], inferred[2], fallbacksOnly[2];
+    const DetectorOnly detectorOnly;
+    Tally alone[2], inferred[2], withoutProfiles[2], fallbacksOnly[2];
     QStringList misses;
     for (const Sample &s : samples) {
         const QString text = QString::fromUtf8(s.text);
@@ -180,18 +193,23 @@ void printAccuracy() {
         else
             misses.append(text + QStringLiteral(" (") + answer.value_or(QStringLiteral("-")) +
                           QStringLiteral(" -> ") + guess + QLatin1Char(')'));
+        ++withoutProfiles[i].total;
+        if (TranslationCommandParser::inferredSourceLanguageCode(text, codes, &detectorOnly) == expected)
+            ++withoutProfiles[i].right;
         ++fallbacksOnly[i].total;
         if (TranslationCommandParser::inferredSourceLanguageCode(text, codes, &silent) == expected)
             ++fallbacksOnly[i].right;
     }
     const auto percent = [](int n, int total) { return total ? 100.0 * n / total : 0.0; };
     std::printf("Language of one- to three-word texts, codes en and de configured\n");
-    std::printf("%-9s %28s %22s %22s\n", "language", "detector: right/unplaced/wrong", "inferred (detector)",
-                "inferred (fallbacks)");
+    std::printf("%-9s %28s %22s %22s %22s\n", "language", "detector: right/unplaced/wrong", "inferred",
+                "inferred (no profiles)", "inferred (fallbacks)");
     for (int i = 0; i < 2; ++i) {
-        std::printf("%-9s %14d / %d / %d of %d %14d of %d (%.0f%%) %12d of %d (%.0f%%)\n", i ? "en" : "de",
-                    alone[i].right, alone[i].unplaced, alone[i].wrong, alone[i].total, inferred[i].right,
-                    inferred[i].total, percent(inferred[i].right, inferred[i].total), fallbacksOnly[i].right,
+        std::printf("%-9s %14d / %d / %d of %d %14d of %d (%.0f%%) %12d of %d (%.0f%%) %12d of %d (%.0f%%)\n",
+                    i ? "en" : "de", alone[i].right, alone[i].unplaced, alone[i].wrong, alone[i].total,
+                    inferred[i].right, inferred[i].total, percent(inferred[i].right, inferred[i].total),
+                    withoutProfiles[i].right, withoutProfiles[i].total,
+                    percent(withoutProfiles[i].right, withoutProfiles[i].total), fallbacksOnly[i].right,
                     fallbacksOnly[i].total, percent(fallbacksOnly[i].right, fallbacksOnly[i].total));
     }
     const int right = inferred[0].right + inferred[1].right;
@@ -210,6 +228,18 @@ void BM_DominantLanguage(benchmark::State &state) {
     }
 }
 BENCHMARK(BM_DominantLanguage);
+
+void BM_LikeliestLanguage(benchmark::State &state) {
+    const LanguageRecognizer detector;
+    const QSet<QString> codes = {QStringLiteral("en"), QStringLiteral("de")};
+    qsizetype i = 0;
+    constexpr qsizetype count = sizeof(samples) / sizeof(samples[0]);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(detector.likeliestLanguage(QString::fromUtf8(samples[i].text), codes));
+        i = (i + 1) % count;
+    }
+}
+BENCHMARK(BM_LikeliestLanguage);
 
 } // namespace
 

@@ -173,15 +173,20 @@ bool DesktopEntry::isShownIn(const QStringList &desktopNames) const {
 
 bool DesktopEntry::hasInstalledTryExec(const QStringList &searchPath) const {
     const auto tryExec = string(QStringLiteral("TryExec"));
-    if (!tryExec || tryExec->isEmpty())
-        return true;
-    if (tryExec->contains(QLatin1Char('/')))
-        return isExecutableFile(*tryExec);
+    return !tryExec || tryExec->isEmpty() || findProgram(*tryExec, searchPath);
+}
+
+std::optional<QString> DesktopEntry::findProgram(const QString &program, const QStringList &searchPath) {
+    if (program.isEmpty())
+        return std::nullopt;
+    if (program.contains(QLatin1Char('/')))
+        return isExecutableFile(program) ? std::optional(program) : std::nullopt;
     for (const QString &folder : searchPath) {
-        if (!folder.isEmpty() && isExecutableFile(folder + QLatin1Char('/') + *tryExec))
-            return true;
+        const QString path = folder + QLatin1Char('/') + program;
+        if (!folder.isEmpty() && isExecutableFile(path))
+            return path;
     }
-    return false;
+    return std::nullopt;
 }
 
 std::optional<QStringList> DesktopEntry::commandLine(const QString &entryPath,

@@ -47,6 +47,10 @@ public:
     // the icon, %% a percent sign. Nothing when "Exec" is absent, empty or its quoting is broken.
     std::optional<QStringList> commandLine(const QString &entryPath, const QStringList &locales) const;
 
+    // A program as a command line or "TryExec" names it, as an executable file: a path as it is, a bare
+    // name in the first folder of `searchPath` that holds it. Nothing when there is none.
+    static std::optional<QString> findProgram(const QString &program, const QStringList &searchPath);
+
     // The messages locale forms tried for one locale, most specific first; none for "C" and "POSIX".
     static QStringList localeVariants(const QString &locale);
 

@@ -75,9 +75,15 @@ std::optional<QString> DesktopEntryEnvironment::desktopEntryPath(const QString &
 }
 
 bool DesktopEntryEnvironment::offersApplication(const DesktopEntry &entry, bool requireDisplayed) const {
-    return entry.isApplication() && !entry.boolean(QStringLiteral("Hidden")) &&
-           !(requireDisplayed && entry.boolean(QStringLiteral("NoDisplay"))) &&
-           entry.isShownIn(desktopNames) && entry.hasInstalledTryExec(executableSearchPath);
+    if (!entry.isApplication() || entry.boolean(QStringLiteral("Hidden")) ||
+        (requireDisplayed && entry.boolean(QStringLiteral("NoDisplay"))) || !entry.isShownIn(desktopNames) ||
+        !entry.hasInstalledTryExec(executableSearchPath))
+        return false;
+    if (!entry.string(QStringLiteral("Exec")))
+        return entry.boolean(QStringLiteral("DBusActivatable"));
+    // A stale entry whose program was removed would only fail when chosen.
+    const std::optional<QStringList> command = entry.commandLine(QString(), locales);
+    return command && DesktopEntry::findProgram(command->first(), executableSearchPath);
 }
 
 } // namespace orvex

@@ -31,8 +31,8 @@ struct DesktopEntryEnvironment {
     // when no folder holds it.
     std::optional<QString> desktopEntryPath(const QString &desktopFileID) const;
     // Whether this desktop offers the entry as an application one can start: of type Application, not
-    // hidden, shown in this desktop, its "TryExec" installed. `NoDisplay` entries count unless
-    // `requireDisplayed`.
+    // hidden, shown in this desktop, its "TryExec" and the program of its "Exec" installed (an entry
+    // without "Exec" must be started over D-Bus). `NoDisplay` entries count unless `requireDisplayed`.
     bool offersApplication(const DesktopEntry &entry, bool requireDisplayed) const;
 };
 

@@ -14,6 +14,7 @@
 #include "search/SearchRankingSettings.h"
 #include "sources/TranslationCommand.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -86,7 +87,9 @@ DatabaseManager::DatabaseManager(DatabaseManagerConfiguration configuration)
     if (persistentQueryResultCacheEnabled_)
         persistentQueryResultCacheInvalidatedAt_ = persistentQueryResultCacheStore_->actorInvalidatedAt();
 
-    cachedSystemSettingsShortcuts_ = systemSettingsSeedShortcuts();
+    // Only panes that can open are offered, from the first query on.
+    cachedSystemSettingsShortcuts_ =
+        openableSystemSettingsShortcuts(systemSettingsSeedShortcuts(), config_.desktopEntries);
     openIndexDatabase();
 }
 
@@ -97,7 +100,13 @@ DatabaseManager::~DatabaseManager() {
 
 DatabaseManager &DatabaseManager::shared() {
     // Built once and never released, like the process it serves.
-    static DatabaseManager *manager = new DatabaseManager(DatabaseManagerConfiguration::production());
+    static DatabaseManager *manager = [] {
+        auto *created = new DatabaseManager(DatabaseManagerConfiguration::production());
+        // The query cache payload is written on the background pool, which is never joined: what is
+        // still owed when the application object goes is written then, while the defaults still exist.
+        qAddPostRoutine([] { shared().persistentQueryResultCacheStore_->writeOwedPayload(); });
+        return created;
+    }();
     return *manager;
 }
 
@@ -141,6 +150,8 @@ void DatabaseManager::shutdown() {
     watcher.reset();
     userInitiatedPool_.waitForDone();
     backgroundPool_.waitForDone();
+    // Owed when the task that writes it was refused because shutdown had begun.
+    persistentQueryResultCacheStore_->writeOwedPayload();
 }
 
 void DatabaseManager::refreshSourceCachesNow() {
@@ -162,6 +173,11 @@ void DatabaseManager::refreshSourceCachesNow() {
     runBackgroundCacheRefresh(plan);
     // A follow-up asked for while it ran.
     waitForBackgroundTasks();
+}
+
+bool DatabaseManager::hasLateLookupsInFlight() const {
+    auto guard = lock();
+    return !translationActionInFlightKeys_.isEmpty() || !notionSearchInFlightKeys_.isEmpty();
 }
 
 void DatabaseManager::postSearchDataRefreshed() {

@@ -80,6 +80,12 @@ struct DatabaseManagerConfiguration {
     // How long one search request may take.
     std::chrono::milliseconds notionRequestTimeout{4000};
 
+    // ---- Late rows ----
+    // Whether to start the work whose rows arrive after the answer (translation lookups, Notion
+    // requests). Off in a front end that prints one answer and ends: nothing is started that could never
+    // be shown, and nothing is waited for at exit.
+    bool startsLateLookups = true;
+
     // ---- Translation rows ----
     // Null: Apple Translation and the shared Argos child.
     std::shared_ptr<TranslationEngines> translationEngines;
@@ -133,6 +139,9 @@ public:
     void shutdown();
     // Crawls every source cache now and waits for the crawl (the command-line tool, before it searches).
     void refreshSourceCachesNow();
+    // Whether a translation lookup or a Notion request is still running, so that rows may still arrive
+    // with "LauncherSearchDataRefreshed".
+    bool hasLateLookupsInFlight() const;
 
     // ---- Search road (Database.cpp) ----
     SearchResults search(const QString &query, bool allowPersistentQueryCache = true);
@@ -314,6 +323,11 @@ public:
                                  const QList<SystemSettingsShortcut> &discovered);
     SearchResults searchSystemSettingsActionResults(const QString &queryLowercased,
                                                     const QList<SystemSettingsShortcut> &shortcuts);
+    // The panes of the list that the desktop's settings application can open (by address or older
+    // address); the others give no rows. Reads the application folders, so it runs off the manager.
+    static QList<SystemSettingsShortcut>
+    openableSystemSettingsShortcuts(const QList<SystemSettingsShortcut> &shortcuts,
+                                    const DesktopEntryEnvironment &environment);
 
     // ---- Open browser tabs and tab focus (DatabaseAppleScript.cpp, DatabaseBrowserIntegration.cpp) ----
     // The script runner and the tab probe read only the immutable configuration and take no lock, so

@@ -119,7 +119,8 @@ void DatabaseManager::runBackgroundCacheRefresh(const BackgroundRefreshPlan &pla
     if (plan.systemSettings) {
         const QList<SystemSettingsShortcut> seeds = systemSettingsSeedShortcuts();
         if (mayCrawl(Source::systemSettings))
-            systemSettings = mergeSystemSettingsShortcuts(seeds, discoverSystemSettingsShortcuts());
+            systemSettings = openableSystemSettingsShortcuts(
+                mergeSystemSettingsShortcuts(seeds, discoverSystemSettingsShortcuts()), plan.desktopEntries);
     }
     if (plan.browserTabs) {
         if (!plan.askBrowsersForTabs)

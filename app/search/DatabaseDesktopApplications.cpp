@@ -65,12 +65,10 @@ SearchResults DatabaseManager::discoverDesktopApplications(const DesktopEntryEnv
             const std::optional<DesktopEntry> desktopEntry = DesktopEntry::readFile(entry->path);
             if (!desktopEntry || !environment.offersApplication(*desktopEntry, true))
                 continue;
-            const bool launchable = desktopEntry->string(QStringLiteral("Exec")).has_value() ||
-                                    desktopEntry->boolean(QStringLiteral("DBusActivatable"));
             const QString name = desktopEntry->localeString(QStringLiteral("Name"), environment.locales)
                                      .value_or(QString())
                                      .trimmed();
-            if (!launchable || name.isEmpty())
+            if (name.isEmpty())
                 continue;
             results.append(SearchResult({
                 .id = stableNegativeID(entry->path),

@@ -25,7 +25,10 @@ void DatabaseManager::storeInPersistentQueryCache(const SearchResults &results, 
     auto guard = lock();
     if (!persistentQueryResultCacheEnabled_ || !persistentQueryResultCacheStore_)
         return;
-    persistentQueryResultCacheStore_->storeResults(results, key, now);
+    // The payload holds every stored answer; encoding it is left to the background pool, off the search
+    // road, and stores made before that task runs are written with it.
+    if (persistentQueryResultCacheStore_->storeResultsWritingLater(results, key, now))
+        startBackgroundTask([store = persistentQueryResultCacheStore_] { store->writeOwedPayload(); });
 }
 
 } // namespace orvex

@@ -103,7 +103,9 @@ PersistentQueryResultCacheStore::PersistentQueryResultCacheStore(QString storeKe
                                                                  double ttl, qsizetype maxEntries)
     : storeKey_(std::move(storeKey)), defaults_(defaults), ttl_(ttl), maxEntries_(maxEntries) {}
 
-PersistentQueryResultCacheStore::~PersistentQueryResultCacheStore() = default;
+PersistentQueryResultCacheStore::~PersistentQueryResultCacheStore() {
+    writeOwedPayload();
+}
 
 void PersistentQueryResultCacheStore::loadIfNeededLocked() {
     if (hasLoaded_)
@@ -219,10 +221,7 @@ void PersistentQueryResultCacheStore::storeResults(const SearchResults &results,
     std::pair<Entries, quint64> snapshot;
     {
         std::lock_guard guard(lock_);
-        loadIfNeededLocked();
-        entry.storeGeneration = ++storeGeneration_;
-        cachedEntries_.insert(key, std::move(entry));
-        evictIfNeededLocked();
+        insertLocked(key, std::move(entry));
         snapshot = snapshotLocked();
     }
     persistPayload(snapshot.first, snapshot.second);
@@ -231,6 +230,44 @@ void PersistentQueryResultCacheStore::storeResults(const SearchResults &results,
     // lock orders the reads above before that change (ThreadSanitizer reported the race).
     std::lock_guard guard(lock_);
     snapshot.first = Entries();
+}
+
+bool PersistentQueryResultCacheStore::storeResultsWritingLater(const SearchResults &results,
+                                                               const QString &key, Date now) {
+    if (results.isEmpty())
+        return false;
+    // Only the records are made here; the writer encodes them with the payload.
+    PersistentQueryResultCacheEntry entry{.results = recordsFromResults(deduplicatedSearchResults(results)),
+                                          .cachedAt = now};
+    std::lock_guard guard(lock_);
+    insertLocked(key, std::move(entry));
+    hasUnencodedEntries_ = true;
+    return !std::exchange(payloadOwed_, true);
+}
+
+void PersistentQueryResultCacheStore::writeOwedPayload() {
+    // Held throughout, so that a write under way (this one or another thread's) has ended on return.
+    std::lock_guard writing(writeLock_);
+    std::pair<Entries, quint64> snapshot;
+    {
+        std::lock_guard guard(lock_);
+        if (!payloadOwed_)
+            return;
+        snapshot = snapshotLocked();
+    }
+    willWritePayload(snapshot.second);
+    persistPayloadWriting(snapshot.first, snapshot.second);
+    // See storeResults.
+    std::lock_guard guard(lock_);
+    snapshot.first = Entries();
+}
+
+void PersistentQueryResultCacheStore::insertLocked(const QString &key,
+                                                   PersistentQueryResultCacheEntry entry) {
+    loadIfNeededLocked();
+    entry.storeGeneration = ++storeGeneration_;
+    cachedEntries_.insert(key, std::move(entry));
+    evictIfNeededLocked();
 }
 
 void PersistentQueryResultCacheStore::evictIfNeededLocked() {
@@ -256,6 +293,7 @@ PersistentQueryResultCacheStore::snapshotLocked() {
                 entry.encodedResults = compactJson(entry.results);
         hasUnencodedEntries_ = false;
     }
+    payloadOwed_ = false;
     // The copy shares its data until the next change, so taking it under the lock costs nothing.
     return {cachedEntries_, ++sequence_};
 }
@@ -263,6 +301,10 @@ PersistentQueryResultCacheStore::snapshotLocked() {
 void PersistentQueryResultCacheStore::persistPayload(const Entries &entries, quint64 sequence) {
     willWritePayload(sequence);
     std::lock_guard guard(writeLock_);
+    persistPayloadWriting(entries, sequence);
+}
+
+void PersistentQueryResultCacheStore::persistPayloadWriting(const Entries &entries, quint64 sequence) {
     // The manager and the panel write from their own threads: a snapshot that lost the race to a
     // newer one is dropped instead of overwriting it.
     if (sequence <= writtenSequence_)

@@ -78,6 +78,13 @@ public:
                                                                      bool allowSameQueryFallback);
     // Stores a non-empty answer under `key`, evicting the oldest entries beyond the limit.
     void storeResults(const SearchResults &results, const QString &key, Date now);
+    // The same, but the payload (every stored answer, encoded) is left owed to writeOwedPayload(), so
+    // that a search does not pay for it; lookups see the answer at once. True when no write was owed
+    // before: the caller then makes sure writeOwedPayload() runs, and later stores join that write.
+    bool storeResultsWritingLater(const SearchResults &results, const QString &key, Date now);
+    // Writes the payload when a store left it owed. Waits for a write under way either way: once it
+    // returns, nothing is written until the next store.
+    void writeOwedPayload();
 
     // The manager's invalidation stamp, a date value under storeKey + ".actorInvalidatedAt". Marking
     // leaves the entries in place; lookups then flag the ones this process stored before.
@@ -98,10 +105,14 @@ private:
                                                               bool &shouldPersist);
     std::optional<PersistentCachedSearchResults> newestResultsLocked(const QString &prefix, Date now,
                                                                      bool &shouldPersist);
+    void insertLocked(const QString &key, PersistentQueryResultCacheEntry entry);
     void evictIfNeededLocked();
-    // Under the entry lock: the entries and the sequence number of this state.
+    // Under the entry lock: the entries and the sequence number of this state, which covers every
+    // store so far (no payload is owed any more).
     std::pair<Entries, quint64> snapshotLocked();
     void persistPayload(const Entries &entries, quint64 sequence);
+    // The same with writeLock_ held.
+    void persistPayloadWriting(const Entries &entries, quint64 sequence);
 
     const QString storeKey_;
     UserDefaults &defaults_;
@@ -111,8 +122,11 @@ private:
     std::mutex lock_;
     Entries cachedEntries_;
     bool hasLoaded_ = false;
-    // Entries read from the payload lack their encoded rows until the first write.
+    // Entries read from the payload, or stored to be written later, lack their encoded rows until the
+    // next write.
     bool hasUnencodedEntries_ = false;
+    // A store left the payload to writeOwedPayload().
+    bool payloadOwed_ = false;
     // Raised for every change of cachedEntries_, under lock_.
     quint64 sequence_ = 0;
     // The last store generation handed out, and the one current at the last invalidation.
@@ -120,6 +134,7 @@ private:
     quint64 invalidatedGeneration_ = 0;
 
     // Orders payload writes: a snapshot is written only when it is newer than the last one written.
+    // Taken before lock_ where both are held.
     std::mutex writeLock_;
     quint64 writtenSequence_ = 0;
 };

@@ -74,7 +74,10 @@ namespace {
 // A scroll area whose content keeps the viewport's width and takes the height it needs at that width.
 class GridScrollArea : public QScrollArea {
 public:
-    using QScrollArea::QScrollArea;
+    explicit GridScrollArea(QWidget *parent) : QScrollArea(parent) {
+        // A gutter, so that the last column of cards does not touch the scroll bar.
+        setViewportMargins(0, 0, 6, 0);
+    }
 
 protected:
     void resizeEvent(QResizeEvent *event) override {

@@ -133,11 +133,11 @@ PermissionsOnboardingView::PermissionsOnboardingView(std::function<void()> onCon
     fileCard_ = new PermissionCard(QStringLiteral("Files & Folders"),
                                    QStringLiteral("Needed to index your directories for folder results."),
                                    QStringLiteral("Request Files & Folders Access"), stack);
-    layout->addWidget(fileCard_, 0, Qt::AlignLeft);
+    layout->addWidget(fileCard_);
     browserCard_ = new PermissionCard(QStringLiteral("Browser Automation (Edge/Brave)"),
                                       QStringLiteral("Needed to discover and focus open browser tabs."),
                                       QStringLiteral("Request Browser Automation Access"), stack);
-    layout->addWidget(browserCard_, 0, Qt::AlignLeft);
+    layout->addWidget(browserCard_);
 
     auto *buttons = new QHBoxLayout;
     buttons->setContentsMargins(0, 4, 0, 0);
@@ -157,15 +157,12 @@ PermissionsOnboardingView::PermissionsOnboardingView(std::function<void()> onCon
     buttons->addWidget(continueButton_);
     layout->addLayout(buttons);
 
-    // The stack is centred in the window, its rows leading-aligned inside it.
+    // The stack spans the window's width, centred from top to bottom. Both cards take its whole width:
+    // cards as wide as their own sentences came out unequal and ragged beside each other.
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(20, 20, 20, 20);
     outer->addStretch(1);
-    auto *row = new QHBoxLayout;
-    row->addStretch(1);
-    row->addWidget(stack);
-    row->addStretch(1);
-    outer->addLayout(row);
+    outer->addWidget(stack);
     outer->addStretch(1);
 
     connect(fileCard_->button(), &QPushButton::clicked, viewModel_,

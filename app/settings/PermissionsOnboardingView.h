@@ -12,7 +12,7 @@ class QPushButton;
 namespace orvex {
 
 // One permission card: title, description, the status row (symbol and sentence in the status colour)
-// and the request button, on a rounded panel as wide as its content.
+// and the request button, on a rounded panel as wide as the window's content.
 class PermissionCard : public QWidget {
     Q_OBJECT
 

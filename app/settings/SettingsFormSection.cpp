@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace orvex {
@@ -63,10 +64,24 @@ void SettingsFormSection::addRow(QLayout *row) {
     rows_->addLayout(row);
 }
 
+namespace {
+
+// A scroll area that keeps a gutter between its content and its scroll bar while it has one, so that the
+// sections' rounded edges do not touch the bar.
+class FormScrollArea : public QScrollArea {
+public:
+    explicit FormScrollArea(QWidget *parent) : QScrollArea(parent) {
+        connect(verticalScrollBar(), &QScrollBar::rangeChanged, this,
+                [this](int, int maximum) { setViewportMargins(0, 0, maximum > 0 ? 6 : 0, 0); });
+    }
+};
+
+} // namespace
+
 SettingsForm::SettingsForm(QWidget *parent) : QWidget(parent) {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto *scroll = new QScrollArea(this);
+    auto *scroll = new FormScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -3,6 +3,7 @@
 #include "platform/PropertyList.h"
 #include "platform/SafeFile.h"
 #include "platform/StringUtils.h"
+#include "sources/SystemSettingsLauncher.h"
 
 #include <QChar>
 #include <QDir>
@@ -350,6 +351,18 @@ DatabaseManager::searchSystemSettingsActionResults(const QString &queryLowercase
     for (qsizetype i = 0; i < matches.size() && i < 10; ++i)
         rows.append(matches[i].second);
     return rows;
+}
+
+QList<SystemSettingsShortcut>
+DatabaseManager::openableSystemSettingsShortcuts(const QList<SystemSettingsShortcut> &shortcuts,
+                                                 const DesktopEntryEnvironment &environment) {
+    QList<SystemSettingsShortcut> openable;
+    for (const SystemSettingsShortcut &pane : shortcuts) {
+        if (systemSettingsTarget(pane.primaryURLString, environment) ||
+            (pane.fallbackURLString && systemSettingsTarget(*pane.fallbackURLString, environment)))
+            openable.append(pane);
+    }
+    return openable;
 }
 
 } // namespace orvex

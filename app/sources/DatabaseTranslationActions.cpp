@@ -299,6 +299,10 @@ SearchResults DatabaseManager::searchTranslationActionResults(const QString &que
             collected.append(*rows);
             continue;
         }
+        // Without late lookups the answer is the cached rows and the dictionary row: a pending row would
+        // promise a translation that never comes.
+        if (!config_.startsLateLookups)
+            continue;
         pending = true;
         if (translationActionInFlightKeys_.contains(key) || shuttingDown_.load())
             continue;

@@ -162,7 +162,8 @@ SearchResults DatabaseManager::searchNotionPages(const QString &query) {
         return {};
     if (std::optional<SearchResults> cached = notionCachedResults(normalizedQuery))
         return *cached;
-    scheduleNotionSearchRefresh(query, normalizedQuery, token);
+    if (config_.startsLateLookups)
+        scheduleNotionSearchRefresh(query, normalizedQuery, token);
     return {};
 }
 

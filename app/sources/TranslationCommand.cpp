@@ -156,6 +156,13 @@ QString TranslationCommandParser::inferredSourceLanguageCode(const QString &text
         if (supportedLanguageCodes.contains(code))
             return code;
     }
+    // A word or two often reads like some unrelated language to the detector; which of the configured
+    // ones it is most like is still worth more than the fallbacks' guess.
+    if (const auto likeliest = recognizer->likeliestLanguage(text, supportedLanguageCodes)) {
+        const QString code = likeliest->toLower();
+        if (supportedLanguageCodes.contains(code))
+            return code;
+    }
     static const QString germanLetters = QStringLiteral(u"äöüß");
     const bool hasGermanLetter =
         std::any_of(germanLetters.begin(), germanLetters.end(), [&](QChar c) { return text.contains(c); });

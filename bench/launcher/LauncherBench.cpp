@@ -667,6 +667,12 @@ void startupSection(const Options &options, HomeRun &run, LauncherInstance &laun
               failures == 0 && wm.count > 0 && wm.median <= 300, peer);
 }
 
+void printMemoryRow(const char *what, const ResidentMemory &m) {
+    std::printf("  %-24s %7.1f MB  (heap and other anonymous %.1f, files %.1f, shared %.1f; peak %.1f)\n",
+                what, m.residentMb, m.anonymousMb, m.fileMb, m.sharedMb, m.peakMb);
+    std::fflush(stdout);
+}
+
 void memorySection(const Options &options, HomeRun &run, LauncherInstance &launcher,
                    WindowEventRecorder &recorder) {
     printHeading(QStringLiteral("Memory: resident set of the running launcher (%1 home)").arg(run.sizeName));
@@ -676,8 +682,7 @@ void memorySection(const Options &options, HomeRun &run, LauncherInstance &launc
     }
     launcher.waitUntilIdle(1s, 60s);
     const ResidentMemory started = launcher.memory();
-    std::printf("  after start-up (idle):            %7.1f MB (peak %.1f)\n", started.residentMb,
-                started.peakMb);
+    printMemoryRow("after start-up (idle)", started);
 
     int failures = 0;
     QStringList queries;
@@ -698,16 +703,16 @@ void memorySection(const Options &options, HomeRun &run, LauncherInstance &launc
     }
     launcher.idle(1s);
     const ResidentMemory afterQueries = launcher.memory();
-    std::printf("  after %d queries:                 %7.1f MB (peak %.1f)%s\n", int(queries.size()),
-                afterQueries.residentMb, afterQueries.peakMb,
-                failures ? qPrintable(QStringLiteral("; %1 without a final answer").arg(failures)) : "");
+    printMemoryRow(qPrintable(QStringLiteral("after %1 queries").arg(queries.size())), afterQueries);
+    if (failures)
+        std::printf("  %d queries without a final answer\n", failures);
 
     // Show, type, hide: a day of use in a few minutes. A handful of short queries, cached after the first
     // round, as people repeat themselves.
     QStringList shortQueries;
     for (int i = 0; i < 20 && i < queries.size(); ++i)
         shortQueries.append(queries.at(i).left(3));
-    std::vector<std::pair<int, double>> samples{{0, afterQueries.residentMb}};
+    std::vector<std::pair<int, ResidentMemory>> samples{{0, afterQueries}};
     int cycleFailures = 0;
     const auto loopStart = MonotonicClock::now();
     for (int cycle = 1; cycle <= options.cycles; ++cycle) {
@@ -724,19 +729,18 @@ void memorySection(const Options &options, HomeRun &run, LauncherInstance &launc
         if (!launcher.waitForFinal(query, began, 10s))
             ++cycleFailures;
         if (cycle == 100 || cycle == options.cycles / 2 || cycle == options.cycles)
-            samples.push_back({cycle, launcher.memory().residentMb});
+            samples.push_back({cycle, launcher.memory()});
     }
     launcher.hidePanel();
     launcher.idle(1s);
     const ResidentMemory end = launcher.memory();
-    samples.back().second = end.residentMb;
+    samples.back().second = end;
     std::printf(
         "  %d show/type/hide cycles in %.0f s%s:\n", options.cycles,
         milliseconds(MonotonicClock::now() - loopStart) / 1000,
         cycleFailures ? qPrintable(QStringLiteral(" (%1 cycles without an answer)").arg(cycleFailures)) : "");
-    for (const auto &[cycle, resident] : samples)
-        std::printf("    after cycle %5d: %7.1f MB\n", cycle, resident);
-    std::printf("  peak over the run: %.1f MB\n", end.peakMb);
+    for (const auto &[cycle, memory] : samples)
+        printMemoryRow(qPrintable(QStringLiteral("  after cycle %1").arg(cycle, 5)), memory);
     const double growth = end.residentMb - afterQueries.residentMb;
     QString peer;
     if (run.peers)

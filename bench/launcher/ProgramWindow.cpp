@@ -62,12 +62,15 @@ ResidentMemory residentMemoryOf(qint64 pid) {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly))
         return memory;
+    const std::pair<const char *, double ResidentMemory::*> fields[] = {
+        {"VmRSS:", &ResidentMemory::residentMb},   {"VmHWM:", &ResidentMemory::peakMb},
+        {"RssAnon:", &ResidentMemory::anonymousMb}, {"RssFile:", &ResidentMemory::fileMb},
+        {"RssShmem:", &ResidentMemory::sharedMb}};
     for (const QByteArray &line : status.readAll().split('\n')) {
-        const auto kilobytes = [&] { return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0; };
-        if (line.startsWith("VmRSS:"))
-            memory.residentMb = kilobytes();
-        else if (line.startsWith("VmHWM:"))
-            memory.peakMb = kilobytes();
+        for (const auto &[name, field] : fields) {
+            if (line.startsWith(name))
+                memory.*field = line.mid(qstrlen(name)).trimmed().split(' ').value(0).toDouble() / 1024.0;
+        }
     }
     return memory;
 }

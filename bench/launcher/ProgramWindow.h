@@ -36,10 +36,15 @@ struct ProgramStart {
 std::optional<StartTiming> startAndTimeWindow(WindowEventRecorder &recorder, QProcess &process,
                                               const ProgramStart &start, std::chrono::milliseconds timeout);
 
-// The resident set and its peak of a running process, in megabytes (VmRSS, VmHWM); 0 when unreadable.
+// The resident set and its peak of a running process, in megabytes (VmRSS, VmHWM), and the resident set
+// by kind: anonymous (the heap), file-backed (code, fonts, mapped files), shared memory (the X server's
+// shared images); 0 when unreadable.
 struct ResidentMemory {
     double residentMb = 0;
     double peakMb = 0;
+    double anonymousMb = 0;
+    double fileMb = 0;
+    double sharedMb = 0;
 };
 ResidentMemory residentMemoryOf(qint64 pid);
 

@@ -43,9 +43,48 @@ TEST(LanguageRecognizer, MalformedAndHugeTextsAreSafe) {
     broken.append(QStringLiteral("\x01\x1b[31m"));
     broken.append(QChar(0xFFFF));
     broken.append(QChar(0xDC00));
+    const QSet<QString> enDe = {QStringLiteral("en"), QStringLiteral("de")};
     EXPECT_NO_FATAL_FAILURE((void)recognizer.dominantLanguage(broken));
+    EXPECT_NO_FATAL_FAILURE((void)recognizer.likeliestLanguage(broken, enDe));
     EXPECT_EQ(recognizer.dominantLanguage(QStringLiteral("good morning ").repeated(200000)),
               QStringLiteral("en"));
+    EXPECT_EQ(recognizer.likeliestLanguage(QStringLiteral("good morning ").repeated(200000), enDe),
+              QStringLiteral("en"));
+}
+
+// Choosing among the configured languages: short words the detector places in unrelated languages,
+// and what gives no answer.
+TEST(LanguageRecognizer, ChoosesAmongGivenLanguages) {
+    const QSet<QString> enDe = {QStringLiteral("en"), QStringLiteral("de")};
+    const struct {
+        const char *name;
+        QString text;
+        QSet<QString> codes;
+        std::optional<QString> expected;
+    } cases[] = {
+        {"German word read as Hmong", QStringLiteral("Haus"), enDe, QStringLiteral("de")},
+        {"German words read as Danish", QStringLiteral("der Hund"), enDe, QStringLiteral("de")},
+        {"English", QStringLiteral("where is the station"), enDe, QStringLiteral("en")},
+        {"codes in capitals",
+         QStringLiteral("Haus"),
+         {QStringLiteral("EN"), QStringLiteral("De")},
+         QStringLiteral("De")},
+        {"too close to tell", QStringLiteral("langsam"), enDe, std::nullopt},
+        {"a code without a profile leaves one",
+         QStringLiteral("Haus"),
+         {QStringLiteral("de"), QStringLiteral("xx-nowhere")},
+         std::nullopt},
+        {"a code that is a path",
+         QStringLiteral("Haus"),
+         {QStringLiteral("de"), QStringLiteral("../libexttextcat/en")},
+         std::nullopt},
+        {"one code", QStringLiteral("Haus"), {QStringLiteral("de")}, std::nullopt},
+        {"no letters", QStringLiteral("12 + 34"), enDe, std::nullopt},
+        {"empty", QString(), enDe, std::nullopt},
+    };
+    const LanguageRecognizer recognizer;
+    for (const auto &c : cases)
+        EXPECT_EQ(recognizer.likeliestLanguage(c.text, c.codes), c.expected) << c.name;
 }
 
 TEST(LanguageRecognizer, SharedInstanceCanBeReplacedAndRestored) {

@@ -34,6 +34,8 @@ protected:
                            "Type=Application\nName=Helper Tool\nNoDisplay=true\n" + exec);
         desktop.writeEntry(desktop.systemData, QStringLiteral("missing.desktop"),
                            "Type=Application\nName=Missing Tool\nTryExec=orvex-no-such-program\n" + exec);
+        desktop.writeEntry(desktop.systemData, QStringLiteral("stale.desktop"),
+                           "Type=Application\nName=Stale Tool\nExec=orvex-removed-program %U\n");
         desktop.writeEntry(desktop.systemData, QStringLiteral("link.desktop"),
                            "Type=Link\nName=Link Tool\nURL=https://example.org/\n");
         desktop.writeEntry(desktop.systemData, QStringLiteral("noname.desktop"), "Type=Application\n" + exec);
@@ -57,6 +59,14 @@ protected:
                            "Type=Application\nName=Vendor Console\n" + exec);
         dbus = desktop.writeEntry(desktop.vendorData, QStringLiteral("org.example.Maps.desktop"),
                                   "Type=Application\nName=Maps\nDBusActivatable=true\n");
+        // Sandboxed application stores export their entries as links into each application's own tree.
+        const QString exported = desktop.root + QStringLiteral("/app/org.example.Paint/export/paint.desktop");
+        test::writeFile(exported, "[Desktop Entry]\nType=Application\nName=Paint\n" + exec);
+        linked = desktop.vendorData + QStringLiteral("/applications/org.example.Paint.desktop");
+        EXPECT_TRUE(QFile::link(exported, linked));
+        EXPECT_TRUE(
+            QFile::link(desktop.root + QStringLiteral("/app/gone.desktop"),
+                        desktop.vendorData + QStringLiteral("/applications/org.example.Gone.desktop")));
     }
 
     QStringList titles(const SearchResults &rows) const {
@@ -66,8 +76,8 @@ protected:
         return list;
     }
 
-    test::DesktopEntryFixture desktop{test::homePath() + QStringLiteral("/desktop")};
-    QString editor, gnomeOnly, console, dbus;
+    test::DesktopEntryFixture desktop;
+    QString editor, gnomeOnly, console, dbus, linked;
 };
 
 TEST_F(DesktopApplications, OffersWhatThisDesktopShows) {
@@ -77,12 +87,12 @@ TEST_F(DesktopApplications, OffersWhatThisDesktopShows) {
         QStringList locales;
         QStringList expected;
     } cases[] = {
-        {"no desktop named", {}, {}, {"Editor", "Not KDE Tool", "Console", "Maps"}},
+        {"no desktop named", {}, {}, {"Editor", "Not KDE Tool", "Console", "Maps", "Paint"}},
         {"GNOME, German",
          {"GNOME"},
          {"de_DE.UTF-8"},
-         {"Bearbeiter", "Tweaks", "Not KDE Tool", "Console", "Maps"}},
-        {"KDE", {"KDE"}, {"fr_FR.UTF-8"}, {"Editor", "Console", "Maps"}},
+         {"Bearbeiter", "Tweaks", "Not KDE Tool", "Console", "Maps", "Paint"}},
+        {"KDE", {"KDE"}, {"fr_FR.UTF-8"}, {"Editor", "Console", "Maps", "Paint"}},
     };
     for (const auto &c : cases) {
         const SearchResults rows =
@@ -105,7 +115,7 @@ TEST_F(DesktopApplications, RowsStandForTheEntryFile) {
     };
     for (const auto &[title, path] :
          {std::pair{QStringLiteral("Editor"), editor}, std::pair{QStringLiteral("Console"), console},
-          std::pair{QStringLiteral("Maps"), dbus}}) {
+          std::pair{QStringLiteral("Maps"), dbus}, std::pair{QStringLiteral("Paint"), linked}}) {
         const SearchResult row = find(title);
         EXPECT_EQ(row.kind(), SearchResultKind::app);
         EXPECT_EQ(row.fullPath(), path);
@@ -155,8 +165,8 @@ TEST_F(DesktopApplications, AreSearchedCountedAndRememberedLikeApps) {
         EXPECT_EQ(rows[0].relevanceScore(),
                   DatabaseManager::relevanceScore(rows[0], QString::fromUtf8(c.query), preferences));
     }
-    for (const char *query :
-         {"system editor", "removed", "hidden tool", "helper", "missing tool", "link tool", "idle"})
+    for (const char *query : {"system editor", "removed", "hidden tool", "helper", "missing tool",
+                              "stale tool", "link tool", "idle"})
         EXPECT_TRUE(manager->search(QString::fromUtf8(query), false).isEmpty()) << query;
 
     const SearchResult row = manager->search(QStringLiteral("bearbeiter"), false).at(0);

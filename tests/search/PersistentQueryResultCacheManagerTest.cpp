@@ -1,5 +1,6 @@
 #include "fixtures/ManagerFixture.h"
 #include "search/PersistentQueryResultCacheStore.h"
+#include "search/SearchRankingSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -81,6 +82,23 @@ TEST(PersistentQueryResultCacheManager, LooksUpTheExactKeyWithinTheWeek) {
     EXPECT_TRUE(manager->persistentCachedQueryResults(QStringLiteral("abc|K2")));
     fixture.clock->advance(604801);
     EXPECT_FALSE(manager->persistentCachedQueryResults(QStringLiteral("abc|K2")));
+}
+
+// The search writes its answer's payload in the background: the panel sees the answer at once, and the
+// defaults have it once the manager has shut down (earlier in practice).
+TEST(PersistentQueryResultCacheManager, ASearchsAnswerIsSharedAtOnceAndStoredByShutdown) {
+    test::ManagerFixture fixture;
+    auto manager = fixture.makeManager();
+    auto panelStore = PersistentQueryResultCacheStoreRegistry::store(kStoreKey, *fixture.defaults);
+    ASSERT_FALSE(manager->search(QStringLiteral("2+2")).isEmpty());
+    const QString key =
+        QStringLiteral("2+2|") + SearchRankingSettingsStore(*fixture.defaults).load().cacheKey();
+    EXPECT_TRUE(panelStore->cachedSearchResults(key, fixture.clock->now(), false));
+
+    manager.reset();
+    const auto payload = fixture.defaults->dataValue(kStoreKey);
+    ASSERT_TRUE(payload);
+    EXPECT_TRUE(PersistentQueryResultCachePayload::fromJson(*payload)->entries.contains(key));
 }
 
 TEST(PersistentQueryResultCacheManager, UnderUnitTestsTheStoreIsNeverTouched) {

@@ -117,6 +117,56 @@ TEST_F(PersistentQueryResultCacheTest, StoringNothingLeavesTheEntryAndTheDefault
     EXPECT_EQ(store->cachedSearchResults(QStringLiteral("a|K"), kNow, false)->results.size(), 1);
 }
 
+// The search road leaves the payload to a later write: lookups see the answer at once, stores made
+// before the write join it, a write made meanwhile for another reason covers them, and nothing owed is
+// lost when the store goes.
+TEST_F(PersistentQueryResultCacheTest, AnswersStoredToBeWrittenLaterAreServedAtOnceAndWrittenOnce) {
+    class CountingStore : public PersistentQueryResultCacheStore {
+    public:
+        using PersistentQueryResultCacheStore::PersistentQueryResultCacheStore;
+        int writes = 0;
+
+    protected:
+        void willWritePayload(quint64) override { ++writes; }
+    };
+    auto store = std::make_unique<CountingStore>(key, defaults);
+    store->storeResults({fileRow(QStringLiteral("old"))}, QStringLiteral("old|K"), kNow);
+    const QByteArray before = storedBytes();
+    store->writes = 0;
+
+    EXPECT_TRUE(store->storeResultsWritingLater({fileRow(QStringLiteral("a"))}, QStringLiteral("a|K"), kNow));
+    EXPECT_FALSE(
+        store->storeResultsWritingLater({fileRow(QStringLiteral("b"))}, QStringLiteral("b|K"), kNow));
+    EXPECT_FALSE(store->storeResultsWritingLater({}, QStringLiteral("c|K"), kNow));
+    EXPECT_EQ(store->cachedSearchResults(QStringLiteral("a|K"), kNow, false)->results.at(0).filename(),
+              QStringLiteral("a"));
+    EXPECT_EQ(storedBytes(), before);
+    EXPECT_EQ(store->writes, 0);
+
+    store->writeOwedPayload();
+    store->writeOwedPayload();
+    EXPECT_EQ(store->writes, 1);
+    EXPECT_EQ(storedEntries().keys(),
+              (QStringList{QStringLiteral("a|K"), QStringLiteral("b|K"), QStringLiteral("old|K")}));
+    // Encoded as a direct store encodes it.
+    const QJsonValue writtenLater = storedEntries().value(QLatin1String("b|K"));
+    makeStore()->storeResults({fileRow(QStringLiteral("b"))}, QStringLiteral("b|K"), kNow);
+    EXPECT_EQ(storedEntries().value(QLatin1String("b|K")), writtenLater);
+
+    // A direct store writes everything owed with it.
+    store = std::make_unique<CountingStore>(key, defaults);
+    EXPECT_TRUE(store->storeResultsWritingLater({fileRow(QStringLiteral("d"))}, QStringLiteral("d|K"), kNow));
+    store->storeResults({fileRow(QStringLiteral("e"))}, QStringLiteral("e|K"), kNow);
+    store->writeOwedPayload();
+    EXPECT_EQ(store->writes, 1);
+    EXPECT_TRUE(storedEntries().contains(QLatin1String("d|K")));
+
+    // Owed when the store goes: written then.
+    EXPECT_TRUE(store->storeResultsWritingLater({fileRow(QStringLiteral("f"))}, QStringLiteral("f|K"), kNow));
+    store.reset();
+    EXPECT_TRUE(makeStore()->cachedSearchResults(QStringLiteral("f|K"), kNow, false));
+}
+
 TEST_F(PersistentQueryResultCacheTest, ServesEntriesWithinAWeekAndNotFarInTheFuture) {
     struct Case {
         double age;

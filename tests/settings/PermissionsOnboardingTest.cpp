@@ -213,6 +213,16 @@ TEST(OnboardingWindowController, Screenshot) {
         return !m.isRequestingFileAccess() && !m.isRequestingBrowserAccess();
     }));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(controller.window()));
+    // Both cards span the content width, and each status sentence has the room it needs (a long one
+    // wraps rather than being cut off).
+    const PermissionsOnboardingView &view = *controller.view();
+    EXPECT_EQ(view.fileCard()->width(), view.width() - 40);
+    EXPECT_EQ(view.browserCard()->width(), view.width() - 40);
+    for (const PermissionCard *card : {view.fileCard(), view.browserCard()}) {
+        const QLabel *status = card->statusText();
+        EXPECT_GE(status->height(), status->heightForWidth(status->width())) << status->text().toStdString();
+        EXPECT_LE(status->geometry().right(), card->contentsRect().right() - 14);
+    }
     const QString path = test::screenshotDirectory() + QStringLiteral("/onboarding-window.png");
     ASSERT_TRUE(controller.window()->grab().save(path));
 }

@@ -5,12 +5,19 @@
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <memory>
 #include <optional>
+#include <ostream>
+
+// Sizes in test failures as "1000x700".
+inline void PrintTo(const QSize &size, std::ostream *os) {
+    *os << size.width() << "x" << size.height();
+}
 
 namespace orvex::test {
 

@@ -273,6 +273,31 @@ TEST_F(NotionSearchTest, AFailedRequestIsCachedAsEmptyAndReleasesItsKey) {
     }
 }
 
+// A front end that prints one answer and ends sends nothing it could never show; otherwise a request
+// in flight is reported until its rows are installed.
+TEST_F(NotionSearchTest, LateLookupsAreStartedOnlyWhenWanted) {
+    LoopbackHttpReply gated = LoopbackHttpReply::json(twoPagesReply());
+    gated.held = true;
+    server.setDefaultReply(gated);
+    DatabaseManagerConfiguration quiet = fixture.configuration();
+    quiet.notionBaseURL = server.baseURL();
+    quiet.startsLateLookups = false;
+    manager = fixture.makeManager(quiet);
+    EXPECT_TRUE(manager->search(QStringLiteral("roadmap"), false).isEmpty());
+    EXPECT_FALSE(manager->hasLateLookupsInFlight());
+    manager->shutdown();
+    EXPECT_EQ(server.requestCount(), 0);
+
+    DatabaseManager &m = makeManager();
+    EXPECT_FALSE(m.hasLateLookupsInFlight());
+    m.search(QStringLiteral("roadmap"), false);
+    EXPECT_TRUE(m.hasLateLookupsInFlight());
+    ASSERT_TRUE(server.waitForRequestCount(1));
+    server.releaseHeldReplies();
+    ASSERT_TRUE(waitForRefreshes(1));
+    EXPECT_FALSE(m.hasLateLookupsInFlight());
+}
+
 TEST_F(NotionSearchTest, ShutdownDuringARequestEndsItWithoutApplying) {
     LoopbackHttpReply gated = LoopbackHttpReply::json(twoPagesReply());
     gated.held = true;

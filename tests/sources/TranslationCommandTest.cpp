@@ -17,11 +17,16 @@ namespace {
 
 class FixedRecognizer final : public LanguageRecognizer {
 public:
-    explicit FixedRecognizer(std::optional<QString> answer) : answer_(std::move(answer)) {}
+    explicit FixedRecognizer(std::optional<QString> answer, std::optional<QString> likeliest = std::nullopt)
+        : answer_(std::move(answer)), likeliest_(std::move(likeliest)) {}
     std::optional<QString> dominantLanguage(const QString &) const override { return answer_; }
+    std::optional<QString> likeliestLanguage(const QString &, const QSet<QString> &) const override {
+        return likeliest_;
+    }
 
 private:
     std::optional<QString> answer_;
+    std::optional<QString> likeliest_;
 };
 
 TEST(TranslationCommandParser, NormalizesTheTrigger) {
@@ -63,6 +68,8 @@ TEST(TranslationCommandParser, ParsesQueries) {
         QSet<QString> codes;
         std::optional<QString> recognized;
         std::optional<TranslationCommand> expected;
+        // Which configured language the text reads most like.
+        std::optional<QString> likeliest = std::nullopt;
     } cases[] = {
         {"recogniser first", QStringLiteral("cc Haus"), enDe, QStringLiteral("de"),
          command(QStringLiteral("Haus"), QStringLiteral("de"), QStringLiteral("en"), false)},
@@ -70,6 +77,17 @@ TEST(TranslationCommandParser, ParsesQueries) {
          command(QStringLiteral("Haus"), QStringLiteral("en"), QStringLiteral("de"), false)},
         {"recogniser answer outside the codes", QStringLiteral("cc Haus"), enDe, QStringLiteral("fr"),
          command(QStringLiteral("Haus"), QStringLiteral("en"), QStringLiteral("de"), false)},
+        {"placed elsewhere, the likeliest configured language", QStringLiteral("cc Haus"), enDe,
+         QStringLiteral("hmn"),
+         command(QStringLiteral("Haus"), QStringLiteral("de"), QStringLiteral("en"), false),
+         QStringLiteral("de")},
+        {"a configured answer of the detector is not second-guessed", QStringLiteral("cc gestern"), enDe,
+         QStringLiteral("en"),
+         command(QStringLiteral("gestern"), QStringLiteral("en"), QStringLiteral("de"), false),
+         QStringLiteral("de")},
+        {"likeliest language outside the codes", QStringLiteral("cc Haus"), enDe, std::nullopt,
+         command(QStringLiteral("Haus"), QStringLiteral("en"), QStringLiteral("de"), false),
+         QStringLiteral("fr")},
         {"recogniser answer is lowercased", QStringLiteral("cc Haus"), enDe, QStringLiteral("DE"),
          command(QStringLiteral("Haus"), QStringLiteral("de"), QStringLiteral("en"), false)},
         {"German letter", QStringLiteral("cc Straße"), enDe, std::nullopt,
@@ -114,10 +132,32 @@ TEST(TranslationCommandParser, ParsesQueries) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        const FixedRecognizer recognizer(c.recognized);
+        const FixedRecognizer recognizer(c.recognized, c.likeliest);
         EXPECT_EQ(TranslationCommandParser::parse(c.query, QStringLiteral("cc"), c.codes, &recognizer),
                   c.expected);
     }
+}
+
+// The system recogniser on short texts the detector alone places outside English and German.
+TEST(TranslationCommandParser, SystemRecognizerNamesTheSourceOfShortTexts) {
+    const QSet<QString> enDe = {QStringLiteral("en"), QStringLiteral("de")};
+    const LanguageRecognizer recognizer;
+    const struct {
+        const char *text;
+        const char *source;
+    } cases[] = {
+        {"Haus", "de"},         {"Hund", "de"},
+        {"der Hund", "de"},     {"Staubsauger", "de"},
+        {"Kühlschrank", "de"},  {"ich habe Hunger", "de"},
+        {"house", "en"},        {"umbrella", "en"},
+        {"fire brigade", "en"}, {"where is the station", "en"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(
+            TranslationCommandParser::inferredSourceLanguageCode(QString::fromUtf8(c.text), enDe, &recognizer)
+                .toStdString(),
+            c.source)
+            << c.text;
 }
 
 TEST(TranslationCommandParser, UsesTheNormalisedTrigger) {

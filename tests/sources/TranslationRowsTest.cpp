@@ -32,6 +32,9 @@ std::vector<std::string> describe(const SearchResults &rows) {
 class SilentRecognizer final : public LanguageRecognizer {
 public:
     std::optional<QString> dominantLanguage(const QString &) const override { return std::nullopt; }
+    std::optional<QString> likeliestLanguage(const QString &, const QSet<QString> &) const override {
+        return std::nullopt;
+    }
 };
 
 class TranslationRows : public ::testing::Test {
@@ -177,6 +180,30 @@ TEST_F(TranslationRows, EngineNoteNamesOnlyEnginesThatCouldWork) {
     EXPECT_EQ(fixture.defaults->stringValue(QStringLiteral("launcherTranslationEngineOrder")),
               QStringLiteral("argos,apple"))
         << "the stored order is left as it is";
+}
+
+// Without late lookups no engine is asked and no row promises a translation still to come.
+TEST_F(TranslationRows, WithoutLateLookupsOnlyTheDictionaryRowAnswers) {
+    engines->setAnswer(Engine::argos, QStringLiteral("de"), QStringLiteral("en"), QStringLiteral("Haus"),
+                       QStringLiteral("house"));
+    DatabaseManagerConfiguration configuration = fixture.configuration();
+    configuration.translationEngines = engines;
+    configuration.startsLateLookups = false;
+    auto quiet = fixture.makeManager(configuration);
+    EXPECT_EQ(describe(quiet->searchTranslationActionResults(QStringLiteral("cc de:en Haus"))),
+              (std::vector<std::string>{
+                  "Search dict.cc | DE -> EN · Enter opens dict.cc | 0 | openBrowserFavorite | "
+                  "https://www.dict.cc/?s=Haus#onlinedict"}));
+    EXPECT_FALSE(quiet->hasLateLookupsInFlight());
+    quiet->shutdown();
+    EXPECT_EQ(engines->questionCount(), 0);
+
+    engines->hold();
+    search(QStringLiteral("cc de:en Haus"));
+    EXPECT_TRUE(manager->hasLateLookupsInFlight());
+    engines->release();
+    finishLookups(1);
+    EXPECT_FALSE(manager->hasLateLookupsInFlight());
 }
 
 TEST_F(TranslationRows, LowerCaseGermanWordIsRetriedCapitalised) {

@@ -1,5 +1,6 @@
 #include "fixtures/IndexDatabaseBuilder.h"
 #include "support/TestEnvironment.h"
+#include "tools/ToolRun.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -13,25 +14,8 @@
 namespace orvex {
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-// Runs the command-line tool over the test's temporary home; `standardOutputFile`, when given, takes
-// the answer instead of a pipe.
-ToolRun runTool(const QStringList &arguments, const QString &standardOutputFile = QString()) {
-    QProcess process;
-    process.setProgram(QStringLiteral(ORVEX_SEARCH_TOOL));
-    process.setArguments(arguments);
-    process.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
-    if (!standardOutputFile.isEmpty())
-        process.setStandardOutputFile(standardOutputFile);
-    process.start();
-    EXPECT_TRUE(process.waitForFinished(60000));
-    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
-}
+using test::runTool;
+using test::ToolRun;
 
 QJsonArray jsonRows(const ToolRun &run) {
     QJsonParseError error{};
@@ -134,8 +118,7 @@ TEST(OrvexSearchTool, ActivationPersistsAcrossProcesses) {
     EXPECT_EQ(before.value(QStringLiteral("openCount")).toInteger(), 0);
 
     // A new process reads the learned count and the recent list back from the defaults file.
-    const auto again =
-        runTool({QStringLiteral("--json"), QStringLiteral("--fresh"), QStringLiteral("walrus")});
+    const auto again = runTool({QStringLiteral("--json"), QStringLiteral("walrus")});
     ASSERT_EQ(again.exitCode, 0) << again.err.toStdString();
     const QJsonObject after = jsonRows(again).at(0).toObject();
     EXPECT_EQ(after.value(QStringLiteral("filename")).toString(), QStringLiteral("walrus"));
@@ -154,7 +137,13 @@ TEST(OrvexSearchTool, BadArgumentsPrintUsage) {
     for (const QStringList &arguments :
          {QStringList{}, QStringList{QStringLiteral("--bogus"), QStringLiteral("x")},
           QStringList{QStringLiteral("--activate"), QStringLiteral("zero"), QStringLiteral("x")},
-          QStringList{QStringLiteral("--json")}}) {
+          QStringList{QStringLiteral("--json")},
+          // Every run answers from freshly crawled sources, so there is no cache to bypass.
+          QStringList{QStringLiteral("--fresh"), QStringLiteral("x")},
+          QStringList{QStringLiteral("--wait"), QStringLiteral("x")},
+          QStringList{QStringLiteral("--wait"), QStringLiteral("-1"), QStringLiteral("x")},
+          QStringList{QStringLiteral("--wait"), QStringLiteral("nan"), QStringLiteral("x")},
+          QStringList{QStringLiteral("--wait"), QStringLiteral("1e9"), QStringLiteral("x")}}) {
         const auto run = runTool(arguments);
         EXPECT_EQ(run.exitCode, 2) << arguments.join(QLatin1Char(' ')).toStdString();
         EXPECT_TRUE(run.err.startsWith("usage: orvex-search")) << run.err.toStdString();

@@ -1,16 +1,23 @@
 // orvex-search: the command-line front end to the launcher's search core, for people and scripts.
 //
-//   orvex-search [--json] [--fresh] [--activate N] QUERY...
+//   orvex-search [--json] [--wait SECONDS] [--activate N] QUERY...
+#include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "platform/Workspace.h"
 #include "search/Database.h"
+#include "search/LauncherNotifications.h"
+#include "sources/SystemSettingsLauncher.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
 #include <QTextStream>
+#include <QTimer>
+#include <QUrl>
 
 #include <cstdio>
 #include <optional>
@@ -22,12 +29,16 @@ namespace {
 
 struct Options {
     bool json = false;
-    bool fresh = false;
+    // How long to wait for rows that arrive late (translations, Notion pages); none: not at all.
+    std::optional<std::chrono::milliseconds> wait;
     std::optional<qint64> activate;
     QString query;
 };
 
-const char usage[] = "usage: orvex-search [--json] [--fresh] [--activate N] QUERY...\n";
+const char usage[] = "usage: orvex-search [--json] [--wait SECONDS] [--activate N] QUERY...\n";
+
+// A day is more than any lookup takes; beyond it a typing slip is the likelier story.
+constexpr double maxWaitSeconds = 86400;
 
 std::optional<Options> parseArguments(const QStringList &arguments) {
     Options options;
@@ -41,8 +52,12 @@ std::optional<Options> parseArguments(const QStringList &arguments) {
             onlyWords = true;
         } else if (a == QLatin1String("--json")) {
             options.json = true;
-        } else if (a == QLatin1String("--fresh")) {
-            options.fresh = true;
+        } else if (a == QLatin1String("--wait") && i + 1 < arguments.size()) {
+            bool ok = false;
+            const double seconds = arguments.at(++i).toDouble(&ok);
+            if (!ok || !(seconds >= 0 && seconds <= maxWaitSeconds))
+                return std::nullopt;
+            options.wait = std::chrono::milliseconds(qint64(seconds * 1000));
         } else if (a == QLatin1String("--activate") && i + 1 < arguments.size()) {
             bool ok = false;
             const qint64 n = arguments.at(++i).toLongLong(&ok);
@@ -117,6 +132,44 @@ void printTable(const SearchResults &rows, QTextStream &out) {
     }
 }
 
+// Asks again whenever late rows have arrived, as the panel does, until nothing more is on its way or
+// the time is up; the last answer stands.
+SearchResults waitForLateRows(DatabaseManager &manager, const QString &query, SearchResults rows,
+                              std::chrono::milliseconds wait) {
+    // Lookups that ended between the answer and here have stored their rows: one more search shows them.
+    if (!manager.hasLateLookupsInFlight())
+        return manager.search(query, false);
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    const auto observer = NotificationCenter::defaultCenter().addObserver(
+        NotificationName::launcherSearchDataRefreshed, [&](const Notification &) {
+            // Asked before searching: lookups that are over by now have stored their rows, so this
+            // search shows them all.
+            const bool settled = !manager.hasLateLookupsInFlight();
+            rows = manager.search(query, false);
+            if (settled)
+                loop.quit();
+        });
+    deadline.start(wait);
+    loop.exec();
+    NotificationCenter::defaultCenter().removeObserver(observer);
+    return rows;
+}
+
+// Opens what the panel would open for rows the tool can start on its own: a desktop application (its
+// entry launched, after the activation is recorded) and a settings pane. Other rows are only recorded.
+bool openActivatedRow(const SearchResult &row) {
+    if (DatabaseManager::isDesktopApplicationRow(row))
+        return Workspace::shared().open(QUrl::fromLocalFile(row.fullPath()));
+    if (row.action() == SearchResultAction::openSystemSettings) {
+        return (row.actionURLString() && openSystemSettingsLink(*row.actionURLString())) ||
+               (row.fallbackActionURLString() && openSystemSettingsLink(*row.fallbackActionURLString()));
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -141,19 +194,27 @@ int main(int argc, char **argv) {
         return 1;
     }
 
-    DatabaseManager &manager = DatabaseManager::shared();
+    DatabaseManagerConfiguration configuration = DatabaseManagerConfiguration::production();
+    // Lookups whose rows come after the answer are started only when the tool waits for them.
+    configuration.startsLateLookups = options->wait.has_value();
+    DatabaseManager manager(configuration);
     manager.refreshSourceCachesNow();
-    const SearchResults rows = manager.search(options->query, !options->fresh);
+    SearchResults rows = manager.search(options->query, true);
+    if (options->wait)
+        rows = waitForLateRows(manager, options->query, rows, *options->wait);
 
     QTextStream out(&answer);
     int status = 0;
+    bool opened = true;
     if (options->activate) {
         if (*options->activate > rows.size()) {
             std::fprintf(stderr, "orvex-search: there is no row %lld\n",
                          static_cast<long long>(*options->activate));
             status = 1;
         } else {
-            manager.recordActivation(rows.at(*options->activate - 1));
+            const SearchResult &row = rows.at(*options->activate - 1);
+            manager.recordActivation(row);
+            opened = openActivatedRow(row);
         }
     }
     if (status == 0) {
@@ -167,6 +228,12 @@ int main(int argc, char **argv) {
         }
     }
     out.flush();
+    // The answer stands, and the activation was recorded, even when what it names would not start.
+    if (!opened) {
+        std::fprintf(stderr, "orvex-search: could not open row %lld\n",
+                     static_cast<long long>(*options->activate));
+        status = 1;
+    }
     // A full disk or a closed pipe must not pass for an answer given.
     if (out.status() != QTextStream::Ok || !answer.flush()) {
         std::fputs("orvex-search: cannot write standard output\n", stderr);

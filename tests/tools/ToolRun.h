@@ -1,0 +1,53 @@
+#pragma once
+
+// Runs the command-line tool as a real process over the test's temporary home.
+
+#include "support/TestEnvironment.h"
+
+#include <QByteArray>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+namespace orvex::test {
+
+struct ToolRun {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// The test's environment with no system data folders, so the machine's own applications never show
+// up; `extra` adds or replaces variables.
+inline QProcessEnvironment toolEnvironment(const QProcessEnvironment &extra = {}) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_DATA_DIRS"), homePath() + QStringLiteral("/no-system-data"));
+    environment.remove(QStringLiteral("XDG_CURRENT_DESKTOP"));
+    for (const QString &name : extra.keys())
+        environment.insert(name, extra.value(name));
+    return environment;
+}
+
+// `standardOutputFile`, when given, takes the answer instead of a pipe. A tool still running after a
+// minute is killed and the test fails.
+inline ToolRun runTool(const QStringList &arguments, const QString &standardOutputFile = QString(),
+                       const QProcessEnvironment &extraEnvironment = {}) {
+    QProcess process;
+    process.setProgram(QStringLiteral(ORVEX_SEARCH_TOOL));
+    process.setArguments(arguments);
+    process.setProcessEnvironment(toolEnvironment(extraEnvironment));
+    if (!standardOutputFile.isEmpty())
+        process.setStandardOutputFile(standardOutputFile);
+    process.start();
+    const bool finished = process.waitForFinished(60000);
+    EXPECT_TRUE(finished) << arguments.join(QLatin1Char(' ')).toStdString();
+    if (!finished) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+} // namespace orvex::test
