@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -85,6 +86,26 @@ public:
     bool locked() const { return fd_ >= 0; }
     int error() const { return error_; }
 
+    // The mark the last writer left in the lock file; zero when there is none. Every writer that holds
+    // the lock leaves a new one, so an equal mark means no such writer came in between, even where
+    // the file's inode number was reused and its times did not move (they are only as fine as the
+    // kernel's tick).
+    quint64 writerMark() const {
+        quint64 mark = 0;
+        if (fd_ < 0 || ::pread(fd_, &mark, sizeof mark, 0) != static_cast<ssize_t>(sizeof mark))
+            return 0;
+        return mark;
+    }
+    // Leaves a new mark; zero when it could not be left.
+    quint64 leaveWriterMark() {
+        quint64 mark = 0;
+        while (mark == 0)
+            mark = QRandomGenerator::system()->generate64();
+        if (fd_ < 0 || ::pwrite(fd_, &mark, sizeof mark, 0) != static_cast<ssize_t>(sizeof mark))
+            return 0;
+        return mark;
+    }
+
 private:
     int fd_ = -1;
     int error_ = 0;
@@ -101,7 +122,42 @@ struct DiskState {
     QString detail;
 };
 
-DiskState readDefaultsFile(const QString &path) {
+// One version of the file: a write renames a new file over it (a new inode), and a change in place
+// moves its size or times.
+struct FileIdentity {
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 modified = 0; // nanoseconds
+    qint64 changed = 0;
+    bool operator==(const FileIdentity &) const = default;
+};
+
+FileIdentity identityOf(const struct stat &info) {
+    return {static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino),
+            static_cast<qint64>(info.st_size),
+            static_cast<qint64>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
+            static_cast<qint64>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec};
+}
+
+std::optional<FileIdentity> identityOf(const QString &path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return identityOf(info);
+}
+
+// What the file held when it was last read or written under the lock, and which version that was.
+struct KnownFile {
+    Values values;
+    FileIdentity identity;
+    quint64 writerMark = 0;
+};
+
+// Reads the file, unless it is still the version `known` describes (`writerMark`: the lock file's
+// mark, read with the lock held).
+DiskState readDefaultsFile(const QString &path, std::optional<KnownFile> *known = nullptr,
+                           quint64 writerMark = 0) {
     struct stat info {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)
@@ -110,6 +166,9 @@ DiskState readDefaultsFile(const QString &path) {
     }
     if (!S_ISREG(info.st_mode))
         return {DiskState::unreadable, {}, QStringLiteral("not a regular file")};
+    const FileIdentity identity = identityOf(info);
+    if (known && *known && (*known)->identity == identity && (*known)->writerMark == writerMark)
+        return {DiskState::loaded, (*known)->values, {}};
     if (info.st_size > UserDefaults::maxFileBytes)
         return {DiskState::unreadable,
                 {},
@@ -126,6 +185,8 @@ DiskState readDefaultsFile(const QString &path) {
     Values values;
     for (auto it = dictionary->cbegin(); it != dictionary->cend(); ++it)
         values.emplace(it.key(), it.value());
+    if (known)
+        *known = KnownFile{values, identity, writerMark};
     return {DiskState::loaded, std::move(values), {}};
 }
 
@@ -210,7 +271,23 @@ struct UserDefaults::State {
     bool lastFlushFailed = false;
 
     std::mutex flushMutex; // one flush at a time
+    // Guarded by flushMutex: the file as this instance last read or wrote it, so that a flush reads
+    // it again only when another writer has replaced it since.
+    std::optional<KnownFile> known;
     std::thread writer;
+
+    // With `mutex` held: memory becomes what the file holds, except for the keys changed here and not
+    // yet written, which keep their state.
+    void takeIn(Values file) {
+        for (const auto &entry : changed) {
+            const auto current = values.find(entry.first);
+            if (current == values.end())
+                file.erase(entry.first);
+            else
+                file.insert_or_assign(entry.first, current->second);
+        }
+        values = std::move(file);
+    }
 };
 
 UserDefaults::UserDefaults() : state_(std::make_unique<State>()) {}
@@ -227,7 +304,10 @@ UserDefaults::UserDefaults(const QString &filePath, std::chrono::milliseconds fl
         lock.emplace(lockPathFor(filePath));
     if (lock && lock->locked())
         removeLeftOverCopies(filePath);
-    DiskState disk = readDefaultsFile(filePath);
+    // Only what was read under the lock describes a version of the file.
+    const bool locked = lock && lock->locked();
+    DiskState disk =
+        readDefaultsFile(filePath, locked ? &state_->known : nullptr, locked ? lock->writerMark() : 0);
     if (disk.status == DiskState::loaded) {
         state_->values = std::move(disk.values);
     } else if (disk.status == DiskState::unreadable) {
@@ -388,23 +468,36 @@ bool UserDefaults::hasPendingChanges() const {
 }
 
 bool UserDefaults::flush() {
+    return synchronize(nullptr);
+}
+
+bool UserDefaults::update(const std::function<void(const StoredValues &stored)> &change) {
+    return synchronize(&change);
+}
+
+bool UserDefaults::synchronize(const std::function<void(const StoredValues &stored)> *change) {
     State &s = *state_;
-    if (s.filePath.isEmpty())
+    // What the change is shown of the file: nothing until the file has been read under the lock.
+    Values stored;
+    const StoredValues lookup = [&stored](const QString &key) -> std::optional<PlistValue> {
+        const auto it = stored.find(key);
+        return it == stored.end() ? std::nullopt : std::optional<PlistValue>(it->second);
+    };
+    bool changed = false;
+    // Failing or not, the change is made: in memory at least, pending for the next write.
+    auto makeChange = [&] {
+        if (change && !changed)
+            (*change)(lookup);
+        changed = true;
+    };
+    if (s.filePath.isEmpty()) {
+        makeChange();
         return true;
+    }
     std::lock_guard flushLock(s.flushMutex);
 
-    std::map<QString, quint64> serials;
-    std::map<QString, std::optional<PlistValue>> changes;
-    {
-        std::lock_guard lock(s.mutex);
-        serials = s.changed;
-        for (const auto &entry : serials) {
-            const auto it = s.values.find(entry.first);
-            changes.emplace(entry.first, it == s.values.end() ? std::nullopt : std::optional(it->second));
-        }
-    }
-
     auto fail = [&](const QString &detail) {
+        makeChange();
         std::lock_guard lock(s.mutex);
         if (!s.lastFlushFailed)
             printLine(QStringLiteral("Failed to write defaults file: ") + s.filePath + QStringLiteral(": ") +
@@ -413,7 +506,7 @@ bool UserDefaults::flush() {
         return false;
     };
 
-    bool mustWrite = !changes.empty();
+    const bool mustWrite = change != nullptr || hasPendingChanges();
     const QString folder = QFileInfo(s.filePath).absolutePath();
     if (mustWrite && !ensureDirectory(folder))
         return fail(QStringLiteral("cannot create folder ") + folder);
@@ -425,10 +518,14 @@ bool UserDefaults::flush() {
                         systemError(fileLock->error()));
     }
 
-    DiskState disk = readDefaultsFile(s.filePath);
+    // Without the lock (no folder yet, nothing to write) nothing read describes a version.
+    const bool locked = fileLock && fileLock->locked();
+    DiskState disk =
+        readDefaultsFile(s.filePath, locked ? &s.known : nullptr, locked ? fileLock->writerMark() : 0);
     Values merged;
     switch (disk.status) {
     case DiskState::missing:
+        s.known.reset();
         break;
     case DiskState::loaded:
         merged = std::move(disk.values);
@@ -436,44 +533,70 @@ bool UserDefaults::flush() {
     case DiskState::unavailable:
         return fail(QStringLiteral("cannot read it: ") + disk.detail);
     case DiskState::unreadable: {
+        s.known.reset();
         if (!setAside(s.filePath, disk.detail))
             return fail(QStringLiteral("an unreadable file is in the way"));
         // What this instance last knew stands in for the lost file.
         std::lock_guard lock(s.mutex);
         merged = s.values;
-        mustWrite = true;
         break;
     }
     }
-    for (auto &[key, value] : changes) {
-        if (value)
-            merged.insert_or_assign(key, std::move(*value));
-        else
-            merged.erase(key);
+
+    if (change) {
+        // With the lock held nobody else writes: the change sees the file as it is and what it sets
+        // is written before anyone else reads it.
+        stored = merged;
+        {
+            std::lock_guard lock(s.mutex);
+            s.takeIn(merged);
+        }
+        makeChange();
     }
 
-    if (mustWrite) {
+    std::map<QString, quint64> serials;
+    {
+        std::lock_guard lock(s.mutex);
+        serials = s.changed;
+        for (const auto &entry : serials) {
+            const auto it = s.values.find(entry.first);
+            if (it == s.values.end())
+                merged.erase(entry.first);
+            else
+                merged.insert_or_assign(entry.first, it->second);
+        }
+    }
+    // Nothing to write unless something changed, or an unreadable file was set aside and memory stands in.
+    // Without the lock there was nothing to write when this flush began; what was set since is
+    // written by the next one.
+    const bool writes = locked && (!serials.empty() || disk.status == DiskState::unreadable);
+    if (!locked)
+        serials.clear();
+
+    if (writes) {
         removeLeftOverCopies(s.filePath);
-        if (const auto error = writeDefaultsFile(s.filePath, merged))
+        if (const auto error = writeDefaultsFile(s.filePath, merged)) {
+            s.known.reset();
             return fail(*error);
+        }
+        const auto identity = identityOf(s.filePath);
+        const quint64 mark = fileLock->leaveWriterMark();
+        if (identity && mark != 0)
+            s.known = KnownFile{merged, *identity, mark};
+        else
+            s.known.reset();
     }
 
     std::lock_guard lock(s.mutex);
-    // Keys changed while the file was written keep their newer in-memory state and stay pending.
+    // Keys changed while the file was written stay pending with their newer state.
     for (auto it = s.changed.begin(); it != s.changed.end();) {
         const auto flushed = serials.find(it->first);
-        if (flushed != serials.end() && flushed->second == it->second) {
+        if (flushed != serials.end() && flushed->second == it->second)
             it = s.changed.erase(it);
-            continue;
-        }
-        const auto current = s.values.find(it->first);
-        if (current == s.values.end())
-            merged.erase(it->first);
         else
-            merged.insert_or_assign(it->first, current->second);
-        ++it;
+            ++it;
     }
-    s.values = std::move(merged);
+    s.takeIn(std::move(merged));
     s.lastFlushFailed = false;
     return true;
 }

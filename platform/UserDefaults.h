@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -58,10 +59,21 @@ public:
     void set(const QString &key, PlistValue value);
     void remove(const QString &key);
 
-    // Writes pending changes now, under a lock on "<file>.lock": re-reads the file, applies the keys set
-    // or removed here since the last flush, writes the result atomically and takes the other writers'
-    // keys into memory. False when the file could not be read or written (the changes stay pending).
+    // Writes pending changes now, under a lock on "<file>.lock": takes in what other writers stored
+    // (reading the file again only when one has replaced it since this instance last read or wrote
+    // it), applies the keys set or removed here since the last flush, writes the result atomically
+    // and takes the other writers' keys into memory. False when the file could not be read or written
+    // (the changes stay pending).
     bool flush();
+
+    // The file's value under a key as update() found it; nothing when absent.
+    using StoredValues = std::function<std::optional<PlistValue>(const QString &key)>;
+    // A read-merge-write no other writer can come between: with the file's lock held, memory takes in
+    // what the file holds (keys changed here and not yet written keep their state), `change` runs
+    // (it is shown the file's own values and may read and set keys, but must not flush), and
+    // everything pending is written before the lock is released. The change is made also when the
+    // file cannot be read or written; then it stays pending and the answer is false.
+    bool update(const std::function<void(const StoredValues &stored)> &change);
     // True while changes made here have not reached the file.
     bool hasPendingChanges() const;
 
@@ -70,6 +82,7 @@ public:
 private:
     struct State;
     void runWriter();
+    bool synchronize(const std::function<void(const StoredValues &stored)> *change);
 
     std::unique_ptr<State> state_;
 };

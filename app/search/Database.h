@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/DesktopEntryEnvironment.h"
+#include "platform/PlistValue.h"
 #include "search/DatabaseTypes.h"
 #include "search/RecentActivationRecord.h"
 #include "sources/BrowserTypes.h"
@@ -499,14 +500,16 @@ private:
     QHash<QString, std::optional<QString>> shortcutUsageKeyCache_;
     QSet<QString> baselineShortcutFileExtensions_;
     void loadPathOpenCountsIfNeeded();
-    // Raises the loaded counts to those another process sharing the defaults file has stored since.
-    void takeInStoredPathOpenCounts();
+    // Raises the loaded counts to those another process sharing the defaults file has stored since
+    // (`stored`: the file's value under the counts' key).
+    void takeInStoredPathOpenCounts(const std::optional<PlistValue> &stored);
     void persistPathOpenCounts();
     void incrementPathOpenCount(const QString &path);
     void migrateLegacyUsageCountIfNeeded(const SearchResult &result);
     void loadRecentActivationsIfNeeded();
-    // Merges in the recent activations another process sharing the defaults file has stored since.
-    void takeInStoredRecentActivations();
+    // Merges in the recent activations another process sharing the defaults file has stored since
+    // (`stored`: the file's value under the recent list's key).
+    void takeInStoredRecentActivations(const std::optional<PlistValue> &stored);
     void persistRecentActivations();
     bool shouldIncludeRecentActivationResult(const SearchResult &result) const;
 

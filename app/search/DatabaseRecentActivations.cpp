@@ -30,35 +30,36 @@ SearchResult flaggedAsRecentActivation(const SearchResult &row) {
 } // namespace
 
 void DatabaseManager::recordActivation(const SearchResult &result) {
-    auto guard = lock();
-    // Another process sharing the defaults file (a second launcher, the command-line tool) may have
-    // recorded activations since ours were loaded. The usage data is written whole, so read the file
-    // first and take those in, and write ours out at once rather than leave a stale copy pending.
-    defaults().flush();
-    takeInStoredPathOpenCounts();
-    takeInStoredRecentActivations();
-    struct FlushWhenDone {
-        UserDefaults &defaults;
-        ~FlushWhenDone() { defaults.flush(); }
-    } flushWhenDone{defaults()};
-    const qint64 openCount = result.openCount();
-    storeRecentActivation(
-        result.withOpenCount(openCount == std::numeric_limits<qint64>::max() ? openCount : openCount + 1));
+    // Other processes sharing the defaults file (a second launcher, the command-line tool) record
+    // activations too, and the usage data is written whole: it is read, merged and written with the
+    // file's lock held, so that no activation of theirs or ours is lost.
+    std::optional<qint64> indexRow;
+    defaults().update([&](const UserDefaults::StoredValues &stored) {
+        auto guard = lock();
+        takeInStoredPathOpenCounts(stored(usageStoreKey_));
+        takeInStoredRecentActivations(stored(recentActivationsStoreKey_));
+        const qint64 openCount = result.openCount();
+        storeRecentActivation(result.withOpenCount(
+            openCount == std::numeric_limits<qint64>::max() ? openCount : openCount + 1));
 
-    const QString usagePath = result.usageKey().value_or(result.fullPath());
-    if (result.kind() == SearchResultKind::action) {
-        migrateLegacyUsageCountIfNeeded(result);
-        incrementPathOpenCount(usagePath);
-        return;
-    }
-    if (!result.databaseID()) {
-        incrementPathOpenCount(usagePath);
-        return;
-    }
-    // An index row: a shortcut file also counts under its address; a plain file only in the index.
-    if (result.usageKey() && *result.usageKey() != result.fullPath())
-        incrementPathOpenCount(*result.usageKey());
-    incrementOpenCount(*result.databaseID());
+        const QString usagePath = result.usageKey().value_or(result.fullPath());
+        if (result.kind() == SearchResultKind::action) {
+            migrateLegacyUsageCountIfNeeded(result);
+            incrementPathOpenCount(usagePath);
+            return;
+        }
+        if (!result.databaseID()) {
+            incrementPathOpenCount(usagePath);
+            return;
+        }
+        // An index row: a shortcut file also counts under its address; a plain file only in the index.
+        if (result.usageKey() && *result.usageKey() != result.fullPath())
+            incrementPathOpenCount(*result.usageKey());
+        indexRow = *result.databaseID();
+    });
+    // The index has its own locking; its write waits for neither the defaults file nor the reverse.
+    if (indexRow)
+        incrementOpenCount(*indexRow);
 }
 
 void DatabaseManager::storeRecentActivation(const SearchResult &result) {
@@ -92,10 +93,11 @@ void DatabaseManager::loadRecentActivationsIfNeeded() {
         cachedRecentActivations_ = decodeRecentActivationRecords(*data).value_or(RecentActivationRecords{});
 }
 
-void DatabaseManager::takeInStoredRecentActivations() {
-    if (!hasLoadedRecentActivations_ || !recentActivationsEnabled_)
-        return; // the first load reads them anyway
-    const std::optional<QByteArray> data = defaults().dataValue(recentActivationsStoreKey_);
+void DatabaseManager::takeInStoredRecentActivations(const std::optional<PlistValue> &storedValue) {
+    if (!recentActivationsEnabled_)
+        return;
+    loadRecentActivationsIfNeeded();
+    const std::optional<QByteArray> data = storedValue ? storedValue->toData() : std::nullopt;
     const std::optional<RecentActivationRecords> stored =
         data ? decodeRecentActivationRecords(*data) : std::nullopt;
     if (!stored)

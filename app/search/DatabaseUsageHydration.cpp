@@ -36,10 +36,9 @@ void DatabaseManager::loadPathOpenCountsIfNeeded() {
     ++pathOpenCountsRevision_;
 }
 
-void DatabaseManager::takeInStoredPathOpenCounts() {
-    if (!hasLoadedPathOpenCounts_)
-        return; // the first load reads them anyway
-    const std::optional<PlistValue::Dictionary> stored = defaults().dictionaryValue(usageStoreKey_);
+void DatabaseManager::takeInStoredPathOpenCounts(const std::optional<PlistValue> &storedValue) {
+    loadPathOpenCountsIfNeeded();
+    const PlistValue::Dictionary *stored = storedValue ? storedValue->dictionaryPointer() : nullptr;
     if (!stored)
         return;
     // Counts only grow, so the larger of two counts is the one that holds every activation.

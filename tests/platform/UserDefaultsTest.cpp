@@ -169,7 +169,8 @@ TEST(UserDefaults, StandardReadersReadTheFileExactly) {
     EXPECT_TRUE(entry(*written->dictionaryPointer(), "archivedObject")->opaquePointer());
     const auto counts = entry(*written->dictionaryPointer(), "launcherPathOpenCounts");
     ASSERT_TRUE(counts && counts->dictionaryPointer());
-    EXPECT_EQ(counts->dictionaryPointer()->value(controlled, PlistValue(0)), PlistValue(3)); // the key exactly
+    EXPECT_EQ(counts->dictionaryPointer()->value(controlled, PlistValue(0)),
+              PlistValue(3)); // the key exactly
     EXPECT_TRUE(entry(*written->dictionaryPointer(), s("lone surrogate\ufffd").toUtf8().constData()));
 
     // Python's plistlib reads it and writes what it read as a binary list of its own.
@@ -251,6 +252,84 @@ TEST(UserDefaults, ConcurrentWritersLoseNoKeys) {
     EXPECT_EQ(content->size(), 2 * keysPerWriter);
     EXPECT_EQ(entry(*content, "a149"), PlistValue(149));
     EXPECT_EQ(entry(*content, "b0"), PlistValue(0));
+}
+
+// A read-merge-write under the file's lock: no increment of either instance is lost, however the
+// two interleave.
+TEST(UserDefaults, UpdatesOfTwoInstancesNeverLoseEachOthersChanges) {
+    const QString path = folderFor("update") + s("/defaults.plist");
+    constexpr int incrementsEach = 100;
+    UserDefaults a(path, noBackgroundWrite);
+    UserDefaults b(path, noBackgroundWrite);
+    auto increment = [](UserDefaults &defaults, const QString &own) {
+        for (int i = 0; i < incrementsEach; ++i) {
+            ASSERT_TRUE(defaults.update([&](const UserDefaults::StoredValues &stored) {
+                // The file's own value, which memory has taken in too.
+                const qint64 count = stored(s("count")).value_or(PlistValue(0)).toInteger().value_or(0);
+                EXPECT_EQ(defaults.integerValue(s("count")).value_or(0), count);
+                defaults.set(s("count"), PlistValue(count + 1));
+                defaults.set(own, PlistValue(i));
+            }));
+        }
+    };
+    std::thread left([&] { increment(a, s("a")); });
+    std::thread right([&] { increment(b, s("b")); });
+    left.join();
+    right.join();
+    const auto content = fileContent(path);
+    ASSERT_TRUE(content);
+    EXPECT_EQ(entry(*content, "count"), PlistValue(2 * incrementsEach));
+    EXPECT_EQ(entry(*content, "a"), PlistValue(incrementsEach - 1));
+    EXPECT_EQ(entry(*content, "b"), PlistValue(incrementsEach - 1));
+    EXPECT_FALSE(a.hasPendingChanges());
+}
+
+TEST(UserDefaults, UpdateThatCannotWriteStillChangesMemory) {
+    const QString blocker = folderFor("update-blocked");
+    test::writeFile(blocker, "a file, not a folder");
+    UserDefaults defaults(blocker + s("/defaults.plist"), noBackgroundWrite);
+    testing::internal::CaptureStdout();
+    int calls = 0;
+    const bool written = defaults.update([&](const UserDefaults::StoredValues &stored) {
+        ++calls;
+        EXPECT_FALSE(stored(s("k")));
+        defaults.set(s("k"), PlistValue(1));
+    });
+    testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(written);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(defaults.integerValue(s("k")), 1);
+    EXPECT_TRUE(defaults.hasPendingChanges());
+}
+
+// A flush reads the file again only when it is another version than the one last read or written;
+// every way another writer changes it is noticed.
+TEST(UserDefaults, FlushSeesEveryChangeOfAnotherWriter) {
+    const QString path = folderFor("versions") + s("/defaults.plist");
+    UserDefaults mine(path, noBackgroundWrite);
+    mine.set(s("mine"), PlistValue(1));
+    ASSERT_TRUE(mine.flush());
+    {
+        UserDefaults other(path, noBackgroundWrite);
+        other.set(s("other"), PlistValue(2));
+        ASSERT_TRUE(other.flush());
+    }
+    ASSERT_TRUE(mine.flush());
+    EXPECT_EQ(mine.integerValue(s("other")), 2);
+
+    // Rewritten in place (same inode) by a program that knows nothing of the lock.
+    const QByteArray replaced =
+        PropertyList::writeBinary(PlistValue(Dict{{s("mine"), PlistValue(1)}, {s("edited"), PlistValue(3)}}));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite | QIODevice::Truncate));
+        ASSERT_EQ(file.write(replaced), replaced.size());
+    }
+    mine.set(s("later"), PlistValue(4));
+    ASSERT_TRUE(mine.flush());
+    EXPECT_EQ(fileContent(path),
+              (Dict{{s("mine"), PlistValue(1)}, {s("edited"), PlistValue(3)}, {s("later"), PlistValue(4)}}));
+    EXPECT_FALSE(mine.value(s("other")));
 }
 
 TEST(UserDefaults, ChangesReachTheFileWithoutAnExplicitFlush) {

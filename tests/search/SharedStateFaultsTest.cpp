@@ -135,5 +135,51 @@ INSTANTIATE_TEST_SUITE_P(
                                    .recent = "Calendar.app,Mail.app,Notes.app"}),
     [](const ::testing::TestParamInfo<Interleaving> &info) { return std::string(info.param.name); });
 
+// Several processes recording activations at the same moment: each read-merge-write holds the
+// defaults file's lock, so every count and every recent row survives.
+TEST(SharedStateConcurrency, ActivationsRecordedAtTheSameMomentAreAllKept) {
+    constexpr int processes = 8;
+    constexpr int rounds = 6;
+    const QString defaultsPath =
+        test::homePath() + QStringLiteral("/concurrent/orvex-launcher/defaults.plist");
+    QList<std::shared_ptr<QProcess>> recorders;
+    for (int i = 0; i < processes; ++i) {
+        auto recorder = std::make_shared<QProcess>();
+        recorder->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        recorder->start(QStringLiteral(ORVEX_USAGE_RECORDER), {defaultsPath, test::homePath()});
+        ASSERT_TRUE(recorder->waitForStarted(10000));
+        recorders.append(recorder);
+    }
+    // Every process gets all its commands at once, so their activations overlap.
+    for (int i = 0; i < processes; ++i) {
+        QByteArray commands;
+        for (int round = 0; round < rounds; ++round)
+            commands += "activate App" + QByteArray::number(i) + "\nactivate Shared\n";
+        recorders[i]->write(commands + "quit\n");
+    }
+    for (const auto &recorder : recorders) {
+        EXPECT_TRUE(recorder->waitForBytesWritten(10000));
+        recorder->closeWriteChannel();
+    }
+    for (const auto &recorder : recorders) {
+        EXPECT_TRUE(recorder->waitForFinished(60000));
+        EXPECT_EQ(recorder->exitCode(), 0);
+        EXPECT_EQ(recorder->readAllStandardOutput().count("activated"), 2 * rounds);
+    }
+
+    Recorder next(defaultsPath);
+    EXPECT_EQ(next.count(QStringLiteral("Shared")), processes * rounds);
+    QStringList names{QStringLiteral("Shared.app")};
+    for (int i = 0; i < processes; ++i) {
+        EXPECT_EQ(next.count(QStringLiteral("App%1").arg(i)), rounds) << i;
+        names.append(QStringLiteral("App%1.app").arg(i));
+    }
+    QStringList recent = QString::fromStdString(next.recent()).split(QLatin1Char(','));
+    recent.sort();
+    names.sort();
+    EXPECT_EQ(recent, names);
+    next.quit();
+}
+
 } // namespace
 } // namespace orvex
