@@ -2,6 +2,7 @@
 
 #include "panel/ContentView.h"
 #include "panel/PanelHost.h"
+#include "platform/WorkerPool.h"
 #include "settings/PermissionOnboardingStore.h"
 #include "settings/PermissionsOnboardingViewModel.h"
 #include "settings/SettingsEnvironment.h"
@@ -21,7 +22,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QSize>
-#include <QThreadPool>
 
 #include <functional>
 #include <memory>
@@ -247,7 +247,7 @@ private:
     bool quitMenuOnOnboardingWindow_ = false;
     bool revalidating_ = false;
     bool terminated_ = false;
-    QThreadPool backgroundWork_;
+    WorkerPool backgroundWork_;
 };
 
 } // namespace orvex
