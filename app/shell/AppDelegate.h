@@ -237,6 +237,9 @@ private:
     std::optional<WindowSizeStore> windowSizeStore_;
     std::optional<WindowPositionStore> windowPositionStore_;
     std::optional<WindowSizeStore> settingsWindowSizeStore_;
+    // Shows of the panel so far, and the show after which the user last typed into the search field.
+    quint64 showCount_ = 0;
+    quint64 lastEditedShow_ = 0;
     // The server time of the hot-key press the next show answers.
     quint32 pendingActivationTimestamp_ = 0;
     std::shared_ptr<SingleInstanceController> singleInstanceController_;
