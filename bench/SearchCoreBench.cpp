@@ -669,8 +669,8 @@ int main(int argc, char **argv) {
     const double peak = statusMegabytes("VmHWM:");
     std::printf("peak after crawl: %.1f MB; peak after the burst: %.1f MB; now: %.1f MB\n", peakAfterCrawl,
                 peak, statusMegabytes("VmRSS:"));
-    addTarget(QStringLiteral("peak memory under 150 MB"), QStringLiteral("%1 MB").arg(peak, 0, 'f', 1),
-              peak < 150);
+    addTarget(QStringLiteral("peak memory under 80 MB"), QStringLiteral("%1 MB").arg(peak, 0, 'f', 1),
+              peak < 80);
 
     if (options.has("cold") || callgrind) {
         // The same home without the index: the search road's own share of a cold search, measured directly.
