@@ -705,7 +705,8 @@ void memorySection(const Options &options, HomeRun &run, LauncherInstance &launc
         if (!launcher.waitForFinal(query, began, 15s))
             ++failures;
     }
-    launcher.idle(1s);
+    // Read once the launcher has settled: a crawl still under way holds the old lists and the new.
+    launcher.waitUntilIdle(1s, 60s);
     const ResidentMemory afterQueries = launcher.memory();
     printMemoryRow(qPrintable(QStringLiteral("after %1 queries").arg(queries.size())), afterQueries);
     if (failures)
@@ -736,7 +737,7 @@ void memorySection(const Options &options, HomeRun &run, LauncherInstance &launc
             samples.push_back({cycle, launcher.memory()});
     }
     launcher.hidePanel();
-    launcher.idle(1s);
+    launcher.waitUntilIdle(1s, 60s);
     const ResidentMemory end = launcher.memory();
     samples.back().second = end;
     std::printf(
