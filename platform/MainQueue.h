@@ -12,8 +12,8 @@ namespace MainQueue {
 
 // Queues `work` onto the event loop; returns at once. Dropped when no application object exists.
 void post(std::function<void()> work);
-// Queues `work` onto the event loop of `context`'s thread; dropped when `context` is null or is
-// destroyed before the work runs. Every hand-over from a worker thread to an object goes through here.
+// Queues `work` onto the event loop for an object of the main thread; dropped when `context` is null or
+// is destroyed before the work runs. Every hand-over from a worker thread to an object goes through here.
 void post(const QObject *context, std::function<void()> work);
 bool isMainThread();
 

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "platform/WorkerPool.h"
+
 #include <QHash>
 #include <QImage>
 #include <QObject>
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QThreadPool>
 
 #include <optional>
 
@@ -64,7 +65,7 @@ private:
     std::optional<std::optional<QImage>> notionAppIcon_;
     std::optional<QImage> pdfTypeIcon_;
     // Last, so that it is destroyed first: its destructor waits for the running loads.
-    QThreadPool workers_;
+    WorkerPool workers_;
 };
 
 } // namespace orvex

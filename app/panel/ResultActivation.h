@@ -1,12 +1,12 @@
 #pragma once
 
 #include "platform/NotificationCenter.h"
+#include "platform/WorkerPool.h"
 #include "search/DatabaseTypes.h"
 #include "search/LauncherLogic.h"
 
 #include <QString>
 #include <QStringList>
-#include <QThreadPool>
 #include <QUrl>
 
 #include <functional>
@@ -98,7 +98,7 @@ private:
     Workspace &workspace_;
     ResultActivationEnvironment environment_;
     NotificationCenter *notificationCenter_;
-    QThreadPool recorder_;
+    WorkerPool recorder_;
 };
 
 } // namespace orvex

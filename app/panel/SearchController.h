@@ -5,11 +5,11 @@
 #include "panel/SessionState.h"
 #include "platform/Clock.h"
 #include "platform/NotificationCenter.h"
+#include "platform/WorkerPool.h"
 #include "search/SearchRankingSettings.h"
 
 #include <QObject>
 #include <QString>
-#include <QThreadPool>
 
 #include <functional>
 #include <memory>
@@ -167,7 +167,7 @@ private:
     int searchesInFlight_ = 0;
 
     QList<NotificationCenter::ObserverToken> observers_;
-    QThreadPool workers_;
+    WorkerPool workers_;
 };
 
 } // namespace orvex

@@ -119,7 +119,7 @@ WindowSizeStore &AppDelegate::settingsWindowSizeStore() {
 }
 
 void AppDelegate::later(std::function<void()> work) {
-    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+    MainQueue::post(this, std::move(work));
 }
 
 NotificationCenter::ObserverToken AppDelegate::observe(QLatin1StringView name,
@@ -159,6 +159,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     window_ = new CustomWindow(compositing, defaults_, center_);
     window_->setContentView(contentView_);
     window_->setSearchField(contentView_->searchField());
+    connect(contentView_->searchField(), &QLineEdit::textEdited, this,
+            [this] { lastEditedShow_ = showCount_; });
     window_->resize(size);
     // Ctrl+Q, whichever of the launcher's windows has the focus.
     AccessoryAppCommandMenu::installQuitMenu(*window_, applicationName, terminate_);

@@ -2,6 +2,7 @@
 
 #include "panel/ContentView.h"
 #include "panel/PanelHost.h"
+#include "platform/WorkerPool.h"
 #include "settings/PermissionOnboardingStore.h"
 #include "settings/PermissionsOnboardingViewModel.h"
 #include "settings/SettingsEnvironment.h"
@@ -21,7 +22,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QSize>
-#include <QThreadPool>
 
 #include <functional>
 #include <memory>
@@ -237,6 +237,9 @@ private:
     std::optional<WindowSizeStore> windowSizeStore_;
     std::optional<WindowPositionStore> windowPositionStore_;
     std::optional<WindowSizeStore> settingsWindowSizeStore_;
+    // Shows of the panel so far, and the show after which the user last typed into the search field.
+    quint64 showCount_ = 0;
+    quint64 lastEditedShow_ = 0;
     // The server time of the hot-key press the next show answers.
     quint32 pendingActivationTimestamp_ = 0;
     std::shared_ptr<SingleInstanceController> singleInstanceController_;
@@ -244,7 +247,7 @@ private:
     bool quitMenuOnOnboardingWindow_ = false;
     bool revalidating_ = false;
     bool terminated_ = false;
-    QThreadPool backgroundWork_;
+    WorkerPool backgroundWork_;
 };
 
 } // namespace orvex

@@ -4,6 +4,7 @@
 #include "shell/SnapGridOverlayView.h"
 #include "shell/X11Desktop.h"
 
+#include "panel/SearchTextField.h"
 #include "search/LauncherNotifications.h"
 
 #include <QLineEdit>
@@ -26,13 +27,21 @@ void AppDelegate::showWindow() {
     window_->show();
     window_->raise();
     activateApplication();
-    // Typing after showing replaces the previous query.
-    QPointer<CustomWindow> window = window_;
-    QTimer::singleShot(50, this, [window] {
-        if (!window)
-            return;
-        if (auto *field = qobject_cast<QLineEdit *>(window->focusWidget()))
-            field->selectAll();
+    // Typing after showing replaces the previous query. Selected at once (the session's query is in the
+    // field by now), so that keys typed right after the hot key are never selected and overwritten; the
+    // later pass only catches a query put there meanwhile, unless the user has typed since.
+    auto *field = qobject_cast<QLineEdit *>(window_->focusWidget());
+    if (!field && contentView_)
+        field = contentView_->searchField();
+    if (!field)
+        return;
+    field->selectAll();
+    const quint64 show = ++showCount_;
+    QPointer<QLineEdit> guardedField(field);
+    QTimer::singleShot(50, this, [this, guardedField, show] {
+        if (guardedField && show == showCount_ && lastEditedShow_ != show &&
+            window_->focusWidget() == guardedField)
+            guardedField->selectAll();
     });
 }
 

@@ -79,6 +79,30 @@ TEST(PanelWindow, ShowHideAndToggleAnnounceThemselvesAndFocusTheField) {
     EXPECT_EQ(harness.posted(QString(NotificationName::launcherWindowHidden)).size(), 2);
 }
 
+// Keys that come right after the hot key, before the delayed selection of the previous query, are
+// neither appended to it nor selected and overwritten by the next key.
+TEST(PanelWindow, KeysTypedRightAfterShowingReplaceThePreviousQueryWhole) {
+    DelegateHarness harness;
+    harness.launch();
+    AppDelegate &delegate = *harness.delegate;
+    SearchTextField *field = delegate.contentView()->searchField();
+    harness.type(QStringLiteral("abc"));
+    delegate.hideWindow();
+
+    delegate.showWindow();
+    harness.type(QStringLiteral("x"));
+    EXPECT_EQ(field->text(), QStringLiteral("x")) << "typed before the event loop ran once";
+    test::waitUntil([] { return false; }, std::chrono::milliseconds(150));
+    harness.type(QStringLiteral("y"));
+    EXPECT_EQ(field->text(), QStringLiteral("xy")) << "the delayed selection left the typed text alone";
+
+    // Nothing typed: the query is selected, also once the delayed pass has run.
+    delegate.hideWindow();
+    delegate.showWindow();
+    test::waitUntil([] { return false; }, std::chrono::milliseconds(150));
+    EXPECT_EQ(field->selectedText(), QStringLiteral("xy"));
+}
+
 TEST(PanelWindow, ResultsGrowThePanelWithItsTopEdgeKeptAndTheCompactHeightIsNeverStored) {
     DelegateHarness harness;
     harness.launch();

@@ -84,6 +84,7 @@ public:
     void settle(std::chrono::milliseconds duration) const;
     bool isViewable(quint32 window) const;
     quint32 inputFocus() const;
+    quint32 rootWindow() const { return root_; }
     // The window manager's current desktop and a window's desktop.
     std::optional<quint32> currentDesktop() const;
     std::optional<quint32> windowDesktop(quint32 window) const;

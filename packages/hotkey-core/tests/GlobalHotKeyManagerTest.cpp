@@ -1,7 +1,8 @@
-#include "XvfbServer.h"
+#include "XClient.h"
 
 #include "hotkey-core/GlobalHotKeyManager.h"
 #include "hotkey-core/KeyboardLayout.h"
+#include "support/DesktopSession.h"
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -22,8 +23,7 @@ constexpr quint16 controlMask = 0x4, lockMask = 0x2, numLockMask = 0x10;
 class GlobalHotKeyManagerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(server.isRunning()) << "Xvfb did not start";
-        ASSERT_TRUE(server.run(QStringLiteral("setxkbmap"), {QStringLiteral("us")}));
+        ASSERT_TRUE(server.isReady()) << "Xvfb did not start";
         manager = std::make_unique<GlobalHotKeyManager>(QStringLiteral("LCHR"), server.displayName());
         ASSERT_TRUE(manager->hasDisplay());
         manager->onHotKeyPressed = [this] { ++presses; };
@@ -51,7 +51,8 @@ protected:
         });
     }
 
-    test::XvfbServer server;
+    // A bare server: no window manager grabs keys of its own.
+    test::DesktopSession server{{.screen = QSize(320, 240), .windowManager = false}};
     std::unique_ptr<GlobalHotKeyManager> manager;
     int presses = 0;
 };

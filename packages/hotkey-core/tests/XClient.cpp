@@ -1,7 +1,6 @@
-#include "XvfbServer.h"
+#include "XClient.h"
 
 #include <QDeadlineTimer>
-#include <QProcessEnvironment>
 
 // The header names a member "explicit".
 #if defined(__clang__)
@@ -20,56 +19,6 @@
 #include <cstdlib>
 
 namespace orvex::test {
-
-XvfbServer::XvfbServer() {
-    server_.setProcessChannelMode(QProcess::SeparateChannels);
-    server_.setStandardErrorFile(QProcess::nullDevice());
-    // The server writes the display number it chose to its standard output. Without -noreset it would
-    // reset (and drop its keymap) whenever its last client leaves, refusing connections meanwhile.
-    const QStringList arguments{QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                QStringLiteral("-noreset"),   QStringLiteral("-nolisten"),
-                                QStringLiteral("tcp"),        QStringLiteral("-screen"),
-                                QStringLiteral("0"),          QStringLiteral("320x240x24")};
-    server_.start(QStringLiteral("Xvfb"), arguments);
-    if (!server_.waitForStarted(10000))
-        return;
-    const QDeadlineTimer deadline(std::chrono::seconds(20));
-    QByteArray output;
-    while (!output.contains('\n') && !deadline.hasExpired() && server_.state() == QProcess::Running) {
-        server_.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
-        output += server_.readAllStandardOutput();
-    }
-    const QByteArray number = output.trimmed();
-    bool ok = false;
-    number.toUInt(&ok);
-    if (ok)
-        display_ = ':' + number;
-}
-
-XvfbServer::~XvfbServer() {
-    if (server_.state() == QProcess::NotRunning)
-        return;
-    server_.terminate();
-    if (!server_.waitForFinished(5000)) {
-        server_.kill();
-        server_.waitForFinished(5000);
-    }
-}
-
-bool XvfbServer::run(const QString &program, const QStringList &arguments,
-                     std::chrono::milliseconds timeout) const {
-    QProcess client;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display_));
-    client.setProcessEnvironment(environment);
-    client.start(program, arguments);
-    if (!client.waitForFinished(int(timeout.count()))) {
-        client.kill();
-        client.waitForFinished(5000);
-        return false;
-    }
-    return client.exitStatus() == QProcess::NormalExit && client.exitCode() == 0;
-}
 
 XClient::XClient(const QByteArray &displayName) : connection_(xcb_connect(displayName.constData(), nullptr)) {
     if (xcb_connection_has_error(connection_))

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QThreadPool>
+
+#include <functional>
+
+namespace orvex {
+
+// A pool of worker threads for work handed off the GUI thread. Qt's pool orders a task's start and
+// end with locks the thread sanitizer cannot see; this one adds a lock it does see at each hand-over
+// (start, and the wait for the end), so that what a task reads of its caller is known to be ordered.
+class WorkerPool {
+public:
+    WorkerPool() = default;
+    ~WorkerPool();
+    WorkerPool(const WorkerPool &) = delete;
+    WorkerPool &operator=(const WorkerPool &) = delete;
+
+    void setMaxThreadCount(int count) { pool_.setMaxThreadCount(count); }
+    void start(std::function<void()> work, int priority = 0);
+    // Every started task has ended.
+    void waitForDone();
+
+private:
+    QThreadPool pool_;
+};
+
+} // namespace orvex
