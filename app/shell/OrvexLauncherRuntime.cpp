@@ -96,7 +96,9 @@ int OrvexLauncherRuntime::run(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication application(argc, argv);
-    QApplication::setApplicationDisplayName(displayName);
+    // No application display name: Qt on X11 appends it to every window title ("Launcher Settings —
+    // Orvex Launcher"), and each window carries its own exact title. The name shows where the launcher
+    // puts it: the panel's title, the status item's tool tip, the Quit item and the login item.
     QGuiApplication::setDesktopFileName(bundleIdentifier);
     // It lives in the tray and its hot key, with or without a window open.
     QApplication::setQuitOnLastWindowClosed(false);

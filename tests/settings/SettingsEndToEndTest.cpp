@@ -81,21 +81,6 @@ protected:
     bool start(ChildProcess &launcher) {
         return launcher.start(QStringLiteral(ORVEX_LAUNCHER), {}, session->environment());
     }
-    // A window of the launcher with this title, managed and shown. Qt on X11 adds the application's
-    // name to every title but the panel's, which is that name.
-    std::optional<XWindowInfo> waitForWindow(ChildProcess &launcher, const QString &title) {
-        std::optional<XWindowInfo> found;
-        session->waitUntil([&] {
-            for (const XWindowInfo &info : session->windowsOf(launcher.pid()))
-                if (info.viewable && !info.overrideRedirect &&
-                    (info.title == title || info.title == title + QStringLiteral(" \u2014 ") + panelTitle)) {
-                    found = info;
-                    return true;
-                }
-            return false;
-        });
-        return found;
-    }
     QRect geometry(quint32 window) const { return session->window(window).value_or(XWindowInfo{}).geometry; }
     // The window with the window manager's frame around it.
     QRect frameGeometry(const XWindowInfo &window) const { return geometry(window.topLevel); }
@@ -124,7 +109,7 @@ protected:
         EXPECT_TRUE(session->waitUntil([&] { return geometry(panel.id).height() > panel.geometry.height(); }))
             << "the settings row did not answer";
         EXPECT_TRUE(key(QStringLiteral("Return")));
-        return waitForWindow(launcher, settingsTitle);
+        return session->waitForWindow(launcher.pid(), settingsTitle);
     }
 
     // Opens the status item's menu and chooses the entry `steps` places below its top (above its
@@ -166,15 +151,6 @@ protected:
         EXPECT_EQ(launcher.exitCode(), 0) << launcher.standardError().toStdString();
     }
 
-    // "Quit", the status menu's last entry. (Ctrl+Q does nothing while the panel and another of the
-    // launcher's windows are both shown: each carries its own application-wide Quit shortcut, and Qt
-    // refuses the ambiguous key.)
-    void quitFromStatusMenu(ChildProcess &launcher) {
-        ASSERT_TRUE(chooseFromStatusMenu(launcher, -1));
-        ASSERT_TRUE(launcher.waitForExit()) << "\"Quit\" did not end the launcher";
-        EXPECT_EQ(launcher.exitCode(), 0) << launcher.standardError().toStdString();
-    }
-
     std::unique_ptr<DesktopSession> session;
 };
 
@@ -193,7 +169,7 @@ TEST_F(SettingsEndToEnd, TheSettingsRowAndTheStatusMenuOpenAWindowThatKeepsItsSi
         std::optional<XWindowInfo> settings;
         if (run == 1) {
             ASSERT_TRUE(chooseFromStatusMenu(launcher, 2)) << "no \"Settings\u2026\" in the status menu";
-            settings = waitForWindow(launcher, settingsTitle);
+            settings = session->waitForWindow(launcher.pid(), settingsTitle);
             ASSERT_TRUE(settings) << "\"Settings\u2026\" did not open the settings window";
         } else {
             settings = openSettingsFromThePanel(launcher, *panel);
@@ -280,7 +256,8 @@ TEST_F(SettingsEndToEnd, AThemeChosenInTheSettingsRecoloursTheOpenPanel) {
     session->settle(300ms);
     DesktopSession::saveScreenshot(session->screenshot(),
                                    QStringLiteral("settings-e2e-theme-recolours-panel"));
-    quitFromStatusMenu(launcher);
+    // Ctrl+Q in the settings window with the panel shown too.
+    quitFrom(launcher, settings->id);
 }
 
 TEST_F(SettingsEndToEnd, TheOnboardingGreetsTheFirstLaunchUntilContinued) {
@@ -299,12 +276,15 @@ TEST_F(SettingsEndToEnd, TheOnboardingGreetsTheFirstLaunchUntilContinued) {
             ASSERT_TRUE(panel) << launcher.standardError().toStdString();
             ASSERT_TRUE(chooseFromStatusMenu(launcher, 3))
                 << "no \"Permission Setup\u2026\" in the status menu";
-            const std::optional<XWindowInfo> onboarding = waitForWindow(launcher, onboardingTitle);
+            const std::optional<XWindowInfo> onboarding =
+                session->waitForWindow(launcher.pid(), onboardingTitle);
             ASSERT_TRUE(onboarding) << "\"Permission Setup\u2026\" did not open the onboarding window";
-            quitFromStatusMenu(launcher);
+            // Ctrl+Q in the onboarding window with the panel shown too.
+            EXPECT_TRUE(session->isViewable(panel->id));
+            quitFrom(launcher, onboarding->id);
             break;
         }
-        const std::optional<XWindowInfo> onboarding = waitForWindow(launcher, onboardingTitle);
+        const std::optional<XWindowInfo> onboarding = session->waitForWindow(launcher.pid(), onboardingTitle);
         ASSERT_TRUE(onboarding) << launcher.standardError().toStdString();
         EXPECT_EQ(onboarding->geometry.size(), QSize(680, 460));
         // (The status item in the tray carries the launcher's name too, in a window of its own.)

@@ -34,8 +34,10 @@ QAction *installQuitMenu(QWidget &window, const QString &appName, std::function<
     auto *action = new QAction(quitItemTitle(appName), &window);
     action->setObjectName(QLatin1String(quitActionName));
     action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    // The panel is often the only window and has no menu bar: the key must work from any of its widgets.
-    action->setShortcutContext(Qt::ApplicationShortcut);
+    // Bound to its window, not the application: with one action per window, two shown windows would
+    // each claim the key application-wide and Qt would refuse it as ambiguous. Any widget of the active
+    // window still reaches it, and the window with the keyboard is the one that quits.
+    action->setShortcutContext(Qt::WindowShortcut);
     QObject::connect(action, &QAction::triggered, &window, [quit = std::move(quit)] {
         if (quit)
             quit();

@@ -16,8 +16,9 @@ namespace AccessoryAppCommandMenu {
 // "Quit " followed by the name trimmed of white space; the process name when the trimmed name is empty.
 QString quitItemTitle(const QString &appName);
 
-// Installs the Quit action on `window`, replacing one installed there before, and returns it. `quit` runs
-// when it is triggered; without one the application quits.
+// Installs the Quit action on `window`, replacing one installed there before, and returns it. Its key
+// works while `window` is the active window, so each of the application's windows carries one. `quit`
+// runs when it is triggered; without one the application quits.
 QAction *installQuitMenu(QWidget &window, const QString &appName, std::function<void()> quit = {});
 
 } // namespace AccessoryAppCommandMenu
