@@ -261,6 +261,9 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
     sortSearchResultsForDisplay(rows);
     if (rows.size() > maxResultCount)
         rows.erase(rows.begin() + maxResultCount, rows.end());
+    // The answer is kept by the caches and the panel: without the room every gathered row needed
+    // (hundreds of rows, tens of kilobytes per answer).
+    rows.squeeze();
 
     if (isRunningSearchSuperseded())
         return {};

@@ -144,18 +144,21 @@ void DatabaseManager::invalidateQueryResultCache() {
 
 std::optional<QString> DatabaseManager::cachedShortcutUsageKey(const QString &fullPath,
                                                                const QString &filename) {
-    auto guard = lock();
-    if (const auto it = shortcutUsageKeyCache_.constFind(fullPath); it != shortcutUsageKeyCache_.cend())
-        return it.value();
-    const QString lowered = filename.toLower();
+    // Other files have no usage key, which their name tells: only shortcut files are remembered, or
+    // every indexed file a search ever showed would be (tens of megabytes on a large index).
     bool isShortcutFile = false;
     for (const char *extension : {".url", ".webloc", ".gsheet", ".gdoc", ".gslides"}) {
-        if (lowered.endsWith(QLatin1String(extension))) {
+        if (filename.endsWith(QLatin1String(extension), Qt::CaseInsensitive)) {
             isShortcutFile = true;
             break;
         }
     }
-    const std::optional<QString> key = isShortcutFile ? shortcutUsageKey(fullPath) : std::nullopt;
+    if (!isShortcutFile)
+        return std::nullopt;
+    auto guard = lock();
+    if (const auto it = shortcutUsageKeyCache_.constFind(fullPath); it != shortcutUsageKeyCache_.cend())
+        return it.value();
+    const std::optional<QString> key = shortcutUsageKey(fullPath);
     shortcutUsageKeyCache_.insert(fullPath, key);
     return key;
 }

@@ -13,9 +13,10 @@
 #include "ProgramWindow.h"
 #include "ReferenceSearch.h"
 #include "Statistics.h"
-#include "VirtualDisplay.h"
 #include "WindowEventRecorder.h"
 #include "fixtures/SyntheticHome.h"
+#include "support/ChildProcess.h"
+#include "support/DesktopSession.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -163,16 +164,14 @@ std::optional<QString> ensureHome(const Options &options, const QString &sizeNam
     std::printf("generating the %s home (seed %llu) into %s ...\n", qPrintable(sizeName),
                 static_cast<unsigned long long>(options.seed), qPrintable(root));
     std::fflush(stdout);
-    QProcess generator;
-    generator.setProcessChannelMode(QProcess::ForwardedChannels);
-    killChildWithParent(generator);
-    generator.start(
-        QStringLiteral(ORVEX_HOME_GENERATOR),
-        {QStringLiteral("--size"), sizeName, QStringLiteral("--seed"), QString::number(options.seed), root});
-    if (!generator.waitForFinished(600000) || generator.exitCode() != 0) {
-        stopChild(generator);
+    test::ChildProcess generator;
+    generator.process().setProcessChannelMode(QProcess::ForwardedChannels);
+    if (!generator.start(QStringLiteral(ORVEX_HOME_GENERATOR),
+                         {QStringLiteral("--size"), sizeName, QStringLiteral("--seed"),
+                          QString::number(options.seed), root},
+                         QProcessEnvironment::systemEnvironment()) ||
+        !generator.process().waitForFinished(600000) || generator.exitCode() != 0)
         return std::nullopt;
-    }
     return test::SyntheticHome::existingHome(root, size, options.seed);
 }
 
@@ -245,8 +244,8 @@ struct PeerFigures {
     double rofiResidentMb = 0;
 };
 
-PeerFigures peersSection(const Options &options, WindowEventRecorder &recorder, const VirtualDisplay &display,
-                         const QString &home, const QString &scratch) {
+PeerFigures peersSection(const Options &options, WindowEventRecorder &recorder,
+                         const test::DesktopSession &display, const QString &home, const QString &scratch) {
     printHeading(QStringLiteral("Peers: start -> window mapped and painted"));
     PeerFigures figures;
 
@@ -268,7 +267,7 @@ PeerFigures peersSection(const Options &options, WindowEventRecorder &recorder, 
     int failures = 0;
     for (int i = 0; i <= options.repetitions; ++i) {
         recorder.clearEvents();
-        QProcess rofi;
+        test::ChildProcess rofi;
         ProgramStart start{
             QStringLiteral("rofi"), {QStringLiteral("-show"), QStringLiteral("drun")}, environment, {}, {}};
         const auto timing = startAndTimeWindow(recorder, rofi, start, 10s);
@@ -276,13 +275,13 @@ PeerFigures peersSection(const Options &options, WindowEventRecorder &recorder, 
             mapped.push_back(timing->mappedMs);
             painted.push_back(timing->paintedMs);
             recorder.waitUntil([] { return false; }, 200ms);
-            residents.push_back(residentMemoryOf(rofi.processId()).residentMb);
+            residents.push_back(residentMemoryOf(rofi.pid()).residentMb);
         } else if (!timing) {
             ++failures;
         }
         recorder.tap(escape);
-        if (!rofi.waitForFinished(3000))
-            stopChild(rofi);
+        if (!rofi.process().waitForFinished(3000))
+            rofi.stop();
         recorder.waitUntil([] { return false; }, 100ms);
     }
     figures.rofiMapped = statsOf(mapped);
@@ -301,18 +300,18 @@ PeerFigures peersSection(const Options &options, WindowEventRecorder &recorder, 
     bareEnvironment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     for (int i = 0; i <= options.repetitions; ++i) {
         recorder.clearEvents();
-        QProcess bare;
+        test::ChildProcess bare;
         ProgramStart start{QStringLiteral(ORVEX_BARE_WINDOW), {}, bareEnvironment, {}, {}};
         const auto timing = startAndTimeWindow(recorder, bare, start, 10s);
         if (timing && i > 0) {
             mapped.push_back(timing->mappedMs);
             painted.push_back(timing->paintedMs);
             recorder.waitUntil([] { return false; }, 300ms);
-            residents.push_back(residentMemoryOf(bare.processId()).residentMb);
+            residents.push_back(residentMemoryOf(bare.pid()).residentMb);
         } else if (!timing) {
             ++failures;
         }
-        stopChild(bare);
+        bare.stop();
     }
     figures.bareMapped = statsOf(mapped);
     figures.barePainted = statsOf(painted);
@@ -465,8 +464,10 @@ void coldSection(const Options &options, HomeRun &run, LauncherInstance &launche
                  WindowEventRecorder &recorder, ReferenceSearch &reference) {
     printHeading(
         QStringLiteral("Keystroke -> final answer of a cold query painted (%1 home)").arg(run.sizeName));
-    std::printf("  %-12s %9s %9s %9s %9s %9s\n", "query", "preview", "final", "search", "debounce", "panel");
-    std::vector<double> finals, searches, panelCosts, previews;
+    std::printf("  %-12s %9s %9s %9s %9s %9s %9s\n", "query", "preview", "applied", "final", "search",
+                "debounce", "panel");
+    // applied: the final list installed (the launcher's trace); final: the panel's damage after it.
+    std::vector<double> finals, applieds, searches, panelCosts, previews;
     int failures = 0;
     for (int i = 0; i < options.repetitions; ++i) {
         const QString word = run.freshWord(5);
@@ -484,6 +485,7 @@ void coldSection(const Options &options, HomeRun &run, LauncherInstance &launche
             continue;
         }
         const double final = milliseconds(*launcher.damageAfter(launcher.paintShowing(*list)->at) - pressed);
+        const double applied = milliseconds(list->at - pressed);
         double preview = -1;
         if (const auto p = launcher.trace().firstList(pressed, true, word)) {
             if (const auto paint = launcher.paintShowing(*p); paint && paint->list < list->number)
@@ -493,18 +495,20 @@ void coldSection(const Options &options, HomeRun &run, LauncherInstance &launche
         const double search = reference.coldMilliseconds(word);
         const double panel = final - debounceMs - search;
         finals.push_back(final);
+        applieds.push_back(applied);
         searches.push_back(search);
         panelCosts.push_back(panel);
         if (preview >= 0)
             previews.push_back(preview);
-        std::printf("  %-12s %9.1f %9.1f %9.1f %9.1f %+9.1f\n", qPrintable(word), preview, final, search,
-                    debounceMs, panel);
+        std::printf("  %-12s %9.1f %9.1f %9.1f %9.1f %9.1f %+9.1f\n", qPrintable(word), preview, applied,
+                    final, search, debounceMs, panel);
         std::fflush(stdout);
     }
     const Stats f = statsOf(finals);
     const Stats s = statsOf(searches);
     const Stats c = statsOf(panelCosts);
     printStatsRow("key -> preview painted (filtered rows)", statsOf(previews));
+    printStatsRow("key -> final list applied (trace)", statsOf(applieds));
     printStatsRow("key -> final answer painted", f);
     printStatsRow("that query's own cold search (this process)", s);
     printStatsRow("panel's own cost = final - debounce - search", c);
@@ -767,21 +771,20 @@ class SessionBus {
 public:
     bool start(const QString &folder) {
         QDir().mkpath(folder);
-        killChildWithParent(daemon_);
-        daemon_.start(QStringLiteral("dbus-daemon"),
-                      {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                       QStringLiteral("--print-address=1"),
-                       QStringLiteral("--address=unix:path=%1/bus").arg(folder)});
-        if (!daemon_.waitForStarted(5000) || !daemon_.waitForReadyRead(5000))
+        if (!daemon_.start(QStringLiteral("dbus-daemon"),
+                           {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                            QStringLiteral("--print-address=1"),
+                            QStringLiteral("--address=unix:path=%1/bus").arg(folder)},
+                           QProcessEnvironment::systemEnvironment()) ||
+            !daemon_.process().waitForReadyRead(5000))
             return false;
-        address_ = QString::fromUtf8(daemon_.readAllStandardOutput()).trimmed();
+        address_ = QString::fromUtf8(daemon_.standardOutput()).trimmed();
         return !address_.isEmpty();
     }
-    ~SessionBus() { stopChild(daemon_); }
     const QString &address() const { return address_; }
 
 private:
-    QProcess daemon_;
+    test::ChildProcess daemon_;
     QString address_;
 };
 
@@ -815,13 +818,21 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "no scratch folder\n");
         return 1;
     }
-    VirtualDisplay display;
-    QString error;
-    if (!display.start(scratch.filePath(QStringLiteral("wm")), 1920, 1080, &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
+    // openbox reads its settings from a home of the benchmark's own.
+    const QString windowManagerHome = scratch.filePath(QStringLiteral("wm"));
+    QProcessEnvironment desktopEnvironment = QProcessEnvironment::systemEnvironment();
+    desktopEnvironment.insert(QStringLiteral("HOME"), windowManagerHome);
+    desktopEnvironment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                              windowManagerHome + QStringLiteral("/.config"));
+    desktopEnvironment.insert(QStringLiteral("XDG_CACHE_HOME"),
+                              windowManagerHome + QStringLiteral("/.cache"));
+    const test::DesktopSession display(
+        {.screen = {1920, 1080}, .windowManager = true, .baseEnvironment = desktopEnvironment});
+    if (!display.isReady()) {
+        std::fprintf(stderr, "no private X display (Xvfb with openbox)\n");
         return 1;
     }
-    WindowEventRecorder recorder(display.name());
+    WindowEventRecorder recorder(display.displayName());
     if (!recorder.isReady()) {
         std::fprintf(stderr, "%s\n", qPrintable(recorder.error()));
         return 1;
@@ -830,7 +841,7 @@ int main(int argc, char **argv) {
     QProcessEnvironment environment = display.environment();
     if (bus.start(scratch.filePath(QStringLiteral("bus"))))
         environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
-    std::printf("display %s (Xvfb 1920x1080x24, openbox)\n", display.name().constData());
+    std::printf("display %s (Xvfb 1920x1080x24, openbox)\n", display.displayName().constData());
 
     for (const QString &sizeName : options.sizes) {
         HomeRun run;
@@ -853,6 +864,7 @@ int main(int argc, char **argv) {
         const QString state = scratch.filePath(QStringLiteral("launcher-") + sizeName);
         QDir().mkpath(state);
         LauncherInstance launcher(options.launcher, run.home, state, environment, recorder);
+        QString error;
         if (!launcher.resetState(&error)) {
             std::fprintf(stderr, "%s\n", qPrintable(error));
             return 1;

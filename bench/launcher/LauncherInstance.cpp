@@ -1,6 +1,5 @@
 #include "LauncherInstance.h"
 
-#include "VirtualDisplay.h"
 #include "platform/UserDefaults.h"
 
 #include <QDir>
@@ -102,7 +101,7 @@ std::optional<StartTiming> LauncherInstance::start(std::chrono::milliseconds tim
 }
 
 void LauncherInstance::stop() {
-    stopChild(process_, 5000);
+    process_.stop(std::chrono::seconds(5));
     panel_ = 0;
 }
 

@@ -33,8 +33,8 @@ public:
     std::optional<StartTiming> start(std::chrono::milliseconds timeout = std::chrono::seconds(30));
     // Ends it (SIGTERM, then SIGKILL) and waits.
     void stop();
-    bool isRunning() const { return process_.state() != QProcess::NotRunning; }
-    qint64 pid() const { return process_.processId(); }
+    bool isRunning() const { return process_.isRunning(); }
+    qint64 pid() const { return process_.pid(); }
     xcb_window_t panel() const { return panel_; }
     ResidentMemory memory() const { return residentMemoryOf(pid()); }
     // User plus system CPU time so far, in clock ticks; -1 when unreadable.
@@ -75,7 +75,7 @@ private:
     QString stateRoot_;
     QProcessEnvironment displayEnvironment_;
     WindowEventRecorder &recorder_;
-    QProcess process_;
+    test::ChildProcess process_;
     xcb_window_t panel_ = 0;
     QString traceFile_;
     QString outputFile_;

@@ -1,7 +1,6 @@
 #include "ProgramWindow.h"
 
 #include "Statistics.h"
-#include "VirtualDisplay.h"
 
 #include <QFile>
 
@@ -9,22 +8,19 @@
 
 namespace orvex::bench {
 
-std::optional<StartTiming> startAndTimeWindow(WindowEventRecorder &recorder, QProcess &process,
+std::optional<StartTiming> startAndTimeWindow(WindowEventRecorder &recorder, test::ChildProcess &process,
                                               const ProgramStart &start, std::chrono::milliseconds timeout) {
     recorder.pump(std::chrono::milliseconds(0));
     const size_t windowsBefore = recorder.windows().size();
-    process.setProcessEnvironment(start.environment);
     if (start.standardOutputFile.isEmpty())
-        process.setStandardOutputFile(QProcess::nullDevice());
+        process.process().setStandardOutputFile(QProcess::nullDevice());
     else
-        process.setStandardOutputFile(start.standardOutputFile, QIODevice::Append);
-    process.setStandardErrorFile(QProcess::nullDevice());
-    killChildWithParent(process);
+        process.process().setStandardOutputFile(start.standardOutputFile, QIODevice::Append);
+    process.process().setStandardErrorFile(QProcess::nullDevice());
     const auto startedAt = MonotonicClock::now();
-    process.start(start.program, start.arguments);
-    if (!process.waitForStarted(10000))
+    if (!process.start(start.program, start.arguments, start.environment))
         return std::nullopt;
-    const quint32 pid = quint32(process.processId());
+    const quint32 pid = quint32(process.pid());
 
     // Windows are asked for their owner once each; a window without _NET_WM_PID yet is asked again.
     std::map<xcb_window_t, bool> ours;
@@ -63,8 +59,10 @@ ResidentMemory residentMemoryOf(qint64 pid) {
     if (!status.open(QIODevice::ReadOnly))
         return memory;
     const std::pair<const char *, double ResidentMemory::*> fields[] = {
-        {"VmRSS:", &ResidentMemory::residentMb},   {"VmHWM:", &ResidentMemory::peakMb},
-        {"RssAnon:", &ResidentMemory::anonymousMb}, {"RssFile:", &ResidentMemory::fileMb},
+        {"VmRSS:", &ResidentMemory::residentMb},
+        {"VmHWM:", &ResidentMemory::peakMb},
+        {"RssAnon:", &ResidentMemory::anonymousMb},
+        {"RssFile:", &ResidentMemory::fileMb},
         {"RssShmem:", &ResidentMemory::sharedMb}};
     for (const QByteArray &line : status.readAll().split('\n')) {
         for (const auto &[name, field] : fields) {

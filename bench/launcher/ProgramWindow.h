@@ -4,6 +4,7 @@
 // window mapped and first drawn into, as the recorder sees them.
 
 #include "WindowEventRecorder.h"
+#include "support/ChildProcess.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -33,7 +34,7 @@ struct ProgramStart {
 // Starts `start` in `process` (which must not run) and waits up to `timeout` for its window to be
 // mapped and drawn into. Answers the times from just before the start; nothing when the program did
 // not start or showed no window in time (the process is left running either way).
-std::optional<StartTiming> startAndTimeWindow(WindowEventRecorder &recorder, QProcess &process,
+std::optional<StartTiming> startAndTimeWindow(WindowEventRecorder &recorder, test::ChildProcess &process,
                                               const ProgramStart &start, std::chrono::milliseconds timeout);
 
 // The resident set and its peak of a running process, in megabytes (VmRSS, VmHWM), and the resident set
