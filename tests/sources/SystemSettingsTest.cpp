@@ -1,4 +1,5 @@
 #include "fixtures/ManagerFixture.h"
+#include "fixtures/ResultNames.h"
 #include "support/TestEnvironment.h"
 
 #include <gmock/gmock.h>
@@ -17,10 +18,7 @@ using ::testing::ElementsAreArray;
 using ::testing::UnorderedElementsAre;
 
 QStringList titles(const SearchResults &rows) {
-    QStringList list;
-    for (const SearchResult &row : rows)
-        list.append(row.filename());
-    return list;
+    return test::filenames(rows);
 }
 
 QStringList titles(const QList<SystemSettingsShortcut> &panes) {
