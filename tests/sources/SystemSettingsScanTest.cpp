@@ -16,6 +16,7 @@ namespace orvex {
 namespace {
 
 using test::PlistFormat;
+using test::titles;
 using ::testing::ElementsAre;
 using ::testing::IsSupersetOf;
 using ::testing::UnorderedElementsAre;
@@ -92,13 +93,6 @@ QString writeExtensionsFolder() {
         PropertyList::writeXml(PlistValue(PlistValue::Array{text("com.apple.Array-Settings.extension")})));
     test::writeFile(root + QStringLiteral("/File.appex"), "a file, not a bundle");
     return root;
-}
-
-QStringList titles(const QList<SystemSettingsShortcut> &panes) {
-    QStringList list;
-    for (const SystemSettingsShortcut &pane : panes)
-        list.append(pane.title);
-    return list;
 }
 
 QString address(const char *identifier) {

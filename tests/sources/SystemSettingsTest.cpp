@@ -1,5 +1,6 @@
 #include "fixtures/ManagerFixture.h"
 #include "fixtures/ResultNames.h"
+#include "fixtures/SystemSettingsFixture.h"
 #include "support/TestEnvironment.h"
 
 #include <gmock/gmock.h>
@@ -13,19 +14,13 @@
 namespace orvex {
 namespace {
 
+using test::titles;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::UnorderedElementsAre;
 
 QStringList titles(const SearchResults &rows) {
     return test::filenames(rows);
-}
-
-QStringList titles(const QList<SystemSettingsShortcut> &panes) {
-    QStringList list;
-    for (const SystemSettingsShortcut &pane : panes)
-        list.append(pane.title);
-    return list;
 }
 
 SystemSettingsShortcut pane(const QString &title, const QStringList &keywords = {}) {
