@@ -1,5 +1,6 @@
 #include "search/Database.h"
 
+#include "platform/HandOverFence.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -136,13 +137,23 @@ bool DatabaseManager::isRunningUnitTests() const {
 void DatabaseManager::startUserInitiatedTask(std::function<void()> work) {
     if (shuttingDown_.load())
         return;
-    userInitiatedPool_.start(std::move(work));
+    userInitiatedPool_.start([work = std::move(work)] {
+        handOverFence();
+        work();
+        handOverFence();
+    });
+    handOverFence();
 }
 
 void DatabaseManager::startBackgroundTask(std::function<void()> work) {
     if (shuttingDown_.load())
         return;
-    backgroundPool_.start(std::move(work));
+    backgroundPool_.start([work = std::move(work)] {
+        handOverFence();
+        work();
+        handOverFence();
+    });
+    handOverFence();
 }
 
 void DatabaseManager::waitForBackgroundTasks() {
@@ -150,6 +161,7 @@ void DatabaseManager::waitForBackgroundTasks() {
     do {
         userInitiatedPool_.waitForDone();
         backgroundPool_.waitForDone();
+        handOverFence();
     } while (userInitiatedPool_.activeThreadCount() > 0 || backgroundPool_.activeThreadCount() > 0);
 }
 
@@ -167,6 +179,7 @@ void DatabaseManager::shutdown() {
     watcher.reset();
     userInitiatedPool_.waitForDone();
     backgroundPool_.waitForDone();
+    handOverFence();
     // Owed when the task that writes it was refused because shutdown had begun.
     persistentQueryResultCacheStore_->writeOwedPayload();
 }

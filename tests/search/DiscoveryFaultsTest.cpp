@@ -4,6 +4,7 @@
 #include "fixtures/DiscoveryFixture.h"
 #include "fixtures/ManagerFixture.h"
 #include "search/Database.h"
+#include "support/RestrictedFolder.h"
 #include "support/TestEnvironment.h"
 
 #include <QFile>
@@ -46,8 +47,8 @@ TEST(DiscoveryFaults, HomeWithALinkLoopAnUnreadableFolderAndAHundredThousandEntr
         ::close(fd);
     }
 
-    const test::UnreadableFolder closed(at("closed"));
-    const bool unreadable = closed.isUnreadable();
+    const test::RestrictedFolder closed(at("closed"), 0);
+    const bool unreadable = !closed.canList();
     if (!unreadable)
         std::printf("This process reads any folder: the unreadable folder is read like the others.\n");
 

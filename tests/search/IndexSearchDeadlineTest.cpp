@@ -3,6 +3,7 @@
 // sqlite3_interrupt(). The search waits for the index only up to its deadline, with the manager's
 // lock released, and answers with what the other sources and the index gave by then.
 #include "fixtures/IndexDatabaseFixture.h"
+#include "fixtures/ResultNames.h"
 #include "search/SearchRankingSettings.h"
 #include "support/TestEnvironment.h"
 
@@ -21,9 +22,7 @@ namespace {
 using namespace std::chrono_literals;
 
 QStringList names(const SearchResults &rows) {
-    QStringList list;
-    for (const SearchResult &r : rows)
-        list.append(r.filename());
+    QStringList list = test::filenames(rows);
     list.sort();
     return list;
 }
