@@ -57,14 +57,16 @@ PlistValue::Dictionary countsShape(qint64 bytes) {
 
 struct Figures {
     double milliseconds;
+    double cpuMilliseconds; // user and system time: less at the mercy of a busy machine than wall time
     long peakKilobytes;
 };
 
-// Runs `work` in a child; its wall time as the child measured it and its peak resident memory.
+// Runs `work` in a child; its wall time as the child measured it, its processor time and its peak
+// resident memory.
 Figures inChild(const std::function<void()> &work) {
     int pipeFds[2];
     if (::pipe(pipeFds) != 0)
-        return {-1, -1};
+        return {-1, -1, -1};
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(pipeFds[0]);
@@ -82,7 +84,10 @@ Figures inChild(const std::function<void()> &work) {
     int status = 0;
     struct rusage usage {};
     ::wait4(child, &status, 0, &usage);
-    return {elapsed, usage.ru_maxrss};
+    const auto milliseconds = [](const timeval &t) {
+        return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3;
+    };
+    return {elapsed, milliseconds(usage.ru_utime) + milliseconds(usage.ru_stime), usage.ru_maxrss};
 }
 
 void writeFile(const QString &path, const QByteArray &bytes) {
@@ -138,7 +143,7 @@ int main(int argc, char **argv) {
             root = arguments[i + 1];
     }
     const qint64 bytes = megabytes * 1000 * 1000;
-    std::printf("%-34s %10s %10s %12s\n", "file", "bytes", "ms", "peak MB");
+    std::printf("%-34s %10s %10s %10s %12s\n", "file", "bytes", "wall ms", "cpu ms", "peak MB");
     const struct {
         const char *name;
         PlistValue::Dictionary values;
@@ -150,6 +155,7 @@ int main(int argc, char **argv) {
             for (const auto &[what, run] :
                  {std::pair{"search", &searchRun}, std::pair{"activation", &activationRun}}) {
                 std::vector<double> times;
+                std::vector<double> cpuTimes;
                 long peak = 0;
                 for (int i = 0; i < runs; ++i) {
                     const QString path = root + QStringLiteral("/%1-%2/defaults.plist")
@@ -157,13 +163,14 @@ int main(int argc, char **argv) {
                     writeFile(path, content); // each run starts from the file as given
                     const Figures figures = inChild([&] { run(path); });
                     times.push_back(figures.milliseconds);
+                    cpuTimes.push_back(figures.cpuMilliseconds);
                     peak = std::max(peak, figures.peakKilobytes);
                 }
                 const QString label =
                     QStringLiteral("%1 %2, %3")
                         .arg(QLatin1String(shape.name), QLatin1String(form), QLatin1String(what));
-                std::printf("%-34s %10lld %10.1f %12.1f\n", qPrintable(label),
-                            static_cast<long long>(content.size()), median(times),
+                std::printf("%-34s %10lld %10.1f %10.1f %12.1f\n", qPrintable(label),
+                            static_cast<long long>(content.size()), median(times), median(cpuTimes),
                             static_cast<double>(peak) / 1024);
             }
         }

@@ -3,9 +3,9 @@
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
 #include "search/Database.h"
+#include "support/TestIsolation.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -25,19 +25,9 @@ QTemporaryDir &temporaryRoot() {
 } // namespace
 
 void isolateHome() {
-    if (!temporaryRoot().isValid())
+    // The same private home, runtime folder and unreachable session bus as every test process.
+    if (!test::isolateTestEnvironment(temporaryRoot()))
         std::abort();
-    const QString home = homePath();
-    QDir().mkpath(home + QStringLiteral("/.config"));
-    auto set = [](const char *name, const QString &value) {
-        ::setenv(name, QFile::encodeName(value).constData(), 1);
-    };
-    set("HOME", home);
-    set("XDG_CONFIG_HOME", home + QStringLiteral("/.config"));
-    set("XDG_DATA_HOME", home + QStringLiteral("/.local/share"));
-    set("XDG_CACHE_HOME", home + QStringLiteral("/.cache"));
-    set("XDG_STATE_HOME", home + QStringLiteral("/.local/state"));
-    set("XDG_RUNTIME_DIR", temporaryRoot().path());
 }
 
 QString homePath() {

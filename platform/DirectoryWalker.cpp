@@ -36,7 +36,7 @@ DirectoryWalker::DirectoryWalker(const QString &rootPath) {
     // "/a/b/" and "/a/b" walk alike; "/" stays "/".
     while (root.size() > 1 && root.endsWith(QLatin1Char('/')))
         root.chop(1);
-    if (auto frame = readFolder(root, QFile::encodeName(root), 0, true))
+    if (auto frame = readFolder(root, QFile::encodeName(root), true, 0, true))
         stack_.push_back(std::move(*frame));
 }
 
@@ -48,8 +48,10 @@ void DirectoryWalker::skipDescendants() {
     pendingFolder_.reset();
 }
 
-std::optional<DirectoryWalker::Frame>
-DirectoryWalker::readFolder(const QString &path, const QByteArray &nativePath, int depth, bool followLink) {
+std::optional<DirectoryWalker::Frame> DirectoryWalker::readFolder(const QString &path,
+                                                                  const QByteArray &nativePath,
+                                                                  bool exactPath, int depth,
+                                                                  bool followLink) {
     // O_NOFOLLOW below the root: a folder swapped for a link after it was listed is not entered.
     const int flags = O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
     const int fd = ::open(nativePath.constData(), flags);
@@ -60,7 +62,7 @@ DirectoryWalker::readFolder(const QString &path, const QByteArray &nativePath, i
         ::close(fd);
         return std::nullopt;
     }
-    Frame frame{.path = path, .nativePath = nativePath, .depth = depth};
+    Frame frame{.path = path, .nativePath = nativePath, .exactPath = exactPath, .depth = depth};
     while (const dirent *item = ::readdir(dir)) {
         if (std::strcmp(item->d_name, ".") == 0 || std::strcmp(item->d_name, "..") == 0)
             continue;
@@ -76,7 +78,7 @@ std::optional<DirectoryWalker::Entry> DirectoryWalker::next() {
     if (pendingFolder_) {
         const PendingFolder folder = std::move(*pendingFolder_);
         pendingFolder_.reset();
-        if (auto frame = readFolder(folder.path, folder.nativePath, folder.depth, false))
+        if (auto frame = readFolder(folder.path, folder.nativePath, folder.exactPath, folder.depth, false))
             stack_.push_back(std::move(*frame));
     }
     while (!stack_.empty()) {
@@ -89,6 +91,7 @@ std::optional<DirectoryWalker::Entry> DirectoryWalker::next() {
         Entry entry;
         entry.name = QFile::decodeName(child.name);
         entry.path = childPath(frame.path, entry.name);
+        entry.exactPath = frame.exactPath && QFile::encodeName(entry.name) == child.name;
         const QByteArray nativePath = childPath(frame.nativePath, child.name);
         entry.depth = frame.depth + 1;
         switch (child.type) {
@@ -114,7 +117,7 @@ std::optional<DirectoryWalker::Entry> DirectoryWalker::next() {
             break;
         }
         if (entry.type == EntryType::directory && !isAppBundleName(entry.name))
-            pendingFolder_ = PendingFolder{entry.path, nativePath, entry.depth};
+            pendingFolder_ = PendingFolder{entry.path, nativePath, entry.exactPath, entry.depth};
         return entry;
     }
     return std::nullopt;

@@ -23,6 +23,9 @@ public:
         QString name;  // last component
         int depth = 0; // 1 for entries directly in the root
         EntryType type = EntryType::other;
+        // False when a name on the way is not valid UTF-8: it was decoded with replacement characters,
+        // and `path` names no file.
+        bool exactPath = true;
     };
 
     // The root itself is opened following symbolic links and is never an entry.
@@ -46,6 +49,7 @@ private:
     struct Frame {
         QString path;
         QByteArray nativePath;
+        bool exactPath = true;
         int depth = 0; // of the folder itself; the root has 0
         std::vector<Child> children;
         size_t nextIndex = 0;
@@ -53,12 +57,13 @@ private:
     struct PendingFolder {
         QString path;
         QByteArray nativePath;
+        bool exactPath = true;
         int depth = 0;
     };
 
     // Reads and sorts one folder; no frame when it cannot be opened.
-    static std::optional<Frame> readFolder(const QString &path, const QByteArray &nativePath, int depth,
-                                           bool followLink);
+    static std::optional<Frame> readFolder(const QString &path, const QByteArray &nativePath, bool exactPath,
+                                           int depth, bool followLink);
 
     std::vector<Frame> stack_;
     // The folder last yielded, entered at the following next() unless skipped.

@@ -330,8 +330,8 @@ class BinaryWriter {
 public:
     // One object: its marker, size and scalar payload, then for containers the references to its
     // children (a dictionary's keys, then its values).
-    quint64 addRaw(QByteArray head, std::vector<quint64> refs = {}) {
-        objects_.push_back({std::move(head), std::move(refs)});
+    quint64 addRaw(QByteArray head, std::vector<quint64> refs = {}, QByteArray body = {}) {
+        objects_.push_back({std::move(head), std::move(body), std::move(refs)});
         return objects_.size() - 1;
     }
 
@@ -368,8 +368,10 @@ public:
         case PlistValue::Type::Date:
             return addRaw(doubleObject('\x33', value.toDate()->secondsSince2001()));
         case PlistValue::Type::Data: {
-            const QByteArray data = *value.toData();
-            return addRaw(markerWithCount(0x4, static_cast<quint64>(data.size())) + data);
+            // The bytes are shared, not copied, until the file is assembled.
+            QByteArray data = *value.toData();
+            QByteArray head = markerWithCount(0x4, static_cast<quint64>(data.size()));
+            return addRaw(std::move(head), {}, std::move(data));
         }
         case PlistValue::Type::String:
             return addString(*value.stringPointer());
@@ -411,18 +413,25 @@ public:
     QByteArray finish(quint64 top) const {
         const quint64 count = objects_.size();
         const int refSize = widthFor(count == 0 ? 0 : count - 1);
-        QByteArray out = "bplist00";
+        // Sized first and assembled in one buffer: a defaults file can hold tens of megabytes.
         std::vector<quint64> offsets;
         offsets.reserve(objects_.size());
+        quint64 tableStart = 8;
         for (const Object &object : objects_) {
-            offsets.push_back(static_cast<quint64>(out.size()));
+            offsets.push_back(tableStart);
+            tableStart += static_cast<quint64>(object.head.size() + object.body.size()) +
+                          object.refs.size() * static_cast<quint64>(refSize);
+        }
+        const int offsetSize = widthFor(offsets.empty() ? 0 : offsets.back());
+        QByteArray out;
+        out.reserve(static_cast<qsizetype>(tableStart + count * static_cast<quint64>(offsetSize) + 32));
+        out += "bplist00";
+        for (const Object &object : objects_) {
             out += object.head;
+            out += object.body;
             for (const quint64 ref : object.refs)
                 appendBigEndian(out, ref, refSize);
         }
-        const quint64 tableStart = static_cast<quint64>(out.size());
-        const int offsetSize = widthFor(offsets.empty() ? 0 : offsets.back());
-        out.reserve(out.size() + static_cast<qsizetype>(count) * offsetSize + 32);
         for (const quint64 offset : offsets)
             appendBigEndian(out, offset, offsetSize);
         out += QByteArray(6, '\0');
@@ -439,6 +448,7 @@ public:
 private:
     struct Object {
         QByteArray head;
+        QByteArray body; // a data value's bytes, after its head
         std::vector<quint64> refs;
     };
     std::vector<Object> objects_;

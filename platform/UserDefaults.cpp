@@ -17,6 +17,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include <fcntl.h>
@@ -156,7 +157,7 @@ struct KnownFile {
 
 // Reads the file, unless it is still the version `known` describes (`writerMark`: the lock file's
 // mark, read with the lock held).
-DiskState readDefaultsFile(const QString &path, std::optional<KnownFile> *known = nullptr,
+DiskState readDefaultsFile(const QString &path, qint64 byteLimit, std::optional<KnownFile> *known = nullptr,
                            quint64 writerMark = 0) {
     struct stat info {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
@@ -169,11 +170,9 @@ DiskState readDefaultsFile(const QString &path, std::optional<KnownFile> *known 
     const FileIdentity identity = identityOf(info);
     if (known && *known && (*known)->identity == identity && (*known)->writerMark == writerMark)
         return {DiskState::loaded, (*known)->values, {}};
-    if (info.st_size > UserDefaults::maxFileBytes)
-        return {DiskState::unreadable,
-                {},
-                QStringLiteral("larger than %1 bytes").arg(UserDefaults::maxFileBytes)};
-    const auto bytes = SafeFile::readRegularFile(path, UserDefaults::maxFileBytes);
+    if (info.st_size > byteLimit)
+        return {DiskState::unreadable, {}, QStringLiteral("larger than %1 bytes").arg(byteLimit)};
+    const auto bytes = SafeFile::readRegularFile(path, byteLimit);
     if (!bytes) {
         // Replaced by a rename between stat and open, or a read error: nothing says the file is bad.
         return {DiskState::unavailable, {}, QStringLiteral("read failed")};
@@ -207,17 +206,18 @@ bool setAside(const QString &path, const QString &reason) {
     return true;
 }
 
-std::optional<QString> writeDefaultsFile(const QString &path, const Values &values) {
+QByteArray encodeDefaults(const Values &values) {
     PlistValue::Dictionary dictionary;
     for (const auto &[key, value] : values)
         dictionary.insert(key, value);
-    const QByteArray bytes = PropertyList::writeBinary(PlistValue(std::move(dictionary)));
+    return PropertyList::writeBinary(PlistValue(std::move(dictionary)));
+}
+
+std::optional<QString> writeDefaultsFile(const QString &path, const QByteArray &bytes, qint64 byteLimit) {
     if (bytes.isEmpty())
         return QStringLiteral("values could not be encoded");
-    if (bytes.size() > UserDefaults::maxFileBytes)
-        return QStringLiteral("%1 bytes exceed the limit of %2")
-            .arg(bytes.size())
-            .arg(UserDefaults::maxFileBytes);
+    if (bytes.size() > byteLimit)
+        return QStringLiteral("%1 bytes exceed the limit of %2").arg(bytes.size()).arg(byteLimit);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();
@@ -258,6 +258,7 @@ void removeLeftOverCopies(const QString &path) {
 
 struct UserDefaults::State {
     QString filePath;
+    qint64 fileByteLimit = maxFileBytes;
     std::chrono::milliseconds flushDelay{defaultFlushDelay};
 
     // Guards everything below up to flushMutex; held only for memory work, never for file work.
@@ -269,6 +270,8 @@ struct UserDefaults::State {
     std::optional<SteadyClock::time_point> flushDue;
     bool stopping = false;
     bool lastFlushFailed = false;
+    std::set<QString> discardable;
+    bool reportedDiscarding = false;
 
     std::mutex flushMutex; // one flush at a time
     // Guarded by flushMutex: the file as this instance last read or wrote it, so that a flush reads
@@ -292,9 +295,11 @@ struct UserDefaults::State {
 
 UserDefaults::UserDefaults() : state_(std::make_unique<State>()) {}
 
-UserDefaults::UserDefaults(const QString &filePath, std::chrono::milliseconds flushDelay)
+UserDefaults::UserDefaults(const QString &filePath, std::chrono::milliseconds flushDelay,
+                           qint64 fileByteLimit)
     : state_(std::make_unique<State>()) {
     state_->filePath = filePath;
+    state_->fileByteLimit = fileByteLimit;
     state_->flushDelay = flushDelay;
     if (filePath.isEmpty())
         return;
@@ -306,8 +311,8 @@ UserDefaults::UserDefaults(const QString &filePath, std::chrono::milliseconds fl
         removeLeftOverCopies(filePath);
     // Only what was read under the lock describes a version of the file.
     const bool locked = lock && lock->locked();
-    DiskState disk =
-        readDefaultsFile(filePath, locked ? &state_->known : nullptr, locked ? lock->writerMark() : 0);
+    DiskState disk = readDefaultsFile(filePath, fileByteLimit, locked ? &state_->known : nullptr,
+                                      locked ? lock->writerMark() : 0);
     if (disk.status == DiskState::loaded) {
         state_->values = std::move(disk.values);
     } else if (disk.status == DiskState::unreadable) {
@@ -520,8 +525,8 @@ bool UserDefaults::synchronize(const std::function<void(const StoredValues &stor
 
     // Without the lock (no folder yet, nothing to write) nothing read describes a version.
     const bool locked = fileLock && fileLock->locked();
-    DiskState disk =
-        readDefaultsFile(s.filePath, locked ? &s.known : nullptr, locked ? fileLock->writerMark() : 0);
+    DiskState disk = readDefaultsFile(s.filePath, s.fileByteLimit, locked ? &s.known : nullptr,
+                                      locked ? fileLock->writerMark() : 0);
     Values merged;
     switch (disk.status) {
     case DiskState::missing:
@@ -575,7 +580,10 @@ bool UserDefaults::synchronize(const std::function<void(const StoredValues &stor
 
     if (writes) {
         removeLeftOverCopies(s.filePath);
-        if (const auto error = writeDefaultsFile(s.filePath, merged)) {
+        QByteArray bytes = encodeDefaults(merged);
+        if (bytes.size() > s.fileByteLimit && discardValues(merged))
+            bytes = encodeDefaults(merged);
+        if (const auto error = writeDefaultsFile(s.filePath, bytes, s.fileByteLimit)) {
             s.known.reset();
             return fail(*error);
         }
@@ -598,6 +606,28 @@ bool UserDefaults::synchronize(const std::function<void(const StoredValues &stor
     }
     s.takeIn(std::move(merged));
     s.lastFlushFailed = false;
+    return true;
+}
+
+void UserDefaults::setDiscardable(const QString &key) {
+    std::lock_guard lock(state_->mutex);
+    state_->discardable.insert(key);
+}
+
+bool UserDefaults::discardValues(std::map<QString, PlistValue> &values) {
+    State &s = *state_;
+    QStringList dropped;
+    {
+        std::lock_guard lock(s.mutex);
+        for (const QString &key : s.discardable)
+            if (values.erase(key) != 0)
+                dropped.append(key);
+        if (dropped.isEmpty() || s.reportedDiscarding)
+            return !dropped.isEmpty();
+        s.reportedDiscarding = true;
+    }
+    printLine(QStringLiteral("Defaults file would exceed %1 bytes, written without: ").arg(s.fileByteLimit) +
+              dropped.join(QStringLiteral(", ")) + QStringLiteral(": ") + s.filePath);
     return true;
 }
 

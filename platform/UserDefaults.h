@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -22,7 +23,7 @@ public:
     // Delay between the first unsaved change and the background write that carries it (and every
     // change made meanwhile) to the file.
     static constexpr std::chrono::milliseconds defaultFlushDelay{500};
-    // Larger files are neither read nor written.
+    // Larger files are neither read nor written (unless an instance is given another limit).
     static constexpr qint64 maxFileBytes = 64 * 1024 * 1024;
 
     // Memory only: nothing is read or written on disk.
@@ -32,7 +33,8 @@ public:
     // earlier versions wrote are read too. Its root must be a dictionary, otherwise it is renamed aside
     // ("<file>.corrupt-<time>") and reading starts empty. Values this build does not understand are
     // kept and written back unchanged.
-    explicit UserDefaults(const QString &filePath, std::chrono::milliseconds flushDelay = defaultFlushDelay);
+    explicit UserDefaults(const QString &filePath, std::chrono::milliseconds flushDelay = defaultFlushDelay,
+                          qint64 fileByteLimit = maxFileBytes);
     ~UserDefaults();
 
     UserDefaults(const UserDefaults &) = delete;
@@ -58,6 +60,9 @@ public:
     // PropertyList::portable() makes them, which is how they read back.
     void set(const QString &key, PlistValue value);
     void remove(const QString &key);
+    // Marks a key whose value may be left out of the file (and dropped from memory) when the file would
+    // otherwise grow past its limit: a cache, which must not stop the writes of everything else.
+    void setDiscardable(const QString &key);
 
     // Writes pending changes now, under a lock on "<file>.lock": takes in what other writers stored
     // (reading the file again only when one has replaced it since this instance last read or wrote
@@ -83,6 +88,8 @@ private:
     struct State;
     void runWriter();
     bool synchronize(const std::function<void(const StoredValues &stored)> *change);
+    // Takes the discardable keys out of `values`; true when there were any.
+    bool discardValues(std::map<QString, PlistValue> &values);
 
     std::unique_ptr<State> state_;
 };

@@ -1,8 +1,10 @@
 #include "search/Database.h"
 
+#include "platform/HandOverFence.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "search/IndexQuery.h"
 #include "search/PersistentQueryResultCacheStore.h"
 #include "search/ShortcutRootWatcher.h"
 #include "search/WalkedRowSearchKeys.h"
@@ -21,11 +23,25 @@
 #include <QStringMatcher>
 
 #include <algorithm>
+#include <limits>
 #include <pwd.h>
 #include <unistd.h>
 #include <vector>
 
 namespace orvex {
+
+namespace {
+
+// The search this thread runs, and on which manager. Kept per thread rather than in the manager: a
+// search releases the manager's lock while it reads the index, and another thread's search may run
+// meanwhile.
+struct RunningSearch {
+    const DatabaseManager *manager = nullptr;
+    quint64 generation = 0;
+};
+thread_local RunningSearch runningSearchOnThisThread;
+
+} // namespace
 
 DatabaseManagerConfiguration DatabaseManagerConfiguration::production() {
     DatabaseManagerConfiguration c;
@@ -121,13 +137,23 @@ bool DatabaseManager::isRunningUnitTests() const {
 void DatabaseManager::startUserInitiatedTask(std::function<void()> work) {
     if (shuttingDown_.load())
         return;
-    userInitiatedPool_.start(std::move(work));
+    userInitiatedPool_.start([work = std::move(work)] {
+        handOverFence();
+        work();
+        handOverFence();
+    });
+    handOverFence();
 }
 
 void DatabaseManager::startBackgroundTask(std::function<void()> work) {
     if (shuttingDown_.load())
         return;
-    backgroundPool_.start(std::move(work));
+    backgroundPool_.start([work = std::move(work)] {
+        handOverFence();
+        work();
+        handOverFence();
+    });
+    handOverFence();
 }
 
 void DatabaseManager::waitForBackgroundTasks() {
@@ -135,11 +161,14 @@ void DatabaseManager::waitForBackgroundTasks() {
     do {
         userInitiatedPool_.waitForDone();
         backgroundPool_.waitForDone();
+        handOverFence();
     } while (userInitiatedPool_.activeThreadCount() > 0 || backgroundPool_.activeThreadCount() > 0);
 }
 
 void DatabaseManager::shutdown() {
     shuttingDown_.store(true);
+    // Searches waiting for index statements go on at once; the statements end on their own.
+    stopIndexQueriesBefore(std::numeric_limits<quint64>::max());
     std::unique_ptr<ShortcutRootWatcher> watcher;
     {
         auto guard = lock();
@@ -150,6 +179,7 @@ void DatabaseManager::shutdown() {
     watcher.reset();
     userInitiatedPool_.waitForDone();
     backgroundPool_.waitForDone();
+    handOverFence();
     // Owed when the task that writes it was refused because shutdown had begun.
     persistentQueryResultCacheStore_->writeOwedPayload();
 }
@@ -204,6 +234,8 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
     // Raised before the lock is taken: the search that holds it, and those still waiting for it, learn
     // at once that only this newest one's answer is wanted.
     const quint64 generation = searchGeneration_.fetch_add(1) + 1;
+    // An older search waiting for its index statements goes on at once (and answers nothing).
+    stopIndexQueriesBefore(generation);
     const QString trimmed = StringUtils::trimmedWhitespace(query);
     if (trimmed.isEmpty())
         return {};
@@ -211,11 +243,12 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
     auto guard = lock();
     if (searchGeneration_.load() != generation)
         return {};
-    struct RunningSearch {
-        quint64 &running;
-        const quint64 previous;
-        ~RunningSearch() { running = previous; }
-    } runningSearch{runningSearchGeneration_, std::exchange(runningSearchGeneration_, generation)};
+    // Restored at the end: a search run from inside another one on this thread (tests do) returns
+    // to the outer one.
+    struct RestoreRunningSearch {
+        const RunningSearch previous;
+        ~RestoreRunningSearch() { runningSearchOnThisThread = previous; }
+    } restoreRunningSearch{std::exchange(runningSearchOnThisThread, RunningSearch{this, generation})};
 
     const QString q = matchingForm(trimmed);
     const SearchRankingPreferences preferences = loadRankingPreferences();
@@ -238,7 +271,19 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
     gathered += searchActionResults(trimmed);
     gathered += searchDirectPathResults(trimmed);
     gathered += searchRecentActivationResults(trimmed, preferences);
-    gathered += searchIndexedFiles(trimmed);
+    // The index is read with the lock released, so that a statement that stalls holds up neither
+    // activations, the refresh nor the next keystroke. An answer that an invalidation overtook
+    // meanwhile may hold stale rows: it is given but not cached.
+    const quint64 invalidationsBeforeIndex = queryCacheInvalidations_;
+    guard.unlock();
+    if (config_.searchWillReadIndex)
+        config_.searchWillReadIndex(trimmed);
+    const IndexQueryOutcome indexOutcome = queryIndex(trimmed, generation);
+    guard.lock();
+    gathered += indexSearchResults(indexOutcome);
+    // Nor is an answer whose index part is incomplete: it would stand for the full one for days.
+    const bool cacheable = queryCacheInvalidations_ == invalidationsBeforeIndex &&
+                           !indexOutcome.deadlinePassed && !indexOutcome.fullTextSkipped;
     if (isRunningSearchSuperseded())
         return {};
     const QStringList &suffixes = preferences.sortedSuffixesForBasenameStripping();
@@ -251,8 +296,8 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
     if (isRunningSearchSuperseded())
         return {};
     // The Notion step only reads its cache (the request runs in the background), so the lock is held
-    // from the first source to the store below: no invalidation can fall between gathering and
-    // caching, and a list built from stale data is never stored after one.
+    // from here to the store below: no invalidation can fall between gathering and caching unless it
+    // came while the index was read, and then nothing is stored.
     gathered += searchNotionPages(trimmed);
 
     SearchResults rows = deduplicatedSearchResults(gathered);
@@ -267,14 +312,18 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
 
     if (isRunningSearchSuperseded())
         return {};
-    if (!isTranslationCommand)
+    if (!isTranslationCommand && cacheable)
         storeQueryResultsInCache(rows, key);
     return rows;
 }
 
+quint64 DatabaseManager::runningSearchGeneration() const {
+    return runningSearchOnThisThread.manager == this ? runningSearchOnThisThread.generation : 0;
+}
+
 bool DatabaseManager::isRunningSearchSuperseded() const {
-    return runningSearchGeneration_ != 0 &&
-           searchGeneration_.load(std::memory_order_relaxed) != runningSearchGeneration_;
+    const quint64 running = runningSearchGeneration();
+    return running != 0 && searchGeneration_.load(std::memory_order_relaxed) != running;
 }
 
 std::optional<SearchResults> DatabaseManager::cachedQueryResults(const QString &key,

@@ -17,16 +17,19 @@
 #include <QUrl>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <utility>
-
-struct sqlite3;
+#include <vector>
 
 namespace orvex {
 
+class IndexConnectionPool;
+class IndexQuery;
+struct IndexQueryOutcome;
 class UserDefaults;
 class SearchRankingSettingsStore;
 class SearchRankingPreferences;
@@ -95,6 +98,13 @@ struct DatabaseManagerConfiguration {
     // How long an index statement waits for the outside indexer's write lock before the index answers
     // nothing for that query: long enough to ride out a commit, short enough never to stall a keystroke.
     int indexDatabaseBusyTimeoutMilliseconds = 50;
+    // How long a search waits for the index's statements; past it the index contributes the rows read
+    // by then and the search goes on with the other sources.
+    std::chrono::milliseconds indexSearchDeadline{1000};
+    // Raising an activated row's open count is off the keystroke path: it waits longer for the
+    // indexer's lock and tries again before it reports a failure.
+    int indexWriteBusyTimeoutMilliseconds = 2000;
+    int indexWriteAttempts = 3;
 
     // ---- Walked caches and background refresh ----
     // The source caches the background refresh crawls, in its fixed order.
@@ -106,6 +116,8 @@ struct DatabaseManagerConfiguration {
     // Tests only: called by search() with the lock held, once the query caches have missed and before
     // any source is asked, with the trimmed query.
     std::function<void(const QString &trimmedQuery)> searchWillGatherSources;
+    // Tests only: called by search() with no lock held, just before it asks the index.
+    std::function<void(const QString &trimmedQuery)> searchWillReadIndex;
 
     static DatabaseManagerConfiguration production();
 };
@@ -176,22 +188,33 @@ public:
     static QString matchingForm(const QString &text);
 
     // ---- Index database (DatabaseIndex.cpp) ----
+    // Reads the index with no lock of the manager held while its statements run, and waits for them
+    // at most `indexSearchDeadline`.
     SearchResults searchIndexedFiles(const QString &query);
     static std::optional<QString> indexedFTSQuery(const QString &query);
     // The SQL of the name/tag statement and of the full-text statement (also timed on their own by
     // the benchmark).
     static const QByteArray &indexLikeStatementText();
     static const QByteArray &indexFTSStatementText();
-    void incrementOpenCount(qint64 id);
+    // Adds one to the row's stored open count, waiting for the indexer's lock and trying again as
+    // configured. False when the count could not be written (reported on standard output); true also
+    // when there is no index.
+    bool incrementOpenCount(qint64 id);
 
 private:
-    // Opens the index connection (never creating the file); closes it at destruction.
+    // Opens the index connections (never creating the file); closes them at destruction.
     void openIndexDatabase();
     void closeIndexDatabase();
-    // SQLite's progress handler on the connection: interrupts a statement of a superseded search.
-    static int indexProgressHandler(void *manager);
-    // Reopens the connection when the indexer has replaced its file (checked at most every few seconds).
+    // Reopens the connections when the indexer has replaced its file (checked at most every few seconds).
     void reopenIndexDatabaseIfReplaced();
+    // Runs the index's statements for a query and waits for them, up to the deadline; call it without
+    // holding the manager's lock. `searchGeneration`: the search they serve (0: none), whose successor
+    // stops them.
+    IndexQueryOutcome queryIndex(const QString &query, quint64 searchGeneration);
+    // The rows the statements read, merged and made results, under the lock; a failure is reported.
+    SearchResults indexSearchResults(const IndexQueryOutcome &outcome);
+    // Stops the index statements of the searches older than `generation`.
+    void stopIndexQueriesBefore(quint64 generation);
 
 public:
     // ---- File-system discovery (DatabaseDiscovery.cpp) ----
@@ -283,7 +306,8 @@ public:
     // ---- Learned open counts and recent activations (DatabaseRecentActivations.cpp,
     //      DatabaseUsageHydration.cpp) ----
     // Remembers the row as recent, raises its learned count and, for index rows, the index's count.
-    void recordActivation(const SearchResult &result);
+    // False when the index's count could not be raised (see incrementOpenCount).
+    bool recordActivation(const SearchResult &result);
     // Puts one activation at the head of the recent list (80 newest, one per usage identifier).
     void storeRecentActivation(const SearchResult &result);
     SearchResults searchRecentActivationResults(const QString &query,
@@ -446,21 +470,27 @@ private:
     // only when its path is new; with `skipRepeatedPaths` only the first row of a path counts.
     SearchResults filterAndSortWalkedRows(const WalkedRowSearchKeys &keys, bool skipRepeatedPaths,
                                           const SearchResults &pinned, const QString &queryLowercased);
-    // Every search() raises the generation before it waits for the lock; the search holding the lock
-    // stops early, answers nothing and stores nothing once a newer one has begun. The counter is atomic
-    // because newer searches raise it while an older one holds the lock.
+    // Every search() raises the generation before it waits for the lock; a running search stops
+    // early, answers nothing and stores nothing once a newer one has begun. The counter is atomic
+    // because newer searches raise it while an older one runs.
     std::atomic<quint64> searchGeneration_{0};
-    // The generation of the search that holds the lock; 0 outside search().
-    quint64 runningSearchGeneration_ = 0;
+    // The generation of the search this thread runs on this manager; 0 outside search().
+    quint64 runningSearchGeneration() const;
     bool isRunningSearchSuperseded() const;
+    // Raised by every invalidation of the query caches: a search that read the index with the lock
+    // released stores its answer only when no invalidation came in between.
+    quint64 queryCacheInvalidations_ = 0;
 
     // ---- Index database ----
-    sqlite3 *db_ = nullptr;
-    // Device and inode of the file the connection was opened on, and when the path was last compared.
+    // Null when the file could not be opened.
+    std::shared_ptr<IndexConnectionPool> indexConnections_;
+    // Device and inode of the file the connections were opened on, and when the path was last compared.
     std::pair<quint64, quint64> indexFileIdentity_{0, 0};
     std::optional<Clock::MonotonicTime> indexFileIdentityCheckedAt_;
-    // The search generation whose statements the progress handler may interrupt; 0: none.
-    quint64 interruptibleSearchGeneration_ = 0;
+    // The index statements of running searches, by search generation; guarded by their own mutex,
+    // which a newer search takes before the manager's lock.
+    std::mutex indexQueriesMutex_;
+    std::vector<std::pair<quint64, std::shared_ptr<IndexQuery>>> runningIndexQueries_;
 
     // ---- Walked caches and background refresh ----
     SearchResults cachedApps_;

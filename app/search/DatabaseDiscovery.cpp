@@ -69,8 +69,15 @@ bool hasAppExtension(const QString &name) {
     return pathExtension(name).compare(QLatin1String("app"), Qt::CaseInsensitive) == 0;
 }
 
+// A row names its file by a text: a name that is not valid UTF-8 has no text that names it (decoded,
+// it holds replacement characters), so the entry, and everything below it, gives no row.
+bool canBeCarriedByARow(const Entry &entry) {
+    return entry.exactPath;
+}
+
 // The walk of every root in order; `visit` sees each entry and may skip its descendants. Entries past
-// `maxDepth` (when given) are skipped with their descendants before `visit` sees them.
+// `maxDepth` (when given), and entries no row can name, are skipped with their descendants before
+// `visit` sees them.
 template <typename Visit>
 void walkRoots(const QStringList &searchRoots, std::optional<int> maxDepth,
                const std::atomic<bool> *cancelled, Visit visit) {
@@ -83,7 +90,7 @@ void walkRoots(const QStringList &searchRoots, std::optional<int> maxDepth,
         while (auto entry = walker.next()) {
             if (isCancelled(cancelled))
                 return;
-            if (maxDepth && entry->depth > *maxDepth) {
+            if ((maxDepth && entry->depth > *maxDepth) || !canBeCarriedByARow(*entry)) {
                 walker.skipDescendants();
                 continue;
             }

@@ -1,6 +1,7 @@
 #include "search/Database.h"
 
 #include "platform/StringUtils.h"
+#include "search/IndexQuery.h"
 
 #include <QChar>
 #include <QFile>
@@ -9,10 +10,10 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
-#include <functional>
-#include <limits>
 #include <sys/stat.h>
+#include <thread>
 #include <vector>
 
 namespace orvex {
@@ -61,105 +62,29 @@ void printLine(const QString &line) {
     std::fflush(stdout);
 }
 
-QString errorText(sqlite3 *db) {
-    return QString::fromUtf8(sqlite3_errmsg(db));
-}
-
-// One prepared statement, finalised when it goes out of scope.
-class Statement {
-public:
-    Statement(sqlite3 *db, const QByteArray &sql) {
-        sqlite3_prepare_v2(db, sql.constData(), static_cast<int>(sql.size()), &statement_, nullptr);
-    }
-    ~Statement() { sqlite3_finalize(statement_); }
-    Statement(const Statement &) = delete;
-    Statement &operator=(const Statement &) = delete;
-
-    bool isPrepared() const { return statement_ != nullptr; }
-    sqlite3_stmt *get() const { return statement_; }
-
-    bool bind(int index, const QString &text) {
-        const QByteArray utf8 = text.toUtf8();
-        return sqlite3_bind_text64(statement_, index, utf8.constData(),
-                                   static_cast<sqlite3_uint64>(utf8.size()), SQLITE_TRANSIENT,
-                                   SQLITE_UTF8) == SQLITE_OK;
-    }
-    bool bind(int index, qint64 value) { return sqlite3_bind_int64(statement_, index, value) == SQLITE_OK; }
-
-    // Steps every row through `onRow`; false when stepping reports an error.
-    bool forEachRow(const std::function<void(sqlite3_stmt *)> &onRow) {
-        for (;;) {
-            const int rc = sqlite3_step(statement_);
-            if (rc == SQLITE_DONE)
-                return true;
-            if (rc != SQLITE_ROW)
-                return false;
-            onRow(statement_);
-        }
-    }
-
-private:
-    sqlite3_stmt *statement_ = nullptr;
-};
-
-// Columns are read as the storage type they must have; anything else counts as absent.
-qint64 integerColumn(sqlite3_stmt *statement, int column) {
-    return sqlite3_column_type(statement, column) == SQLITE_INTEGER ? sqlite3_column_int64(statement, column)
-                                                                    : 0;
-}
-
-// An open count at the largest integer becomes a REAL after the indexer's "open_count + 1": it is
-// still the largest count, not an unreadable one.
-qint64 countColumn(sqlite3_stmt *statement, int column) {
-    if (sqlite3_column_type(statement, column) != SQLITE_FLOAT)
-        return integerColumn(statement, column);
-    const double value = sqlite3_column_double(statement, column);
-    if (!(value > 0)) // NaN too
-        return 0;
-    if (value >= 9223372036854775808.0)
-        return std::numeric_limits<qint64>::max();
-    return static_cast<qint64>(value);
-}
-
-std::optional<QString> textColumn(sqlite3_stmt *statement, int column) {
-    if (sqlite3_column_type(statement, column) != SQLITE_TEXT)
-        return std::nullopt;
-    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
-    return QString::fromUtf8(text, sqlite3_column_bytes(statement, column));
-}
-
-// While it lives, the progress handler may interrupt the statements of the running search.
-class InterruptibleStatements {
-public:
-    InterruptibleStatements(quint64 &interruptible, quint64 running) : interruptible_(interruptible) {
-        interruptible_ = running;
-    }
-    ~InterruptibleStatements() { interruptible_ = 0; }
-    InterruptibleStatements(const InterruptibleStatements &) = delete;
-    InterruptibleStatements &operator=(const InterruptibleStatements &) = delete;
-
-private:
-    quint64 &interruptible_;
-};
-
-struct IndexRow {
-    qint64 id = 0;
-    QString filename;
-    QString directory;
-    qint64 openCount = 0;
-    std::optional<QString> snippet;
-};
-
-IndexRow readIndexRow(sqlite3_stmt *statement) {
-    return IndexRow{.id = integerColumn(statement, 0),
-                    .filename = textColumn(statement, 1).value_or(QString()),
-                    .directory = textColumn(statement, 2).value_or(QString()),
-                    .openCount = countColumn(statement, 3),
-                    .snippet = textColumn(statement, 4)};
-}
-
 bool isAlphanumeric(char32_t c) {
     return QChar::isLetterOrNumber(c) || QChar::isMark(c);
+}
+
+// SQLite answers "busy" at once, without waiting, where waiting could deadlock two writers; by the
+// next try the other one has usually finished.
+constexpr std::chrono::milliseconds writeRetryPause{100};
+
+// Runs the open-count update on a connection; SQLite's result code, with its message in `error`.
+int updateOpenCount(sqlite3 *db, qint64 id, QString &error) {
+    static const QByteArray sql =
+        QByteArrayLiteral("UPDATE files SET open_count = open_count + 1 WHERE id = ?");
+    sqlite3_stmt *statement = nullptr;
+    int rc = sqlite3_prepare_v2(db, sql.constData(), static_cast<int>(sql.size()), &statement, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_bind_int64(statement, 1, id);
+        while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+        }
+    }
+    if (rc != SQLITE_DONE)
+        error = QString::fromUtf8(sqlite3_errmsg(db));
+    sqlite3_finalize(statement);
+    return rc;
 }
 
 } // namespace
@@ -176,59 +101,50 @@ void DatabaseManager::openIndexDatabase() {
                   QStringLiteral(" is not a regular file"));
         return;
     }
-    // Never SQLITE_OPEN_CREATE: the file belongs to the indexer, and a missing one stays missing.
-    const int flags = config_.readonly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
-    sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(nativePath.constData(), &db, flags, nullptr) != SQLITE_OK) {
-        printLine(QStringLiteral("Failed to open database: ") +
-                  (db ? errorText(db) : QStringLiteral("out of memory")));
-        sqlite3_close(db);
+    QString error;
+    indexConnections_ = IndexConnectionPool::open(nativePath, config_.readonly,
+                                                  config_.indexDatabaseBusyTimeoutMilliseconds, &error);
+    if (!indexConnections_) {
+        printLine(QStringLiteral("Failed to open database: ") + error);
         return;
     }
     if (::stat(nativePath.constData(), &info) == 0)
         indexFileIdentity_ = {static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino)};
     indexFileIdentityCheckedAt_ = clock_->monotonicNow();
-    sqlite3_busy_timeout(db, std::max(0, config_.indexDatabaseBusyTimeoutMilliseconds));
-    // Asked every thousand virtual-machine steps whether a newer search has begun.
-    sqlite3_progress_handler(db, 1000, &DatabaseManager::indexProgressHandler, this);
-    db_ = db;
-}
-
-int DatabaseManager::indexProgressHandler(void *manager) {
-    // Runs on the thread that steps the statement, which holds the manager's lock.
-    const auto *self = static_cast<const DatabaseManager *>(manager);
-    const quint64 generation = self->interruptibleSearchGeneration_;
-    return generation != 0 && self->searchGeneration_.load(std::memory_order_relaxed) != generation ? 1 : 0;
 }
 
 void DatabaseManager::reopenIndexDatabaseIfReplaced() {
     // The indexer may rebuild its database and rename the new file over the old one; the open
-    // connection would otherwise keep reading the unlinked old file until the launcher restarts.
+    // connections would otherwise keep reading the unlinked old file until the launcher restarts.
     // One stat every few seconds keeps this off the keystroke's cost.
     const auto now = clock_->monotonicNow();
-    if (!db_ || (indexFileIdentityCheckedAt_ && now - *indexFileIdentityCheckedAt_ < std::chrono::seconds(3)))
+    if (!indexConnections_ ||
+        (indexFileIdentityCheckedAt_ && now - *indexFileIdentityCheckedAt_ < std::chrono::seconds(3)))
         return;
     indexFileIdentityCheckedAt_ = now;
     struct stat info {};
     if (::stat(QFile::encodeName(config_.databasePath).constData(), &info) != 0 || !S_ISREG(info.st_mode))
-        return; // removed or not a file: the old connection still answers what it knew
+        return; // removed or not a file: the old connections still answer what they knew
     const std::pair<quint64, quint64> identity{static_cast<quint64>(info.st_dev),
                                                static_cast<quint64>(info.st_ino)};
     if (identity == indexFileIdentity_)
         return;
-    sqlite3_close_v2(db_);
-    db_ = nullptr;
+    // Connections still in use on the old file close when their statements end.
+    indexConnections_->close();
+    indexConnections_.reset();
     openIndexDatabase();
     // Answers cached from the old file would hide the new one's rows.
     invalidateQueryResultCache();
 }
 
 void DatabaseManager::closeIndexDatabase() {
-    auto guard = lock();
-    if (db_) {
-        sqlite3_close_v2(db_);
-        db_ = nullptr;
+    std::shared_ptr<IndexConnectionPool> connections;
+    {
+        auto guard = lock();
+        connections = std::move(indexConnections_);
     }
+    if (connections)
+        connections->close();
 }
 
 std::optional<QString> DatabaseManager::indexedFTSQuery(const QString &query) {
@@ -246,76 +162,113 @@ std::optional<QString> DatabaseManager::indexedFTSQuery(const QString &query) {
 }
 
 SearchResults DatabaseManager::searchIndexedFiles(const QString &query) {
-    auto guard = lock();
-    reopenIndexDatabaseIfReplaced();
-    if (!db_)
+    const quint64 generation = runningSearchGeneration();
+    // A superseded search's statements would be stopped at once: it answers nothing, prints nothing.
+    if (isRunningSearchSuperseded())
+        return {};
+    return indexSearchResults(queryIndex(query, generation));
+}
+
+IndexQueryOutcome DatabaseManager::queryIndex(const QString &query, quint64 searchGeneration) {
+    std::shared_ptr<IndexConnectionPool> connections;
+    {
+        auto guard = lock();
+        reopenIndexDatabaseIfReplaced();
+        connections = indexConnections_;
+    }
+    if (!connections)
         return {};
 
-    const QString likePattern = QLatin1Char('%') + query.toLower() + QLatin1Char('%');
-    const std::optional<QString> ftsQuery = indexedFTSQuery(query);
+    IndexQuery::Statements statements{
+        .likeSql = indexLikeStatementText(),
+        .ftsSql = indexFTSStatementText(),
+        .likePattern = QLatin1Char('%') + query.toLower() + QLatin1Char('%'),
+        .ftsQuery = indexedFTSQuery(query),
+    };
+    // While a full-text statement is stalled on some document, another one would most likely stall
+    // on it too and keep one more thread busy for minutes: the names and tags still answer.
+    const bool skipFullText = statements.ftsQuery && connections->hasQueryPastItsDeadline();
+    if (skipFullText)
+        statements.ftsQuery.reset();
+    const auto running = IndexQuery::start(std::move(connections), std::move(statements),
+                                           std::chrono::steady_clock::now() + config_.indexSearchDeadline);
+    if (!running) {
+        IndexQueryOutcome outcome;
+        outcome.error = QStringLiteral("earlier index queries are still running");
+        return outcome;
+    }
+    const auto waitFor = [&] {
+        IndexQueryOutcome outcome = running->wait();
+        outcome.fullTextSkipped = skipFullText;
+        return outcome;
+    };
+    if (searchGeneration == 0)
+        return waitFor();
 
+    // Registered before the generation is compared, so that a newer search either finds it to stop
+    // or has already raised the generation this compares.
+    {
+        std::lock_guard guard(indexQueriesMutex_);
+        runningIndexQueries_.emplace_back(searchGeneration, running);
+    }
+    if (searchGeneration_.load() != searchGeneration || shuttingDown_.load())
+        running->stop();
+    IndexQueryOutcome outcome = waitFor();
+    std::lock_guard guard(indexQueriesMutex_);
+    std::erase_if(runningIndexQueries_, [&](const auto &entry) { return entry.second == running; });
+    return outcome;
+}
+
+void DatabaseManager::stopIndexQueriesBefore(quint64 generation) {
+    std::lock_guard guard(indexQueriesMutex_);
+    for (const auto &[searchGeneration, query] : runningIndexQueries_)
+        if (searchGeneration < generation)
+            query->stop();
+}
+
+SearchResults DatabaseManager::indexSearchResults(const IndexQueryOutcome &outcome) {
+    auto guard = lock();
+    // Stopped statements belong to a superseded search (or a shutdown): no rows, nothing printed.
+    if (outcome.stopped || isRunningSearchSuperseded())
+        return {};
+    if (outcome.error) {
+        printLine(QStringLiteral("Search query failed: ") + *outcome.error);
+        return {};
+    }
+    if (outcome.deadlinePassed)
+        printLine(
+            QStringLiteral("Search query stopped after %1 ms: the index contributes the rows it read by then")
+                .arg(config_.indexSearchDeadline.count()));
+
+    // Name matches in their order, then full-text matches; a file found by both keeps its name
+    // match's place and takes the full-text snippet.
     struct Entry {
-        IndexRow row;
+        const IndexRow *row;
         qint64 position = 0;
     };
     QHash<qint64, Entry> entries;
     qint64 counter = 0;
-
-    // A superseded search's statements are interrupted; it answers nothing and prints nothing.
-    auto fail = [this] {
-        if (!isRunningSearchSuperseded())
-            printLine(QStringLiteral("Search query failed: ") + errorText(db_));
-        return SearchResults();
-    };
-
-    const InterruptibleStatements interruptible(interruptibleSearchGeneration_, runningSearchGeneration_);
-    {
-        Statement like(db_, indexLikeStatementText());
-        if (!like.isPrepared())
-            return fail();
-        for (int index = 1; index <= 4; ++index)
-            like.bind(index, likePattern);
-        const bool stepped = like.forEachRow([&](sqlite3_stmt *statement) {
-            IndexRow row = readIndexRow(statement);
-            const qint64 key = row.id;
-            entries.insert(key, Entry{.row = std::move(row), .position = counter++});
-        });
-        if (!stepped)
-            return fail();
-    }
-
-    if (ftsQuery) {
-        Statement fts(db_, indexFTSStatementText());
-        if (!fts.isPrepared())
-            return fail();
-        fts.bind(1, likePattern);
-        fts.bind(2, *ftsQuery);
-        const bool stepped = fts.forEachRow([&](sqlite3_stmt *statement) {
-            IndexRow row = readIndexRow(statement);
-            auto it = entries.find(row.id);
-            if (it == entries.end()) {
-                const qint64 key = row.id;
-                entries.insert(key, Entry{.row = std::move(row), .position = counter++});
-            } else if (!it->row.snippet) {
-                // Found by name first: keep the name match's place, take the full-text snippet.
-                it->row = std::move(row);
-            }
-        });
-        if (!stepped)
-            return fail();
+    for (const IndexRow &row : outcome.likeRows)
+        entries.insert(row.id, Entry{.row = &row, .position = counter++});
+    for (const IndexRow &row : outcome.ftsRows) {
+        auto it = entries.find(row.id);
+        if (it == entries.end())
+            entries.insert(row.id, Entry{.row = &row, .position = counter++});
+        else if (!it->row->snippet)
+            it->row = &row;
     }
 
     std::vector<Entry> ordered;
     ordered.reserve(static_cast<size_t>(entries.size()));
-    for (auto &entry : entries)
-        ordered.push_back(std::move(entry));
+    for (const Entry &entry : std::as_const(entries))
+        ordered.push_back(entry);
     std::sort(ordered.begin(), ordered.end(),
               [](const Entry &a, const Entry &b) { return a.position < b.position; });
 
     SearchResults results;
     results.reserve(static_cast<qsizetype>(ordered.size()));
     for (const Entry &entry : ordered) {
-        const IndexRow &row = entry.row;
+        const IndexRow &row = *entry.row;
         const QString fullPath = joinedPath(row.directory, row.filename);
         const SearchResult result({
             .id = row.id,
@@ -335,20 +288,40 @@ SearchResults DatabaseManager::searchIndexedFiles(const QString &query) {
     return results;
 }
 
-void DatabaseManager::incrementOpenCount(qint64 id) {
-    auto guard = lock();
-    // Checked now, not every few seconds as for searches: a count written to a replaced (unlinked) file
-    // is lost.
-    indexFileIdentityCheckedAt_.reset();
-    reopenIndexDatabaseIfReplaced();
-    if (!db_)
-        return;
-    Statement update(db_, QByteArrayLiteral("UPDATE files SET open_count = open_count + 1 WHERE id = ?"));
-    if (!update.isPrepared() || !update.bind(1, id) || !update.forEachRow([](sqlite3_stmt *) {})) {
-        printLine(QStringLiteral("Failed to increment open count: ") + errorText(db_));
-        return;
+bool DatabaseManager::incrementOpenCount(qint64 id) {
+    std::shared_ptr<IndexConnectionPool> connections;
+    {
+        auto guard = lock();
+        // Checked now, not every few seconds as for searches: a count written to a replaced (unlinked)
+        // file is lost.
+        indexFileIdentityCheckedAt_.reset();
+        reopenIndexDatabaseIfReplaced();
+        connections = indexConnections_;
     }
-    invalidateQueryResultCache();
+    if (!connections)
+        return true;
+    // With no lock of the manager held: searches, activations and the refresh go on meanwhile.
+    QString error;
+    const int attempts = std::max(1, config_.indexWriteAttempts);
+    for (int attempt = 1;; ++attempt) {
+        sqlite3 *db = connections->acquire(&error);
+        if (!db)
+            break;
+        sqlite3_busy_timeout(db, std::max(0, config_.indexWriteBusyTimeoutMilliseconds));
+        const int rc = updateOpenCount(db, id, error);
+        connections->release(db);
+        if (rc == SQLITE_DONE) {
+            invalidateQueryResultCache();
+            return true;
+        }
+        const int primary = rc & 0xff;
+        if ((primary != SQLITE_BUSY && primary != SQLITE_LOCKED) || attempt >= attempts ||
+            shuttingDown_.load())
+            break;
+        std::this_thread::sleep_for(writeRetryPause);
+    }
+    printLine(QStringLiteral("Failed to increment open count: ") + error);
+    return false;
 }
 
 } // namespace orvex

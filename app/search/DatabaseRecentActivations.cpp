@@ -29,7 +29,7 @@ SearchResult flaggedAsRecentActivation(const SearchResult &row) {
 
 } // namespace
 
-void DatabaseManager::recordActivation(const SearchResult &result) {
+bool DatabaseManager::recordActivation(const SearchResult &result) {
     // Other processes sharing the defaults file (a second launcher, the command-line tool) record
     // activations too, and the usage data is written whole: it is read, merged and written with the
     // file's lock held, so that no activation of theirs or ours is lost.
@@ -58,8 +58,7 @@ void DatabaseManager::recordActivation(const SearchResult &result) {
         indexRow = *result.databaseID();
     });
     // The index has its own locking; its write waits for neither the defaults file nor the reverse.
-    if (indexRow)
-        incrementOpenCount(*indexRow);
+    return indexRow ? incrementOpenCount(*indexRow) : true;
 }
 
 void DatabaseManager::storeRecentActivation(const SearchResult &result) {

@@ -133,6 +133,7 @@ qint64 DatabaseManager::learnedOpenCountOfWalkedRow(const SearchResult &row, siz
 void DatabaseManager::invalidateQueryResultCache() {
     auto guard = lock();
     cachedQueryResults_.clear();
+    ++queryCacheInvalidations_;
     const Date now = clock().now();
     // Under unit tests the store is never touched, so the real defaults stay clean.
     if (persistentQueryResultCacheEnabled_ && persistentQueryResultCacheStore_)

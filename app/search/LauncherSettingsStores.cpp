@@ -34,6 +34,17 @@ std::optional<qint64> clampedStoredInteger(const PlistValue &value, qint64 minim
     return std::nullopt;
 }
 
+std::optional<double> storedFiniteNumber(const UserDefaults &defaults, const QString &key) {
+    const std::optional<PlistValue> value = defaults.value(key);
+    if (!value)
+        return std::nullopt;
+    if (const auto integer = value->toInteger())
+        return static_cast<double>(*integer);
+    if (const auto real = value->toReal(); real && std::isfinite(*real))
+        return *real;
+    return std::nullopt;
+}
+
 namespace {
 
 bool loadBoolean(const UserDefaults &defaults, const QString &key, bool defaultValue) {

@@ -28,6 +28,9 @@ namespace orvex {
 // an infinity, another type) gives nothing, so the caller falls back to its default.
 std::optional<qint64> clampedWholeNumber(double value, qint64 minimum, qint64 maximum);
 std::optional<qint64> clampedStoredInteger(const PlistValue &value, qint64 minimum, qint64 maximum);
+// The measure stored under `key` (a window's size or place): an integer, or a finite real; anything else
+// (NaN, an infinity, another type, nothing) gives nothing, so that the caller falls back to its default.
+std::optional<double> storedFiniteNumber(const UserDefaults &defaults, const QString &key);
 
 // --- Boolean stores: every caller passes true as the default.
 

@@ -4,6 +4,7 @@
 #include "search/LauncherLogic.h"
 #include "sources/NotionSearch.h"
 
+#include <QCryptographicHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -33,6 +34,11 @@ QByteArray compactJson(const QJsonArray &array) {
 QByteArray jsonString(const QString &text) {
     const QByteArray array = compactJson(QJsonArray{text});
     return array.mid(1, array.size() - 2);
+}
+
+// What an entry adds to the payload: its key, its rows and the JSON around them.
+qsizetype storedBytes(const QString &key, const PersistentQueryResultCacheEntry &entry) {
+    return key.size() * 3 + entry.encodedResults.size() + 48;
 }
 
 PersistentQueryResultCacheEntry makeEntry(QJsonArray records, Date cachedAt) {
@@ -101,7 +107,21 @@ PersistentQueryResultCachePayload::fromJson(const QByteArray &data) {
 
 PersistentQueryResultCacheStore::PersistentQueryResultCacheStore(QString storeKey, UserDefaults &defaults,
                                                                  double ttl, qsizetype maxEntries)
-    : storeKey_(std::move(storeKey)), defaults_(defaults), ttl_(ttl), maxEntries_(maxEntries) {}
+    : storeKey_(std::move(storeKey)), defaults_(defaults), ttl_(ttl), maxEntries_(maxEntries) {
+    // A cache: when the defaults file would grow past its limit, the payload goes first, so that
+    // settings, counts and recent activations are still written.
+    defaults_.setDiscardable(storeKey_);
+}
+
+QString PersistentQueryResultCacheStore::storedKey(const QString &key) {
+    const qsizetype separator = key.lastIndexOf(QLatin1Char('|'));
+    if (separator < 0)
+        return key;
+    const QByteArray digest =
+        QCryptographicHash::hash(QStringView(key).mid(separator + 1).toUtf8(), QCryptographicHash::Sha256)
+            .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+    return key.left(separator + 1) + QString::fromLatin1(digest);
+}
 
 PersistentQueryResultCacheStore::~PersistentQueryResultCacheStore() {
     writeOwedPayload();
@@ -195,7 +215,11 @@ PersistentQueryResultCacheStore::cachedSearchResults(const QString &key, Date no
     {
         std::lock_guard guard(lock_);
         loadIfNeededLocked();
-        answer = answerLocked(key, now, shouldPersist);
+        const QString stored = storedKey(key);
+        answer = answerLocked(stored, now, shouldPersist);
+        // Earlier versions stored the whole key.
+        if (!answer && stored != key)
+            answer = answerLocked(key, now, shouldPersist);
         const qsizetype separator = key.lastIndexOf(QLatin1Char('|'));
         if (!answer && allowSameQueryFallback && separator >= 0)
             answer = newestResultsLocked(key.left(separator + 1), now, shouldPersist);
@@ -266,7 +290,7 @@ void PersistentQueryResultCacheStore::insertLocked(const QString &key,
                                                    PersistentQueryResultCacheEntry entry) {
     loadIfNeededLocked();
     entry.storeGeneration = ++storeGeneration_;
-    cachedEntries_.insert(key, std::move(entry));
+    cachedEntries_.insert(storedKey(key), std::move(entry));
     evictIfNeededLocked();
 }
 
@@ -293,9 +317,35 @@ PersistentQueryResultCacheStore::snapshotLocked() {
                 entry.encodedResults = compactJson(entry.results);
         hasUnencodedEntries_ = false;
     }
+    keepWithinSizeLimitsLocked();
     payloadOwed_ = false;
     // The copy shares its data until the next change, so taking it under the lock costs nothing.
     return {cachedEntries_, ++sequence_};
+}
+
+void PersistentQueryResultCacheStore::keepWithinSizeLimitsLocked() {
+    qsizetype total = 0;
+    QList<std::pair<Date, QString>> byAge;
+    for (auto it = cachedEntries_.begin(); it != cachedEntries_.end();) {
+        const qsizetype bytes = storedBytes(it.key(), *it);
+        if (bytes > maxEntryBytes) {
+            it = cachedEntries_.erase(it);
+            continue;
+        }
+        total += bytes;
+        byAge.append({it->cachedAt, it.key()});
+        ++it;
+    }
+    if (total <= maxPayloadBytes)
+        return;
+    std::sort(byAge.begin(), byAge.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (const auto &[cachedAt, key] : std::as_const(byAge)) {
+        if (total <= maxPayloadBytes)
+            break;
+        const auto it = cachedEntries_.constFind(key);
+        total -= storedBytes(key, *it);
+        cachedEntries_.erase(it);
+    }
 }
 
 void PersistentQueryResultCacheStore::persistPayload(const Entries &entries, quint64 sequence) {

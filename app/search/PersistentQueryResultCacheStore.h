@@ -57,6 +57,10 @@ class PersistentQueryResultCacheStore {
 public:
     static constexpr double defaultTTL = 604800;
     static constexpr qsizetype defaultMaxEntries = 120;
+    // What one entry (its stored key and rows) and the whole payload may take. A larger answer is not
+    // written (nor the older answer of its key); past the payload's size the oldest entries go.
+    static constexpr qsizetype maxEntryBytes = 256 * 1024;
+    static constexpr qsizetype maxPayloadBytes = 8 * 1024 * 1024;
     // Entries dated further ahead than this (a clock set back) count as expired.
     static constexpr double futureTolerance = 86400;
 
@@ -70,6 +74,11 @@ public:
     const QString &storeKey() const { return storeKey_; }
     double ttl() const { return ttl_; }
     qsizetype maxEntries() const { return maxEntries_; }
+
+    // Keys are "query|ranking key", the ranking key being the rules' cache key, which repeats every rule
+    // and can be long; its part after the last "|" is stored as a digest, which changes whenever the
+    // rules do.
+    static QString storedKey(const QString &key);
 
     // The rows stored under `key` when still valid at `now`. With the fallback, a key "query|ranking"
     // without a valid entry is answered by the newest valid entry of the same query under other
@@ -108,8 +117,10 @@ private:
     void insertLocked(const QString &key, PersistentQueryResultCacheEntry entry);
     void evictIfNeededLocked();
     // Under the entry lock: the entries and the sequence number of this state, which covers every
-    // store so far (no payload is owed any more).
+    // store so far (no payload is owed any more). Every entry is encoded by then, and the entries are
+    // kept within maxEntryBytes and maxPayloadBytes.
     std::pair<Entries, quint64> snapshotLocked();
+    void keepWithinSizeLimitsLocked();
     void persistPayload(const Entries &entries, quint64 sequence);
     // The same with writeLock_ held.
     void persistPayloadWriting(const Entries &entries, quint64 sequence);

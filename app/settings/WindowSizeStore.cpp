@@ -1,5 +1,7 @@
 #include "settings/WindowSizeStore.h"
 
+#include "search/LauncherSettingsStores.h"
+
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -8,19 +10,8 @@ namespace orvex {
 
 namespace {
 
-std::optional<double> storedNumber(const UserDefaults &defaults, const QString &key) {
-    const std::optional<PlistValue> value = defaults.value(key);
-    if (!value)
-        return std::nullopt;
-    if (const auto integer = value->toInteger())
-        return static_cast<double>(*integer);
-    if (const auto real = value->toReal(); real && std::isfinite(*real))
-        return *real;
-    return std::nullopt;
-}
-
-double clampedAxis(double value, double minimum, double maximum) {
-    return std::min(maximum, std::max(minimum, value));
+int clampedAxis(double value, double minimum, double maximum) {
+    return static_cast<int>(std::lround(std::min(maximum, std::max(minimum, value))));
 }
 
 } // namespace
@@ -36,15 +27,14 @@ WindowSizeStore WindowSizeStore::settingsWindow(UserDefaults &defaults) {
 }
 
 QSize WindowSizeStore::load(QSize defaultSize) const {
-    const double width = storedNumber(*defaults, widthKey).value_or(defaultSize.width());
-    const double height = storedNumber(*defaults, heightKey).value_or(defaultSize.height());
-    return QSize(static_cast<int>(std::lround(clampedAxis(width, minWidth, maxWidth))),
-                 static_cast<int>(std::lround(clampedAxis(height, minHeight, maxHeight))));
+    const double width = storedFiniteNumber(*defaults, widthKey).value_or(defaultSize.width());
+    const double height = storedFiniteNumber(*defaults, heightKey).value_or(defaultSize.height());
+    return QSize(clampedAxis(width, minWidth, maxWidth), clampedAxis(height, minHeight, maxHeight));
 }
 
 QSize WindowSizeStore::clamped(QSize size) const {
-    return QSize(static_cast<int>(std::lround(clampedAxis(size.width(), minWidth, maxWidth))),
-                 static_cast<int>(std::lround(clampedAxis(size.height(), minHeight, maxHeight))));
+    return QSize(clampedAxis(size.width(), minWidth, maxWidth),
+                 clampedAxis(size.height(), minHeight, maxHeight));
 }
 
 void WindowSizeStore::save(QSize size) const {

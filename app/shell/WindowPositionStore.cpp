@@ -1,24 +1,11 @@
 #include "shell/WindowPositionStore.h"
 
+#include "search/LauncherSettingsStores.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace orvex {
-
-namespace {
-
-std::optional<double> storedNumber(const UserDefaults &defaults, const QString &key) {
-    const std::optional<PlistValue> value = defaults.value(key);
-    if (!value)
-        return std::nullopt;
-    if (const auto integer = value->toInteger())
-        return static_cast<double>(*integer);
-    if (const auto real = value->toReal(); real && std::isfinite(*real))
-        return *real;
-    return std::nullopt;
-}
-
-} // namespace
 
 WindowPositionStore::WindowPositionStore(UserDefaults &defaults, QString xKey, QString topYKey)
     : defaults(&defaults), xKey(std::move(xKey)), topYKey(std::move(topYKey)) {}
@@ -29,8 +16,8 @@ WindowPositionStore WindowPositionStore::launcherPanel(UserDefaults &defaults) {
 }
 
 std::optional<WindowPositionStore::SavedValues> WindowPositionStore::savedValues() const {
-    const std::optional<double> x = storedNumber(*defaults, xKey);
-    const std::optional<double> topY = storedNumber(*defaults, topYKey);
+    const std::optional<double> x = storedFiniteNumber(*defaults, xKey);
+    const std::optional<double> topY = storedFiniteNumber(*defaults, topYKey);
     if (!x || !topY)
         return std::nullopt;
     return SavedValues{*x, *topY};

@@ -1,8 +1,8 @@
 #include "panel/FileIconProvider.h"
 
+#include "PanelPaintTestSupport.h"
 #include "support/TestEnvironment.h"
 
-#include <QBuffer>
 #include <QIcon>
 #include <QSignalSpy>
 
@@ -13,17 +13,8 @@ namespace {
 
 using test::homePath;
 using test::makeDirectory;
+using test::pngOf;
 using test::writeFile;
-
-QByteArray pngOf(const QColor &color, int side = 32) {
-    QImage image(side, side, QImage::Format_ARGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 // An icon theme of our own in the test home, with one icon per given name in a distinct colour.
 void installIconTheme(const QList<std::pair<QString, QColor>> &icons) {

@@ -1,5 +1,6 @@
 #include "PanelPaintTestSupport.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QPainter>
 
@@ -25,6 +26,16 @@ QColor composed(const QColor &base, const QColor &color) {
     painter.fillRect(pixel.rect(), color);
     painter.end();
     return pixel.pixelColor(0, 0);
+}
+
+QByteArray pngOf(const QColor &color, int side) {
+    QImage image(side, side, QImage::Format_ARGB32);
+    image.fill(color);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
 }
 
 bool near(const QColor &a, const QColor &b, int tolerance) {

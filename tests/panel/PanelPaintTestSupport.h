@@ -2,6 +2,7 @@
 
 #include "search/DatabaseTypes.h"
 
+#include <QByteArray>
 #include <QColor>
 #include <QImage>
 #include <QString>
@@ -20,6 +21,9 @@ QColor composed(const QColor &base, const QColor &color);
 
 // Whether two colours differ by at most `tolerance` in each channel.
 bool near(const QColor &a, const QColor &b, int tolerance = 2);
+
+// The bytes of a PNG file: a square of one colour.
+QByteArray pngOf(const QColor &color, int side = 32);
 
 // Saves the image under the build folder's screenshots/ and returns the path.
 QString saveScreenshot(const QImage &image, const QString &name);

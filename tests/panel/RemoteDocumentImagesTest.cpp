@@ -1,9 +1,9 @@
 #include "panel/RemoteDocumentImages.h"
 
+#include "PanelPaintTestSupport.h"
 #include "fixtures/LoopbackHttpServer.h"
 #include "support/TestEnvironment.h"
 
-#include <QBuffer>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -13,16 +13,7 @@ namespace {
 
 using test::LoopbackHttpReply;
 using test::LoopbackHttpServer;
-
-QByteArray png(const QColor &color) {
-    QImage image(48, 48, QImage::Format_ARGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
+using test::pngOf;
 
 TEST(RemoteDocumentImages, TheDefaultHostServesTheFixedPaths) {
     RemoteDocumentImages images;
@@ -39,7 +30,7 @@ TEST(RemoteDocumentImages, EachImageIsFetchedOnceAndKept) {
     ASSERT_TRUE(server.isListening());
     LoopbackHttpReply reply;
     reply.headers = {{"Content-Type", "image/png"}};
-    reply.body = png(QColor(15, 157, 88));
+    reply.body = pngOf(QColor(15, 157, 88), 48);
     server.setDefaultReply(reply);
 
     RemoteDocumentImages images(server.baseURL());
@@ -61,11 +52,11 @@ TEST(RemoteDocumentImages, FailuresLeaveNoImageAndAreNotRetried) {
         LoopbackHttpReply reply;
     } cases[] = {
         {"not found", LoopbackHttpReply{404, {}, {}, "missing"}},
-        {"server error", LoopbackHttpReply{500, {}, {}, png(Qt::red)}},
+        {"server error", LoopbackHttpReply{500, {}, {}, pngOf(Qt::red, 48)}},
         {"not an image", LoopbackHttpReply{200, {}, {}, "<html>hello</html>"}},
         {"cut short",
          [] {
-             LoopbackHttpReply r{200, {}, {{"Content-Length", "5000"}}, png(Qt::red)};
+             LoopbackHttpReply r{200, {}, {{"Content-Length", "5000"}}, pngOf(Qt::red, 48)};
              r.closeAfterBytes = 60;
              return r;
          }()},

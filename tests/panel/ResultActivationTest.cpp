@@ -260,7 +260,7 @@ TEST(ResultActivation, OpenOrRevealFollowsTheModeTheKindAndTheDirectPathMatch) {
             EXPECT_EQ(cachedAfter.first().filename(), c.row.filename());
             EXPECT_TRUE(cachedAfter.first().isRecentActivation());
         } else {
-            EXPECT_EQ(namesOf(cachedAfter), namesOf(cachedBefore)) << "revealing caches nothing";
+            EXPECT_EQ(filenames(cachedAfter), filenames(cachedBefore)) << "revealing caches nothing";
             EXPECT_FALSE(
                 a.h.store
                     ->cachedSearchResults(QStringLiteral("p|") +
@@ -337,13 +337,13 @@ TEST(ResultActivation, PromotionPutsTheActivatedRowFirstInBothCaches) {
 
     const SearchResults incremental =
         a.h.controller->incrementalSearchResultCache().entries().value(QStringLiteral("notes"));
-    ASSERT_EQ(namesOf(incremental).value(0), QStringLiteral("Beta notes"));
+    ASSERT_EQ(filenames(incremental).value(0), QStringLiteral("Beta notes"));
     EXPECT_EQ(incremental.first().openCount(), 1);
     const auto persistent = a.h.store->cachedSearchResults(
         QStringLiteral("notes|") + SearchRankingSettingsStore(a.h.defaults).load().cacheKey(),
         a.h.clock->now(), false);
     ASSERT_TRUE(persistent);
-    EXPECT_EQ(namesOf(persistent->results), namesOf(incremental));
+    EXPECT_EQ(filenames(persistent->results), filenames(incremental));
 }
 
 TEST(ResultActivation, NothingIsCachedForAPreviewABlankQueryOrATranslationCommand) {
@@ -431,7 +431,7 @@ TEST(ResultActivation, ThePromotedListSurvivesARestart) {
     FakeSearch search;
     auto controller = makeController(defaults, search);
     controller->setQuery(QStringLiteral("Plan"));
-    EXPECT_EQ(namesOf(controller->results()),
+    EXPECT_EQ(filenames(controller->results()),
               (QStringList{QStringLiteral("Beta plan"), QStringLiteral("Alpha plan")}));
     EXPECT_FALSE(controller->state().resultsArePreview);
 }

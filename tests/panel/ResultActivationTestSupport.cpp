@@ -70,7 +70,7 @@ void ActivationHarness::finish() {
 
 QStringList ActivationHarness::recordedNames() {
     std::lock_guard guard(recordedMutex_);
-    return namesOf(recorded_);
+    return filenames(recorded_);
 }
 
 } // namespace orvex::test::panelmodel

@@ -241,7 +241,7 @@ TEST(SearchController, AppliedRowsAreDeduplicatedAndRowsWithoutAScoreAreScoredFo
     h.typeAndSettle(QStringLiteral("notes"));
 
     const SearchResults shown = h.controller->results();
-    ASSERT_EQ(namesOf(shown), (QStringList{QStringLiteral("notes.txt"), QStringLiteral("Kept score")}));
+    ASSERT_EQ(filenames(shown), (QStringList{QStringLiteral("notes.txt"), QStringLiteral("Kept score")}));
     EXPECT_GT(shown.first().relevanceScore().value_or(0), 5) << "scored against the query";
     EXPECT_EQ(shown.last().relevanceScore(), 5);
 }
@@ -298,13 +298,13 @@ TEST(SearchControllerSuperseded, ASupersededSearchOfTheSameKeystrokeNeitherEmpti
             ASSERT_TRUE(h.search.waitForCall(query));
             h.timer->advance(50ms);
         }
-        ASSERT_TRUE(waitUntil([&] { return h.shownNames() == namesOf(fresh); }));
+        ASSERT_TRUE(waitUntil([&] { return h.shownNames() == filenames(fresh); }));
         h.search.release(query);
         ASSERT_TRUE(h.settle());
 
-        EXPECT_EQ(h.shownNames(), namesOf(fresh));
-        EXPECT_EQ(namesOf(h.controller->incrementalSearchResultCache().entries().value(query)),
-                  namesOf(fresh));
+        EXPECT_EQ(h.shownNames(), filenames(fresh));
+        EXPECT_EQ(filenames(h.controller->incrementalSearchResultCache().entries().value(query)),
+                  filenames(fresh));
     }
 }
 

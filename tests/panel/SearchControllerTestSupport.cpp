@@ -110,7 +110,7 @@ bool ControllerHarness::settle() {
 }
 
 QStringList ControllerHarness::shownNames() const {
-    return namesOf(controller->results());
+    return filenames(controller->results());
 }
 
 SearchResult fileRow(const QString &name, const QString &directory, std::optional<qint64> score) {
@@ -150,13 +150,6 @@ SearchResult actionRow(const QString &name, std::optional<SearchResultAction> ac
                          .fallbackActionURLString = std::move(fallbackURL),
                          .usageKey = std::move(usageKey),
                          .relevanceScore = 100});
-}
-
-QStringList namesOf(const SearchResults &rows) {
-    QStringList names;
-    for (const SearchResult &row : rows)
-        names.append(row.filename());
-    return names;
 }
 
 } // namespace orvex::test::panelmodel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fixtures/ResultNames.h"
 #include "panel/SearchController.h"
 #include "panel/SearchDebounceTimer.h"
 #include "platform/Clock.h"
@@ -100,6 +101,7 @@ SearchResult appRow(const QString &name);
 SearchResult actionRow(const QString &name, std::optional<SearchResultAction> action,
                        std::optional<QString> actionURL, std::optional<QString> fallbackURL = std::nullopt,
                        std::optional<QString> usageKey = std::nullopt);
-QStringList namesOf(const SearchResults &rows);
+// Their titles, in order.
+using test::filenames;
 
 } // namespace orvex::test::panelmodel

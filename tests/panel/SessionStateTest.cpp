@@ -41,7 +41,7 @@ TEST(SessionState, SavingTheSameQueryAgainReplacesTheNewestEntry) {
 
     const SessionState &session = h.controller->session();
     ASSERT_EQ(historyQueries(session), QStringList{QStringLiteral("Notes")});
-    EXPECT_EQ(namesOf(session.history.first().results), QStringList{QStringLiteral("New")});
+    EXPECT_EQ(filenames(session.history.first().results), QStringList{QStringLiteral("New")});
     EXPECT_FALSE(session.history.first().resultsArePreview);
     EXPECT_EQ(storedQueries(h.defaults), QStringList{QStringLiteral("Notes")});
 }

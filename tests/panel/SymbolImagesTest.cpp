@@ -1,6 +1,7 @@
 #include "panel/SymbolImages.h"
 
-#include <QDir>
+#include "PanelPaintTestSupport.h"
+
 #include <QPainter>
 
 #include <gtest/gtest.h>
@@ -44,8 +45,7 @@ TEST(SymbolImages, EveryNamedSymbolIsDrawnInTheTintOnly) {
         painter.drawImage(int(i) * 40 + 4, 4, image);
     }
     painter.end();
-    QDir().mkpath(ORVEX_BINARY_DIR "/screenshots");
-    sheet.save(ORVEX_BINARY_DIR "/screenshots/panel-symbols.png");
+    test::saveScreenshot(sheet, QStringLiteral("panel-symbols"));
 }
 
 TEST(SymbolImages, UnknownNamesAndEmptySizesGiveNothing) {

@@ -1,15 +1,19 @@
 #include "platform/DirectoryWalker.h"
 
 #include "fixtures/DiscoveryFixture.h"
+#include "support/RestrictedFolder.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMap>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <sys/stat.h>
@@ -98,21 +102,31 @@ TEST_F(DirectoryWalkerTest, SymbolicLinkLoopsEnd) {
 TEST_F(DirectoryWalkerTest, UnreadableFolderIsYieldedAndSkipped) {
     test::writeFile(at(QStringLiteral("closed/secret")), "x");
     test::writeFile(at(QStringLiteral("open/f")), "x");
-    test::UnreadableFolder closed(at(QStringLiteral("closed")));
-    if (!closed.isUnreadable())
+    const test::RestrictedFolder closed(at(QStringLiteral("closed")), 0);
+    if (closed.canList())
         GTEST_SKIP() << "cannot make a folder unreadable here";
     EXPECT_EQ(walk(root), "closed:1 open:1 open/f:2");
 }
 
-TEST_F(DirectoryWalkerTest, NamesThatAreNotUtf8AreStillEntered) {
+// Such a name is entered, but its text (with a replacement character) names no file: the entry and
+// everything below it say so.
+TEST_F(DirectoryWalkerTest, NamesThatAreNotUtf8AreEnteredAndMarked) {
     const QByteArray folder = QFile::encodeName(root) + "/bad\xff";
     ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
     ASSERT_EQ(::mkdir((folder + "/inner").constData(), 0755), 0);
+    test::writeFile(at(QStringLiteral("good \u00e9t\u00e9")), "x");
     QList<int> depths;
+    QList<bool> exact;
     DirectoryWalker walker(root);
-    while (auto entry = walker.next())
+    while (auto entry = walker.next()) {
         depths.append(entry->depth);
-    EXPECT_EQ(depths, (QList<int>{1, 2}));
+        exact.append(entry->exactPath);
+        EXPECT_EQ(entry->exactPath, QFileInfo::exists(entry->path)) << entry->path.toStdString();
+    }
+    EXPECT_EQ(depths, (QList<int>{1, 2, 1}));
+    EXPECT_EQ(exact, (QList<bool>{false, false, true}));
+    // QDir cannot name it, so the test home's removal would leave it behind.
+    std::filesystem::remove_all(folder.toStdString());
 }
 
 TEST_F(DirectoryWalkerTest, RootThatIsMissingOrAFileGivesNothing) {

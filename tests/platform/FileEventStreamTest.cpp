@@ -1,5 +1,6 @@
 #include "platform/FileEventStream.h"
 
+#include "fixtures/FileEventRecorder.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -12,12 +13,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <thread>
-
-#include <sys/time.h>
 
 namespace orvex {
 namespace {
@@ -25,68 +22,7 @@ namespace {
 using namespace std::chrono_literals;
 using SteadyClock = std::chrono::steady_clock;
 
-// Collects what a stream delivers, from the stream's thread.
-class Recorder {
-public:
-    FileEventStream::Callback callback() {
-        return [this](const QList<FileEventStream::Event> &events) {
-            std::lock_guard guard(mutex_);
-            batches_.append(events);
-            threads_.push_back(std::this_thread::get_id());
-            times_.push_back(SteadyClock::now());
-            changed_.notify_all();
-        };
-    }
-
-    int batchCount() const {
-        std::lock_guard guard(mutex_);
-        return static_cast<int>(batches_.size());
-    }
-    QList<QList<FileEventStream::Event>> batches() const {
-        std::lock_guard guard(mutex_);
-        return batches_;
-    }
-    std::vector<std::thread::id> threads() const {
-        std::lock_guard guard(mutex_);
-        return threads_;
-    }
-    std::vector<SteadyClock::time_point> times() const {
-        std::lock_guard guard(mutex_);
-        return times_;
-    }
-    // Flags seen so far for `path`, or 0.
-    unsigned flagsFor(const QString &path) const {
-        std::lock_guard guard(mutex_);
-        unsigned flags = 0;
-        for (const auto &batch : batches_) {
-            for (const auto &event : batch) {
-                if (event.path == path)
-                    flags |= event.flags;
-            }
-        }
-        return flags;
-    }
-    bool waitForPath(const QString &path, unsigned requiredFlags = 0,
-                     std::chrono::milliseconds timeout = 10s) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, timeout, [&] {
-            for (const auto &batch : batches_) {
-                for (const auto &event : batch) {
-                    if (event.path == path && (event.flags & requiredFlags) == requiredFlags)
-                        return true;
-                }
-            }
-            return false;
-        });
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    QList<QList<FileEventStream::Event>> batches_;
-    std::vector<std::thread::id> threads_;
-    std::vector<SteadyClock::time_point> times_;
-};
+using test::FileEventRecorder;
 
 struct StreamTest : ::testing::Test {
     QTemporaryDir temp{test::homePath() + QStringLiteral("/stream-XXXXXX")};
@@ -107,7 +43,7 @@ struct StreamTest : ::testing::Test {
     }
 
     // Every watch is in place once a file written afterwards, at the bottom of the tree, is reported.
-    static void waitUntilWatching(Recorder &recorder, const QString &deepestFolder) {
+    static void waitUntilWatching(FileEventRecorder &recorder, const QString &deepestFolder) {
         const QString probe = deepestFolder + QStringLiteral("/.probe");
         for (int attempt = 0; attempt < 10; ++attempt) {
             test::writeFile(probe, "x");
@@ -172,7 +108,7 @@ TEST_F(StreamTest, ReportsChangesAnywhereInTheTreeIncludingFoldersMadeOrMovedLat
         test::makeDirectory(outside);
         if (c.before)
             c.before(root, outside);
-        Recorder recorder;
+        FileEventRecorder recorder;
         FileEventStream stream({root}, fast(), recorder.callback());
         ASSERT_TRUE(stream.start());
         waitUntilWatching(recorder, root);
@@ -187,7 +123,7 @@ TEST_F(StreamTest, ReportsChangesAnywhereInTheTreeIncludingFoldersMadeOrMovedLat
 
 TEST_F(StreamTest, NeverFollowsASymbolicLinkOutOfTheTree) {
     ASSERT_TRUE(QFile::link(outside, root + QStringLiteral("/link")));
-    Recorder recorder;
+    FileEventRecorder recorder;
     FileEventStream stream({root}, fast(), recorder.callback());
     ASSERT_TRUE(stream.start());
     waitUntilWatching(recorder, root);
@@ -201,7 +137,7 @@ TEST_F(StreamTest, NeverFollowsASymbolicLinkOutOfTheTree) {
 }
 
 TEST_F(StreamTest, DeliversABurstAsOneBatchNoSoonerThanTheLatency) {
-    Recorder recorder;
+    FileEventRecorder recorder;
     FileEventStream::Options options;
     options.latency = 1000ms;
     FileEventStream stream({root}, options, recorder.callback());
@@ -225,42 +161,17 @@ TEST_F(StreamTest, DeliversABurstAsOneBatchNoSoonerThanTheLatency) {
 }
 
 TEST_F(StreamTest, QueueOverflowIsReportedAsARescanAndLaterFoldersAreStillWatched) {
-    std::mutex gateMutex;
-    std::condition_variable gateChanged;
-    bool holding = true;
-    bool held = false;
-    Recorder recorder;
-    const FileEventStream::Callback record = recorder.callback();
+    FileEventRecorder recorder;
     // The first batch keeps the stream's thread busy while the kernel queue overflows.
-    FileEventStream stream({root}, fast(), [&](const QList<FileEventStream::Event> &events) {
-        record(events);
-        std::unique_lock lock(gateMutex);
-        held = true;
-        gateChanged.notify_all();
-        gateChanged.wait(lock, [&] { return !holding; });
-    });
+    recorder.hold();
+    FileEventStream stream({root}, fast(), recorder.callback());
     ASSERT_TRUE(stream.start());
     test::writeFile(root + QStringLiteral("/first"), "x");
-    {
-        std::unique_lock lock(gateMutex);
-        ASSERT_TRUE(gateChanged.wait_for(lock, 10s, [&] { return held; }));
-    }
+    ASSERT_TRUE(recorder.waitForBatches(1));
 
-    // Alternating between two files keeps the kernel from merging the events; more than the default
-    // queue length of 16384.
-    const QByteArray a = QFile::encodeName(root + QStringLiteral("/flood-a"));
-    const QByteArray b = QFile::encodeName(root + QStringLiteral("/flood-b"));
-    test::writeFile(QFile::decodeName(a), "a");
-    test::writeFile(QFile::decodeName(b), "b");
-    for (int i = 0; i < 20000; ++i)
-        ::utimes(i % 2 ? a.constData() : b.constData(), nullptr);
+    test::floodEvents(root);
     test::makeDirectory(root + QStringLiteral("/made-during-flood"));
-
-    {
-        std::lock_guard lock(gateMutex);
-        holding = false;
-    }
-    gateChanged.notify_all();
+    recorder.release();
     ASSERT_TRUE(recorder.waitForPath(root, FileEventStream::mustRescan));
 
     test::writeFile(root + QStringLiteral("/made-during-flood/after.url"), "x");
@@ -269,7 +180,7 @@ TEST_F(StreamTest, QueueOverflowIsReportedAsARescanAndLaterFoldersAreStillWatche
 
 TEST_F(StreamTest, ARemovedRootIsReportedAndWatchedAgainWhenItReturns) {
     test::makeDirectory(root + QStringLiteral("/sub"));
-    Recorder recorder;
+    FileEventRecorder recorder;
     FileEventStream stream({root}, fast(), recorder.callback());
     ASSERT_TRUE(stream.start());
     waitUntilWatching(recorder, root + QStringLiteral("/sub"));
@@ -287,7 +198,7 @@ TEST_F(StreamTest, ARemovedRootIsReportedAndWatchedAgainWhenItReturns) {
 TEST_F(StreamTest, RunningOutOfWatchesDegradesQuietly) {
     for (const char *name : {"a", "b", "c", "d"})
         test::makeDirectory(root + QLatin1Char('/') + QLatin1String(name));
-    Recorder recorder;
+    FileEventRecorder recorder;
     FileEventStream stream({root}, fast(/*maxWatches=*/2), recorder.callback());
     ASSERT_TRUE(stream.start());
     waitUntilWatching(recorder, root);
@@ -299,7 +210,7 @@ TEST_F(StreamTest, RunningOutOfWatchesDegradesQuietly) {
 }
 
 TEST_F(StreamTest, StopIsSynchronousAndFinal) {
-    Recorder recorder;
+    FileEventRecorder recorder;
     auto stream = std::make_unique<FileEventStream>(QStringList{root}, fast(), recorder.callback());
     stream->stop(); // before start: nothing to stop
     ASSERT_TRUE(stream->start());

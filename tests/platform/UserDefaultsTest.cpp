@@ -332,6 +332,41 @@ TEST(UserDefaults, FlushSeesEveryChangeOfAnotherWriter) {
     EXPECT_FALSE(mine.value(s("other")));
 }
 
+// A file that would outgrow its limit: a cache marked discardable is left out (and said once), so that
+// the settings, counts and recent activations are still written. Without one the write fails.
+TEST(UserDefaults, ACacheMakesWayWhenTheFileWouldBeFull) {
+    const QString path = folderFor("full") + s("/defaults.plist");
+    constexpr qint64 limit = 1024 * 1024;
+    {
+        UserDefaults writer(path, noBackgroundWrite, limit);
+        writer.set(s("someoneElsesBulk"), PlistValue(QByteArray(limit - 100000, 'b')));
+        ASSERT_TRUE(writer.flush());
+    }
+    UserDefaults defaults(path, noBackgroundWrite, limit);
+    defaults.setDiscardable(s("cache"));
+    defaults.set(s("cache"), PlistValue(QByteArray(200000, 'c')));
+    defaults.set(s("counts"), PlistValue(Dict{{s("/a"), PlistValue(3)}}));
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(defaults.flush());
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Defaults file would exceed 1048576 bytes, written without: cache: " + path.toStdString() +
+                  "\n");
+    EXPECT_FALSE(defaults.value(s("cache")));
+    EXPECT_FALSE(defaults.hasPendingChanges());
+    const auto content = fileContent(path);
+    ASSERT_TRUE(content);
+    EXPECT_FALSE(entry(*content, "cache"));
+    EXPECT_EQ(entry(*content, "counts"), PlistValue(Dict{{s("/a"), PlistValue(3)}}));
+
+    // Counts that no longer fit are not a cache: that write fails and keeps them pending.
+    defaults.set(s("counts"), PlistValue(QByteArray(200000, 'n')));
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(defaults.flush());
+    testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(defaults.hasPendingChanges());
+    defaults.remove(s("counts")); // so that the last flush can write
+}
+
 TEST(UserDefaults, ChangesReachTheFileWithoutAnExplicitFlush) {
     const QString path = folderFor("background") + s("/defaults.plist");
     UserDefaults defaults(path, 20ms);

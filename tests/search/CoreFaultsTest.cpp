@@ -1,5 +1,6 @@
 // Faults of the walks, the file-event stream under the shortcut watcher, the usage stores and the
 // persistent query cache, each shown by the smallest setting that triggered it.
+#include "fixtures/FileEventRecorder.h"
 #include "platform/FileEventStream.h"
 #include "search/ShortcutRootWatcher.h"
 #include "support/TestEnvironment.h"
@@ -14,73 +15,15 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
-
-#include <sys/time.h>
 
 namespace orvex {
 namespace {
 
 using namespace std::chrono_literals;
 
-// What a stream delivered; the first batch can be held on the stream's thread so that the kernel's
-// event queue overflows meanwhile.
-class HeldRecorder {
-public:
-    FileEventStream::Callback callback() {
-        return [this](const QList<FileEventStream::Event> &events) {
-            std::unique_lock lock(mutex_);
-            batches_.append(events);
-            changed_.notify_all();
-            changed_.wait(lock, [&] { return !holding_; });
-        };
-    }
-
-    void hold() {
-        std::lock_guard guard(mutex_);
-        holding_ = true;
-    }
-    void release() {
-        {
-            std::lock_guard guard(mutex_);
-            holding_ = false;
-        }
-        changed_.notify_all();
-    }
-
-    bool waitForPath(const QString &path, unsigned requiredFlags = 0,
-                     std::chrono::milliseconds timeout = 10s) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, timeout, [&] {
-            for (const auto &batch : std::as_const(batches_)) {
-                for (const auto &event : batch) {
-                    if (event.path == path && (event.flags & requiredFlags) == requiredFlags)
-                        return true;
-                }
-            }
-            return false;
-        });
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    QList<QList<FileEventStream::Event>> batches_;
-    bool holding_ = false;
-};
-
-// More events than the kernel queues by default (16384), alternating between two files so that the
-// kernel cannot merge them.
-void floodEvents(const QString &folder) {
-    const QByteArray a = QFile::encodeName(folder + QStringLiteral("/flood-a"));
-    const QByteArray b = QFile::encodeName(folder + QStringLiteral("/flood-b"));
-    test::writeFile(QFile::decodeName(a), "a");
-    test::writeFile(QFile::decodeName(b), "b");
-    for (int i = 0; i < 20000; ++i)
-        ::utimes(i % 2 ? a.constData() : b.constData(), nullptr);
-}
+using test::FileEventRecorder;
+using test::floodEvents;
 
 TEST(CoreFaults, ARescanOfADegradedStreamKeepsTheFoldersItAlreadyWatched) {
     QTemporaryDir temp(test::homePath() + QStringLiteral("/stream-XXXXXX"));
@@ -90,7 +33,7 @@ TEST(CoreFaults, ARescanOfADegradedStreamKeepsTheFoldersItAlreadyWatched) {
     // Room for the root and one folder: "watched/deeper" is one too many, so the stream degrades.
     test::makeDirectory(watched + QStringLiteral("/deeper"));
 
-    HeldRecorder recorder;
+    FileEventRecorder recorder;
     FileEventStream::Options options;
     options.latency = 100ms;
     options.maxWatches = 2;

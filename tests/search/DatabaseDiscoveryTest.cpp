@@ -1,6 +1,7 @@
 #include "fixtures/DiscoveryFixture.h"
 #include "fixtures/ManagerFixture.h"
 #include "search/Database.h"
+#include "support/RestrictedFolder.h"
 #include "support/TestEnvironment.h"
 
 #include "platform/NotificationCenter.h"
@@ -131,8 +132,8 @@ TEST_F(DiscoveryTest, UnreadableFolderIsSkippedByEveryWalk) {
     folder(QStringLiteral("closed/Inner.app"));
     file(QStringLiteral("closed/inner.url"));
     folder(QStringLiteral("open/Tool.app"));
-    test::UnreadableFolder closed(at(QStringLiteral("closed")));
-    if (!closed.isUnreadable())
+    const test::RestrictedFolder closed(at(QStringLiteral("closed")), 0);
+    if (closed.canList())
         GTEST_SKIP() << "cannot make a folder unreadable here";
     EXPECT_EQ(paths(DatabaseManager::discoverAppBundles({root})), "open/Tool.app");
     EXPECT_EQ(paths(DatabaseManager::discoverFolders({root}, 5, excludedNames)), "closed open");

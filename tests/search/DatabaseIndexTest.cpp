@@ -339,8 +339,58 @@ TEST_F(DatabaseIndexTest, FailedIncrementIsReported) {
     c.readonly = true;
     auto manager = makeManager(c);
     test::CapturedStdout out;
-    manager->incrementOpenCount(7);
+    EXPECT_FALSE(manager->incrementOpenCount(7));
     EXPECT_EQ(out.text(), "Failed to increment open count: attempt to write a readonly database\n");
+}
+
+// Raising an open count is off the keystroke path: it outwaits an indexer's commit that takes longer
+// than one busy time-out by trying again.
+TEST_F(DatabaseIndexTest, OpenCountOutwaitsTheIndexersCommit) {
+    createIndex({{.id = 7, .filename = QStringLiteral("plan.txt"), .openCount = 4}});
+    auto c = configuration();
+    c.indexWriteBusyTimeoutMilliseconds = 100;
+    c.indexWriteAttempts = 30;
+    auto manager = makeManager(c);
+    IndexerConnection indexer;
+    indexer.execute("BEGIN EXCLUSIVE; UPDATE files SET filename = 'plan v2.txt' WHERE id = 7;");
+    std::thread commit([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400)); // four busy time-outs
+        indexer.execute("COMMIT;");
+    });
+    test::CapturedStdout out;
+    EXPECT_TRUE(manager->incrementOpenCount(7));
+    commit.join();
+    EXPECT_EQ(out.text(), "");
+    EXPECT_EQ(test::indexOpenCount(7), 5);
+}
+
+// A lock held past every try: the activation keeps what it could record (a shortcut file's count
+// under its address, its place among the recent activations), says what it lost, and answers false.
+TEST_F(DatabaseIndexTest, OpenCountThatStillCannotBeWrittenIsReported) {
+    const QString folder = test::homePath() + QStringLiteral("/docs");
+    test::writeFile(folder + QStringLiteral("/plan.url"), "URL=https://plan.example/\n");
+    createIndex({{.id = 7, .filename = QStringLiteral("plan.url"), .directory = folder}});
+    auto c = configuration();
+    c.indexWriteBusyTimeoutMilliseconds = 20;
+    c.indexWriteAttempts = 2;
+    auto manager = makeManager(c);
+    const SearchResults rows = manager->searchIndexedFiles(QStringLiteral("plan"));
+    ASSERT_EQ(rows.size(), 1);
+    IndexerConnection indexer;
+    indexer.execute("BEGIN EXCLUSIVE;");
+    {
+        test::CapturedStdout out;
+        EXPECT_FALSE(manager->recordActivation(rows.front()));
+        EXPECT_EQ(out.text(), "Failed to increment open count: database is locked\n");
+    }
+    indexer.execute("COMMIT;");
+    EXPECT_EQ(test::indexOpenCount(7), 0);
+    const SearchResults again = manager->searchIndexedFiles(QStringLiteral("plan"));
+    ASSERT_EQ(again.size(), 1);
+    EXPECT_EQ(again.front().openCount(), 1); // the count under its address
+    const auto recent = defaults->dataValue(QStringLiteral("launcherPathOpenCounts.recentActivations"));
+    ASSERT_TRUE(recent);
+    EXPECT_TRUE(recent->contains("plan.url"));
 }
 
 TEST_F(DatabaseIndexTest, LockedIndexAnswersWithoutHanging) {

@@ -1,5 +1,6 @@
 #include "fixtures/DesktopEntryFixture.h"
 #include "fixtures/ManagerFixture.h"
+#include "fixtures/ResultNames.h"
 #include "fixtures/UsageFixture.h"
 #include "search/Database.h"
 #include "search/SearchRankingSettings.h"
@@ -69,13 +70,6 @@ protected:
                         desktop.vendorData + QStringLiteral("/applications/org.example.Gone.desktop")));
     }
 
-    QStringList titles(const SearchResults &rows) const {
-        QStringList list;
-        for (const SearchResult &row : rows)
-            list.append(row.filename());
-        return list;
-    }
-
     test::DesktopEntryFixture desktop;
     QString editor, gnomeOnly, console, dbus, linked;
 };
@@ -97,7 +91,7 @@ TEST_F(DesktopApplications, OffersWhatThisDesktopShows) {
     for (const auto &c : cases) {
         const SearchResults rows =
             DatabaseManager::discoverDesktopApplications(desktop.environment(c.desktopNames, c.locales));
-        QStringList sorted = titles(rows);
+        QStringList sorted = test::filenames(rows);
         QStringList expected = c.expected;
         sorted.sort();
         expected.sort();

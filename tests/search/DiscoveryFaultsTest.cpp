@@ -4,13 +4,19 @@
 #include "fixtures/DiscoveryFixture.h"
 #include "fixtures/ManagerFixture.h"
 #include "search/Database.h"
+#include "support/RestrictedFolder.h"
 #include "support/TestEnvironment.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSet>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orvex {
@@ -41,8 +47,8 @@ TEST(DiscoveryFaults, HomeWithALinkLoopAnUnreadableFolderAndAHundredThousandEntr
         ::close(fd);
     }
 
-    const test::UnreadableFolder closed(at("closed"));
-    const bool unreadable = closed.isUnreadable();
+    const test::RestrictedFolder closed(at("closed"), 0);
+    const bool unreadable = !closed.canList();
     if (!unreadable)
         std::printf("This process reads any folder: the unreadable folder is read like the others.\n");
 
@@ -73,6 +79,41 @@ TEST(DiscoveryFaults, HomeWithALinkLoopAnUnreadableFolderAndAHundredThousandEntr
     const SearchResults tool = manager->search(QStringLiteral("tool"));
     ASSERT_FALSE(tool.isEmpty());
     EXPECT_EQ(tool.at(0).fullPath(), at("crowded/Tool.app"));
+}
+
+// Names that are not valid UTF-8 have no text that names them: a row made from one would name no
+// file (and a shortcut file's address would never be read). Such entries, and what lies below them,
+// give no row; every row the walks give names a file on disk.
+TEST(DiscoveryFaults, NamesThatAreNotUtf8GiveNoRowThatNamesNoFile) {
+    const QString root = test::homePath() + QStringLiteral("/home");
+    const QByteArray native = QFile::encodeName(root);
+    test::makeDirectory(root + QStringLiteral("/Projects \u00e9t\u00e9"));
+    test::writeFile(root + QStringLiteral("/Projects \u00e9t\u00e9/site.url"), "URL=https://good.example/");
+    for (const QByteArray &folder : {QByteArray("/Caf\xe9"), QByteArray("/Caf\xe9/Inner"),
+                                     QByteArray("/Caf\xe9/Tool.app"), QByteArray("/Latin\xff.app")})
+        ASSERT_EQ(::mkdir((native + folder).constData(), 0755), 0) << folder.constData();
+    for (const QByteArray &file : {QByteArray("/Caf\xe9/Inner/menu.url"), QByteArray("/menu\xe9.url")}) {
+        const int fd = ::open((native + file).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        ASSERT_GE(fd, 0) << file.constData();
+        ASSERT_EQ(::write(fd, "URL=https://lost.example/\n", 26), 26);
+        ::close(fd);
+    }
+
+    const auto expectOnlyFilesOnDisk = [&](const SearchResults &rows, const QSet<QString> &expected) {
+        for (const SearchResult &row : rows)
+            EXPECT_TRUE(QFileInfo::exists(row.fullPath())) << row.fullPath().toStdString();
+        EXPECT_EQ(relativePaths(rows, root), expected);
+    };
+    expectOnlyFilesOnDisk(DatabaseManager::discoverAppBundles({root}), {});
+    expectOnlyFilesOnDisk(DatabaseManager::discoverFolders({root}, 5, {}),
+                          {QStringLiteral("Projects \u00e9t\u00e9")});
+    const SearchResults shortcuts =
+        DatabaseManager::discoverShortcuts({root}, 6, {}, {QStringLiteral("url")});
+    expectOnlyFilesOnDisk(shortcuts, {QStringLiteral("Projects \u00e9t\u00e9/site.url")});
+    ASSERT_EQ(shortcuts.size(), 1);
+    EXPECT_EQ(shortcuts.front().usageKey(), QStringLiteral("https://good.example/"));
+    // QDir cannot name them, so the test home's removal would leave them behind.
+    std::filesystem::remove_all(native.toStdString());
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The outside indexer owns the index database and may remove, replace or cut it while the launcher
 // holds it open. Searches must go on answering: the index rows may go, the other sources stay.
 #include "fixtures/IndexDatabaseFixture.h"
+#include "fixtures/ResultNames.h"
 #include "support/TestEnvironment.h"
 
 #include <QFile>
@@ -99,9 +100,7 @@ TEST_F(IndexDatabaseFaultsTest, ARebuiltIndexRenamedOverTheOldOneIsReadOnceNotic
 
     clock->advance(5);
     const SearchResults rows = manager->searchIndexedFiles(QStringLiteral("report"));
-    QStringList names;
-    for (const SearchResult &row : rows)
-        names.append(row.filename());
+    QStringList names = test::filenames(rows);
     names.sort();
     EXPECT_EQ(names, QStringList({QStringLiteral("new report.txt"), QStringLiteral("report notes.txt")}));
 

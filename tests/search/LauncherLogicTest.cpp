@@ -1,5 +1,6 @@
 #include "search/LauncherLogic.h"
 
+#include "fixtures/ResultNames.h"
 #include "platform/UserDefaults.h"
 #include "search/PersistentQueryResultCacheStore.h"
 
@@ -17,12 +18,7 @@ SearchResult fileRow(const QString &name, const QString &directory = QStringLite
                          .relevanceScore = score});
 }
 
-QStringList names(const SearchResults &rows) {
-    QStringList out;
-    for (const auto &r : rows)
-        out.append(r.filename());
-    return out;
-}
+using test::filenames;
 
 TEST(IncrementalSearchResultCache, StoresEvictsAndRefreshesByStoring) {
     IncrementalSearchResultCache cache(120);
@@ -82,7 +78,7 @@ TEST(LauncherLogic, IncrementalFilterLooksAtNameFolderSnippetAndPath) {
     const SearchResults rows = {fileRow(QStringLiteral("Report.pdf"), QStringLiteral("/Shared")),
                                 fileRow(QStringLiteral("a.txt"), QStringLiteral("/Shared/Reports")),
                                 fileRow(QStringLiteral("Notes.txt"), QStringLiteral("/Shared"))};
-    EXPECT_EQ(names(filterSearchResultsForIncrementalQuery(rows, QStringLiteral("rep"))),
+    EXPECT_EQ(filenames(filterSearchResultsForIncrementalQuery(rows, QStringLiteral("rep"))),
               (QStringList{QStringLiteral("Report.pdf"), QStringLiteral("a.txt")}));
     EXPECT_EQ(filterSearchResultsForIncrementalQuery(rows, QString()).size(), 3);
 }
@@ -102,7 +98,7 @@ TEST(LauncherLogic, ClipboardMerge) {
 TEST(LauncherLogic, DeduplicationByIdentity) {
     const SearchResult lower = fileRow(QStringLiteral("a.pdf"), QStringLiteral("/docs"));
     const SearchResult upper = fileRow(QStringLiteral("A.PDF"), QStringLiteral("/Docs"));
-    EXPECT_EQ(names(deduplicatedSearchResults({lower, upper})), QStringList{QStringLiteral("a.pdf")});
+    EXPECT_EQ(filenames(deduplicatedSearchResults({lower, upper})), QStringList{QStringLiteral("a.pdf")});
 
     auto action = [](const QString &title, const QString &usageKey) {
         return SearchResult({.id = -1,
@@ -113,10 +109,10 @@ TEST(LauncherLogic, DeduplicationByIdentity) {
                              .usageKey = usageKey});
     };
     // Same usage key in another case: the first stays, whatever the addresses.
-    EXPECT_EQ(
-        names(deduplicatedSearchResults({action(QStringLiteral("one"), QStringLiteral("notion://page/AB")),
-                                         action(QStringLiteral("two"), QStringLiteral("notion://page/ab"))})),
-        QStringList{QStringLiteral("one")});
+    EXPECT_EQ(filenames(deduplicatedSearchResults(
+                  {action(QStringLiteral("one"), QStringLiteral("notion://page/AB")),
+                   action(QStringLiteral("two"), QStringLiteral("notion://page/ab"))})),
+              QStringList{QStringLiteral("one")});
     // Without a usage key an action row is its address.
     const SearchResult settingsA({.id = -2,
                                   .filename = QStringLiteral("s1"),
@@ -156,19 +152,20 @@ TEST(LauncherLogic, DisplayScoringKeepsGivenScoresAndSortsStably) {
                                 fileRow(QStringLiteral("unscored"), QStringLiteral("/c"), 0)};
     const auto scored =
         scoredSearchResultsForDisplay(rows, QStringLiteral("q"), [](const SearchResult &) { return 700; });
-    EXPECT_EQ(names(scored),
+    EXPECT_EQ(filenames(scored),
               (QStringList{QStringLiteral("unscored"), QStringLiteral("three"), QStringLiteral("one")}));
 
     // Names that differ only in case keep their input order.
     const SearchResults ties = {fileRow(QStringLiteral("Alpha"), QStringLiteral("/1"), 0, 10),
                                 fileRow(QStringLiteral("alpha"), QStringLiteral("/2"), 0, 10)};
-    EXPECT_EQ(names(scoredSearchResultsForDisplay(ties, QStringLiteral("q"),
-                                                  [](const SearchResult &) { return 0; })),
+    EXPECT_EQ(filenames(scoredSearchResultsForDisplay(ties, QStringLiteral("q"),
+                                                      [](const SearchResult &) { return 0; })),
               (QStringList{QStringLiteral("Alpha"), QStringLiteral("alpha")}));
 
     // An empty query de-duplicates only.
-    EXPECT_EQ(names(scoredSearchResultsForDisplay(rows, QString(), [](const SearchResult &) { return 700; })),
-              names(rows));
+    EXPECT_EQ(
+        filenames(scoredSearchResultsForDisplay(rows, QString(), [](const SearchResult &) { return 700; })),
+        filenames(rows));
 }
 
 TEST(LauncherLogic, PromotionRescoresEveryMatchingRow) {
@@ -181,7 +178,7 @@ TEST(LauncherLogic, PromotionRescoresEveryMatchingRow) {
     const auto promoted = searchResultsPromotingActivatedResult({a, b}, b, QStringLiteral("q"), score);
     ASSERT_EQ(promoted.size(), 2);
     // b: 3 opens + recent = 920 < a's fresh 1200: re-scored, not forced to the top.
-    EXPECT_EQ(names(promoted), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+    EXPECT_EQ(filenames(promoted), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
     EXPECT_EQ(promoted[1].openCount(), 3);
     EXPECT_TRUE(promoted[1].isRecentActivation());
     EXPECT_EQ(promoted[1].relevanceScore(), 920);
@@ -226,12 +223,12 @@ TEST(LauncherLogic, PromotedListIsStoredInBothCachesOnlyWhenEligible) {
     const auto stored = storePromotedSearchResultsAfterActivation(QStringLiteral("  Q \n"), {a, b}, b, cache,
                                                                   *store, key, eligible, score, now);
     ASSERT_TRUE(stored);
-    EXPECT_EQ(names(*stored), (QStringList{QStringLiteral("b"), QStringLiteral("a")}))
+    EXPECT_EQ(filenames(*stored), (QStringList{QStringLiteral("b"), QStringLiteral("a")}))
         << "2 opens + recent beats 5 opens";
-    EXPECT_EQ(names(cache.entries().value(QStringLiteral("q"))), names(*stored));
+    EXPECT_EQ(filenames(cache.entries().value(QStringLiteral("q"))), filenames(*stored));
     const auto persisted = store->cachedSearchResults(QStringLiteral("q|K"), now, false);
     ASSERT_TRUE(persisted);
-    EXPECT_EQ(names(persisted->results), names(*stored));
+    EXPECT_EQ(filenames(persisted->results), filenames(*stored));
 }
 
 } // namespace

@@ -98,7 +98,8 @@ TEST(PersistentQueryResultCacheManager, ASearchsAnswerIsSharedAtOnceAndStoredByS
     manager.reset();
     const auto payload = fixture.defaults->dataValue(kStoreKey);
     ASSERT_TRUE(payload);
-    EXPECT_TRUE(PersistentQueryResultCachePayload::fromJson(*payload)->entries.contains(key));
+    EXPECT_TRUE(PersistentQueryResultCachePayload::fromJson(*payload)->entries.contains(
+        PersistentQueryResultCacheStore::storedKey(key)));
 }
 
 TEST(PersistentQueryResultCacheManager, UnderUnitTestsTheStoreIsNeverTouched) {

@@ -21,6 +21,11 @@ SearchResult fileRow(const QString &name, qint64 id = 0) {
     return SearchResult({.id = id, .filename = name, .directory = QStringLiteral("/home/u/Documents")});
 }
 
+// The key an answer stored under `key` has in the payload.
+QString storedKey(const char *key) {
+    return PersistentQueryResultCacheStore::storedKey(QString::fromLatin1(key));
+}
+
 QJsonArray records(const SearchResults &rows) {
     QJsonArray array;
     for (const SearchResult &row : rows)
@@ -68,7 +73,7 @@ TEST_F(PersistentQueryResultCacheTest, StoresTheDocumentedJsonFormAndReadsItBack
 
     const QJsonObject root = QJsonDocument::fromJson(storedBytes()).object();
     EXPECT_EQ(root.keys(), QStringList{QStringLiteral("entries")});
-    const QJsonObject entry = storedEntries().value(QLatin1String("plan|K")).toObject();
+    const QJsonObject entry = storedEntries().value(storedKey("plan|K")).toObject();
     EXPECT_EQ(entry.keys(), (QStringList{QStringLiteral("cachedAt"), QStringLiteral("results")}));
     EXPECT_DOUBLE_EQ(entry.value(QLatin1String("cachedAt")).toDouble(), 800000000.25);
     const QJsonArray stored = entry.value(QLatin1String("results")).toArray();
@@ -146,12 +151,11 @@ TEST_F(PersistentQueryResultCacheTest, AnswersStoredToBeWrittenLaterAreServedAtO
     store->writeOwedPayload();
     store->writeOwedPayload();
     EXPECT_EQ(store->writes, 1);
-    EXPECT_EQ(storedEntries().keys(),
-              (QStringList{QStringLiteral("a|K"), QStringLiteral("b|K"), QStringLiteral("old|K")}));
+    EXPECT_EQ(storedEntries().keys(), (QStringList{storedKey("a|K"), storedKey("b|K"), storedKey("old|K")}));
     // Encoded as a direct store encodes it.
-    const QJsonValue writtenLater = storedEntries().value(QLatin1String("b|K"));
+    const QJsonValue writtenLater = storedEntries().value(storedKey("b|K"));
     makeStore()->storeResults({fileRow(QStringLiteral("b"))}, QStringLiteral("b|K"), kNow);
-    EXPECT_EQ(storedEntries().value(QLatin1String("b|K")), writtenLater);
+    EXPECT_EQ(storedEntries().value(storedKey("b|K")), writtenLater);
 
     // A direct store writes everything owed with it.
     store = std::make_unique<CountingStore>(key, defaults);
@@ -159,7 +163,7 @@ TEST_F(PersistentQueryResultCacheTest, AnswersStoredToBeWrittenLaterAreServedAtO
     store->storeResults({fileRow(QStringLiteral("e"))}, QStringLiteral("e|K"), kNow);
     store->writeOwedPayload();
     EXPECT_EQ(store->writes, 1);
-    EXPECT_TRUE(storedEntries().contains(QLatin1String("d|K")));
+    EXPECT_TRUE(storedEntries().contains(storedKey("d|K")));
 
     // Owed when the store goes: written then.
     EXPECT_TRUE(store->storeResultsWritingLater({fileRow(QStringLiteral("f"))}, QStringLiteral("f|K"), kNow));
@@ -185,7 +189,7 @@ TEST_F(PersistentQueryResultCacheTest, ServesEntriesWithinAWeekAndNotFarInTheFut
                                         .object()
                                         .value(QLatin1String("entries"))
                                         .toObject();
-        EXPECT_EQ(entries.contains(QLatin1String("a|K")), c.served) << "age " << c.age;
+        EXPECT_EQ(entries.contains(storedKey("a|K")), c.served) << "age " << c.age;
     }
 }
 
@@ -196,7 +200,7 @@ TEST_F(PersistentQueryResultCacheTest, TheHundredAndTwentyFirstKeyEvictsTheOldes
         store->storeResults({fileRow(QStringLiteral("r"))}, QStringLiteral("q%1|K").arg(i),
                             kNow.addingSeconds(i == 60 ? -100 : i));
     EXPECT_EQ(storedEntries().size(), 120);
-    EXPECT_FALSE(storedEntries().contains(QLatin1String("q60|K")));
+    EXPECT_FALSE(storedEntries().contains(storedKey("q60|K")));
     EXPECT_FALSE(store->cachedSearchResults(QStringLiteral("q60|K"), kNow, false));
     EXPECT_TRUE(store->cachedSearchResults(QStringLiteral("q0|K"), kNow, false));
     EXPECT_TRUE(store->cachedSearchResults(QStringLiteral("q120|K"), kNow, false));
@@ -218,7 +222,7 @@ TEST_F(PersistentQueryResultCacheTest, FallsBackToTheNewestValidEntryOfTheSameQu
     EXPECT_EQ(hit->cachedAt, kNow.addingSeconds(-kDay));
     ASSERT_EQ(hit->results.size(), 1);
     EXPECT_EQ(hit->results[0].filename(), QStringLiteral("one"));
-    EXPECT_FALSE(storedEntries().contains(QLatin1String("abc|K5")));
+    EXPECT_FALSE(storedEntries().contains(storedKey("abc|K5")));
 
     EXPECT_FALSE(store->cachedSearchResults(QStringLiteral("abc|K1"), kNow, false));
     // Without a separator there is no "same query under other settings".
@@ -317,7 +321,7 @@ TEST_F(PersistentQueryResultCacheTest, ACorruptPayloadReadsAsEmptyUntilTheNextSt
         EXPECT_EQ(storedBytes(), payload); // left alone until a write replaces it
 
         store->storeResults({fileRow(QStringLiteral("new"))}, QStringLiteral("new|K"), kNow);
-        EXPECT_EQ(storedEntries().keys(), QStringList{QStringLiteral("new|K")});
+        EXPECT_EQ(storedEntries().keys(), QStringList{storedKey("new|K")});
     }
 }
 
@@ -390,7 +394,7 @@ TEST_F(PersistentQueryResultCacheTest, AnOlderSnapshotNeverOverwritesANewerOne) 
     older.join();
 
     EXPECT_EQ(storedEntries().size(), 2);
-    EXPECT_TRUE(storedEntries().contains(QLatin1String("b|K")));
+    EXPECT_TRUE(storedEntries().contains(storedKey("b|K")));
 }
 
 TEST_F(PersistentQueryResultCacheTest, ConcurrentStoresAndLookupsStayConsistent) {

@@ -1,4 +1,5 @@
 #include "fixtures/IndexDatabaseFixture.h"
+#include "fixtures/ResultNames.h"
 #include "fixtures/UsageFixture.h"
 #include "platform/UserDefaults.h"
 #include "search/PersistentQueryResultCacheStore.h"
@@ -23,6 +24,7 @@ namespace {
 
 using test::appRow;
 using test::bookmarkRow;
+using test::filenames;
 using test::folderRow;
 using test::settingsActionRow;
 using test::shortcutFileRow;
@@ -31,13 +33,6 @@ const QString kRecentKey = QStringLiteral("launcherPathOpenCounts.recentActivati
 
 SearchResults recentRows(DatabaseManager &manager, const QString &query = QString()) {
     return manager.searchRecentActivationResults(query, SearchRankingPreferences(ExtensionBoostRules{}));
-}
-
-QStringList filenames(const SearchResults &rows) {
-    QStringList names;
-    for (const SearchResult &row : rows)
-        names.append(row.filename());
-    return names;
 }
 
 TEST(RecentActivation, EachKindOfRowIsCountedAndRememberedAsDesigned) {

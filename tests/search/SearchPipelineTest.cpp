@@ -1,3 +1,4 @@
+#include "fixtures/ResultNames.h"
 #include "fixtures/SearchPipelineFixture.h"
 #include "fixtures/TranslationFakeEngines.h"
 #include "search/SearchRankingSettings.h"
@@ -17,12 +18,7 @@ protected:
     SearchPipelineTest() { test::makeDirectory(home + QStringLiteral("/Documents")); }
 };
 
-QStringList names(const SearchResults &rows) {
-    QStringList out;
-    for (const auto &r : rows)
-        out.append(r.filename());
-    return out;
-}
+using test::filenames;
 
 TEST_F(SearchPipelineTest, BlankQueryAnswersNothing) {
     EXPECT_TRUE(manager().search(QStringLiteral("   \t ")).isEmpty());
@@ -38,7 +34,7 @@ TEST_F(SearchPipelineTest, TrimmingAndCaseShareOneCacheEntryForFiveSeconds) {
     EXPECT_EQ(first[0].filename(), QStringLiteral("DOCUMENTS"));
 
     fixture.clock->advance(5.0);
-    EXPECT_EQ(names(manager().search(QStringLiteral("~/documents"))),
+    EXPECT_EQ(filenames(manager().search(QStringLiteral("~/documents"))),
               QStringList{QStringLiteral("DOCUMENTS")})
         << "five seconds old is still fresh";
 

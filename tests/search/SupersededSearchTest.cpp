@@ -1,6 +1,7 @@
 // A search superseded by a newer one stops early: it answers an empty list, stores nothing in the query
 // caches and prints nothing; the newest search always runs to its end.
 #include "fixtures/IndexDatabaseFixture.h"
+#include "fixtures/ResultNames.h"
 #include "search/SearchRankingSettings.h"
 #include "support/TestEnvironment.h"
 
@@ -17,12 +18,7 @@ namespace {
 
 using test::IndexedFile;
 
-QStringList names(const SearchResults &rows) {
-    QStringList list;
-    for (const SearchResult &r : rows)
-        list.append(r.filename());
-    return list;
-}
+using test::filenames;
 
 class SupersededSearchTest : public ::testing::Test, public test::IndexDatabaseFixture {
 protected:
@@ -84,8 +80,8 @@ TEST_F(SupersededSearchTest, OlderSearchAnswersNothingAndCachesNothing) {
         ASSERT_FALSE(newerRows.isEmpty());
         const auto cached = manager->cachedQueryResults(cacheKey(newer), true);
         ASSERT_TRUE(cached.has_value());
-        EXPECT_EQ(names(*cached), names(newerRows));
-        EXPECT_EQ(names(manager->searchFresh(newer)), names(newerRows));
+        EXPECT_EQ(filenames(*cached), filenames(newerRows));
+        EXPECT_EQ(filenames(manager->searchFresh(newer)), filenames(newerRows));
         // Asked again with nothing newer around, the older query answers in full.
         EXPECT_FALSE(manager->searchFresh(QStringLiteral("alpha")).isEmpty());
     }
@@ -120,7 +116,7 @@ TEST_F(SupersededSearchTest, ConcurrentSearchesAnswerInFullOrNothing) {
     const QStringList queries = {"a", "al", "alp", "alph", "alpha", "alpha n", "alpha no", "alpha not"};
     QList<QStringList> expected;
     for (const QString &q : queries)
-        expected.append(names(manager->searchFresh(q)));
+        expected.append(filenames(manager->searchFresh(q)));
     manager->invalidateQueryResultCache();
 
     std::vector<SearchResults> answers(size_t(queries.size()));
@@ -146,7 +142,7 @@ TEST_F(SupersededSearchTest, ConcurrentSearchesAnswerInFullOrNothing) {
             continue;
         }
         ++answered;
-        EXPECT_EQ(names(rows), expected.at(i));
+        EXPECT_EQ(filenames(rows), expected.at(i));
     }
     EXPECT_GE(answered, 1);
 }

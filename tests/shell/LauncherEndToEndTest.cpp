@@ -257,12 +257,19 @@ TEST_F(LauncherEndToEnd, ADragByTheBackgroundSnapsToTheGuidesAndThePlaceSurvives
     prepareHome([](UserDefaults &defaults) {
         defaults.set(QStringLiteral("launcherWindowX"), PlistValue(100.0));
         defaults.set(QStringLiteral("launcherWindowTopY"), PlistValue(100.0));
+        defaults.set(QStringLiteral("launcherRunAtLogin"), PlistValue(true));
     });
     startSession();
     ChildProcess &launcher = newProcess();
     XWindowInfo panel = startLauncher(launcher);
     ASSERT_NE(panel.id, 0u);
     ASSERT_EQ(panel.geometry.topLeft(), QPoint(100, 100));
+    // Start at login, wished in the settings, is registered at launch.
+    QFile autostart(qEnvironmentVariable("XDG_CONFIG_HOME") +
+                    QStringLiteral("/autostart/io.orvex.launcher.desktop"));
+    ASSERT_TRUE(session->waitUntil([&] { return autostart.exists(); }));
+    ASSERT_TRUE(autostart.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(autostart.readAll().contains("orvex-launcher")) << "starts this program";
 
     // Centred x is 340; the horizontal guides of an 800-high screen put a 76-high panel's top at
     // 495, 362, 229 or 95. Aim a few pixels off 340, 362.
@@ -388,7 +395,9 @@ TEST_F(LauncherEndToEnd, WithATrayTheStatusItemsMenuShowsThePanelAndQuits) {
         return false;
     })) << "no status item in the tray";
     session->settle(std::chrono::milliseconds(300));
-    DesktopSession::saveScreenshot(session->screenshot().copy(session->window(tray)->geometry),
+    // Four times as large, to be seen.
+    const QImage trayImage = session->screenshot().copy(session->window(tray)->geometry);
+    DesktopSession::saveScreenshot(trayImage.scaled(trayImage.size() * 4),
                                    QStringLiteral("shell-status-item"));
 
     ASSERT_TRUE(key(QStringLiteral("Escape")));

@@ -1,5 +1,6 @@
 #include "fixtures/BrowserFixtures.h"
 #include "fixtures/ManagerFixture.h"
+#include "fixtures/ResultNames.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -251,13 +252,11 @@ TEST_F(BrowserBookmarks, RowsRankByTierIncludingTheFolderPathAndStopAtFifty) {
                  QStringLiteral("u.test"), QString()),
     };
     const auto rows = m->searchBrowserBookmarkActionResults(QStringLiteral("recipes"), bookmarks);
-    QStringList titles;
-    for (const SearchResult &row : rows)
-        titles.append(row.filename());
-    EXPECT_EQ(titles, QStringList({QStringLiteral("Recipes \u2014 z.test"),             // tier 4
-                                   QStringLiteral("Recipes of the week \u2014 w.test"), // tier 3
-                                   QStringLiteral("Soup \u2014 y.test"),                // tier 2: folder path
-                                   QStringLiteral("Address only \u2014 x.test")}));     // tier 1
+    EXPECT_EQ(test::filenames(rows),
+              QStringList({QStringLiteral("Recipes \u2014 z.test"),             // tier 4
+                           QStringLiteral("Recipes of the week \u2014 w.test"), // tier 3
+                           QStringLiteral("Soup \u2014 y.test"),                // tier 2: folder path
+                           QStringLiteral("Address only \u2014 x.test")}));     // tier 1
 
     QList<BrowserBookmarkShortcut> many;
     for (int i = 0; i < 70; ++i)

@@ -1,4 +1,5 @@
 #include "fixtures/ManagerFixture.h"
+#include "fixtures/ResultNames.h"
 #include "fixtures/SystemSettingsFixture.h"
 #include "platform/PropertyList.h"
 #include "support/TestEnvironment.h"
@@ -15,6 +16,7 @@ namespace orvex {
 namespace {
 
 using test::PlistFormat;
+using test::titles;
 using ::testing::ElementsAre;
 using ::testing::IsSupersetOf;
 using ::testing::UnorderedElementsAre;
@@ -93,13 +95,6 @@ QString writeExtensionsFolder() {
     return root;
 }
 
-QStringList titles(const QList<SystemSettingsShortcut> &panes) {
-    QStringList list;
-    for (const SystemSettingsShortcut &pane : panes)
-        list.append(pane.title);
-    return list;
-}
-
 QString address(const char *identifier) {
     return QStringLiteral("x-apple.systempreferences:") + QString::fromUtf8(identifier);
 }
@@ -155,11 +150,7 @@ TEST(SystemSettingsScan, MergesWithTheBuiltInsAndMatches) {
     EXPECT_EQ(*sound, seed[0]);
 
     // Every scanned pane carries the pieces of its identifier; the built-ins do not.
-    QStringList appleRows;
-    for (const SearchResult &row :
-         manager->searchSystemSettingsActionResults(QStringLiteral("apple"), merged))
-        appleRows.append(row.filename());
-    EXPECT_THAT(appleRows,
+    EXPECT_THAT(test::filenames(manager->searchSystemSettingsActionResults(QStringLiteral("apple"), merged)),
                 ElementsAre("Accessibility", "Control Center", "Keyboard", "Mouse", "Trackpad", "Wi-Fi"));
 
     const SearchResults wireless = manager->searchSystemSettingsActionResults(QStringLiteral("wlan"), merged);

@@ -1,4 +1,6 @@
 #include "fixtures/ManagerFixture.h"
+#include "fixtures/ResultNames.h"
+#include "fixtures/SystemSettingsFixture.h"
 #include "support/TestEnvironment.h"
 
 #include <gmock/gmock.h>
@@ -12,22 +14,13 @@
 namespace orvex {
 namespace {
 
+using test::titles;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::UnorderedElementsAre;
 
 QStringList titles(const SearchResults &rows) {
-    QStringList list;
-    for (const SearchResult &row : rows)
-        list.append(row.filename());
-    return list;
-}
-
-QStringList titles(const QList<SystemSettingsShortcut> &panes) {
-    QStringList list;
-    for (const SystemSettingsShortcut &pane : panes)
-        list.append(pane.title);
-    return list;
+    return test::filenames(rows);
 }
 
 SystemSettingsShortcut pane(const QString &title, const QStringList &keywords = {}) {

@@ -13,14 +13,8 @@
 namespace orvex {
 namespace {
 
+using test::jsonRows;
 using test::runTool;
-
-QJsonArray jsonRows(const test::ToolRun &run) {
-    QJsonParseError error{};
-    const auto document = QJsonDocument::fromJson(run.out, &error);
-    EXPECT_EQ(error.error, QJsonParseError::NoError) << run.out.toStdString() << run.err.toStdString();
-    return document.array();
-}
 
 // "title | kind | action" of every row.
 QStringList describe(const QJsonArray &rows) {

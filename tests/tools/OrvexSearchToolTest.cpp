@@ -14,15 +14,9 @@
 namespace orvex {
 namespace {
 
+using test::jsonRows;
 using test::runTool;
 using test::ToolRun;
-
-QJsonArray jsonRows(const ToolRun &run) {
-    QJsonParseError error{};
-    const auto document = QJsonDocument::fromJson(run.out, &error);
-    EXPECT_EQ(error.error, QJsonParseError::NoError) << run.out.toStdString() << run.err.toStdString();
-    return document.array();
-}
 
 TEST(OrvexSearchTool, DirectPathFolderRow) {
     test::makeDirectory(test::homePath() + QStringLiteral("/Documents"));

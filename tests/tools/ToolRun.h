@@ -5,6 +5,8 @@
 #include "support/TestEnvironment.h"
 
 #include <QByteArray>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
@@ -48,6 +50,14 @@ inline ToolRun runTool(const QStringList &arguments, const QString &standardOutp
         process.waitForFinished(5000);
     }
     return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+// The rows of a --json answer; the test fails when the answer is not JSON.
+inline QJsonArray jsonRows(const ToolRun &run) {
+    QJsonParseError error{};
+    const auto document = QJsonDocument::fromJson(run.out, &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << run.out.toStdString() << run.err.toStdString();
+    return document.array();
 }
 
 } // namespace orvex::test

@@ -206,6 +206,7 @@ int main(int argc, char **argv) {
     QTextStream out(&answer);
     int status = 0;
     bool opened = true;
+    bool counted = true;
     if (options->activate) {
         if (*options->activate > rows.size()) {
             std::fprintf(stderr, "orvex-search: there is no row %lld\n",
@@ -213,7 +214,7 @@ int main(int argc, char **argv) {
             status = 1;
         } else {
             const SearchResult &row = rows.at(*options->activate - 1);
-            manager.recordActivation(row);
+            counted = manager.recordActivation(row);
             opened = openActivatedRow(row);
         }
     }
@@ -231,6 +232,12 @@ int main(int argc, char **argv) {
     // The answer stands, and the activation was recorded, even when what it names would not start.
     if (!opened) {
         std::fprintf(stderr, "orvex-search: could not open row %lld\n",
+                     static_cast<long long>(*options->activate));
+        status = 1;
+    }
+    // The index's open count is the one part of an activation that can be lost (the core has said why).
+    if (!counted) {
+        std::fprintf(stderr, "orvex-search: the index's open count of row %lld was not raised\n",
                      static_cast<long long>(*options->activate));
         status = 1;
     }

@@ -2,6 +2,7 @@
 
 #include "launch-at-login/AutostartEntry.h"
 
+#include "platform/FileSystem.h"
 #include "platform/SafeFile.h"
 
 #include <QCoreApplication>
@@ -11,8 +12,6 @@
 #include <QSaveFile>
 
 #include <cerrno>
-#include <cstring>
-#include <filesystem>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,19 +29,10 @@ QString runningExecutable() {
     return QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
 }
 
-QString systemText(int errorNumber) {
-    return QString::fromLocal8Bit(std::strerror(errorNumber));
-}
-
 // The folder and its missing parents; the failure names the folder and the system's reason.
 std::optional<QString> createFolder(const QString &path) {
-    std::error_code code;
-    const std::filesystem::path native(QFile::encodeName(path).toStdString());
-    std::filesystem::create_directories(native, code);
-    if (!code && !std::filesystem::is_directory(native, code) && !code)
-        code = std::make_error_code(std::errc::not_a_directory);
-    if (code)
-        return QStringLiteral("Could not create the folder %1: %2").arg(path, systemText(code.value()));
+    if (const int error = FileSystem::createFolder(path))
+        return QStringLiteral("Could not create the folder %1: %2").arg(path, FileSystem::errorText(error));
     return std::nullopt;
 }
 
@@ -157,8 +147,9 @@ LaunchAtLoginUpdateResult LaunchAtLoginManager::update(bool enabled) {
     struct stat info {};
     if (::lstat(native.constData(), &info) == 0 && ::unlink(native.constData()) != 0) {
         const int error = errno;
-        return failed(Kind::unregisterFailed,
-                      QStringLiteral("Could not remove %1: %2").arg(entryPath(), systemText(error)));
+        return failed(
+            Kind::unregisterFailed,
+            QStringLiteral("Could not remove %1: %2").arg(entryPath(), FileSystem::errorText(error)));
     }
     return {currentState(), std::nullopt};
 }

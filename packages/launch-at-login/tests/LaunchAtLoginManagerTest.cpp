@@ -1,6 +1,7 @@
 #include "launch-at-login/LaunchAtLoginManager.h"
 #include "launch-at-login/LaunchAtLoginPreferenceStore.h"
 
+#include "support/RestrictedFolder.h"
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -13,11 +14,7 @@
 #include <gio/gdesktopappinfo.h>
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <linux/capability.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace orvex {
 namespace {
@@ -29,44 +26,6 @@ QByteArray contents(const QString &path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
-
-// A folder that this thread cannot write into while the object lives: mode 0555, and for root the
-// capability that overrides file modes dropped (it comes back with the object).
-class ReadOnlyFolder {
-public:
-    explicit ReadOnlyFolder(const QString &path) : path_(QFile::encodeName(path)) {
-        ::chmod(path_.constData(), 0555);
-        header_.version = _LINUX_CAPABILITY_VERSION_3;
-        if (::syscall(SYS_capget, &header_, saved_) == 0) {
-            __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
-            reduced[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
-            dropped_ = ::syscall(SYS_capset, &header_, reduced) == 0;
-        }
-    }
-    ~ReadOnlyFolder() {
-        if (dropped_)
-            ::syscall(SYS_capset, &header_, saved_);
-        ::chmod(path_.constData(), 0755);
-    }
-    ReadOnlyFolder(const ReadOnlyFolder &) = delete;
-    ReadOnlyFolder &operator=(const ReadOnlyFolder &) = delete;
-
-    bool isReadOnly() const {
-        const QByteArray probe = path_ + "/.probe";
-        const int fd = ::open(probe.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-        if (fd < 0)
-            return true;
-        ::close(fd);
-        ::unlink(probe.constData());
-        return false;
-    }
-
-private:
-    QByteArray path_;
-    __user_cap_header_struct header_{};
-    __user_cap_data_struct saved_[2]{};
-    bool dropped_ = false;
-};
 
 class LaunchAtLoginManagerTest : public ::testing::Test {
 protected:
@@ -227,7 +186,7 @@ TEST_F(LaunchAtLoginManagerTest, FailuresSayWhyAndLeaveTheStoredWishAlone) {
     struct Case {
         const char *name;
         bool wish;
-        std::function<std::unique_ptr<ReadOnlyFolder>()> prepare;
+        std::function<std::unique_ptr<test::RestrictedFolder>()> prepare;
         ErrorKind kind;
         const char *reason;
     } cases[] = {
@@ -240,13 +199,13 @@ TEST_F(LaunchAtLoginManagerTest, FailuresSayWhyAndLeaveTheStoredWishAlone) {
         {"read-only autostart folder, on", true,
          [&] {
              test::makeDirectory(autostart);
-             return std::make_unique<ReadOnlyFolder>(autostart);
+             return std::make_unique<test::RestrictedFolder>(autostart, 0555);
          },
          ErrorKind::registerFailed, "Permission denied"},
         {"read-only autostart folder, off", false,
          [&] {
              test::writeFile(entry(), manager.entryContents());
-             return std::make_unique<ReadOnlyFolder>(autostart);
+             return std::make_unique<test::RestrictedFolder>(autostart, 0555);
          },
          ErrorKind::unregisterFailed, "Permission denied"},
     };
@@ -255,8 +214,8 @@ TEST_F(LaunchAtLoginManagerTest, FailuresSayWhyAndLeaveTheStoredWishAlone) {
         QFile::remove(autostart);
         QDir(autostart).removeRecursively();
         store.save(c.wish);
-        const std::unique_ptr<ReadOnlyFolder> readOnly = c.prepare();
-        if (readOnly && !readOnly->isReadOnly())
+        const std::unique_ptr<test::RestrictedFolder> readOnly = c.prepare();
+        if (readOnly && readOnly->canCreateFiles())
             GTEST_SKIP() << "cannot make a folder read-only here";
 
         const LaunchAtLoginUpdateResult result = manager.update(c.wish);

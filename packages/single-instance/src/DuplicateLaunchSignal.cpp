@@ -2,6 +2,8 @@
 
 #include "single-instance/InstanceLock.h"
 
+#include "platform/FileSystem.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -101,10 +103,6 @@ std::optional<SignalPlace> findPlace(const QString &name, const QString &fallbac
     return std::nullopt;
 }
 
-QString systemText(int errorNumber) {
-    return QString::fromLocal8Bit(std::strerror(errorNumber));
-}
-
 } // namespace
 
 bool DuplicateLaunchSignal::post(const QString &name, const QString &fallbackFolder) {
@@ -153,23 +151,25 @@ DuplicateLaunchSignal::observe(const QString &name, const QString &fallbackFolde
 
     observation->socket_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (observation->socket_ < 0)
-        return QStringLiteral("cannot make a socket: %1").arg(systemText(errno));
+        return QStringLiteral("cannot make a socket: %1").arg(FileSystem::errorText(errno));
     if (::bind(observation->socket_, reinterpret_cast<const sockaddr *>(&place->address),
                place->addressLength) != 0)
-        return QStringLiteral("cannot bind %1: %2").arg(observation->socketPath_, systemText(errno));
+        return QStringLiteral("cannot bind %1: %2")
+            .arg(observation->socketPath_, FileSystem::errorText(errno));
     struct stat bound {};
     if (::fchmodat(place->folder, entry.constData(), 0600, 0) != 0 ||
         ::fstatat(place->folder, entry.constData(), &bound, AT_SYMLINK_NOFOLLOW) != 0) {
         const int error = errno;
         ::unlinkat(place->folder, entry.constData(), 0);
-        return QStringLiteral("cannot restrict %1: %2").arg(observation->socketPath_, systemText(error));
+        return QStringLiteral("cannot restrict %1: %2")
+            .arg(observation->socketPath_, FileSystem::errorText(error));
     }
     observation->device_ = bound.st_dev;
     observation->inode_ = bound.st_ino;
 
     observation->stop_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (observation->stop_ < 0)
-        return QStringLiteral("cannot make an event descriptor: %1").arg(systemText(errno));
+        return QStringLiteral("cannot make an event descriptor: %1").arg(FileSystem::errorText(errno));
     observation->reader_ = std::thread([o = observation.get()] { o->readLoop(); });
     return observation;
 }

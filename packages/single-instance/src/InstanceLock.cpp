@@ -1,32 +1,28 @@
 #include "single-instance/InstanceLock.h"
 
+#include "platform/FileSystem.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
-#include <filesystem>
 #include <sys/file.h>
 #include <unistd.h>
 
 namespace orvex {
 
-namespace {
-
-QString systemText(int errorNumber) {
-    return QString::fromLocal8Bit(std::strerror(errorNumber));
-}
-
-} // namespace
-
 QString InstanceLockError::description() const {
     switch (kind) {
     case Kind::openFailed:
-        return QStringLiteral("openFailed(errno: %1): %2").arg(errorNumber).arg(systemText(errorNumber));
+        return QStringLiteral("openFailed(errno: %1): %2")
+            .arg(errorNumber)
+            .arg(FileSystem::errorText(errorNumber));
     case Kind::lockFailed:
-        return QStringLiteral("lockFailed(errno: %1): %2").arg(errorNumber).arg(systemText(errorNumber));
+        return QStringLiteral("lockFailed(errno: %1): %2")
+            .arg(errorNumber)
+            .arg(FileSystem::errorText(errorNumber));
     case Kind::alreadyRunning:
         break;
     }
@@ -34,7 +30,7 @@ QString InstanceLockError::description() const {
 }
 
 QString FolderCreationError::description() const {
-    return QStringLiteral("Could not create the folder %1: %2").arg(path, systemText(errorNumber));
+    return QStringLiteral("Could not create the folder %1: %2").arg(path, FileSystem::errorText(errorNumber));
 }
 
 QString describe(const SingleInstanceError &error) {
@@ -42,15 +38,8 @@ QString describe(const SingleInstanceError &error) {
 }
 
 std::variant<std::monostate, FolderCreationError> createFolder(const QString &path) {
-    std::error_code code;
-    const std::filesystem::path native(QFile::encodeName(path).toStdString());
-    std::filesystem::create_directories(native, code);
-    // create_directories reports success for an existing folder, but also stays silent in some
-    // versions when a file stands at the path: check what is there.
-    if (!code && !std::filesystem::is_directory(native, code) && !code)
-        code = std::make_error_code(std::errc::not_a_directory);
-    if (code)
-        return FolderCreationError{path, code.value()};
+    if (const int error = FileSystem::createFolder(path))
+        return FolderCreationError{path, error};
     return std::monostate{};
 }
 
