@@ -57,7 +57,13 @@ int WalkedRowSearchKeys::compareFilenames(const QString &a, const Key &aKey, con
 
 WalkedRowSearchKeys::Key WalkedRowSearchKeys::keyOf(const SearchResult &row,
                                                     const QStringList &sortedSuffixes) {
-    return Key{.lowercasedFilename = DatabaseManager::matchingForm(row.filename()),
+    return keyOf(row, sortedSuffixes, DatabaseManager::matchingForm(row.filename()));
+}
+
+WalkedRowSearchKeys::Key WalkedRowSearchKeys::keyOf(const SearchResult &row,
+                                                    const QStringList &sortedSuffixes,
+                                                    QString lowercasedFilename) {
+    return Key{.lowercasedFilename = std::move(lowercasedFilename),
                .basenameLength = basenameLength(row.filename(), sortedSuffixes),
                .filenameSortKey = filenameSortKey(row.filename()),
                .asciiFilename = std::all_of(row.filename().begin(), row.filename().end(),
@@ -71,6 +77,16 @@ QString WalkedRowSearchKeys::lowercasedUsageIdentifier(const SearchResult &row) 
 
 WalkedRowSearchKeys::WalkedRowSearchKeys(SearchResults rows, const QStringList &sortedSuffixes)
     : rows_(std::move(rows)), suffixes_(sortedSuffixes) {
+    // The names first: the buffer must not move once views into it are made.
+    std::vector<qsizetype> nameStarts;
+    nameStarts.reserve(size_t(rows_.size()) + 1);
+    for (const SearchResult &row : std::as_const(rows_)) {
+        nameStarts.push_back(names_.size());
+        names_ += DatabaseManager::matchingForm(row.filename());
+    }
+    nameStarts.push_back(names_.size());
+    names_.squeeze();
+
     keys_.reserve(size_t(rows_.size()));
     pathHashes_.reserve(rows_.size());
     for (qsizetype i = 0; i < rows_.size(); ++i) {
@@ -78,7 +94,9 @@ WalkedRowSearchKeys::WalkedRowSearchKeys(SearchResults rows, const QStringList &
         // The lowercased path lives only while its row is keyed: an equal hash is checked against the
         // earlier row's path made again, which is rare.
         const QString path = row.fullPath().toLower();
-        Key key = keyOf(row, suffixes_);
+        const qsizetype start = nameStarts[size_t(i)];
+        Key key = keyOf(row, suffixes_,
+                        QString::fromRawData(names_.constData() + start, nameStarts[size_t(i) + 1] - start));
         const size_t hash = qHash(path);
         for (auto it = pathHashes_.constFind(hash); it != pathHashes_.cend() && it.key() == hash; ++it) {
             if (rows_.at(it.value()).fullPath().toLower() == path) {

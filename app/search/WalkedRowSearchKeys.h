@@ -19,6 +19,7 @@ namespace orvex {
 class WalkedRowSearchKeys {
 public:
     struct Key {
+        // In a list's keys, a view into the list's one buffer of names (see names_).
         QString lowercasedFilename;
         // The searchable basename is always a prefix of the lowercased name, so its length stands for it.
         qsizetype basenameLength = 0;
@@ -35,6 +36,9 @@ public:
 
     // Keeps a shallow copy of `rows`, which identifies the list the keys belong to.
     WalkedRowSearchKeys(SearchResults rows, const QStringList &sortedSuffixes);
+    // The keys' names are views into names_.
+    WalkedRowSearchKeys(const WalkedRowSearchKeys &) = delete;
+    WalkedRowSearchKeys &operator=(const WalkedRowSearchKeys &) = delete;
 
     const SearchResults &rows() const { return rows_; }
     const Key &key(qsizetype index) const { return keys_[size_t(index)]; }
@@ -64,7 +68,12 @@ public:
     static int compareFilenames(const QString &a, const Key &aKey, const QString &b, const Key &bKey);
 
 private:
+    static Key keyOf(const SearchResult &row, const QStringList &sortedSuffixes, QString lowercasedFilename);
+
     SearchResults rows_;
+    // Every row's lowercased name, one after another: a keystroke reads them in one sweep instead of
+    // visiting tens of thousands of separate strings, and the rows hold no string of their own.
+    QString names_;
     std::vector<Key> keys_;
     QStringList suffixes_;
     // Hash of each row's lowercased full path to its index.
