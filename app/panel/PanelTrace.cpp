@@ -3,6 +3,7 @@
 #include "panel/ContentView.h"
 #include "panel/ResultListView.h"
 #include "panel/SearchState.h"
+#include "search/Database.h"
 
 #include <QEvent>
 #include <QFile>
@@ -25,6 +26,24 @@ qint64 monotonicNanoseconds() {
     return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
+// Appending, so that the view's trace and the searches' can share the file line by line.
+int openTraceFile(const QString &path) {
+    const int descriptor =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (descriptor < 0) {
+        std::printf("Failed to open trace file: %s\n", qPrintable(path));
+        std::fflush(stdout);
+    }
+    return descriptor;
+}
+
+// One write per line, so that a reader never sees half of one.
+void writeStampedLine(int descriptor, const QByteArray &line) {
+    const QByteArray stamped = QByteArray::number(monotonicNanoseconds()) + ' ' + line + '\n';
+    if (::write(descriptor, stamped.constData(), size_t(stamped.size())) < 0)
+        return;
+}
+
 } // namespace
 
 std::optional<QString> PanelTrace::requestedFile(const QStringList &arguments) {
@@ -38,14 +57,33 @@ void PanelTrace::installIfRequested(const QStringList &arguments, ContentView &v
     const auto path = requestedFile(arguments);
     if (!path)
         return;
-    const int descriptor =
-        ::open(QFile::encodeName(*path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    if (descriptor < 0) {
-        std::printf("Failed to open trace file: %s\n", qPrintable(*path));
-        std::fflush(stdout);
+    const int descriptor = openTraceFile(*path);
+    if (descriptor >= 0)
+        new PanelTrace(descriptor, view);
+}
+
+void PanelTrace::traceSearchesIfRequested(const QStringList &arguments, PanelSearchFunction &search) {
+    const auto path = requestedFile(arguments);
+    if (!path)
         return;
-    }
-    new PanelTrace(descriptor, view);
+    const int opened = openTraceFile(*path);
+    if (opened < 0)
+        return;
+    // Closed with the last copy of the search function.
+    const std::shared_ptr<const int> descriptor(new int(opened), [](const int *d) {
+        ::close(*d);
+        delete d;
+    });
+    PanelSearchFunction inner = search ? std::move(search) : [](const QString &query, bool allowPersistent) {
+        return DatabaseManager::shared().search(query, allowPersistent);
+    };
+    search = [descriptor, inner = std::move(inner)](const QString &query, bool allowPersistent) {
+        const qint64 start = monotonicNanoseconds();
+        SearchResults rows = inner(query, allowPersistent);
+        writeStampedLine(*descriptor,
+                         "search " + QByteArray::number(start) + ' ' + QUrl::toPercentEncoding(query));
+        return rows;
+    };
 }
 
 quint64 PanelTrace::fingerprint(const QStringList &identities) {
@@ -72,10 +110,7 @@ PanelTrace::~PanelTrace() {
 }
 
 void PanelTrace::writeLine(const QByteArray &line) {
-    const QByteArray stamped = QByteArray::number(monotonicNanoseconds()) + ' ' + line + '\n';
-    // One write per line, so that a reader never sees half of one.
-    if (::write(descriptor_, stamped.constData(), size_t(stamped.size())) < 0)
-        return;
+    writeStampedLine(descriptor_, line);
 }
 
 void PanelTrace::listApplied() {

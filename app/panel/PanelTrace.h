@@ -1,5 +1,7 @@
 #pragma once
 
+#include "panel/SearchController.h"
+
 #include <QObject>
 #include <QStringList>
 
@@ -10,9 +12,10 @@ namespace orvex {
 class ContentView;
 
 // For the launcher benchmark: appends to a file, with the monotonic clock's time in nanoseconds, a line
-// for every list the panel applies ("list N final|preview ROWS FINGERPRINT QUERY") and one for the first
-// paint of the result list after it ("paint N"). The benchmark times what a user sees from outside and
-// reads here only which list was drawn.
+// for every list the panel applies ("list N final|preview ROWS FINGERPRINT QUERY"), one for the first
+// paint of the result list after it ("paint N") and one for every search the panel ran, stamped at its
+// end ("search START QUERY"). The benchmark times what a user sees from outside; it reads here which
+// list was drawn and how much of the wait was the search itself.
 class PanelTrace : public QObject {
     Q_OBJECT
 
@@ -22,6 +25,9 @@ public:
     // Starts a trace on `view` when the arguments ask for one (it lives as long as the view); one line
     // on standard output when the file cannot be opened.
     static void installIfRequested(const QStringList &arguments, ContentView &view);
+    // When the arguments ask for a trace, `search` (null: the search core's) becomes a search that also
+    // records its start and end; it may run on any thread.
+    static void traceSearchesIfRequested(const QStringList &arguments, PanelSearchFunction &search);
 
     // Order-free fingerprint of the rows' identities (64-bit FNV-1a over the sorted identities).
     static quint64 fingerprint(const QStringList &identities);

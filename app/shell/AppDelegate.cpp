@@ -147,6 +147,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     content.search.notificationCenter = &center_;
     if (!content.terminate)
         content.terminate = terminate_;
+    PanelTrace::traceSearchesIfRequested(QCoreApplication::arguments(), content.search.search);
     Workspace &workspace = environment_.workspace ? *environment_.workspace : Workspace::shared();
     contentView_ = new ContentView(workspace, std::move(content));
     // The benchmark's record of what the panel shows ("--trace FILE").

@@ -11,6 +11,7 @@ void PanelTraceReader::follow(const QString &path) {
     partial_.clear();
     lists_.clear();
     paints_.clear();
+    searches_.clear();
 }
 
 void PanelTraceReader::update() {
@@ -39,6 +40,9 @@ void PanelTraceReader::update() {
             lists_.push_back(list);
         } else if (fields.at(1) == "paint") {
             paints_.push_back({at, fields.at(2).toInt()});
+        } else if (fields.at(1) == "search" && fields.size() >= 4) {
+            const MonotonicClock::time_point start{std::chrono::nanoseconds(fields.at(2).toLongLong())};
+            searches_.push_back({start, at, QUrl::fromPercentEncoding(fields.at(3))});
         }
     }
 }
@@ -64,6 +68,16 @@ std::optional<TracedPaint> PanelTraceReader::paintOf(int list) const {
             return paint;
     }
     return std::nullopt;
+}
+
+std::optional<TracedSearch> PanelTraceReader::lastSearch(const QString &query,
+                                                         MonotonicClock::time_point by) const {
+    std::optional<TracedSearch> last;
+    for (const TracedSearch &search : searches_) {
+        if (search.query == query && search.end <= by)
+            last = search;
+    }
+    return last;
 }
 
 } // namespace orvex::bench

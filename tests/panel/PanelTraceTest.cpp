@@ -132,6 +132,32 @@ TEST(PanelTrace, AQueryWithSpacesStaysOneField) {
     EXPECT_EQ(QUrl::fromPercentEncoding(list->at(6)), QStringLiteral("quarterly re"));
 }
 
+TEST(PanelTrace, EverySearchIsWrittenWithItsStartAndTheSameRows) {
+    const QString path = test::homePath() + QStringLiteral("/trace.txt");
+    PanelSearchFunction search = [](const QString &query, bool) {
+        return SearchResults{SearchResult(SearchResultFields{.filename = query + QStringLiteral(".txt")})};
+    };
+    PanelTrace::traceSearchesIfRequested({QStringLiteral("--trace"), path}, search);
+    const qint64 before = monotonicNow();
+    const SearchResults rows = search(QStringLiteral("tax return"), true);
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows.first().filename(), QStringLiteral("tax return.txt"));
+
+    const auto lines = traceLines(path);
+    ASSERT_EQ(lines.size(), 1);
+    const auto &line = lines.first();
+    ASSERT_EQ(line.size(), 4);
+    EXPECT_EQ(line.at(1), "search");
+    EXPECT_GE(line.at(2).toLongLong(), before);
+    EXPECT_GE(line.at(0).toLongLong(), line.at(2).toLongLong());
+    EXPECT_EQ(QUrl::fromPercentEncoding(line.at(3)), QStringLiteral("tax return"));
+
+    // Without the option the search is left alone.
+    PanelSearchFunction untouched;
+    PanelTrace::traceSearchesIfRequested({QStringLiteral("orvex-launcher")}, untouched);
+    EXPECT_FALSE(untouched);
+}
+
 TEST(PanelTrace, AnUnwritableFileIsReportedAndNothingIsTraced) {
     PanelHarness panel;
     testing::internal::CaptureStdout();
