@@ -16,6 +16,7 @@
 // machine cannot disturb.
 #include "fixtures/IndexDatabaseBuilder.h"
 #include "fixtures/SyntheticHome.h"
+#include "platform/AllocatorPolicy.h"
 #include "platform/UserDefaults.h"
 #include "search/Database.h"
 #include "search/PersistentQueryResultCacheStore.h"
@@ -682,6 +683,8 @@ bool ensureHome(const Options &options, QString &home) {
 } // namespace
 
 int main(int argc, char **argv) {
+    // As the launcher runs the core.
+    giveLargeBlocksTheirOwnMappings();
     QCoreApplication app(argc, argv);
     const auto parsed = parseOptions(QCoreApplication::arguments());
     if (!parsed) {

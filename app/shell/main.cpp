@@ -1,17 +1,11 @@
 // orvex-launcher: the keyboard-driven launcher. A second start hands over to the running one.
+#include "platform/AllocatorPolicy.h"
 #include "shell/OrvexLauncherRuntime.h"
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 int main(int argc, char **argv) {
-#if defined(__GLIBC__)
-    // A fixed threshold: blocks of 128 KiB and more (walked lists, the index's doclists) get mappings of
-    // their own and go back to the system when freed. glibc would otherwise raise the threshold at the
-    // first such free and serve them from the heap, where their holes stay in a launcher that runs for
-    // weeks (on the large synthetic home: +9 MB over the first 100 show/type/hide cycles, +1 MB with it).
-    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-#endif
+    // Walked lists and the index's doclists come and go in blocks of megabytes, and a launcher runs for
+    // weeks: served from the heap, their holes stayed (on the large synthetic home the resident set grew
+    // by 9 MB over the first 100 show/type/hide cycles, by 1 MB with this).
+    orvex::giveLargeBlocksTheirOwnMappings();
     return orvex::OrvexLauncherRuntime::run(argc, argv);
 }

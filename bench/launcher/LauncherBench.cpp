@@ -4,8 +4,8 @@
 // burst, start-up warm and cold, and resident memory over time. Beside them, in the same run and on the
 // same screen: a peer launcher (`rofi -show drun`) from its start to its window mapped, and an empty Qt
 // Widgets window as the floor of memory. Keys go in through XTEST; mapping and drawing are seen through
-// the benchmark's own X connection (MapNotify, Damage). The launcher's trace (--trace FILE) only says
-// which list a paint showed; every time is taken here.
+// the benchmark's own X connection (MapNotify, Damage). The launcher's trace (--trace FILE) says which
+// list a paint showed and when each of its searches ran; every other time is taken here.
 //
 //   LauncherBench [--sizes small,large] [--seed N] [--root DIR] [--repetitions N] [--cycles N]
 //                 [--sections peers,hotkey,instant,cold,burst,startup,memory] [--launcher PATH] [--quick]
