@@ -8,8 +8,8 @@
 
 namespace orvex {
 
-// Desktop entries as the XDG autostart folder holds them: the Exec quoting and string escapes of the
-// Desktop Entry specification, and a reader of the "[Desktop Entry]" group.
+// Desktop entries as the XDG autostart folder holds them: the Exec quoting and string escapes that
+// desktop files use, and a reader of the "[Desktop Entry]" group.
 namespace AutostartEntry {
 
 // One argument of an Exec value: quoted when it holds a reserved character, with '"', '`', '$' and '\'
