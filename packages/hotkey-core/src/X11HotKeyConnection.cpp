@@ -1,21 +1,10 @@
 #include "X11HotKeyConnection.h"
+#include "XcbXkb.h"
 
 #include <QMetaObject>
 #include <QPointer>
 #include <QSocketNotifier>
 
-#include <xcb/xcb.h>
-// The header names a member "explicit".
-#if defined(__clang__)
-#pragma clang diagnostic push
-#pragma clang diagnostic ignored "-Wkeyword-macro"
-#endif
-#define explicit explicit_
-#include <xcb/xkb.h>
-#undef explicit
-#if defined(__clang__)
-#pragma clang diagnostic pop
-#endif
 #include <xkbcommon/xkbcommon-x11.h>
 #include <xkbcommon/xkbcommon.h>
 

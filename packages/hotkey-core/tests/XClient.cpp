@@ -1,18 +1,8 @@
 #include "XClient.h"
 
-#include <QDeadlineTimer>
+#include "XcbXkb.h"
 
-// The header names a member "explicit".
-#if defined(__clang__)
-#pragma clang diagnostic push
-#pragma clang diagnostic ignored "-Wkeyword-macro"
-#endif
-#define explicit explicit_
-#include <xcb/xkb.h>
-#undef explicit
-#if defined(__clang__)
-#pragma clang diagnostic pop
-#endif
+#include <QDeadlineTimer>
 
 #include <poll.h>
 
