@@ -20,6 +20,7 @@ public:
     void start(std::function<void()> work, int priority = 0);
     // Every started task has ended.
     void waitForDone();
+    int activeThreadCount() const { return pool_.activeThreadCount(); }
 
 private:
     QThreadPool pool_;

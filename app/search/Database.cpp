@@ -1,6 +1,5 @@
 #include "search/Database.h"
 
-#include "platform/HandOverFence.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -137,23 +136,13 @@ bool DatabaseManager::isRunningUnitTests() const {
 void DatabaseManager::startUserInitiatedTask(std::function<void()> work) {
     if (shuttingDown_.load())
         return;
-    userInitiatedPool_.start([work = std::move(work)] {
-        handOverFence();
-        work();
-        handOverFence();
-    });
-    handOverFence();
+    userInitiatedPool_.start(std::move(work));
 }
 
 void DatabaseManager::startBackgroundTask(std::function<void()> work) {
     if (shuttingDown_.load())
         return;
-    backgroundPool_.start([work = std::move(work)] {
-        handOverFence();
-        work();
-        handOverFence();
-    });
-    handOverFence();
+    backgroundPool_.start(std::move(work));
 }
 
 void DatabaseManager::waitForBackgroundTasks() {
@@ -161,7 +150,6 @@ void DatabaseManager::waitForBackgroundTasks() {
     do {
         userInitiatedPool_.waitForDone();
         backgroundPool_.waitForDone();
-        handOverFence();
     } while (userInitiatedPool_.activeThreadCount() > 0 || backgroundPool_.activeThreadCount() > 0);
 }
 
@@ -179,7 +167,6 @@ void DatabaseManager::shutdown() {
     watcher.reset();
     userInitiatedPool_.waitForDone();
     backgroundPool_.waitForDone();
-    handOverFence();
     // Owed when the task that writes it was refused because shutdown had begun.
     persistentQueryResultCacheStore_->writeOwedPayload();
 }

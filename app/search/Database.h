@@ -3,6 +3,7 @@
 #include "platform/Clock.h"
 #include "platform/DesktopEntryEnvironment.h"
 #include "platform/PlistValue.h"
+#include "platform/WorkerPool.h"
 #include "search/DatabaseTypes.h"
 #include "search/RecentActivationRecord.h"
 #include "sources/BrowserTypes.h"
@@ -13,7 +14,6 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QThreadPool>
 #include <QUrl>
 
 #include <atomic>
@@ -442,8 +442,8 @@ private:
     std::shared_ptr<Clock> clock_;
     std::shared_ptr<SearchRankingSettingsStore> searchRankingSettingsStore_;
     mutable std::recursive_mutex mutex_;
-    QThreadPool userInitiatedPool_;
-    QThreadPool backgroundPool_;
+    WorkerPool userInitiatedPool_;
+    WorkerPool backgroundPool_;
     std::atomic<bool> shuttingDown_{false};
 
     // ---- Search road state ----
