@@ -3,7 +3,6 @@
 #include "panel/ContentView.h"
 #include "panel/ResultListView.h"
 #include "panel/SearchState.h"
-#include "search/Database.h"
 
 #include <QEvent>
 #include <QFile>
@@ -74,9 +73,7 @@ void PanelTrace::traceSearchesIfRequested(const QStringList &arguments, PanelSea
         ::close(*d);
         delete d;
     });
-    PanelSearchFunction inner = search ? std::move(search) : [](const QString &query, bool allowPersistent) {
-        return DatabaseManager::shared().search(query, allowPersistent);
-    };
+    PanelSearchFunction inner = search ? std::move(search) : coreSearchFunction();
     search = [descriptor, inner = std::move(inner)](const QString &query, bool allowPersistent) {
         const qint64 start = monotonicNanoseconds();
         SearchResults rows = inner(query, allowPersistent);

@@ -33,14 +33,16 @@ std::shared_ptr<PersistentQueryResultCacheStore> persistentStoreOf(SearchControl
 
 } // namespace
 
+PanelSearchFunction coreSearchFunction() {
+    return [](const QString &query, bool allowPersistentQueryCache) {
+        return DatabaseManager::shared().search(query, allowPersistentQueryCache);
+    };
+}
+
 SearchController::SearchController(SearchControllerEnvironment environment, QObject *parent)
     : QObject(parent), defaults_(&defaultsOf(environment)),
       clock_(environment.clock ? environment.clock : Clock::system()),
-      search_(environment.search
-                  ? std::move(environment.search)
-                  : PanelSearchFunction([](const QString &query, bool allowPersistentQueryCache) {
-                        return DatabaseManager::shared().search(query, allowPersistentQueryCache);
-                    })),
+      search_(environment.search ? std::move(environment.search) : coreSearchFunction()),
       debounceTimer_(environment.debounceTimer ? std::move(environment.debounceTimer)
                                                : SearchDebounceTimer::eventLoop()),
       notificationCenter_(environment.notificationCenter ? environment.notificationCenter

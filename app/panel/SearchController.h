@@ -24,6 +24,9 @@ class UserDefaults;
 using PanelSearchFunction =
     std::function<SearchResults(const QString &trimmedQuery, bool allowPersistentQueryCache)>;
 
+// The launcher's own: DatabaseManager::shared().search.
+PanelSearchFunction coreSearchFunction();
+
 // What a controller is built from. Every null member takes the launcher's own value.
 struct SearchControllerEnvironment {
     // Null: UserDefaults::standard().
@@ -31,7 +34,7 @@ struct SearchControllerEnvironment {
     // Null: the system clock. Only its monotonic time is used (session time-out) and its date (cache
     // entries written by activation).
     std::shared_ptr<Clock> clock;
-    // Null: DatabaseManager::shared().search.
+    // Null: coreSearchFunction().
     PanelSearchFunction search;
     // Null: the store shared with the search core through the registry.
     std::shared_ptr<PersistentQueryResultCacheStore> persistentQueryCacheStore;
