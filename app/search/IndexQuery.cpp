@@ -14,7 +14,27 @@ namespace {
 // Idle connections kept for reuse: one for the next search, one for a search that overlaps it.
 constexpr size_t maxIdleConnections = 2;
 
-std::atomic<int> runningQueries{0};
+// The process's running queries. A search at the limit waits for a slot: a query that was just stopped
+// frees its own at its next check, and on a busy machine its thread may not have run yet.
+std::mutex slotsMutex;
+std::condition_variable slotFreed;
+int runningQueries = 0; // guarded by slotsMutex
+
+bool takeSlot(std::chrono::steady_clock::time_point deadline) {
+    std::unique_lock lock(slotsMutex);
+    if (!slotFreed.wait_until(lock, deadline, [] { return runningQueries < IndexQuery::maxRunning; }))
+        return false;
+    ++runningQueries;
+    return true;
+}
+
+void releaseSlot() {
+    {
+        std::lock_guard lock(slotsMutex);
+        --runningQueries;
+    }
+    slotFreed.notify_all();
+}
 
 QString errorText(sqlite3 *db) {
     return QString::fromUtf8(sqlite3_errmsg(db));
@@ -188,45 +208,44 @@ std::shared_ptr<IndexQuery> IndexQuery::start(std::shared_ptr<IndexConnectionPoo
                                               std::chrono::steady_clock::time_point deadline) {
     if (!pool)
         return nullptr;
-    // Stalled queries each keep a thread busy until they end; past the limit the index is not asked.
-    if (runningQueries.fetch_add(1) >= maxRunning) {
-        runningQueries.fetch_sub(1);
+    // Stalled queries each keep a thread busy until they end; past the limit the index is asked only
+    // once one ends before the deadline.
+    if (!takeSlot(deadline))
         return nullptr;
-    }
     auto query = std::make_shared<IndexQuery>(std::move(statements), deadline);
     pool->queryStarted(query.get(), deadline);
     try {
         // Detached: a stalled statement must hold up neither the search nor the manager's shutdown.
         // The thread owns what it uses (the query and the pool), so it may outlive both.
         std::thread([query, pool] {
-            query->run(*pool);
+            QString error;
+            const StepEnd end = query->run(*pool, error);
+            // The connection and the slot are given back before the search learns of the end, so that
+            // the next search finds them free.
             pool->queryEnded(query.get());
-            runningQueries.fetch_sub(1);
+            releaseSlot();
+            query->finish(end, error);
         }).detach();
     } catch (const std::system_error &) {
         pool->queryEnded(query.get());
-        runningQueries.fetch_sub(1);
+        releaseSlot();
         return nullptr;
     }
     return query;
 }
 
-void IndexQuery::run(IndexConnectionPool &pool) {
-    QString error;
+IndexQuery::StepEnd IndexQuery::run(IndexConnectionPool &pool, QString &error) {
     sqlite3 *db = pool.acquire(&error);
-    if (!db) {
-        finish(StepEnd::failed, error);
-        return;
-    }
+    if (!db)
+        return StepEnd::failed;
     sqlite3_progress_handler(db, 1000, &IndexQuery::progressHandler, this);
     const Statements &s = statements_;
     StepEnd end = stepStatement(db, s.likeSql, {s.likePattern, s.likePattern, s.likePattern, s.likePattern},
                                 false, error);
     if (end == StepEnd::done && s.ftsQuery)
         end = stepStatement(db, s.ftsSql, {s.likePattern, *s.ftsQuery}, true, error);
-    // Given back before the search learns of the end, so that the next search finds it idle.
     pool.release(db);
-    finish(end, error);
+    return end;
 }
 
 IndexQuery::StepEnd IndexQuery::stepStatement(sqlite3 *db, const QByteArray &sql,

@@ -102,8 +102,8 @@ public:
     // At most this many queries run at once in the process; a stalled one counts until it ends.
     static constexpr int maxRunning = 6;
 
-    // Starts the statements on a connection of the pool; nothing when `maxRunning` queries still run or
-    // no thread can be started.
+    // Starts the statements on a connection of the pool; nothing when `maxRunning` queries still run at
+    // the deadline or no thread can be started.
     static std::shared_ptr<IndexQuery> start(std::shared_ptr<IndexConnectionPool> pool, Statements statements,
                                              std::chrono::steady_clock::time_point deadline);
 
@@ -121,7 +121,8 @@ public:
 
 private:
     enum class StepEnd { done, failed, interrupted };
-    void run(IndexConnectionPool &pool);
+    // Steps both statements on a connection of the pool; `error` holds the failure's message.
+    StepEnd run(IndexConnectionPool &pool, QString &error);
     // Steps one statement, publishing each row as it is read; `error` holds SQLite's message on failure.
     StepEnd stepStatement(sqlite3 *db, const QByteArray &sql, const std::vector<QString> &bindings, bool fts,
                           QString &error);
