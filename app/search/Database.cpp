@@ -268,9 +268,11 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
     const IndexQueryOutcome indexOutcome = queryIndex(trimmed, generation);
     guard.lock();
     gathered += indexSearchResults(indexOutcome);
-    // Nor is an answer whose index part is incomplete: it would stand for the full one for days.
+    // Nor is an answer whose index part is incomplete or missing (a locked or busy index is mostly
+    // a passing state): it would stand for the full one for days.
     const bool cacheable = queryCacheInvalidations_ == invalidationsBeforeIndex &&
-                           !indexOutcome.deadlinePassed && !indexOutcome.fullTextSkipped;
+                           !indexOutcome.deadlinePassed && !indexOutcome.fullTextSkipped &&
+                           !indexOutcome.error;
     if (isRunningSearchSuperseded())
         return {};
     const QStringList &suffixes = preferences.sortedSuffixesForBasenameStripping();

@@ -407,15 +407,23 @@ TEST_F(DatabaseIndexTest, LockedIndexAnswersWithoutHanging) {
     indexer.execute("ROLLBACK;");
 
     // A lock held past the busy time-out: the search gives up, says so, and answers.
+    const auto hasIndexRow = [](const SearchResults &rows) {
+        return std::any_of(rows.begin(), rows.end(),
+                           [](const SearchResult &r) { return r.databaseID() == 1; });
+    };
     indexer.execute("BEGIN EXCLUSIVE;");
     {
         test::CapturedStdout out;
         EXPECT_EQ(describe(manager->searchIndexedFiles(QStringLiteral("plan"))), "");
-        EXPECT_EQ(out.text(), "Search query failed: database is locked\n");
+        EXPECT_FALSE(hasIndexRow(manager->search(QStringLiteral("plan"))));
+        EXPECT_EQ(out.text(), "Search query failed: database is locked\n"
+                              "Search query failed: database is locked\n");
     }
     indexer.execute("COMMIT;");
-    // The connection is usable again once the lock is gone.
+    // The connection is usable again once the lock is gone, and the answer given without the index was
+    // not kept for the same query.
     EXPECT_EQ(describe(manager->searchIndexedFiles(QStringLiteral("plan"))), "1[<mark>plan</mark>]");
+    EXPECT_TRUE(hasIndexRow(manager->search(QStringLiteral("plan"))));
 }
 
 TEST_F(DatabaseIndexTest, BusyTimeOutRidesOutAShortLock) {
