@@ -32,4 +32,13 @@ void WorkerPool::waitForDone() {
     handOverFence();
 }
 
+QThreadPool *waitingWorkPool() {
+    static QThreadPool *const pool = [] {
+        auto *created = new QThreadPool;
+        created->setMaxThreadCount(8);
+        return created;
+    }();
+    return pool;
+}
+
 } // namespace orvex

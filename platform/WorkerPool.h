@@ -26,4 +26,10 @@ private:
     QThreadPool pool_;
 };
 
+// A process-wide pool for detached work that mostly waits (a child process, an HTTP exchange, a walk of
+// a slow disk) rather than computes. Qt's global pool has one thread per CPU, so on a one-CPU machine one
+// such task would hold up every other; this one's size does not follow the CPU count. Never destroyed:
+// work still running at exit ends with the process.
+QThreadPool *waitingWorkPool();
+
 } // namespace orvex

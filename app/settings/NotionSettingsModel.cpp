@@ -2,6 +2,7 @@
 
 #include "platform/StringUtils.h"
 #include "platform/UserDefaults.h"
+#include "platform/WorkerPool.h"
 
 #include <QFutureWatcher>
 #include <QPointer>
@@ -70,7 +71,8 @@ void NotionSettingsModel::testConnection() {
         watcher->deleteLater();
         finishConnectionTest(token, watcher->result());
     });
-    watcher->setFuture(QtConcurrent::run([client] { return client.search(QStringLiteral("test")); }));
+    watcher->setFuture(
+        QtConcurrent::run(waitingWorkPool(), [client] { return client.search(QStringLiteral("test")); }));
 }
 
 void NotionSettingsModel::finishConnectionTest(const QString &testedToken,

@@ -1,5 +1,6 @@
 #include "settings/PermissionsOnboardingViewModel.h"
 
+#include "platform/WorkerPool.h"
 #include "search/Database.h"
 
 #include <QFutureWatcher>
@@ -28,7 +29,7 @@ void runOnWorker(QObject *owner, Work work, Done done) {
         watcher->deleteLater();
         done(watcher->result());
     });
-    watcher->setFuture(QtConcurrent::run(std::move(work)));
+    watcher->setFuture(QtConcurrent::run(waitingWorkPool(), std::move(work)));
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 #include "sources/TranslationLookup.h"
 
+#include "platform/WorkerPool.h"
 #include "sources/TranslationLookupArgos.h"
 
 #include <QSysInfo>
-#include <QThreadPool>
 #include <QUrl>
 
 namespace orvex {
@@ -45,7 +45,7 @@ void TranslationLookup::prewarmEnabledEnginesIfPossible(const std::optional<Tran
         if (!python)
             continue;
         const QProcessEnvironment environment = ArgosRuntime::processEnvironment(*python);
-        QThreadPool::globalInstance()->start(
+        waitingWorkPool()->start(
             [path = *python, environment] { ArgosDaemon::shared().prewarm(path, environment); });
     }
 }
