@@ -67,9 +67,7 @@ QString findDesktopEntry(const QStringList &ids) {
 
 } // namespace
 
-FileIconProvider::FileIconProvider(QObject *parent) : QObject(parent) {
-    workers_.setMaxThreadCount(2);
-}
+FileIconProvider::FileIconProvider(QObject *parent) : QObject(parent) {}
 
 FileIconProvider::~FileIconProvider() {
     workers_.waitForDone();

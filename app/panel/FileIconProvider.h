@@ -65,7 +65,7 @@ private:
     std::optional<std::optional<QImage>> notionAppIcon_;
     std::optional<QImage> pdfTypeIcon_;
     // Last, so that it is destroyed first: its destructor waits for the running loads.
-    WorkerPool workers_;
+    WorkerPool workers_{2};
 };
 
 } // namespace orvex

@@ -67,8 +67,6 @@ ResultActivation::ResultActivation(SearchController &search, Workspace &workspac
         environment_.reveal = [](const QUrl &item, Workspace &workspace) {
             FileRevealService::reveal(item, workspace);
         };
-    // One at a time, in the order of the activations.
-    recorder_.setMaxThreadCount(1);
 }
 
 ResultActivation::~ResultActivation() {

@@ -98,7 +98,8 @@ private:
     Workspace &workspace_;
     ResultActivationEnvironment environment_;
     NotificationCenter *notificationCenter_;
-    WorkerPool recorder_;
+    // One at a time, in the order of the activations.
+    WorkerPool recorder_{1};
 };
 
 } // namespace orvex

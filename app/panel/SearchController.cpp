@@ -48,9 +48,6 @@ SearchController::SearchController(SearchControllerEnvironment environment, QObj
       notificationCenter_(environment.notificationCenter ? environment.notificationCenter
                                                          : &NotificationCenter::defaultCenter()),
       rankingStore_(*defaults_), state_(persistentStoreOf(environment)) {
-    // Searches mostly wait (for the index, the manager's lock), so the count is not the CPU count: on a
-    // one-CPU machine a search held up by the index would hold up the next keystroke's too.
-    workers_.setMaxThreadCount(4);
     setSearchDebounceMilliseconds(SearchDebounceSettingsStore(*defaults_).load());
     setSessionPersistenceSeconds(SessionPersistenceSettingsStore(*defaults_).load());
     observeNotifications();

@@ -170,7 +170,8 @@ private:
     int searchesInFlight_ = 0;
 
     QList<NotificationCenter::ObserverToken> observers_;
-    WorkerPool workers_;
+    // A search held up by the index must not hold up the next keystroke's.
+    WorkerPool workers_{4};
 };
 
 } // namespace orvex

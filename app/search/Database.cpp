@@ -68,9 +68,6 @@ DatabaseManager::DatabaseManager(DatabaseManagerConfiguration configuration)
     : config_(std::move(configuration)),
       defaults_(config_.defaults ? config_.defaults : &UserDefaults::standard()),
       clock_(config_.clock ? config_.clock : Clock::system()) {
-    userInitiatedPool_.setMaxThreadCount(4);
-    backgroundPool_.setMaxThreadCount(4);
-
     appSearchRoots_ = config_.appSearchRoots;
     folderSearchRoots_ = config_.folderSearchRoots;
     shortcutSearchRoots_ = config_.shortcutSearchRoots;

@@ -442,8 +442,8 @@ private:
     std::shared_ptr<Clock> clock_;
     std::shared_ptr<SearchRankingSettingsStore> searchRankingSettingsStore_;
     mutable std::recursive_mutex mutex_;
-    WorkerPool userInitiatedPool_;
-    WorkerPool backgroundPool_;
+    WorkerPool userInitiatedPool_{4};
+    WorkerPool backgroundPool_{4};
     std::atomic<bool> shuttingDown_{false};
 
     // ---- Search road state ----

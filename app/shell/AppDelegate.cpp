@@ -74,7 +74,6 @@ AppDelegate::AppDelegate(AppDelegateEnvironment environment)
     snapWindowToGrid_ = stores_.windowSnapSettingsStore.load(true);
     showMenuBarIcon_ = stores_.menuBarIconVisibilityStore.load(true);
     showVersionNumber_ = stores_.versionVisibilityStore.load(true);
-    backgroundWork_.setMaxThreadCount(1);
     sharedDelegate = this;
     PanelHost::setCurrent(this);
 }

@@ -247,7 +247,7 @@ private:
     bool quitMenuOnOnboardingWindow_ = false;
     bool revalidating_ = false;
     bool terminated_ = false;
-    WorkerPool backgroundWork_;
+    WorkerPool backgroundWork_{1};
 };
 
 } // namespace orvex
