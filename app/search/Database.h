@@ -487,6 +487,8 @@ private:
     // Device and inode of the file the connections were opened on, and when the path was last compared.
     std::pair<quint64, quint64> indexFileIdentity_{0, 0};
     std::optional<Clock::MonotonicTime> indexFileIdentityCheckedAt_;
+    // No file at the index path at the last look: looked for again every few seconds.
+    bool indexFileAbsent_ = false;
     // The index statements of running searches, by search generation; guarded by their own mutex,
     // which a newer search takes before the manager's lock.
     std::mutex indexQueriesMutex_;
