@@ -239,7 +239,8 @@ public:
     static SearchResults discoverApplications(const QStringList &searchRoots,
                                               const DesktopEntryEnvironment &environment,
                                               const std::atomic<bool> *cancelled = nullptr);
-    // An app row that stands for a desktop entry (its full path is the entry's file).
+    // An app row that stands for a desktop entry (its full path is the entry's file). The entry's file is
+    // the row's identity, not text the user knows: such a row matches through its name and its folder.
     static bool isDesktopApplicationRow(const SearchResult &result);
     // The target address of a shortcut file (".url", ".gdoc", ".gsheet", ".gslides", ".webloc"), read
     // without blocking and only from regular files of at most 1 MiB.
