@@ -70,7 +70,9 @@ struct DatabaseManagerConfiguration {
     std::optional<bool> recentActivationsEnabled;
     std::optional<bool> persistentQueryResultCacheEnabled;
     QString homePath; // for "~" and the default roots
-    QString osascriptPath = QStringLiteral("/usr/bin/osascript");
+    // The tool that runs the browsers' tab scripts. Empty: this system has none (Linux, where no browser
+    // lists its tabs to other programs), so nothing is ever started to ask.
+    QString osascriptPath;
     QString systemSettingsExtensionsRoot = QStringLiteral("/System/Library/ExtensionKit/Extensions");
     QUrl notionBaseURL = QUrl(QStringLiteral("https://api.notion.com"));
 
