@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -493,6 +494,41 @@ TEST(ResultActivation, TheModifierMonitorFollowsTheControlKeyWhileInstalled) {
     monitor.remove();
     send(QEvent::KeyPress, Qt::Key_Control, Qt::NoModifier);
     EXPECT_EQ(monitor.activeModifierMode(), ResultActivationMode::open);
+}
+
+// The hot key's grab takes the Control release for itself: the panel gets no key event for it and
+// must read the keyboard again to stop showing the reveal hint.
+TEST(ResultActivation, TheModifierMonitorReadsTheKeyboardAgainUntilAHeldControlIsUp) {
+    NotificationCenter center;
+    Qt::KeyboardModifiers held = Qt::ControlModifier;
+    ResultActivationModeMonitor monitor(center, nullptr, [&] { return held; });
+    EXPECT_FALSE(monitor.isWatchingHeldKey()) << "not before the panel shows";
+
+    monitor.install();
+    EXPECT_EQ(monitor.activeModifierMode(), ResultActivationMode::revealInFileBrowser);
+    EXPECT_TRUE(monitor.isWatchingHeldKey());
+    held = Qt::NoModifier;
+    EXPECT_TRUE(waitUntil([&] { return monitor.activeModifierMode() == ResultActivationMode::open; }))
+        << "a release that came as no event";
+    EXPECT_FALSE(monitor.isWatchingHeldKey()) << "nothing more to wait for";
+
+    // Held again when the panel shows once more; hiding it ends the watch, the mode stays as read.
+    held = Qt::ControlModifier | Qt::ShiftModifier;
+    center.post(NotificationName::launcherWindowAppeared);
+    ASSERT_TRUE(waitUntil([&] { return monitor.isWatchingHeldKey(); }));
+    EXPECT_EQ(monitor.activeModifierMode(), ResultActivationMode::revealInFileBrowser);
+    center.post(NotificationName::launcherWindowHidden);
+    ASSERT_TRUE(waitUntil([&] { return !monitor.isWatchingHeldKey(); }));
+    held = Qt::NoModifier;
+    QTest::qWait(3 * int(ResultActivationModeMonitor::heldKeyInterval.count()));
+    EXPECT_EQ(monitor.activeModifierMode(), ResultActivationMode::revealInFileBrowser);
+
+    center.post(NotificationName::launcherWindowAppeared);
+    ASSERT_TRUE(waitUntil([&] { return monitor.activeModifierMode() == ResultActivationMode::open; }));
+    held = Qt::ControlModifier;
+    monitor.refresh();
+    monitor.remove();
+    EXPECT_FALSE(monitor.isWatchingHeldKey()) << "removed with the panel";
 }
 
 } // namespace
