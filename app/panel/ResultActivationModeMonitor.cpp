@@ -9,8 +9,23 @@
 
 namespace orvex {
 
-ResultActivationModeMonitor::ResultActivationModeMonitor(NotificationCenter &center, QObject *parent)
-    : QObject(parent), center_(center) {
+namespace {
+
+Qt::KeyboardModifiers windowSystemModifiers() {
+    // Only a GUI application knows the keyboard; on X11 Qt asks the server for its current state.
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return QGuiApplication::queryKeyboardModifiers();
+    return Qt::NoModifier;
+}
+
+} // namespace
+
+ResultActivationModeMonitor::ResultActivationModeMonitor(NotificationCenter &center, QObject *parent,
+                                                         ModifierQuery query)
+    : QObject(parent), center_(center),
+      query_(query ? std::move(query) : ModifierQuery(windowSystemModifiers)) {
+    heldKeyTimer_.setInterval(heldKeyInterval);
+    connect(&heldKeyTimer_, &QTimer::timeout, this, qOverload<>(&ResultActivationModeMonitor::refresh));
     refresh();
 }
 
@@ -19,17 +34,28 @@ ResultActivationModeMonitor::~ResultActivationModeMonitor() {
 }
 
 void ResultActivationModeMonitor::install() {
+    panelShown_ = true;
     refresh();
     if (installed_)
         return;
     if (QCoreApplication *application = QCoreApplication::instance())
         application->installEventFilter(this);
-    appearedObserver_ =
-        center_.addObserver(NotificationName::launcherWindowAppeared, [this](const Notification &) {
-            QMetaObject::invokeMethod(
-                this, [this] { refresh(); }, Qt::AutoConnection);
-        });
+    // Delivered on the poster's thread; the mode lives on ours.
+    const auto onOwnThread = [this](std::function<void()> handler) {
+        return [this, handler](const Notification &) {
+            QMetaObject::invokeMethod(this, handler, Qt::AutoConnection);
+        };
+    };
+    observers_.append(center_.addObserver(NotificationName::launcherWindowAppeared, onOwnThread([this] {
+                                              panelShown_ = true;
+                                              refresh();
+                                          })));
+    observers_.append(center_.addObserver(NotificationName::launcherWindowHidden, onOwnThread([this] {
+                                              panelShown_ = false;
+                                              updateHeldKeyWatch();
+                                          })));
     installed_ = true;
+    updateHeldKeyWatch();
 }
 
 void ResultActivationModeMonitor::remove() {
@@ -37,22 +63,32 @@ void ResultActivationModeMonitor::remove() {
         return;
     if (QCoreApplication *application = QCoreApplication::instance())
         application->removeEventFilter(this);
-    center_.removeObserver(appearedObserver_);
+    for (const NotificationCenter::ObserverToken token : observers_)
+        center_.removeObserver(token);
+    observers_.clear();
     installed_ = false;
+    updateHeldKeyWatch();
 }
 
 void ResultActivationModeMonitor::refresh() {
-    // Only a GUI application knows the keyboard.
-    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        refresh(QGuiApplication::queryKeyboardModifiers());
+    refresh(query_());
 }
 
 void ResultActivationModeMonitor::refresh(Qt::KeyboardModifiers modifiers) {
     const ResultActivationMode mode = ResultActivation::modeForModifiers(modifiers);
-    if (mode == mode_)
-        return;
-    mode_ = mode;
-    Q_EMIT activeModifierModeChanged(mode);
+    if (mode != mode_) {
+        mode_ = mode;
+        Q_EMIT activeModifierModeChanged(mode);
+    }
+    updateHeldKeyWatch();
+}
+
+void ResultActivationModeMonitor::updateHeldKeyWatch() {
+    const bool watch = installed_ && panelShown_ && mode_ == ResultActivationMode::revealInFileBrowser;
+    if (watch && !heldKeyTimer_.isActive())
+        heldKeyTimer_.start();
+    else if (!watch)
+        heldKeyTimer_.stop();
 }
 
 bool ResultActivationModeMonitor::eventFilter(QObject *watched, QEvent *event) {

@@ -78,6 +78,7 @@ void SearchController::setQuery(const QString &text) {
 }
 
 void SearchController::setSelectedIndex(std::optional<qsizetype> index) {
+    state_.selectionChosenForQuery = normalizedSearchQuery(state_.query);
     if (index == state_.selectedIndex)
         return;
     state_.selectedIndex = index;
@@ -155,6 +156,9 @@ void SearchController::debounceSearch(const QString &text) {
     const QString trimmed = trimmedSearchQuery(text);
     const QString normalized = normalizedSearchQuery(text);
     state_.lastTypedNormalizedQuery = normalized;
+    // A row chosen for another query says nothing about this one's answers.
+    if (state_.selectionChosenForQuery != normalized)
+        state_.selectionChosenForQuery.reset();
     const quint64 searchId = ++state_.searchId;
 
     if (trimmed.isEmpty()) {
@@ -213,11 +217,17 @@ SearchController::immediateResults(const QString &normalizedQuery,
 
 void SearchController::applySearchResults(const SearchResults &results, bool preserveSelection,
                                           bool isPreview) {
+    const QString normalized = normalizedSearchQuery(state_.query);
+    // The selection a list brought belongs to that list: a new answer selects its own best row. Only a
+    // row the user chose, or the rows of the same answer refreshed, keep their place.
+    const bool chosenByUser = state_.selectionChosenForQuery == normalized;
+    const bool answersTheShownQueryAgain =
+        !state_.resultsArePreview && !isPreview && state_.answeredQuery == normalized;
     std::optional<QString> keptIdentity;
-    if (const std::optional<SearchResult> selected = selectedResult(); preserveSelection && selected)
+    if (const std::optional<SearchResult> selected = selectedResult();
+        preserveSelection && selected && (chosenByUser || answersTheShownQueryAgain))
         keptIdentity = panelRowIdentity(*selected);
 
-    const QString normalized = normalizedSearchQuery(state_.query);
     SearchResults rows = deduplicatedSearchResults(results);
     if (!normalized.isEmpty()) {
         const SearchRankingPreferences preferences = rankingStore_.load();
@@ -239,6 +249,7 @@ void SearchController::applySearchResults(const SearchResults &results, bool pre
     }
     state_.selectedIndex = selection;
     state_.resultsArePreview = isPreview;
+    state_.answeredQuery = isPreview ? std::nullopt : std::optional<QString>(normalized);
     Q_EMIT resultsChanged();
     Q_EMIT selectedIndexChanged();
     setIsSearching(false);

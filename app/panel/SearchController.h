@@ -77,6 +77,8 @@ public:
     // The field's text changed (typing, paste, history, clearing after activation): when it differs
     // from the current query, stores it and runs the keystroke road.
     void setQuery(const QString &text);
+    // The user chose a row (arrows, a click, assistive technology): the choice holds for the current
+    // query, through later answers to it.
     void setSelectedIndex(std::optional<qsizetype> index);
     // Up and Down: moves within the list without wrapping; Up on an empty list, or on row 0 while a
     // history exists, steps back through the history instead.
@@ -93,8 +95,10 @@ public:
     // ---- Search road ----
     // The keystroke road for a new text (setQuery calls it): instant answer, then a debounced search.
     void debounceSearch(const QString &text);
-    // Installs rows: de-duplicated, scored where they carry no score, sorted for a non-empty query;
-    // keeps the selected row when its identity is still in the list.
+    // Installs rows: de-duplicated, scored where they carry no score, sorted for a non-empty query.
+    // The selected row's identity is kept, when it is still in the list, only if the user chose it
+    // during the current query or the rows answer again the query the shown rows answered; otherwise
+    // the first row is selected, so that Return takes the best match.
     void applySearchResults(const SearchResults &results, bool preserveSelection, bool isPreview);
     // The preview for a longer query: the rows cached for it, else those of its longest cached prefix,
     // else the shown rows when it extends the previous query, filtered by it.

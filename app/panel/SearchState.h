@@ -31,6 +31,11 @@ struct SearchState {
     SearchResults results;
     // None only after an empty list was applied.
     std::optional<qsizetype> selectedIndex = 0;
+    // The normalised query during which the user chose the selected row (arrows, a click); none while
+    // the selection is the one a list brought.
+    std::optional<QString> selectionChosenForQuery;
+    // The normalised query that the shown rows are a final answer for; none while they are a preview.
+    std::optional<QString> answeredQuery;
     // Changes on every keystroke and never otherwise; answers started for another value are dropped.
     quint64 searchId = 0;
     bool isSearching = false;

@@ -70,7 +70,9 @@ struct DatabaseManagerConfiguration {
     std::optional<bool> recentActivationsEnabled;
     std::optional<bool> persistentQueryResultCacheEnabled;
     QString homePath; // for "~" and the default roots
-    QString osascriptPath = QStringLiteral("/usr/bin/osascript");
+    // The tool that runs the browsers' tab scripts. Empty: this system has none (Linux, where no browser
+    // lists its tabs to other programs), so nothing is ever started to ask.
+    QString osascriptPath;
     QString systemSettingsExtensionsRoot = QStringLiteral("/System/Library/ExtensionKit/Extensions");
     QUrl notionBaseURL = QUrl(QStringLiteral("https://api.notion.com"));
 
@@ -239,7 +241,8 @@ public:
     static SearchResults discoverApplications(const QStringList &searchRoots,
                                               const DesktopEntryEnvironment &environment,
                                               const std::atomic<bool> *cancelled = nullptr);
-    // An app row that stands for a desktop entry (its full path is the entry's file).
+    // An app row that stands for a desktop entry (its full path is the entry's file). The entry's file is
+    // the row's identity, not text the user knows: such a row matches through its name and its folder.
     static bool isDesktopApplicationRow(const SearchResult &result);
     // The target address of a shortcut file (".url", ".gdoc", ".gsheet", ".gslides", ".webloc"), read
     // without blocking and only from regular files of at most 1 MiB.
@@ -487,6 +490,8 @@ private:
     // Device and inode of the file the connections were opened on, and when the path was last compared.
     std::pair<quint64, quint64> indexFileIdentity_{0, 0};
     std::optional<Clock::MonotonicTime> indexFileIdentityCheckedAt_;
+    // No file at the index path at the last look: looked for again every few seconds.
+    bool indexFileAbsent_ = false;
     // The index statements of running searches, by search generation; guarded by their own mutex,
     // which a newer search takes before the manager's lock.
     std::mutex indexQueriesMutex_;

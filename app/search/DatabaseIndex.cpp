@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <sys/stat.h>
@@ -91,11 +92,19 @@ int updateOpenCount(sqlite3 *db, qint64 id, QString &error) {
 
 void DatabaseManager::openIndexDatabase() {
     const QString &path = config_.databasePath;
+    indexFileAbsent_ = false;
     if (path.isEmpty())
         return;
     const QByteArray nativePath = QFile::encodeName(path);
-    // The indexer's file only: a FIFO or a device here would block the first query forever.
+    indexFileIdentityCheckedAt_ = clock_->monotonicNow();
     struct stat info {};
+    if (::stat(nativePath.constData(), &info) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
+        // No index is a normal state (the indexer is optional): nothing to say, and the file is looked
+        // for again now and then, so that an indexer installed later is found.
+        indexFileAbsent_ = true;
+        return;
+    }
+    // The indexer's file only: a FIFO or a device here would block the first query forever.
     if (::stat(nativePath.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
         printLine(QStringLiteral("Failed to open database: ") + path +
                   QStringLiteral(" is not a regular file"));
@@ -105,12 +114,11 @@ void DatabaseManager::openIndexDatabase() {
     indexConnections_ = IndexConnectionPool::open(nativePath, config_.readonly,
                                                   config_.indexDatabaseBusyTimeoutMilliseconds, &error);
     if (!indexConnections_) {
-        printLine(QStringLiteral("Failed to open database: ") + error);
+        printLine(QStringLiteral("Failed to open database: ") + path + QStringLiteral(": ") + error);
         return;
     }
     if (::stat(nativePath.constData(), &info) == 0)
         indexFileIdentity_ = {static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino)};
-    indexFileIdentityCheckedAt_ = clock_->monotonicNow();
 }
 
 void DatabaseManager::reopenIndexDatabaseIfReplaced() {
@@ -118,10 +126,17 @@ void DatabaseManager::reopenIndexDatabaseIfReplaced() {
     // connections would otherwise keep reading the unlinked old file until the launcher restarts.
     // One stat every few seconds keeps this off the keystroke's cost.
     const auto now = clock_->monotonicNow();
-    if (!indexConnections_ ||
+    if ((!indexConnections_ && !indexFileAbsent_) ||
         (indexFileIdentityCheckedAt_ && now - *indexFileIdentityCheckedAt_ < std::chrono::seconds(3)))
         return;
     indexFileIdentityCheckedAt_ = now;
+    if (!indexConnections_) {
+        // Absent at the last look; a file that exists but fails to open is reported once and left.
+        openIndexDatabase();
+        if (indexConnections_)
+            invalidateQueryResultCache();
+        return;
+    }
     struct stat info {};
     if (::stat(QFile::encodeName(config_.databasePath).constData(), &info) != 0 || !S_ISREG(info.st_mode))
         return; // removed or not a file: the old connections still answer what they knew

@@ -180,10 +180,10 @@ DatabaseManager::searchRecentActivationResults(const QString &query,
         SearchResult row = flaggedAsRecentActivation(*converted);
         if (!shouldIncludeRecentActivationResult(row))
             continue;
-        const bool matches = contains(row.filename()) ||
-                             contains(searchableBasename(row.filename(), suffixes)) ||
-                             contains(row.directory()) || contains(row.snippet()) ||
-                             contains(row.fullPath()) || contains(row.actionURLString());
+        const bool matches =
+            contains(row.filename()) || contains(searchableBasename(row.filename(), suffixes)) ||
+            contains(row.directory()) || contains(row.snippet()) ||
+            (!isDesktopApplicationRow(row) && contains(row.fullPath())) || contains(row.actionURLString());
         if (!matches)
             continue;
         const qint64 count = learnedOpenCount(row, row.openCount());

@@ -103,7 +103,7 @@ DatabaseManager::TextMatchTier DatabaseManager::textMatchTier(const SearchResult
         return TextMatchTier::prefix;
     if (basename.contains(q) || name.contains(q) || matchingForm(result.directory()).contains(q) ||
         (result.snippet() && matchingForm(*result.snippet()).contains(q)) ||
-        matchingForm(result.fullPath()).contains(q))
+        (!isDesktopApplicationRow(result) && matchingForm(result.fullPath()).contains(q)))
         return TextMatchTier::contains;
     return TextMatchTier::none;
 }

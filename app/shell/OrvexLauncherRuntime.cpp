@@ -1,6 +1,7 @@
 #include "shell/OrvexLauncherRuntime.h"
 
 #include "shell/LauncherApplication.h"
+#include "shell/X11DisplayCheck.h"
 
 #include "launch-at-login/LaunchAtLoginManager.h"
 #include "platform/UserDefaults.h"
@@ -75,6 +76,18 @@ int OrvexLauncherRuntime::run(int argc, char **argv) {
     // The launcher's identity for its login item, as a bundle would declare it.
     LoginItem::setMainApplication({bundleIdentifier, displayName, QString()});
 
+    // Window placement, focus and key grabs need X11; on Wayland sessions XWayland provides it.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (platform == "xcb" || platform.startsWith("xcb:")) {
+        if (const std::optional<QString> problem =
+                X11DisplayCheck::problem(X11DisplayCheck::displayName(argc, argv))) {
+            std::fprintf(stderr, "Orvex Launcher cannot open the X display: %s\n", qPrintable(*problem));
+            return noDisplayStatus;
+        }
+    }
+
     // A second launch never carries arguments or files: it only asks the running launcher to show.
     DuplicateLaunchRequest request;
     request.createdAt = QDateTime::currentDateTimeUtc();
@@ -86,15 +99,12 @@ int OrvexLauncherRuntime::run(int argc, char **argv) {
     case SingleInstanceStartupResult::Kind::failed:
         std::fprintf(stderr, "Orvex Launcher failed to acquire the single-instance lock: %s\n",
                      qPrintable(describe(*result.error)));
-        return 1;
+        return lockFailedStatus;
     case SingleInstanceStartupResult::Kind::run:
         break;
     }
     controllerSlot() = result.controller;
 
-    // Window placement, focus and key grabs need X11; on Wayland sessions XWayland provides it.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication application(argc, argv);
     // No application display name: Qt on X11 appends it to every window title ("Launcher Settings —
     // Orvex Launcher"), and each window carries its own exact title. The name shows where the launcher

@@ -16,9 +16,14 @@ public:
     static inline const QString bundleIdentifier = QStringLiteral("io.orvex.launcher");
     static inline const QString displayName = QStringLiteral("Orvex Launcher");
 
+    // Exit statuses of a start that ends before the application runs, each after one line on standard
+    // error.
+    static constexpr int lockFailedStatus = 1;
+    static constexpr int noDisplayStatus = 2;
+
     // The process's work; the answer is its exit status: the application's, 0 when another instance
-    // took the launch, 1 when the lock could not be taken for another reason (after one line on
-    // standard error).
+    // took the launch, lockFailedStatus when the lock could not be taken for another reason,
+    // noDisplayStatus when the X display cannot be opened (checked first of all).
     static int run(int argc, char **argv);
 
     // The launcher's single-instance configuration: the lock under $XDG_DATA_HOME/io.orvex.launcher,

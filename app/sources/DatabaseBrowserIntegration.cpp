@@ -141,7 +141,12 @@ BrowserTabProbeResult DatabaseManager::probeBrowserTabs(const QString &browserNa
     bool writeLine = true;
     QList<BrowserTabShortcut> tabs;
     const QFileInfo tool(config_.osascriptPath);
-    if (!tool.isFile() || !tool.isExecutable()) {
+    if (config_.osascriptPath.isEmpty()) {
+        failure = BrowserTabProbeFailure{
+            .isPermissionDenied = false,
+            .detail = QStringLiteral("Open tabs cannot be listed on this system: its browsers do not offer "
+                                     "them to other programs.")};
+    } else if (!tool.isFile() || !tool.isExecutable()) {
         // Linux has no interface that lists a browser's tabs: say so rather than claim there are none.
         failure = BrowserTabProbeFailure{
             .isPermissionDenied = false,
@@ -285,7 +290,7 @@ bool DatabaseManager::focusBrowserTab(const QString &bundleIdentifier, qint64 wi
     if (!target)
         return false;
     // The script would answer "false" for a browser that is not running; no need to start it.
-    if (!isBrowserRunning(bundleIdentifier))
+    if (config_.osascriptPath.isEmpty() || !isBrowserRunning(bundleIdentifier))
         return false;
     const auto answer = runAppleScript(
         focusScriptText, {target->appName, QString::number(windowIndex), QString::number(tabIndex)});

@@ -8,8 +8,10 @@
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QKeyEvent>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -152,6 +154,67 @@ TEST(ResultActivation, ActionAddressesOpenOnlyTheSchemesTheirActionMayCarry) {
     ActivationHarness a;
     a.workspace.opensEverything = true;
     EXPECT_FALSE(a.activation->openActionURL(std::nullopt, ResultActivation::webSchemes()));
+}
+
+// A bookmark may be the user's own file or an ftp address: opened with its handler, as the browser would
+// show it. Nothing a bookmark names is ever run: programs and desktop entries are refused, and so are
+// scripts, inline data and unknown schemes.
+TEST(ResultActivation, BookmarksOpenFilesAndFtpWithTheirHandlerAndNeverRunAProgram) {
+    const QString folder = homePath() + QStringLiteral("/Bookmarked");
+    const QString folderURL = QUrl::fromLocalFile(folder).toString();
+    writeFile(folder + QStringLiteral("/notes.txt"), "notes\n");
+    writeFile(folder + QStringLiteral("/my plan.txt"), "plan\n");
+    writeFile(folder + QStringLiteral("/run.sh"), "#!/bin/sh\ntouch ran\n");
+    QFile::setPermissions(folder + QStringLiteral("/run.sh"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    writeFile(folder + QStringLiteral("/tool.desktop"),
+              "[Desktop Entry]\nType=Application\nExec=/bin/true\n");
+    // A program's image without its executable bit.
+    writeFile(folder + QStringLiteral("/tool"), QByteArray("\x7f"
+                                                           "ELF\x02\x01\x01",
+                                                           7) +
+                                                    QByteArray(57, '\0'));
+    QFile::link(folder + QStringLiteral("/notes.txt"), folder + QStringLiteral("/link to notes"));
+    QFile::link(folder + QStringLiteral("/run.sh"), folder + QStringLiteral("/link to script"));
+
+    const struct {
+        const char *name;
+        QString address;
+        // What the workspace is asked to open; empty when the bookmark is refused.
+        QString opened;
+    } cases[] = {
+        {"document", folderURL + QStringLiteral("/notes.txt"), folderURL + QStringLiteral("/notes.txt")},
+        {"encoded name", folderURL + QStringLiteral("/my%20plan.txt"),
+         folderURL + QStringLiteral("/my plan.txt")},
+        {"this machine by name", QStringLiteral("file://localhost") + folder + QStringLiteral("/notes.txt"),
+         folderURL + QStringLiteral("/notes.txt")},
+        {"folder", folderURL, folderURL},
+        {"link: what it names", folderURL + QStringLiteral("/link%20to%20notes"),
+         folderURL + QStringLiteral("/notes.txt")},
+        {"ftp", QStringLiteral("ftp://files.example/pub/list.txt"),
+         QStringLiteral("ftp://files.example/pub/list.txt")},
+        {"script", folderURL + QStringLiteral("/run.sh"), {}},
+        {"link to a script", folderURL + QStringLiteral("/link%20to%20script"), {}},
+        {"desktop entry", folderURL + QStringLiteral("/tool.desktop"), {}},
+        {"program image", folderURL + QStringLiteral("/tool"), {}},
+        {"missing file", folderURL + QStringLiteral("/gone.txt"), {}},
+        {"another machine", QStringLiteral("file://server") + folder + QStringLiteral("/notes.txt"), {}},
+        {"ftp without a host", QStringLiteral("ftp:///pub/list.txt"), {}},
+        {"script address", QStringLiteral("javascript:alert(1)"), {}},
+        {"inline data", QStringLiteral("data:text/plain,hello"), {}},
+        {"unknown scheme", QStringLiteral("x-unknown://thing"), {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ActivationHarness a;
+        a.workspace.opensEverything = true;
+        a.activation->activateActionResult(
+            actionRow(QStringLiteral("Bookmark"), SearchResultAction::openBrowserFavorite, c.address));
+        QStringList expected{QStringLiteral("hidden")};
+        if (!c.opened.isEmpty())
+            expected.append(QStringLiteral("open:") + c.opened);
+        EXPECT_EQ(a.log, expected);
+    }
 }
 
 TEST(ResultActivation, ARefusedAddressCountsAsAFailedOpenSoTheFallbackIsTried) {
@@ -493,6 +556,41 @@ TEST(ResultActivation, TheModifierMonitorFollowsTheControlKeyWhileInstalled) {
     monitor.remove();
     send(QEvent::KeyPress, Qt::Key_Control, Qt::NoModifier);
     EXPECT_EQ(monitor.activeModifierMode(), ResultActivationMode::open);
+}
+
+// The hot key's grab takes the Control release for itself: the panel gets no key event for it and
+// must read the keyboard again to stop showing the reveal hint.
+TEST(ResultActivation, TheModifierMonitorReadsTheKeyboardAgainUntilAHeldControlIsUp) {
+    NotificationCenter center;
+    Qt::KeyboardModifiers held = Qt::ControlModifier;
+    ResultActivationModeMonitor monitor(center, nullptr, [&] { return held; });
+    EXPECT_FALSE(monitor.isWatchingHeldKey()) << "not before the panel shows";
+
+    monitor.install();
+    EXPECT_EQ(monitor.activeModifierMode(), ResultActivationMode::revealInFileBrowser);
+    EXPECT_TRUE(monitor.isWatchingHeldKey());
+    held = Qt::NoModifier;
+    EXPECT_TRUE(waitUntil([&] { return monitor.activeModifierMode() == ResultActivationMode::open; }))
+        << "a release that came as no event";
+    EXPECT_FALSE(monitor.isWatchingHeldKey()) << "nothing more to wait for";
+
+    // Held again when the panel shows once more; hiding it ends the watch, the mode stays as read.
+    held = Qt::ControlModifier | Qt::ShiftModifier;
+    center.post(NotificationName::launcherWindowAppeared);
+    ASSERT_TRUE(waitUntil([&] { return monitor.isWatchingHeldKey(); }));
+    EXPECT_EQ(monitor.activeModifierMode(), ResultActivationMode::revealInFileBrowser);
+    center.post(NotificationName::launcherWindowHidden);
+    ASSERT_TRUE(waitUntil([&] { return !monitor.isWatchingHeldKey(); }));
+    held = Qt::NoModifier;
+    QTest::qWait(3 * int(ResultActivationModeMonitor::heldKeyInterval.count()));
+    EXPECT_EQ(monitor.activeModifierMode(), ResultActivationMode::revealInFileBrowser);
+
+    center.post(NotificationName::launcherWindowAppeared);
+    ASSERT_TRUE(waitUntil([&] { return monitor.activeModifierMode() == ResultActivationMode::open; }));
+    held = Qt::ControlModifier;
+    monitor.refresh();
+    monitor.remove();
+    EXPECT_FALSE(monitor.isWatchingHeldKey()) << "removed with the panel";
 }
 
 } // namespace

@@ -231,6 +231,121 @@ TEST(SearchController, SelectionFollowsTheRowIdentityAcrossAnAppliedList) {
     }
 }
 
+// Return takes the row that is selected: unless the user moved the selection during this query, that is
+// the best match of the newest answer, whatever was selected in an earlier query's list.
+TEST(SearchController, ASelectionTheUserNeverMovedIsTheFirstRowOfEveryNewAnswer) {
+    const QString dir = QStringLiteral("/apps");
+    const SearchResult manager = fileRow(QStringLiteral("Velox File Manager"), dir, 900);
+    const SearchResult settings = fileRow(QStringLiteral("File Manager Settings"), dir, 950);
+    const struct {
+        const char *name;
+        // Cached answers the keystrokes find at once (an activation's promoted rows, say).
+        QHash<QString, SearchResults> cached;
+    } cases[] = {
+        {"answers of the search core", {}},
+        {"an exact cached answer", {{QStringLiteral("file"), {settings, manager}}}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ControllerHarness h;
+        h.search.answer(QStringLiteral("velox"), {manager});
+        h.search.answer(QStringLiteral("f"),
+                        {fileRow(QStringLiteral("Velox File Manager"), dir, 990), settings});
+        h.search.answer(QStringLiteral("fi"),
+                        {manager, fileRow(QStringLiteral("File Manager Settings"), dir, 10)});
+        h.search.answer(QStringLiteral("fil"),
+                        {manager, fileRow(QStringLiteral("File Manager Settings"), dir, 10)});
+        h.search.answer(QStringLiteral("file"), {settings, manager});
+        for (auto entry = c.cached.cbegin(); entry != c.cached.cend(); ++entry)
+            h.controller->incrementalSearchResultCache().store(entry.value(), entry.key());
+
+        h.typeAndSettle(QStringLiteral("velox"));
+        ASSERT_EQ(h.controller->selectedResult()->filename(), manager.filename());
+        for (const QString &typed :
+             {QStringLiteral("f"), QStringLiteral("fi"), QStringLiteral("fil"), QStringLiteral("file")}) {
+            SCOPED_TRACE(typed.toStdString());
+            h.controller->setQuery(typed);
+            EXPECT_EQ(h.controller->selectedIndex(),
+                      h.controller->results().isEmpty() ? std::nullopt : std::optional<qsizetype>(0))
+                << "at once";
+            h.timer->advance(std::chrono::milliseconds(h.controller->searchDebounceMilliseconds()));
+            ASSERT_TRUE(h.settle());
+            EXPECT_EQ(h.controller->selectedIndex(), 0) << "after the answer";
+        }
+        EXPECT_EQ(h.controller->selectedResult()->filename(), settings.filename());
+    }
+}
+
+// What the user chose stays chosen while the query stays, through every later answer to it; a row the
+// list brought stays only while the same answer is refreshed.
+TEST(SearchController, AChosenRowOrARefreshedAnswerKeepsItsIdentityOnlyForTheSameQuery) {
+    const QString dir = QStringLiteral("/d");
+    const SearchResult a = fileRow(QStringLiteral("Alpha"), dir, 300);
+    const SearchResult b = fileRow(QStringLiteral("Beta"), dir, 200);
+    const SearchResult c = fileRow(QStringLiteral("Gamma"), dir, 100);
+    const SearchResult aLow = fileRow(QStringLiteral("Alpha"), dir, 50);
+    const SearchResult bTop = fileRow(QStringLiteral("Beta"), dir, 900);
+    const SearchResult cTop = fileRow(QStringLiteral("Gamma"), dir, 900);
+    const struct {
+        const char *name;
+        // Down presses in the answer for "al".
+        int downs;
+        // What happens next, and the row expected to be selected afterwards.
+        std::function<void(ControllerHarness &)> then;
+        QString expected;
+    } cases[] = {
+        {"late data for the same query keeps the chosen row", 1,
+         [&](ControllerHarness &h) {
+             h.search.answer(QStringLiteral("al"), {cTop, aLow, b}, false);
+             h.center.post(NotificationName::launcherSearchDataRefreshed);
+         },
+         QStringLiteral("Beta")},
+        {"late data keeps the row the answer brought", 0,
+         [&](ControllerHarness &h) {
+             h.search.answer(QStringLiteral("al"), {bTop, a}, false);
+             h.center.post(NotificationName::launcherSearchDataRefreshed);
+         },
+         QStringLiteral("Alpha")},
+        {"a trailing space is the same query", 1,
+         [&](ControllerHarness &h) {
+             h.search.answer(QStringLiteral("al"), {c, a, b});
+             h.typeAndSettle(QStringLiteral("al "));
+         },
+         QStringLiteral("Beta")},
+        {"a longer query selects its own first row", 1,
+         [&](ControllerHarness &h) {
+             h.search.answer(QStringLiteral("alp"), {cTop, a, b});
+             h.typeAndSettle(QStringLiteral("alp"));
+         },
+         QStringLiteral("Gamma")},
+        // The cached answer shown at once selects its first row; the search core's answer to the same
+        // query then keeps it.
+        {"typing back to the query is a new search", 1,
+         [&](ControllerHarness &h) {
+             h.search.answer(QStringLiteral("alp"), {a, b});
+             h.typeAndSettle(QStringLiteral("alp"));
+             h.search.answer(QStringLiteral("al"), {cTop, a, b});
+             h.typeAndSettle(QStringLiteral("al"));
+         },
+         QStringLiteral("Alpha")},
+    };
+    for (const auto &t : cases) {
+        SCOPED_TRACE(t.name);
+        ControllerHarness h;
+        h.search.answer(QStringLiteral("al"), {a, b, c});
+        h.typeAndSettle(QStringLiteral("al"));
+        for (int press = 0; press < t.downs; ++press)
+            h.controller->moveSelection(false);
+
+        t.then(h);
+        ASSERT_TRUE(h.settle());
+
+        ASSERT_TRUE(h.controller->selectedResult());
+        EXPECT_EQ(h.controller->selectedResult()->filename(), t.expected)
+            << h.shownNames().join(',').toStdString();
+    }
+}
+
 TEST(SearchController, AppliedRowsAreDeduplicatedAndRowsWithoutAScoreAreScoredForTheQuery) {
     ControllerHarness h;
     h.search.answer(QStringLiteral("notes"),

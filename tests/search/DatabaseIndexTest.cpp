@@ -15,6 +15,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace orvex {
 namespace {
@@ -238,19 +239,38 @@ TEST_F(DatabaseIndexTest, FileThatIsNoDatabaseFailsPerSearch) {
     EXPECT_EQ(out.text(), "Search query failed: file is not a database\n");
 }
 
-TEST_F(DatabaseIndexTest, MissingDatabaseIsNeverCreated) {
+// No index is a normal state: nothing is printed, nothing is created, and an index made later is found.
+TEST_F(DatabaseIndexTest, MissingDatabaseIsSilentNeverCreatedAndFoundOnceMade) {
     QDir(QFileInfo(test::indexDatabasePath()).absolutePath()).removeRecursively();
     std::unique_ptr<DatabaseManager> manager;
-    {
-        test::CapturedStdout out;
-        manager = makeManager();
-        EXPECT_EQ(out.text(), "Failed to open database: unable to open database file\n");
-    }
     test::CapturedStdout out;
+    manager = makeManager();
     EXPECT_TRUE(manager->searchIndexedFiles(QStringLiteral("plan")).isEmpty());
-    manager->incrementOpenCount(1);
+    EXPECT_TRUE(manager->incrementOpenCount(1));
     EXPECT_EQ(out.text(), "");
     EXPECT_FALSE(QFileInfo::exists(QFileInfo(test::indexDatabasePath()).absolutePath()));
+
+    createIndex({{.id = 1, .filename = QStringLiteral("plan.txt")}});
+    clock->advance(5);
+    EXPECT_EQ(describe(manager->searchIndexedFiles(QStringLiteral("plan"))), "1");
+}
+
+// A file that is there but cannot be opened is said once, with its path, however often it is asked.
+TEST_F(DatabaseIndexTest, UnopenableDatabaseIsReportedOnceNamingTheFile) {
+    const QString path = test::indexDatabasePath();
+    QDir(QFileInfo(path).absolutePath()).removeRecursively();
+    test::makeDirectory(QFileInfo(path).absolutePath());
+    // A link to itself: there is an entry at the path, and no file behind it.
+    ASSERT_EQ(::symlink(QFile::encodeName(path).constData(), QFile::encodeName(path).constData()), 0);
+    test::CapturedStdout out;
+    auto manager = makeManager();
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_TRUE(manager->searchIndexedFiles(QStringLiteral("plan")).isEmpty());
+        clock->advance(5);
+    }
+    const std::string text = out.text();
+    EXPECT_EQ(text.rfind("Failed to open database: " + path.toStdString() + ": ", 0), 0u) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
 }
 
 TEST_F(DatabaseIndexTest, SpecialFileAtTheIndexPathIsNotOpened) {

@@ -7,6 +7,7 @@
 #include "support/TestEnvironment.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -180,6 +181,49 @@ TEST_F(DesktopApplications, AreSearchedCountedAndRememberedLikeApps) {
     manager->warmupFileSystemPermissions();
     for (const SearchResult &r : manager->search(QStringLiteral("bearb"), false))
         EXPECT_NE(r.fullPath(), editor);
+}
+
+// The entry file is the row's identity but no text the user knows: a recently opened application answers
+// its name and the folder shown under it, never the words of its file's name.
+TEST_F(DesktopApplications, MatchThroughTheirNameAndFolderNotTheirEntryFile) {
+    const QString entry = desktop.writeEntry(desktop.systemData, QStringLiteral("debian-uxterm.desktop"),
+                                             "Type=Application\nName=UXTerm\nExec=true\n");
+    test::ManagerFixture fixture;
+    auto configuration = fixture.configuration();
+    configuration.desktopEntries = desktop.environment({QStringLiteral("GNOME")}, {});
+    configuration.recentActivationsEnabled = true;
+    auto manager = fixture.makeManager(configuration);
+    manager->warmupFileSystemPermissions();
+    const SearchResults found = manager->search(QStringLiteral("uxterm"), false);
+    ASSERT_FALSE(found.isEmpty());
+    ASSERT_EQ(found[0].fullPath(), entry);
+    manager->recordActivation(found[0]);
+    const QString folder = QFileInfo(entry).absolutePath();
+
+    const struct {
+        QString query;
+        bool offered;
+    } cases[] = {
+        {QStringLiteral("uxterm"), true},
+        {QStringLiteral("xter"), true},
+        {folder.section(QLatin1Char('/'), -1), true}, // the folder shown under the name
+        {QStringLiteral("debian"), false},
+        {QStringLiteral(".desktop"), false},
+        {QStringLiteral("debian-uxterm"), false},
+    };
+    const SearchRankingPreferences preferences(ExtensionBoostRules{});
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.query.toStdString());
+        const SearchResults recent = manager->searchRecentActivationResults(c.query, preferences);
+        EXPECT_EQ(!recent.isEmpty(), c.offered);
+        const SearchResults rows = manager->search(c.query, false);
+        const bool answered = std::any_of(rows.begin(), rows.end(),
+                                          [&](const SearchResult &r) { return r.fullPath() == entry; });
+        EXPECT_EQ(answered, c.offered);
+        EXPECT_EQ(DatabaseManager::textMatchTier(found[0], c.query, {}) !=
+                      DatabaseManager::TextMatchTier::none,
+                  c.offered);
+    }
 }
 
 } // namespace

@@ -1,157 +1,18 @@
 // The real orvex-launcher on a desktop of the test's own (Xvfb with openbox), driven as a user drives
 // it: the hot key, typing, clicks, drags, later starts, the status item in a tray, Ctrl+Q.
-#include "support/DesktopSession.h"
+#include "LauncherEndToEndFixture.h"
 
-#include "platform/UserDefaults.h"
-#include "support/TestEnvironment.h"
-
-#include <QDir>
 #include <QFile>
-
-#include <gtest/gtest.h>
-
-#include <csignal>
-#include <functional>
-#include <iostream>
-#include <vector>
 
 namespace orvex {
 namespace {
 
 using test::ChildProcess;
 using test::DesktopSession;
+using test::LauncherEndToEnd;
+using test::prepareHome;
+using test::storedDefaults;
 using test::XWindowInfo;
-
-const QString panelTitle = QStringLiteral("Orvex Launcher");
-
-// The launcher's files in the test's home, cleared before each test; onboarding marked done.
-void prepareHome(const std::function<void(UserDefaults &)> &settings = {}) {
-    QDir(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/orvex-launcher")).removeRecursively();
-    QDir(qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/io.orvex.launcher")).removeRecursively();
-    // A folder to find, so that the permission check after launch is content.
-    test::makeDirectory(test::homePath() + QStringLiteral("/Documents/Projects"));
-    UserDefaults defaults(UserDefaults::standardFilePath());
-    defaults.set(QStringLiteral("launcherPermissionsOnboardingCompleted"), PlistValue(true));
-    if (settings)
-        settings(defaults);
-    ASSERT_TRUE(defaults.flush());
-}
-
-// What the launcher has written to its defaults file so far.
-std::unique_ptr<UserDefaults> storedDefaults() {
-    return std::make_unique<UserDefaults>(UserDefaults::standardFilePath());
-}
-
-QList<qint64> childrenOf(qint64 pid) {
-    QList<qint64> children;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &entry : entries) {
-        bool number = false;
-        const qint64 candidate = entry.toLongLong(&number);
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (!number || !stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields.at(1).toLongLong() == pid)
-            children.append(candidate);
-    }
-    return children;
-}
-
-class LauncherEndToEnd : public ::testing::Test {
-protected:
-    // A launcher process of this test: what it wrote is shown when the test fails, and it is stopped
-    // before the desktop goes.
-    ChildProcess &newProcess() { return *processes.emplace_back(std::make_unique<ChildProcess>()); }
-    void TearDown() override {
-        for (const std::unique_ptr<ChildProcess> &process : processes) {
-            if (HasFailure())
-                std::cerr << "orvex-launcher " << process->pid() << " (" << process->isRunning() << "):\n"
-                          << process->standardError().toStdString() << std::endl;
-            process->stop();
-        }
-        processes.clear();
-        session.reset();
-    }
-    void startSession(DesktopSession::Options options = {}) {
-        session = std::make_unique<DesktopSession>(options);
-        ASSERT_TRUE(session->isReady()) << "Xvfb, openbox or the tray did not start";
-    }
-    // Starts orvex-launcher and waits for its panel.
-    XWindowInfo startLauncher(ChildProcess &launcher) {
-        EXPECT_TRUE(launcher.start(QStringLiteral(ORVEX_LAUNCHER), {}, session->environment()));
-        const std::optional<XWindowInfo> panel = session->waitForWindow(launcher.pid(), panelTitle);
-        if (!panel) {
-            QStringList windows;
-            for (const XWindowInfo &info : session->windowsOf(launcher.pid()))
-                windows.append(
-                    QStringLiteral("%1 \"%2\" viewable %3").arg(info.id).arg(info.title).arg(info.viewable));
-            ADD_FAILURE() << "no panel; running " << launcher.isRunning()
-                          << ", windows: " << windows.join(QStringLiteral("; ")).toStdString();
-        }
-        return panel.value_or(XWindowInfo{});
-    }
-    QRect geometry(quint32 window) const { return session->window(window).value_or(XWindowInfo{}).geometry; }
-    ::testing::AssertionResult waitForHeight(quint32 window, int height) {
-        if (session->waitUntil([&] { return geometry(window).height() == height; }))
-            return ::testing::AssertionSuccess();
-        const QRect frame = geometry(window);
-        return ::testing::AssertionFailure() << "the window is at " << frame.x() << "," << frame.y() << " "
-                                             << frame.width() << "x" << frame.height();
-    }
-    ::testing::AssertionResult waitForViewable(quint32 window, bool viewable) {
-        if (session->waitUntil([&] { return session->isViewable(window) == viewable; }))
-            return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "the window is " << (viewable ? "not " : "") << "viewable";
-    }
-    ::testing::AssertionResult waitForFocus(quint32 window) {
-        if (session->waitUntil([&] { return session->inputFocus() == window; }))
-            return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "the keyboard focus is on " << session->inputFocus();
-    }
-    // The hot key shows the hidden panel; it is shown once the user sees it and types into it. (Keys typed
-    // before the window manager has given it the focus go where the focus was, as for any window.)
-    ::testing::AssertionResult showWithHotKey(quint32 panel) {
-        if (!key(QStringLiteral("ctrl+space")))
-            return ::testing::AssertionFailure() << "xdotool failed";
-        if (const auto viewable = waitForViewable(panel, true); !viewable)
-            return viewable;
-        return waitForFocus(panel);
-    }
-    bool key(const QString &keys) { return session->xdotool({QStringLiteral("key"), keys}); }
-    bool type(const QString &text) {
-        return session->xdotool(
-            {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"), text});
-    }
-    bool clickAt(QPoint point, int button = 1) {
-        return session->xdotool({QStringLiteral("mousemove"), QString::number(point.x()),
-                                 QString::number(point.y()), QStringLiteral("click"),
-                                 QString::number(button)});
-    }
-    // Quits with Ctrl+Q in the panel and checks that nothing of the launcher is left.
-    void quitWithControlQ(ChildProcess &launcher, quint32 panel) {
-        if (!session->isViewable(panel)) {
-            ASSERT_TRUE(showWithHotKey(panel));
-        }
-        ASSERT_TRUE(waitForFocus(panel));
-        const QList<qint64> children = childrenOf(launcher.pid());
-        ASSERT_TRUE(key(QStringLiteral("ctrl+q")));
-        ASSERT_TRUE(launcher.waitForExit()) << "Ctrl+Q did not end the launcher";
-        EXPECT_EQ(launcher.exitCode(), 0) << launcher.standardError().toStdString();
-        // Helpers (the translation engine's) end once their pipes close.
-        for (const qint64 child : children)
-            EXPECT_TRUE(
-                session->waitUntil([&] { return !QFile::exists(QStringLiteral("/proc/%1").arg(child)); },
-                                   std::chrono::seconds(5)))
-                << "child " << child << " left";
-        EXPECT_FALSE(QFile::exists(qEnvironmentVariable("XDG_RUNTIME_DIR") +
-                                   QStringLiteral("/io.orvex.launcher.single-instance.activate")));
-    }
-
-    std::unique_ptr<DesktopSession> session;
-    std::vector<std::unique_ptr<ChildProcess>> processes;
-};
 
 TEST_F(LauncherEndToEnd, ThePanelAnswersTheHotKeyTypingEscapeAndClicksWithoutATray) {
     prepareHome();

@@ -218,6 +218,31 @@ TEST_F(BrowserTabs, ARunningBrowserWithoutTheScriptToolIsReportedHonestlyOnce) {
     EXPECT_EQ(printed, ("Browser tab probe failed for Edge: " + detail + "\n").toStdString());
 }
 
+// The launcher as it runs here has no script tool for tabs: a running browser is never asked, by a probe
+// nor by a focus, and the probe says why once.
+TEST(BrowserTabsOnThisSystem, NoToolIsStartedAndTheProbeSaysWhy) {
+    test::ManagerFixture plain;
+    const QString tool = DatabaseManagerConfiguration::production().osascriptPath;
+    EXPECT_TRUE(tool.isEmpty()) << tool.toStdString();
+    auto m = plain.makeManager(test::browserConfiguration(plain.configuration(), tool,
+                                                          {edgeBundleIdentifier, braveBundleIdentifier}));
+    testing::internal::CaptureStdout();
+    for (int refresh = 0; refresh < 2; ++refresh)
+        EXPECT_TRUE(m->discoverBrowserTabs().isEmpty());
+    EXPECT_FALSE(m->focusBrowserTab(braveBundleIdentifier, 1, 1));
+    const auto probe =
+        m->probeBrowserTabs(QStringLiteral("Edge"), QStringLiteral("Microsoft Edge"), edgeBundleIdentifier);
+    const std::string printed = testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(probe.failure);
+    EXPECT_FALSE(probe.failure->isPermissionDenied);
+    EXPECT_FALSE(probe.failure->detail.contains(QLatin1String("osascript")));
+    const std::string line =
+        "Browser tab probe failed for Edge: " + probe.failure->detail.toStdString() + "\n";
+    const std::string braveLine =
+        "Browser tab probe failed for Brave: " + probe.failure->detail.toStdString() + "\n";
+    EXPECT_EQ(printed, line + braveLine);
+}
+
 TEST_F(BrowserTabs, FocusPassesItsValuesAsArgumentsAndAnswersTrueOnlyForTrue) {
     const std::pair<QByteArray, bool> answers[] = {
         {"true", true}, {"TRUE\n", true}, {"  True  ", true}, {"false", false}, {"", false}, {"true!", false},

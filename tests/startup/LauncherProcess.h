@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <functional>
 
 namespace orvex::test {
 
@@ -18,12 +19,18 @@ inline constexpr std::chrono::seconds launcherTimeout{20};
 
 class LauncherProcess {
 public:
-    explicit LauncherProcess(const QString &program = QStringLiteral(ORVEX_LAUNCHER)) {
+    // `adjust` changes the environment the launcher starts with, after the offscreen platform is set.
+    explicit LauncherProcess(const QString &program = QStringLiteral(ORVEX_LAUNCHER),
+                             const std::function<void(QProcessEnvironment &)> &adjust = {}) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        if (adjust)
+            adjust(environment);
         process_.setProcessEnvironment(environment);
         process_.start(program, {});
     }
+    explicit LauncherProcess(const std::function<void(QProcessEnvironment &)> &adjust)
+        : LauncherProcess(QStringLiteral(ORVEX_LAUNCHER), adjust) {}
     ~LauncherProcess() {
         if (process_.state() != QProcess::NotRunning) {
             process_.kill();

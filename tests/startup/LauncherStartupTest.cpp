@@ -11,6 +11,7 @@
 
 #include <csignal>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace orvex {
@@ -140,6 +141,43 @@ TEST(LauncherStartup, ALockThatCannotBeTakenEndsTheStartWithAnErrorLine) {
         EXPECT_TRUE(error.contains(c.detail)) << error.toStdString();
         EXPECT_EQ(error.count('\n'), 1) << error.toStdString();
         EXPECT_TRUE(error.endsWith('\n'));
+    }
+}
+
+// Qt's xcb platform aborts without a display; the launcher says why, with a status of its own, and
+// leaves nothing that a later start would hand over to.
+TEST(LauncherStartup, WithoutAnXDisplayTheStartEndsWithAnErrorLineBeforeTakingTheLock) {
+    struct Case {
+        const char *name;
+        std::optional<QString> display;
+        const char *detail;
+    } cases[] = {
+        {"DISPLAY unset", std::nullopt, "DISPLAY is not set"},
+        {"DISPLAY empty", QString(), "DISPLAY is not set"},
+        {"no server there", QStringLiteral(":64999"), "\":64999\" does not answer"},
+        {"not a display name", QStringLiteral("no-colon"), "\"no-colon\" is not a display name"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/io.orvex.launcher"))
+            .removeRecursively();
+        LauncherProcess launcher([&](QProcessEnvironment &environment) {
+            environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+            environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+            if (c.display)
+                environment.insert(QStringLiteral("DISPLAY"), *c.display);
+            else
+                environment.remove(QStringLiteral("DISPLAY"));
+        });
+        ASSERT_TRUE(launcher.waitForExit());
+        EXPECT_GT(launcher.exitCode(), 0) << "not a crash, not success";
+        EXPECT_LT(launcher.exitCode(), 128);
+        const QByteArray error = launcher.standardError();
+        EXPECT_TRUE(error.startsWith("Orvex Launcher cannot open the X display: ")) << error.toStdString();
+        EXPECT_TRUE(error.contains(c.detail)) << error.toStdString();
+        EXPECT_EQ(error.count('\n'), 1) << error.toStdString();
+        EXPECT_FALSE(QFile::exists(test::launcherLockPath()));
+        EXPECT_FALSE(QFile::exists(test::launcherSocketPath()));
     }
 }
 

@@ -1,0 +1,128 @@
+// The panel of the real orvex-launcher as a person uses it: typing at a person's pace, the keys held
+// while the hot key shows it, Return on what is selected. Applications are desktop entries of the test's
+// own whose programs leave a mark when they start.
+#include "LauncherEndToEndFixture.h"
+
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace orvex {
+namespace {
+
+using test::ChildProcess;
+using test::DesktopSession;
+using test::LauncherEndToEnd;
+using test::prepareHome;
+using test::XWindowInfo;
+
+// Where the fixture applications' programs leave their marks.
+QString markPath(const QString &id) {
+    return test::homePath() + QStringLiteral("/started-") + id;
+}
+
+// A desktop entry in the user's applications folder whose program writes its mark file.
+void installApplication(const QString &id, const QString &name) {
+    const QString program = test::homePath() + QStringLiteral("/programs/") + id;
+    test::writeFile(program, QStringLiteral("#!/bin/sh\ntouch '%1'\n").arg(markPath(id)).toUtf8());
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::remove(markPath(id));
+    test::writeFile(
+        qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/applications/") + id +
+            QStringLiteral(".desktop"),
+        QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nExec=%2\n").arg(name, program).toUtf8());
+}
+
+class PanelEndToEnd : public LauncherEndToEnd {
+protected:
+    // The launcher sees only the test's applications, none of the machine's.
+    QProcessEnvironment launcherEnvironment() const {
+        QProcessEnvironment environment = session->environment();
+        const QString systemData = test::homePath() + QStringLiteral("/system-data");
+        test::makeDirectory(systemData);
+        environment.insert(QStringLiteral("XDG_DATA_DIRS"), systemData);
+        return environment;
+    }
+    // The ids of the fixture applications that have started so far.
+    static QStringList started(const QStringList &ids) {
+        QStringList marks;
+        for (const QString &id : ids)
+            if (QFile::exists(markPath(id)))
+                marks.append(id);
+        return marks;
+    }
+};
+
+// Typed at a person's pace, each prefix gets its own answer; the selection the user never moved is the
+// first row of the last one, so Return opens the best match and not a row kept from an earlier list.
+TEST_F(PanelEndToEnd, ReturnAfterTypingOpensTheFirstRowOfTheLastAnswer) {
+    prepareHome();
+    const QStringList ids = {QStringLiteral("velox"), QStringLiteral("velox-settings")};
+    installApplication(ids.at(0), QStringLiteral("Velox File Manager"));
+    installApplication(ids.at(1), QStringLiteral("File Manager Settings"));
+    startSession();
+    ChildProcess &launcher = newProcess();
+    const XWindowInfo panel = startLauncher(launcher, launcherEnvironment());
+    ASSERT_NE(panel.id, 0u);
+    ASSERT_TRUE(waitForFocus(panel.id));
+
+    ASSERT_TRUE(type(QStringLiteral("velox"), 150));
+    ASSERT_TRUE(waitForHeight(panel.id, 460));
+    session->settle(std::chrono::milliseconds(400));
+    ASSERT_TRUE(key(QStringLiteral("ctrl+a")));
+    ASSERT_TRUE(type(QStringLiteral("file"), 150));
+    session->settle(std::chrono::milliseconds(600));
+    DesktopSession::saveScreenshot(session->screenshot(), QStringLiteral("panel-typed-file"));
+
+    ASSERT_TRUE(key(QStringLiteral("Return")));
+    ASSERT_TRUE(session->waitUntil([&] { return !started(ids).isEmpty(); })) << "Return opened nothing";
+    session->settle(std::chrono::milliseconds(300));
+    EXPECT_EQ(started(ids).join(QLatin1Char(',')).toStdString(), "velox-settings")
+        << "the name that begins with the query is the first row";
+    quitWithControlQ(launcher, panel.id);
+}
+
+// Control+Space shows the panel with Control down; Control then comes up inside the hot key's grab, which
+// sends the panel no key event. The selected row says "open" again once the key is up, not at the next key.
+TEST_F(PanelEndToEnd, ControlReleasedInsideTheHotKeysGrabTakesTheRevealHintAway) {
+    prepareHome();
+    installApplication(QStringLiteral("velox"), QStringLiteral("Velox File Manager"));
+    startSession();
+    ChildProcess &launcher = newProcess();
+    const XWindowInfo panel = startLauncher(launcher, launcherEnvironment());
+    ASSERT_NE(panel.id, 0u);
+    ASSERT_TRUE(waitForFocus(panel.id));
+    ASSERT_TRUE(type(QStringLiteral("velox"), 150));
+    ASSERT_TRUE(waitForHeight(panel.id, 460));
+    // The pointer away from the rows, so that no hover changes them.
+    ASSERT_TRUE(session->xdotool({QStringLiteral("mousemove"), QStringLiteral("5"), QStringLiteral("5")}));
+    session->settle(std::chrono::milliseconds(500));
+    // The first row: below the search bar and the divider.
+    const QRect frame = geometry(panel.id);
+    const QRect firstRow(frame.x() + 8, frame.y() + 84, frame.width() - 16, 58);
+    const QImage opening = session->screenshot().copy(firstRow);
+
+    ASSERT_TRUE(key(QStringLiteral("Escape")));
+    ASSERT_TRUE(waitForViewable(panel.id, false));
+    ASSERT_TRUE(session->xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl"),
+                                  QStringLiteral("keydown"), QStringLiteral("space")}));
+    ASSERT_TRUE(waitForViewable(panel.id, true));
+    ASSERT_TRUE(waitForFocus(panel.id));
+    session->settle(std::chrono::milliseconds(400));
+    const QImage held = session->screenshot();
+    DesktopSession::saveScreenshot(held, QStringLiteral("panel-control-held"));
+    EXPECT_NE(held.copy(firstRow), opening) << "Control held: the row offers to reveal";
+
+    ASSERT_TRUE(session->xdotool(
+        {QStringLiteral("keyup"), QStringLiteral("ctrl"), QStringLiteral("keyup"), QStringLiteral("space")}));
+    EXPECT_TRUE(session->waitUntil([&] { return session->screenshot().copy(firstRow) == opening; },
+                                   std::chrono::seconds(3)))
+        << "the reveal hint stays after Control is up";
+    DesktopSession::saveScreenshot(session->screenshot(), QStringLiteral("panel-control-released"));
+    EXPECT_TRUE(session->isViewable(panel.id));
+    quitWithControlQ(launcher, panel.id);
+}
+
+} // namespace
+} // namespace orvex
