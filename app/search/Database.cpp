@@ -110,6 +110,13 @@ DatabaseManager::~DatabaseManager() {
     closeIndexDatabase();
 }
 
+namespace {
+
+// The process-wide manager once shared() has built it.
+std::atomic<DatabaseManager *> sharedManager{nullptr};
+
+} // namespace
+
 DatabaseManager &DatabaseManager::shared() {
     // Built once and never released, like the process it serves.
     static DatabaseManager *manager = [] {
@@ -117,9 +124,15 @@ DatabaseManager &DatabaseManager::shared() {
         // The query cache payload is written on the background pool, which is never joined: what is
         // still owed when the application object goes is written then, while the defaults still exist.
         qAddPostRoutine([] { shared().persistentQueryResultCacheStore_->writeOwedPayload(); });
+        sharedManager.store(created);
         return created;
     }();
     return *manager;
+}
+
+void DatabaseManager::shutdownShared() {
+    if (DatabaseManager *manager = sharedManager.load())
+        manager->shutdown();
 }
 
 bool DatabaseManager::isRunningUnitTestsEnvironment() {
@@ -220,7 +233,7 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
     const quint64 generation = searchGeneration_.fetch_add(1) + 1;
     // An older search waiting for its index statements goes on at once (and answers nothing).
     stopIndexQueriesBefore(generation);
-    const QString trimmed = StringUtils::trimmedWhitespace(query);
+    const QString trimmed = StringUtils::trimmedWhitespace(boundedQuery(query));
     if (trimmed.isEmpty())
         return {};
 
@@ -301,6 +314,16 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
     if (!isTranslationCommand && cacheable)
         storeQueryResultsInCache(rows, key);
     return rows;
+}
+
+QString DatabaseManager::boundedQuery(const QString &query) {
+    if (query.size() <= maxQueryLength)
+        return query;
+    // Cut where a character begins: half of a surrogate pair would match nothing.
+    qsizetype length = maxQueryLength;
+    if (query.at(length - 1).isHighSurrogate())
+        --length;
+    return query.left(length);
 }
 
 quint64 DatabaseManager::runningSearchGeneration() const {

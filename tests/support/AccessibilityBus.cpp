@@ -342,6 +342,9 @@ AccessibilityBus::AccessibilityBus()
     environment.remove(QStringLiteral("DISPLAY"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     environment.insert(QStringLiteral("GSETTINGS_BACKEND"), QStringLiteral("memory"));
+    // The bus launcher reads the desktop's accessibility setting through GSettings; the test support
+    // lends the machine's schemas to these two processes alone.
+    environment.insert(QStringLiteral("GSETTINGS_SCHEMA_DIR"), QStringLiteral("/usr/share/glib-2.0/schemas"));
     sessionDaemon_.process().setProcessChannelMode(QProcess::SeparateChannels);
     if (!sessionDaemon_.start(daemon,
                               {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
