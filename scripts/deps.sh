@@ -9,8 +9,8 @@ ORVEX_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     python3
     # Tests: a virtual X server with a window manager and a tray, key presses, a private session bus,
-    # desktop-entry and property-list checkers, a pinned font.
-    xvfb xauth xdotool x11-utils x11-xkb-utils openbox trayer dbus dbus-x11 desktop-file-utils
+    # the accessibility bus a screen reader reads, desktop-entry and property-list checkers, a pinned font.
+    xvfb xauth xdotool x11-utils x11-xkb-utils openbox trayer dbus dbus-x11 at-spi2-core desktop-file-utils
     libplist-utils fonts-dejavu-core
 )
 

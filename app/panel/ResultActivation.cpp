@@ -13,6 +13,7 @@
 #include "sources/TranslationCommand.h"
 
 #include <QFileInfo>
+#include <QMimeDatabase>
 
 namespace orvex {
 
@@ -27,6 +28,35 @@ std::optional<QString> webLinkShortcutAddress(const SearchResult &result) {
     return address;
 }
 
+// Desktop entries are launched when opened, and executables are programs: a document address may name
+// neither.
+bool isProgram(const QFileInfo &file) {
+    if (file.isExecutable() || file.suffix().compare(QLatin1String("desktop"), Qt::CaseInsensitive) == 0)
+        return true;
+    static const QMimeDatabase mimeDatabase;
+    const QMimeType type = mimeDatabase.mimeTypeForFile(file);
+    for (const char *program :
+         {"application/x-desktop", "application/x-executable", "application/x-sharedlib"})
+        if (type.inherits(QLatin1String(program)))
+            return true;
+    return false;
+}
+
+// A "file:" address: a folder or document of this machine, handed to the handler of its type. The
+// item opened is the one checked, links resolved.
+bool openLocalDocument(Workspace &workspace, const QUrl &url) {
+    if (!url.host().isEmpty() && url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0)
+        return false;
+    const QString path = url.path(QUrl::FullyDecoded);
+    const QString target = QFileInfo(path).canonicalFilePath();
+    if (!path.startsWith(QLatin1Char('/')) || target.isEmpty())
+        return false;
+    const QFileInfo item(target);
+    if (!item.isDir() && (!item.isFile() || isProgram(item)))
+        return false;
+    return workspace.open(QUrl::fromLocalFile(target));
+}
+
 bool openAddress(Workspace &workspace, const std::optional<QString> &address,
                  const QStringList &allowedSchemes) {
     if (!address)
@@ -37,8 +67,11 @@ bool openAddress(Workspace &workspace, const std::optional<QString> &address,
     const QString scheme = url.scheme().toLower();
     if (!allowedSchemes.contains(scheme))
         return false;
-    // A web address without a host names nothing to open.
-    if ((scheme == QLatin1String("http") || scheme == QLatin1String("https")) && url.host().isEmpty())
+    if (scheme == QLatin1String("file"))
+        return openLocalDocument(workspace, url);
+    // A network address without a host names nothing to open.
+    if (url.host().isEmpty() &&
+        QStringList{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("ftp")}.contains(scheme))
         return false;
     return workspace.open(url);
 }
@@ -87,6 +120,12 @@ void ResultActivation::waitForRecordings() {
 
 const QStringList &ResultActivation::webSchemes() {
     static const QStringList schemes = {QStringLiteral("https"), QStringLiteral("http")};
+    return schemes;
+}
+
+const QStringList &ResultActivation::bookmarkSchemes() {
+    static const QStringList schemes = {QStringLiteral("https"), QStringLiteral("http"),
+                                        QStringLiteral("ftp"), QStringLiteral("file")};
     return schemes;
 }
 
@@ -168,7 +207,7 @@ void ResultActivation::activateActionResult(const SearchResult &result) {
         return;
     case SearchResultAction::openBrowserFavorite:
         hidePanel();
-        openActionURL(result.actionURLString(), webSchemes());
+        openActionURL(result.actionURLString(), bookmarkSchemes());
         return;
     case SearchResultAction::copyToClipboard:
         if (const std::optional<QString> &text = result.actionURLString())

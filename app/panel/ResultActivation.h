@@ -38,7 +38,8 @@ struct ResultActivationEnvironment {
 // later turn of the event loop, after the panel is hidden.
 //
 // Addresses of action rows come from files and servers the launcher does not control, so each action
-// opens only what it can legitimately carry: web rows http and https; Notion rows also their
+// opens only what it can legitimately carry: web rows http and https; bookmarks also ftp and the
+// user's own files ("file:", opened with the handler of their type, never run); Notion rows also their
 // "notion:" page link; settings-pane rows go through the settings launcher, tab-focus links through
 // their own parser and only for the known browsers. Anything else counts as a failed open, so that the
 // row's fallback is tried.
@@ -85,6 +86,7 @@ public:
     // Schemes each kind of address may use.
     static const QStringList &webSchemes();
     static const QStringList &notionPageSchemes();
+    static const QStringList &bookmarkSchemes();
 
     // Web-link shortcut files (".webloc", ".url", ".gdoc", ".gsheet", ".gslides"): opening one opens the
     // address it holds.

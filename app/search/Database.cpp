@@ -110,6 +110,13 @@ DatabaseManager::~DatabaseManager() {
     closeIndexDatabase();
 }
 
+namespace {
+
+// The process-wide manager once shared() has built it.
+std::atomic<DatabaseManager *> sharedManager{nullptr};
+
+} // namespace
+
 DatabaseManager &DatabaseManager::shared() {
     // Built once and never released, like the process it serves.
     static DatabaseManager *manager = [] {
@@ -117,9 +124,15 @@ DatabaseManager &DatabaseManager::shared() {
         // The query cache payload is written on the background pool, which is never joined: what is
         // still owed when the application object goes is written then, while the defaults still exist.
         qAddPostRoutine([] { shared().persistentQueryResultCacheStore_->writeOwedPayload(); });
+        sharedManager.store(created);
         return created;
     }();
     return *manager;
+}
+
+void DatabaseManager::shutdownShared() {
+    if (DatabaseManager *manager = sharedManager.load())
+        manager->shutdown();
 }
 
 bool DatabaseManager::isRunningUnitTestsEnvironment() {

@@ -139,6 +139,9 @@ public:
 
     // The process-wide manager with the production configuration, built on first use, never released.
     static DatabaseManager &shared();
+    // Shuts the process-wide manager down if it was built (the launcher's quit): its crawls and probes
+    // stop at once instead of being waited for, and what it owes the disk is written.
+    static void shutdownShared();
 
     // True when the process runs under the test harness: the variable "XCTestConfigurationFilePath" is set.
     static bool isRunningUnitTestsEnvironment();

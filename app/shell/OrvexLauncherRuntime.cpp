@@ -5,6 +5,7 @@
 
 #include "launch-at-login/LaunchAtLoginManager.h"
 #include "platform/UserDefaults.h"
+#include "search/Database.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -121,6 +122,9 @@ int OrvexLauncherRuntime::run(int argc, char **argv) {
     // It lives in the tray and its hot key, with or without a window open.
     QApplication::setQuitOnLastWindowClosed(false);
     quitOnTerminationSignals(application);
+    // Connected before the delegate's own handler: the first crawl and the browser probe are cancelled
+    // before the delegate waits for its start-up work, so quitting does not wait for them.
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, [] { DatabaseManager::shutdownShared(); });
     const int status = runLauncherApplication(application);
     // Stop hearing later launches (their wake-ups are queued onto the application) before the
     // application object goes; the lock goes with it, as the process ends.

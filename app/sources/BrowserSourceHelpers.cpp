@@ -34,16 +34,14 @@ QString escapedAsBrowsersWouldMeanIt(const QString &text) {
     return escaped;
 }
 
-} // namespace
-
-std::optional<QString> webAddressHost(const QString &urlText) {
+QString schemeOf(const QString &urlText) {
     const qsizetype colon = urlText.indexOf(QLatin1Char(':'));
-    if (colon <= 0)
-        return std::nullopt;
-    const QString scheme = urlText.left(colon).toLower();
-    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
-        return std::nullopt;
+    return colon > 0 ? urlText.left(colon).toLower() : QString();
+}
 
+// The host of an address whose scheme the caller has checked.
+std::optional<QString> addressHost(const QString &urlText) {
+    const qsizetype colon = urlText.indexOf(QLatin1Char(':'));
     // The host is read from the text: QUrl would lowercase and IDNA-convert it, and it refuses the
     // percent-encoded hosts that browsers do report.
     qsizetype hostStart = colon + 1;
@@ -83,6 +81,34 @@ std::optional<QString> webAddressHost(const QString &urlText) {
     if (host.startsWith(QLatin1Char('[')))
         host = host.mid(1, host.size() - (host.endsWith(QLatin1Char(']')) ? 2 : 1));
     return host;
+}
+
+} // namespace
+
+std::optional<QString> webAddressHost(const QString &urlText) {
+    const QString scheme = schemeOf(urlText);
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        return std::nullopt;
+    return addressHost(urlText);
+}
+
+std::optional<QString> bookmarkAddressPlace(const QString &urlText) {
+    const QString scheme = schemeOf(urlText);
+    if (scheme == QLatin1String("ftp")) {
+        const std::optional<QString> host = addressHost(urlText);
+        return host && !host->isEmpty() ? host : std::nullopt;
+    }
+    if (scheme != QLatin1String("file"))
+        return webAddressHost(urlText);
+    // Only a file of this machine: a "file" address naming another host is no local path.
+    const QUrl url(urlText, QUrl::StrictMode);
+    if (!url.isValid() ||
+        (!url.host().isEmpty() && url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0))
+        return std::nullopt;
+    const QString path = url.path(QUrl::FullyDecoded);
+    if (!path.startsWith(QLatin1Char('/')))
+        return std::nullopt;
+    return path;
 }
 
 QString rowTitle(const QString &title, const QString &host) {

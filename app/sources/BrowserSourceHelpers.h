@@ -16,6 +16,11 @@ namespace orvex::BrowserSourceHelpers {
 // "" when it has none; absent when the text is not such an address.
 std::optional<QString> webAddressHost(const QString &urlText);
 
+// What a bookmark's row names as its place: the host of an "http", "https" or "ftp" address as
+// webAddressHost gives it, or the local path of a "file" address on this machine; absent for every
+// other address (scripts, inline data, unknown schemes), which no bookmark row offers.
+std::optional<QString> bookmarkAddressPlace(const QString &urlText);
+
 // "title — host", or the host alone when there is no title; "website" stands in for a missing host.
 QString rowTitle(const QString &title, const QString &host);
 

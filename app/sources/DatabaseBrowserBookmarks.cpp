@@ -124,7 +124,7 @@ void DatabaseManager::collectChromiumBookmarks(const QJsonObject &node, const QS
         if (!url.isString())
             return;
         const QString urlString = StringUtils::trimmedWhitespaceAndNewlines(url.toString());
-        const auto host = BrowserSourceHelpers::webAddressHost(urlString);
+        const auto host = BrowserSourceHelpers::bookmarkAddressPlace(urlString);
         if (!host)
             return;
         results.append({.browserName = browserName,

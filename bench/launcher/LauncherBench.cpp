@@ -8,7 +8,8 @@
 // list a paint showed and when each of its searches ran; every other time is taken here.
 //
 //   LauncherBench [--sizes small,large] [--seed N] [--root DIR] [--repetitions N] [--cycles N]
-//                 [--sections peers,hotkey,instant,cold,burst,startup,memory] [--launcher PATH] [--quick]
+//                 [--sections peers,hotkey,instant,cold,burst,startup,memory,quit] [--launcher PATH]
+//                 [--quick]
 #include "LauncherInstance.h"
 #include "ProgramWindow.h"
 #include "ReferenceSearch.h"
@@ -55,9 +56,9 @@ struct Options {
     int repetitions = 50;
     int cycles = 1000;
     int queries = 200;
-    QStringList sections = {QStringLiteral("peers"), QStringLiteral("hotkey"), QStringLiteral("instant"),
-                            QStringLiteral("cold"),  QStringLiteral("burst"),  QStringLiteral("startup"),
-                            QStringLiteral("memory")};
+    QStringList sections = {QStringLiteral("peers"),  QStringLiteral("hotkey"), QStringLiteral("instant"),
+                            QStringLiteral("cold"),   QStringLiteral("burst"),  QStringLiteral("startup"),
+                            QStringLiteral("memory"), QStringLiteral("quit")};
     QString launcher;
 
     bool has(const char *section) const { return sections.contains(QLatin1String(section)); }
@@ -721,6 +722,42 @@ void startupSection(const Options &options, HomeRun &run, LauncherInstance &laun
               failures == 0 && wm.count > 0 && wm.median <= 300, peer);
 }
 
+// Quit while the first crawl of the home runs: the panel is up at once, the walks take seconds on the
+// large home. Time from Control+Q (or SIGTERM, as at logout) to the process gone.
+void quitSection(const Options &options, HomeRun &run, LauncherInstance &launcher) {
+    printHeading(QStringLiteral("Quit during the first crawl (%1 home)").arg(run.sizeName));
+    using QuitBy = LauncherInstance::QuitBy;
+    int failures = 0;
+    Stats byKey, bySignal;
+    for (const QuitBy by : {QuitBy::controlQ, QuitBy::terminationSignal}) {
+        std::vector<double> times;
+        for (int i = 0; i < options.repetitions; ++i) {
+            QString error;
+            if (!launcher.resetState(&error) || !launcher.start()) {
+                ++failures;
+                continue;
+            }
+            // The crawl starts with the first search the panel runs; let it get under way.
+            launcher.idle(100ms);
+            if (const auto took = launcher.quit(by))
+                times.push_back(*took);
+            else
+                ++failures;
+        }
+        const Stats stats = statsOf(times);
+        printStatsRow(by == QuitBy::controlQ ? "Control+Q -> process ended" : "SIGTERM -> process ended",
+                      stats);
+        (by == QuitBy::controlQ ? byKey : bySignal) = stats;
+    }
+    if (failures)
+        std::printf("  %d quits failed (no start, or still running after 10 s)\n", failures);
+    addTarget(run.sizeName, QStringLiteral("quit during the first crawl <= 500 ms"),
+              QStringLiteral("Control+Q median %1, p99 %2; SIGTERM median %3, p99 %4")
+                  .arg(ms(byKey.median), ms(byKey.p99), ms(bySignal.median), ms(bySignal.p99)),
+              failures == 0 && byKey.count > 0 && bySignal.count > 0 && byKey.p99 <= 500 &&
+                  bySignal.p99 <= 500);
+}
+
 void printMemoryRow(const char *what, const ResidentMemory &m) {
     std::printf("  %-24s %7.1f MB  (heap and other anonymous %.1f, files %.1f, shared %.1f; peak %.1f)\n",
                 what, m.residentMb, m.anonymousMb, m.fileMb, m.sharedMb, m.peakMb);
@@ -848,7 +885,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr,
                      "usage: LauncherBench [--sizes small,large] [--seed N] [--root DIR] [--repetitions N]\n"
                      "                     [--cycles N] [--sections peers,hotkey,instant,cold,burst,startup,"
-                     "memory]\n"
+                     "memory,quit]\n"
                      "                     [--launcher PATH] [--quick]\n");
         return 2;
     }
@@ -954,6 +991,8 @@ int main(int argc, char **argv) {
             startupSection(options, run, launcher);
         if (options.has("memory"))
             memorySection(options, run, launcher, recorder);
+        if (options.has("quit"))
+            quitSection(options, run, launcher);
     }
 
     printHeading(QStringLiteral("Goals"));

@@ -1,11 +1,13 @@
 #include "LauncherInstance.h"
 
+#include "Statistics.h"
 #include "platform/UserDefaults.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -15,6 +17,7 @@ namespace {
 
 constexpr xcb_keysym_t keySpace = 0x0020;
 constexpr xcb_keysym_t keyA = 0x0061;
+constexpr xcb_keysym_t keyQ = 0x0071;
 constexpr xcb_keysym_t keyBackSpace = 0xff08;
 constexpr xcb_keysym_t keyControl = 0xffe3;
 
@@ -103,6 +106,22 @@ std::optional<StartTiming> LauncherInstance::start(std::chrono::milliseconds tim
 void LauncherInstance::stop() {
     process_.stop(std::chrono::seconds(5));
     panel_ = 0;
+}
+
+std::optional<double> LauncherInstance::quit(QuitBy by, std::chrono::milliseconds timeout) {
+    if (!isRunning())
+        return std::nullopt;
+    const auto asked = by == QuitBy::controlQ ? recorder_.tap(keyQ, {keyControl}) : MonotonicClock::now();
+    if (by == QuitBy::terminationSignal)
+        ::kill(static_cast<pid_t>(pid()), SIGTERM);
+    const bool ended = process_.waitForExit(timeout);
+    const double took = milliseconds(MonotonicClock::now() - asked);
+    panel_ = 0;
+    if (!ended) {
+        stop();
+        return std::nullopt;
+    }
+    return took;
 }
 
 qint64 LauncherInstance::cpuTicks() const {

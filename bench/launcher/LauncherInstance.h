@@ -33,6 +33,10 @@ public:
     std::optional<StartTiming> start(std::chrono::milliseconds timeout = std::chrono::seconds(30));
     // Ends it (SIGTERM, then SIGKILL) and waits.
     void stop();
+    // Asks it to quit as a user or the session does, and answers how long it took to end, in
+    // milliseconds; absent when it was still running after `timeout` (it is then killed).
+    enum class QuitBy { controlQ, terminationSignal };
+    std::optional<double> quit(QuitBy by, std::chrono::milliseconds timeout = std::chrono::seconds(10));
     bool isRunning() const { return process_.isRunning(); }
     qint64 pid() const { return process_.pid(); }
     xcb_window_t panel() const { return panel_; }

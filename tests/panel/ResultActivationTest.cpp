@@ -8,6 +8,7 @@
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QKeyEvent>
 #include <QTemporaryDir>
 #include <QTest>
@@ -153,6 +154,67 @@ TEST(ResultActivation, ActionAddressesOpenOnlyTheSchemesTheirActionMayCarry) {
     ActivationHarness a;
     a.workspace.opensEverything = true;
     EXPECT_FALSE(a.activation->openActionURL(std::nullopt, ResultActivation::webSchemes()));
+}
+
+// A bookmark may be the user's own file or an ftp address: opened with its handler, as the browser would
+// show it. Nothing a bookmark names is ever run: programs and desktop entries are refused, and so are
+// scripts, inline data and unknown schemes.
+TEST(ResultActivation, BookmarksOpenFilesAndFtpWithTheirHandlerAndNeverRunAProgram) {
+    const QString folder = homePath() + QStringLiteral("/Bookmarked");
+    const QString folderURL = QUrl::fromLocalFile(folder).toString();
+    writeFile(folder + QStringLiteral("/notes.txt"), "notes\n");
+    writeFile(folder + QStringLiteral("/my plan.txt"), "plan\n");
+    writeFile(folder + QStringLiteral("/run.sh"), "#!/bin/sh\ntouch ran\n");
+    QFile::setPermissions(folder + QStringLiteral("/run.sh"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    writeFile(folder + QStringLiteral("/tool.desktop"),
+              "[Desktop Entry]\nType=Application\nExec=/bin/true\n");
+    // A program's image without its executable bit.
+    writeFile(folder + QStringLiteral("/tool"), QByteArray("\x7f"
+                                                           "ELF\x02\x01\x01",
+                                                           7) +
+                                                    QByteArray(57, '\0'));
+    QFile::link(folder + QStringLiteral("/notes.txt"), folder + QStringLiteral("/link to notes"));
+    QFile::link(folder + QStringLiteral("/run.sh"), folder + QStringLiteral("/link to script"));
+
+    const struct {
+        const char *name;
+        QString address;
+        // What the workspace is asked to open; empty when the bookmark is refused.
+        QString opened;
+    } cases[] = {
+        {"document", folderURL + QStringLiteral("/notes.txt"), folderURL + QStringLiteral("/notes.txt")},
+        {"encoded name", folderURL + QStringLiteral("/my%20plan.txt"),
+         folderURL + QStringLiteral("/my plan.txt")},
+        {"this machine by name", QStringLiteral("file://localhost") + folder + QStringLiteral("/notes.txt"),
+         folderURL + QStringLiteral("/notes.txt")},
+        {"folder", folderURL, folderURL},
+        {"link: what it names", folderURL + QStringLiteral("/link%20to%20notes"),
+         folderURL + QStringLiteral("/notes.txt")},
+        {"ftp", QStringLiteral("ftp://files.example/pub/list.txt"),
+         QStringLiteral("ftp://files.example/pub/list.txt")},
+        {"script", folderURL + QStringLiteral("/run.sh"), {}},
+        {"link to a script", folderURL + QStringLiteral("/link%20to%20script"), {}},
+        {"desktop entry", folderURL + QStringLiteral("/tool.desktop"), {}},
+        {"program image", folderURL + QStringLiteral("/tool"), {}},
+        {"missing file", folderURL + QStringLiteral("/gone.txt"), {}},
+        {"another machine", QStringLiteral("file://server") + folder + QStringLiteral("/notes.txt"), {}},
+        {"ftp without a host", QStringLiteral("ftp:///pub/list.txt"), {}},
+        {"script address", QStringLiteral("javascript:alert(1)"), {}},
+        {"inline data", QStringLiteral("data:text/plain,hello"), {}},
+        {"unknown scheme", QStringLiteral("x-unknown://thing"), {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ActivationHarness a;
+        a.workspace.opensEverything = true;
+        a.activation->activateActionResult(
+            actionRow(QStringLiteral("Bookmark"), SearchResultAction::openBrowserFavorite, c.address));
+        QStringList expected{QStringLiteral("hidden")};
+        if (!c.opened.isEmpty())
+            expected.append(QStringLiteral("open:") + c.opened);
+        EXPECT_EQ(a.log, expected);
+    }
 }
 
 TEST(ResultActivation, ARefusedAddressCountsAsAFailedOpenSoTheFallbackIsTried) {

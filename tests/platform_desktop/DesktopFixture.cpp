@@ -1,6 +1,7 @@
 #include "DesktopFixture.h"
 
 #include "support/TestEnvironment.h"
+#include "support/TestIsolation.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,8 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 namespace orvex::test {
 namespace {
 
@@ -18,24 +17,13 @@ QString fixtureRoot() {
     return QDir::cleanPath(homePath() + QStringLiteral("/../desktop"));
 }
 
-// Runs before the first test: the XDG folders GIO reads are fixed on its first use in the process.
+// Runs before the first test: the folders GIO reads are fixed on its first use in the process. The test
+// support lists the system data folder in XDG_DATA_DIRS beside the machine's MIME database alone, so a
+// text file is text and no application of the machine is visible.
 class DesktopEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        const QString root = fixtureRoot();
-        makeDirectory(root + QStringLiteral("/share/applications"));
-        makeDirectory(root + QStringLiteral("/mime-only"));
-        makeDirectory(root + QStringLiteral("/config-dirs"));
-        // The shared MIME database only, so that a text file is text; no system application is visible.
-        QFile::link(QStringLiteral("/usr/share/mime"), root + QStringLiteral("/mime-only/mime"));
-        ::setenv("XDG_DATA_DIRS",
-                 QFile::encodeName(root + QStringLiteral("/share:") + root + QStringLiteral("/mime-only"))
-                     .constData(),
-                 1);
-        ::setenv("XDG_CONFIG_DIRS", QFile::encodeName(root + QStringLiteral("/config-dirs")).constData(), 1);
-        ::unsetenv("XDG_CURRENT_DESKTOP");
-        ::unsetenv("DISPLAY");
-        ::unsetenv("WAYLAND_DISPLAY");
+        makeDirectory(DesktopFixture::systemDataFolder() + QStringLiteral("/applications"));
     }
 };
 
@@ -47,7 +35,7 @@ public:
 DesktopFixture::DesktopFixture() : root_(fixtureRoot()) {}
 
 QString DesktopFixture::systemDataFolder() {
-    return fixtureRoot() + QStringLiteral("/share");
+    return test::systemDataFolder();
 }
 
 QString DesktopFixture::userDataFolder() {

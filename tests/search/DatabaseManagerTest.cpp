@@ -1,4 +1,5 @@
 #include "fixtures/ManagerFixture.h"
+#include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,22 @@ TEST(DatabaseManager, BuildsAndShutsDownWithoutAnIndex) {
     auto manager = fixture.makeManager();
     EXPECT_FALSE(manager->isRunningUnitTests());
     manager->shutdown();
+}
+
+// The launcher's quit shuts the process-wide manager down: from then on no crawl starts, so nothing is left
+// for the exit to wait for. Before the manager is built there is nothing to shut down.
+TEST(DatabaseManager, ShuttingTheSharedManagerDownStopsItsCrawls) {
+    test::makeDirectory(test::homePath() + QStringLiteral("/Projects"));
+    DatabaseManager::shutdownShared();
+    DatabaseManager &manager = DatabaseManager::shared();
+    DatabaseManager::shutdownShared();
+    manager.refreshSourceCachesNow();
+    manager.search(QStringLiteral("projects"));
+    EXPECT_FALSE(manager.isBackgroundCacheRefreshRunning());
+    const DatabaseManager::SourceCacheDates dates = manager.sourceCacheLastRefreshDates();
+    EXPECT_FALSE(dates.apps || dates.folders || dates.shortcuts || dates.browserTabs ||
+                 dates.browserBookmarks);
+    EXPECT_EQ(manager.warmupFileSystemPermissions(), std::make_pair(qint64(0), qint64(0)));
 }
 
 } // namespace

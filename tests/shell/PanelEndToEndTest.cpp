@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace orvex {
 namespace {
@@ -122,6 +123,54 @@ TEST_F(PanelEndToEnd, ControlReleasedInsideTheHotKeysGrabTakesTheRevealHintAway)
     DesktopSession::saveScreenshot(session->screenshot(), QStringLiteral("panel-control-released"));
     EXPECT_TRUE(session->isViewable(panel.id));
     quitWithControlQ(launcher, panel.id);
+}
+
+// Another application copied 5 MB of text; the user pastes it five times, hiding and showing the panel
+// between pastes. The query is no longer than typing allows, and so is what the history keeps, so the
+// settings file stays small enough to take every later setting.
+TEST_F(PanelEndToEnd, FiveLargePastesLeaveAQueryAsLongAsTypingAllowsAndASmallSettingsFile) {
+    prepareHome();
+    startSession();
+    ChildProcess &launcher = newProcess();
+    const XWindowInfo panel = startLauncher(launcher, launcherEnvironment());
+    ASSERT_NE(panel.id, 0u);
+    ASSERT_TRUE(waitForFocus(panel.id));
+
+    const QString copied = test::homePath() + QStringLiteral("/copied.txt");
+    test::writeFile(copied, QByteArray("abcdefgh").repeated(650000));
+    ChildProcess &owner = newProcess();
+    ASSERT_TRUE(owner.start(QStringLiteral(ORVEX_CLIPBOARD_OWNER), {copied}, session->environment()));
+    ASSERT_TRUE(session->waitUntil([&] { return owner.standardOutput().contains("owner"); }));
+
+    for (int paste = 0; paste < 5; ++paste) {
+        SCOPED_TRACE(paste);
+        if (!session->isViewable(panel.id)) {
+            ASSERT_TRUE(showWithHotKey(panel.id));
+        }
+        ASSERT_TRUE(key(QStringLiteral("ctrl+v")));
+        ASSERT_TRUE(key(QStringLiteral("Escape")));
+        ASSERT_TRUE(waitForViewable(panel.id, false));
+        // Hiding stores the query in the history.
+        ASSERT_TRUE(session->waitUntil([&] {
+            const auto history =
+                test::storedDefaults()->arrayValue(QStringLiteral("launcherSearchHistoryQueries"));
+            return history && !history->isEmpty();
+        }));
+    }
+    ASSERT_TRUE(showWithHotKey(panel.id));
+    session->settle(std::chrono::milliseconds(300));
+    DesktopSession::saveScreenshot(session->screenshot(), QStringLiteral("panel-after-large-pastes"));
+    quitWithControlQ(launcher, panel.id);
+
+    const auto history = test::storedDefaults()->arrayValue(QStringLiteral("launcherSearchHistoryQueries"));
+    ASSERT_TRUE(history && !history->isEmpty());
+    for (const PlistValue &entry : *history)
+        EXPECT_LE(entry.toString().value_or(QString()).size(), 32767);
+    const QString query = history->constLast().toString().value_or(QString());
+    EXPECT_EQ(query.size(), 32767) << "as long as the field allows";
+    EXPECT_TRUE(query.startsWith(QStringLiteral("abcdefghabcdefgh")));
+    const qint64 fileSize = QFileInfo(UserDefaults::standardFilePath()).size();
+    EXPECT_LT(fileSize, 1024 * 1024) << "the settings file holds " << fileSize << " bytes";
 }
 
 } // namespace

@@ -123,6 +123,40 @@ TEST(BrowserBookmarkFiles, FolderPathsFollowRootsAndNestedFolders) {
     EXPECT_EQ(DatabaseManager::parseChromiumBookmarks(file, edge), expected);
 }
 
+// A bookmark to the user's own file or to an ftp server is theirs to open; its place is the path or the
+// host. Scripts, inline data, unknown schemes and files of other machines give no row.
+TEST(BrowserBookmarkFiles, FileAndFtpBookmarksAreKeptWithTheirPlace) {
+    const QString file = test::homePath() + QStringLiteral("/Bookmarks");
+    QJsonArray nodes;
+    for (const auto &[name, url] : std::initializer_list<std::pair<const char *, const char *>>{
+             {"Notes", "file:///home/user/Documents/notes.txt"},
+             {"", "FILE://localhost/home/user/My%20Plan.pdf"},
+             {"Mirror", "ftp://files.example:2121/pub/"},
+             {"Other machine", "file://server/share/x.txt"},
+             {"No host", "ftp:///pub"},
+             {"Relative", "file:notes.txt"},
+             {"Script", "javascript:alert(1)"},
+             {"Inline", "data:text/html,<b>x</b>"},
+             {"Unknown", "x-unknown://thing"},
+         })
+        nodes.append(bookmarkNode(QString::fromUtf8(name), QString::fromUtf8(url)));
+    writeBookmarksFile(file,
+                       {{QStringLiteral("bookmark_bar"), QJsonObject{{QStringLiteral("children"), nodes}}}});
+
+    const QString brave = QStringLiteral("Brave");
+    const QString bar = QStringLiteral("Bookmarks Bar");
+    const QList<BrowserBookmarkShortcut> expected = {
+        bookmark(brave, QStringLiteral("Notes"), QStringLiteral("file:///home/user/Documents/notes.txt"),
+                 QStringLiteral("/home/user/Documents/notes.txt"), bar),
+        bookmark(brave, QStringLiteral("/home/user/My Plan.pdf"),
+                 QStringLiteral("FILE://localhost/home/user/My%20Plan.pdf"),
+                 QStringLiteral("/home/user/My Plan.pdf"), bar),
+        bookmark(brave, QStringLiteral("Mirror"), QStringLiteral("ftp://files.example:2121/pub/"),
+                 QStringLiteral("files.example"), bar),
+    };
+    EXPECT_EQ(DatabaseManager::parseChromiumBookmarks(file, brave), expected);
+}
+
 TEST(BrowserBookmarkFiles, UnreadableOrMalformedFilesGiveNothing) {
     const QString folder = test::homePath() + QStringLiteral("/bad");
     const std::pair<const char *, QByteArray> cases[] = {

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QThread>
 
 #include <xcb/xcb.h>
@@ -151,8 +152,20 @@ std::vector<quint32> propertyValues(xcb_connection_t *connection, quint32 window
 } // namespace
 
 bool DesktopSession::startWindowManager() {
-    // openbox's own settings, not the user's: the test's home has none.
-    if (!windowManager_.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")}, environment()))
+    // openbox's own settings and themes as its package installs them, not the user's (the test's home has
+    // none), and only for openbox: the programs under test see neither.
+    if (!windowManagerFolders_.isValid())
+        return false;
+    const QString lent = windowManagerFolders_.path();
+    QDir().mkpath(lent + QStringLiteral("/config"));
+    QDir().mkpath(lent + QStringLiteral("/data"));
+    QFile::link(QStringLiteral("/etc/xdg/openbox"), lent + QStringLiteral("/config/openbox"));
+    QFile::link(QStringLiteral("/usr/share/themes"), lent + QStringLiteral("/data/themes"));
+    QProcessEnvironment managerEnvironment = environment();
+    managerEnvironment.insert(QStringLiteral("XDG_CONFIG_DIRS"), lent + QStringLiteral("/config"));
+    managerEnvironment.insert(QStringLiteral("XDG_DATA_DIRS"), lent + QStringLiteral("/data"));
+    if (!windowManager_.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")},
+                              managerEnvironment))
         return false;
     const quint32 check = atom("_NET_SUPPORTING_WM_CHECK");
     return waitUntil([&] { return !propertyValues(connection_, root_, check, XCB_ATOM_WINDOW).empty(); });

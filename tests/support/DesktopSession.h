@@ -16,6 +16,7 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <chrono>
 #include <functional>
@@ -62,7 +63,8 @@ public:
     bool isReady() const { return ready_; }
     QByteArray displayName() const { return display_; }
     QSize screenSize() const { return options_.screen; }
-    // What a program on this desktop runs with: the test's home, this display, Qt's xcb platform at scale 1.
+    // What a program on this desktop runs with: the test's isolated environment (home, XDG folders, locale),
+    // this display, Qt's xcb platform at scale 1.
     QProcessEnvironment environment() const;
 
     // Runs an X client (xdotool, setxkbmap, ...) on this desktop to its end; false when it fails or outlives
@@ -109,6 +111,8 @@ private:
     Options options_;
     ChildProcess server_;
     ChildProcess windowManager_;
+    // The machine's openbox settings and themes, lent to openbox alone.
+    QTemporaryDir windowManagerFolders_;
     ChildProcess tray_;
     QByteArray display_;
     xcb_connection_t *connection_ = nullptr;

@@ -1,5 +1,5 @@
-// Entry point of widget tests: the isolated home of every test process, a QApplication on the offscreen
-// platform (unless the test names another) at scale 1, with DejaVu Sans so that pixels are comparable.
+// Entry point of widget tests: the isolated environment of every test process (Qt's offscreen platform at
+// scale 1 included), a QApplication with DejaVu Sans so that pixels are comparable.
 #include "TestIsolation.h"
 
 #include <QApplication>
@@ -10,15 +10,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 int main(int argc, char **argv) {
     QTemporaryDir root(QDir::tempPath() + QStringLiteral("/orvex-test-XXXXXX"));
     if (!orvex::test::isolateTestEnvironment(root))
         return 3;
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    ::setenv("QT_SCALE_FACTOR", "1", 1);
-    ::unsetenv("QT_AUTO_SCREEN_SCALE_FACTOR");
     QApplication app(argc, argv);
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(13);

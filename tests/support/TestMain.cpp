@@ -1,5 +1,6 @@
-// Test entry point: every test process runs in a fresh temporary home so that no test touches the real
-// home, the real defaults or the real autostart folder.
+// Test entry point: every test process runs in a fresh temporary home with its own XDG folders, locale and
+// Qt settings, so that no test touches the real home, the real defaults or the real autostart folder, and
+// what the machine has installed changes no verdict.
 #include "TestIsolation.h"
 
 #include <QCoreApplication>

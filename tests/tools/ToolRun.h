@@ -21,12 +21,10 @@ struct ToolRun {
     QByteArray err;
 };
 
-// The test's environment with no system data folders, so the machine's own applications never show
-// up; `extra` adds or replaces variables.
+// The test's isolated environment, in which the machine's own applications never show up; `extra` adds
+// or replaces variables.
 inline QProcessEnvironment toolEnvironment(const QProcessEnvironment &extra = {}) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_DATA_DIRS"), homePath() + QStringLiteral("/no-system-data"));
-    environment.remove(QStringLiteral("XDG_CURRENT_DESKTOP"));
     for (const QString &name : extra.keys())
         environment.insert(name, extra.value(name));
     return environment;

@@ -1,6 +1,7 @@
 // Opens the launcher's settings window the way the launcher does (standard defaults of the isolated
-// home, real window manager), optionally resizes it, prints its content and frame sizes and exits.
-// Usage: orvex_settings_window_host [WIDTHxHEIGHT]
+// home, real window manager), optionally resizes it, prints its content and frame sizes and exits, or
+// with --stay keeps it open until it is closed or the process is ended.
+// Usage: orvex_settings_window_host [WIDTHxHEIGHT] [--stay]
 #include "settings/SettingsView.h"
 #include "settings/SettingsWindowController.h"
 
@@ -32,8 +33,14 @@ bool waitUntil(const std::function<bool()> &done, int milliseconds) {
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
     std::optional<QSize> requested;
-    if (argc > 1) {
-        const QStringList parts = QString::fromLocal8Bit(argv[1]).split(QLatin1Char('x'));
+    bool stay = false;
+    for (int i = 1; i < argc; ++i) {
+        const QString argument = QString::fromLocal8Bit(argv[i]);
+        if (argument == QLatin1String("--stay")) {
+            stay = true;
+            continue;
+        }
+        const QStringList parts = argument.split(QLatin1Char('x'));
         if (parts.size() == 2)
             requested = QSize(parts[0].toInt(), parts[1].toInt());
     }
@@ -60,5 +67,13 @@ int main(int argc, char **argv) {
     std::printf("content %d %d frame %d %d\n", window->width(), window->height(),
                 window->frameGeometry().width(), window->frameGeometry().height());
     std::fflush(stdout);
+    if (stay) {
+        // Closing only hides the settings window; the host ends with it.
+        QObject::connect(window->windowHandle(), &QWindow::visibleChanged, &app, [](bool visible) {
+            if (!visible)
+                QCoreApplication::quit();
+        });
+        app.exec();
+    }
     return orvex::UserDefaults::standard().flush() ? 0 : 4;
 }

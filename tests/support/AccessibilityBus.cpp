@@ -1,0 +1,565 @@
+#include "AccessibilityBus.h"
+
+#include "TestEnvironment.h"
+
+#include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QDeadlineTimer>
+#include <QSet>
+#include <QStandardPaths>
+#include <QThread>
+#include <QUuid>
+
+#include <array>
+
+namespace orvex::test {
+
+namespace {
+
+constexpr int callTimeoutMs = 5000;
+const QString registryService = QStringLiteral("org.a11y.atspi.Registry");
+const QString rootPath = QStringLiteral("/org/a11y/atspi/accessible/root");
+const QString accessibleInterface = QStringLiteral("org.a11y.atspi.Accessible");
+const QString actionInterface = QStringLiteral("org.a11y.atspi.Action");
+const QString valueInterface = QStringLiteral("org.a11y.atspi.Value");
+const QString textInterface = QStringLiteral("org.a11y.atspi.Text");
+const QString eventInterfacePrefix = QStringLiteral("org.a11y.atspi.Event.");
+
+// AtspiStateType, in its order.
+constexpr std::array<const char *, 44> stateNames = {"invalid",         "active",
+                                                     "armed",           "busy",
+                                                     "checked",         "collapsed",
+                                                     "defunct",         "editable",
+                                                     "enabled",         "expandable",
+                                                     "expanded",        "focusable",
+                                                     "focused",         "has-tooltip",
+                                                     "horizontal",      "iconified",
+                                                     "modal",           "multi-line",
+                                                     "multiselectable", "opaque",
+                                                     "pressed",         "resizable",
+                                                     "selectable",      "selected",
+                                                     "sensitive",       "showing",
+                                                     "single-line",     "stale",
+                                                     "transient",       "vertical",
+                                                     "visible",         "manages-descendants",
+                                                     "indeterminate",   "required",
+                                                     "truncated",       "animated",
+                                                     "invalid-entry",   "supports-autocompletion",
+                                                     "selectable-text", "is-default",
+                                                     "visited",         "checkable",
+                                                     "has-popup",       "read-only"};
+
+void pause(std::chrono::milliseconds duration) {
+    const QDeadlineTimer deadline(duration);
+    while (!deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(5);
+    }
+}
+
+bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds timeout) {
+    const QDeadlineTimer deadline(timeout);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        pause(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+// A D-Bus value as it came, with QDBusVariant wrappers taken off.
+QVariant unwrap(const QVariant &value) {
+    if (value.canConvert<QDBusVariant>() && value.userType() == qMetaTypeId<QDBusVariant>())
+        return value.value<QDBusVariant>().variant();
+    return value;
+}
+
+QList<uint> unsignedList(const QVariant &value) {
+    QList<uint> numbers;
+    if (value.userType() == qMetaTypeId<QDBusArgument>()) {
+        const QDBusArgument argument = value.value<QDBusArgument>();
+        argument.beginArray();
+        while (!argument.atEnd()) {
+            uint number = 0;
+            argument >> number;
+            numbers.append(number);
+        }
+        argument.endArray();
+    } else {
+        for (const QVariant &item : value.toList())
+            numbers.append(item.toUInt());
+    }
+    return numbers;
+}
+
+QList<AccessibleRef> references(const QVariant &value) {
+    QList<AccessibleRef> refs;
+    if (value.userType() != qMetaTypeId<QDBusArgument>())
+        return refs;
+    const QDBusArgument argument = value.value<QDBusArgument>();
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        QString service;
+        QDBusObjectPath path;
+        argument.beginStructure();
+        argument >> service >> path;
+        argument.endStructure();
+        refs.append({service, path.path()});
+    }
+    argument.endArray();
+    return refs;
+}
+
+// "StateChanged" → "state-changed".
+QString dashed(const QString &member) {
+    QString out;
+    for (qsizetype i = 0; i < member.size(); ++i) {
+        const QChar c = member.at(i);
+        if (c.isUpper() && i > 0)
+            out += QLatin1Char('-');
+        out += c.toLower();
+    }
+    return out;
+}
+
+QString optionalNumber(const char *label, const std::optional<double> &number) {
+    return number ? QStringLiteral(" %1=%2").arg(QLatin1String(label)).arg(*number) : QString();
+}
+
+} // namespace
+
+QString AccessibleNode::summary() const {
+    QString line = role.isEmpty() ? QStringLiteral("(no answer)") : role;
+    line += QStringLiteral(" \"%1\"").arg(name);
+    if (!description.isEmpty())
+        line += QStringLiteral(" (%1)").arg(description);
+    line += optionalNumber("value", value) + optionalNumber("min", minimum) + optionalNumber("max", maximum) +
+            optionalNumber("step", step);
+    if (text && !text->isEmpty())
+        line += QStringLiteral(" text=\"%1\"").arg(*text);
+    line += QStringLiteral(" [%1]").arg(states.join(QLatin1Char(',')));
+    if (!actions.isEmpty())
+        line += QStringLiteral(" {%1}").arg(actions.join(QLatin1Char(',')));
+    return line;
+}
+
+// Receives the event signals of the accessibility bus.
+class AccessibilityBus::EventSink : public QObject {
+    Q_OBJECT
+
+public:
+    QList<AccessibleEvent> events;
+
+public Q_SLOTS:
+    void onSignal(const QDBusMessage &message) {
+        const QString family = message.interface().mid(eventInterfacePrefix.size()).toLower();
+        const QList<QVariant> arguments = message.arguments();
+        AccessibleEvent event;
+        const QString detail = arguments.value(0).toString();
+        if (family == QLatin1String("focus"))
+            event.kind = QStringLiteral("focus:");
+        else
+            event.kind = family + QLatin1Char(':') + dashed(message.member()) +
+                         (detail.isEmpty() ? QString() : QLatin1Char(':') + detail);
+        event.detail1 = arguments.value(1).toInt();
+        event.detail2 = arguments.value(2).toInt();
+        event.value = unwrap(arguments.value(3));
+        event.source = {message.service(), message.path()};
+        events.append(event);
+    }
+};
+
+AccessibilityBus::AccessibilityBus()
+    : folder_(homePath() + QStringLiteral("/a11y-XXXXXX")), sink_(std::make_unique<EventSink>()) {
+    const QString tag = QUuid::createUuid().toString(QUuid::Id128);
+    sessionConnectionName_ = QStringLiteral("a11y-session-") + tag;
+    accessibilityConnectionName_ = QStringLiteral("a11y-bus-") + tag;
+
+    if (!folder_.isValid()) {
+        fail(QStringLiteral("no folder for the session bus"));
+        return;
+    }
+    const QString config = folder_.filePath(QStringLiteral("session.conf"));
+    writeFile(config, QStringLiteral(
+                          R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:dir=%1</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+)")
+                          .arg(folder_.path())
+                          .toUtf8());
+    const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+    if (daemon.isEmpty()) {
+        fail(QStringLiteral("dbus-daemon is not installed"));
+        return;
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // Neither process may touch a display: the launcher would publish its bus on that display's root.
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.insert(QStringLiteral("GSETTINGS_BACKEND"), QStringLiteral("memory"));
+    // The bus launcher reads the desktop's accessibility setting through GSettings; the test support
+    // lends the machine's schemas to these two processes alone.
+    environment.insert(QStringLiteral("GSETTINGS_SCHEMA_DIR"), QStringLiteral("/usr/share/glib-2.0/schemas"));
+    sessionDaemon_.process().setProcessChannelMode(QProcess::SeparateChannels);
+    if (!sessionDaemon_.start(daemon,
+                              {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
+                               QStringLiteral("--print-address=1")},
+                              environment)) {
+        fail(QStringLiteral("dbus-daemon did not start"));
+        return;
+    }
+    QByteArray output;
+    if (!waitFor(
+            [&] {
+                output = sessionDaemon_.standardOutput();
+                return output.contains('\n') || !sessionDaemon_.isRunning();
+            },
+            accessibilityTimeout) ||
+        !output.contains('\n')) {
+        fail(QStringLiteral("dbus-daemon gave no address: ") +
+             QString::fromUtf8(sessionDaemon_.standardError()));
+        return;
+    }
+    sessionAddress_ = QString::fromUtf8(output.left(output.indexOf('\n'))).trimmed();
+
+    QString launcher;
+    for (const QString &folder : {QStringLiteral("/usr/libexec"), QStringLiteral("/usr/lib/at-spi2-core"),
+                                  QStringLiteral("/usr/libexec/at-spi2")}) {
+        launcher = QStandardPaths::findExecutable(QStringLiteral("at-spi-bus-launcher"), {folder});
+        if (!launcher.isEmpty())
+            break;
+    }
+    if (launcher.isEmpty()) {
+        fail(QStringLiteral("at-spi-bus-launcher is not installed (at-spi2-core)"));
+        return;
+    }
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), sessionAddress_);
+    if (!launcher_.start(launcher, {QStringLiteral("--launch-immediately"), QStringLiteral("--a11y=1")},
+                         environment)) {
+        fail(QStringLiteral("at-spi-bus-launcher did not start"));
+        return;
+    }
+
+    QDBusConnection session = QDBusConnection::connectToBus(sessionAddress_, sessionConnectionName_);
+    if (!session.isConnected()) {
+        fail(QStringLiteral("no connection to the session bus: ") + session.lastError().message());
+        return;
+    }
+    if (!waitFor(
+            [&] {
+                return session.interface()->isServiceRegistered(QStringLiteral("org.a11y.Bus")).value() ||
+                       !launcher_.isRunning();
+            },
+            accessibilityTimeout) ||
+        !launcher_.isRunning()) {
+        fail(QStringLiteral("at-spi-bus-launcher did not take org.a11y.Bus: ") +
+             QString::fromUtf8(launcher_.standardError()));
+        return;
+    }
+    const QDBusMessage reply = session.call(
+        QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                       QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress")),
+        QDBus::Block, callTimeoutMs);
+    accessibilityAddress_ = reply.arguments().value(0).toString();
+    if (reply.type() != QDBusMessage::ReplyMessage || accessibilityAddress_.isEmpty()) {
+        fail(QStringLiteral("the bus launcher gave no address: ") + reply.errorMessage());
+        return;
+    }
+    QDBusConnection bus = QDBusConnection::connectToBus(accessibilityAddress_, accessibilityConnectionName_);
+    if (!bus.isConnected()) {
+        fail(QStringLiteral("no connection to the accessibility bus: ") + bus.lastError().message());
+        return;
+    }
+    // The first call starts the registry.
+    if (!waitFor(
+            [&] {
+                return call({registryService, rootPath}, accessibleInterface, QStringLiteral("GetChildren"))
+                    .has_value();
+            },
+            accessibilityTimeout)) {
+        fail(QStringLiteral("the registry does not answer"));
+        return;
+    }
+    ready_ = true;
+}
+
+AccessibilityBus::~AccessibilityBus() {
+    QDBusConnection::disconnectFromBus(accessibilityConnectionName_);
+    QDBusConnection::disconnectFromBus(sessionConnectionName_);
+    launcher_.stop();
+    sessionDaemon_.stop();
+}
+
+bool AccessibilityBus::fail(const QString &why) {
+    failure_ = why;
+    return false;
+}
+
+QProcessEnvironment AccessibilityBus::environment(QProcessEnvironment base) const {
+    base.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), sessionAddress_);
+    base.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    base.remove(QStringLiteral("QT_ACCESSIBILITY"));
+    base.remove(QStringLiteral("NO_AT_BRIDGE"));
+    return base;
+}
+
+std::optional<QList<QVariant>> AccessibilityBus::call(const AccessibleRef &ref, const QString &interface,
+                                                      const QString &method,
+                                                      const QList<QVariant> &arguments) const {
+    QDBusMessage message = QDBusMessage::createMethodCall(ref.service, ref.path, interface, method);
+    message.setArguments(arguments);
+    const QDBusMessage reply =
+        QDBusConnection(accessibilityConnectionName_).call(message, QDBus::Block, callTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        return std::nullopt;
+    return reply.arguments();
+}
+
+QVariant AccessibilityBus::property(const AccessibleRef &ref, const QString &interface,
+                                    const QString &name) const {
+    const auto reply = call(ref, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+                            {interface, name});
+    return reply ? unwrap(reply->value(0)) : QVariant();
+}
+
+std::optional<AccessibleRef> AccessibilityBus::waitForApplication(qint64 pid,
+                                                                  std::chrono::milliseconds timeout) {
+    std::optional<AccessibleRef> found;
+    QDBusConnectionInterface *bus = QDBusConnection(accessibilityConnectionName_).interface();
+    waitFor(
+        [&] {
+            for (const AccessibleRef &app : children({registryService, rootPath}))
+                if (bus && bus->servicePid(app.service).value() == pid) {
+                    found = app;
+                    return true;
+                }
+            return false;
+        },
+        timeout);
+    return found;
+}
+
+QList<AccessibleRef> AccessibilityBus::children(const AccessibleRef &ref) const {
+    if (const auto reply = call(ref, accessibleInterface, QStringLiteral("GetChildren")))
+        return references(reply->value(0));
+    // Toolkits without GetChildren answer one child at a time.
+    QList<AccessibleRef> refs;
+    const int count = property(ref, accessibleInterface, QStringLiteral("ChildCount")).toInt();
+    for (int i = 0; i < count; ++i) {
+        const auto reply = call(ref, accessibleInterface, QStringLiteral("GetChildAtIndex"), {i});
+        if (!reply || reply->value(0).userType() != qMetaTypeId<QDBusArgument>())
+            continue;
+        const QDBusArgument argument = reply->value(0).value<QDBusArgument>();
+        QString service;
+        QDBusObjectPath path;
+        argument.beginStructure();
+        argument >> service >> path;
+        argument.endStructure();
+        refs.append({service, path.path()});
+    }
+    return refs;
+}
+
+AccessibleNode AccessibilityBus::node(const AccessibleRef &ref) const {
+    AccessibleNode node;
+    node.ref = ref;
+    const auto role = call(ref, accessibleInterface, QStringLiteral("GetRoleName"));
+    if (!role)
+        return node;
+    node.role = role->value(0).toString();
+    node.name = property(ref, accessibleInterface, QStringLiteral("Name")).toString();
+    node.description = property(ref, accessibleInterface, QStringLiteral("Description")).toString();
+    if (const auto state = call(ref, accessibleInterface, QStringLiteral("GetState"))) {
+        const QList<uint> words = unsignedList(state->value(0));
+        for (qsizetype word = 0; word < words.size(); ++word)
+            for (int bit = 0; bit < 32; ++bit)
+                if (words[word] & (1u << bit)) {
+                    const size_t index = size_t(word * 32 + bit);
+                    node.states.append(index < stateNames.size() ? QString::fromLatin1(stateNames[index])
+                                                                 : QStringLiteral("state-%1").arg(index));
+                }
+    }
+    if (const auto interfaces = call(ref, accessibleInterface, QStringLiteral("GetInterfaces")))
+        node.interfaces = interfaces->value(0).toStringList();
+    if (node.interfaces.contains(actionInterface)) {
+        if (const auto actions = call(ref, actionInterface, QStringLiteral("GetActions"));
+            actions && actions->value(0).userType() == qMetaTypeId<QDBusArgument>()) {
+            const QDBusArgument argument = actions->value(0).value<QDBusArgument>();
+            argument.beginArray();
+            while (!argument.atEnd()) {
+                QString name, description, keys;
+                argument.beginStructure();
+                argument >> name >> description >> keys;
+                argument.endStructure();
+                node.actions.append(name);
+            }
+            argument.endArray();
+        }
+    }
+    if (node.interfaces.contains(valueInterface)) {
+        auto number = [&](const char *name) -> std::optional<double> {
+            const QVariant value = property(ref, valueInterface, QString::fromLatin1(name));
+            bool ok = false;
+            const double result = value.toDouble(&ok);
+            return ok ? std::optional<double>(result) : std::nullopt;
+        };
+        node.value = number("CurrentValue");
+        node.minimum = number("MinimumValue");
+        node.maximum = number("MaximumValue");
+        node.step = number("MinimumIncrement");
+    }
+    if (node.interfaces.contains(textInterface))
+        if (const auto text = call(ref, textInterface, QStringLiteral("GetText"), {0, -1}))
+            node.text = text->value(0).toString();
+    return node;
+}
+
+QList<AccessibleNode> AccessibilityBus::tree(const AccessibleRef &root, int maxDepth) const {
+    QList<AccessibleNode> nodes;
+    QSet<QString> seen;
+    std::function<void(const AccessibleRef &, int)> visit = [&](const AccessibleRef &ref, int depth) {
+        if (ref.isNull() || seen.contains(ref.service + ref.path))
+            return;
+        seen.insert(ref.service + ref.path);
+        AccessibleNode node = this->node(ref);
+        node.depth = depth;
+        nodes.append(node);
+        if (depth >= maxDepth || node.role.isEmpty())
+            return;
+        for (const AccessibleRef &child : children(ref))
+            visit(child, depth + 1);
+    };
+    visit(root, 0);
+    return nodes;
+}
+
+std::optional<AccessibleNode>
+AccessibilityBus::waitForNode(const AccessibleRef &root,
+                              const std::function<bool(const AccessibleNode &)> &predicate,
+                              std::chrono::milliseconds timeout) const {
+    std::optional<AccessibleNode> found;
+    waitFor(
+        [&] {
+            for (const AccessibleNode &node : tree(root))
+                if (predicate(node)) {
+                    found = node;
+                    return true;
+                }
+            return false;
+        },
+        timeout);
+    return found;
+}
+
+std::optional<AccessibleNode>
+AccessibilityBus::waitForState(const AccessibleRef &ref,
+                               const std::function<bool(const AccessibleNode &)> &predicate,
+                               std::chrono::milliseconds timeout) const {
+    std::optional<AccessibleNode> found;
+    waitFor(
+        [&] {
+            AccessibleNode current = node(ref);
+            if (!predicate(current))
+                return false;
+            found = current;
+            return true;
+        },
+        timeout);
+    return found;
+}
+
+QString AccessibilityBus::describe(const QList<AccessibleNode> &nodes) {
+    QString text;
+    for (const AccessibleNode &node : nodes)
+        text += QString(node.depth * 2, QLatin1Char(' ')) + node.summary() + QLatin1Char('\n');
+    return text;
+}
+
+bool AccessibilityBus::doAction(const AccessibleRef &ref, const QString &actionName) const {
+    const int index = int(node(ref).actions.indexOf(actionName));
+    if (index < 0)
+        return false;
+    const auto reply = call(ref, actionInterface, QStringLiteral("DoAction"), {index});
+    return reply && reply->value(0).toBool();
+}
+
+bool AccessibilityBus::grabFocus(const AccessibleRef &ref) const {
+    const auto reply = call(ref, QStringLiteral("org.a11y.atspi.Component"), QStringLiteral("GrabFocus"));
+    return reply && reply->value(0).toBool();
+}
+
+bool AccessibilityBus::setCurrentValue(const AccessibleRef &ref, double value) const {
+    return call(ref, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
+                {valueInterface, QStringLiteral("CurrentValue"), QVariant::fromValue(QDBusVariant(value))})
+        .has_value();
+}
+
+bool AccessibilityBus::selectChild(const AccessibleRef &ref, int childIndex) const {
+    const auto reply =
+        call(ref, QStringLiteral("org.a11y.atspi.Selection"), QStringLiteral("SelectChild"), {childIndex});
+    return reply && reply->value(0).toBool();
+}
+
+bool AccessibilityBus::recordEvents() {
+    if (!ready_)
+        return false;
+    QDBusConnection bus(accessibilityConnectionName_);
+    for (const char *family : {"Object", "Focus", "Window"})
+        if (!bus.connect(QString(), QString(), eventInterfacePrefix + QLatin1String(family), QString(),
+                         sink_.get(), SLOT(onSignal(QDBusMessage))))
+            return fail(QStringLiteral("cannot listen to ") + QLatin1String(family) +
+                        QStringLiteral(" events"));
+    // Toolkits send only what someone listens for; the registry tells them.
+    for (const char *event :
+         {"object:", "focus:", "window:", "object:state-changed", "object:property-change",
+          "object:selection-changed", "object:active-descendant-changed", "object:text-changed",
+          "object:children-changed", "object:announcement"}) {
+        if (!call({registryService, QStringLiteral("/org/a11y/atspi/registry")},
+                  QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("RegisterEvent"),
+                  {QString::fromLatin1(event), QStringList(), QString()}))
+            return fail(QStringLiteral("the registry refused ") + QLatin1String(event));
+    }
+    return true;
+}
+
+QList<AccessibleEvent> AccessibilityBus::events() const {
+    return sink_->events;
+}
+
+void AccessibilityBus::clearEvents() {
+    sink_->events.clear();
+}
+
+std::optional<AccessibleEvent>
+AccessibilityBus::waitForEvent(const std::function<bool(const AccessibleEvent &)> &predicate,
+                               std::chrono::milliseconds timeout) {
+    std::optional<AccessibleEvent> found;
+    waitFor(
+        [&] {
+            for (const AccessibleEvent &event : sink_->events)
+                if (predicate(event)) {
+                    found = event;
+                    return true;
+                }
+            return false;
+        },
+        timeout);
+    return found;
+}
+
+} // namespace orvex::test
+
+#include "AccessibilityBus.moc"
