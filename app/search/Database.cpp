@@ -233,7 +233,7 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
     const quint64 generation = searchGeneration_.fetch_add(1) + 1;
     // An older search waiting for its index statements goes on at once (and answers nothing).
     stopIndexQueriesBefore(generation);
-    const QString trimmed = StringUtils::trimmedWhitespace(query);
+    const QString trimmed = StringUtils::trimmedWhitespace(boundedQuery(query));
     if (trimmed.isEmpty())
         return {};
 
@@ -314,6 +314,16 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
     if (!isTranslationCommand && cacheable)
         storeQueryResultsInCache(rows, key);
     return rows;
+}
+
+QString DatabaseManager::boundedQuery(const QString &query) {
+    if (query.size() <= maxQueryLength)
+        return query;
+    // Cut where a character begins: half of a surrogate pair would match nothing.
+    qsizetype length = maxQueryLength;
+    if (query.at(length - 1).isHighSurrogate())
+        --length;
+    return query.left(length);
 }
 
 quint64 DatabaseManager::runningSearchGeneration() const {

@@ -164,6 +164,10 @@ public:
     // ---- Search road (Database.cpp) ----
     SearchResults search(const QString &query, bool allowPersistentQueryCache = true);
     SearchResults searchFresh(const QString &query) { return search(query, false); }
+    // The longest query searched, as the search field holds it; a caller's longer text is searched by its
+    // first this many characters, so that no query can hold a search or its memory without bound.
+    static constexpr qsizetype maxQueryLength = 32767;
+    static QString boundedQuery(const QString &query);
     std::optional<SearchResults> cachedQueryResults(const QString &key, bool allowPersistentQueryCache);
     void storeQueryResultsInCache(const SearchResults &results, const QString &key);
     SearchResults searchActionResults(const QString &query);
