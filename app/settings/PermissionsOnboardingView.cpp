@@ -1,14 +1,18 @@
 #include "settings/PermissionsOnboardingView.h"
 
+#include "settings/KeyboardAccess.h"
 #include "settings/SettingsStyle.h"
 #include "settings/SettingsSymbols.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QVBoxLayout>
 
 namespace orvex {
@@ -51,7 +55,7 @@ PermissionCard::PermissionCard(const QString &title, const QString &description,
     statusRow->addWidget(statusText_, 1);
     layout->addLayout(statusRow);
 
-    button_ = new QPushButton(shownButtonTitle, this);
+    button_ = new PermissionRequestButton(shownButtonTitle, this);
     button_->setAutoDefault(false);
     layout->addWidget(button_, 0, Qt::AlignLeft);
     setMaximumWidth(maximumCardWidth);
@@ -96,7 +100,27 @@ void PermissionCard::setStatus(const PermissionWarmupStatus &status, bool isLoad
     // One line while it fits the card; longer sentences wrap instead of widening the window.
     const int textWidth = statusText_->fontMetrics().horizontalAdvance(status.message);
     statusText_->setMinimumWidth(std::min(textWidth + 2, maximumCardWidth - 28 - 21));
-    button_->setEnabled(!isLoading);
+    button_->setBusy(isLoading);
+    if (button_->accessibleDescription() != status.message)
+        button_->setAccessibleDescription(status.message);
+}
+
+void PermissionRequestButton::setBusy(bool busy) {
+    if (busy == busy_)
+        return;
+    busy_ = busy;
+    update();
+}
+
+void PermissionRequestButton::paintEvent(QPaintEvent *) {
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    if (busy_) {
+        option.state &= ~QStyle::State_Enabled;
+        option.palette.setCurrentColorGroup(QPalette::Disabled);
+    }
+    painter.drawControl(QStyle::CE_PushButton, option);
 }
 
 void PermissionCard::paintEvent(QPaintEvent *) {
@@ -177,16 +201,23 @@ PermissionsOnboardingView::PermissionsOnboardingView(std::function<void()> onCon
         if (onContinue_)
             onContinue_();
     });
-    // Escape skips and Return continues wherever the focus is in the window.
+    // Escape skips wherever the focus is in the window.
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, skipButton_, &QPushButton::click);
-    for (const int key : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto *confirm = new QShortcut(QKeySequence(key), this);
-        connect(confirm, &QShortcut::activated, continueButton_, &QPushButton::click);
-    }
+    continueButton_->setFocus(Qt::OtherFocusReason);
     connect(viewModel_, &PermissionsOnboardingViewModel::stateChanged, this,
             &PermissionsOnboardingView::refresh);
     refresh();
+}
+
+void PermissionsOnboardingView::keyPressEvent(QKeyEvent *event) {
+    if (KeyboardAccess::pressFocusedButton(this, *event))
+        return;
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !event->isAutoRepeat()) {
+        continueButton_->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void PermissionsOnboardingView::refresh() {

@@ -82,6 +82,7 @@ SettingsForm::SettingsForm(QWidget *parent) : QWidget(parent) {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     auto *scroll = new FormScrollArea(this);
+    scroll_ = scroll;
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -102,6 +103,10 @@ void SettingsForm::addSection(SettingsFormSection *section, int stretch) {
     if (stretch > 0)
         sections_->setStretch(sections_->count() - 1, 0);
     section->show();
+}
+
+void SettingsForm::setScrollAreaName(const QString &name) {
+    scroll_->setAccessibleName(name);
 }
 
 void SettingsForm::releaseSections() {
