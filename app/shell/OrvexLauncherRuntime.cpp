@@ -97,6 +97,14 @@ int OrvexLauncherRuntime::run(int argc, char **argv) {
     switch (result.kind) {
     case SingleInstanceStartupResult::Kind::alreadyRunning:
         return 0;
+    case SingleInstanceStartupResult::Kind::unreachable: {
+        const SingleInstanceConfiguration configuration = singleInstanceConfiguration();
+        std::fprintf(stderr, "Orvex Launcher is already running, but it did not answer at %s\n",
+                     qPrintable(DuplicateLaunchSignal::socketPaths(configuration.activationSignalName,
+                                                                   configuration.lockFolderPath())
+                                    .join(QStringLiteral(" or "))));
+        return unreachableStatus;
+    }
     case SingleInstanceStartupResult::Kind::failed:
         std::fprintf(stderr, "Orvex Launcher failed to acquire the single-instance lock: %s\n",
                      qPrintable(describe(*result.error)));

@@ -2,7 +2,10 @@
 // it: the hot key, typing, clicks, drags, later starts, the status item in a tray, Ctrl+Q.
 #include "LauncherEndToEndFixture.h"
 
+#include <QDir>
 #include <QFile>
+
+#include "support/TestEnvironment.h"
 
 namespace orvex {
 namespace {
@@ -112,6 +115,50 @@ TEST_F(LauncherEndToEnd, ASecondStartShowsTheHiddenPanelAndLeaves) {
     session->settle(std::chrono::milliseconds(300));
     EXPECT_TRUE(session->isViewable(panel.id));
     quitWithControlQ(launcher, panel.id);
+}
+
+// The launcher listens in its own folder when the runtime folder is not there for it, and a second
+// start looks in both: it shows the panel instead of waiting and giving up.
+TEST_F(LauncherEndToEnd, ASecondStartFindsTheLauncherWhereverItListens) {
+    const QString runtimeEntry = qEnvironmentVariable("XDG_RUNTIME_DIR") +
+                                 QStringLiteral("/io.orvex.launcher.single-instance.activate");
+    struct Case {
+        const char *name;
+        bool runtimeFolderForTheFirst;
+        bool foreignEntry;
+    } cases[] = {
+        {"the first started without a runtime folder", false, false},
+        {"a folder of the user's under the socket's name", true, true},
+    };
+    startSession();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        prepareHome();
+        QDir(runtimeEntry).removeRecursively();
+        if (c.foreignEntry)
+            test::writeFile(runtimeEntry + QStringLiteral("/notes.txt"), "the user's");
+        QProcessEnvironment environment = session->environment();
+        if (!c.runtimeFolderForTheFirst)
+            environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        ChildProcess &launcher = newProcess();
+        const XWindowInfo panel = startLauncher(launcher, environment);
+        ASSERT_NE(panel.id, 0u);
+        ASSERT_TRUE(waitForFocus(panel.id));
+        ASSERT_TRUE(key(QStringLiteral("Escape")));
+        ASSERT_TRUE(waitForViewable(panel.id, false));
+
+        ChildProcess &second = newProcess();
+        ASSERT_TRUE(second.start(QStringLiteral(ORVEX_LAUNCHER), {}, session->environment()));
+        ASSERT_TRUE(second.waitForExit());
+        EXPECT_EQ(second.exitCode(), 0) << second.standardError().toStdString();
+        EXPECT_TRUE(waitForViewable(panel.id, true)) << "the hidden panel shows";
+        if (c.foreignEntry) {
+            EXPECT_TRUE(QFile::exists(runtimeEntry + QStringLiteral("/notes.txt"))) << "left as it was";
+        }
+        // Quitting leaves no socket of the launcher's in the runtime folder.
+        QDir(runtimeEntry).removeRecursively();
+        quitWithControlQ(launcher, panel.id);
+    }
 }
 
 TEST_F(LauncherEndToEnd, ADragByTheBackgroundSnapsToTheGuidesAndThePlaceSurvivesARestart) {

@@ -10,8 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <memory>
 #include <optional>
+#include <sys/file.h>
+#include <unistd.h>
 #include <vector>
 
 namespace orvex {
@@ -19,7 +22,14 @@ namespace {
 
 using test::LauncherProcess;
 
-TEST(LauncherStartup, ASecondStartLeavesSilentlyAndHandsOverToTheFirst) {
+// Each test starts from a home that no launcher has used: whatever an earlier test of the process left
+// (a lock folder in the way, a killed launcher's socket, a setting) is gone.
+class LauncherStartup : public ::testing::Test {
+protected:
+    void SetUp() override { test::removeLauncherFiles(); }
+};
+
+TEST_F(LauncherStartup, ASecondStartLeavesSilentlyAndHandsOverToTheFirst) {
     LauncherProcess first;
     ASSERT_TRUE(test::waitUntilInstance(first)) << first.standardError().toStdString();
     LauncherProcess second;
@@ -36,7 +46,7 @@ TEST(LauncherStartup, ASecondStartLeavesSilentlyAndHandsOverToTheFirst) {
         << "an empty request leaves no file";
 }
 
-TEST(LauncherStartup, TenStartsAtOnceLeaveExactlyOneLauncher) {
+TEST_F(LauncherStartup, TenStartsAtOnceLeaveExactlyOneLauncher) {
     std::vector<std::unique_ptr<LauncherProcess>> launchers;
     for (int i = 0; i < 10; ++i)
         launchers.push_back(std::make_unique<LauncherProcess>());
@@ -61,7 +71,7 @@ TEST(LauncherStartup, TenStartsAtOnceLeaveExactlyOneLauncher) {
     EXPECT_TRUE(test::waitUntilInstance(*instance));
 }
 
-TEST(LauncherStartup, AfterAKillTheNextStartBecomesTheLauncher) {
+TEST_F(LauncherStartup, AfterAKillTheNextStartBecomesTheLauncher) {
     LauncherProcess crashed;
     ASSERT_TRUE(test::waitUntilInstance(crashed));
     crashed.killHard();
@@ -76,7 +86,7 @@ TEST(LauncherStartup, AfterAKillTheNextStartBecomesTheLauncher) {
 }
 
 // The end of a session: the launcher shuts down in order and the next start needs no clean-up.
-TEST(LauncherStartup, TerminationSignalsEndTheLauncherInOrder) {
+TEST_F(LauncherStartup, TerminationSignalsEndTheLauncherInOrder) {
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(signal);
         LauncherProcess launcher;
@@ -92,12 +102,13 @@ TEST(LauncherStartup, TerminationSignalsEndTheLauncherInOrder) {
     }
 }
 
-TEST(LauncherStartup, AllowingMultipleInstancesLetsTwoRun) {
+TEST_F(LauncherStartup, AllowingMultipleInstancesLetsTwoRun) {
     {
         UserDefaults defaults(UserDefaults::standardFilePath());
         defaults.set(QStringLiteral("allowMultipleInstances"), true);
         ASSERT_TRUE(defaults.flush());
     }
+
     LauncherProcess first;
     LauncherProcess second;
     // Neither leaves: both get as far as their application's display connection and stay.
@@ -110,7 +121,7 @@ TEST(LauncherStartup, AllowingMultipleInstancesLetsTwoRun) {
     EXPECT_FALSE(QFile::exists(test::launcherSocketPath()));
 }
 
-TEST(LauncherStartup, ALockThatCannotBeTakenEndsTheStartWithAnErrorLine) {
+TEST_F(LauncherStartup, ALockThatCannotBeTakenEndsTheStartWithAnErrorLine) {
     struct Case {
         const char *name;
         std::function<void()> prepare;
@@ -127,9 +138,7 @@ TEST(LauncherStartup, ALockThatCannotBeTakenEndsTheStartWithAnErrorLine) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const QString folder = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/io.orvex.launcher");
-        QFile::remove(folder);
-        QDir(folder).removeRecursively();
+        test::removeLauncherFiles();
         c.prepare();
         LauncherProcess launcher;
         ASSERT_TRUE(launcher.waitForExit());
@@ -144,9 +153,28 @@ TEST(LauncherStartup, ALockThatCannotBeTakenEndsTheStartWithAnErrorLine) {
     }
 }
 
+// An instance that holds the lock but never answers (hung, or listening where this start cannot see):
+// the start gives up after its hand-over time and says so, instead of passing for a success.
+TEST_F(LauncherStartup, AStartThatReachesNoInstanceSaysSoAndFails) {
+    test::makeDirectory(qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/io.orvex.launcher"));
+    const int held =
+        ::open(QFile::encodeName(test::launcherLockPath()).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    LauncherProcess launcher;
+    ASSERT_TRUE(launcher.waitForExit());
+    ::close(held);
+    EXPECT_EQ(launcher.exitCode(), 3);
+    const QByteArray error = launcher.standardError();
+    EXPECT_TRUE(error.startsWith("Orvex Launcher is already running, but it did not answer at " +
+                                 QFile::encodeName(test::launcherSocketPath()) + " or "))
+        << error.toStdString();
+    EXPECT_EQ(error.count('\n'), 1) << error.toStdString();
+}
+
 // Qt's xcb platform aborts without a display; the launcher says why, with a status of its own, and
 // leaves nothing that a later start would hand over to.
-TEST(LauncherStartup, WithoutAnXDisplayTheStartEndsWithAnErrorLineBeforeTakingTheLock) {
+TEST_F(LauncherStartup, WithoutAnXDisplayTheStartEndsWithAnErrorLineBeforeTakingTheLock) {
     struct Case {
         const char *name;
         std::optional<QString> display;
