@@ -1,5 +1,6 @@
 #include "settings/AppearanceSettingsSection.h"
 
+#include "settings/KeyboardAccess.h"
 #include "settings/SettingsStyle.h"
 #include "settings/ThemePreviewCard.h"
 
@@ -143,6 +144,7 @@ AppearanceSettingsSection::AppearanceSettingsSection(Bindings bindings, QWidget 
     }
     grid_->setCards(cards);
     gridScroll_->setWidget(grid_);
+    KeyboardAccess::keepFocusVisible(gridScroll_);
     rows()->addWidget(gridScroll_, 1);
 
     connect(themePicker_, &QComboBox::activated, this, [this](int index) {

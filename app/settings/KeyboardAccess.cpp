@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QHash>
 #include <QKeyEvent>
+#include <QScrollArea>
 
 namespace orvex::KeyboardAccess {
 
@@ -31,6 +32,13 @@ void exposeWithRole(const QMetaObject &widgetClass, QAccessible::Role role) {
     }();
     Q_UNUSED(installed);
     rolesByClass().insert(QString::fromLatin1(widgetClass.className()), role);
+}
+
+void keepFocusVisible(QScrollArea *area) {
+    QObject::connect(qApp, &QApplication::focusChanged, area, [area](QWidget *, QWidget *now) {
+        if (now && area->widget() && area->widget()->isAncestorOf(now))
+            area->ensureWidgetVisible(now);
+    });
 }
 
 bool pressFocusedButton(QWidget *window, const QKeyEvent &event) {

@@ -146,10 +146,9 @@ PermissionsOnboardingView::PermissionsOnboardingView(std::function<void()> onCon
     auto *header = new QVBoxLayout;
     header->setSpacing(6);
     header->addWidget(makeLabel(QStringLiteral("Permission Setup"), 17, QFont::DemiBold, stack));
-    QLabel *intro = makeLabel(
-        QStringLiteral(
-            "Before first use, grant the permissions below so prompts happen now instead of during search."),
-        11, QFont::Normal, stack);
+    QLabel *intro = makeLabel(QStringLiteral("Before first use, run the checks below so your folders and "
+                                             "browser tabs are found now instead of during search."),
+                              11, QFont::Normal, stack);
     SettingsStyle::useSecondaryColor(intro);
     header->addWidget(intro);
     layout->addLayout(header);
@@ -172,12 +171,15 @@ PermissionsOnboardingView::PermissionsOnboardingView(std::function<void()> onCon
     continueButton_ = new QPushButton(QStringLiteral("Continue to Launcher"), stack);
     continueButton_->setAutoDefault(false);
     continueButton_->setDefault(true);
-    // The prominent look: the accent colour behind white text.
+    // The prominent look: the accent colour behind white text, with a dark ring while it has the
+    // keyboard focus (the border is there all along, so the button keeps its size).
     const QColor accent = palette().color(QPalette::Highlight);
     continueButton_->setStyleSheet(
-        QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: 6px; "
-                       "padding: 5px 14px; } QPushButton:pressed { background: %2; }")
-            .arg(accent.name(), accent.darker(120).name()));
+        QStringLiteral(
+            "QPushButton { background: %1; color: white; border: 2px solid %1; border-radius: 6px; "
+            "padding: 3px 12px; } QPushButton:pressed { background: %2; border-color: %2; } "
+            "QPushButton:focus { border-color: %3; }")
+            .arg(accent.name(), accent.darker(120).name(), accent.darker(190).name()));
     buttons->addWidget(continueButton_);
     layout->addLayout(buttons);
 

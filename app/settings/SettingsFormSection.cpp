@@ -1,5 +1,6 @@
 #include "settings/SettingsFormSection.h"
 
+#include "settings/KeyboardAccess.h"
 #include "settings/SettingsStyle.h"
 
 #include <QFrame>
@@ -94,6 +95,7 @@ SettingsForm::SettingsForm(QWidget *parent) : QWidget(parent) {
     sections_->setSpacing(18);
     sections_->addStretch(1);
     scroll->setWidget(content_);
+    KeyboardAccess::keepFocusVisible(scroll);
     layout->addWidget(scroll);
 }
 

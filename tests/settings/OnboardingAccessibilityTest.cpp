@@ -81,6 +81,13 @@ protected:
 
 TEST_F(OnboardingAccessibility, ReturnPressesTheFocusedRequestAndTheFocusStaysToHearItsOutcome) {
     EXPECT_EQ(window->role, QStringLiteral("dialog"));
+    // No system prompt is promised: Linux shows none.
+    EXPECT_TRUE(bus.waitForNode(window->ref, [](const AccessibleNode &node) {
+        return node.role == QLatin1String("label") &&
+               node.name ==
+                   QLatin1String("Before first use, run the checks below so your folders and browser tabs "
+                                 "are found now instead of during search.");
+    }));
     const std::optional<AccessibleNode> proceed = button(QStringLiteral("Continue to Launcher"));
     const std::optional<AccessibleNode> browser = button(QStringLiteral("Request Browser Automation Access"));
     ASSERT_TRUE(proceed && browser) << AccessibilityBus::describe(bus.tree(window->ref)).toStdString();

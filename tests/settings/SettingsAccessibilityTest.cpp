@@ -14,6 +14,8 @@
 #include <QPalette>
 #include <QSet>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 namespace orvex {
@@ -460,6 +462,47 @@ TEST_F(SettingsAccessibility, TheWindowOpensWhileArgosIsStillBeingChecked) {
         bus.waitForNode(window->ref, named(QStringLiteral("label"), QStringLiteral("Ready (python3-slow)."))))
         << treeOf(*window);
     EXPECT_TRUE(QFile::exists(marker));
+}
+
+TEST_F(SettingsAccessibility, TheTextsSayWhatIsTrueOnLinux) {
+    const QString python = test::homePath() + QStringLiteral("/bin/python3");
+    test::writeFile(python, "#!/bin/sh\nexit 0\n");
+    ASSERT_TRUE(QFile::setPermissions(python, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QProcessEnvironment environment = desktop.environment();
+    environment.insert(QStringLiteral("ORVEX_TRANSLATION_PYTHON"), python);
+    ASSERT_TRUE(showSettings({QStringLiteral("--engines")}, environment))
+        << host.standardError().toStdString();
+    const std::optional<AccessibleNode> window = accessibleWindow();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(
+        bus.waitForNode(window->ref, named(QStringLiteral("label"), QStringLiteral("Ready (python3)."))));
+
+    QStringList texts;
+    for (const AccessibleNode &node : bus.tree(window->ref))
+        if (node.role == QLatin1String("label"))
+            texts.append(node.name);
+    EXPECT_TRUE(texts.contains(
+        QStringLiteral("Adds Launcher to the applications your desktop starts when you log in.")))
+        << texts.join(QLatin1Char('\n')).toStdString();
+    const QString apple = QStringLiteral("; Apple Translation runs only on macOS.");
+    EXPECT_TRUE(std::any_of(texts.cbegin(), texts.cend(), [&](const QString &text) {
+        return text.startsWith(QStringLiteral("Unavailable on ")) && text.endsWith(apple);
+    })) << texts.join(QLatin1Char('\n')).toStdString();
+    for (const QString &text : texts) {
+        EXPECT_FALSE(text.contains(QStringLiteral("System Settings >"))) << text.toStdString();
+        EXPECT_FALSE(text.contains(QStringLiteral("macOS 26"))) << text.toStdString();
+    }
+    // Pictures of both: the focus scrolls each into view.
+    for (const char *control : {"Apple Translation", "Run at Login"}) {
+        const std::optional<AccessibleNode> box =
+            find(window->ref, QStringLiteral("check box"), QString::fromLatin1(control));
+        ASSERT_TRUE(box);
+        ASSERT_TRUE(bus.grabFocus(box->ref));
+        desktop.settle(300ms);
+        DesktopSession::saveScreenshot(
+            desktop.screenshot(), QStringLiteral("settings-a11y-linux-texts-") +
+                                      QString::fromLatin1(control).split(QLatin1Char(' ')).first().toLower());
+    }
 }
 
 } // namespace
