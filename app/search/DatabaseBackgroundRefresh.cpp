@@ -47,16 +47,17 @@ void DatabaseManager::scheduleBackgroundCacheRefreshIfNeeded() {
     const bool apps = isStale(appCacheLastRefresh_, appCacheTTL_, clock_->now());
     const bool folders = isStale(folderCacheLastRefresh_, folderCacheTTL_, clock_->now());
     const bool shortcuts = isStale(shortcutCacheLastRefresh_, shortcutCacheTTL_, clock_->now());
-    const bool systemSettings =
-        isStale(systemSettingsCacheLastRefresh_, systemSettingsCacheTTL_, clock_->now());
     const bool browserTabs = isStale(browserTabsCacheLastRefresh_, browserTabsCacheTTL_, clock_->now());
-    const bool browserBookmarks =
-        isStale(browserBookmarksCacheLastRefresh_, browserBookmarksCacheTTL_, clock_->now());
-    if (!apps && !folders && !shortcuts && !systemSettings && !browserTabs && !browserBookmarks)
+    std::vector<size_t> staleSources;
+    for (size_t i = 0; i < sources_.size(); ++i) {
+        if (isStale(sources_[i].lastRefresh, sources_[i].source->timeToLive(), clock_->now()))
+            staleSources.push_back(i);
+    }
+    if (!apps && !folders && !shortcuts && !browserTabs && staleSources.empty())
         return;
 
     BackgroundRefreshPlan plan =
-        makeBackgroundRefreshPlan(apps, folders, shortcuts, systemSettings, browserTabs, browserBookmarks);
+        makeBackgroundRefreshPlan(apps, folders, shortcuts, browserTabs, std::move(staleSources));
     backgroundCacheRefreshRunning_ = true;
     // The pool belongs to the manager and shutdown() waits for it, so the task may use `this`.
     startBackgroundTask([this, plan = std::move(plan)] { runBackgroundCacheRefresh(plan); });
@@ -76,16 +77,15 @@ void DatabaseManager::startShortcutRootWatcherIfNeeded() {
 }
 
 DatabaseManager::BackgroundRefreshPlan
-DatabaseManager::makeBackgroundRefreshPlan(bool apps, bool folders, bool shortcuts, bool systemSettings,
-                                           bool browserTabs, bool browserBookmarks) {
+DatabaseManager::makeBackgroundRefreshPlan(bool apps, bool folders, bool shortcuts, bool browserTabs,
+                                           std::vector<size_t> sources) {
     auto guard = lock();
     BackgroundRefreshPlan plan;
     plan.apps = apps;
     plan.folders = folders;
     plan.shortcuts = shortcuts;
-    plan.systemSettings = systemSettings;
     plan.browserTabs = browserTabs;
-    plan.browserBookmarks = browserBookmarks;
+    plan.sources = std::move(sources);
     plan.askBrowsersForTabs = !isRunningUnitTests();
     plan.appSearchRoots = appSearchRoots_;
     plan.desktopEntries = config_.desktopEntries;
@@ -100,30 +100,28 @@ DatabaseManager::makeBackgroundRefreshPlan(bool apps, bool folders, bool shortcu
 }
 
 void DatabaseManager::runBackgroundCacheRefresh(const BackgroundRefreshPlan &plan) {
-    using Source = DatabaseManagerConfiguration::RefreshSource;
     // One crawl at a time, in the fixed order, none once shutdown began (a walk under way stops early;
     // its partial list is never installed).
-    const auto mayCrawl = [this](Source source) {
+    const auto mayCrawl = [this](const QString &sourceID) {
         if (shuttingDown_.load())
             return false;
         if (config_.backgroundRefreshWillCrawl)
-            config_.backgroundRefreshWillCrawl(source);
+            config_.backgroundRefreshWillCrawl(sourceID);
         return !shuttingDown_.load();
     };
 
     std::optional<SearchResults> apps;
     std::optional<SearchResults> folders;
     std::optional<SearchResults> shortcuts;
-    std::optional<QList<SystemSettingsShortcut>> systemSettings;
     std::optional<QList<BrowserTabShortcut>> browserTabs;
-    std::optional<QList<BrowserBookmarkShortcut>> browserBookmarks;
+    CrawledSnapshots snapshots;
 
-    if (plan.apps && mayCrawl(Source::apps))
+    if (plan.apps && mayCrawl(QStringLiteral("apps")))
         apps = discoverApplications(plan.appSearchRoots, plan.desktopEntries, &shuttingDown_);
-    if (plan.folders && mayCrawl(Source::folders))
+    if (plan.folders && mayCrawl(QStringLiteral("folders")))
         folders = discoverFolders(plan.folderSearchRoots, plan.folderSearchMaxDepth, plan.excludedFolderNames,
                                   &shuttingDown_);
-    if (plan.shortcuts && mayCrawl(Source::shortcuts))
+    if (plan.shortcuts && mayCrawl(QStringLiteral("shortcuts")))
         shortcuts = discoverShortcuts(plan.shortcutSearchRoots, plan.shortcutSearchMaxDepth,
                                       plan.excludedFolderNames, plan.shortcutFileExtensions, &shuttingDown_);
     // The walked lists' search keys are made here, off the manager, rather than on the next keystroke.
@@ -131,35 +129,34 @@ void DatabaseManager::runBackgroundCacheRefresh(const BackgroundRefreshPlan &pla
         if (*walked && !shuttingDown_.load())
             prepareWalkedRowKeys(**walked);
     }
-    if (plan.systemSettings) {
-        const QList<SystemSettingsShortcut> seeds = systemSettingsSeedShortcuts();
-        if (mayCrawl(Source::systemSettings))
-            systemSettings = openableSystemSettingsShortcuts(
-                mergeSystemSettingsShortcuts(seeds, discoverSystemSettingsShortcuts()), plan.desktopEntries);
-    }
     if (plan.browserTabs) {
         if (!plan.askBrowsersForTabs)
             browserTabs = QList<BrowserTabShortcut>();
-        else if (mayCrawl(Source::browserTabs))
+        else if (mayCrawl(QStringLiteral("browserTabs")))
             browserTabs = discoverBrowserTabs();
     }
-    if (plan.browserBookmarks && mayCrawl(Source::browserBookmarks))
-        browserBookmarks = discoverBrowserBookmarks();
+    // The registered sources: their list never changes, so `sources_` is read without the lock.
+    for (const size_t index : plan.sources) {
+        const Source &source = *sources_[index].source;
+        if (!mayCrawl(source.id()))
+            continue;
+        auto snapshot = source.crawl(shuttingDown_);
+        if (!shuttingDown_.load())
+            snapshots.emplace_back(index, std::move(snapshot));
+    }
 
     const bool walked = apps || folders || shortcuts;
     finishBackgroundCacheRefresh(std::move(apps), std::move(folders), std::move(shortcuts),
-                                 std::move(systemSettings), std::move(browserTabs),
-                                 std::move(browserBookmarks));
+                                 std::move(browserTabs), std::move(snapshots));
     if (walked)
         returnFreedMemoryToTheSystem();
 }
 
-void DatabaseManager::finishBackgroundCacheRefresh(
-    std::optional<SearchResults> apps, std::optional<SearchResults> folders,
-    std::optional<SearchResults> shortcuts,
-    std::optional<QList<SystemSettingsShortcut>> systemSettingsShortcuts,
-    std::optional<QList<BrowserTabShortcut>> browserTabs,
-    std::optional<QList<BrowserBookmarkShortcut>> browserBookmarks) {
+void DatabaseManager::finishBackgroundCacheRefresh(std::optional<SearchResults> apps,
+                                                   std::optional<SearchResults> folders,
+                                                   std::optional<SearchResults> shortcuts,
+                                                   std::optional<QList<BrowserTabShortcut>> browserTabs,
+                                                   CrawledSnapshots snapshots) {
     auto guard = lock();
     if (shuttingDown_.load()) {
         // Nothing is installed, announced or started again once shutdown began.
@@ -168,8 +165,7 @@ void DatabaseManager::finishBackgroundCacheRefresh(
         return;
     }
     applyBackgroundCacheRefresh(std::move(apps), std::move(folders), std::move(shortcuts),
-                                std::move(systemSettingsShortcuts), std::move(browserTabs),
-                                std::move(browserBookmarks));
+                                std::move(browserTabs), std::move(snapshots));
     backgroundCacheRefreshRunning_ = false;
     if (shouldScheduleBackgroundRefreshAfterCurrentTask_) {
         shouldScheduleBackgroundRefreshAfterCurrentTask_ = false;
@@ -180,12 +176,11 @@ void DatabaseManager::finishBackgroundCacheRefresh(
     }
 }
 
-void DatabaseManager::applyBackgroundCacheRefresh(
-    std::optional<SearchResults> apps, std::optional<SearchResults> folders,
-    std::optional<SearchResults> shortcuts,
-    std::optional<QList<SystemSettingsShortcut>> systemSettingsShortcuts,
-    std::optional<QList<BrowserTabShortcut>> browserTabs,
-    std::optional<QList<BrowserBookmarkShortcut>> browserBookmarks) {
+void DatabaseManager::applyBackgroundCacheRefresh(std::optional<SearchResults> apps,
+                                                  std::optional<SearchResults> folders,
+                                                  std::optional<SearchResults> shortcuts,
+                                                  std::optional<QList<BrowserTabShortcut>> browserTabs,
+                                                  CrawledSnapshots snapshots) {
     auto guard = lock();
     const Date now = clock_->now();
     bool changed = false;
@@ -208,9 +203,13 @@ void DatabaseManager::applyBackgroundCacheRefresh(
         if (keys && !keys->isKeysOf(*rows))
             keys.reset();
     }
-    install(systemSettingsShortcuts, cachedSystemSettingsShortcuts_, systemSettingsCacheLastRefresh_);
     install(browserTabs, cachedBrowserTabs_, browserTabsCacheLastRefresh_);
-    install(browserBookmarks, cachedBrowserBookmarks_, browserBookmarksCacheLastRefresh_);
+    for (auto &[index, snapshot] : snapshots) {
+        Q_ASSERT(index < sources_.size() && snapshot);
+        sources_[index].snapshot = std::move(snapshot);
+        sources_[index].lastRefresh = now;
+        changed = true;
+    }
     if (!changed)
         return;
     invalidateQueryResultCache();
@@ -233,12 +232,13 @@ void DatabaseManager::shortcutRootsDidChange() {
 
 DatabaseManager::SourceCacheDates DatabaseManager::sourceCacheLastRefreshDates() const {
     auto guard = lock();
-    return {.apps = appCacheLastRefresh_,
-            .folders = folderCacheLastRefresh_,
-            .shortcuts = shortcutCacheLastRefresh_,
-            .systemSettings = systemSettingsCacheLastRefresh_,
-            .browserTabs = browserTabsCacheLastRefresh_,
-            .browserBookmarks = browserBookmarksCacheLastRefresh_};
+    SourceCacheDates dates = {{QStringLiteral("apps"), appCacheLastRefresh_},
+                              {QStringLiteral("folders"), folderCacheLastRefresh_},
+                              {QStringLiteral("shortcuts"), shortcutCacheLastRefresh_},
+                              {QStringLiteral("browserTabs"), browserTabsCacheLastRefresh_}};
+    for (const RegisteredSource &registered : sources_)
+        dates.emplace(registered.source->id(), registered.lastRefresh);
+    return dates;
 }
 
 bool DatabaseManager::isBackgroundCacheRefreshRunning() const {
