@@ -21,6 +21,7 @@
 #include "search/Database.h"
 #include "search/PersistentQueryResultCacheStore.h"
 #include "search/SearchRankingSettings.h"
+#include "sources/StandardSources.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -275,6 +276,7 @@ DatabaseManagerConfiguration managerConfiguration(const QString &home, UserDefau
     c.osascriptPath = scratch + QStringLiteral("/no-osascript");
     c.isBrowserRunning = [](const QString &) { return false; };
     c.notionBaseURL = QUrl(QStringLiteral("http://127.0.0.1:9"));
+    c.makeSources = standardSources;
     return c;
 }
 

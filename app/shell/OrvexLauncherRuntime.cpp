@@ -6,6 +6,7 @@
 #include "launch-at-login/LaunchAtLoginManager.h"
 #include "platform/UserDefaults.h"
 #include "search/Database.h"
+#include "sources/StandardSources.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -74,6 +75,7 @@ std::shared_ptr<SingleInstanceController> OrvexLauncherRuntime::singleInstanceCo
 
 int OrvexLauncherRuntime::run(int argc, char **argv) {
     catchTerminationSignals();
+    installStandardSearchCore();
     // The launcher's identity for its login item, as a bundle would declare it.
     LoginItem::setMainApplication({bundleIdentifier, displayName, QString()});
 
