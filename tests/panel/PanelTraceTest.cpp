@@ -71,7 +71,8 @@ TEST(PanelTrace, FingerprintIgnoresOrderButNotContent) {
 
 TEST(PanelTrace, EveryAppliedListAndItsFirstPaintAreWrittenWithMonotonicTimes) {
     PanelHarness panel;
-    const QString path = test::homePath() + QStringLiteral("/trace.txt");
+    const QString path = test::homePath() + QStringLiteral("/list-trace.txt");
+    QFile::remove(path);
     const qint64 before = monotonicNow();
     PanelTrace::installIfRequested({QStringLiteral("orvex-launcher"), QStringLiteral("--trace"), path},
                                    *panel.view);
@@ -123,7 +124,8 @@ TEST(PanelTrace, EveryAppliedListAndItsFirstPaintAreWrittenWithMonotonicTimes) {
 
 TEST(PanelTrace, AQueryWithSpacesStaysOneField) {
     PanelHarness panel;
-    const QString path = test::homePath() + QStringLiteral("/trace.txt");
+    const QString path = test::homePath() + QStringLiteral("/spaced-query-trace.txt");
+    QFile::remove(path);
     PanelTrace::installIfRequested({QStringLiteral("--trace"), path}, *panel.view);
     panel.type(QStringLiteral("quarterly re"));
     const auto list = lastList(traceLines(path));
@@ -133,7 +135,9 @@ TEST(PanelTrace, AQueryWithSpacesStaysOneField) {
 }
 
 TEST(PanelTrace, EverySearchIsWrittenWithItsStartAndTheSameRows) {
-    const QString path = test::homePath() + QStringLiteral("/trace.txt");
+    // A file of its own: the other tests of this binary trace into theirs.
+    const QString path = test::homePath() + QStringLiteral("/search-trace.txt");
+    QFile::remove(path);
     PanelSearchFunction search = [](const QString &query, bool) {
         return SearchResults{SearchResult(SearchResultFields{.filename = query + QStringLiteral(".txt")})};
     };
