@@ -284,16 +284,25 @@ protected:
         });
         ASSERT_TRUE(field) << test::AccessibilityBus::describe(bus.tree(*app)).toStdString();
     }
-    std::optional<test::AccessibleNode> list() {
-        return bus.waitForNode(*app, [](const test::AccessibleNode &node) {
+    // Types the query all three applications answer and reads the list and its rows.
+    void showTheThreeRows() {
+        ASSERT_TRUE(type(QStringLiteral("velox"), 150));
+        ASSERT_TRUE(waitForHeight(panel.id, 460));
+        session->settle(std::chrono::milliseconds(500));
+        results = bus.waitForNode(*app, [](const test::AccessibleNode &node) {
             return node.name == QLatin1String("Results") && node.role == QLatin1String("list");
         });
+        ASSERT_TRUE(results) << test::AccessibilityBus::describe(bus.tree(*app)).toStdString();
+        rows = bus.children(results->ref);
+        ASSERT_EQ(rows.size(), 3) << test::AccessibilityBus::describe(bus.tree(*app)).toStdString();
     }
 
     test::AccessibilityBus bus;
     XWindowInfo panel;
     std::optional<test::AccessibleRef> app;
     std::optional<test::AccessibleNode> field;
+    std::optional<test::AccessibleNode> results;
+    QList<test::AccessibleRef> rows;
 };
 
 bool isFocusEvent(const test::AccessibleEvent &event) {
@@ -303,13 +312,8 @@ bool isFocusEvent(const test::AccessibleEvent &event) {
 // A keystroke that keeps the rows keeps their objects: no focus moves, nothing is said about an object
 // that is gone. A search that finds nothing says so in the field the user types in.
 TEST_F(PanelAccessibility, TypingKeepsTheRowsObjectsAndAnEmptyListIsSaidInTheField) {
-    ASSERT_TRUE(type(QStringLiteral("velox"), 150));
-    ASSERT_TRUE(waitForHeight(panel.id, 460));
-    session->settle(std::chrono::milliseconds(500));
-    const std::optional<test::AccessibleNode> results = list();
-    ASSERT_TRUE(results);
-    const QList<test::AccessibleRef> rowsBefore = bus.children(results->ref);
-    ASSERT_EQ(rowsBefore.size(), 3) << test::AccessibilityBus::describe(bus.tree(*app)).toStdString();
+    ASSERT_NO_FATAL_FAILURE(showTheThreeRows());
+    const QList<test::AccessibleRef> rowsBefore = rows;
 
     bus.clearEvents();
     ASSERT_TRUE(type(QStringLiteral(" "), 150));
@@ -347,13 +351,7 @@ TEST_F(PanelAccessibility, TypingKeepsTheRowsObjectsAndAnEmptyListIsSaidInTheFie
 
 // Assistive technology that selects a row moves the panel's selection: Return then opens that row.
 TEST_F(PanelAccessibility, ARowSelectedThroughTheBusIsWhatReturnOpens) {
-    ASSERT_TRUE(type(QStringLiteral("velox"), 150));
-    ASSERT_TRUE(waitForHeight(panel.id, 460));
-    session->settle(std::chrono::milliseconds(500));
-    const std::optional<test::AccessibleNode> results = list();
-    ASSERT_TRUE(results);
-    const QList<test::AccessibleRef> rows = bus.children(results->ref);
-    ASSERT_EQ(rows.size(), 3);
+    ASSERT_NO_FATAL_FAILURE(showTheThreeRows());
     ASSERT_EQ(bus.node(rows.at(2)).name, QStringLiteral("Velox Viewer"));
 
     // What a screen reader offers on a row of a list.
