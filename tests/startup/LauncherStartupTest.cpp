@@ -19,7 +19,13 @@ namespace {
 
 using test::LauncherProcess;
 
-TEST(LauncherStartup, ASecondStartLeavesSilentlyAndHandsOverToTheFirst) {
+// Each start meets a home without the files of the launchers before it.
+class LauncherStartup : public ::testing::Test {
+protected:
+    void SetUp() override { test::clearHome(); }
+};
+
+TEST_F(LauncherStartup, ASecondStartLeavesSilentlyAndHandsOverToTheFirst) {
     LauncherProcess first;
     ASSERT_TRUE(test::waitUntilInstance(first)) << first.standardError().toStdString();
     LauncherProcess second;
@@ -36,7 +42,7 @@ TEST(LauncherStartup, ASecondStartLeavesSilentlyAndHandsOverToTheFirst) {
         << "an empty request leaves no file";
 }
 
-TEST(LauncherStartup, TenStartsAtOnceLeaveExactlyOneLauncher) {
+TEST_F(LauncherStartup, TenStartsAtOnceLeaveExactlyOneLauncher) {
     std::vector<std::unique_ptr<LauncherProcess>> launchers;
     for (int i = 0; i < 10; ++i)
         launchers.push_back(std::make_unique<LauncherProcess>());
@@ -61,7 +67,7 @@ TEST(LauncherStartup, TenStartsAtOnceLeaveExactlyOneLauncher) {
     EXPECT_TRUE(test::waitUntilInstance(*instance));
 }
 
-TEST(LauncherStartup, AfterAKillTheNextStartBecomesTheLauncher) {
+TEST_F(LauncherStartup, AfterAKillTheNextStartBecomesTheLauncher) {
     LauncherProcess crashed;
     ASSERT_TRUE(test::waitUntilInstance(crashed));
     crashed.killHard();
@@ -76,7 +82,7 @@ TEST(LauncherStartup, AfterAKillTheNextStartBecomesTheLauncher) {
 }
 
 // The end of a session: the launcher shuts down in order and the next start needs no clean-up.
-TEST(LauncherStartup, TerminationSignalsEndTheLauncherInOrder) {
+TEST_F(LauncherStartup, TerminationSignalsEndTheLauncherInOrder) {
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(signal);
         LauncherProcess launcher;
@@ -92,7 +98,7 @@ TEST(LauncherStartup, TerminationSignalsEndTheLauncherInOrder) {
     }
 }
 
-TEST(LauncherStartup, AllowingMultipleInstancesLetsTwoRun) {
+TEST_F(LauncherStartup, AllowingMultipleInstancesLetsTwoRun) {
     {
         UserDefaults defaults(UserDefaults::standardFilePath());
         defaults.set(QStringLiteral("allowMultipleInstances"), true);
@@ -110,7 +116,7 @@ TEST(LauncherStartup, AllowingMultipleInstancesLetsTwoRun) {
     EXPECT_FALSE(QFile::exists(test::launcherSocketPath()));
 }
 
-TEST(LauncherStartup, ALockThatCannotBeTakenEndsTheStartWithAnErrorLine) {
+TEST_F(LauncherStartup, ALockThatCannotBeTakenEndsTheStartWithAnErrorLine) {
     struct Case {
         const char *name;
         std::function<void()> prepare;
@@ -146,7 +152,7 @@ TEST(LauncherStartup, ALockThatCannotBeTakenEndsTheStartWithAnErrorLine) {
 
 // Qt's xcb platform aborts without a display; the launcher says why, with a status of its own, and
 // leaves nothing that a later start would hand over to.
-TEST(LauncherStartup, WithoutAnXDisplayTheStartEndsWithAnErrorLineBeforeTakingTheLock) {
+TEST_F(LauncherStartup, WithoutAnXDisplayTheStartEndsWithAnErrorLineBeforeTakingTheLock) {
     struct Case {
         const char *name;
         std::optional<QString> display;
