@@ -2,10 +2,10 @@
 //   cold search by query length, the index statements and the rest apart, against the same two SQL
 //   statements run alone through SQLite on the same file; warm search (a query-cache hit); a typing
 //   burst (one search per keystroke, 50 ms apart, each on its own worker as the panel runs them);
-//   one full crawl against `find` over the same tree; peak resident memory.
+//   one full crawl against `find` over the same tree; peak resident memory; very long queries.
 //
 //   SearchCoreBench [--size small|large] [--seed N] [--root DIR] [--word WORD]
-//                   [--sections crawl,burst,warm,cold,deadline] [--quick] [--callgrind-out FILE]
+//                   [--sections crawl,burst,warm,cold,deadline,long] [--quick] [--callgrind-out FILE]
 //
 // The home is generated on first use (by GenerateSyntheticHome, in its own process so that its memory
 // does not count) into DIR, by default /tmp/orvex-bench/<size>-<seed>.
@@ -21,6 +21,7 @@
 #include "search/Database.h"
 #include "search/PersistentQueryResultCacheStore.h"
 #include "search/SearchRankingSettings.h"
+#include "sources/StandardSources.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -62,8 +63,8 @@ struct Options {
     quint64 seed = 42;
     QString root;
     QString word;
-    QStringList sections = {QStringLiteral("crawl"), QStringLiteral("cold"), QStringLiteral("warm"),
-                            QStringLiteral("burst"), QStringLiteral("deadline")};
+    QStringList sections = {QStringLiteral("crawl"), QStringLiteral("cold"),     QStringLiteral("warm"),
+                            QStringLiteral("burst"), QStringLiteral("deadline"), QStringLiteral("long")};
     bool quick = false;
     QString callgrindOut;
 
@@ -275,6 +276,7 @@ DatabaseManagerConfiguration managerConfiguration(const QString &home, UserDefau
     c.osascriptPath = scratch + QStringLiteral("/no-osascript");
     c.isBrowserRunning = [](const QString &) { return false; };
     c.notionBaseURL = QUrl(QStringLiteral("http://127.0.0.1:9"));
+    c.makeSources = standardSources;
     return c;
 }
 
@@ -508,6 +510,54 @@ std::map<int, ColdFigures> coldSection(const Options &options, DatabaseManager &
     return figures;
 }
 
+// A query far longer than anything typed: the field's limit, and a caller's multi-megabyte text. Each is
+// timed cold, with the peak resident set it adds (the peak is reset first), and once more superseded by
+// a short query 20 ms after it began.
+void longQuerySection(DatabaseManager &manager) {
+    printHeading("Very long queries (cold; the peak they add; superseded after 20 ms)");
+    const QString words = SyntheticHome::frequentWords().join(QLatin1Char(' ')) + QLatin1Char(' ');
+    const auto resetPeak = [] {
+        QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+        return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
+    };
+    double worst = 0;
+    for (const qsizetype length : {qsizetype(32767), qsizetype(4) * 1024 * 1024}) {
+        QString query;
+        query.reserve(length);
+        while (query.size() < length)
+            query += words;
+        query.truncate(length);
+        manager.invalidateQueryResultCache();
+        const double before = statusMegabytes("VmRSS:");
+        const bool peakReset = resetPeak();
+        const auto start = SteadyClock::now();
+        const qsizetype rows = manager.searchFresh(query).size();
+        const double took = millisecondsSince(start);
+        const double added = statusMegabytes("VmHWM:") - before;
+
+        manager.invalidateQueryResultCache();
+        SteadyClock::time_point longEnded;
+        std::thread longSearch([&] {
+            manager.searchFresh(query);
+            longEnded = SteadyClock::now();
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const auto newer = SteadyClock::now();
+        manager.searchFresh(QStringLiteral("ab"));
+        longSearch.join();
+        // Zero when the long search had ended before the newer one began.
+        const double supersededAfter =
+            std::max(0.0, std::chrono::duration<double, std::milli>(longEnded - newer).count());
+        worst = std::max(worst, took);
+        std::printf("%8lld characters: %8.1f ms, %lld rows, peak +%.1f MB%s; superseded: ended %.1f ms after "
+                    "the newer search began\n",
+                    static_cast<long long>(length), took, static_cast<long long>(rows), added,
+                    peakReset ? "" : " (peak not reset)", supersededAfter);
+    }
+    addTarget(QStringLiteral("very long query bounded (32 767 and 4 Mi characters)"),
+              QStringLiteral("%1 ms").arg(worst, 0, 'f', 1), worst < 100);
+}
+
 void warmSection(const Options &options, DatabaseManager &manager) {
     printHeading("Warm search (query-cache hit), wall time in microseconds");
     double worst = 0;
@@ -690,7 +740,7 @@ int main(int argc, char **argv) {
     if (!parsed) {
         std::fprintf(stderr,
                      "usage: SearchCoreBench [--size small|large] [--seed N] [--root DIR] [--word WORD]\n"
-                     "                       [--sections crawl,burst,warm,cold,deadline] [--quick]\n"
+                     "                       [--sections crawl,burst,warm,cold,deadline,long] [--quick]\n"
                      "                       [--callgrind-out FILE]\n");
         return 2;
     }
@@ -754,6 +804,9 @@ int main(int argc, char **argv) {
         }
         noIndex.shutdown();
     }
+
+    if (options.has("long") && !callgrind)
+        longQuerySection(manager);
 
     printHeading("Targets");
     for (const Target &t : targets)

@@ -1,5 +1,6 @@
 // A browser's "Bookmarks" file: JSON written by another program, read from the user's disk.
 #include "FuzzSupport.h"
+#include "sources/ChromiumBookmarks.h"
 
 #include "search/Database.h"
 
@@ -23,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     // Only web addresses become bookmarks.
     for (const BrowserBookmarkShortcut &bookmark :
-         DatabaseManager::parseChromiumBookmarks(path, QStringLiteral("Chrome")))
+         ChromiumBookmarks::parseFile(path, QStringLiteral("Chrome")))
         ORVEX_FUZZ_CHECK(bookmark.urlString.startsWith(QLatin1String("http"), Qt::CaseInsensitive));
     return 0;
 }

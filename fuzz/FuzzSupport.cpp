@@ -1,4 +1,5 @@
 #include "FuzzSupport.h"
+#include "sources/StandardSources.h"
 
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
@@ -114,6 +115,7 @@ std::unique_ptr<DatabaseManager> makeManager(UserDefaults &defaults) {
     configuration.persistentQueryResultCacheEnabled = false;
     configuration.homePath = homePath();
     configuration.pinnedFolderPaths = {};
+    configuration.makeSources = standardSources;
     return std::make_unique<DatabaseManager>(std::move(configuration));
 }
 

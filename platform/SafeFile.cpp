@@ -9,12 +9,12 @@
 
 namespace orvex::SafeFile {
 
-std::optional<QByteArray> readRegularFile(const QString &path, qint64 maxBytes) {
-    const QByteArray nativePath = QFile::encodeName(path);
-    const int fd = ::open(nativePath.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+namespace {
+
+// Reads the opened file when it is a regular one within the cap, and closes it.
+std::optional<QByteArray> readAndClose(int fd, qint64 maxBytes) {
     if (fd < 0)
         return std::nullopt;
-
     std::optional<QByteArray> result;
     struct stat info {};
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= maxBytes) {
@@ -44,6 +44,21 @@ std::optional<QByteArray> readRegularFile(const QString &path, qint64 maxBytes) 
     }
     ::close(fd);
     return result;
+}
+
+} // namespace
+
+std::optional<QByteArray> readRegularFile(const QString &path, qint64 maxBytes) {
+    const QByteArray nativePath = QFile::encodeName(path);
+    return readAndClose(::open(nativePath.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY),
+                        maxBytes);
+}
+
+std::optional<QByteArray> readRegularFileAt(int folder, const QString &name, qint64 maxBytes) {
+    const QByteArray nativeName = QFile::encodeName(name);
+    return readAndClose(
+        ::openat(folder, nativeName.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW),
+        maxBytes);
 }
 
 } // namespace orvex::SafeFile

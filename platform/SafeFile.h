@@ -15,6 +15,9 @@ namespace SafeFile {
 inline constexpr qint64 defaultMaxBytes = 1024 * 1024;
 
 std::optional<QByteArray> readRegularFile(const QString &path, qint64 maxBytes = defaultMaxBytes);
+// The same for the entry `name` of an opened folder, never through a symbolic link.
+std::optional<QByteArray> readRegularFileAt(int folder, const QString &name,
+                                            qint64 maxBytes = defaultMaxBytes);
 
 } // namespace SafeFile
 } // namespace orvex

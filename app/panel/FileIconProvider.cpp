@@ -2,8 +2,11 @@
 
 #include "platform/MainQueue.h"
 #include "platform/SafeFile.h"
+#include "search/LauncherNotifications.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
@@ -67,15 +70,81 @@ QString findDesktopEntry(const QStringList &ids) {
 
 } // namespace
 
-FileIconProvider::FileIconProvider(QObject *parent) : QObject(parent) {}
+FileIconProvider::FileIconProvider(NotificationCenter &center, QObject *parent)
+    : QObject(parent), center_(center) {
+    QPointer<FileIconProvider> self(this);
+    refreshObserver_ = center_.addObserver(QString(NotificationName::launcherSearchDataRefreshed),
+                                           [self](const Notification &) {
+                                               // Posted on any thread; the caches live on the provider's.
+                                               if (self)
+                                                   QMetaObject::invokeMethod(self.data(), [self] {
+                                                       if (self)
+                                                           self->retryFailedLookups();
+                                                   });
+                                           });
+    // The desktop's theme changes reach every window as a ThemeChange event.
+    if (QCoreApplication *application = QCoreApplication::instance())
+        application->installEventFilter(this);
+}
 
 FileIconProvider::~FileIconProvider() {
+    center_.removeObserver(refreshObserver_);
     workers_.waitForDone();
 }
 
 FileIconProvider &FileIconProvider::shared() {
-    static auto *provider = new FileIconProvider(qApp);
+    static auto *provider = new FileIconProvider(NotificationCenter::defaultCenter(), qApp);
     return *provider;
+}
+
+bool FileIconProvider::eventFilter(QObject *watched, QEvent *event) {
+    // One theme change reaches every window; one reload serves them all.
+    if (event->type() == QEvent::ThemeChange && watched->isWindowType() && !themeChangeQueued_) {
+        themeChangeQueued_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                themeChangeQueued_ = false;
+                reloadAllIcons();
+            },
+            Qt::QueuedConnection);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void FileIconProvider::rescanIconTheme() {
+    QIcon::setThemeSearchPaths(QIcon::themeSearchPaths());
+}
+
+void FileIconProvider::retryFailedLookups() {
+    const auto isFailed = [](const QImage &image) { return image.isNull(); };
+    const qsizetype before = icons_.size() + themeIcons_.size();
+    icons_.removeIf([&](const auto &entry) { return isFailed(entry.value()); });
+    themeIcons_.removeIf([&](const auto &entry) { return isFailed(entry.value()); });
+    bool changed = icons_.size() + themeIcons_.size() != before;
+    for (std::optional<QImage> *shared : {&systemSettingsIcon_, &pdfTypeIcon_})
+        if (*shared && shared->value().isNull()) {
+            shared->reset();
+            changed = true;
+        }
+    if (notionAppIcon_ && !notionAppIcon_->has_value()) {
+        notionAppIcon_.reset();
+        changed = true;
+    }
+    if (!changed)
+        return;
+    rescanIconTheme();
+    Q_EMIT iconsReset();
+}
+
+void FileIconProvider::reloadAllIcons() {
+    icons_.clear();
+    themeIcons_.clear();
+    systemSettingsIcon_.reset();
+    notionAppIcon_.reset();
+    pdfTypeIcon_.reset();
+    rescanIconTheme();
+    Q_EMIT iconsReset();
 }
 
 QString FileIconProvider::desktopEntryIconValue(const QString &desktopFilePath) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/NotificationCenter.h"
 #include "platform/WorkerPool.h"
 
 #include <QHash>
@@ -26,13 +27,18 @@ struct FileIconSource {
 // disk work (the item's content type, its desktop entry, an icon file) runs on a worker thread; the icon
 // theme is asked on the GUI thread once per icon name and remembered. Also the three icons every panel
 // shares: the settings application's, the Notion desktop app's and the PDF type's. GUI thread only.
+//
+// What was not found is asked again after the sources were refreshed ("LauncherSearchDataRefreshed":
+// an application installed meanwhile brings its icon), and every icon is asked again when the desktop's
+// icon theme changes.
 class FileIconProvider : public QObject {
     Q_OBJECT
 
 public:
     static constexpr int iconSize = 32;
 
-    explicit FileIconProvider(QObject *parent = nullptr);
+    explicit FileIconProvider(NotificationCenter &center = NotificationCenter::defaultCenter(),
+                              QObject *parent = nullptr);
     ~FileIconProvider() override;
 
     static FileIconProvider &shared();
@@ -51,10 +57,23 @@ public:
     // A desktop entry's Icon= value in its main group; empty when absent or the file is unreadable.
     static QString desktopEntryIconValue(const QString &desktopFilePath);
 
+    // Forgets what was not found, so that the next request looks again.
+    void retryFailedLookups();
+    // Forgets every icon: the theme they came from is another now.
+    void reloadAllIcons();
+
 Q_SIGNALS:
     void iconLoaded(const QString &fullPath);
+    // Icons that were asked for may look different when asked again.
+    void iconsReset();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Makes the icon theme look at its folders afresh (it remembers what it found, and what not).
+    static void rescanIconTheme();
+
     void finishLoad(const QString &fullPath, const FileIconSource &source, const QImage &fileImage);
     QImage themeIcon(const QStringList &names);
 
@@ -64,6 +83,9 @@ private:
     std::optional<QImage> systemSettingsIcon_;
     std::optional<std::optional<QImage>> notionAppIcon_;
     std::optional<QImage> pdfTypeIcon_;
+    NotificationCenter &center_;
+    NotificationCenter::ObserverToken refreshObserver_ = 0;
+    bool themeChangeQueued_ = false;
     // Last, so that it is destroyed first: its destructor waits for the running loads.
     WorkerPool workers_{2};
 };

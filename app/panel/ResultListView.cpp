@@ -143,6 +143,8 @@ ResultListView::ResultListView(QWidget *parent)
     // Images that arrive later repaint the rows that wait for them.
     connect(&FileIconProvider::shared(), &FileIconProvider::iconLoaded, viewport(),
             [this] { viewport()->update(); });
+    connect(&FileIconProvider::shared(), &FileIconProvider::iconsReset, viewport(),
+            [this] { viewport()->update(); });
     connect(&RemoteDocumentImages::shared(), &RemoteDocumentImages::imageFinished, viewport(),
             [this] { viewport()->update(); });
 }

@@ -70,11 +70,12 @@ std::optional<SearchResult> SearchController::selectedResult() const {
 }
 
 void SearchController::setQuery(const QString &text) {
-    if (text == state_.query)
+    const QString query = boundedSearchQuery(text);
+    if (query == state_.query)
         return;
-    state_.query = text;
-    Q_EMIT queryChanged(text);
-    debounceSearch(text);
+    state_.query = query;
+    Q_EMIT queryChanged(query);
+    debounceSearch(query);
 }
 
 void SearchController::setSelectedIndex(std::optional<qsizetype> index) {

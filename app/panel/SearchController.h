@@ -75,7 +75,7 @@ public:
     std::optional<SearchResult> selectedResult() const;
 
     // The field's text changed (typing, paste, history, clearing after activation): when it differs
-    // from the current query, stores it and runs the keystroke road.
+    // from the current query, stores it (cut to the longest query) and runs the keystroke road.
     void setQuery(const QString &text);
     // The user chose a row (arrows, a click, assistive technology): the choice holds for the current
     // query, through later answers to it.

@@ -12,6 +12,15 @@ SearchState::SearchState(UserDefaults &defaults)
 SearchState::SearchState(std::shared_ptr<PersistentQueryResultCacheStore> store)
     : persistentQueryCacheStore(std::move(store)) {}
 
+QString boundedSearchQuery(const QString &text) {
+    if (text.size() <= SearchState::maxQueryLength)
+        return text;
+    qsizetype length = SearchState::maxQueryLength;
+    if (text.at(length - 1).isHighSurrogate())
+        --length;
+    return text.left(length);
+}
+
 QString trimmedSearchQuery(const QString &query) {
     return StringUtils::trimmedWhitespaceAndNewlines(query);
 }

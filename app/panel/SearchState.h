@@ -20,6 +20,9 @@ struct SearchState {
     static inline const QString persistentQueryCacheStoreKey =
         QStringLiteral("launcherPathOpenCounts.queryResults");
     static constexpr qsizetype incrementalCacheMaxEntries = 120;
+    // The longest query: what the search field lets a person type. Pastes, restored history and stored
+    // sessions are held to it too.
+    static constexpr qsizetype maxQueryLength = 32767;
 
     // Takes the persistent store shared under persistentQueryCacheStoreKey from the registry (made over
     // `defaults` when nobody holds it yet).
@@ -46,6 +49,8 @@ struct SearchState {
     std::shared_ptr<PersistentQueryResultCacheStore> persistentQueryCacheStore;
 };
 
+// The text cut to SearchState::maxQueryLength, never inside a character.
+QString boundedSearchQuery(const QString &text);
 // Trimmed of white space and line breaks, letter case kept: the text the search core is asked.
 QString trimmedSearchQuery(const QString &query);
 // The trimmed query in the search core's matching form (lowercased, composed): the key of both caches.

@@ -1,5 +1,6 @@
 #include "panel/SearchTextField.h"
 
+#include "panel/SearchState.h"
 #include "search/LauncherNotifications.h"
 
 #include <QApplication>
@@ -38,6 +39,7 @@ constexpr int caretWidth = 2;
 SearchTextField::SearchTextField(NotificationCenter &center, QWidget *parent)
     : QLineEdit(parent), center_(center) {
     setFrame(false);
+    setMaxLength(int(SearchState::maxQueryLength));
     setStyle(hiddenCaretStyle());
     setAttribute(Qt::WA_MacShowFocusRect, false);
     setAutoFillBackground(false);

@@ -8,6 +8,7 @@ namespace orvex {
 bool SessionState::record(SearchHistoryEntry entry) {
     if (trimmedSearchQuery(entry.query).isEmpty())
         return false;
+    entry.query = boundedSearchQuery(entry.query);
     if (!history.isEmpty() && history.constLast().query == entry.query) {
         history.last() = std::move(entry);
     } else {
@@ -44,7 +45,7 @@ void SessionState::loadPersistedQueries(const UserDefaults &defaults) {
         return;
     for (const PlistValue &value : *stored)
         if (const QString *query = value.stringPointer())
-            history.append({.query = *query, .results = {}, .resultsArePreview = false});
+            history.append({.query = boundedSearchQuery(*query), .results = {}, .resultsArePreview = false});
     // A hand-edited list may be longer than any list this panel writes.
     if (history.size() > maxHistoryEntries)
         history.remove(0, history.size() - maxHistoryEntries);

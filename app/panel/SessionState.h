@@ -34,8 +34,9 @@ struct SessionState {
     std::optional<Clock::MonotonicTime> lastDismissedAt;
     qint64 persistenceSeconds = 10;
 
-    // Makes the entry the newest one, replacing the newest when it has exactly the same query, keeps the
-    // 20 newest and ends browsing. False (and nothing changes) for a blank query.
+    // Makes the entry the newest one (its query cut to the longest query), replacing the newest when it
+    // has exactly the same query, keeps the 20 newest and ends browsing. False (and nothing changes) for
+    // a blank query.
     bool record(SearchHistoryEntry entry);
     // The position one step back from the browsed entry (from the newest when not browsing); none when
     // the history is empty or the oldest entry is already shown.
@@ -43,8 +44,9 @@ struct SessionState {
 
     // Writes every entry's query, oldest first.
     void persistQueries(UserDefaults &defaults) const;
-    // Only into an empty history: one entry without rows per stored query, the 20 newest. A missing or
-    // unreadable list leaves the history empty; values that are not texts are skipped.
+    // Only into an empty history: one entry without rows per stored query (cut to the longest query),
+    // the 20 newest. A missing or unreadable list leaves the history empty; values that are not texts
+    // are skipped.
     void loadPersistedQueries(const UserDefaults &defaults);
 };
 

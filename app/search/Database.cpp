@@ -5,6 +5,7 @@
 #include "platform/UserDefaults.h"
 #include "search/IndexQuery.h"
 #include "search/PersistentQueryResultCacheStore.h"
+#include "search/SearchContext.h"
 #include "search/ShortcutRootWatcher.h"
 #include "search/WalkedRowSearchKeys.h"
 
@@ -23,6 +24,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <numeric>
 #include <pwd.h>
 #include <unistd.h>
 #include <vector>
@@ -58,9 +60,6 @@ DatabaseManagerConfiguration DatabaseManagerConfiguration::production() {
         if (QFileInfo::exists(path))
             c.shortcutSearchRoots.append(path);
     }
-    c.browserBookmarkSources = DatabaseManager::isRunningUnitTestsEnvironment()
-                                   ? QList<BrowserBookmarkSource>{}
-                                   : DatabaseManager::defaultBrowserBookmarkSources(home);
     return c;
 }
 
@@ -71,7 +70,6 @@ DatabaseManager::DatabaseManager(DatabaseManagerConfiguration configuration)
     appSearchRoots_ = config_.appSearchRoots;
     folderSearchRoots_ = config_.folderSearchRoots;
     shortcutSearchRoots_ = config_.shortcutSearchRoots;
-    browserBookmarkSources_ = config_.browserBookmarkSources;
     searchRankingSettingsStore_ = config_.searchRankingSettingsStore
                                       ? config_.searchRankingSettingsStore
                                       : std::make_shared<SearchRankingSettingsStore>(*defaults_);
@@ -102,6 +100,12 @@ DatabaseManager::DatabaseManager(DatabaseManagerConfiguration configuration)
     // Only panes that can open are offered, from the first query on.
     cachedSystemSettingsShortcuts_ =
         openableSystemSettingsShortcuts(systemSettingsSeedShortcuts(), config_.desktopEntries);
+    if (config_.makeSources) {
+        for (std::shared_ptr<const Source> &source : config_.makeSources(config_)) {
+            auto snapshot = source->initialSnapshot();
+            sources_.push_back({std::move(source), std::move(snapshot), std::nullopt});
+        }
+    }
     openIndexDatabase();
 }
 
@@ -115,12 +119,18 @@ namespace {
 // The process-wide manager once shared() has built it.
 std::atomic<DatabaseManager *> sharedManager{nullptr};
 
+std::function<DatabaseManagerConfiguration()> &sharedConfiguration() {
+    static std::function<DatabaseManagerConfiguration()> make;
+    return make;
+}
+
 } // namespace
 
 DatabaseManager &DatabaseManager::shared() {
     // Built once and never released, like the process it serves.
     static DatabaseManager *manager = [] {
-        auto *created = new DatabaseManager(DatabaseManagerConfiguration::production());
+        const auto &make = sharedConfiguration();
+        auto *created = new DatabaseManager(make ? make() : DatabaseManagerConfiguration::production());
         // The query cache payload is written on the background pool, which is never joined: what is
         // still owed when the application object goes is written then, while the defaults still exist.
         qAddPostRoutine([] { shared().persistentQueryResultCacheStore_->writeOwedPayload(); });
@@ -128,6 +138,12 @@ DatabaseManager &DatabaseManager::shared() {
         return created;
     }();
     return *manager;
+}
+
+void DatabaseManager::setSharedConfiguration(
+    std::function<DatabaseManagerConfiguration()> makeConfiguration) {
+    Q_ASSERT(!sharedManager.load());
+    sharedConfiguration() = std::move(makeConfiguration);
 }
 
 void DatabaseManager::shutdownShared() {
@@ -190,7 +206,9 @@ void DatabaseManager::refreshSourceCachesNow() {
             if (shuttingDown_.load())
                 return;
             if (!backgroundCacheRefreshRunning_) {
-                plan = makeBackgroundRefreshPlan(true, true, true, true, true, true);
+                std::vector<size_t> everySource(sources_.size());
+                std::iota(everySource.begin(), everySource.end(), size_t(0));
+                plan = makeBackgroundRefreshPlan(true, true, true, true, true, std::move(everySource));
                 backgroundCacheRefreshRunning_ = true;
                 break;
             }
@@ -233,7 +251,7 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
     const quint64 generation = searchGeneration_.fetch_add(1) + 1;
     // An older search waiting for its index statements goes on at once (and answers nothing).
     stopIndexQueriesBefore(generation);
-    const QString trimmed = StringUtils::trimmedWhitespace(query);
+    const QString trimmed = StringUtils::trimmedWhitespace(boundedQuery(query));
     if (trimmed.isEmpty())
         return {};
 
@@ -316,6 +334,16 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
     return rows;
 }
 
+QString DatabaseManager::boundedQuery(const QString &query) {
+    if (query.size() <= maxQueryLength)
+        return query;
+    // Cut where a character begins: half of a surrogate pair would match nothing.
+    qsizetype length = maxQueryLength;
+    if (query.at(length - 1).isHighSurrogate())
+        --length;
+    return query.left(length);
+}
+
 quint64 DatabaseManager::runningSearchGeneration() const {
     return runningSearchOnThisThread.manager == this ? runningSearchOnThisThread.generation : 0;
 }
@@ -378,8 +406,42 @@ SearchResults DatabaseManager::searchActionResults(const QString &query) {
     rows += searchSystemSettingsActionResults(q, cachedSystemSettingsShortcuts_);
     if (!isRunningUnitTests())
         rows += searchBrowserTabActionResults(q, cachedBrowserTabs_);
-    rows += searchBrowserBookmarkActionResults(q, cachedBrowserBookmarks_);
+    rows += matchRegisteredSources(searchContext(query));
     return rows;
+}
+
+SearchContext DatabaseManager::searchContext(const QString &query) {
+    // Outside a search nothing supersedes it.
+    const quint64 generation = runningSearchGeneration();
+    return SearchContext(
+        StringUtils::trimmedWhitespace(query),
+        [this](const SearchResult &row) { return learnedOpenCount(row, 0); }, generation,
+        generation != 0 ? &searchGeneration_ : nullptr);
+}
+
+SearchResults DatabaseManager::matchRegisteredSources(const SearchContext &context) {
+    std::vector<std::pair<std::shared_ptr<const Source>, std::shared_ptr<const SourceSnapshot>>> snapshots;
+    {
+        auto guard = lock();
+        snapshots.reserve(sources_.size());
+        for (const RegisteredSource &registered : sources_)
+            snapshots.emplace_back(registered.source, registered.snapshot);
+    }
+    SearchResults rows;
+    for (const auto &[source, snapshot] : snapshots) {
+        if (context.isSuperseded())
+            return {};
+        rows += source->match(*snapshot, context);
+    }
+    return rows;
+}
+
+std::vector<std::shared_ptr<const Source>> DatabaseManager::sources() const {
+    auto guard = lock();
+    std::vector<std::shared_ptr<const Source>> list;
+    for (const RegisteredSource &registered : sources_)
+        list.push_back(registered.source);
+    return list;
 }
 
 SearchResults DatabaseManager::searchLauncherActionResults(const QString &queryLowercased) {

@@ -6,6 +6,7 @@
 #include "platform/WorkerPool.h"
 #include "search/DatabaseTypes.h"
 #include "search/RecentActivationRecord.h"
+#include "search/Source.h"
 #include "sources/BrowserTypes.h"
 #include "sources/SystemSettingsTypes.h"
 
@@ -19,6 +20,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -38,6 +40,12 @@ class ShortcutRootWatcher;
 class WalkedRowSearchKeys;
 struct TranslationLookupResult;
 class TranslationEngines;
+class SearchContext;
+struct DatabaseManagerConfiguration;
+
+// Makes a manager's sources from its configuration (see StandardSources.h for the launcher's).
+using SourceFactory =
+    std::function<std::vector<std::shared_ptr<const Source>>(const DatabaseManagerConfiguration &)>;
 
 // Everything a manager is built from. `production()` gives the values the launcher runs with; tests
 // build their own (temporary roots, a manual clock, defaults on a temporary file).
@@ -51,6 +59,8 @@ struct DatabaseManagerConfiguration {
     QStringList folderSearchRoots;
     QStringList shortcutSearchRoots;
     QList<BrowserBookmarkSource> browserBookmarkSources;
+    // The sources beside the core's own, in the order their rows join an answer. Null: none.
+    SourceFactory makeSources;
     // Null: the standard store over `defaults`.
     std::shared_ptr<SearchRankingSettingsStore> searchRankingSettingsStore;
     QStringList pinnedFolderPaths = {QStringLiteral("/Applications")};
@@ -109,10 +119,10 @@ struct DatabaseManagerConfiguration {
     int indexWriteAttempts = 3;
 
     // ---- Walked caches and background refresh ----
-    // The source caches the background refresh crawls, in its fixed order.
-    enum class RefreshSource { apps, folders, shortcuts, systemSettings, browserTabs, browserBookmarks };
-    // Tests only: called on the refresh's thread, with no lock held, just before a source is crawled.
-    std::function<void(RefreshSource)> backgroundRefreshWillCrawl;
+    // Tests only: called on the refresh's thread, with no lock held, just before a source is crawled, with
+    // its id ("apps", "folders", "shortcuts", "systemSettings", "browserTabs", then each registered
+    // source's, in that fixed order).
+    std::function<void(const QString &sourceID)> backgroundRefreshWillCrawl;
 
     // ---- Superseded searches ----
     // Tests only: called by search() with the lock held, once the query caches have missed and before
@@ -139,6 +149,9 @@ public:
 
     // The process-wide manager with the production configuration, built on first use, never released.
     static DatabaseManager &shared();
+    // What shared() is built from (before its first use): the launcher installs its sources this way.
+    // Not set: DatabaseManagerConfiguration::production(), which has no sources of its own.
+    static void setSharedConfiguration(std::function<DatabaseManagerConfiguration()> makeConfiguration);
     // Shuts the process-wide manager down if it was built (the launcher's quit): its crawls and probes
     // stop at once instead of being waited for, and what it owes the disk is written.
     static void shutdownShared();
@@ -164,6 +177,10 @@ public:
     // ---- Search road (Database.cpp) ----
     SearchResults search(const QString &query, bool allowPersistentQueryCache = true);
     SearchResults searchFresh(const QString &query) { return search(query, false); }
+    // The longest query searched, as the search field holds it; a caller's longer text is searched by its
+    // first this many characters, so that no query can hold a search or its memory without bound.
+    static constexpr qsizetype maxQueryLength = 32767;
+    static QString boundedQuery(const QString &query);
     std::optional<SearchResults> cachedQueryResults(const QString &key, bool allowPersistentQueryCache);
     void storeQueryResultsInCache(const SearchResults &results, const QString &key);
     SearchResults searchActionResults(const QString &query);
@@ -256,23 +273,22 @@ public:
     // ---- Background refresh and the shortcut-root watcher (DatabaseBackgroundRefresh.cpp) ----
     void scheduleBackgroundCacheRefreshIfNeeded();
     void startShortcutRootWatcherIfNeeded();
+    // A registered source's new snapshot, by its place in the list.
+    using CrawledSnapshots = std::vector<std::pair<size_t, std::shared_ptr<const SourceSnapshot>>>;
     void applyBackgroundCacheRefresh(std::optional<SearchResults> apps, std::optional<SearchResults> folders,
                                      std::optional<SearchResults> shortcuts,
                                      std::optional<QList<SystemSettingsShortcut>> systemSettingsShortcuts,
                                      std::optional<QList<BrowserTabShortcut>> browserTabs,
-                                     std::optional<QList<BrowserBookmarkShortcut>> browserBookmarks);
+                                     CrawledSnapshots snapshots = {});
     void shortcutRootsDidChange();
 
-    // When each source cache was last refreshed (absent: never), for tests and diagnostics.
-    struct SourceCacheDates {
-        std::optional<Date> apps;
-        std::optional<Date> folders;
-        std::optional<Date> shortcuts;
-        std::optional<Date> systemSettings;
-        std::optional<Date> browserTabs;
-        std::optional<Date> browserBookmarks;
-    };
+    // When each source cache was last refreshed (absent: never), by source id, for tests and diagnostics.
+    using SourceCacheDates = std::map<QString, std::optional<Date>>;
     SourceCacheDates sourceCacheLastRefreshDates() const;
+    // The registered sources, in their order.
+    std::vector<std::shared_ptr<const Source>> sources() const;
+    // A context for asking a source directly, as a search would (tests and the command-line tool).
+    SearchContext searchContext(const QString &query);
     bool isBackgroundCacheRefreshRunning() const;
     bool hasShortcutRootWatcher() const;
 
@@ -284,7 +300,8 @@ private:
         bool shortcuts = false;
         bool systemSettings = false;
         bool browserTabs = false;
-        bool browserBookmarks = false;
+        // The registered sources to crawl, by their place in the list.
+        std::vector<size_t> sources;
         // Off under the test harness, where tab rows are never shown: the browsers are not asked.
         bool askBrowsersForTabs = true;
         QStringList appSearchRoots;
@@ -299,14 +316,14 @@ private:
     // The plan for the given stale sources, with the crawl inputs copied under the lock.
     BackgroundRefreshPlan makeBackgroundRefreshPlan(bool apps, bool folders, bool shortcuts,
                                                     bool systemSettings, bool browserTabs,
-                                                    bool browserBookmarks);
+                                                    std::vector<size_t> sources);
     // Crawls the plan's sources one after another with no lock held, then installs the results.
     void runBackgroundCacheRefresh(const BackgroundRefreshPlan &plan);
     void finishBackgroundCacheRefresh(std::optional<SearchResults> apps, std::optional<SearchResults> folders,
                                       std::optional<SearchResults> shortcuts,
                                       std::optional<QList<SystemSettingsShortcut>> systemSettingsShortcuts,
                                       std::optional<QList<BrowserTabShortcut>> browserTabs,
-                                      std::optional<QList<BrowserBookmarkShortcut>> browserBookmarks);
+                                      CrawledSnapshots snapshots);
 
 public:
     // ---- Learned open counts and recent activations (DatabaseRecentActivations.cpp,
@@ -397,19 +414,6 @@ public:
     // Runs the snapshot without holding the manager, then installs its tabs as the tab cache.
     BrowserAutomationWarmupResult warmupBrowserAutomationPermissions();
 
-    // ---- Browser bookmarks (DatabaseBrowserBookmarks.cpp) ----
-    static QList<BrowserBookmarkSource> defaultBrowserBookmarkSources(const QString &homePath);
-    QList<BrowserBookmarkShortcut> discoverBrowserBookmarks() const;
-    static QStringList discoverChromiumBookmarkFiles(const QString &userDataRoot);
-    static QList<BrowserBookmarkShortcut> parseChromiumBookmarks(const QString &filePath,
-                                                                 const QString &browserName);
-    static void collectChromiumBookmarks(const QJsonObject &node, const QString &browserName,
-                                         const QStringList &folderPathComponents,
-                                         QList<BrowserBookmarkShortcut> &results);
-    static QString chromiumBookmarkRootLabel(const QString &rootKey, const QJsonObject &node);
-    SearchResults searchBrowserBookmarkActionResults(const QString &queryLowercased,
-                                                     const QList<BrowserBookmarkShortcut> &bookmarks);
-
     // ---- Notion pages (NotionSearch.cpp) ----
     // Never waits for the network: answers from the cache and, on a miss, starts one background
     // request and answers nothing; the rows arrive with "LauncherSearchDataRefreshed".
@@ -456,7 +460,6 @@ private:
     QStringList appSearchRoots_;
     QStringList folderSearchRoots_;
     QStringList shortcutSearchRoots_;
-    QList<BrowserBookmarkSource> browserBookmarkSources_;
     QString usageStoreKey_;
     QString recentActivationsStoreKey_;
     bool recentActivationsEnabled_ = true;
@@ -500,6 +503,16 @@ private:
     std::mutex indexQueriesMutex_;
     std::vector<std::pair<quint64, std::shared_ptr<IndexQuery>>> runningIndexQueries_;
 
+    // ---- Registered sources ----
+    struct RegisteredSource {
+        std::shared_ptr<const Source> source;
+        std::shared_ptr<const SourceSnapshot> snapshot;
+        std::optional<Date> lastRefresh;
+    };
+    std::vector<RegisteredSource> sources_;
+    // Every registered source's rows for the context's query, in the sources' order.
+    SearchResults matchRegisteredSources(const SearchContext &context);
+
     // ---- Walked caches and background refresh ----
     SearchResults cachedApps_;
     SearchResults cachedFolders_;
@@ -509,13 +522,11 @@ private:
     std::optional<Date> shortcutCacheLastRefresh_;
     std::optional<Date> systemSettingsCacheLastRefresh_;
     std::optional<Date> browserTabsCacheLastRefresh_;
-    std::optional<Date> browserBookmarksCacheLastRefresh_;
     double appCacheTTL_ = 120;
     double folderCacheTTL_ = 180;
     double shortcutCacheTTL_ = 180;
     double systemSettingsCacheTTL_ = 600;
     double browserTabsCacheTTL_ = 8;
-    double browserBookmarksCacheTTL_ = 60;
     int folderSearchMaxDepth_ = 5;
     int shortcutSearchMaxDepth_ = 6;
     QSet<QString> excludedFolderNames_;
@@ -572,7 +583,6 @@ private:
 
     // ---- Browser tabs and bookmarks ----
     QList<BrowserTabShortcut> cachedBrowserTabs_;
-    QList<BrowserBookmarkShortcut> cachedBrowserBookmarks_;
     // The last probe-failure line written per browser, so a failure that persists across refreshes is
     // written once rather than every few seconds.
     mutable QHash<QString, QString> lastBrowserTabProbeFailureLines_;

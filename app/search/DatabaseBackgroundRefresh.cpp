@@ -50,13 +50,16 @@ void DatabaseManager::scheduleBackgroundCacheRefreshIfNeeded() {
     const bool systemSettings =
         isStale(systemSettingsCacheLastRefresh_, systemSettingsCacheTTL_, clock_->now());
     const bool browserTabs = isStale(browserTabsCacheLastRefresh_, browserTabsCacheTTL_, clock_->now());
-    const bool browserBookmarks =
-        isStale(browserBookmarksCacheLastRefresh_, browserBookmarksCacheTTL_, clock_->now());
-    if (!apps && !folders && !shortcuts && !systemSettings && !browserTabs && !browserBookmarks)
+    std::vector<size_t> staleSources;
+    for (size_t i = 0; i < sources_.size(); ++i) {
+        if (isStale(sources_[i].lastRefresh, sources_[i].source->timeToLive(), clock_->now()))
+            staleSources.push_back(i);
+    }
+    if (!apps && !folders && !shortcuts && !systemSettings && !browserTabs && staleSources.empty())
         return;
 
-    BackgroundRefreshPlan plan =
-        makeBackgroundRefreshPlan(apps, folders, shortcuts, systemSettings, browserTabs, browserBookmarks);
+    BackgroundRefreshPlan plan = makeBackgroundRefreshPlan(apps, folders, shortcuts, systemSettings,
+                                                           browserTabs, std::move(staleSources));
     backgroundCacheRefreshRunning_ = true;
     // The pool belongs to the manager and shutdown() waits for it, so the task may use `this`.
     startBackgroundTask([this, plan = std::move(plan)] { runBackgroundCacheRefresh(plan); });
@@ -77,7 +80,7 @@ void DatabaseManager::startShortcutRootWatcherIfNeeded() {
 
 DatabaseManager::BackgroundRefreshPlan
 DatabaseManager::makeBackgroundRefreshPlan(bool apps, bool folders, bool shortcuts, bool systemSettings,
-                                           bool browserTabs, bool browserBookmarks) {
+                                           bool browserTabs, std::vector<size_t> sources) {
     auto guard = lock();
     BackgroundRefreshPlan plan;
     plan.apps = apps;
@@ -85,7 +88,7 @@ DatabaseManager::makeBackgroundRefreshPlan(bool apps, bool folders, bool shortcu
     plan.shortcuts = shortcuts;
     plan.systemSettings = systemSettings;
     plan.browserTabs = browserTabs;
-    plan.browserBookmarks = browserBookmarks;
+    plan.sources = std::move(sources);
     plan.askBrowsersForTabs = !isRunningUnitTests();
     plan.appSearchRoots = appSearchRoots_;
     plan.desktopEntries = config_.desktopEntries;
@@ -100,14 +103,13 @@ DatabaseManager::makeBackgroundRefreshPlan(bool apps, bool folders, bool shortcu
 }
 
 void DatabaseManager::runBackgroundCacheRefresh(const BackgroundRefreshPlan &plan) {
-    using Source = DatabaseManagerConfiguration::RefreshSource;
     // One crawl at a time, in the fixed order, none once shutdown began (a walk under way stops early;
     // its partial list is never installed).
-    const auto mayCrawl = [this](Source source) {
+    const auto mayCrawl = [this](const QString &sourceID) {
         if (shuttingDown_.load())
             return false;
         if (config_.backgroundRefreshWillCrawl)
-            config_.backgroundRefreshWillCrawl(source);
+            config_.backgroundRefreshWillCrawl(sourceID);
         return !shuttingDown_.load();
     };
 
@@ -116,14 +118,14 @@ void DatabaseManager::runBackgroundCacheRefresh(const BackgroundRefreshPlan &pla
     std::optional<SearchResults> shortcuts;
     std::optional<QList<SystemSettingsShortcut>> systemSettings;
     std::optional<QList<BrowserTabShortcut>> browserTabs;
-    std::optional<QList<BrowserBookmarkShortcut>> browserBookmarks;
+    CrawledSnapshots snapshots;
 
-    if (plan.apps && mayCrawl(Source::apps))
+    if (plan.apps && mayCrawl(QStringLiteral("apps")))
         apps = discoverApplications(plan.appSearchRoots, plan.desktopEntries, &shuttingDown_);
-    if (plan.folders && mayCrawl(Source::folders))
+    if (plan.folders && mayCrawl(QStringLiteral("folders")))
         folders = discoverFolders(plan.folderSearchRoots, plan.folderSearchMaxDepth, plan.excludedFolderNames,
                                   &shuttingDown_);
-    if (plan.shortcuts && mayCrawl(Source::shortcuts))
+    if (plan.shortcuts && mayCrawl(QStringLiteral("shortcuts")))
         shortcuts = discoverShortcuts(plan.shortcutSearchRoots, plan.shortcutSearchMaxDepth,
                                       plan.excludedFolderNames, plan.shortcutFileExtensions, &shuttingDown_);
     // The walked lists' search keys are made here, off the manager, rather than on the next keystroke.
@@ -133,23 +135,29 @@ void DatabaseManager::runBackgroundCacheRefresh(const BackgroundRefreshPlan &pla
     }
     if (plan.systemSettings) {
         const QList<SystemSettingsShortcut> seeds = systemSettingsSeedShortcuts();
-        if (mayCrawl(Source::systemSettings))
+        if (mayCrawl(QStringLiteral("systemSettings")))
             systemSettings = openableSystemSettingsShortcuts(
                 mergeSystemSettingsShortcuts(seeds, discoverSystemSettingsShortcuts()), plan.desktopEntries);
     }
     if (plan.browserTabs) {
         if (!plan.askBrowsersForTabs)
             browserTabs = QList<BrowserTabShortcut>();
-        else if (mayCrawl(Source::browserTabs))
+        else if (mayCrawl(QStringLiteral("browserTabs")))
             browserTabs = discoverBrowserTabs();
     }
-    if (plan.browserBookmarks && mayCrawl(Source::browserBookmarks))
-        browserBookmarks = discoverBrowserBookmarks();
+    // The registered sources: their list never changes, so `sources_` is read without the lock.
+    for (const size_t index : plan.sources) {
+        const Source &source = *sources_[index].source;
+        if (!mayCrawl(source.id()))
+            continue;
+        auto snapshot = source.crawl(shuttingDown_);
+        if (!shuttingDown_.load())
+            snapshots.emplace_back(index, std::move(snapshot));
+    }
 
     const bool walked = apps || folders || shortcuts;
     finishBackgroundCacheRefresh(std::move(apps), std::move(folders), std::move(shortcuts),
-                                 std::move(systemSettings), std::move(browserTabs),
-                                 std::move(browserBookmarks));
+                                 std::move(systemSettings), std::move(browserTabs), std::move(snapshots));
     if (walked)
         returnFreedMemoryToTheSystem();
 }
@@ -158,8 +166,7 @@ void DatabaseManager::finishBackgroundCacheRefresh(
     std::optional<SearchResults> apps, std::optional<SearchResults> folders,
     std::optional<SearchResults> shortcuts,
     std::optional<QList<SystemSettingsShortcut>> systemSettingsShortcuts,
-    std::optional<QList<BrowserTabShortcut>> browserTabs,
-    std::optional<QList<BrowserBookmarkShortcut>> browserBookmarks) {
+    std::optional<QList<BrowserTabShortcut>> browserTabs, CrawledSnapshots snapshots) {
     auto guard = lock();
     if (shuttingDown_.load()) {
         // Nothing is installed, announced or started again once shutdown began.
@@ -169,7 +176,7 @@ void DatabaseManager::finishBackgroundCacheRefresh(
     }
     applyBackgroundCacheRefresh(std::move(apps), std::move(folders), std::move(shortcuts),
                                 std::move(systemSettingsShortcuts), std::move(browserTabs),
-                                std::move(browserBookmarks));
+                                std::move(snapshots));
     backgroundCacheRefreshRunning_ = false;
     if (shouldScheduleBackgroundRefreshAfterCurrentTask_) {
         shouldScheduleBackgroundRefreshAfterCurrentTask_ = false;
@@ -184,8 +191,7 @@ void DatabaseManager::applyBackgroundCacheRefresh(
     std::optional<SearchResults> apps, std::optional<SearchResults> folders,
     std::optional<SearchResults> shortcuts,
     std::optional<QList<SystemSettingsShortcut>> systemSettingsShortcuts,
-    std::optional<QList<BrowserTabShortcut>> browserTabs,
-    std::optional<QList<BrowserBookmarkShortcut>> browserBookmarks) {
+    std::optional<QList<BrowserTabShortcut>> browserTabs, CrawledSnapshots snapshots) {
     auto guard = lock();
     const Date now = clock_->now();
     bool changed = false;
@@ -210,7 +216,12 @@ void DatabaseManager::applyBackgroundCacheRefresh(
     }
     install(systemSettingsShortcuts, cachedSystemSettingsShortcuts_, systemSettingsCacheLastRefresh_);
     install(browserTabs, cachedBrowserTabs_, browserTabsCacheLastRefresh_);
-    install(browserBookmarks, cachedBrowserBookmarks_, browserBookmarksCacheLastRefresh_);
+    for (auto &[index, snapshot] : snapshots) {
+        Q_ASSERT(index < sources_.size() && snapshot);
+        sources_[index].snapshot = std::move(snapshot);
+        sources_[index].lastRefresh = now;
+        changed = true;
+    }
     if (!changed)
         return;
     invalidateQueryResultCache();
@@ -233,12 +244,14 @@ void DatabaseManager::shortcutRootsDidChange() {
 
 DatabaseManager::SourceCacheDates DatabaseManager::sourceCacheLastRefreshDates() const {
     auto guard = lock();
-    return {.apps = appCacheLastRefresh_,
-            .folders = folderCacheLastRefresh_,
-            .shortcuts = shortcutCacheLastRefresh_,
-            .systemSettings = systemSettingsCacheLastRefresh_,
-            .browserTabs = browserTabsCacheLastRefresh_,
-            .browserBookmarks = browserBookmarksCacheLastRefresh_};
+    SourceCacheDates dates = {{QStringLiteral("apps"), appCacheLastRefresh_},
+                              {QStringLiteral("folders"), folderCacheLastRefresh_},
+                              {QStringLiteral("shortcuts"), shortcutCacheLastRefresh_},
+                              {QStringLiteral("systemSettings"), systemSettingsCacheLastRefresh_},
+                              {QStringLiteral("browserTabs"), browserTabsCacheLastRefresh_}};
+    for (const RegisteredSource &registered : sources_)
+        dates.emplace(registered.source->id(), registered.lastRefresh);
+    return dates;
 }
 
 bool DatabaseManager::isBackgroundCacheRefreshRunning() const {

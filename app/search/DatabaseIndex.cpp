@@ -23,6 +23,13 @@ namespace {
 
 constexpr int indexStatementRowLimit = 250;
 
+// No file name is longer than 255 bytes and no tag is near this long: a longer query can match neither,
+// and its LIKE pattern only costs time (SQLite refuses patterns of more than 50 000 bytes outright).
+constexpr qsizetype longestIndexQuery = 1024;
+// A full-text phrase of more words than a sentence finds nothing a shorter one would not, and each word
+// loads its whole doclist: thousands of words held a search for the whole index deadline.
+constexpr qsizetype mostFullTextWords = 64;
+
 } // namespace
 
 const QByteArray &DatabaseManager::indexLikeStatementText() {
@@ -173,6 +180,14 @@ std::optional<QString> DatabaseManager::indexedFTSQuery(const QString &query) {
     });
     if (!plain)
         return std::nullopt;
+    qsizetype words = 0;
+    bool inWord = false;
+    for (const uint c : codepoints) {
+        const bool blank = StringUtils::isWhitespace(char32_t(c));
+        if (!blank && !inWord && ++words > mostFullTextWords)
+            return std::nullopt;
+        inWord = !blank;
+    }
     return QLatin1Char('"') + trimmed + QStringLiteral("\"*");
 }
 
@@ -185,6 +200,8 @@ SearchResults DatabaseManager::searchIndexedFiles(const QString &query) {
 }
 
 IndexQueryOutcome DatabaseManager::queryIndex(const QString &query, quint64 searchGeneration) {
+    if (query.size() > longestIndexQuery)
+        return {};
     std::shared_ptr<IndexConnectionPool> connections;
     {
         auto guard = lock();

@@ -1,5 +1,6 @@
 #include "settings/AppearanceSettingsSection.h"
 
+#include "settings/KeyboardAccess.h"
 #include "settings/SettingsStyle.h"
 #include "settings/ThemePreviewCard.h"
 
@@ -125,13 +126,17 @@ AppearanceSettingsSection::AppearanceSettingsSection(Bindings bindings, QWidget 
     gridScroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     gridScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     gridScroll_->setMinimumHeight(220);
+    gridScroll_->setAccessibleName(QStringLiteral("Theme previews"));
     gridScroll_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     gridScroll_->viewport()->setAutoFillBackground(false);
     grid_ = new ThemePreviewGrid;
     QList<ThemePreviewCard *> cards;
     for (const LauncherTheme &theme : LauncherThemeCatalog::all()) {
         auto *card = new ThemePreviewCard(theme, false, grid_);
-        connect(card, &QAbstractButton::clicked, this, [this, id = theme.id] {
+        // Toggled, not clicked: the arrow keys and assistive technology check a card without a click.
+        connect(card, &QAbstractButton::toggled, this, [this, id = theme.id](bool checked) {
+            if (!checked)
+                return;
             bindings_.launcherThemeID(id);
             refresh();
         });
@@ -139,6 +144,7 @@ AppearanceSettingsSection::AppearanceSettingsSection(Bindings bindings, QWidget 
     }
     grid_->setCards(cards);
     gridScroll_->setWidget(grid_);
+    KeyboardAccess::keepFocusVisible(gridScroll_);
     rows()->addWidget(gridScroll_, 1);
 
     connect(themePicker_, &QComboBox::activated, this, [this](int index) {
@@ -162,8 +168,10 @@ void AppearanceSettingsSection::refresh() {
         nativeIconsToggle_->setChecked(bindings_.useNativeAppIcons.value());
     }
     blurb_->setText(LauncherThemeCatalog::theme(chosen).blurb);
-    for (ThemePreviewCard *card : grid_->cards())
+    for (ThemePreviewCard *card : grid_->cards()) {
+        const QSignalBlocker cardBlocker(card);
         card->setSelected(card->theme().id == chosen);
+    }
 }
 
 } // namespace orvex

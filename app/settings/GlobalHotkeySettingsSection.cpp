@@ -19,7 +19,6 @@ namespace orvex {
 ShortcutRecorderButton::ShortcutRecorderButton(QWidget *parent) : QAbstractButton(parent) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setFocusPolicy(Qt::StrongFocus);
-    setAccessibleName(QStringLiteral("Shortcut"));
 }
 
 void ShortcutRecorderButton::setRecording(bool recording) {
@@ -120,6 +119,26 @@ void GlobalHotkeySettingsSection::refresh() {
     resetButton_->setEnabled(enabled);
     recordingHint_->setVisible(recording);
     const HotKeySettings current = bindings_.currentHotKeySettings();
+    // The button shows symbols; a screen reader hears the shortcut in words, whether it is recording
+    // and how to leave.
+    QString name;
+    QString description;
+    if (!enabled) {
+        name = QStringLiteral("Shortcut: Disabled");
+    } else if (recording) {
+        const quint32 held = bindings_.shortcutRecorder->previewModifiers();
+        name = QStringLiteral("Recording shortcut");
+        if (held != 0)
+            name += QStringLiteral(": ") + hotKeyModifierReadableString(held);
+        description = recordingHint_->text();
+    } else {
+        name = QStringLiteral("Shortcut: ") + hotKeyDisplayString(current);
+        description = QStringLiteral("Press to record a new shortcut.");
+    }
+    if (recorderButton_->accessibleName() != name)
+        recorderButton_->setAccessibleName(name);
+    if (recorderButton_->accessibleDescription() != description)
+        recorderButton_->setAccessibleDescription(description);
     currentLine_->setText(QStringLiteral("Current: ") + hotKeyDisplayString(current));
     symbolsLine_->setText(QStringLiteral("Symbols: ") + hotKeySymbolDisplayString(current));
     disabledLine_->setVisible(!enabled);

@@ -1,10 +1,22 @@
 #include "settings/OnboardingWindowController.h"
 
+#include "settings/KeyboardAccess.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <QVBoxLayout>
 
 namespace orvex {
+
+PermissionSetupWindow::PermissionSetupWindow()
+    : QWidget(nullptr,
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+    KeyboardAccess::exposeWithRole(staticMetaObject, QAccessible::Dialog);
+    setWindowTitle(QStringLiteral("Permission Setup"));
+    // Closing only hides it: the launcher lives on with no window shown.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setObjectName(QStringLiteral("PermissionSetupWindow"));
+}
 
 OnboardingWindowController::OnboardingWindowController(PermissionOnboardingStore store,
                                                        std::function<void()> showPanel,
@@ -17,12 +29,7 @@ OnboardingWindowController::~OnboardingWindowController() {
 
 void OnboardingWindowController::show() {
     if (!window_) {
-        auto *window = new QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                                Qt::WindowCloseButtonHint);
-        window->setWindowTitle(QStringLiteral("Permission Setup"));
-        // Closing only hides it: the launcher lives on with no window shown.
-        window->setAttribute(Qt::WA_QuitOnClose, false);
-        window->setObjectName(QStringLiteral("PermissionSetupWindow"));
+        auto *window = new PermissionSetupWindow;
         auto *layout = new QVBoxLayout(window);
         layout->setContentsMargins(0, 0, 0, 0);
         view_ = new PermissionsOnboardingView([this] { finish(true); }, [this] { finish(false); }, warmups_,

@@ -10,6 +10,14 @@
 
 namespace orvex {
 
+// The "Permission Setup" window itself: a dialog to assistive technology.
+class PermissionSetupWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    PermissionSetupWindow();
+};
+
 // Owns the "Permission Setup" window (680 × 460, titled and closable, fixed size), built on the first
 // show() and reused afterwards, so statuses of earlier requests stay on it. Continue stores true under
 // the onboarding store's key, hides the window and calls `showPanel`; Skip hides it and calls

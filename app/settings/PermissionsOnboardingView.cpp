@@ -1,14 +1,18 @@
 #include "settings/PermissionsOnboardingView.h"
 
+#include "settings/KeyboardAccess.h"
 #include "settings/SettingsStyle.h"
 #include "settings/SettingsSymbols.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QVBoxLayout>
 
 namespace orvex {
@@ -51,7 +55,7 @@ PermissionCard::PermissionCard(const QString &title, const QString &description,
     statusRow->addWidget(statusText_, 1);
     layout->addLayout(statusRow);
 
-    button_ = new QPushButton(shownButtonTitle, this);
+    button_ = new PermissionRequestButton(shownButtonTitle, this);
     button_->setAutoDefault(false);
     layout->addWidget(button_, 0, Qt::AlignLeft);
     setMaximumWidth(maximumCardWidth);
@@ -96,7 +100,27 @@ void PermissionCard::setStatus(const PermissionWarmupStatus &status, bool isLoad
     // One line while it fits the card; longer sentences wrap instead of widening the window.
     const int textWidth = statusText_->fontMetrics().horizontalAdvance(status.message);
     statusText_->setMinimumWidth(std::min(textWidth + 2, maximumCardWidth - 28 - 21));
-    button_->setEnabled(!isLoading);
+    button_->setBusy(isLoading);
+    if (button_->accessibleDescription() != status.message)
+        button_->setAccessibleDescription(status.message);
+}
+
+void PermissionRequestButton::setBusy(bool busy) {
+    if (busy == busy_)
+        return;
+    busy_ = busy;
+    update();
+}
+
+void PermissionRequestButton::paintEvent(QPaintEvent *) {
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    if (busy_) {
+        option.state &= ~QStyle::State_Enabled;
+        option.palette.setCurrentColorGroup(QPalette::Disabled);
+    }
+    painter.drawControl(QStyle::CE_PushButton, option);
 }
 
 void PermissionCard::paintEvent(QPaintEvent *) {
@@ -122,10 +146,9 @@ PermissionsOnboardingView::PermissionsOnboardingView(std::function<void()> onCon
     auto *header = new QVBoxLayout;
     header->setSpacing(6);
     header->addWidget(makeLabel(QStringLiteral("Permission Setup"), 17, QFont::DemiBold, stack));
-    QLabel *intro = makeLabel(
-        QStringLiteral(
-            "Before first use, grant the permissions below so prompts happen now instead of during search."),
-        11, QFont::Normal, stack);
+    QLabel *intro = makeLabel(QStringLiteral("Before first use, run the checks below so your folders and "
+                                             "browser tabs are found now instead of during search."),
+                              11, QFont::Normal, stack);
     SettingsStyle::useSecondaryColor(intro);
     header->addWidget(intro);
     layout->addLayout(header);
@@ -148,12 +171,15 @@ PermissionsOnboardingView::PermissionsOnboardingView(std::function<void()> onCon
     continueButton_ = new QPushButton(QStringLiteral("Continue to Launcher"), stack);
     continueButton_->setAutoDefault(false);
     continueButton_->setDefault(true);
-    // The prominent look: the accent colour behind white text.
+    // The prominent look: the accent colour behind white text, with a dark ring while it has the
+    // keyboard focus (the border is there all along, so the button keeps its size).
     const QColor accent = palette().color(QPalette::Highlight);
     continueButton_->setStyleSheet(
-        QStringLiteral("QPushButton { background: %1; color: white; border: none; border-radius: 6px; "
-                       "padding: 5px 14px; } QPushButton:pressed { background: %2; }")
-            .arg(accent.name(), accent.darker(120).name()));
+        QStringLiteral(
+            "QPushButton { background: %1; color: white; border: 2px solid %1; border-radius: 6px; "
+            "padding: 3px 12px; } QPushButton:pressed { background: %2; border-color: %2; } "
+            "QPushButton:focus { border-color: %3; }")
+            .arg(accent.name(), accent.darker(120).name(), accent.darker(190).name()));
     buttons->addWidget(continueButton_);
     layout->addLayout(buttons);
 
@@ -177,16 +203,23 @@ PermissionsOnboardingView::PermissionsOnboardingView(std::function<void()> onCon
         if (onContinue_)
             onContinue_();
     });
-    // Escape skips and Return continues wherever the focus is in the window.
+    // Escape skips wherever the focus is in the window.
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, skipButton_, &QPushButton::click);
-    for (const int key : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto *confirm = new QShortcut(QKeySequence(key), this);
-        connect(confirm, &QShortcut::activated, continueButton_, &QPushButton::click);
-    }
+    continueButton_->setFocus(Qt::OtherFocusReason);
     connect(viewModel_, &PermissionsOnboardingViewModel::stateChanged, this,
             &PermissionsOnboardingView::refresh);
     refresh();
+}
+
+void PermissionsOnboardingView::keyPressEvent(QKeyEvent *event) {
+    if (KeyboardAccess::pressFocusedButton(this, *event))
+        return;
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !event->isAutoRepeat()) {
+        continueButton_->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void PermissionsOnboardingView::refresh() {

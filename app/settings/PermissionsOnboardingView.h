@@ -2,14 +2,33 @@
 
 #include "settings/PermissionsOnboardingViewModel.h"
 
+#include <QPushButton>
 #include <QWidget>
 
 #include <functional>
 
 class QLabel;
-class QPushButton;
 
 namespace orvex {
+
+// A card's request button. While its check runs it looks disabled, and presses change nothing (the view
+// model starts no second check), but it keeps the keyboard focus, so that a screen reader reads the
+// outcome where the user is: the button's accessible description is the card's status sentence.
+class PermissionRequestButton : public QPushButton {
+    Q_OBJECT
+
+public:
+    using QPushButton::QPushButton;
+
+    void setBusy(bool busy);
+    bool isBusy() const { return busy_; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    bool busy_ = false;
+};
 
 // One permission card: title, description, the status row (symbol and sentence in the status colour)
 // and the request button, on a rounded panel as wide as the window's content.
@@ -21,7 +40,7 @@ public:
                    QWidget *parent = nullptr);
 
     void setStatus(const PermissionWarmupStatus &status, bool isLoading);
-    QPushButton *button() const { return button_; }
+    PermissionRequestButton *button() const { return button_; }
     QLabel *statusText() const { return statusText_; }
 
     // The symbol name and colour of a status.
@@ -34,12 +53,13 @@ protected:
 private:
     QLabel *statusSymbol_;
     QLabel *statusText_;
-    QPushButton *button_;
+    PermissionRequestButton *button_;
 };
 
 // The content of the "Permission Setup" window: the header, the file and browser cards and the row of
-// "Skip for now" (Escape) and "Continue to Launcher" (Return). It owns its view model; the two buttons
-// only call the host's actions.
+// "Skip for now" (Escape) and "Continue to Launcher". Return and Space press the focused button; Return
+// elsewhere continues. "Continue to Launcher" has the focus first. It owns its view model; the two
+// buttons only call the host's actions.
 class PermissionsOnboardingView : public QWidget {
     Q_OBJECT
 
@@ -53,6 +73,9 @@ public:
     PermissionCard *browserCard() const { return browserCard_; }
     QPushButton *skipButton() const { return skipButton_; }
     QPushButton *continueButton() const { return continueButton_; }
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void refresh();

@@ -34,6 +34,9 @@ RankingSettingsSection::RankingSettingsSection(Bindings bindings, QWidget *paren
     addButton_ = new QPushButton(QStringLiteral("Add Rule"), this);
     saveButton_ = new QPushButton(QStringLiteral("Save"), this);
     resetButton_ = new QPushButton(QStringLiteral("Reset"), this);
+    // Which rules the two buttons act on, for screen readers.
+    saveButton_->setAccessibleName(QStringLiteral("Save rules"));
+    resetButton_->setAccessibleName(QStringLiteral("Reset rules to defaults"));
     for (QPushButton *button : {addButton_, saveButton_, resetButton_}) {
         button->setAutoDefault(false);
         buttons->addWidget(button);
@@ -46,6 +49,16 @@ RankingSettingsSection::RankingSettingsSection(Bindings bindings, QWidget *paren
     connect(resetButton_, &QPushButton::clicked, this, [this] { bindings_.onResetExtensionBoostRules(); });
     refresh();
 }
+
+namespace {
+
+// Names change as the user types; screen readers hear of a change only when there is one.
+void setAccessibleNameIfChanged(QWidget *widget, const QString &name) {
+    if (widget->accessibleName() != name)
+        widget->setAccessibleName(name);
+}
+
+} // namespace
 
 QString RankingSettingsSection::boostValueText(qint64 boost) {
     return boost >= 1 ? QStringLiteral("+%1").arg(boost) : QString::number(boost);
@@ -94,7 +107,6 @@ void RankingSettingsSection::rebuildRows(const ExtensionBoostRules &rules) {
         row.deleteButton->setAutoRaise(true);
         row.deleteButton->setIcon(SettingsSymbols::icon(QStringLiteral("trash"), secondary, 14));
         row.deleteButton->setToolTip(QStringLiteral("Delete rule"));
-        row.deleteButton->setAccessibleName(QStringLiteral("Delete rule"));
         layout->addWidget(row.deleteButton);
         rowsLayout_->addWidget(row.row);
 
@@ -126,6 +138,19 @@ void RankingSettingsSection::refresh() {
         row.boostText->setText(boost);
         row.boostText->setAccessibleName(QStringLiteral("Boost ") + boost);
         row.stepper->setValue(rules[i].boost);
+        // Seven rows of the same controls: each says which rule it belongs to.
+        const QString suffix = rules[i].suffix.trimmed();
+        setAccessibleNameIfChanged(row.stepper,
+                                   QStringLiteral("Boost for ") +
+                                       (suffix.isEmpty() ? QStringLiteral("rule without suffix") : suffix));
+        row.stepper->setValueDescription(boost);
+        setAccessibleNameIfChanged(row.deleteButton,
+                                   QStringLiteral("Delete rule ") +
+                                       (suffix.isEmpty() ? QStringLiteral("without suffix") : suffix));
+        if (const QString description =
+                QStringLiteral("Files ending in this suffix get boost %1.").arg(boost);
+            row.suffixField->accessibleDescription() != description)
+            row.suffixField->setAccessibleDescription(description);
         if (focused == row.id && !row.suffixField->hasFocus())
             row.suffixField->setFocus(Qt::OtherFocusReason);
     }

@@ -85,9 +85,11 @@ void SearchResultsSettingsSection::refresh() {
     const qint64 debounce = bindings_.searchDebounceMilliseconds.value();
     debounceStepper_->setValue(debounce);
     debounceValue_->setText(QStringLiteral("%1 ms").arg(debounce));
+    debounceStepper_->setValueDescription(debounceValue_->text());
     const qint64 session = bindings_.sessionPersistenceSeconds.value();
     sessionStepper_->setValue(session);
     sessionValue_->setText(QStringLiteral("%1 s").arg(session));
+    sessionStepper_->setValueDescription(sessionValue_->text());
     translation_->refresh();
 }
 

@@ -1,5 +1,7 @@
 #include "settings/SettingsEnvironment.h"
 
+#include "settings/TranslationAvailabilityCheck.h"
+
 namespace orvex {
 
 SettingsEnvironment SettingsEnvironment::production() {
@@ -9,6 +11,11 @@ SettingsEnvironment SettingsEnvironment::production() {
         .notionConnection = {},
         .center = &NotificationCenter::defaultCenter(),
         .translationAvailability = &systemTranslationAvailability,
+        .observeTranslationAvailability =
+            [](QObject *context, std::function<void()> redraw) {
+                QObject::connect(&TranslationAvailabilityCheck::shared(),
+                                 &TranslationAvailabilityCheck::changed, context, std::move(redraw));
+            },
         .launchAtLoginManager = std::make_shared<LaunchAtLoginManager>(),
         .hotKeyRecordingChanged = {},
     };
@@ -25,16 +32,14 @@ SettingsEnvironment::over(UserDefaults &defaults, NotificationCenter &center,
         .notionConnection = {.baseURL = QUrl(QStringLiteral("http://127.0.0.1:9"))},
         .center = &center,
         .translationAvailability = std::move(translationAvailability),
+        .observeTranslationAvailability = {},
         .launchAtLoginManager = std::move(launchAtLoginManager),
         .hotKeyRecordingChanged = {},
     };
 }
 
 TranslationEngineAvailabilityTable SettingsEnvironment::systemTranslationAvailability() {
-    return TranslationEngineAvailabilityTable{
-        {TranslationEngineID::apple, TranslationLookup::appleAvailability()},
-        {TranslationEngineID::argos, TranslationLookup::argosAvailability()},
-    };
+    return TranslationAvailabilityCheck::shared().table();
 }
 
 } // namespace orvex

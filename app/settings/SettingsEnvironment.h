@@ -23,6 +23,8 @@ struct SettingsEnvironment {
     NotificationCenter *center = nullptr;
     // Asked each time the translation controls are drawn.
     std::function<TranslationEngineAvailabilityTable()> translationAvailability;
+    // Calls `redraw` (while `context` lives) whenever the availability has news; none: it never has.
+    std::function<void(QObject *context, std::function<void()> redraw)> observeTranslationAvailability;
     // Registers the launcher to start at login and reports whether it is.
     std::shared_ptr<LaunchAtLoginManaging> launchAtLoginManager;
     // Called with true when the shortcut recorder starts and false when it ends: the shell suspends its
@@ -38,7 +40,8 @@ struct SettingsEnvironment {
          std::shared_ptr<LaunchAtLoginManaging> launchAtLoginManager,
          std::function<TranslationEngineAvailabilityTable()> translationAvailability = {});
 
-    // Apple Translation's and Argos's availability as the translation lookup reports them.
+    // Apple Translation's and Argos's availability as the translation lookup reports them, Argos's once
+    // its check on a worker has answered (TranslationAvailabilityCheck::shared()).
     static TranslationEngineAvailabilityTable systemTranslationAvailability();
 };
 

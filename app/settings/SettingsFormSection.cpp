@@ -1,5 +1,6 @@
 #include "settings/SettingsFormSection.h"
 
+#include "settings/KeyboardAccess.h"
 #include "settings/SettingsStyle.h"
 
 #include <QFrame>
@@ -82,6 +83,7 @@ SettingsForm::SettingsForm(QWidget *parent) : QWidget(parent) {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     auto *scroll = new FormScrollArea(this);
+    scroll_ = scroll;
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -93,6 +95,7 @@ SettingsForm::SettingsForm(QWidget *parent) : QWidget(parent) {
     sections_->setSpacing(18);
     sections_->addStretch(1);
     scroll->setWidget(content_);
+    KeyboardAccess::keepFocusVisible(scroll);
     layout->addWidget(scroll);
 }
 
@@ -102,6 +105,10 @@ void SettingsForm::addSection(SettingsFormSection *section, int stretch) {
     if (stretch > 0)
         sections_->setStretch(sections_->count() - 1, 0);
     section->show();
+}
+
+void SettingsForm::setScrollAreaName(const QString &name) {
+    scroll_->setAccessibleName(name);
 }
 
 void SettingsForm::releaseSections() {

@@ -4,6 +4,7 @@
 
 class QLabel;
 class QLayout;
+class QScrollArea;
 class QVBoxLayout;
 
 namespace orvex {
@@ -41,8 +42,11 @@ public:
     void addSection(SettingsFormSection *section, int stretch = 0);
     // Takes every section out of the layout without deleting it; the caller adds each to a form again.
     void releaseSections();
+    // The name a screen reader gives the scrolling area, which is a Tab stop of its own.
+    void setScrollAreaName(const QString &name);
 
 private:
+    QScrollArea *scroll_;
     QWidget *content_;
     QVBoxLayout *sections_;
 };

@@ -10,10 +10,16 @@ namespace orvex {
 // range. It shows no number of its own (the row around it does) and holds no value the owner does not
 // set: a press asks for the stepped value through valueStepped(); the owner applies it and calls
 // setValue() when it refreshes.
+//
+// It is one focusable control, as a spin box is: Up and Down step once, Page Up and Page Down ten times,
+// and assistive technology sees a spin button with its name, value, limits and step (the owner names it
+// and describes the value in words, such as "50 ms", through the accessible description).
 class SettingsStepper : public QWidget {
     Q_OBJECT
 
 public:
+    static constexpr int pageSteps = 10;
+
     SettingsStepper(qint64 minimum, qint64 maximum, qint64 step, QWidget *parent = nullptr);
 
     qint64 value() const { return value_; }
@@ -22,6 +28,13 @@ public:
     qint64 maximum() const { return maximum_; }
     qint64 step() const { return step_; }
 
+    // As the user does: `steps` steps up (down when negative), or straight to `value`; kept within the
+    // range, announced through valueStepped() when the value changes.
+    void stepBy(int steps);
+    void stepTo(qint64 value);
+    // Sets the accessible description unless it already says that.
+    void setValueDescription(const QString &description);
+
     QToolButton *upButton() const { return up_; }
     QToolButton *downButton() const { return down_; }
 
@@ -29,8 +42,14 @@ Q_SIGNALS:
     // The value one step up or down, kept within the range.
     void valueStepped(qint64 value);
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
-    void stepBy(int direction);
+    void changeValue(qint64 value);
     void updateButtons();
 
     qint64 minimum_;
@@ -39,6 +58,7 @@ private:
     qint64 value_;
     QToolButton *up_;
     QToolButton *down_;
+    QWidget *focusRing_;
 };
 
 } // namespace orvex

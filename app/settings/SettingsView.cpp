@@ -88,6 +88,9 @@ SettingsView::SettingsView(SettingsEnvironment environment, QWidget *parent)
         },
         environment_.translationAvailability, this);
 
+    if (environment_.observeTranslationAvailability)
+        environment_.observeTranslationAvailability(this, [this] { searchResults_->refresh(); });
+
     const SearchRankingSettingsStore &rankingStore = environment_.stores.searchRankingSettingsStore;
     ranking_ = new RankingSettingsSection(
         RankingSettingsSection::Bindings{
@@ -157,6 +160,9 @@ SettingsView::SettingsView(SettingsEnvironment environment, QWidget *parent)
     leftForm_ = new SettingsForm(widePage_);
     rightForm_ = new SettingsForm(widePage_);
     rightForm_->setMinimumWidth(420);
+    compactForm_->setScrollAreaName(QStringLiteral("Settings"));
+    leftForm_->setScrollAreaName(QStringLiteral("General settings"));
+    rightForm_->setScrollAreaName(QStringLiteral("Appearance settings"));
     columns->addWidget(leftForm_);
     columns->addWidget(rightForm_, 1);
     pages_->addWidget(widePage_);

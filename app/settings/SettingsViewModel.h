@@ -26,13 +26,13 @@ class ShortcutRecorderController;
 namespace SettingsMessages {
 inline const QString hotKeyRegistered = QStringLiteral("Hotkey registered successfully.");
 inline const QString hotKeyNotRegistered =
-    QStringLiteral("Hotkey could not be registered. It may be used by another app or macOS.");
+    QStringLiteral("Hotkey could not be registered. It may be used by another app or the desktop.");
 inline const QString menuBarIconGuard =
     QStringLiteral("Enable Global Hotkey before hiding the menu bar icon.");
 inline const QString runAtLoginEnabled = QStringLiteral("Launcher will start automatically when you log in.");
 inline const QString runAtLoginDisabled = QStringLiteral("Launcher will not start automatically.");
 inline const QString runAtLoginRequiresApproval =
-    QStringLiteral("Approve Launcher in System Settings > General > Login Items.");
+    QStringLiteral("Approve Launcher in your desktop's startup applications.");
 } // namespace SettingsMessages
 
 class SettingsViewModel : public QObject {

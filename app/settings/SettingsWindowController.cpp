@@ -1,10 +1,13 @@
 #include "settings/SettingsWindowController.h"
 
+#include "settings/KeyboardAccess.h"
 #include "settings/SettingsView.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace orvex {
@@ -13,10 +16,13 @@ SettingsWindow::SettingsWindow(SettingsView *view, WindowSizeStore sizeStore)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint),
       view_(view), sizeStore_(std::move(sizeStore)) {
+    KeyboardAccess::exposeWithRole(staticMetaObject, QAccessible::Dialog);
     setWindowTitle(QStringLiteral("Launcher Settings"));
     setObjectName(QStringLiteral("LauncherSettingsWindow"));
     // Closing only hides it: the launcher lives on with no window shown.
     setAttribute(Qt::WA_QuitOnClose, false);
+    auto *closeShortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), this);
+    connect(closeShortcut, &QShortcut::activated, this, &QWidget::close);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     view_->setParent(this);
@@ -32,6 +38,17 @@ void SettingsWindow::resizeEvent(QResizeEvent *event) {
     // its title bar at every launch.
     sizeStore_.save(event->size());
     QWidget::resizeEvent(event);
+}
+
+void SettingsWindow::keyPressEvent(QKeyEvent *event) {
+    // Keys the focused control left alone.
+    if (KeyboardAccess::pressFocusedButton(this, *event))
+        return;
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 SettingsWindowController::SettingsWindowController(std::function<SettingsEnvironment()> environment,

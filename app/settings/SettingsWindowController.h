@@ -14,7 +14,8 @@ class SettingsView;
 
 // The "Launcher Settings" window: titled, closable and resizable (not minimisable), 460–1200 × 420–900,
 // its content size saved on every resize and handed back to resize() when it is made again, so the
-// same measure is stored and restored. Closing only hides it.
+// same measure is stored and restored. Closing only hides it. To assistive technology it is a dialog;
+// Escape and Ctrl+W close it, and Return presses the focused button.
 class SettingsWindow : public QWidget {
     Q_OBJECT
 
@@ -25,6 +26,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     SettingsView *view_;

@@ -13,7 +13,7 @@ SystemIntegrationSettingsSection::SystemIntegrationSettingsSection(Bindings bind
     runAtLoginToggle_ = new QCheckBox(QStringLiteral("Run at Login"), this);
     addRow(runAtLoginToggle_);
     addRow(SettingsStyle::makeHelpText(
-        QStringLiteral("Adds Launcher to System Settings > General > Login Items."), this));
+        QStringLiteral("Adds Launcher to the applications your desktop starts when you log in."), this));
     statusLine_ = SettingsStyle::makeStatusText(QString(), this);
     addRow(statusLine_);
     connect(runAtLoginToggle_, &QCheckBox::toggled, this, [this](bool on) {

@@ -147,8 +147,14 @@ void ThemeMiniLauncherPreview::paint(QPainter &painter, const QRect &rect) const
 }
 
 ThemePreviewCard::ThemePreviewCard(LauncherTheme theme, bool isSelected, QWidget *parent)
-    : QAbstractButton(parent), theme_(std::move(theme)), selected_(isSelected) {
+    : QAbstractButton(parent), theme_(std::move(theme)) {
     setSizePolicy(QSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred));
+    // The cards are one choice among twelve: radio buttons to assistive technology, the arrow keys
+    // moving the choice between them; a press on the chosen card keeps it.
+    setCheckable(true);
+    setAutoExclusive(true);
+    setChecked(isSelected);
+    connect(this, &QAbstractButton::toggled, this, [this] { update(); });
     setAccessibleName(theme_.name);
     setToolTip(theme_.blurb);
     setCursor(Qt::PointingHandCursor);
@@ -165,9 +171,16 @@ QFont ThemePreviewCard::blurbFont() {
 }
 
 void ThemePreviewCard::setSelected(bool selected) {
-    if (selected == selected_)
+    if (selected == isChecked())
         return;
-    selected_ = selected;
+    if (selected) {
+        setChecked(true);
+    } else {
+        // The chosen card of an exclusive set refuses to be unchecked on its own.
+        setAutoExclusive(false);
+        setChecked(false);
+        setAutoExclusive(true);
+    }
     update();
 }
 
@@ -191,7 +204,7 @@ ThemePreviewCard::Geometry ThemePreviewCard::geometry() const {
     const int inner = width() - 2 * padding;
     const int header = std::max(QFontMetrics(nameFont()).height(), QFontMetrics(badgeFont()).height() + 6);
     int nameRight = padding + inner;
-    if (selected_) {
+    if (isChecked()) {
         const QFontMetrics badge(badgeFont());
         const QSize size(badge.horizontalAdvance(QStringLiteral("Active")) + 12, badge.height() + 6);
         g.badge = QRect(QPoint(padding + inner - size.width(), padding + (header - size.height()) / 2), size);
@@ -217,7 +230,7 @@ void ThemePreviewCard::paintEvent(QPaintEvent *) {
     painter.setPen(primary);
     painter.drawText(g.name, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                      QFontMetrics(nameFont()).elidedText(theme_.name, Qt::ElideRight, g.name.width()));
-    if (selected_) {
+    if (isChecked()) {
         QPainterPath capsule;
         capsule.addRoundedRect(QRectF(g.badge), g.badge.height() / 2.0, g.badge.height() / 2.0);
         painter.fillPath(capsule, withOpacity(theme_.selectedRowBackground, 0.22));
@@ -248,7 +261,7 @@ void ThemePreviewCard::paintEvent(QPaintEvent *) {
 
     QColor outline;
     qreal outlineWidth = 1;
-    if (selected_) {
+    if (isChecked()) {
         outline = theme_.selectedRowBackground;
         outlineWidth = 2;
     } else {
@@ -257,6 +270,12 @@ void ThemePreviewCard::paintEvent(QPaintEvent *) {
     }
     painter.setPen(QPen(outline, outlineWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
     painter.drawPath(card);
+    if (hasFocus()) {
+        QPainterPath ring;
+        ring.addRoundedRect(QRectF(rect()).adjusted(4, 4, -4, -4), 7, 7);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5, Qt::DashLine));
+        painter.drawPath(ring);
+    }
 }
 
 } // namespace orvex

@@ -28,7 +28,7 @@ struct ThemeMiniLauncherPreview {
 
 // One cell of the theme grid: the theme's name with an "Active" badge on the chosen theme, its blurb in
 // at most two lines and the miniature, on a rounded card outlined in the theme's selection colour when
-// chosen. Pressing it chooses the theme.
+// chosen. Pressing it chooses the theme; the chosen card is the checked one.
 class ThemePreviewCard : public QAbstractButton {
     Q_OBJECT
 
@@ -38,7 +38,7 @@ public:
     ThemePreviewCard(LauncherTheme theme, bool isSelected, QWidget *parent = nullptr);
 
     const LauncherTheme &theme() const { return theme_; }
-    bool isSelected() const { return selected_; }
+    bool isSelected() const { return isChecked(); }
     void setSelected(bool selected);
 
     bool hasHeightForWidth() const override { return true; }
@@ -65,7 +65,6 @@ private:
     int blurbHeight(int width) const;
 
     LauncherTheme theme_;
-    bool selected_;
 };
 
 } // namespace orvex

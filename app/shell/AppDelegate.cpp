@@ -152,8 +152,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     // The benchmark's record of what the panel shows ("--trace FILE").
     PanelTrace::installIfRequested(QCoreApplication::arguments(), *contentView_);
 
-    const QSize size = windowSizeStore().load(defaultWindowSize);
-    lastExpandedWindowHeight_ = size.height();
+    const QSize stored = windowSizeStore().load(defaultWindowSize);
+    lastExpandedWindowHeight_ = stored.height();
 
     const bool compositing = environment_.compositing.value_or(x11_ && x11_->isCompositingManagerRunning());
     window_ = new CustomWindow(compositing, defaults_, center_);
@@ -161,6 +161,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     window_->setSearchField(contentView_->searchField());
     connect(contentView_->searchField(), &QLineEdit::textEdited, this,
             [this] { lastEditedShow_ = showCount_; });
+    // The stored size within the screen the panel opens on.
+    const QSize size = stored.boundedTo(maxWindowSizeOnScreen());
     window_->resize(size);
     // Ctrl+Q, whichever of the launcher's windows has the focus.
     AccessoryAppCommandMenu::installQuitMenu(*window_, applicationName, terminate_);
@@ -180,7 +182,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     }
 
     window_->setMinimumSize(minWindowWidth, minExpandedWindowHeight);
-    window_->setMaximumSize(maxWindowWidth, maxWindowHeight);
+    window_->setMaximumSize(maxWindowSizeOnScreen());
     window_->setDelegate(this);
 
     resultsVisibilityObserver_ =

@@ -178,6 +178,8 @@ private:
     void windowDidMove(CustomWindow &window) override;
 
     void resizeWindow(int height, bool animated);
+    // The largest panel the visible area of its screen holds, within the panel's own limits.
+    QSize maxWindowSizeOnScreen() const;
     void applyWindowSizeLimits();
     void activateApplication();
     void keepWindowOnScreen();

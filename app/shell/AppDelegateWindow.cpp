@@ -95,42 +95,54 @@ void AppDelegate::updateResultsVisibility(bool hasResults, bool animated) {
     resizeWindow(target, animated);
 }
 
+QSize AppDelegate::maxWindowSizeOnScreen() const {
+    // A saved size from a larger screen (or edited by hand) would run off this one; the minimum wins
+    // on a screen smaller still.
+    const QSize area = preferredVisibleFrameForLauncher().size();
+    return QSize(std::max(minWindowWidth, std::min(maxWindowWidth, area.width())),
+                 std::max(minExpandedWindowHeight, std::min(maxWindowHeight, area.height())));
+}
+
 void AppDelegate::applyWindowSizeLimits() {
     if (!window_)
         return;
+    const QSize largest = maxWindowSizeOnScreen();
     window_->setMinimumSize(minWindowWidth,
                             isShowingResults_ ? minExpandedWindowHeight : compactWindowHeight);
     // The compact panel cannot be made taller by hand, nor by the window manager.
-    window_->setMaximumSize(maxWindowWidth, isShowingResults_ ? maxWindowHeight : compactWindowHeight);
+    window_->setMaximumSize(largest.width(), isShowingResults_ ? largest.height() : compactWindowHeight);
     window_->setVerticalResizeEnabled(isShowingResults_);
 }
 
 void AppDelegate::resizeWindow(int height, bool /*animated*/) {
     if (!window_)
         return;
-    const int finalHeight = isShowingResults_ ? std::clamp(height, minExpandedWindowHeight, maxWindowHeight)
+    const QSize largest = maxWindowSizeOnScreen();
+    const int finalHeight = isShowingResults_ ? std::clamp(height, minExpandedWindowHeight, largest.height())
                                               : compactWindowHeight;
     const QRect frame = window_->geometry();
-    if (std::abs(frame.height() - finalHeight) <= 0.5) {
+    const int finalWidth = std::min(frame.width(), largest.width());
+    if (std::abs(frame.height() - finalHeight) <= 0.5 && finalWidth == frame.width()) {
         applyWindowSizeLimits();
         return;
     }
     // The top edge stays where it is.
-    const QRect target(frame.x(), frame.y(), frame.width(), finalHeight);
+    const QRect target(frame.x(), frame.y(), finalWidth, finalHeight);
     intendedTopYAfterResize_ = target.y();
     isResizingWindowProgrammatically_ = true;
     // The limits of both states while the height changes, so that no limit resizes the window on its own.
     window_->setMinimumSize(minWindowWidth, compactWindowHeight);
-    window_->setMaximumSize(maxWindowWidth, maxWindowHeight);
+    window_->setMaximumSize(largest.width(), largest.height());
     window_->setGeometry(target);
     applyWindowSizeLimits();
     isResizingWindowProgrammatically_ = false;
 }
 
 QSize AppDelegate::windowWillResize(CustomWindow &, QSize proposed) {
-    const int width = std::clamp(proposed.width(), minWindowWidth, maxWindowWidth);
+    const QSize largest = maxWindowSizeOnScreen();
+    const int width = std::clamp(proposed.width(), minWindowWidth, largest.width());
     const int height = isShowingResults_
-                           ? std::clamp(proposed.height(), minExpandedWindowHeight, maxWindowHeight)
+                           ? std::clamp(proposed.height(), minExpandedWindowHeight, largest.height())
                            : compactWindowHeight;
     return QSize(width, height);
 }

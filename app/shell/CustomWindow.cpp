@@ -2,6 +2,8 @@
 
 #include "shell/SettingsFieldEditor.h"
 
+#include "settings/KeyboardAccess.h"
+
 #include <QAbstractButton>
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
@@ -72,6 +74,8 @@ constexpr double dragThreshold = 0.5;
 CustomWindow::CustomWindow(bool translucent, UserDefaults &defaults, NotificationCenter &center)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       translucent_(translucent), defaults_(defaults), center_(center) {
+    // A frame to screen readers, as an application's main window is, not a filler.
+    KeyboardAccess::exposeWithRole(staticMetaObject, QAccessible::Window);
     setObjectName(QStringLiteral("LauncherPanel"));
     setWindowTitle(QStringLiteral("Orvex Launcher"));
     if (translucent_)

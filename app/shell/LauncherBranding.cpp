@@ -34,4 +34,9 @@ QIcon statusBarImage(const QString &folder) {
     return QIcon();
 }
 
+QIcon applicationIcon(const QString &folder) {
+    const QString path = folder + QStringLiteral("/io.orvex.launcher.svg");
+    return QFileInfo::exists(path) ? QIcon(path) : QIcon();
+}
+
 } // namespace orvex::LauncherBranding

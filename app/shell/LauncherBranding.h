@@ -16,6 +16,10 @@ inline const QString resourceFolder = QStringLiteral(":/branding");
 // that). A null icon when `folder` holds none of them.
 QIcon statusBarImage(const QString &folder = resourceFolder);
 
+// The launcher's own icon ("io.orvex.launcher.svg", as installed for application menus), which every
+// window of the launcher carries. A null icon when `folder` holds none.
+QIcon applicationIcon(const QString &folder = resourceFolder);
+
 } // namespace LauncherBranding
 
 } // namespace orvex

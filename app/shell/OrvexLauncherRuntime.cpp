@@ -6,6 +6,7 @@
 #include "launch-at-login/LaunchAtLoginManager.h"
 #include "platform/UserDefaults.h"
 #include "search/Database.h"
+#include "sources/StandardSources.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -74,6 +75,7 @@ std::shared_ptr<SingleInstanceController> OrvexLauncherRuntime::singleInstanceCo
 
 int OrvexLauncherRuntime::run(int argc, char **argv) {
     catchTerminationSignals();
+    installStandardSearchCore();
     // The launcher's identity for its login item, as a bundle would declare it.
     LoginItem::setMainApplication({bundleIdentifier, displayName, QString()});
 
@@ -97,6 +99,14 @@ int OrvexLauncherRuntime::run(int argc, char **argv) {
     switch (result.kind) {
     case SingleInstanceStartupResult::Kind::alreadyRunning:
         return 0;
+    case SingleInstanceStartupResult::Kind::unreachable: {
+        const SingleInstanceConfiguration configuration = singleInstanceConfiguration();
+        std::fprintf(stderr, "Orvex Launcher is already running, but it did not answer at %s\n",
+                     qPrintable(DuplicateLaunchSignal::socketPaths(configuration.activationSignalName,
+                                                                   configuration.lockFolderPath())
+                                    .join(QStringLiteral(" or "))));
+        return unreachableStatus;
+    }
     case SingleInstanceStartupResult::Kind::failed:
         std::fprintf(stderr, "Orvex Launcher failed to acquire the single-instance lock: %s\n",
                      qPrintable(describe(*result.error)));

@@ -20,10 +20,12 @@ public:
     // error.
     static constexpr int lockFailedStatus = 1;
     static constexpr int noDisplayStatus = 2;
+    static constexpr int unreachableStatus = 3;
 
     // The process's work; the answer is its exit status: the application's, 0 when another instance
     // took the launch, lockFailedStatus when the lock could not be taken for another reason,
-    // noDisplayStatus when the X display cannot be opened (checked first of all).
+    // noDisplayStatus when the X display cannot be opened (checked first of all), unreachableStatus
+    // when another instance holds the lock but no wake-up reached it.
     static int run(int argc, char **argv);
 
     // The launcher's single-instance configuration: the lock under $XDG_DATA_HOME/io.orvex.launcher,

@@ -18,7 +18,7 @@ std::optional<TranslationLookupResult> TranslationLookup::translateWithApple(con
 
 TranslationEngineAvailability TranslationLookup::appleAvailability() {
     return {false, QStringLiteral("Unavailable on ") + currentOSVersionString() +
-                       QStringLiteral("; requires macOS 26+.")};
+                       QStringLiteral("; Apple Translation runs only on macOS.")};
 }
 
 QString TranslationLookup::currentOSVersionString() {

@@ -1,4 +1,6 @@
 #include "ReferenceSearch.h"
+#include "sources/ChromiumBookmarks.h"
+#include "sources/StandardSources.h"
 
 #include "Statistics.h"
 #include "WindowEventRecorder.h"
@@ -26,7 +28,8 @@ DatabaseManagerConfiguration configurationFor(const QString &home, UserDefaults 
         if (QFileInfo::exists(path))
             c.shortcutSearchRoots.append(path);
     }
-    c.browserBookmarkSources = DatabaseManager::defaultBrowserBookmarkSources(home);
+    c.browserBookmarkSources = ChromiumBookmarks::defaultSources(home);
+    c.makeSources = standardSources;
     c.backgroundRefreshEnabled = false;
     c.defaults = defaults;
     c.runningUnitTests = false;

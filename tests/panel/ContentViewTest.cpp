@@ -5,6 +5,8 @@
 #include "panel/LauncherThemeCatalog.h"
 #include "panel/ResultListView.h"
 #include "panel/SearchTextField.h"
+#include "panel/SessionState.h"
+#include "platform/UserDefaults.h"
 #include "search/LauncherNotifications.h"
 #include "support/TestEnvironment.h"
 
@@ -123,6 +125,45 @@ TEST(ContentView, CtrlVMergesTheClipboardIntoTheQuery) {
         panel.key(Qt::Key_V, Qt::ControlModifier);
         EXPECT_EQ(panel.view->controller().query(), c.expected) << c.name;
         EXPECT_EQ(panel.view->searchField()->text(), c.expected) << c.name;
+    }
+}
+
+// A paste gives no longer a query than typing can, however often it is repeated, and what the history
+// keeps of it is that query.
+TEST(ContentView, APasteIsBoundedLikeTypedTextAndSoIsItsHistory) {
+    PanelHarness panel;
+    const qsizetype limit = SearchState::maxQueryLength;
+    EXPECT_EQ(panel.view->searchField()->maxLength(), limit);
+    const struct {
+        const char *name;
+        QString clipboard;
+        qsizetype expectedLength;
+    } cases[] = {
+        {"long text", QString(100000, QLatin1Char('x')), limit},
+        // Surrogate pairs: the limit falls inside the last one, which is left out whole.
+        {"never half a character", QString::fromUtf8("\U0001F600").repeated(20000), limit - 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        panel.view->controller().setQuery(QString());
+        QGuiApplication::clipboard()->setText(c.clipboard);
+        panel.key(Qt::Key_V, Qt::ControlModifier);
+        const QString first = panel.view->controller().query();
+        EXPECT_EQ(first.size(), c.expectedLength);
+        // Pasting again fills what is left (a separator at most) and no more.
+        for (int paste = 0; paste < 3; ++paste)
+            panel.key(Qt::Key_V, Qt::ControlModifier);
+        const QString query = panel.view->controller().query();
+        EXPECT_LE(query.size(), limit);
+        EXPECT_TRUE(query.startsWith(first));
+        EXPECT_FALSE(query.back().isHighSurrogate());
+        EXPECT_EQ(panel.view->searchField()->text(), query);
+
+        panel.post(QString(NotificationName::launcherWindowHidden));
+        const std::optional<PlistValue::Array> stored =
+            panel.view->controller().defaults().arrayValue(SessionState::historyQueriesKey);
+        ASSERT_TRUE(stored && !stored->isEmpty());
+        EXPECT_EQ(stored->constLast().toString(), query);
     }
 }
 

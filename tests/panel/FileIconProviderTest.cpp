@@ -1,10 +1,13 @@
 #include "panel/FileIconProvider.h"
 
 #include "PanelPaintTestSupport.h"
+#include "platform/NotificationCenter.h"
+#include "search/LauncherNotifications.h"
 #include "support/TestEnvironment.h"
 
 #include <QIcon>
 #include <QSignalSpy>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -108,6 +111,72 @@ TEST(FileIconProvider, IconsArriveLaterAndAreKeptByPath) {
         EXPECT_EQ(centreColour(image).rgb(), c.colour.rgb()) << c.path.toStdString();
     }
     EXPECT_EQ(loaded.size(), 4);
+}
+
+// An icon installed while the launcher runs shows once the sources were refreshed; a new icon theme
+// gives every row its icon from that theme.
+TEST(FileIconProvider, FailedLookupsAreRetriedAfterARefreshAndEveryIconAfterAThemeChange) {
+    // A theme of this test's own: the other tests fill theirs.
+    const QString theme = homePath() + "/icons/orvex-retry";
+    const auto themeFile = [](const QString &) {
+        return QByteArray(
+            "[Icon Theme]\nName=x\nDirectories=32x32/any\n\n[32x32/any]\nSize=32\nType=Fixed\n");
+    };
+    writeFile(theme + "/index.theme", themeFile(theme));
+    writeFile(theme + "/32x32/any/folder.png", pngOf(QColor(0, 150, 0)));
+    QIcon::setThemeSearchPaths({homePath() + "/icons"});
+    QIcon::setThemeName(QStringLiteral("orvex-retry"));
+    makeDirectory(homePath() + "/Retry/Projects");
+    writeFile(homePath() + "/Retry/table.csv", "a,b\n");
+    const QString table = homePath() + "/Retry/table.csv";
+    const QString projects = homePath() + "/Retry/Projects";
+    NotificationCenter center;
+    FileIconProvider provider(center);
+    QSignalSpy loaded(&provider, &FileIconProvider::iconLoaded);
+    QSignalSpy reset(&provider, &FileIconProvider::iconsReset);
+    const auto loadedIcon = [&](const QString &path) {
+        loaded.clear();
+        QImage image = provider.icon(path);
+        test::waitUntil([&] {
+            image = provider.icon(path);
+            return !image.isNull() || (loaded.size() > 0 && loaded.constLast().constFirst() == path);
+        });
+        return provider.icon(path);
+    };
+    EXPECT_TRUE(loadedIcon(table).isNull()) << "the theme has no icon for tables yet";
+    EXPECT_EQ(centreColour(loadedIcon(projects)).rgb(), QColor(0, 150, 0).rgb());
+    EXPECT_TRUE(provider.pdfTypeIcon().isNull());
+
+    // The icon comes with an application installed later.
+    writeFile(theme + "/32x32/any/text-csv.png", pngOf(QColor(200, 0, 0)));
+    writeFile(theme + "/32x32/any/application-pdf.png", pngOf(QColor(180, 0, 0)));
+    EXPECT_TRUE(provider.icon(table).isNull()) << "not asked again before a refresh";
+    center.post(NotificationName::launcherSearchDataRefreshed);
+    ASSERT_TRUE(test::waitUntil([&] { return reset.size() == 1; }));
+    EXPECT_FALSE(provider.icon(projects).isNull()) << "what was found stays";
+    EXPECT_EQ(centreColour(loadedIcon(table)).rgb(), QColor(200, 0, 0).rgb());
+    EXPECT_EQ(centreColour(provider.pdfTypeIcon()).rgb(), QColor(180, 0, 0).rgb());
+    center.post(NotificationName::launcherSearchDataRefreshed);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(reset.size(), 1) << "nothing failed: nothing to ask again";
+
+    // Another theme: every icon is asked again, once for all the windows told of it.
+    const QString other = homePath() + "/icons/orvex-other";
+    writeFile(other + "/index.theme", themeFile(other));
+    writeFile(other + "/32x32/any/text-csv.png", pngOf(QColor(0, 0, 220)));
+    writeFile(other + "/32x32/any/folder.png", pngOf(QColor(250, 200, 0)));
+    QIcon::setThemeName(QStringLiteral("orvex-other"));
+    QWindow first;
+    QWindow second;
+    for (QWindow *window : {&first, &second}) {
+        QEvent change(QEvent::ThemeChange);
+        QCoreApplication::sendEvent(window, &change);
+    }
+    ASSERT_TRUE(test::waitUntil([&] { return reset.size() == 2; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(reset.size(), 2);
+    EXPECT_EQ(centreColour(loadedIcon(table)).rgb(), QColor(0, 0, 220).rgb());
+    EXPECT_EQ(centreColour(loadedIcon(projects)).rgb(), QColor(250, 200, 0).rgb());
 }
 
 TEST(FileIconProvider, SharedIconsComeFromTheThemeAndTheNotionEntry) {

@@ -171,6 +171,10 @@ TEST(SessionState, StoredListsThatAreNotAListOfTextsAreReadSafely) {
                                       PlistValue(PlistValue::Array{})}),
          {QStringLiteral("kept")}},
         {"longer than twenty", PlistValue(thirty), newestTwenty},
+        {"an entry longer than a query",
+         PlistValue(
+             PlistValue::Array{PlistValue(QString(SearchState::maxQueryLength + 5, QLatin1Char('q')))}),
+         {QString(SearchState::maxQueryLength, QLatin1Char('q'))}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

@@ -50,6 +50,19 @@ private:
 
 class DatabaseIndexTest : public ::testing::Test, public test::IndexDatabaseFixture {};
 
+// A phrase of a sentence's length is searched in full text; thousands of pasted words are not.
+TEST(IndexedFTSQuery, AsksFullTextForAtMostSixtyFourWords) {
+    const auto words = [](int count) {
+        QStringList list;
+        for (int i = 0; i < count; ++i)
+            list.append(QStringLiteral("word%1").arg(i));
+        return list.join(QStringLiteral("  "));
+    };
+    EXPECT_TRUE(DatabaseManager::indexedFTSQuery(words(64)));
+    EXPECT_FALSE(DatabaseManager::indexedFTSQuery(words(65)));
+    EXPECT_FALSE(DatabaseManager::indexedFTSQuery(words(5000)));
+}
+
 TEST(IndexedFTSQuery, QuotesPlainTextAndRefusesEverythingElse) {
     const struct {
         const char16_t *query;
@@ -285,6 +298,41 @@ TEST_F(DatabaseIndexTest, SpecialFileAtTheIndexPathIsNotOpened) {
     }
     // Would block forever reading the FIFO if it had been opened.
     EXPECT_TRUE(manager->searchIndexedFiles(QStringLiteral("plan")).isEmpty());
+}
+
+// A query longer than any name reaches no index statement: SQLite would refuse its LIKE pattern (past
+// 50 000 bytes) and print a failure on every search, and a pasted text of thousands of words held the
+// full-text statement for the whole deadline. A caller's multi-megabyte text is searched by its head.
+TEST_F(DatabaseIndexTest, VeryLongQueriesAreBoundedAndNeverFailTheIndex) {
+    createIndex({{.id = 1, .filename = QStringLiteral("plan.txt"), .content = QStringLiteral("plan")}});
+    auto c = configuration();
+    std::vector<qsizetype> gathered;
+    c.searchWillGatherSources = [&](const QString &trimmed) { gathered.push_back(trimmed.size()); };
+    auto manager = makeManager(c);
+    test::CapturedStdout out;
+    EXPECT_TRUE(manager->search(QString(30000, QChar(0xe9)), false).isEmpty()); // 60 000 bytes as UTF-8
+    EXPECT_TRUE(manager->search(QStringLiteral("plan ") + QString(4 * 1024 * 1024, QLatin1Char('x')), false)
+                    .isEmpty());
+    EXPECT_EQ(out.text(), "");
+    EXPECT_EQ(gathered, (std::vector<qsizetype>{30000, DatabaseManager::maxQueryLength}));
+    EXPECT_EQ(describe(manager->search(QStringLiteral("plan"), false)), "1[<mark>plan</mark>]");
+}
+
+TEST(BoundedQuery, KeepsTheFieldsLengthAndNeverHalfACharacter) {
+    const QString face = QString::fromUtf16(u"\U0001F600");
+    const qsizetype limit = DatabaseManager::maxQueryLength;
+    const struct {
+        QString query;
+        qsizetype expectedLength;
+    } cases[] = {
+        {QString(limit, QLatin1Char('a')), limit},
+        {QString(limit + 1, QLatin1Char('a')), limit},
+        {QString(limit - 2, QLatin1Char('a')) + face, limit},     // the pair ends at the limit: kept
+        {QString(limit - 1, QLatin1Char('a')) + face, limit - 1}, // it would be cut in two: left out
+        {QStringLiteral("plan"), 4},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(DatabaseManager::boundedQuery(c.query).size(), c.expectedLength) << c.query.size();
 }
 
 TEST_F(DatabaseIndexTest, IncrementOpenCountAddsExactlyOne) {

@@ -24,8 +24,8 @@ TEST(DatabaseManager, ShuttingTheSharedManagerDownStopsItsCrawls) {
     manager.search(QStringLiteral("projects"));
     EXPECT_FALSE(manager.isBackgroundCacheRefreshRunning());
     const DatabaseManager::SourceCacheDates dates = manager.sourceCacheLastRefreshDates();
-    EXPECT_FALSE(dates.apps || dates.folders || dates.shortcuts || dates.browserTabs ||
-                 dates.browserBookmarks);
+    for (const auto &[source, date] : dates)
+        EXPECT_FALSE(date) << source.toStdString();
     EXPECT_EQ(manager.warmupFileSystemPermissions(), std::make_pair(qint64(0), qint64(0)));
 }
 

@@ -95,9 +95,9 @@ TEST_F(GlobalHotkeyTest, TheRegistrationSentenceFollowsTheStatusNotification) {
     };
     const Case cases[] = {
         {"success", true, "Hotkey registered successfully."},
-        {"failure", false, "Hotkey could not be registered. It may be used by another app or macOS."},
+        {"failure", false, "Hotkey could not be registered. It may be used by another app or the desktop."},
         {"no user info", std::nullopt,
-         "Hotkey could not be registered. It may be used by another app or macOS."},
+         "Hotkey could not be registered. It may be used by another app or the desktop."},
     };
     EXPECT_FALSE(section().registrationLine()->isVisible());
     for (const Case &c : cases) {

@@ -107,9 +107,13 @@ TEST(PermissionsOnboardingViewModel, EachWarmupRunsOnceAtATimeAndCanBeRepeated) 
 
     view.fileCard()->button()->click();
     EXPECT_TRUE(model.isRequestingFileAccess());
-    EXPECT_FALSE(view.fileCard()->button()->isEnabled());
+    // Busy, but still enabled: the keyboard focus stays on it.
+    EXPECT_TRUE(view.fileCard()->button()->isBusy());
+    EXPECT_TRUE(view.fileCard()->button()->isEnabled());
     EXPECT_EQ(model.fileAccessStatus(), Status::running("Requesting Files & Folders access…"));
-    // A second press, even past the disabled button, starts nothing.
+    EXPECT_EQ(view.fileCard()->button()->accessibleDescription(), model.fileAccessStatus().message);
+    // A second press of the busy button, or a request past it, starts nothing.
+    view.fileCard()->button()->click();
     model.requestFileAndFolderAccess();
     // The other warm-up is independent.
     view.browserCard()->button()->click();
@@ -125,7 +129,9 @@ TEST(PermissionsOnboardingViewModel, EachWarmupRunsOnceAtATimeAndCanBeRepeated) 
     EXPECT_EQ(model.browserAccessStatus(),
               Status::success("Browser tab discovery works. Found 3 open tabs."));
     EXPECT_EQ(view.fileCard()->statusText()->text(), model.fileAccessStatus().message);
-    EXPECT_TRUE(view.fileCard()->button()->isEnabled());
+    EXPECT_FALSE(view.fileCard()->button()->isBusy());
+    // What a screen reader reads on the button: the outcome.
+    EXPECT_EQ(view.fileCard()->button()->accessibleDescription(), model.fileAccessStatus().message);
 
     // Retrying runs the warm-up again and replaces the outcome.
     view.fileCard()->button()->click();

@@ -42,7 +42,7 @@ TEST(SystemIntegrationSettingsSection, TheToggleShowsWhatTheSystemAnswered) {
     const Case cases[] = {
         {"on", true, std::nullopt, std::nullopt, true, "Launcher will start automatically when you log in."},
         {"on, approval needed", true, LaunchAtLoginState::requiresApproval, std::nullopt, true,
-         "Approve Launcher in System Settings > General > Login Items."},
+         "Approve Launcher in your desktop's startup applications."},
         {"on, refused", true, std::nullopt,
          LaunchAtLoginManagerError{LaunchAtLoginManagerError::Kind::registerFailed, "Permission denied"},
          false, "Could not register run-at-login: Permission denied"},

@@ -45,7 +45,8 @@ struct ControlsFixture {
 };
 
 const TranslationEngineAvailability available{true, "Ready (python3)"};
-const TranslationEngineAvailability unavailable{false, "Unavailable on Linux; requires macOS 26+."};
+const TranslationEngineAvailability unavailable{
+    false, "Unavailable on Linux; Apple Translation runs only on macOS."};
 
 TEST(TranslationSettingsControlsView, EngineRowsFollowAvailability) {
     struct Expect {

@@ -2,7 +2,10 @@
 // it: the hot key, typing, clicks, drags, later starts, the status item in a tray, Ctrl+Q.
 #include "LauncherEndToEndFixture.h"
 
+#include <QDir>
 #include <QFile>
+
+#include "support/TestEnvironment.h"
 
 namespace orvex {
 namespace {
@@ -114,6 +117,50 @@ TEST_F(LauncherEndToEnd, ASecondStartShowsTheHiddenPanelAndLeaves) {
     quitWithControlQ(launcher, panel.id);
 }
 
+// The launcher listens in its own folder when the runtime folder is not there for it, and a second
+// start looks in both: it shows the panel instead of waiting and giving up.
+TEST_F(LauncherEndToEnd, ASecondStartFindsTheLauncherWhereverItListens) {
+    const QString runtimeEntry = qEnvironmentVariable("XDG_RUNTIME_DIR") +
+                                 QStringLiteral("/io.orvex.launcher.single-instance.activate");
+    struct Case {
+        const char *name;
+        bool runtimeFolderForTheFirst;
+        bool foreignEntry;
+    } cases[] = {
+        {"the first started without a runtime folder", false, false},
+        {"a folder of the user's under the socket's name", true, true},
+    };
+    startSession();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        prepareHome();
+        QDir(runtimeEntry).removeRecursively();
+        if (c.foreignEntry)
+            test::writeFile(runtimeEntry + QStringLiteral("/notes.txt"), "the user's");
+        QProcessEnvironment environment = session->environment();
+        if (!c.runtimeFolderForTheFirst)
+            environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        ChildProcess &launcher = newProcess();
+        const XWindowInfo panel = startLauncher(launcher, environment);
+        ASSERT_NE(panel.id, 0u);
+        ASSERT_TRUE(waitForFocus(panel.id));
+        ASSERT_TRUE(key(QStringLiteral("Escape")));
+        ASSERT_TRUE(waitForViewable(panel.id, false));
+
+        ChildProcess &second = newProcess();
+        ASSERT_TRUE(second.start(QStringLiteral(ORVEX_LAUNCHER), {}, session->environment()));
+        ASSERT_TRUE(second.waitForExit());
+        EXPECT_EQ(second.exitCode(), 0) << second.standardError().toStdString();
+        EXPECT_TRUE(waitForViewable(panel.id, true)) << "the hidden panel shows";
+        if (c.foreignEntry) {
+            EXPECT_TRUE(QFile::exists(runtimeEntry + QStringLiteral("/notes.txt"))) << "left as it was";
+        }
+        // Quitting leaves no socket of the launcher's in the runtime folder.
+        QDir(runtimeEntry).removeRecursively();
+        quitWithControlQ(launcher, panel.id);
+    }
+}
+
 TEST_F(LauncherEndToEnd, ADragByTheBackgroundSnapsToTheGuidesAndThePlaceSurvivesARestart) {
     prepareHome([](UserDefaults &defaults) {
         defaults.set(QStringLiteral("launcherWindowX"), PlistValue(100.0));
@@ -167,13 +214,15 @@ TEST_F(LauncherEndToEnd, ADragByTheBackgroundSnapsToTheGuidesAndThePlaceSurvives
     quitWithControlQ(restarted, panel.id);
 }
 
+// A place and a height saved with a larger screen: the panel opens on this one and grows only as far
+// as its area goes (1200 high on a 1000-pixel screen would put the lower rows off it).
 TEST_F(LauncherEndToEnd, APlaceOnAScreenThatIsGoneAndAPanelTallerThanTheScreenStayOnIt) {
     prepareHome([](UserDefaults &defaults) {
         defaults.set(QStringLiteral("launcherWindowX"), PlistValue(5000.0));
         defaults.set(QStringLiteral("launcherWindowTopY"), PlistValue(3000.0));
         defaults.set(QStringLiteral("launcherWindowHeight"), PlistValue(1200.0));
     });
-    startSession();
+    startSession({.screen = QSize(1280, 1000)});
     ChildProcess &launcher = newProcess();
     const XWindowInfo panel = startLauncher(launcher);
     ASSERT_NE(panel.id, 0u);
@@ -181,10 +230,11 @@ TEST_F(LauncherEndToEnd, APlaceOnAScreenThatIsGoneAndAPanelTallerThanTheScreenSt
     EXPECT_TRUE(QRect(QPoint(0, 0), screen).contains(panel.geometry)) << "opens on the screen";
     ASSERT_TRUE(session->waitUntil([&] { return session->inputFocus() == panel.id; }));
     ASSERT_TRUE(type(QStringLiteral("7+8")));
-    ASSERT_TRUE(waitForHeight(panel.id, 1200));
-    // Grown first, then pulled up: the top edge and the search field stay on screen.
-    EXPECT_TRUE(session->waitUntil([&] { return geometry(panel.id).y() == 0; }))
-        << "top edge at " << geometry(panel.id).y();
+    ASSERT_TRUE(waitForHeight(panel.id, screen.height()));
+    EXPECT_TRUE(session->waitUntil([&] { return QRect(QPoint(0, 0), screen).contains(geometry(panel.id)); }))
+        << "at " << geometry(panel.id).y() << ", " << geometry(panel.id).height() << " high";
+    session->settle(std::chrono::milliseconds(300));
+    DesktopSession::saveScreenshot(session->screenshot(), QStringLiteral("shell-panel-bounded-by-screen"));
     quitWithControlQ(launcher, panel.id);
 }
 

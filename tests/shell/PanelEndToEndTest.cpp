@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QIcon>
 
 namespace orvex {
 namespace {
@@ -22,8 +24,9 @@ QString markPath(const QString &id) {
     return test::homePath() + QStringLiteral("/started-") + id;
 }
 
-// A desktop entry in the user's applications folder whose program writes its mark file.
-void installApplication(const QString &id, const QString &name) {
+// A desktop entry in the user's applications folder whose program writes its mark file; `icon` is its
+// Icon= value.
+void installApplication(const QString &id, const QString &name, const QString &icon = {}) {
     const QString program = test::homePath() + QStringLiteral("/programs/") + id;
     test::writeFile(program, QStringLiteral("#!/bin/sh\ntouch '%1'\n").arg(markPath(id)).toUtf8());
     QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -31,11 +34,40 @@ void installApplication(const QString &id, const QString &name) {
     test::writeFile(
         qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/applications/") + id +
             QStringLiteral(".desktop"),
-        QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nExec=%2\n").arg(name, program).toUtf8());
+        QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nExec=%2\n%3")
+            .arg(name, program, icon.isEmpty() ? QString() : QStringLiteral("Icon=%1\n").arg(icon))
+            .toUtf8());
+}
+
+bool similar(const QColor &a, const QColor &b) {
+    return std::abs(a.red() - b.red()) < 16 && std::abs(a.green() - b.green()) < 16 &&
+           std::abs(a.blue() - b.blue()) < 16 && std::abs(a.alpha() - b.alpha()) < 16;
 }
 
 class PanelEndToEnd : public LauncherEndToEnd {
 protected:
+    // The first picture of a window's _NET_WM_ICON: width, height, then its pixels as ARGB numbers.
+    std::optional<QImage> firstWindowIcon(quint32 window) const {
+        QString output;
+        if (!session->run(QStringLiteral("xprop"),
+                          {QStringLiteral("-id"), QString::number(window), QStringLiteral("-f"),
+                           QStringLiteral("_NET_WM_ICON"), QStringLiteral("32c"), QStringLiteral(" $0+\n"),
+                           QStringLiteral("_NET_WM_ICON")},
+                          &output))
+            return std::nullopt;
+        const qsizetype start = output.indexOf(QLatin1Char(' '));
+        if (start < 0)
+            return std::nullopt;
+        const QStringList values = output.mid(start).split(QLatin1Char(','));
+        const int width = values.value(0).trimmed().toInt();
+        const int height = values.value(1).trimmed().toInt();
+        if (width <= 0 || height <= 0 || values.size() < 2 + width * height)
+            return std::nullopt;
+        QImage image(width, height, QImage::Format_ARGB32);
+        for (int i = 0; i < width * height; ++i)
+            image.setPixel(i % width, i / width, QRgb(values.at(2 + i).trimmed().toUInt()));
+        return image;
+    }
     // The launcher sees only the test's applications, none of the machine's.
     QProcessEnvironment launcherEnvironment() const {
         QProcessEnvironment environment = session->environment();
@@ -121,6 +153,109 @@ TEST_F(PanelEndToEnd, ControlReleasedInsideTheHotKeysGrabTakesTheRevealHintAway)
         << "the reveal hint stays after Control is up";
     DesktopSession::saveScreenshot(session->screenshot(), QStringLiteral("panel-control-released"));
     EXPECT_TRUE(session->isViewable(panel.id));
+    quitWithControlQ(launcher, panel.id);
+}
+
+// Another application copied 5 MB of text; the user pastes it five times, hiding and showing the panel
+// between pastes. The query is no longer than typing allows, and so is what the history keeps, so the
+// settings file stays small enough to take every later setting.
+TEST_F(PanelEndToEnd, FiveLargePastesLeaveAQueryAsLongAsTypingAllowsAndASmallSettingsFile) {
+    prepareHome();
+    startSession();
+    ChildProcess &launcher = newProcess();
+    const XWindowInfo panel = startLauncher(launcher, launcherEnvironment());
+    ASSERT_NE(panel.id, 0u);
+    ASSERT_TRUE(waitForFocus(panel.id));
+
+    const QString copied = test::homePath() + QStringLiteral("/copied.txt");
+    test::writeFile(copied, QByteArray("abcdefgh").repeated(650000));
+    ChildProcess &owner = newProcess();
+    ASSERT_TRUE(owner.start(QStringLiteral(ORVEX_CLIPBOARD_OWNER), {copied}, session->environment()));
+    ASSERT_TRUE(session->waitUntil([&] { return owner.standardOutput().contains("owner"); }));
+
+    for (int paste = 0; paste < 5; ++paste) {
+        SCOPED_TRACE(paste);
+        if (!session->isViewable(panel.id)) {
+            ASSERT_TRUE(showWithHotKey(panel.id));
+        }
+        ASSERT_TRUE(key(QStringLiteral("ctrl+v")));
+        ASSERT_TRUE(key(QStringLiteral("Escape")));
+        ASSERT_TRUE(waitForViewable(panel.id, false));
+        // Hiding stores the query in the history.
+        ASSERT_TRUE(session->waitUntil([&] {
+            const auto history =
+                test::storedDefaults()->arrayValue(QStringLiteral("launcherSearchHistoryQueries"));
+            return history && !history->isEmpty();
+        }));
+    }
+    ASSERT_TRUE(showWithHotKey(panel.id));
+    session->settle(std::chrono::milliseconds(300));
+    DesktopSession::saveScreenshot(session->screenshot(), QStringLiteral("panel-after-large-pastes"));
+    quitWithControlQ(launcher, panel.id);
+
+    const auto history = test::storedDefaults()->arrayValue(QStringLiteral("launcherSearchHistoryQueries"));
+    ASSERT_TRUE(history && !history->isEmpty());
+    for (const PlistValue &entry : *history)
+        EXPECT_LE(entry.toString().value_or(QString()).size(), 32767);
+    const QString query = history->constLast().toString().value_or(QString());
+    EXPECT_EQ(query.size(), 32767) << "as long as the field allows";
+    EXPECT_TRUE(query.startsWith(QStringLiteral("abcdefghabcdefgh")));
+    const qint64 fileSize = QFileInfo(UserDefaults::standardFilePath()).size();
+    EXPECT_LT(fileSize, 1024 * 1024) << "the settings file holds " << fileSize << " bytes";
+}
+
+// An application whose icon is installed while the launcher runs shows it once the sources were
+// refreshed, not a blank square until a restart. The launcher's own windows carry its own icon.
+TEST_F(PanelEndToEnd, AnIconInstalledMeanwhileShowsAfterARefreshAndThePanelCarriesTheLaunchersIcon) {
+    prepareHome();
+    installApplication(QStringLiteral("velox"), QStringLiteral("Velox File Manager"),
+                       QStringLiteral("velox-icon"));
+    // The theme every desktop has, here without the application's icon yet.
+    const QString hicolor = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/icons/hicolor");
+    QFile::remove(hicolor + QStringLiteral("/32x32/apps/velox-icon.png"));
+    test::writeFile(
+        hicolor + QStringLiteral("/index.theme"),
+        "[Icon Theme]\nName=Hicolor\nDirectories=32x32/apps\n\n[32x32/apps]\nSize=32\nType=Fixed\n");
+    startSession();
+    ChildProcess &launcher = newProcess();
+    const XWindowInfo panel = startLauncher(launcher, launcherEnvironment());
+    ASSERT_NE(panel.id, 0u);
+    ASSERT_TRUE(waitForFocus(panel.id));
+
+    const std::optional<QImage> windowIcon = firstWindowIcon(panel.id);
+    ASSERT_TRUE(windowIcon) << "the panel has no window icon";
+    const QImage own = QIcon(QStringLiteral(ORVEX_SOURCE_DIR "/data/io.orvex.launcher.svg"))
+                           .pixmap(windowIcon->size())
+                           .toImage();
+    for (const QPoint point : {QPoint(windowIcon->width() / 2, windowIcon->height() / 2),
+                               QPoint(windowIcon->width() / 4, windowIcon->height() / 3)})
+        EXPECT_TRUE(similar(windowIcon->pixelColor(point), own.pixelColor(point)))
+            << "the panel carries another icon than the launcher's at " << point.x() << "," << point.y();
+
+    ASSERT_TRUE(type(QStringLiteral("velox"), 100));
+    ASSERT_TRUE(waitForHeight(panel.id, 460));
+    session->settle(std::chrono::milliseconds(500));
+    // The first row's icon, centred in its frame.
+    const QPoint iconCentre = geometry(panel.id).topLeft() + QPoint(8 + 16 + 16, 84 + 8 + 27);
+    const auto isRed = [&] {
+        const QColor colour = session->screenshot().pixelColor(iconCentre);
+        return colour.red() > 200 && colour.green() < 60 && colour.blue() < 60;
+    };
+    ASSERT_FALSE(isRed());
+
+    QImage red(32, 32, QImage::Format_ARGB32);
+    red.fill(QColor(230, 20, 20));
+    test::makeDirectory(hicolor + QStringLiteral("/32x32/apps"));
+    ASSERT_TRUE(red.save(hicolor + QStringLiteral("/32x32/apps/velox-icon.png")));
+    // A change in a watched folder makes the next search refresh the sources.
+    test::writeFile(test::homePath() + QStringLiteral("/Documents/new note.txt"), "note\n");
+    bool shown = false;
+    for (int attempt = 0; attempt < 20 && !shown; ++attempt) {
+        ASSERT_TRUE(key(attempt % 2 ? QStringLiteral("BackSpace") : QStringLiteral("space")));
+        shown = session->waitUntil(isRed, std::chrono::milliseconds(700));
+    }
+    DesktopSession::saveScreenshot(session->screenshot(), QStringLiteral("panel-icon-installed-later"));
+    EXPECT_TRUE(shown) << "the icon installed meanwhile never shows";
     quitWithControlQ(launcher, panel.id);
 }
 

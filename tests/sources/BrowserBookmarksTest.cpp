@@ -1,6 +1,10 @@
 #include "fixtures/BrowserFixtures.h"
 #include "fixtures/ManagerFixture.h"
 #include "fixtures/ResultNames.h"
+#include "search/SearchContext.h"
+#include "sources/BrowserBookmarksSource.h"
+#include "sources/ChromiumBookmarks.h"
+#include "sources/StandardSources.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -47,14 +51,13 @@ TEST(BrowserBookmarkFiles, AreFoundInProfilesToDepthFourOnce) {
         test::writeFile(root + QLatin1Char('/') + QString::fromUtf8(relative), any);
     }
 
-    EXPECT_EQ(DatabaseManager::discoverChromiumBookmarkFiles(root),
+    EXPECT_EQ(ChromiumBookmarks::discoverFiles(root),
               QStringList({root + QStringLiteral("/Bookmarks"), root + QStringLiteral("/Default/Bookmarks"),
                            root + QStringLiteral("/Profile 1/Bookmarks"),
                            root + QStringLiteral("/Profile 3/Bookmarks"),
                            root + QStringLiteral("/x/y/z/Bookmarks")}));
-    EXPECT_TRUE(DatabaseManager::discoverChromiumBookmarkFiles(root + QStringLiteral("/missing")).isEmpty());
-    EXPECT_TRUE(
-        DatabaseManager::discoverChromiumBookmarkFiles(root + QStringLiteral("/Bookmarks")).isEmpty());
+    EXPECT_TRUE(ChromiumBookmarks::discoverFiles(root + QStringLiteral("/missing")).isEmpty());
+    EXPECT_TRUE(ChromiumBookmarks::discoverFiles(root + QStringLiteral("/Bookmarks")).isEmpty());
 }
 
 TEST(BrowserBookmarkFiles, FolderPathsFollowRootsAndNestedFolders) {
@@ -120,7 +123,7 @@ TEST(BrowserBookmarkFiles, FolderPathsFollowRootsAndNestedFolders) {
         bookmark(edge, QStringLiteral("Other one"), QStringLiteral("https://other.example"),
                  QStringLiteral("other.example"), QStringLiteral("Other Bookmarks")),
     };
-    EXPECT_EQ(DatabaseManager::parseChromiumBookmarks(file, edge), expected);
+    EXPECT_EQ(ChromiumBookmarks::parseFile(file, edge), expected);
 }
 
 // A bookmark to the user's own file or to an ftp server is theirs to open; its place is the path or the
@@ -154,7 +157,7 @@ TEST(BrowserBookmarkFiles, FileAndFtpBookmarksAreKeptWithTheirPlace) {
         bookmark(brave, QStringLiteral("Mirror"), QStringLiteral("ftp://files.example:2121/pub/"),
                  QStringLiteral("files.example"), bar),
     };
-    EXPECT_EQ(DatabaseManager::parseChromiumBookmarks(file, brave), expected);
+    EXPECT_EQ(ChromiumBookmarks::parseFile(file, brave), expected);
 }
 
 TEST(BrowserBookmarkFiles, UnreadableOrMalformedFilesGiveNothing) {
@@ -168,38 +171,36 @@ TEST(BrowserBookmarkFiles, UnreadableOrMalformedFilesGiveNothing) {
     for (const auto &[name, bytes] : cases) {
         const QString path = folder + QLatin1Char('/') + QString::fromUtf8(name);
         test::writeFile(path, bytes);
-        EXPECT_TRUE(DatabaseManager::parseChromiumBookmarks(path, QStringLiteral("Edge")).isEmpty()) << name;
+        EXPECT_TRUE(ChromiumBookmarks::parseFile(path, QStringLiteral("Edge")).isEmpty()) << name;
     }
     EXPECT_TRUE(
-        DatabaseManager::parseChromiumBookmarks(folder + QStringLiteral("/missing"), QStringLiteral("Edge"))
-            .isEmpty());
+        ChromiumBookmarks::parseFile(folder + QStringLiteral("/missing"), QStringLiteral("Edge")).isEmpty());
 }
 
 TEST(BrowserBookmarkFiles, RootLabelsPreferTheRootsOwnName) {
     const QJsonObject unnamed;
-    EXPECT_EQ(DatabaseManager::chromiumBookmarkRootLabel(QStringLiteral("bookmark_bar"), unnamed),
+    EXPECT_EQ(ChromiumBookmarks::rootLabel(QStringLiteral("bookmark_bar"), unnamed),
               QStringLiteral("Bookmarks Bar"));
-    EXPECT_EQ(DatabaseManager::chromiumBookmarkRootLabel(QStringLiteral("OTHER"), unnamed),
+    EXPECT_EQ(ChromiumBookmarks::rootLabel(QStringLiteral("OTHER"), unnamed),
               QStringLiteral("Other Bookmarks"));
-    EXPECT_EQ(DatabaseManager::chromiumBookmarkRootLabel(QStringLiteral("synced"), unnamed),
-              QStringLiteral("Synced"));
-    EXPECT_EQ(DatabaseManager::chromiumBookmarkRootLabel(QStringLiteral("workspace"), unnamed), QString());
-    EXPECT_EQ(DatabaseManager::chromiumBookmarkRootLabel(
-                  QStringLiteral("workspace"), {{QStringLiteral("name"), QStringLiteral(" Shared ")}}),
+    EXPECT_EQ(ChromiumBookmarks::rootLabel(QStringLiteral("synced"), unnamed), QStringLiteral("Synced"));
+    EXPECT_EQ(ChromiumBookmarks::rootLabel(QStringLiteral("workspace"), unnamed), QString());
+    EXPECT_EQ(ChromiumBookmarks::rootLabel(QStringLiteral("workspace"),
+                                           {{QStringLiteral("name"), QStringLiteral(" Shared ")}}),
               QStringLiteral("Shared"));
 }
 
 TEST(BrowserBookmarkSources, DefaultToTheLinuxUserDataFoldersAndNoneUnderTests) {
-    EXPECT_EQ(DatabaseManager::defaultBrowserBookmarkSources(QStringLiteral("/home/me")),
+    EXPECT_EQ(ChromiumBookmarks::defaultSources(QStringLiteral("/home/me")),
               QList<BrowserBookmarkSource>(
                   {{QStringLiteral("Edge"), QStringLiteral("/home/me/.config/microsoft-edge")},
                    {QStringLiteral("Brave"), QStringLiteral("/home/me/.config/BraveSoftware/Brave-Browser")},
                    {QStringLiteral("Chrome"), QStringLiteral("/home/me/.config/google-chrome")}}));
 
-    EXPECT_EQ(DatabaseManagerConfiguration::production().browserBookmarkSources,
-              DatabaseManager::defaultBrowserBookmarkSources(test::homePath()));
+    EXPECT_EQ(standardConfiguration().browserBookmarkSources,
+              ChromiumBookmarks::defaultSources(test::homePath()));
     ::setenv("XCTestConfigurationFilePath", "/tmp/x", 1);
-    EXPECT_TRUE(DatabaseManagerConfiguration::production().browserBookmarkSources.isEmpty());
+    EXPECT_TRUE(standardConfiguration().browserBookmarkSources.isEmpty());
     ::unsetenv("XCTestConfigurationFilePath");
 }
 
@@ -227,21 +228,21 @@ TEST_F(BrowserBookmarks, DiscoveryReadsEverySourceAndProfileInOrder) {
                                 {QStringLiteral("Chrome"), home + QStringLiteral("/chrome")}};
     auto m = fixture.makeManager(c);
 
-    const auto bookmarks = m->discoverBrowserBookmarks();
+    const auto bookmarks = BrowserBookmarksSource(c.browserBookmarkSources).discover();
     ASSERT_EQ(bookmarks.size(), 3);
     EXPECT_EQ(bookmarks[0], bookmarks[1]);
     EXPECT_EQ(bookmarks[2].browserName, QStringLiteral("Chrome"));
 
     // The same bookmark in two profiles gives two rows with one id.
-    const auto rows = m->searchBrowserBookmarkActionResults(QStringLiteral("shared"), bookmarks);
+    const auto rows = BrowserBookmarksSource::rows(m->searchContext(QStringLiteral("shared")), bookmarks);
     ASSERT_EQ(rows.size(), 2);
     EXPECT_EQ(rows[0].id(), rows[1].id());
 }
 
 TEST_F(BrowserBookmarks, RowsCarryTheBookmarkAndItsFolder) {
     auto m = fixture.makeManager();
-    const auto rows = m->searchBrowserBookmarkActionResults(
-        QStringLiteral("tracker"),
+    const auto rows = BrowserBookmarksSource::rows(
+        m->searchContext(QStringLiteral("tracker")),
         {bookmark(QStringLiteral("Brave"), QStringLiteral("Tracker"),
                   QStringLiteral("https://track.example/board"), QStringLiteral("track.example"),
                   QStringLiteral("Bookmarks Bar / Work"))});
@@ -261,8 +262,8 @@ TEST_F(BrowserBookmarks, RowsCarryTheBookmarkAndItsFolder) {
     EXPECT_EQ(f.usageKey, std::nullopt);
     EXPECT_EQ(f.relevanceScore, std::nullopt);
 
-    const auto loose = m->searchBrowserBookmarkActionResults(
-        QStringLiteral("loose"),
+    const auto loose = BrowserBookmarksSource::rows(
+        m->searchContext(QStringLiteral("loose")),
         {bookmark(QStringLiteral("Chrome"), QStringLiteral("loose.example"),
                   QStringLiteral("https://loose.example"), QStringLiteral("loose.example"), QString())});
     ASSERT_EQ(loose.size(), 1);
@@ -285,7 +286,7 @@ TEST_F(BrowserBookmarks, RowsRankByTierIncludingTheFolderPathAndStopAtFifty) {
         bookmark(chrome, QStringLiteral("Unrelated"), QStringLiteral("https://u.test"),
                  QStringLiteral("u.test"), QString()),
     };
-    const auto rows = m->searchBrowserBookmarkActionResults(QStringLiteral("recipes"), bookmarks);
+    const auto rows = BrowserBookmarksSource::rows(m->searchContext(QStringLiteral("recipes")), bookmarks);
     EXPECT_EQ(test::filenames(rows),
               QStringList({QStringLiteral("Recipes \u2014 z.test"),             // tier 4
                            QStringLiteral("Recipes of the week \u2014 w.test"), // tier 3
@@ -297,7 +298,7 @@ TEST_F(BrowserBookmarks, RowsRankByTierIncludingTheFolderPathAndStopAtFifty) {
         many.append(bookmark(chrome, QStringLiteral("Item %1").arg(i),
                              QStringLiteral("https://i.test/%1").arg(i), QStringLiteral("i.test"),
                              QString()));
-    EXPECT_EQ(m->searchBrowserBookmarkActionResults(QStringLiteral("item"), many).size(), 50);
+    EXPECT_EQ(BrowserBookmarksSource::rows(m->searchContext(QStringLiteral("item")), many).size(), 50);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // Faults once found in the browser tab and bookmark sources, kept as regressions.
 #include "fixtures/BrowserFixtures.h"
+#include "sources/ChromiumBookmarks.h"
 
 #include <QJsonArray>
 
@@ -35,8 +36,8 @@ TEST(BrowserAddresses, WhatBrowsersLeaveUnescapedIsStillAnAddress) {
         EXPECT_EQ(tabs[0].host, host);
 
         QList<BrowserBookmarkShortcut> bookmarks;
-        DatabaseManager::collectChromiumBookmarks(test::bookmarkNode(QStringLiteral("B"), url),
-                                                  QStringLiteral("Chrome"), {}, bookmarks);
+        ChromiumBookmarks::collect(test::bookmarkNode(QStringLiteral("B"), url), QStringLiteral("Chrome"), {},
+                                   bookmarks);
         ASSERT_EQ(bookmarks.size(), 1) << c.url;
         EXPECT_EQ(bookmarks[0].urlString, url);
         EXPECT_EQ(bookmarks[0].host, host);

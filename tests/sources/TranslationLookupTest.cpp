@@ -56,7 +56,7 @@ TEST(TranslationLookup, AppleTranslationIsUnavailableOnLinux) {
     const TranslationEngineAvailability availability = TranslationLookup::appleAvailability();
     EXPECT_FALSE(availability.isAvailable);
     EXPECT_TRUE(availability.message.startsWith(QStringLiteral("Unavailable on ")));
-    EXPECT_TRUE(availability.message.endsWith(QStringLiteral("; requires macOS 26+.")));
+    EXPECT_TRUE(availability.message.endsWith(QStringLiteral("; Apple Translation runs only on macOS.")));
     EXPECT_FALSE(TranslationLookup::translateWithApple(QStringLiteral("Haus"), QStringLiteral("de"),
                                                        QStringLiteral("en")));
 }

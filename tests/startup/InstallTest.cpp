@@ -46,7 +46,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(installed_) << installOutput_->toStdString();
         // Without the files of the launchers that ran before.
-        test::clearHome();
+        test::removeLauncherFiles();
     }
 
     static QString at(const char *relative) {

@@ -5,6 +5,7 @@
 
 #include "support/TestEnvironment.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QStringList>
@@ -73,6 +74,16 @@ inline QString launcherLockPath() {
 inline QString launcherSocketPath() {
     return qEnvironmentVariable("XDG_RUNTIME_DIR") +
            QStringLiteral("/io.orvex.launcher.single-instance.activate");
+}
+
+// Removes the launcher's lock folder, its wake-up socket and its defaults file.
+inline void removeLauncherFiles() {
+    const QString folder = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/io.orvex.launcher");
+    QFile::remove(folder);
+    QDir(folder).removeRecursively();
+    QFile::remove(launcherSocketPath());
+    QDir(launcherSocketPath()).removeRecursively();
+    QDir(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/orvex-launcher")).removeRecursively();
 }
 
 // True once `launcher` holds the lock and listens for later launches.

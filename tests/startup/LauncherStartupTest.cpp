@@ -10,8 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <memory>
 #include <optional>
+#include <sys/file.h>
+#include <unistd.h>
 #include <vector>
 
 namespace orvex {
@@ -19,10 +22,11 @@ namespace {
 
 using test::LauncherProcess;
 
-// Each start meets a home without the files of the launchers before it.
+// Each test starts from a home that no launcher has used: whatever an earlier test of the process left
+// (a lock folder in the way, a killed launcher's socket, a setting) is gone.
 class LauncherStartup : public ::testing::Test {
 protected:
-    void SetUp() override { test::clearHome(); }
+    void SetUp() override { test::removeLauncherFiles(); }
 };
 
 TEST_F(LauncherStartup, ASecondStartLeavesSilentlyAndHandsOverToTheFirst) {
@@ -104,6 +108,7 @@ TEST_F(LauncherStartup, AllowingMultipleInstancesLetsTwoRun) {
         defaults.set(QStringLiteral("allowMultipleInstances"), true);
         ASSERT_TRUE(defaults.flush());
     }
+
     LauncherProcess first;
     LauncherProcess second;
     // Neither leaves: both get as far as their application's display connection and stay.
@@ -133,9 +138,7 @@ TEST_F(LauncherStartup, ALockThatCannotBeTakenEndsTheStartWithAnErrorLine) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const QString folder = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/io.orvex.launcher");
-        QFile::remove(folder);
-        QDir(folder).removeRecursively();
+        test::removeLauncherFiles();
         c.prepare();
         LauncherProcess launcher;
         ASSERT_TRUE(launcher.waitForExit());
@@ -148,6 +151,25 @@ TEST_F(LauncherStartup, ALockThatCannotBeTakenEndsTheStartWithAnErrorLine) {
         EXPECT_EQ(error.count('\n'), 1) << error.toStdString();
         EXPECT_TRUE(error.endsWith('\n'));
     }
+}
+
+// An instance that holds the lock but never answers (hung, or listening where this start cannot see):
+// the start gives up after its hand-over time and says so, instead of passing for a success.
+TEST_F(LauncherStartup, AStartThatReachesNoInstanceSaysSoAndFails) {
+    test::makeDirectory(qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/io.orvex.launcher"));
+    const int held =
+        ::open(QFile::encodeName(test::launcherLockPath()).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    LauncherProcess launcher;
+    ASSERT_TRUE(launcher.waitForExit());
+    ::close(held);
+    EXPECT_EQ(launcher.exitCode(), 3);
+    const QByteArray error = launcher.standardError();
+    EXPECT_TRUE(error.startsWith("Orvex Launcher is already running, but it did not answer at " +
+                                 QFile::encodeName(test::launcherSocketPath()) + " or "))
+        << error.toStdString();
+    EXPECT_EQ(error.count('\n'), 1) << error.toStdString();
 }
 
 // Qt's xcb platform aborts without a display; the launcher says why, with a status of its own, and

@@ -53,6 +53,138 @@ constexpr std::array<const char *, 44> stateNames = {"invalid",         "active"
                                                      "visited",         "checkable",
                                                      "has-popup",       "read-only"};
 
+// AtspiRole, in its order: toolkits name some roles their own way in GetRoleName ("spin box").
+constexpr std::array<const char *, 130> roleNames = {"invalid",
+                                                     "accelerator label",
+                                                     "alert",
+                                                     "animation",
+                                                     "arrow",
+                                                     "calendar",
+                                                     "canvas",
+                                                     "check box",
+                                                     "check menu item",
+                                                     "color chooser",
+                                                     "column header",
+                                                     "combo box",
+                                                     "date editor",
+                                                     "desktop icon",
+                                                     "desktop frame",
+                                                     "dial",
+                                                     "dialog",
+                                                     "directory pane",
+                                                     "drawing area",
+                                                     "file chooser",
+                                                     "filler",
+                                                     "focus traversable",
+                                                     "font chooser",
+                                                     "frame",
+                                                     "glass pane",
+                                                     "html container",
+                                                     "icon",
+                                                     "image",
+                                                     "internal frame",
+                                                     "label",
+                                                     "layered pane",
+                                                     "list",
+                                                     "list item",
+                                                     "menu",
+                                                     "menu bar",
+                                                     "menu item",
+                                                     "option pane",
+                                                     "page tab",
+                                                     "page tab list",
+                                                     "panel",
+                                                     "password text",
+                                                     "popup menu",
+                                                     "progress bar",
+                                                     "push button",
+                                                     "radio button",
+                                                     "radio menu item",
+                                                     "root pane",
+                                                     "row header",
+                                                     "scroll bar",
+                                                     "scroll pane",
+                                                     "separator",
+                                                     "slider",
+                                                     "spin button",
+                                                     "split pane",
+                                                     "status bar",
+                                                     "table",
+                                                     "table cell",
+                                                     "table column header",
+                                                     "table row header",
+                                                     "tearoff menu item",
+                                                     "terminal",
+                                                     "text",
+                                                     "toggle button",
+                                                     "tool bar",
+                                                     "tool tip",
+                                                     "tree",
+                                                     "tree table",
+                                                     "unknown",
+                                                     "viewport",
+                                                     "window",
+                                                     "extended",
+                                                     "header",
+                                                     "footer",
+                                                     "paragraph",
+                                                     "ruler",
+                                                     "application",
+                                                     "autocomplete",
+                                                     "edit bar",
+                                                     "embedded",
+                                                     "entry",
+                                                     "chart",
+                                                     "caption",
+                                                     "document frame",
+                                                     "heading",
+                                                     "page",
+                                                     "section",
+                                                     "redundant object",
+                                                     "form",
+                                                     "link",
+                                                     "input method window",
+                                                     "table row",
+                                                     "tree item",
+                                                     "document spreadsheet",
+                                                     "document presentation",
+                                                     "document text",
+                                                     "document web",
+                                                     "document email",
+                                                     "comment",
+                                                     "list box",
+                                                     "grouping",
+                                                     "image map",
+                                                     "notification",
+                                                     "info bar",
+                                                     "level bar",
+                                                     "title bar",
+                                                     "block quote",
+                                                     "audio",
+                                                     "video",
+                                                     "definition",
+                                                     "article",
+                                                     "landmark",
+                                                     "log",
+                                                     "marquee",
+                                                     "math",
+                                                     "rating",
+                                                     "timer",
+                                                     "static",
+                                                     "math fraction",
+                                                     "math root",
+                                                     "subscript",
+                                                     "superscript",
+                                                     "description list",
+                                                     "description term",
+                                                     "description value",
+                                                     "footnote",
+                                                     "content deletion",
+                                                     "content insertion",
+                                                     "mark",
+                                                     "suggestion",
+                                                     "push button menu"};
+
 void pause(std::chrono::milliseconds duration) {
     const QDeadlineTimer deadline(duration);
     while (!deadline.hasExpired()) {
@@ -376,10 +508,16 @@ QList<AccessibleRef> AccessibilityBus::children(const AccessibleRef &ref) const 
 AccessibleNode AccessibilityBus::node(const AccessibleRef &ref) const {
     AccessibleNode node;
     node.ref = ref;
-    const auto role = call(ref, accessibleInterface, QStringLiteral("GetRoleName"));
+    const auto role = call(ref, accessibleInterface, QStringLiteral("GetRole"));
     if (!role)
         return node;
-    node.role = role->value(0).toString();
+    const uint number = role->value(0).toUInt();
+    if (number < roleNames.size()) {
+        node.role = QString::fromLatin1(roleNames[number]);
+    } else {
+        const auto name = call(ref, accessibleInterface, QStringLiteral("GetRoleName"));
+        node.role = name ? name->value(0).toString() : QStringLiteral("role-%1").arg(number);
+    }
     node.name = property(ref, accessibleInterface, QStringLiteral("Name")).toString();
     node.description = property(ref, accessibleInterface, QStringLiteral("Description")).toString();
     if (const auto state = call(ref, accessibleInterface, QStringLiteral("GetState"))) {
@@ -481,6 +619,20 @@ AccessibilityBus::waitForState(const AccessibleRef &ref,
     return found;
 }
 
+QRect AccessibilityBus::extents(const AccessibleRef &ref) const {
+    // Coordinate type 0: the screen's.
+    const auto reply =
+        call(ref, QStringLiteral("org.a11y.atspi.Component"), QStringLiteral("GetExtents"), {0u});
+    if (!reply || reply->value(0).userType() != qMetaTypeId<QDBusArgument>())
+        return {};
+    const QDBusArgument argument = reply->value(0).value<QDBusArgument>();
+    int x = 0, y = 0, width = 0, height = 0;
+    argument.beginStructure();
+    argument >> x >> y >> width >> height;
+    argument.endStructure();
+    return QRect(x, y, width, height);
+}
+
 QString AccessibilityBus::describe(const QList<AccessibleNode> &nodes) {
     QString text;
     for (const AccessibleNode &node : nodes)
@@ -540,6 +692,8 @@ QList<AccessibleEvent> AccessibilityBus::events() const {
 }
 
 void AccessibilityBus::clearEvents() {
+    // Signals that arrived during blocking calls wait in the event queue: they are older than now.
+    pause(std::chrono::milliseconds(50));
     sink_->events.clear();
 }
 

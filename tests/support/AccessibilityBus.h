@@ -33,6 +33,7 @@
 #include <QList>
 #include <QObject>
 #include <QProcessEnvironment>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -128,6 +129,8 @@ public:
     std::optional<AccessibleNode>
     waitForState(const AccessibleRef &ref, const std::function<bool(const AccessibleNode &)> &predicate,
                  std::chrono::milliseconds timeout = accessibilityTimeout) const;
+    // Where the object is on the screen (root coordinates); empty when it does not say.
+    QRect extents(const AccessibleRef &ref) const;
     // The tree as indented summary lines, for failure messages.
     static QString describe(const QList<AccessibleNode> &nodes);
 
@@ -141,6 +144,7 @@ public:
     // those that arrive from now on. Call before the program starts, or give it time to hear of it.
     bool recordEvents();
     QList<AccessibleEvent> events() const;
+    // Forgets every event received so far, including those that arrived during the last calls.
     void clearEvents();
     // The first event recorded (since the last clearEvents()) that the predicate takes, waiting for it.
     std::optional<AccessibleEvent> waitForEvent(const std::function<bool(const AccessibleEvent &)> &predicate,

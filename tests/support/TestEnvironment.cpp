@@ -15,20 +15,6 @@ QString homePath() {
     return qEnvironmentVariable("HOME");
 }
 
-void clearHome() {
-    for (const QString &folder : {homePath(), qEnvironmentVariable("XDG_RUNTIME_DIR")}) {
-        QDir dir(folder);
-        ASSERT_FALSE(folder.isEmpty());
-        for (const QFileInfo &entry :
-             dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
-            const bool removed = entry.isDir() && !entry.isSymLink()
-                                     ? QDir(entry.filePath()).removeRecursively()
-                                     : QFile::remove(entry.filePath());
-            ASSERT_TRUE(removed) << entry.filePath().toStdString();
-        }
-    }
-}
-
 void writeFile(const QString &path, const QByteArray &bytes) {
     ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath())) << path.toStdString();
     QFile file(path);

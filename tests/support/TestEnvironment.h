@@ -12,10 +12,6 @@ namespace orvex::test {
 // XDG_CACHE_HOME, XDG_STATE_HOME and XDG_RUNTIME_DIR point inside it.
 QString homePath();
 
-// Empties the home and the runtime folder, so that a test starts from what a process of its own would
-// find, whichever tests of the binary ran before it.
-void clearHome();
-
 // Creates the file (and its parent folders) with the given bytes; fails the test on error.
 void writeFile(const QString &path, const QByteArray &bytes);
 void makeDirectory(const QString &path);

@@ -6,6 +6,7 @@
 #include "platform/Workspace.h"
 #include "search/Database.h"
 #include "search/LauncherNotifications.h"
+#include "sources/StandardSources.h"
 #include "sources/SystemSettingsLauncher.h"
 
 #include <QCoreApplication>
@@ -194,7 +195,7 @@ int main(int argc, char **argv) {
         return 1;
     }
 
-    DatabaseManagerConfiguration configuration = DatabaseManagerConfiguration::production();
+    DatabaseManagerConfiguration configuration = standardConfiguration();
     // Lookups whose rows come after the answer are started only when the tool waits for them.
     configuration.startsLateLookups = options->wait.has_value();
     DatabaseManager manager(configuration);

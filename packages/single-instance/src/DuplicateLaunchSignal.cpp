@@ -8,7 +8,9 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <optional>
@@ -81,115 +83,239 @@ bool fillAddress(SignalPlace &place, const QString &name, bool allowDescriptorPa
     return true;
 }
 
-// Where the signal `name` lives, or nothing when no private folder is at hand. The receiver creates
-// and narrows the fallback folder; a sender only looks.
-std::optional<SignalPlace> findPlace(const QString &name, const QString &fallbackFolder, bool receiving) {
+// The places where the signal may live, in order: the user's runtime folder, then the program's own
+// folder. The receiver creates and narrows its own folder; a sender only looks.
+enum class PlaceKind { runtime, fallback };
+
+std::optional<SignalPlace> openPlace(PlaceKind kind, const QString &name, const QString &fallbackFolder,
+                                     bool receiving) {
     if (!isPlainName(name))
         return std::nullopt;
     SignalPlace place;
-    place.path = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    place.folder = openPrivateFolder(place.path, false);
-    if (place.folder >= 0 && fillAddress(place, name, false))
-        return place;
-    closeQuietly(place.folder);
-
-    place.path = fallbackFolder;
-    if (receiving && std::holds_alternative<FolderCreationError>(createFolder(fallbackFolder)))
-        return std::nullopt;
-    place.folder = openPrivateFolder(place.path, receiving);
-    if (place.folder >= 0 && fillAddress(place, name, true))
+    if (kind == PlaceKind::runtime) {
+        place.path = qEnvironmentVariable("XDG_RUNTIME_DIR");
+        place.folder = openPrivateFolder(place.path, false);
+    } else {
+        place.path = fallbackFolder;
+        if (receiving && std::holds_alternative<FolderCreationError>(createFolder(fallbackFolder)))
+            return std::nullopt;
+        place.folder = openPrivateFolder(place.path, receiving);
+    }
+    if (place.folder >= 0 && fillAddress(place, name, kind == PlaceKind::fallback))
         return place;
     closeQuietly(place.folder);
     return std::nullopt;
 }
 
-} // namespace
+constexpr PlaceKind placeKinds[] = {PlaceKind::runtime, PlaceKind::fallback};
 
-bool DuplicateLaunchSignal::post(const QString &name, const QString &fallbackFolder) {
-    std::optional<SignalPlace> place = findPlace(name, fallbackFolder, false);
-    if (!place)
-        return false;
+bool sendTo(const SignalPlace &place) {
     bool delivered = false;
     const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd >= 0) {
-        // A full queue of a busy receiver makes the send wait, but not for long.
-        const timeval limit{1, 0};
-        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-        if (::connect(fd, reinterpret_cast<const sockaddr *>(&place->address), place->addressLength) == 0) {
-            const char signal = '!';
-            ssize_t sent;
-            do {
-                sent = ::send(fd, &signal, 1, MSG_NOSIGNAL);
-            } while (sent < 0 && errno == EINTR);
-            delivered = sent == 1;
-        }
-        ::close(fd);
+    if (fd < 0)
+        return false;
+    // A full queue of a busy receiver makes the send wait, but not for long.
+    const timeval limit{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&place.address), place.addressLength) == 0) {
+        const char signal = '!';
+        ssize_t sent;
+        do {
+            sent = ::send(fd, &signal, 1, MSG_NOSIGNAL);
+        } while (sent < 0 && errno == EINTR);
+        delivered = sent == 1;
     }
-    closeQuietly(place->folder);
+    ::close(fd);
     return delivered;
+}
+
+QString kindOfEntry(mode_t mode) {
+    if (S_ISLNK(mode))
+        return QStringLiteral("a symbolic link");
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a FIFO");
+    if (S_ISREG(mode))
+        return QStringLiteral("a file");
+    return QStringLiteral("a device");
+}
+
+} // namespace
+
+QStringList DuplicateLaunchSignal::socketPaths(const QString &name, const QString &fallbackFolder) {
+    QStringList paths;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && !QDir::isRelativePath(runtime))
+        paths.append(runtime + QLatin1Char('/') + name);
+    paths.append(fallbackFolder + QLatin1Char('/') + name);
+    return paths;
+}
+
+bool DuplicateLaunchSignal::post(const QString &name, const QString &fallbackFolder) {
+    const QByteArray entry = QFile::encodeName(name);
+    for (const PlaceKind kind : placeKinds) {
+        std::optional<SignalPlace> place = openPlace(kind, name, fallbackFolder, false);
+        if (!place)
+            continue;
+        // connect() would follow a link to whatever socket it names.
+        struct stat info {};
+        const bool ours = ::fstatat(place->folder, entry.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                          S_ISSOCK(info.st_mode) && info.st_uid == ::geteuid();
+        const bool delivered = ours && sendTo(*place);
+        closeQuietly(place->folder);
+        if (delivered)
+            return true;
+    }
+    return false;
 }
 
 std::variant<std::unique_ptr<DuplicateLaunchSignalObservation>, QString>
 DuplicateLaunchSignal::observe(const QString &name, const QString &fallbackFolder,
-                               std::function<void()> handler) {
-    std::optional<SignalPlace> place = findPlace(name, fallbackFolder, true);
-    if (!place)
-        return QStringLiteral("no private folder can hold the socket of %1").arg(name);
-
-    std::unique_ptr<DuplicateLaunchSignalObservation> observation(new DuplicateLaunchSignalObservation);
-    observation->name_ = name;
-    observation->socketPath_ = place->path + QLatin1Char('/') + name;
-    observation->handler_ = std::move(handler);
-    observation->folder_ = place->folder;
+                               DuplicateLaunchSignalObservation::Handler handler) {
     const QByteArray entry = QFile::encodeName(name);
+    QStringList reasons;
+    for (const PlaceKind kind : placeKinds) {
+        std::optional<SignalPlace> place = openPlace(kind, name, fallbackFolder, true);
+        if (!place)
+            continue;
+        const QString socketPath = place->path + QLatin1Char('/') + name;
+        auto giveUp = [&](const QString &reason) {
+            reasons.append(socketPath + QStringLiteral(": ") + reason);
+            closeQuietly(place->folder);
+        };
 
-    // A socket file that a crashed observer left refuses every sender and blocks the bind.
-    struct stat existing {};
-    if (::fstatat(place->folder, entry.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISSOCK(existing.st_mode))
-        ::unlinkat(place->folder, entry.constData(), 0);
+        // A socket file that a crashed observer left refuses every sender and blocks the bind. Anything
+        // else under the name is the user's in the runtime folder, and a stray in our own.
+        struct stat existing {};
+        if (::fstatat(place->folder, entry.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+            const bool replace =
+                S_ISSOCK(existing.st_mode) || (kind == PlaceKind::fallback && !S_ISDIR(existing.st_mode));
+            if (!replace) {
+                giveUp(kindOfEntry(existing.st_mode) + QStringLiteral(" is in the way"));
+                continue;
+            }
+            ::unlinkat(place->folder, entry.constData(), 0);
+        }
 
-    observation->socket_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (observation->socket_ < 0)
-        return QStringLiteral("cannot make a socket: %1").arg(FileSystem::errorText(errno));
-    if (::bind(observation->socket_, reinterpret_cast<const sockaddr *>(&place->address),
-               place->addressLength) != 0)
-        return QStringLiteral("cannot bind %1: %2")
-            .arg(observation->socketPath_, FileSystem::errorText(errno));
-    struct stat bound {};
-    if (::fchmodat(place->folder, entry.constData(), 0600, 0) != 0 ||
-        ::fstatat(place->folder, entry.constData(), &bound, AT_SYMLINK_NOFOLLOW) != 0) {
-        const int error = errno;
-        ::unlinkat(place->folder, entry.constData(), 0);
-        return QStringLiteral("cannot restrict %1: %2")
-            .arg(observation->socketPath_, FileSystem::errorText(error));
+        const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (fd < 0) {
+            giveUp(QStringLiteral("cannot make a socket: ") + FileSystem::errorText(errno));
+            continue;
+        }
+        if (::bind(fd, reinterpret_cast<const sockaddr *>(&place->address), place->addressLength) != 0) {
+            const int error = errno;
+            ::close(fd);
+            giveUp(QStringLiteral("cannot bind: ") + FileSystem::errorText(error));
+            continue;
+        }
+        struct stat bound {};
+        if (::fchmodat(place->folder, entry.constData(), 0600, 0) != 0 ||
+            ::fstatat(place->folder, entry.constData(), &bound, AT_SYMLINK_NOFOLLOW) != 0) {
+            const int error = errno;
+            ::unlinkat(place->folder, entry.constData(), 0);
+            ::close(fd);
+            giveUp(QStringLiteral("cannot restrict: ") + FileSystem::errorText(error));
+            continue;
+        }
+        const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        if (wake < 0) {
+            const int error = errno;
+            ::unlinkat(place->folder, entry.constData(), 0);
+            ::close(fd);
+            giveUp(QStringLiteral("cannot make an event descriptor: ") + FileSystem::errorText(error));
+            continue;
+        }
+
+        std::unique_ptr<DuplicateLaunchSignalObservation> observation(new DuplicateLaunchSignalObservation);
+        observation->name_ = name;
+        observation->socketPath_ = socketPath;
+        observation->handler_ = std::move(handler);
+        observation->folder_ = place->folder;
+        observation->socket_ = fd;
+        observation->wake_ = wake;
+        observation->device_ = bound.st_dev;
+        observation->inode_ = bound.st_ino;
+        observation->reader_ = std::thread([o = observation.get()] { o->readLoop(); });
+        return observation;
     }
-    observation->device_ = bound.st_dev;
-    observation->inode_ = bound.st_ino;
+    if (reasons.isEmpty())
+        return QStringLiteral("no private folder can hold the socket of %1").arg(name);
+    return reasons.join(QStringLiteral("; "));
+}
 
-    observation->stop_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (observation->stop_ < 0)
-        return QStringLiteral("cannot make an event descriptor: %1").arg(FileSystem::errorText(errno));
-    observation->reader_ = std::thread([o = observation.get()] { o->readLoop(); });
-    return observation;
+bool DuplicateLaunchSignalObservation::drain() {
+    bool any = false;
+    eventfd_t pokes = 0;
+    if (::eventfd_read(wake_, &pokes) == 0 && pokes > 0)
+        any = true;
+    // Large enough for anything a sender writes; what is in a datagram does not matter.
+    char datagram[64];
+    for (;;) {
+        const ssize_t received = ::recv(socket_, datagram, sizeof datagram, MSG_DONTWAIT);
+        if (received >= 0) {
+            any = true;
+            continue;
+        }
+        if (errno != EINTR)
+            return any;
+    }
 }
 
 void DuplicateLaunchSignalObservation::readLoop() {
-    pollfd watched[2] = {{socket_, POLLIN, 0}, {stop_, POLLIN, 0}};
-    for (;;) {
-        if (::poll(watched, 2, -1) < 0) {
-            if (errno == EINTR)
+    using Clock = std::chrono::steady_clock;
+    pollfd watched[2] = {{socket_, POLLIN, 0}, {wake_, POLLIN, 0}};
+    // Waits up to `timeout` (negative: for ever); false when the observation ends.
+    auto wait = [&](int timeout, bool &ready) {
+        for (;;) {
+            // A stop whose wake-up drain() took already.
+            if (stopping_.load())
+                return false;
+            const int result = ::poll(watched, 2, timeout);
+            if (result < 0 && errno == EINTR)
                 continue;
-            return;
+            if (result < 0 || stopping_.load() || (watched[0].revents & (POLLERR | POLLNVAL)))
+                return false;
+            ready = result > 0;
+            return true;
         }
-        if (watched[1].revents != 0)
+    };
+    for (;;) {
+        bool ready = false;
+        if (!wait(-1, ready))
             return;
-        if (watched[0].revents & (POLLERR | POLLNVAL))
-            return;
-        char datagram[64];
-        while (::recv(socket_, datagram, sizeof datagram, MSG_DONTWAIT) >= 0)
-            handler_();
+        const bool poked = watched[1].revents != 0 && watched[0].revents == 0;
+        if (!drain())
+            continue;
+        if (poked) {
+            handler_(Call::burstContinued);
+            continue;
+        }
+        handler_(Call::burstBegan);
+        // The rest of the burst is taken as it comes and answered at most every longestBurst, and once
+        // at its end.
+        Clock::time_point lastCall = Clock::now();
+        bool more = false;
+        for (;;) {
+            if (!wait(static_cast<int>(quietTime.count()), ready))
+                return;
+            if (!ready)
+                break;
+            more = drain() || more;
+            if (more && Clock::now() - lastCall >= longestBurst) {
+                handler_(Call::burstContinued);
+                lastCall = Clock::now();
+                more = false;
+            }
+        }
+        if (more)
+            handler_(Call::burstContinued);
     }
+}
+
+void DuplicateLaunchSignalObservation::poke() {
+    if (wake_ >= 0 && !cancelled_)
+        ::eventfd_write(wake_, 1);
 }
 
 void DuplicateLaunchSignalObservation::cancel() {
@@ -197,12 +323,12 @@ void DuplicateLaunchSignalObservation::cancel() {
         return;
     cancelled_ = true;
     if (reader_.joinable()) {
-        const eventfd_t one = 1;
-        ::eventfd_write(stop_, one);
+        stopping_.store(true);
+        ::eventfd_write(wake_, 1);
         reader_.join();
     }
     closeQuietly(socket_);
-    closeQuietly(stop_);
+    closeQuietly(wake_);
     if (folder_ >= 0 && inode_ != 0) {
         // Remove the socket only while it is still ours.
         const QByteArray entry = QFile::encodeName(name_);

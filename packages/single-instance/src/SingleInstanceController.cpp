@@ -5,11 +5,12 @@
 #include "platform/MainQueue.h"
 
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QFile>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace orvex {
 
@@ -51,9 +52,10 @@ SingleInstanceStartupResult SingleInstanceController::start(const SingleInstance
         const QDeadlineTimer deadline(handOverTimeout);
         for (;;) {
             if (DuplicateLaunchSignal::post(configuration.activationSignalName,
-                                            configuration.lockFolderPath()) ||
-                deadline.hasExpired())
+                                            configuration.lockFolderPath()))
                 return {SingleInstanceStartupResult::Kind::alreadyRunning, nullptr, std::nullopt};
+            if (deadline.hasExpired())
+                return {SingleInstanceStartupResult::Kind::unreachable, nullptr, std::nullopt};
             QThread::msleep(static_cast<unsigned long>(handOverRetryInterval.count()));
             acquired = InstanceLock::acquire(configuration.lockPath());
             if (std::holds_alternative<std::unique_ptr<InstanceLock>>(acquired)) {
@@ -72,10 +74,23 @@ SingleInstanceStartupResult SingleInstanceController::start(const SingleInstance
 }
 
 void SingleInstanceController::observeSignal() {
-    // The reader thread only counts and queues; the controller is looked up on the main thread, so
-    // that thread never ends up owning (and destroying) the controller that joins it.
-    auto handler = [weak = self_, arrived = arrivedSignals_] {
-        arrived->fetch_add(1);
+    // The reader thread reads the requests and queues one delivery at a time; the controller is looked
+    // up on the main thread, so that the reader never ends up owning (and destroying) the controller
+    // that joins it.
+    auto handler = [weak = self_, inbox = inbox_,
+                    configuration = configuration_](DuplicateLaunchSignalObservation::Call call) {
+        QList<DuplicateLaunchRequest> requests = DuplicateLaunchRequestStore::consumePending(configuration);
+        // What follows the first signal of a burst only matters when it brought requests.
+        if (call == DuplicateLaunchSignalObservation::Call::burstContinued && requests.isEmpty())
+            return;
+        {
+            const std::lock_guard lock(inbox->mutex);
+            inbox->requests.append(std::move(requests));
+            inbox->activated = true;
+            if (inbox->deliveryQueued)
+                return;
+            inbox->deliveryQueued = true;
+        }
         MainQueue::post([weak] {
             if (const std::shared_ptr<SingleInstanceController> controller = weak.lock())
                 controller->deliverArrivedSignal();
@@ -87,9 +102,7 @@ void SingleInstanceController::observeSignal() {
         observation_ = std::move(*observation);
         // A launch that handed over while this instance was still opening its signal may have given
         // up on the signal, but its request is there: it counts as a wake-up.
-        const QDir requests(configuration_.duplicateLaunchRequestsPath());
-        if (!requests.entryList({QStringLiteral("*.json")}, QDir::Files | QDir::Hidden).isEmpty())
-            arrivedSignals_->fetch_add(1);
+        observation_->poke();
         return;
     }
     observationError_ = std::get<QString>(observed);
@@ -101,13 +114,24 @@ QString SingleInstanceController::signalSocketPath() const {
     return observation_ ? observation_->socketPath() : QString();
 }
 
+bool SingleInstanceController::takeInbox() {
+    QList<DuplicateLaunchRequest> requests;
+    {
+        const std::lock_guard lock(inbox_->mutex);
+        if (!inbox_->activated)
+            return false;
+        requests = std::exchange(inbox_->requests, {});
+        inbox_->activated = false;
+        // From here on a new signal queues a delivery of its own.
+        inbox_->deliveryQueued = false;
+    }
+    pendingRequests_.append(std::move(requests));
+    return true;
+}
+
 void SingleInstanceController::deliverArrivedSignal() {
-    int arrived = arrivedSignals_->load();
-    do {
-        // Already delivered together with an earlier one.
-        if (arrived <= 0)
-            return;
-    } while (!arrivedSignals_->compare_exchange_weak(arrived, arrived - 1));
+    if (!takeInbox())
+        return;
     if (handler_)
         callHandler();
     else
@@ -117,7 +141,13 @@ void SingleInstanceController::deliverArrivedSignal() {
 void SingleInstanceController::callHandler() {
     // Copied: the handler may replace itself.
     const DuplicateLaunchHandler handler = handler_;
-    handler(DuplicateLaunchRequestStore::consumePending(configuration_));
+    QList<DuplicateLaunchRequest> requests = std::exchange(pendingRequests_, {});
+    // Each reading is oldest first; several readings together are sorted again.
+    std::stable_sort(requests.begin(), requests.end(),
+                     [](const DuplicateLaunchRequest &a, const DuplicateLaunchRequest &b) {
+                         return a.createdAt < b.createdAt;
+                     });
+    handler(requests);
 }
 
 void SingleInstanceController::setDuplicateLaunchHandler(DuplicateLaunchHandler handler) {
@@ -126,9 +156,9 @@ void SingleInstanceController::setDuplicateLaunchHandler(DuplicateLaunchHandler 
     // With a handler in place, queued signals reach whichever handler is current when they run.
     if (!handler_ || replacing)
         return;
-    // Signals that came before any handler, whether or not their delivery is already queued, make
-    // one activation.
-    const bool arrived = arrivedSignals_->exchange(0) > 0;
+    // Signals that came before any handler, whether or not their delivery is already queued (or was
+    // dropped, before the event loop existed), make one activation.
+    const bool arrived = takeInbox();
     if (pendingActivation_ || arrived) {
         pendingActivation_ = false;
         callHandler();

@@ -3,6 +3,7 @@
 #include "SignalTestSupport.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -10,6 +11,7 @@
 
 #include <atomic>
 #include <thread>
+#include <unistd.h>
 
 namespace orvex {
 namespace {
@@ -85,30 +87,70 @@ TEST_F(DuplicateLaunchRequestStoreTest, AStoringFailureIsReportedAfterTheSignalW
     EXPECT_TRUE(observer.waitFor(1));
 }
 
+// A request file's name as enqueue() makes it, every digit `digit`.
+QString requestName(char digit) {
+    const QString d(1, QLatin1Char(digit));
+    return d.repeated(8) + '-' + d.repeated(4) + '-' + d.repeated(4) + '-' + d.repeated(4) + '-' +
+           d.repeated(12) + QStringLiteral(".json");
+}
+
 TEST_F(DuplicateLaunchRequestStoreTest, ConsumesOldestFirstAndDiscardsWhatItCannotRead) {
-    writeRequestFile(QStringLiteral("C.json"),
+    writeRequestFile(requestName('C'),
                      requestAt("2026-12-08T07:01:50Z", {QStringLiteral("newest")}).toJson());
-    writeRequestFile(QStringLiteral("A.json"),
-                     requestAt("2026-12-08T07:01:48Z", {QStringLiteral("old-a")}).toJson());
-    writeRequestFile(QStringLiteral("D.json"),
-                     requestAt("2026-12-08T07:01:48Z", {QStringLiteral("old-d")}).toJson());
-    writeRequestFile(QStringLiteral("B.json"),
+    writeRequestFile(requestName('A'), requestAt("2026-12-08T07:01:48Z", {QStringLiteral("old-a")}).toJson());
+    writeRequestFile(requestName('D'), requestAt("2026-12-08T07:01:48Z", {QStringLiteral("old-d")}).toJson());
+    writeRequestFile(requestName('B'),
                      requestAt("2026-12-08T07:01:49Z", {QStringLiteral("middle")}).toJson());
-    writeRequestFile(QStringLiteral("corrupt.json"), "{\"arguments\": [");
-    writeRequestFile(QStringLiteral("huge.json"),
+    writeRequestFile(requestName('1'), "{\"arguments\": [");
+    writeRequestFile(requestName('2'),
                      requestAt("2026-12-08T07:01:47Z",
                                {QString(DuplicateLaunchRequestStore::maxRequestBytes, QLatin1Char('h'))})
                          .toJson());
-    writeRequestFile(QStringLiteral("note.txt"),
-                     requestAt("2026-12-08T07:01:40Z", {QStringLiteral("txt")}).toJson());
-    writeRequestFile(QStringLiteral("partial.json.tmp"), "{");
-    test::makeDirectory(folder + QStringLiteral("/folder.json"));
+    // Files that are not named as requests are someone else's, whatever they hold.
+    const QByteArray foreign = requestAt("2026-12-08T07:01:40Z", {QStringLiteral("foreign")}).toJson();
+    writeRequestFile(QStringLiteral("note.txt"), foreign);
+    writeRequestFile(QStringLiteral("config.json"), foreign);
+    writeRequestFile(requestName('a'), foreign);
+    writeRequestFile(requestName('E') + QStringLiteral(".tmp"), "{");
+    test::makeDirectory(folder + QLatin1Char('/') + requestName('F'));
+    // A link named as a request is removed, never followed.
+    test::writeFile(dir.path() + QStringLiteral("/outside.json"), foreign);
+    QFile::link(dir.path() + QStringLiteral("/outside.json"), folder + QLatin1Char('/') + requestName('3'));
 
     EXPECT_EQ(firstArguments(DuplicateLaunchRequestStore::consumePending(configuration)),
               (QStringList{QStringLiteral("old-a"), QStringLiteral("old-d"), QStringLiteral("middle"),
                            QStringLiteral("newest")}));
-    EXPECT_EQ(names(), (QStringList{QStringLiteral("folder.json"), QStringLiteral("note.txt"),
-                                    QStringLiteral("partial.json.tmp")}));
+    QStringList left{QStringLiteral("config.json"), QStringLiteral("note.txt"), requestName('E') + ".tmp",
+                     requestName('F'), requestName('a')};
+    left.sort();
+    EXPECT_EQ(names(), left);
+    EXPECT_TRUE(QFileInfo::exists(dir.path() + QStringLiteral("/outside.json")));
+}
+
+// A request folder that is not the launcher's own is neither read nor emptied.
+TEST_F(DuplicateLaunchRequestStoreTest, ALinkedOrForeignRequestFolderIsLeftAlone) {
+    const QString userFolder = dir.path() + QStringLiteral("/Documents");
+    test::writeFile(userFolder + QStringLiteral("/config.json"), "{}");
+    test::writeFile(userFolder + QLatin1Char('/') + requestName('A'),
+                    requestAt("2026-12-08T07:01:48Z", {QStringLiteral("a")}).toJson());
+    const QStringList userFiles = QDir(userFolder).entryList(QDir::Files);
+    test::makeDirectory(configuration.lockFolderPath());
+    ASSERT_TRUE(QFile::link(userFolder, folder));
+
+    EXPECT_EQ(DuplicateLaunchRequestStore::consumePending(configuration), QList<DuplicateLaunchRequest>());
+    EXPECT_EQ(QDir(userFolder).entryList(QDir::Files), userFiles);
+    const DuplicateLaunchRequestStore::Stored stored = DuplicateLaunchRequestStore::enqueue(
+        requestAt("2026-12-08T07:01:48Z", {QStringLiteral("b")}), configuration);
+    EXPECT_TRUE(stored.error) << "nothing is written through the link either";
+    EXPECT_EQ(QDir(userFolder).entryList(QDir::Files), userFiles);
+
+    QFile::remove(folder);
+    test::makeDirectory(folder);
+    writeRequestFile(requestName('B'), requestAt("2026-12-08T07:01:48Z", {QStringLiteral("b")}).toJson());
+    if (::chown(QFile::encodeName(folder).constData(), 65534, 65534) != 0 || ::geteuid() == 65534)
+        GTEST_SKIP() << "cannot give a folder to another user here";
+    EXPECT_EQ(DuplicateLaunchRequestStore::consumePending(configuration), QList<DuplicateLaunchRequest>());
+    EXPECT_EQ(names(), QStringList{requestName('B')});
 }
 
 TEST_F(DuplicateLaunchRequestStoreTest, AMissingFolderHoldsNoRequests) {

@@ -1,15 +1,21 @@
 #include "SignalTestSupport.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace orvex {
 namespace {
@@ -50,15 +56,68 @@ protected:
     }
 };
 
-TEST_F(DuplicateLaunchSignalTest, EachPostWakesTheObserverOnce) {
+// A handler that records its calls and, while `blocked`, holds the reader inside its first call.
+struct RecordingHandler {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<DuplicateLaunchSignalObservation::Call> calls;
+    bool blocked = false;
+
+    DuplicateLaunchSignalObservation::Handler handler() {
+        return [this](DuplicateLaunchSignalObservation::Call call) {
+            std::unique_lock lock(mutex);
+            calls.push_back(call);
+            changed.notify_all();
+            changed.wait(lock, [&] { return !blocked; });
+        };
+    }
+    void release() {
+        const std::lock_guard lock(mutex);
+        blocked = false;
+        changed.notify_all();
+    }
+    std::vector<DuplicateLaunchSignalObservation::Call> snapshot() {
+        const std::lock_guard lock(mutex);
+        return calls;
+    }
+    bool waitForCalls(size_t count) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(10), [&] { return calls.size() >= count; });
+    }
+};
+
+// However many signals a burst brings, the handler hears of it at its start and once more at its end;
+// a pause makes the next signal a new burst.
+TEST_F(DuplicateLaunchSignalTest, ABurstOfSignalsCallsTheHandlerAtItsStartAndOnceAfterIt) {
+    using Call = DuplicateLaunchSignalObservation::Call;
     ScopedEnvironment env("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
     EXPECT_FALSE(DuplicateLaunchSignal::post(signalName, fallback)) << "nobody observes yet";
-    CountingObserver observer(signalName, fallback);
-    ASSERT_TRUE(observer.observation) << observer.error.toStdString();
-    EXPECT_EQ(observer.observation->socketPath(), runtime + QLatin1Char('/') + signalName);
-    for (int i = 0; i < 3; ++i)
+    RecordingHandler recorder;
+    recorder.blocked = true;
+    auto observed = DuplicateLaunchSignal::observe(signalName, fallback, recorder.handler());
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<DuplicateLaunchSignalObservation>>(observed));
+    const auto &observation = std::get<std::unique_ptr<DuplicateLaunchSignalObservation>>(observed);
+    EXPECT_EQ(observation->socketPath(), runtime + QLatin1Char('/') + signalName);
+
+    EXPECT_TRUE(DuplicateLaunchSignal::post(signalName, fallback));
+    ASSERT_TRUE(recorder.waitForCalls(1));
+    // Signals that queue up while the handler runs belong to the same burst.
+    for (int i = 0; i < 5; ++i)
         EXPECT_TRUE(DuplicateLaunchSignal::post(signalName, fallback));
-    EXPECT_TRUE(observer.waitFor(3));
+    recorder.release();
+    ASSERT_TRUE(recorder.waitForCalls(2));
+    std::this_thread::sleep_for(DuplicateLaunchSignalObservation::quietTime * 4);
+    EXPECT_EQ(recorder.snapshot(), (std::vector<Call>{Call::burstBegan, Call::burstContinued}));
+
+    EXPECT_TRUE(DuplicateLaunchSignal::post(signalName, fallback));
+    ASSERT_TRUE(recorder.waitForCalls(3));
+    std::this_thread::sleep_for(DuplicateLaunchSignalObservation::quietTime * 4);
+    EXPECT_EQ(recorder.snapshot().size(), 3u) << "a lone signal is answered once";
+    EXPECT_EQ(recorder.snapshot().back(), Call::burstBegan);
+
+    observation->poke();
+    ASSERT_TRUE(recorder.waitForCalls(4));
+    EXPECT_EQ(recorder.snapshot().back(), Call::burstContinued);
     EXPECT_FALSE(DuplicateLaunchSignal::post(QStringLiteral("another.name"), fallback));
 }
 
@@ -211,6 +270,118 @@ TEST_F(DuplicateLaunchSignalTest, CancellingTwiceRemovesOnlyItsOwnSocketOnce) {
     newer.observation.reset();
     EXPECT_FALSE(QFile::exists(socket));
     EXPECT_FALSE(DuplicateLaunchSignal::post(signalName, fallback));
+}
+
+// Whatever stands under the signal's name in the runtime folder is the user's and stays; the observer
+// listens in its own folder, and senders find it there.
+TEST_F(DuplicateLaunchSignalTest, AForeignEntryInTheRuntimeFolderIsLeftAndTheOwnFolderUsed) {
+    const QString entry = runtime + QLatin1Char('/') + signalName;
+    const QString outside = dir.path() + QStringLiteral("/outside");
+    struct Case {
+        const char *name;
+        std::function<void()> plant;
+        std::function<bool()> intact;
+    };
+    int foreignSocket = -1;
+    const Case cases[] = {
+        {"a link to a file",
+         [&] {
+             test::writeFile(outside + QStringLiteral("/config.json"), "{}");
+             QFile::link(outside + QStringLiteral("/config.json"), entry);
+         },
+         [&] {
+             return QFileInfo(entry).isSymLink() &&
+                    QFileInfo(outside + QStringLiteral("/config.json")).size() == 2;
+         }},
+        {"a link to another program's socket",
+         [&] {
+             test::makeDirectory(outside);
+             foreignSocket = bindForeignSocket(outside + QStringLiteral("/other.socket"));
+             QFile::link(outside + QStringLiteral("/other.socket"), entry);
+         },
+         [&] { return QFileInfo(entry).isSymLink() && !hasDatagram(foreignSocket); }},
+        {"a file", [&] { test::writeFile(entry, "notes"); },
+         [&] {
+             QFile file(entry);
+             return file.open(QIODevice::ReadOnly) && file.readAll() == "notes";
+         }},
+        {"a folder", [&] { test::writeFile(entry + QStringLiteral("/inside"), "kept"); },
+         [&] { return QFileInfo::exists(entry + QStringLiteral("/inside")); }},
+        {"a FIFO", [&] { ::mkfifo(QFile::encodeName(entry).constData(), 0600); },
+         [&] { return S_ISFIFO(test::modeOf(entry)); }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(runtime).removeRecursively();
+        QDir(outside).removeRecursively();
+        SetUp();
+        c.plant();
+        ScopedEnvironment env("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+        CountingObserver observer(signalName, fallback);
+        ASSERT_TRUE(observer.observation) << observer.error.toStdString();
+        EXPECT_EQ(observer.observation->socketPath(), fallback + QLatin1Char('/') + signalName);
+        EXPECT_TRUE(DuplicateLaunchSignal::post(signalName, fallback));
+        EXPECT_TRUE(observer.waitFor(1));
+        EXPECT_TRUE(c.intact());
+        if (foreignSocket >= 0)
+            ::close(foreignSocket);
+        foreignSocket = -1;
+    }
+}
+
+// The program's own folder holds nothing of the user's under the signal's name: a stray is replaced,
+// except a folder, which ends the attempt with a reason.
+TEST_F(DuplicateLaunchSignalTest, AStrayInTheOwnFolderIsReplacedAndAFolderThereIsReported) {
+    ScopedEnvironment env("XDG_RUNTIME_DIR", std::nullopt);
+    const QString entry = fallback + QLatin1Char('/') + signalName;
+    for (const char *kind : {"file", "link", "fifo"}) {
+        SCOPED_TRACE(kind);
+        QDir(fallback).removeRecursively();
+        test::makeDirectory(fallback);
+        if (std::strcmp(kind, "file") == 0)
+            test::writeFile(entry, "stray");
+        else if (std::strcmp(kind, "link") == 0)
+            QFile::link(dir.path() + QStringLiteral("/nowhere"), entry);
+        else
+            ::mkfifo(QFile::encodeName(entry).constData(), 0600);
+        CountingObserver observer(signalName, fallback);
+        ASSERT_TRUE(observer.observation) << observer.error.toStdString();
+        EXPECT_TRUE(S_ISSOCK(test::modeOf(entry)));
+        EXPECT_TRUE(DuplicateLaunchSignal::post(signalName, fallback));
+        EXPECT_TRUE(observer.waitFor(1));
+    }
+
+    QDir(fallback).removeRecursively();
+    test::writeFile(entry + QStringLiteral("/inside"), "kept");
+    CountingObserver observer(signalName, fallback);
+    EXPECT_FALSE(observer.observation);
+    EXPECT_TRUE(observer.error.contains(entry + QStringLiteral(": a folder is in the way")))
+        << observer.error.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(entry + QStringLiteral("/inside")));
+}
+
+// The observer and a later launch may see different environments: the sender tries every place.
+TEST_F(DuplicateLaunchSignalTest, TheSenderReachesAnObserverInEitherPlace) {
+    std::optional<CountingObserver> observer;
+    {
+        ScopedEnvironment unset("XDG_RUNTIME_DIR", std::nullopt);
+        observer.emplace(signalName, fallback);
+    }
+    ASSERT_TRUE(observer->observation) << observer->error.toStdString();
+    ASSERT_EQ(observer->observation->socketPath(), fallback + QLatin1Char('/') + signalName);
+    ScopedEnvironment env("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    EXPECT_EQ(
+        DuplicateLaunchSignal::socketPaths(signalName, fallback),
+        (QStringList{runtime + QLatin1Char('/') + signalName, fallback + QLatin1Char('/') + signalName}));
+    EXPECT_TRUE(DuplicateLaunchSignal::post(signalName, fallback));
+    EXPECT_TRUE(observer->waitFor(1));
+
+    // A socket that a crashed observer left in the runtime folder refuses the signal; the next place
+    // still gets it.
+    ::close(bindForeignSocket(runtime + QLatin1Char('/') + signalName));
+    std::this_thread::sleep_for(DuplicateLaunchSignalObservation::quietTime * 4);
+    EXPECT_TRUE(DuplicateLaunchSignal::post(signalName, fallback));
+    EXPECT_TRUE(observer->waitFor(2));
 }
 
 TEST_F(DuplicateLaunchSignalTest, NamesThatAreNotOneFileNameAreRefused) {

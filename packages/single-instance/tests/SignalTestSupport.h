@@ -52,15 +52,16 @@ private:
     std::optional<QByteArray> old_;
 };
 
-// Observes a signal and counts its deliveries.
+// Observes a signal and counts the handler's calls.
 struct CountingObserver {
     std::shared_ptr<std::atomic<int>> count = std::make_shared<std::atomic<int>>(0);
     std::unique_ptr<DuplicateLaunchSignalObservation> observation;
     QString error;
 
     CountingObserver(const QString &name, const QString &fallbackFolder) {
-        auto observed =
-            DuplicateLaunchSignal::observe(name, fallbackFolder, [count = count] { count->fetch_add(1); });
+        auto observed = DuplicateLaunchSignal::observe(
+            name, fallbackFolder,
+            [count = count](DuplicateLaunchSignalObservation::Call) { count->fetch_add(1); });
         if (auto *o = std::get_if<std::unique_ptr<DuplicateLaunchSignalObservation>>(&observed))
             observation = std::move(*o);
         else

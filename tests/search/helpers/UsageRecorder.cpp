@@ -9,6 +9,7 @@
 #include "platform/UserDefaults.h"
 #include "search/Database.h"
 #include "search/SearchRankingSettings.h"
+#include "sources/StandardSources.h"
 
 #include <QString>
 
@@ -46,6 +47,7 @@ int main(int argc, char **argv) {
     configuration.runningUnitTests = false;
     configuration.recentActivationsEnabled = true;
     configuration.persistentQueryResultCacheEnabled = true;
+    configuration.makeSources = orvex::standardSources;
     auto manager = std::make_unique<orvex::DatabaseManager>(configuration);
 
     for (std::string line; std::getline(std::cin, line);) {

@@ -1,7 +1,8 @@
 // Opens the launcher's settings window the way the launcher does (standard defaults of the isolated
 // home, real window manager), optionally resizes it, prints its content and frame sizes and exits, or
-// with --stay keeps it open until it is closed or the process is ended.
-// Usage: orvex_settings_window_host [WIDTHxHEIGHT] [--stay]
+// with --stay keeps it open until it is closed or the process is ended. The translation engines are
+// checked only with --engines.
+// Usage: orvex_settings_window_host [WIDTHxHEIGHT] [--stay] [--engines]
 #include "settings/SettingsView.h"
 #include "settings/SettingsWindowController.h"
 
@@ -34,10 +35,11 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     std::optional<QSize> requested;
     bool stay = false;
+    bool engines = false;
     for (int i = 1; i < argc; ++i) {
         const QString argument = QString::fromLocal8Bit(argv[i]);
-        if (argument == QLatin1String("--stay")) {
-            stay = true;
+        if (argument == QLatin1String("--stay") || argument == QLatin1String("--engines")) {
+            (argument == QLatin1String("--stay") ? stay : engines) = true;
             continue;
         }
         const QStringList parts = argument.split(QLatin1Char('x'));
@@ -45,10 +47,13 @@ int main(int argc, char **argv) {
             requested = QSize(parts[0].toInt(), parts[1].toInt());
     }
 
-    orvex::SettingsWindowController controller([] {
+    orvex::SettingsWindowController controller([engines] {
         orvex::SettingsEnvironment environment = orvex::SettingsEnvironment::production();
-        // The engines' check would start an interpreter; it plays no part here.
-        environment.translationAvailability = {};
+        // The engines' check starts an interpreter; it plays no part unless asked for.
+        if (!engines) {
+            environment.translationAvailability = {};
+            environment.observeTranslationAvailability = {};
+        }
         return environment;
     });
     controller.show();

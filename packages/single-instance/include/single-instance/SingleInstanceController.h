@@ -7,10 +7,10 @@
 
 #include <QList>
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace orvex {
@@ -18,9 +18,10 @@ namespace orvex {
 class SingleInstanceController;
 
 // How a start ended: this process runs (with its controller), another instance runs and got the
-// launch, or the lock could not be taken for another reason.
+// launch, another instance holds the lock but no wake-up reached it, or the lock could not be taken for
+// another reason.
 struct SingleInstanceStartupResult {
-    enum class Kind { run, failed, alreadyRunning };
+    enum class Kind { run, failed, alreadyRunning, unreachable };
 
     Kind kind;
     std::shared_ptr<SingleInstanceController> controller; // for run
@@ -30,7 +31,9 @@ struct SingleInstanceStartupResult {
 // Decides at start-up whether this process is the one running instance, and afterwards hands every
 // later launch's wake-up to the handler that the application installs. One per process; it holds the
 // lock and the signal observation for as long as it lives. Handlers are set and called on the thread
-// of the application's event loop.
+// of the application's event loop. Requests are read and deleted on the signal's reader thread, so a
+// folder full of them never holds up that loop; a burst of wake-ups is one activation, and requests
+// that arrive later in the burst are one more.
 class SingleInstanceController {
 public:
     using DuplicateLaunchHandler = std::function<void(const QList<DuplicateLaunchRequest> &)>;
@@ -41,8 +44,9 @@ public:
 
     // Takes the lock, or hands `request` and the wake-up signal to the instance that holds it. While a
     // hand-over finds no signal to reach, the lock is tried again: an instance that just quit leaves
-    // the launch to this process. An instance that finds requests waiting when it starts takes them
-    // as one wake-up, so a request is not stranded by a signal that came too early.
+    // the launch to this process; after `handOverTimeout` the answer is unreachable (a stored request
+    // stays for the instance's next wake-up). An instance that finds requests waiting when it starts
+    // takes them as one wake-up, so a request is not stranded by a signal that came too early.
     static SingleInstanceStartupResult
     start(const SingleInstanceConfiguration &configuration, const DuplicateLaunchRequest &request,
           std::chrono::milliseconds handOverTimeout = defaultHandOverTimeout);
@@ -66,21 +70,31 @@ public:
     QString signalSocketPath() const;
 
 private:
+    // What the reader thread has taken in and the event loop's thread not yet delivered.
+    struct Inbox {
+        std::mutex mutex;
+        QList<DuplicateLaunchRequest> requests;
+        bool activated = false;
+        // A delivery is queued onto the event loop (or was dropped, before there was one).
+        bool deliveryQueued = false;
+    };
+
     explicit SingleInstanceController(SingleInstanceConfiguration configuration);
     void observeSignal();
     void deliverArrivedSignal();
+    // Whether the inbox held an activation; its requests join the pending ones.
+    bool takeInbox();
     void callHandler();
 
     SingleInstanceConfiguration configuration_;
     // Declared before the observation, so the observation stops before the lock goes.
     std::unique_ptr<InstanceLock> lock_;
+    std::shared_ptr<Inbox> inbox_ = std::make_shared<Inbox>();
     std::unique_ptr<DuplicateLaunchSignalObservation> observation_;
     std::optional<QString> observationError_;
     DuplicateLaunchHandler handler_;
     bool pendingActivation_ = false;
-    // Signals received but not yet delivered; raised on the reader thread, so that a signal whose
-    // delivery could not be queued (no event loop yet) still counts.
-    std::shared_ptr<std::atomic<int>> arrivedSignals_ = std::make_shared<std::atomic<int>>(0);
+    QList<DuplicateLaunchRequest> pendingRequests_;
     std::weak_ptr<SingleInstanceController> self_;
 };
 

@@ -3,7 +3,8 @@
 //   "ready <pid>"            it runs as the instance, its handler installed
 //   "activation <requests>"  a later launch woke it (the requests as a JSON array)
 //   "already running"        another instance took this launch
-// A failed start writes one line to standard error and exits 1.
+// A failed start writes one line to standard error and exits 1; a launch that reached no instance
+// writes "unreachable" to standard error and exits 3.
 //
 //   single_instance_probe [--request ARGUMENT]...
 // Each --request adds an argument to this launch's request, so the running instance can tell who
@@ -41,6 +42,9 @@ int main(int argc, char **argv) {
     case SingleInstanceStartupResult::Kind::alreadyRunning:
         std::printf("already running\n");
         return 0;
+    case SingleInstanceStartupResult::Kind::unreachable:
+        std::fprintf(stderr, "unreachable\n");
+        return 3;
     case SingleInstanceStartupResult::Kind::failed:
         std::fprintf(stderr, "failed: %s\n", qPrintable(describe(*result.error)));
         return 1;

@@ -1,4 +1,4 @@
-#include "search/Database.h"
+#include "sources/ChromiumBookmarks.h"
 
 #include "platform/SafeFile.h"
 #include "platform/StringUtils.h"
@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QSet>
 
 namespace orvex {
@@ -20,7 +19,6 @@ namespace {
 constexpr int maxBookmarkFileDepth = 4;
 // Large bookmark collections run to a few megabytes; anything far beyond is not a bookmark file.
 constexpr qint64 maxBookmarkFileBytes = 64 * 1024 * 1024;
-constexpr qsizetype maxBookmarkRows = 50;
 
 QString jsonString(const QJsonObject &object, QLatin1String key) {
     const QJsonValue value = object.value(key);
@@ -48,7 +46,7 @@ void findBookmarkFiles(const QString &folder, int folderDepth, QSet<QString> &se
 
 } // namespace
 
-QList<BrowserBookmarkSource> DatabaseManager::defaultBrowserBookmarkSources(const QString &homePath) {
+QList<BrowserBookmarkSource> ChromiumBookmarks::defaultSources(const QString &homePath) {
     const QString config = homePath + QStringLiteral("/.config/");
     return {
         {.browserName = QStringLiteral("Edge"), .userDataRoot = config + QStringLiteral("microsoft-edge")},
@@ -58,25 +56,7 @@ QList<BrowserBookmarkSource> DatabaseManager::defaultBrowserBookmarkSources(cons
     };
 }
 
-QList<BrowserBookmarkShortcut> DatabaseManager::discoverBrowserBookmarks() const {
-    QList<BrowserBookmarkSource> sources;
-    {
-        auto guard = lock();
-        sources = browserBookmarkSources_;
-    }
-    // Files are read without the lock: this runs in the background refresh.
-    QList<BrowserBookmarkShortcut> bookmarks;
-    for (const BrowserBookmarkSource &source : sources) {
-        for (const QString &file : discoverChromiumBookmarkFiles(source.userDataRoot)) {
-            if (shuttingDown_.load())
-                return bookmarks;
-            bookmarks += parseChromiumBookmarks(file, source.browserName);
-        }
-    }
-    return bookmarks;
-}
-
-QStringList DatabaseManager::discoverChromiumBookmarkFiles(const QString &userDataRoot) {
+QStringList ChromiumBookmarks::discoverFiles(const QString &userDataRoot) {
     const QFileInfo root(userDataRoot);
     if (userDataRoot.isEmpty() || !root.isDir())
         return {};
@@ -86,8 +66,8 @@ QStringList DatabaseManager::discoverChromiumBookmarkFiles(const QString &userDa
     return found;
 }
 
-QList<BrowserBookmarkShortcut> DatabaseManager::parseChromiumBookmarks(const QString &filePath,
-                                                                       const QString &browserName) {
+QList<BrowserBookmarkShortcut> ChromiumBookmarks::parseFile(const QString &filePath,
+                                                            const QString &browserName) {
     const auto bytes = SafeFile::readRegularFile(filePath, maxBookmarkFileBytes);
     if (!bytes)
         return {};
@@ -106,16 +86,15 @@ QList<BrowserBookmarkShortcut> DatabaseManager::parseChromiumBookmarks(const QSt
         if (!it.value().isObject())
             continue;
         const QJsonObject node = it.value().toObject();
-        const QString label = chromiumBookmarkRootLabel(it.key(), node);
-        collectChromiumBookmarks(node, browserName, label.isEmpty() ? QStringList() : QStringList{label},
-                                 results);
+        const QString label = rootLabel(it.key(), node);
+        collect(node, browserName, label.isEmpty() ? QStringList() : QStringList{label}, results);
     }
     return results;
 }
 
-void DatabaseManager::collectChromiumBookmarks(const QJsonObject &node, const QString &browserName,
-                                               const QStringList &folderPathComponents,
-                                               QList<BrowserBookmarkShortcut> &results) {
+void ChromiumBookmarks::collect(const QJsonObject &node, const QString &browserName,
+                                const QStringList &folderPathComponents,
+                                QList<BrowserBookmarkShortcut> &results) {
     const QString type = jsonString(node, QLatin1String("type")).toLower();
     const QString name = StringUtils::trimmedWhitespaceAndNewlines(jsonString(node, QLatin1String("name")));
 
@@ -153,10 +132,10 @@ void DatabaseManager::collectChromiumBookmarks(const QJsonObject &node, const QS
     if (!name.isEmpty() && !repeatsParent)
         next.append(name);
     for (const QJsonValue &child : children)
-        collectChromiumBookmarks(child.toObject(), browserName, next, results);
+        collect(child.toObject(), browserName, next, results);
 }
 
-QString DatabaseManager::chromiumBookmarkRootLabel(const QString &rootKey, const QJsonObject &node) {
+QString ChromiumBookmarks::rootLabel(const QString &rootKey, const QJsonObject &node) {
     const QString name = StringUtils::trimmedWhitespaceAndNewlines(jsonString(node, QLatin1String("name")));
     if (!name.isEmpty())
         return name;
@@ -168,39 +147,6 @@ QString DatabaseManager::chromiumBookmarkRootLabel(const QString &rootKey, const
     if (key == QLatin1String("synced"))
         return QStringLiteral("Synced");
     return {};
-}
-
-SearchResults
-DatabaseManager::searchBrowserBookmarkActionResults(const QString &queryLowercased,
-                                                    const QList<BrowserBookmarkShortcut> &bookmarks) {
-    auto guard = lock();
-    QList<std::pair<int, SearchResult>> tieredRows;
-    for (const BrowserBookmarkShortcut &bookmark : bookmarks) {
-        const int tier = BrowserSourceHelpers::matchTier(
-            queryLowercased, bookmark.title.toLower(), bookmark.host.toLower(), bookmark.urlString.toLower(),
-            bookmark.folderPath.toLower());
-        if (tier == 0)
-            continue;
-        const QString identity = QStringLiteral("action://browser-bookmark/") + bookmark.browserName +
-                                 QLatin1Char('/') + bookmark.folderPath + QLatin1Char('/') +
-                                 bookmark.urlString;
-        const QString subtitle =
-            bookmark.folderPath.isEmpty()
-                ? bookmark.browserName + QStringLiteral(" bookmark")
-                : bookmark.browserName + QStringLiteral(" bookmark \u00B7 ") + bookmark.folderPath;
-        SearchResult row({.id = stableNegativeID(identity),
-                          .filename = BrowserSourceHelpers::rowTitle(bookmark.title, bookmark.host),
-                          .directory = subtitle,
-                          .openCount = 0,
-                          .snippet = bookmark.urlString,
-                          .kind = SearchResultKind::action,
-                          .action = SearchResultAction::openBrowserFavorite,
-                          .actionURLString = bookmark.urlString});
-        if (const qint64 count = learnedOpenCount(row, 0); count != 0)
-            row = row.withOpenCount(count);
-        tieredRows.append({tier, row});
-    }
-    return BrowserSourceHelpers::rankedRows(std::move(tieredRows), maxBookmarkRows);
 }
 
 } // namespace orvex

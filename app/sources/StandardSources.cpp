@@ -1,0 +1,25 @@
+#include "sources/StandardSources.h"
+
+#include "sources/BrowserBookmarksSource.h"
+#include "sources/ChromiumBookmarks.h"
+
+namespace orvex {
+
+std::vector<std::shared_ptr<const Source>>
+standardSources(const DatabaseManagerConfiguration &configuration) {
+    return {std::make_shared<BrowserBookmarksSource>(configuration.browserBookmarkSources)};
+}
+
+DatabaseManagerConfiguration standardConfiguration() {
+    DatabaseManagerConfiguration c = DatabaseManagerConfiguration::production();
+    if (!DatabaseManager::isRunningUnitTestsEnvironment())
+        c.browserBookmarkSources = ChromiumBookmarks::defaultSources(c.homePath);
+    c.makeSources = standardSources;
+    return c;
+}
+
+void installStandardSearchCore() {
+    DatabaseManager::setSharedConfiguration(standardConfiguration);
+}
+
+} // namespace orvex
