@@ -153,6 +153,25 @@ void DesktopFixture::writeDefaults(const QStringList &defaults) {
         (QStringLiteral("[Default Applications]\n") + defaults.join(QLatin1Char('\n')) + QLatin1Char('\n'))
             .toUtf8());
     settle();
+    if (!earlierTestRan)
+        return;
+    // GIO reads the list again only after it noticed the change; an installed default names its entry.
+    for (const QString &line : defaults) {
+        const QByteArray type = line.section(QLatin1Char('='), 0, 0).toUtf8();
+        const QByteArray id = line.section(QLatin1Char('='), 1).toUtf8();
+        GDesktopAppInfo *entry = g_desktop_app_info_new(id.constData());
+        if (!entry)
+            continue;
+        g_object_unref(entry);
+        EXPECT_TRUE(waitUntil([&] {
+            GAppInfo *chosen = g_app_info_get_default_for_type(type.constData(), FALSE);
+            const bool taken = chosen && qstrcmp(g_app_info_get_id(chosen), id.constData()) == 0;
+            if (chosen)
+                g_object_unref(chosen);
+            return taken;
+        })) << "GIO did not take "
+            << line.toStdString();
+    }
 }
 
 } // namespace orvex::test
