@@ -22,9 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                      static_cast<qint64>(size));
     file.close();
 
-    // Only web addresses become bookmarks.
+    // Only web, ftp and this machine's file addresses become bookmarks; scripts and inline data never.
     for (const BrowserBookmarkShortcut &bookmark :
-         ChromiumBookmarks::parseFile(path, QStringLiteral("Chrome")))
-        ORVEX_FUZZ_CHECK(bookmark.urlString.startsWith(QLatin1String("http"), Qt::CaseInsensitive));
+         ChromiumBookmarks::parseFile(path, QStringLiteral("Chrome"))) {
+        const QString scheme = bookmark.urlString.section(QLatin1Char(':'), 0, 0).toLower();
+        ORVEX_FUZZ_CHECK(scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
+                         scheme == QLatin1String("ftp") || scheme == QLatin1String("file"));
+    }
     return 0;
 }

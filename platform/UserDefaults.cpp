@@ -15,10 +15,12 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
 #include <thread>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -271,7 +273,8 @@ struct UserDefaults::State {
     bool stopping = false;
     bool lastFlushFailed = false;
     std::set<QString> discardable;
-    bool reportedDiscarding = false;
+    // The last line said about values left out of a full file, so that it is said once.
+    QString lastSizeReport;
 
     std::mutex flushMutex; // one flush at a time
     // Guarded by flushMutex: the file as this instance last read or wrote it, so that a flush reads
@@ -340,7 +343,8 @@ UserDefaults::~UserDefaults() {
         state_->wake.notify_all();
         state_->writer.join();
     }
-    if (hasPendingChanges())
+    // Also when nothing is pending: a file deleted meanwhile is written back.
+    if (!state_->filePath.isEmpty())
         flush();
 }
 
@@ -511,7 +515,8 @@ bool UserDefaults::synchronize(const std::function<void(const StoredValues &stor
         return false;
     };
 
-    const bool mustWrite = change != nullptr || hasPendingChanges();
+    // A file this instance has known may have been deleted since; then it is written back whole.
+    const bool mustWrite = change != nullptr || hasPendingChanges() || s.known.has_value();
     const QString folder = QFileInfo(s.filePath).absolutePath();
     if (mustWrite && !ensureDirectory(folder))
         return fail(QStringLiteral("cannot create folder ") + folder);
@@ -528,12 +533,23 @@ bool UserDefaults::synchronize(const std::function<void(const StoredValues &stor
     DiskState disk = readDefaultsFile(s.filePath, s.fileByteLimit, locked ? &s.known : nullptr,
                                       locked ? fileLock->writerMark() : 0);
     Values merged;
+    // What the file held, for values that must give way when the result would not fit.
+    Values onDisk;
+    // Memory stands in for a file that is gone or set aside.
+    bool rewriteWhole = false;
     switch (disk.status) {
-    case DiskState::missing:
+    case DiskState::missing: {
+        // Deleted while this instance ran (or never there): every value held here is written, not only
+        // the ones changed since, so that nothing the user set is lost with the file.
         s.known.reset();
+        std::lock_guard lock(s.mutex);
+        merged = s.values;
+        rewriteWhole = locked && !merged.empty();
         break;
+    }
     case DiskState::loaded:
         merged = std::move(disk.values);
+        onDisk = merged;
         break;
     case DiskState::unavailable:
         return fail(QStringLiteral("cannot read it: ") + disk.detail);
@@ -544,6 +560,7 @@ bool UserDefaults::synchronize(const std::function<void(const StoredValues &stor
         // What this instance last knew stands in for the lost file.
         std::lock_guard lock(s.mutex);
         merged = s.values;
+        rewriteWhole = true;
         break;
     }
     }
@@ -551,7 +568,7 @@ bool UserDefaults::synchronize(const std::function<void(const StoredValues &stor
     if (change) {
         // With the lock held nobody else writes: the change sees the file as it is and what it sets
         // is written before anyone else reads it.
-        stored = merged;
+        stored = onDisk;
         {
             std::lock_guard lock(s.mutex);
             s.takeIn(merged);
@@ -574,15 +591,15 @@ bool UserDefaults::synchronize(const std::function<void(const StoredValues &stor
     // Nothing to write unless something changed, or an unreadable file was set aside and memory stands in.
     // Without the lock there was nothing to write when this flush began; what was set since is
     // written by the next one.
-    const bool writes = locked && (!serials.empty() || disk.status == DiskState::unreadable);
+    const bool writes = locked && (!serials.empty() || rewriteWhole);
     if (!locked)
         serials.clear();
 
     if (writes) {
         removeLeftOverCopies(s.filePath);
         QByteArray bytes = encodeDefaults(merged);
-        if (bytes.size() > s.fileByteLimit && discardValues(merged))
-            bytes = encodeDefaults(merged);
+        if (bytes.size() > s.fileByteLimit)
+            bytes = fitWithinLimit(merged, onDisk, serials);
         if (const auto error = writeDefaultsFile(s.filePath, bytes, s.fileByteLimit)) {
             s.known.reset();
             return fail(*error);
@@ -614,21 +631,93 @@ void UserDefaults::setDiscardable(const QString &key) {
     state_->discardable.insert(key);
 }
 
-bool UserDefaults::discardValues(std::map<QString, PlistValue> &values) {
+QByteArray UserDefaults::fitWithinLimit(std::map<QString, PlistValue> &values,
+                                        const std::map<QString, PlistValue> &onDisk,
+                                        const std::map<QString, quint64> &changed) {
     State &s = *state_;
-    QStringList dropped;
+    std::set<QString> discardable;
     {
         std::lock_guard lock(s.mutex);
-        for (const QString &key : s.discardable)
-            if (values.erase(key) != 0)
-                dropped.append(key);
-        if (dropped.isEmpty() || s.reportedDiscarding)
-            return !dropped.isEmpty();
-        s.reportedDiscarding = true;
+        discardable = s.discardable;
     }
-    printLine(QStringLiteral("Defaults file would exceed %1 bytes, written without: ").arg(s.fileByteLimit) +
-              dropped.join(QStringLiteral(", ")) + QStringLiteral(": ") + s.filePath);
-    return true;
+    // What each key adds to the file, near enough to choose which give way; the whole is measured
+    // after each step.
+    auto sizeOf = [](const QString &key, const PlistValue &value) {
+        return encodeDefaults(Values{{key, value}}).size();
+    };
+    auto largestFirst = [&](const std::function<bool(const QString &)> &chosen) {
+        std::vector<std::pair<qsizetype, QString>> keys;
+        for (const auto &[key, value] : values)
+            if (chosen(key))
+                keys.emplace_back(sizeOf(key, value), key);
+        std::sort(keys.begin(), keys.end(), std::greater<>());
+        return keys;
+    };
+
+    QByteArray bytes = encodeDefaults(values);
+    QStringList dropped;
+    QStringList kept;
+    qint64 estimate = bytes.size();
+    auto fits = [&] {
+        if (estimate > s.fileByteLimit)
+            return false;
+        bytes = encodeDefaults(values);
+        estimate = bytes.size();
+        return bytes.size() <= s.fileByteLimit;
+    };
+    // Caches and other expendable keys go first, the largest first.
+    for (const auto &[size, key] :
+         largestFirst([&](const QString &key) { return discardable.count(key) != 0; })) {
+        if (fits())
+            break;
+        values.erase(key);
+        estimate -= size;
+        dropped.append(key);
+    }
+    // Then a value set here that does not fit keeps what the file held: one oversized value never
+    // stops the others from being written.
+    for (const auto &[size, key] : largestFirst([&](const QString &key) {
+             const auto stored = onDisk.find(key);
+             return changed.count(key) != 0 &&
+                    (stored == onDisk.end() || !(stored->second == values.at(key)));
+         })) {
+        if (fits())
+            break;
+        const auto stored = onDisk.find(key);
+        estimate -= size;
+        if (stored == onDisk.end()) {
+            values.erase(key);
+        } else {
+            values.insert_or_assign(key, stored->second);
+            estimate += sizeOf(key, stored->second);
+        }
+        kept.append(key);
+    }
+    // Without a file to fall back on (memory stands in for one), the largest values go.
+    for (const auto &[size, key] : largestFirst([](const QString &) { return true; })) {
+        if (fits())
+            break;
+        values.erase(key);
+        estimate -= size;
+        dropped.append(key);
+    }
+    fits();
+
+    QString report = QStringLiteral("Defaults file would exceed %1 bytes, ").arg(s.fileByteLimit);
+    if (!dropped.isEmpty())
+        report += QStringLiteral("written without: ") + dropped.join(QStringLiteral(", "));
+    if (!kept.isEmpty())
+        report += QString(dropped.isEmpty() ? "" : "; ") + QStringLiteral("kept the stored values of: ") +
+                  kept.join(QStringLiteral(", "));
+    report += QStringLiteral(": ") + s.filePath;
+    {
+        std::lock_guard lock(s.mutex);
+        if (report == s.lastSizeReport)
+            return bytes;
+        s.lastSizeReport = report;
+    }
+    printLine(report);
+    return bytes;
 }
 
 QString UserDefaults::filePath() const {

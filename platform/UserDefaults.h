@@ -16,8 +16,9 @@ namespace orvex {
 // The defaults database: a key-value store of property-list values that survives restarts.
 // Writes land in memory at once and reach the backing file atomically within a second, on flush()
 // and at destruction. Several instances and processes may share one file: a flush merges only this
-// instance's changed keys into what the file holds. Reads serve memory and never wait for the file.
-// Safe to use from any thread.
+// instance's changed keys into what the file holds. A file deleted while an instance runs is written
+// back whole, with every value the instance holds, at its next write (at the latest when it is
+// destroyed). Reads serve memory and never wait for the file. Safe to use from any thread.
 class UserDefaults {
 public:
     // Delay between the first unsaved change and the background write that carries it (and every
@@ -61,7 +62,10 @@ public:
     void set(const QString &key, PlistValue value);
     void remove(const QString &key);
     // Marks a key whose value may be left out of the file (and dropped from memory) when the file would
-    // otherwise grow past its limit: a cache, which must not stop the writes of everything else.
+    // otherwise grow past its limit: a cache or a history, which must not stop the writes of everything
+    // else. The owner of the keys says which they are. When leaving those out is not enough, a value
+    // set here that does not fit keeps the one the file holds, so that no single key makes the file
+    // refuse the others (one line on stdout says which).
     void setDiscardable(const QString &key);
 
     // Writes pending changes now, under a lock on "<file>.lock": takes in what other writers stored
@@ -88,8 +92,11 @@ private:
     struct State;
     void runWriter();
     bool synchronize(const std::function<void(const StoredValues &stored)> *change);
-    // Takes the discardable keys out of `values`; true when there were any.
-    bool discardValues(std::map<QString, PlistValue> &values);
+    // Makes `values` fit the file's limit: discardable keys go first, then changed values fall back to
+    // `onDisk`; answers the encoded result.
+    QByteArray fitWithinLimit(std::map<QString, PlistValue> &values,
+                              const std::map<QString, PlistValue> &onDisk,
+                              const std::map<QString, quint64> &changed);
 
     std::unique_ptr<State> state_;
 };

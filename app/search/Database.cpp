@@ -97,9 +97,6 @@ DatabaseManager::DatabaseManager(DatabaseManagerConfiguration configuration)
     if (persistentQueryResultCacheEnabled_)
         persistentQueryResultCacheInvalidatedAt_ = persistentQueryResultCacheStore_->actorInvalidatedAt();
 
-    // Only panes that can open are offered, from the first query on.
-    cachedSystemSettingsShortcuts_ =
-        openableSystemSettingsShortcuts(systemSettingsSeedShortcuts(), config_.desktopEntries);
     if (config_.makeSources) {
         for (std::shared_ptr<const Source> &source : config_.makeSources(config_)) {
             auto snapshot = source->initialSnapshot();
@@ -208,7 +205,7 @@ void DatabaseManager::refreshSourceCachesNow() {
             if (!backgroundCacheRefreshRunning_) {
                 std::vector<size_t> everySource(sources_.size());
                 std::iota(everySource.begin(), everySource.end(), size_t(0));
-                plan = makeBackgroundRefreshPlan(true, true, true, true, true, std::move(everySource));
+                plan = makeBackgroundRefreshPlan(true, true, true, true, std::move(everySource));
                 backgroundCacheRefreshRunning_ = true;
                 break;
             }
@@ -403,7 +400,6 @@ SearchResults DatabaseManager::searchActionResults(const QString &query) {
     if (StringUtils::graphemeCount(q) < 2)
         return rows;
     rows += searchLauncherActionResults(q);
-    rows += searchSystemSettingsActionResults(q, cachedSystemSettingsShortcuts_);
     if (!isRunningUnitTests())
         rows += searchBrowserTabActionResults(q, cachedBrowserTabs_);
     rows += matchRegisteredSources(searchContext(query));

@@ -120,7 +120,7 @@ struct DatabaseManagerConfiguration {
 
     // ---- Walked caches and background refresh ----
     // Tests only: called on the refresh's thread, with no lock held, just before a source is crawled, with
-    // its id ("apps", "folders", "shortcuts", "systemSettings", "browserTabs", then each registered
+    // its id ("apps", "folders", "shortcuts", "browserTabs", then each registered
     // source's, in that fixed order).
     std::function<void(const QString &sourceID)> backgroundRefreshWillCrawl;
 
@@ -277,7 +277,6 @@ public:
     using CrawledSnapshots = std::vector<std::pair<size_t, std::shared_ptr<const SourceSnapshot>>>;
     void applyBackgroundCacheRefresh(std::optional<SearchResults> apps, std::optional<SearchResults> folders,
                                      std::optional<SearchResults> shortcuts,
-                                     std::optional<QList<SystemSettingsShortcut>> systemSettingsShortcuts,
                                      std::optional<QList<BrowserTabShortcut>> browserTabs,
                                      CrawledSnapshots snapshots = {});
     void shortcutRootsDidChange();
@@ -298,7 +297,6 @@ private:
         bool apps = false;
         bool folders = false;
         bool shortcuts = false;
-        bool systemSettings = false;
         bool browserTabs = false;
         // The registered sources to crawl, by their place in the list.
         std::vector<size_t> sources;
@@ -314,14 +312,12 @@ private:
         int shortcutSearchMaxDepth = 0;
     };
     // The plan for the given stale sources, with the crawl inputs copied under the lock.
-    BackgroundRefreshPlan makeBackgroundRefreshPlan(bool apps, bool folders, bool shortcuts,
-                                                    bool systemSettings, bool browserTabs,
+    BackgroundRefreshPlan makeBackgroundRefreshPlan(bool apps, bool folders, bool shortcuts, bool browserTabs,
                                                     std::vector<size_t> sources);
     // Crawls the plan's sources one after another with no lock held, then installs the results.
     void runBackgroundCacheRefresh(const BackgroundRefreshPlan &plan);
     void finishBackgroundCacheRefresh(std::optional<SearchResults> apps, std::optional<SearchResults> folders,
                                       std::optional<SearchResults> shortcuts,
-                                      std::optional<QList<SystemSettingsShortcut>> systemSettingsShortcuts,
                                       std::optional<QList<BrowserTabShortcut>> browserTabs,
                                       CrawledSnapshots snapshots);
 
@@ -353,29 +349,6 @@ public:
 
     // ---- Translation rows (DatabaseTranslationActions.cpp) ----
     SearchResults searchTranslationActionResults(const QString &query);
-
-    // ---- System Settings panes (DatabaseSystemSettings.cpp) ----
-    // A fresh copy of the built-in pane table.
-    static QList<SystemSettingsShortcut> systemSettingsSeedShortcuts();
-    // Scans the settings-extension folder of the configuration; reads only the file system, so the
-    // refresh runs it off the manager.
-    QList<SystemSettingsShortcut> discoverSystemSettingsShortcuts() const;
-    static QList<SystemSettingsShortcut> discoverSystemSettingsShortcuts(const QString &extensionsRoot);
-    static bool shouldIncludeSystemSettingsBundle(const QString &bundleIdentifier,
-                                                  const QString &extensionPointIdentifier);
-    static QString systemSettingsTitle(const SystemSettingsBundle &bundle, const QString &bundleIdentifier);
-    static QString cleanupSystemSettingsTitle(const QString &title);
-    static QStringList systemSettingsKeywords(const QString &title, const QString &bundleIdentifier);
-    static QList<SystemSettingsShortcut>
-    mergeSystemSettingsShortcuts(const QList<SystemSettingsShortcut> &preferred,
-                                 const QList<SystemSettingsShortcut> &discovered);
-    SearchResults searchSystemSettingsActionResults(const QString &queryLowercased,
-                                                    const QList<SystemSettingsShortcut> &shortcuts);
-    // The panes of the list that the desktop's settings application can open (by address or older
-    // address); the others give no rows. Reads the application folders, so it runs off the manager.
-    static QList<SystemSettingsShortcut>
-    openableSystemSettingsShortcuts(const QList<SystemSettingsShortcut> &shortcuts,
-                                    const DesktopEntryEnvironment &environment);
 
     // ---- Open browser tabs and tab focus (DatabaseAppleScript.cpp, DatabaseBrowserIntegration.cpp) ----
     // The script runner and the tab probe read only the immutable configuration and take no lock, so
@@ -520,12 +493,10 @@ private:
     std::optional<Date> appCacheLastRefresh_;
     std::optional<Date> folderCacheLastRefresh_;
     std::optional<Date> shortcutCacheLastRefresh_;
-    std::optional<Date> systemSettingsCacheLastRefresh_;
     std::optional<Date> browserTabsCacheLastRefresh_;
     double appCacheTTL_ = 120;
     double folderCacheTTL_ = 180;
     double shortcutCacheTTL_ = 180;
-    double systemSettingsCacheTTL_ = 600;
     double browserTabsCacheTTL_ = 8;
     int folderSearchMaxDepth_ = 5;
     int shortcutSearchMaxDepth_ = 6;
@@ -577,9 +548,6 @@ private:
     void storeTranslationActionResultsInCache(const SearchResults &results, const QString &key);
     void startBackgroundTranslationLookup(const TranslationLookupJob &job);
     void finishBackgroundTranslationLookup(const TranslationLookupJob &job, const SearchResults &rows);
-
-    // ---- System Settings panes ----
-    QList<SystemSettingsShortcut> cachedSystemSettingsShortcuts_;
 
     // ---- Browser tabs and bookmarks ----
     QList<BrowserTabShortcut> cachedBrowserTabs_;

@@ -47,19 +47,17 @@ void DatabaseManager::scheduleBackgroundCacheRefreshIfNeeded() {
     const bool apps = isStale(appCacheLastRefresh_, appCacheTTL_, clock_->now());
     const bool folders = isStale(folderCacheLastRefresh_, folderCacheTTL_, clock_->now());
     const bool shortcuts = isStale(shortcutCacheLastRefresh_, shortcutCacheTTL_, clock_->now());
-    const bool systemSettings =
-        isStale(systemSettingsCacheLastRefresh_, systemSettingsCacheTTL_, clock_->now());
     const bool browserTabs = isStale(browserTabsCacheLastRefresh_, browserTabsCacheTTL_, clock_->now());
     std::vector<size_t> staleSources;
     for (size_t i = 0; i < sources_.size(); ++i) {
         if (isStale(sources_[i].lastRefresh, sources_[i].source->timeToLive(), clock_->now()))
             staleSources.push_back(i);
     }
-    if (!apps && !folders && !shortcuts && !systemSettings && !browserTabs && staleSources.empty())
+    if (!apps && !folders && !shortcuts && !browserTabs && staleSources.empty())
         return;
 
-    BackgroundRefreshPlan plan = makeBackgroundRefreshPlan(apps, folders, shortcuts, systemSettings,
-                                                           browserTabs, std::move(staleSources));
+    BackgroundRefreshPlan plan =
+        makeBackgroundRefreshPlan(apps, folders, shortcuts, browserTabs, std::move(staleSources));
     backgroundCacheRefreshRunning_ = true;
     // The pool belongs to the manager and shutdown() waits for it, so the task may use `this`.
     startBackgroundTask([this, plan = std::move(plan)] { runBackgroundCacheRefresh(plan); });
@@ -79,14 +77,13 @@ void DatabaseManager::startShortcutRootWatcherIfNeeded() {
 }
 
 DatabaseManager::BackgroundRefreshPlan
-DatabaseManager::makeBackgroundRefreshPlan(bool apps, bool folders, bool shortcuts, bool systemSettings,
-                                           bool browserTabs, std::vector<size_t> sources) {
+DatabaseManager::makeBackgroundRefreshPlan(bool apps, bool folders, bool shortcuts, bool browserTabs,
+                                           std::vector<size_t> sources) {
     auto guard = lock();
     BackgroundRefreshPlan plan;
     plan.apps = apps;
     plan.folders = folders;
     plan.shortcuts = shortcuts;
-    plan.systemSettings = systemSettings;
     plan.browserTabs = browserTabs;
     plan.sources = std::move(sources);
     plan.askBrowsersForTabs = !isRunningUnitTests();
@@ -116,7 +113,6 @@ void DatabaseManager::runBackgroundCacheRefresh(const BackgroundRefreshPlan &pla
     std::optional<SearchResults> apps;
     std::optional<SearchResults> folders;
     std::optional<SearchResults> shortcuts;
-    std::optional<QList<SystemSettingsShortcut>> systemSettings;
     std::optional<QList<BrowserTabShortcut>> browserTabs;
     CrawledSnapshots snapshots;
 
@@ -132,12 +128,6 @@ void DatabaseManager::runBackgroundCacheRefresh(const BackgroundRefreshPlan &pla
     for (const std::optional<SearchResults> *walked : {&apps, &folders, &shortcuts}) {
         if (*walked && !shuttingDown_.load())
             prepareWalkedRowKeys(**walked);
-    }
-    if (plan.systemSettings) {
-        const QList<SystemSettingsShortcut> seeds = systemSettingsSeedShortcuts();
-        if (mayCrawl(QStringLiteral("systemSettings")))
-            systemSettings = openableSystemSettingsShortcuts(
-                mergeSystemSettingsShortcuts(seeds, discoverSystemSettingsShortcuts()), plan.desktopEntries);
     }
     if (plan.browserTabs) {
         if (!plan.askBrowsersForTabs)
@@ -157,16 +147,16 @@ void DatabaseManager::runBackgroundCacheRefresh(const BackgroundRefreshPlan &pla
 
     const bool walked = apps || folders || shortcuts;
     finishBackgroundCacheRefresh(std::move(apps), std::move(folders), std::move(shortcuts),
-                                 std::move(systemSettings), std::move(browserTabs), std::move(snapshots));
+                                 std::move(browserTabs), std::move(snapshots));
     if (walked)
         returnFreedMemoryToTheSystem();
 }
 
-void DatabaseManager::finishBackgroundCacheRefresh(
-    std::optional<SearchResults> apps, std::optional<SearchResults> folders,
-    std::optional<SearchResults> shortcuts,
-    std::optional<QList<SystemSettingsShortcut>> systemSettingsShortcuts,
-    std::optional<QList<BrowserTabShortcut>> browserTabs, CrawledSnapshots snapshots) {
+void DatabaseManager::finishBackgroundCacheRefresh(std::optional<SearchResults> apps,
+                                                   std::optional<SearchResults> folders,
+                                                   std::optional<SearchResults> shortcuts,
+                                                   std::optional<QList<BrowserTabShortcut>> browserTabs,
+                                                   CrawledSnapshots snapshots) {
     auto guard = lock();
     if (shuttingDown_.load()) {
         // Nothing is installed, announced or started again once shutdown began.
@@ -175,8 +165,7 @@ void DatabaseManager::finishBackgroundCacheRefresh(
         return;
     }
     applyBackgroundCacheRefresh(std::move(apps), std::move(folders), std::move(shortcuts),
-                                std::move(systemSettingsShortcuts), std::move(browserTabs),
-                                std::move(snapshots));
+                                std::move(browserTabs), std::move(snapshots));
     backgroundCacheRefreshRunning_ = false;
     if (shouldScheduleBackgroundRefreshAfterCurrentTask_) {
         shouldScheduleBackgroundRefreshAfterCurrentTask_ = false;
@@ -187,11 +176,11 @@ void DatabaseManager::finishBackgroundCacheRefresh(
     }
 }
 
-void DatabaseManager::applyBackgroundCacheRefresh(
-    std::optional<SearchResults> apps, std::optional<SearchResults> folders,
-    std::optional<SearchResults> shortcuts,
-    std::optional<QList<SystemSettingsShortcut>> systemSettingsShortcuts,
-    std::optional<QList<BrowserTabShortcut>> browserTabs, CrawledSnapshots snapshots) {
+void DatabaseManager::applyBackgroundCacheRefresh(std::optional<SearchResults> apps,
+                                                  std::optional<SearchResults> folders,
+                                                  std::optional<SearchResults> shortcuts,
+                                                  std::optional<QList<BrowserTabShortcut>> browserTabs,
+                                                  CrawledSnapshots snapshots) {
     auto guard = lock();
     const Date now = clock_->now();
     bool changed = false;
@@ -214,7 +203,6 @@ void DatabaseManager::applyBackgroundCacheRefresh(
         if (keys && !keys->isKeysOf(*rows))
             keys.reset();
     }
-    install(systemSettingsShortcuts, cachedSystemSettingsShortcuts_, systemSettingsCacheLastRefresh_);
     install(browserTabs, cachedBrowserTabs_, browserTabsCacheLastRefresh_);
     for (auto &[index, snapshot] : snapshots) {
         Q_ASSERT(index < sources_.size() && snapshot);
@@ -247,7 +235,6 @@ DatabaseManager::SourceCacheDates DatabaseManager::sourceCacheLastRefreshDates()
     SourceCacheDates dates = {{QStringLiteral("apps"), appCacheLastRefresh_},
                               {QStringLiteral("folders"), folderCacheLastRefresh_},
                               {QStringLiteral("shortcuts"), shortcutCacheLastRefresh_},
-                              {QStringLiteral("systemSettings"), systemSettingsCacheLastRefresh_},
                               {QStringLiteral("browserTabs"), browserTabsCacheLastRefresh_}};
     for (const RegisteredSource &registered : sources_)
         dates.emplace(registered.source->id(), registered.lastRefresh);

@@ -8,6 +8,7 @@
 #include "app-version/AccessoryAppCommandMenu.h"
 #include "panel/PanelTrace.h"
 #include "panel/SearchTextField.h"
+#include "panel/SessionState.h"
 #include "platform/Workspace.h"
 #include "search/Database.h"
 #include "search/LauncherNotifications.h"
@@ -74,6 +75,9 @@ AppDelegate::AppDelegate(AppDelegateEnvironment environment)
     snapWindowToGrid_ = stores_.windowSnapSettingsStore.load(true);
     showMenuBarIcon_ = stores_.menuBarIconVisibilityStore.load(true);
     showVersionNumber_ = stores_.versionVisibilityStore.load(true);
+    // The search history is a convenience: should the defaults file ever be full, it gives way (as the
+    // query cache does) before a setting is refused.
+    defaults_.setDiscardable(SessionState::historyQueriesKey);
     sharedDelegate = this;
     PanelHost::setCurrent(this);
 }

@@ -2,12 +2,17 @@
 
 #include "sources/BrowserBookmarksSource.h"
 #include "sources/ChromiumBookmarks.h"
+#include "sources/SystemSettingsSource.h"
 
 namespace orvex {
 
 std::vector<std::shared_ptr<const Source>>
 standardSources(const DatabaseManagerConfiguration &configuration) {
-    return {std::make_shared<BrowserBookmarksSource>(configuration.browserBookmarkSources)};
+    return {
+        std::make_shared<SystemSettingsSource>(configuration.systemSettingsExtensionsRoot,
+                                               configuration.desktopEntries),
+        std::make_shared<BrowserBookmarksSource>(configuration.browserBookmarkSources),
+    };
 }
 
 DatabaseManagerConfiguration standardConfiguration() {

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <limits>
 #include <sys/stat.h>
 #include <thread>
@@ -333,7 +334,8 @@ TEST(UserDefaults, FlushSeesEveryChangeOfAnotherWriter) {
 }
 
 // A file that would outgrow its limit: a cache marked discardable is left out (and said once), so that
-// the settings, counts and recent activations are still written. Without one the write fails.
+// the settings, counts and recent activations are still written. A value that does not fit and is no
+// cache keeps what the file holds; the other keys are written all the same.
 TEST(UserDefaults, ACacheMakesWayWhenTheFileWouldBeFull) {
     const QString path = folderFor("full") + s("/defaults.plist");
     constexpr qint64 limit = 1024 * 1024;
@@ -358,13 +360,105 @@ TEST(UserDefaults, ACacheMakesWayWhenTheFileWouldBeFull) {
     EXPECT_FALSE(entry(*content, "cache"));
     EXPECT_EQ(entry(*content, "counts"), PlistValue(Dict{{s("/a"), PlistValue(3)}}));
 
-    // Counts that no longer fit are not a cache: that write fails and keeps them pending.
+    // Counts that no longer fit are not a cache: they keep their stored value, and the theme set with
+    // them is written.
     defaults.set(s("counts"), PlistValue(QByteArray(200000, 'n')));
+    defaults.set(s("theme"), PlistValue(s("nord")));
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(defaults.flush());
-    testing::internal::GetCapturedStdout();
-    EXPECT_TRUE(defaults.hasPendingChanges());
-    defaults.remove(s("counts")); // so that the last flush can write
+    EXPECT_TRUE(defaults.flush());
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Defaults file would exceed 1048576 bytes, kept the stored values of: counts: " +
+                  path.toStdString() + "\n");
+    EXPECT_FALSE(defaults.hasPendingChanges());
+    EXPECT_EQ(defaults.value(s("counts")), PlistValue(Dict{{s("/a"), PlistValue(3)}}))
+        << "memory is the file";
+    const auto after = fileContent(path);
+    ASSERT_TRUE(after);
+    EXPECT_EQ(entry(*after, "counts"), PlistValue(Dict{{s("/a"), PlistValue(3)}}));
+    EXPECT_EQ(entry(*after, "theme"), PlistValue(s("nord")));
+    EXPECT_TRUE(entry(*after, "someoneElsesBulk"));
+}
+
+// No single key can make the file refuse the others: expendable keys give way largest first and only
+// as far as needed; a new key too large for the file is left out.
+TEST(UserDefaults, OneOversizedKeyNeverStopsTheOthersFromBeingWritten) {
+    constexpr qint64 limit = 64 * 1024;
+    struct Case {
+        const char *name;
+        std::function<void(UserDefaults &)> set;
+        QStringList absent;
+        QStringList present;
+    } cases[] = {
+        {"the larger of two expendable keys goes",
+         [](UserDefaults &d) {
+             d.set(s("history"), PlistValue(QByteArray(50000, 'h')));
+             d.set(s("cache"), PlistValue(QByteArray(20000, 'c')));
+         },
+         {s("history")},
+         {s("cache"), s("theme")}},
+        {"a new value no file could hold",
+         [](UserDefaults &d) { d.set(s("huge"), PlistValue(QString(limit, QLatin1Char('x')))); },
+         {s("huge")},
+         {s("theme")}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = folderFor("oversized") + s("/defaults.plist");
+        QFile::remove(path);
+        UserDefaults defaults(path, noBackgroundWrite, limit);
+        defaults.setDiscardable(s("history"));
+        defaults.setDiscardable(s("cache"));
+        defaults.set(s("theme"), PlistValue(s("nord")));
+        c.set(defaults);
+        testing::internal::CaptureStdout();
+        EXPECT_TRUE(defaults.flush());
+        EXPECT_NE(testing::internal::GetCapturedStdout().find("Defaults file would exceed"),
+                  std::string::npos);
+        const auto content = fileContent(path);
+        ASSERT_TRUE(content);
+        for (const QString &key : c.absent)
+            EXPECT_FALSE(content->contains(key)) << key.toStdString();
+        for (const QString &key : c.present)
+            EXPECT_TRUE(content->contains(key)) << key.toStdString();
+        EXPECT_FALSE(defaults.hasPendingChanges());
+    }
+}
+
+// The user deletes the file (or its folder) while the launcher runs: the next write, or the end of the
+// instance, puts back every value it holds, not only those changed since.
+TEST(UserDefaults, AFileDeletedWhileRunningIsWrittenBackWhole) {
+    const Dict settings{{s("launcherThemeID"), PlistValue(s("nord"))},
+                        {s("launcherHotKeyCode"), PlistValue(49)},
+                        {s("launcherWindowX"), PlistValue(340.0)},
+                        {s("launcherPermissionsOnboardingCompleted"), PlistValue(true)}};
+    for (const bool wholeFolder : {false, true}) {
+        SCOPED_TRACE(wholeFolder ? "folder deleted" : "file deleted");
+        const QString folder = folderFor("deleted");
+        const QString path = folder + s("/defaults.plist");
+        QDir(folder).removeRecursively();
+        {
+            UserDefaults writer(path, noBackgroundWrite);
+            for (auto it = settings.cbegin(); it != settings.cend(); ++it)
+                writer.set(it.key(), it.value());
+            ASSERT_TRUE(writer.flush());
+        }
+        {
+            UserDefaults running(path, noBackgroundWrite);
+            ASSERT_EQ(running.value(s("launcherThemeID")), PlistValue(s("nord")));
+            wholeFolder ? QDir(folder).removeRecursively() : QFile::remove(path);
+            running.set(s("launcherWindowTopY"), PlistValue(95.0));
+            ASSERT_TRUE(running.flush());
+            Dict expected = settings;
+            expected.insert(s("launcherWindowTopY"), PlistValue(95.0));
+            EXPECT_EQ(fileContent(path), expected);
+
+            // Deleted again, with nothing changed afterwards: the end of the instance writes it back.
+            QFile::remove(path);
+        }
+        Dict expected = settings;
+        expected.insert(s("launcherWindowTopY"), PlistValue(95.0));
+        EXPECT_EQ(fileContent(path), expected);
+    }
 }
 
 TEST(UserDefaults, ChangesReachTheFileWithoutAnExplicitFlush) {

@@ -2,7 +2,7 @@
 
 #include "DesktopFixture.h"
 #include "FakeFileManager.h"
-#include "PrivateSessionBus.h"
+#include "support/PrivateSessionBus.h"
 #include "support/TestEnvironment.h"
 
 #include <QClipboard>

@@ -31,9 +31,10 @@ const QString browserTabs = QStringLiteral("browserTabs");
 const QString browserBookmarks = QStringLiteral("browserBookmarks");
 } // namespace Sources
 
-const std::vector<Source> everySource = {Sources::apps,        Sources::folders,
-                                         Sources::shortcuts,   Sources::systemSettings,
-                                         Sources::browserTabs, Sources::browserBookmarks};
+// In the refresh's order: the core's own walks and tabs, then the registered sources.
+const std::vector<Source> everySource = {Sources::apps,           Sources::folders,
+                                         Sources::shortcuts,      Sources::browserTabs,
+                                         Sources::systemSettings, Sources::browserBookmarks};
 
 // Counts "LauncherSearchDataRefreshed" and whether every one arrived on the main thread.
 class RefreshedObserver {
@@ -189,23 +190,23 @@ TEST_F(BackgroundRefreshTest, AppliedListsReplaceTheCachesEvenWhenEmptyAndAlways
                               .filename = QStringLiteral("Alpha.app"),
                               .directory = QStringLiteral("/Applications"),
                               .kind = SearchResultKind::app});
-    manager->applyBackgroundCacheRefresh(SearchResults{alpha}, std::nullopt, std::nullopt, std::nullopt,
-                                         std::nullopt);
+    manager->applyBackgroundCacheRefresh(SearchResults{alpha}, std::nullopt, std::nullopt, std::nullopt);
     ASSERT_EQ(manager->search(QStringLiteral("alpha")).size(), 1);
     ASSERT_TRUE(test::waitUntil([&] { return refreshed.count() == 1; }));
 
     // Nothing given: nothing changes and nothing is announced.
     fixture.clock->advance(1);
-    manager->applyBackgroundCacheRefresh(std::nullopt, std::nullopt, std::nullopt, std::nullopt,
-                                         std::nullopt);
+    manager->applyBackgroundCacheRefresh(std::nullopt, std::nullopt, std::nullopt, std::nullopt);
     EXPECT_EQ(manager->sourceCacheLastRefreshDates().at(Sources::apps),
               fixture.clock->now().addingSeconds(-1));
     EXPECT_EQ(manager->sourceCacheLastRefreshDates().at(Sources::folders), std::nullopt);
 
     // Every list empty: caches emptied, every date set, the cached answer for "alpha" dropped.
+    DatabaseManager::CrawledSnapshots initial;
+    for (const auto &source : manager->sources())
+        initial.emplace_back(initial.size(), source->initialSnapshot());
     manager->applyBackgroundCacheRefresh(SearchResults{}, SearchResults{}, SearchResults{},
-                                         QList<SystemSettingsShortcut>{}, QList<BrowserTabShortcut>{},
-                                         {{0, manager->sources().at(0)->initialSnapshot()}});
+                                         QList<BrowserTabShortcut>{}, std::move(initial));
     EXPECT_TRUE(allDatesAre(manager->sourceCacheLastRefreshDates(), fixture.clock->now()));
     EXPECT_TRUE(manager->search(QStringLiteral("alpha")).isEmpty());
     ASSERT_TRUE(test::waitUntil([&] { return refreshed.count() == 2; }));

@@ -94,7 +94,23 @@ TEST_F(OnboardingAccessibility, ReturnPressesTheFocusedRequestAndTheFocusStaysTo
     // The default action has the focus first.
     EXPECT_TRUE(hasFocus(proceed->ref));
 
-    // Tab goes round to the first card's button, then to the second's.
+    // Tab goes round every button, each named, and back; then to the second card's button.
+    QStringList order;
+    AccessibleRef current = proceed->ref;
+    for (int press = 0; press < 8; ++press) {
+        bus.clearEvents();
+        ASSERT_TRUE(key(QStringLiteral("Tab")));
+        const std::optional<AccessibleEvent> moved = bus.waitForEvent(
+            [&](const AccessibleEvent &event) { return isFocusEvent(event) && event.source != current; }, 5s);
+        ASSERT_TRUE(moved) << order.join(QStringLiteral(" > ")).toStdString();
+        current = moved->source;
+        order.append(bus.node(current).name);
+        if (current == proceed->ref)
+            break;
+    }
+    EXPECT_EQ(order, (QStringList{QStringLiteral("Request Files & Folders Access"),
+                                  QStringLiteral("Request Browser Automation Access"),
+                                  QStringLiteral("Skip for now"), QStringLiteral("Continue to Launcher")}));
     ASSERT_TRUE(key(QStringLiteral("Tab")));
     ASSERT_TRUE(key(QStringLiteral("Tab")));
     ASSERT_TRUE(hasFocus(browser->ref)) << AccessibilityBus::describe(bus.tree(window->ref)).toStdString();

@@ -216,6 +216,30 @@ TEST(AppDelegateLaunch, StartAtLoginIsReconciledAtLaunch) {
     }
 }
 
+// The launcher says which of its keys are expendable: when the defaults file would be full, the search
+// history gives way, and the counts learned meanwhile are written.
+TEST(AppDelegateLaunch, TheSearchHistoryGivesWayBeforeASettingWhenTheDefaultsFileIsFull) {
+    const QString path = test::homePath() + QStringLiteral("/.config/history-full/defaults.plist");
+    constexpr qint64 limit = 256 * 1024;
+    const QString history = QStringLiteral("launcherSearchHistoryQueries");
+    DelegateHarness harness(path, limit, [&](UserDefaults &defaults) {
+        defaults.set(history, PlistValue(PlistValue::Array{PlistValue(QString(200000, QLatin1Char('q')))}));
+    });
+    ASSERT_TRUE(harness.defaults.flush());
+    harness.launch();
+    PlistValue::Dictionary counts;
+    for (int i = 0; i < 3000; ++i)
+        counts.insert(QStringLiteral("/home/user/Documents/file-%1.txt").arg(i), PlistValue(i));
+    harness.defaults.set(QStringLiteral("launcherPathOpenCounts"), PlistValue(counts));
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(harness.defaults.flush());
+    testing::internal::GetCapturedStdout();
+    UserDefaults stored(path, std::chrono::hours(1), limit);
+    EXPECT_EQ(stored.dictionaryValue(QStringLiteral("launcherPathOpenCounts")), counts);
+    EXPECT_FALSE(stored.value(history));
+    EXPECT_EQ(stored.boolValue(QStringLiteral("launcherPermissionsOnboardingCompleted")), true);
+}
+
 TEST(AppDelegateLaunch, TheHotKeyIsRegisteredAtLaunchAndAgainOnEveryChange) {
     struct Case {
         const char *name;

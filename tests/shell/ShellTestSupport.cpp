@@ -37,7 +37,18 @@ QStringList shellNotificationNames() {
 }
 
 DelegateHarness::DelegateHarness(const std::function<void(UserDefaults &)> &settings, bool compositing)
-    : compositing_(compositing) {
+    : ownedDefaults_(std::make_unique<UserDefaults>()), defaults(*ownedDefaults_), compositing_(compositing) {
+    prepare(settings);
+}
+
+DelegateHarness::DelegateHarness(const QString &file, qint64 fileByteLimit,
+                                 const std::function<void(UserDefaults &)> &settings)
+    : ownedDefaults_(std::make_unique<UserDefaults>(file, std::chrono::hours(1), fileByteLimit)),
+      defaults(*ownedDefaults_), compositing_(false) {
+    prepare(settings);
+}
+
+void DelegateHarness::prepare(const std::function<void(UserDefaults &)> &settings) {
     defaults.set(QStringLiteral("launcherPermissionsOnboardingCompleted"), PlistValue(true));
     if (settings)
         settings(defaults);

@@ -35,6 +35,9 @@ public:
 struct DelegateHarness {
     explicit DelegateHarness(const std::function<void(UserDefaults &)> &settings = {},
                              bool compositing = false);
+    // The same over defaults in `file`, which may hold at most `fileByteLimit` bytes.
+    DelegateHarness(const QString &file, qint64 fileByteLimit,
+                    const std::function<void(UserDefaults &)> &settings = {});
     ~DelegateHarness();
 
     // Finishes launching and, when the panel shows, waits for it.
@@ -49,7 +52,11 @@ struct DelegateHarness {
     QList<Notification> posted(const QString &name) const;
     QStringList postedNames() const;
 
-    UserDefaults defaults;
+private:
+    std::unique_ptr<UserDefaults> ownedDefaults_;
+
+public:
+    UserDefaults &defaults;
     NotificationCenter center;
     FakeWorkspace workspace;
     std::shared_ptr<FakeLaunchAtLogin> launchAtLogin = std::make_shared<FakeLaunchAtLogin>();
@@ -65,6 +72,7 @@ struct DelegateHarness {
     std::unique_ptr<AppDelegate> delegate;
 
 private:
+    void prepare(const std::function<void(UserDefaults &)> &settings);
     void makeDelegate();
 
     bool compositing_;

@@ -2,6 +2,8 @@
 #include "fixtures/ResultNames.h"
 #include "fixtures/SystemSettingsFixture.h"
 #include "platform/PropertyList.h"
+#include "search/SearchContext.h"
+#include "sources/SystemSettingsPanes.h"
 #include "support/TestEnvironment.h"
 
 #include <gmock/gmock.h>
@@ -100,8 +102,7 @@ QString address(const char *identifier) {
 }
 
 TEST(SystemSettingsScan, AcceptsRefusesAndTitlesTheBundles) {
-    const QList<SystemSettingsShortcut> scanned =
-        DatabaseManager::discoverSystemSettingsShortcuts(writeExtensionsFolder());
+    const QList<SystemSettingsShortcut> scanned = SystemSettingsPanes::discover(writeExtensionsFolder());
 
     QStringList found;
     for (const SystemSettingsShortcut &pane : scanned) {
@@ -136,9 +137,9 @@ TEST(SystemSettingsScan, MergesWithTheBuiltInsAndMatches) {
     configuration.systemSettingsExtensionsRoot = writeExtensionsFolder();
     auto manager = fixture.makeManager(configuration);
 
-    const QList<SystemSettingsShortcut> seed = DatabaseManager::systemSettingsSeedShortcuts();
-    const QList<SystemSettingsShortcut> merged =
-        DatabaseManager::mergeSystemSettingsShortcuts(seed, manager->discoverSystemSettingsShortcuts());
+    const QList<SystemSettingsShortcut> seed = SystemSettingsPanes::seedShortcuts();
+    const QList<SystemSettingsShortcut> merged = SystemSettingsPanes::merge(
+        seed, SystemSettingsPanes::discover(manager->configuration().systemSettingsExtensionsRoot));
     EXPECT_THAT(titles(merged), ElementsAre("Accessibility", "Control Center", "Displays", "Gr\u00fc\u00dfe",
                                             "Keyboard", "Mouse", "Notifications", "Screen Time", "Sound",
                                             "Time Machine", "Trackpad", "Wallpaper", "Wi-Fi"));
@@ -150,10 +151,12 @@ TEST(SystemSettingsScan, MergesWithTheBuiltInsAndMatches) {
     EXPECT_EQ(*sound, seed[0]);
 
     // Every scanned pane carries the pieces of its identifier; the built-ins do not.
-    EXPECT_THAT(test::filenames(manager->searchSystemSettingsActionResults(QStringLiteral("apple"), merged)),
-                ElementsAre("Accessibility", "Control Center", "Keyboard", "Mouse", "Trackpad", "Wi-Fi"));
+    EXPECT_THAT(
+        test::filenames(SystemSettingsPanes::rows(manager->searchContext(QStringLiteral("apple")), merged)),
+        ElementsAre("Accessibility", "Control Center", "Keyboard", "Mouse", "Trackpad", "Wi-Fi"));
 
-    const SearchResults wireless = manager->searchSystemSettingsActionResults(QStringLiteral("wlan"), merged);
+    const SearchResults wireless =
+        SystemSettingsPanes::rows(manager->searchContext(QStringLiteral("wlan")), merged);
     ASSERT_EQ(wireless.size(), 1);
     EXPECT_EQ(wireless.first().actionURLString(), address("com.apple.wifi-settings-extension"));
     EXPECT_EQ(wireless.first().fallbackActionURLString(), std::nullopt);

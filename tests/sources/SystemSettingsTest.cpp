@@ -1,6 +1,8 @@
 #include "fixtures/ManagerFixture.h"
 #include "fixtures/ResultNames.h"
 #include "fixtures/SystemSettingsFixture.h"
+#include "search/SearchContext.h"
+#include "sources/SystemSettingsPanes.h"
 #include "support/TestEnvironment.h"
 
 #include <gmock/gmock.h>
@@ -34,10 +36,10 @@ SystemSettingsShortcut pane(const QString &title, const QStringList &keywords = 
 class SystemSettingsMatch : public ::testing::Test {
 protected:
     SearchResults match(const QString &query, const QList<SystemSettingsShortcut> &panes) {
-        return manager->searchSystemSettingsActionResults(query, panes);
+        return SystemSettingsPanes::rows(manager->searchContext(query), panes);
     }
     SearchResults matchBuiltIn(const QString &query) {
-        return match(query, DatabaseManager::systemSettingsSeedShortcuts());
+        return match(query, SystemSettingsPanes::seedShortcuts());
     }
 
     test::ManagerFixture fixture;
@@ -45,7 +47,7 @@ protected:
 };
 
 TEST(SystemSettingsSeed, SixBuiltInPanesWithTheirOlderAddresses) {
-    const QList<SystemSettingsShortcut> seed = DatabaseManager::systemSettingsSeedShortcuts();
+    const QList<SystemSettingsShortcut> seed = SystemSettingsPanes::seedShortcuts();
     EXPECT_THAT(titles(seed), ElementsAre("Sound", "Displays", "Notifications", "Wallpaper", "Screen Time",
                                           "Time Machine"));
     for (const SystemSettingsShortcut &p : seed) {
@@ -149,8 +151,8 @@ TEST(SystemSettingsBundles, Acceptance) {
         {"com.apple.FollowUpSettings.FollowUpSettingsExtension", "com.apple.Settings.extension.ui", false},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(DatabaseManager::shouldIncludeSystemSettingsBundle(QString::fromUtf8(c.bundleIdentifier),
-                                                                     QString::fromUtf8(c.extensionPoint)),
+        EXPECT_EQ(SystemSettingsPanes::shouldIncludeBundle(QString::fromUtf8(c.bundleIdentifier),
+                                                           QString::fromUtf8(c.extensionPoint)),
                   c.accepted)
             << c.bundleIdentifier << " / " << c.extensionPoint;
 }
@@ -173,25 +175,24 @@ TEST(SystemSettingsBundles, TitleCleanup) {
         {"a\t b\u00a0 c", "a b c"},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(DatabaseManager::cleanupSystemSettingsTitle(QString::fromUtf8(c.raw)),
-                  QString::fromUtf8(c.cleaned))
+        EXPECT_EQ(SystemSettingsPanes::cleanupTitle(QString::fromUtf8(c.raw)), QString::fromUtf8(c.cleaned))
             << c.raw;
 }
 
 TEST(SystemSettingsBundles, Keywords) {
     EXPECT_THAT(
-        DatabaseManager::systemSettingsKeywords(QStringLiteral("Wi-Fi"),
-                                                QStringLiteral("com.apple.wifi-settings-extension")),
+        SystemSettingsPanes::keywords(QStringLiteral("Wi-Fi"),
+                                      QStringLiteral("com.apple.wifi-settings-extension")),
         UnorderedElementsAre("wi-fi", "wifi", "wireless", "wlan", "com", "apple", "settings", "extension"));
     // One-character pieces of the identifier are not words.
-    EXPECT_THAT(DatabaseManager::systemSettingsKeywords(QStringLiteral("Lock Screen"),
-                                                        QStringLiteral("com.apple.Lock-Screen-Settings.x")),
+    EXPECT_THAT(SystemSettingsPanes::keywords(QStringLiteral("Lock Screen"),
+                                              QStringLiteral("com.apple.Lock-Screen-Settings.x")),
                 UnorderedElementsAre("lock screen", "sleep", "screen lock", "com", "apple", "lock", "screen",
                                      "settings"));
 }
 
 TEST(SystemSettingsMerge, BuiltInsWinAndTheListIsSortedByTitle) {
-    const QList<SystemSettingsShortcut> seed = DatabaseManager::systemSettingsSeedShortcuts();
+    const QList<SystemSettingsShortcut> seed = SystemSettingsPanes::seedShortcuts();
     const QList<SystemSettingsShortcut> discovered = {
         {.title = QStringLiteral("Sound Scanned"),
          .subtitle = QStringLiteral("System Settings"),
@@ -205,8 +206,7 @@ TEST(SystemSettingsMerge, BuiltInsWinAndTheListIsSortedByTitle) {
     QList<SystemSettingsShortcut> withTwin = discovered;
     withTwin[3].primaryURLString = withTwin[1].primaryURLString.toUpper();
 
-    const QList<SystemSettingsShortcut> merged =
-        DatabaseManager::mergeSystemSettingsShortcuts(seed, withTwin);
+    const QList<SystemSettingsShortcut> merged = SystemSettingsPanes::merge(seed, withTwin);
     EXPECT_THAT(titles(merged), ElementsAre("Accessibility", "battery", "Displays", "Notifications",
                                             "Screen Time", "Sound", "Time Machine", "Wallpaper"));
     const auto sound = std::find_if(merged.begin(), merged.end(), [](const SystemSettingsShortcut &p) {
@@ -217,18 +217,19 @@ TEST(SystemSettingsMerge, BuiltInsWinAndTheListIsSortedByTitle) {
 
     // An empty scan leaves the built-in six, sorted.
     EXPECT_THAT(
-        titles(DatabaseManager::mergeSystemSettingsShortcuts(seed, {})),
+        titles(SystemSettingsPanes::merge(seed, {})),
         ElementsAre("Displays", "Notifications", "Screen Time", "Sound", "Time Machine", "Wallpaper"));
 }
 
 TEST(SystemSettingsScan, MissingOrNonFolderRootGivesNothing) {
     test::ManagerFixture fixture;
     auto manager = fixture.makeManager();
-    EXPECT_TRUE(manager->discoverSystemSettingsShortcuts().isEmpty());
-    EXPECT_TRUE(DatabaseManager::discoverSystemSettingsShortcuts(QString()).isEmpty());
+    EXPECT_TRUE(
+        SystemSettingsPanes::discover(manager->configuration().systemSettingsExtensionsRoot).isEmpty());
+    EXPECT_TRUE(SystemSettingsPanes::discover(QString()).isEmpty());
     const QString file = test::homePath() + QStringLiteral("/not-a-folder");
     test::writeFile(file, "x");
-    EXPECT_TRUE(DatabaseManager::discoverSystemSettingsShortcuts(file).isEmpty());
+    EXPECT_TRUE(SystemSettingsPanes::discover(file).isEmpty());
     manager->shutdown();
 }
 

@@ -102,6 +102,28 @@ TEST_F(LauncherStartup, TerminationSignalsEndTheLauncherInOrder) {
     }
 }
 
+// The user deletes the defaults file while the launcher runs: what the launcher holds is written back,
+// so the theme, the hot key and the finished onboarding survive the next start.
+TEST_F(LauncherStartup, ADefaultsFileDeletedWhileRunningIsWrittenBackWhole) {
+    {
+        UserDefaults defaults(UserDefaults::standardFilePath());
+        defaults.set(QStringLiteral("launcherThemeID"), QStringLiteral("nord"));
+        defaults.set(QStringLiteral("launcherHotKeyEnabled"), false);
+        defaults.set(QStringLiteral("launcherPermissionsOnboardingCompleted"), true);
+        ASSERT_TRUE(defaults.flush());
+    }
+    LauncherProcess launcher;
+    ASSERT_TRUE(test::waitUntilInstance(launcher));
+    ASSERT_TRUE(test::waitUntil([&] { return test::hasLoadedPlatform(launcher); }, test::launcherTimeout));
+    ASSERT_TRUE(QFile::remove(UserDefaults::standardFilePath()));
+    ::kill(static_cast<pid_t>(launcher.pid()), SIGTERM);
+    ASSERT_TRUE(launcher.waitForExit());
+    const UserDefaults stored(UserDefaults::standardFilePath());
+    EXPECT_EQ(stored.stringValue(QStringLiteral("launcherThemeID")), QStringLiteral("nord"));
+    EXPECT_EQ(stored.boolValue(QStringLiteral("launcherHotKeyEnabled")), false);
+    EXPECT_EQ(stored.boolValue(QStringLiteral("launcherPermissionsOnboardingCompleted")), true);
+}
+
 TEST_F(LauncherStartup, AllowingMultipleInstancesLetsTwoRun) {
     {
         UserDefaults defaults(UserDefaults::standardFilePath());

@@ -8,10 +8,8 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
-#include <QDeadlineTimer>
 #include <QSet>
 #include <QStandardPaths>
-#include <QThread>
 #include <QUuid>
 
 #include <array>
@@ -185,22 +183,13 @@ constexpr std::array<const char *, 130> roleNames = {"invalid",
                                                      "suggestion",
                                                      "push button menu"};
 
-void pause(std::chrono::milliseconds duration) {
-    const QDeadlineTimer deadline(duration);
-    while (!deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(5);
-    }
-}
-
-bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds timeout) {
-    const QDeadlineTimer deadline(timeout);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        pause(std::chrono::milliseconds(20));
-    }
-    return true;
+// Looks again until `look` finds something or the time-out passes.
+template <typename T>
+std::optional<T> lookUntilFound(const std::function<std::optional<T>()> &look,
+                                std::chrono::milliseconds timeout) {
+    std::optional<T> found;
+    waitUntil([&] { return (found = look()).has_value(); }, timeout);
+    return found;
 }
 
 // A D-Bus value as it came, with QDBusVariant wrappers taken off.
@@ -228,20 +217,24 @@ QList<uint> unsignedList(const QVariant &value) {
     return numbers;
 }
 
+// One (so) structure: an object's connection and path.
+AccessibleRef reference(const QDBusArgument &argument) {
+    QString service;
+    QDBusObjectPath path;
+    argument.beginStructure();
+    argument >> service >> path;
+    argument.endStructure();
+    return {service, path.path()};
+}
+
 QList<AccessibleRef> references(const QVariant &value) {
     QList<AccessibleRef> refs;
     if (value.userType() != qMetaTypeId<QDBusArgument>())
         return refs;
     const QDBusArgument argument = value.value<QDBusArgument>();
     argument.beginArray();
-    while (!argument.atEnd()) {
-        QString service;
-        QDBusObjectPath path;
-        argument.beginStructure();
-        argument >> service >> path;
-        argument.endStructure();
-        refs.append({service, path.path()});
-    }
+    while (!argument.atEnd())
+        refs.append(reference(argument));
     argument.endArray();
     return refs;
 }
@@ -305,67 +298,23 @@ public Q_SLOTS:
     }
 };
 
-AccessibilityBus::AccessibilityBus()
-    : folder_(homePath() + QStringLiteral("/a11y-XXXXXX")), sink_(std::make_unique<EventSink>()) {
+AccessibilityBus::AccessibilityBus() : sink_(std::make_unique<EventSink>()) {
     const QString tag = QUuid::createUuid().toString(QUuid::Id128);
     sessionConnectionName_ = QStringLiteral("a11y-session-") + tag;
     accessibilityConnectionName_ = QStringLiteral("a11y-bus-") + tag;
 
-    if (!folder_.isValid()) {
-        fail(QStringLiteral("no folder for the session bus"));
-        return;
-    }
-    const QString config = folder_.filePath(QStringLiteral("session.conf"));
-    writeFile(config, QStringLiteral(
-                          R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:dir=%1</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-)")
-                          .arg(folder_.path())
-                          .toUtf8());
-    const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-    if (daemon.isEmpty()) {
-        fail(QStringLiteral("dbus-daemon is not installed"));
+    sessionAddress_ = session_.address();
+    if (sessionAddress_.isEmpty()) {
+        fail(QStringLiteral("the private session bus did not start (dbus-daemon)"));
         return;
     }
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    // Neither process may touch a display: the launcher would publish its bus on that display's root.
+    // The launcher must not touch a display: it would publish its bus on that display's root window.
     environment.remove(QStringLiteral("DISPLAY"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    // Its settings are kept in memory; their schemas are the machine's.
     environment.insert(QStringLiteral("GSETTINGS_BACKEND"), QStringLiteral("memory"));
-    // The bus launcher reads the desktop's accessibility setting through GSettings; the test support
-    // lends the machine's schemas to these two processes alone.
-    environment.insert(QStringLiteral("GSETTINGS_SCHEMA_DIR"), QStringLiteral("/usr/share/glib-2.0/schemas"));
-    sessionDaemon_.process().setProcessChannelMode(QProcess::SeparateChannels);
-    if (!sessionDaemon_.start(daemon,
-                              {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
-                               QStringLiteral("--print-address=1")},
-                              environment)) {
-        fail(QStringLiteral("dbus-daemon did not start"));
-        return;
-    }
-    QByteArray output;
-    if (!waitFor(
-            [&] {
-                output = sessionDaemon_.standardOutput();
-                return output.contains('\n') || !sessionDaemon_.isRunning();
-            },
-            accessibilityTimeout) ||
-        !output.contains('\n')) {
-        fail(QStringLiteral("dbus-daemon gave no address: ") +
-             QString::fromUtf8(sessionDaemon_.standardError()));
-        return;
-    }
-    sessionAddress_ = QString::fromUtf8(output.left(output.indexOf('\n'))).trimmed();
+    environment.insert(QStringLiteral("XDG_DATA_DIRS"), QStringLiteral("/usr/local/share:/usr/share"));
 
     QString launcher;
     for (const QString &folder : {QStringLiteral("/usr/libexec"), QStringLiteral("/usr/lib/at-spi2-core"),
@@ -385,12 +334,12 @@ AccessibilityBus::AccessibilityBus()
         return;
     }
 
-    QDBusConnection session = QDBusConnection::connectToBus(sessionAddress_, sessionConnectionName_);
+    QDBusConnection session = session_.connect(sessionConnectionName_);
     if (!session.isConnected()) {
         fail(QStringLiteral("no connection to the session bus: ") + session.lastError().message());
         return;
     }
-    if (!waitFor(
+    if (!waitUntil(
             [&] {
                 return session.interface()->isServiceRegistered(QStringLiteral("org.a11y.Bus")).value() ||
                        !launcher_.isRunning();
@@ -416,7 +365,7 @@ AccessibilityBus::AccessibilityBus()
         return;
     }
     // The first call starts the registry.
-    if (!waitFor(
+    if (!waitUntil(
             [&] {
                 return call({registryService, rootPath}, accessibleInterface, QStringLiteral("GetChildren"))
                     .has_value();
@@ -430,9 +379,7 @@ AccessibilityBus::AccessibilityBus()
 
 AccessibilityBus::~AccessibilityBus() {
     QDBusConnection::disconnectFromBus(accessibilityConnectionName_);
-    QDBusConnection::disconnectFromBus(sessionConnectionName_);
     launcher_.stop();
-    sessionDaemon_.stop();
 }
 
 bool AccessibilityBus::fail(const QString &why) {
@@ -469,19 +416,15 @@ QVariant AccessibilityBus::property(const AccessibleRef &ref, const QString &int
 
 std::optional<AccessibleRef> AccessibilityBus::waitForApplication(qint64 pid,
                                                                   std::chrono::milliseconds timeout) {
-    std::optional<AccessibleRef> found;
     QDBusConnectionInterface *bus = QDBusConnection(accessibilityConnectionName_).interface();
-    waitFor(
-        [&] {
+    return lookUntilFound<AccessibleRef>(
+        [&]() -> std::optional<AccessibleRef> {
             for (const AccessibleRef &app : children({registryService, rootPath}))
-                if (bus && bus->servicePid(app.service).value() == pid) {
-                    found = app;
-                    return true;
-                }
-            return false;
+                if (bus && bus->servicePid(app.service).value() == pid)
+                    return app;
+            return std::nullopt;
         },
         timeout);
-    return found;
 }
 
 QList<AccessibleRef> AccessibilityBus::children(const AccessibleRef &ref) const {
@@ -494,13 +437,7 @@ QList<AccessibleRef> AccessibilityBus::children(const AccessibleRef &ref) const 
         const auto reply = call(ref, accessibleInterface, QStringLiteral("GetChildAtIndex"), {i});
         if (!reply || reply->value(0).userType() != qMetaTypeId<QDBusArgument>())
             continue;
-        const QDBusArgument argument = reply->value(0).value<QDBusArgument>();
-        QString service;
-        QDBusObjectPath path;
-        argument.beginStructure();
-        argument >> service >> path;
-        argument.endStructure();
-        refs.append({service, path.path()});
+        refs.append(reference(reply->value(0).value<QDBusArgument>()));
     }
     return refs;
 }
@@ -588,35 +525,26 @@ std::optional<AccessibleNode>
 AccessibilityBus::waitForNode(const AccessibleRef &root,
                               const std::function<bool(const AccessibleNode &)> &predicate,
                               std::chrono::milliseconds timeout) const {
-    std::optional<AccessibleNode> found;
-    waitFor(
-        [&] {
+    return lookUntilFound<AccessibleNode>(
+        [&]() -> std::optional<AccessibleNode> {
             for (const AccessibleNode &node : tree(root))
-                if (predicate(node)) {
-                    found = node;
-                    return true;
-                }
-            return false;
+                if (predicate(node))
+                    return node;
+            return std::nullopt;
         },
         timeout);
-    return found;
 }
 
 std::optional<AccessibleNode>
 AccessibilityBus::waitForState(const AccessibleRef &ref,
                                const std::function<bool(const AccessibleNode &)> &predicate,
                                std::chrono::milliseconds timeout) const {
-    std::optional<AccessibleNode> found;
-    waitFor(
-        [&] {
+    return lookUntilFound<AccessibleNode>(
+        [&]() -> std::optional<AccessibleNode> {
             AccessibleNode current = node(ref);
-            if (!predicate(current))
-                return false;
-            found = current;
-            return true;
+            return predicate(current) ? std::optional<AccessibleNode>(current) : std::nullopt;
         },
         timeout);
-    return found;
 }
 
 QRect AccessibilityBus::extents(const AccessibleRef &ref) const {
@@ -693,25 +621,21 @@ QList<AccessibleEvent> AccessibilityBus::events() const {
 
 void AccessibilityBus::clearEvents() {
     // Signals that arrived during blocking calls wait in the event queue: they are older than now.
-    pause(std::chrono::milliseconds(50));
+    waitUntil([] { return false; }, std::chrono::milliseconds(50));
     sink_->events.clear();
 }
 
 std::optional<AccessibleEvent>
 AccessibilityBus::waitForEvent(const std::function<bool(const AccessibleEvent &)> &predicate,
                                std::chrono::milliseconds timeout) {
-    std::optional<AccessibleEvent> found;
-    waitFor(
-        [&] {
+    return lookUntilFound<AccessibleEvent>(
+        [&]() -> std::optional<AccessibleEvent> {
             for (const AccessibleEvent &event : sink_->events)
-                if (predicate(event)) {
-                    found = event;
-                    return true;
-                }
-            return false;
+                if (predicate(event))
+                    return event;
+            return std::nullopt;
         },
         timeout);
-    return found;
 }
 
 } // namespace orvex::test

@@ -2,11 +2,11 @@
 
 // The accessibility bus of a test's own, read as a screen reader reads it.
 //
-// AccessibilityBus starts a private session bus (a D-Bus daemon in the test's home, no service folders)
-// and at-spi2-core's bus launcher on it with accessibility switched on; the launcher starts the
-// accessibility bus and its registry. A program started with environment() (the private session bus and
-// QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1) registers its windows there. Everything is stopped with the object
-// and dies with the test process; every wait and every call has a time-out.
+// AccessibilityBus starts a private session bus (PrivateSessionBus: a D-Bus daemon in the test's home,
+// no service folders) and at-spi2-core's bus launcher on it with accessibility switched on; the launcher
+// starts the accessibility bus and its registry. A program started with environment() (the private session
+// bus and QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1) registers its windows there. Everything is stopped with the
+// object and dies with the test process; every wait and every call has a time-out.
 //
 // Use, with a DesktopSession `desktop` and the launcher as a ChildProcess:
 //
@@ -28,6 +28,7 @@
 // "SetFocus", "Toggle", "Increase", "Decrease", ...).
 
 #include "ChildProcess.h"
+#include "PrivateSessionBus.h"
 
 #include <QDBusConnection>
 #include <QList>
@@ -36,7 +37,6 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <QVariant>
 
 #include <chrono>
@@ -158,8 +158,7 @@ private:
     std::optional<QList<QVariant>> call(const AccessibleRef &ref, const QString &interface,
                                         const QString &method, const QList<QVariant> &arguments = {}) const;
 
-    QTemporaryDir folder_;
-    ChildProcess sessionDaemon_;
+    PrivateSessionBus session_;
     ChildProcess launcher_;
     QString sessionAddress_;
     QString accessibilityAddress_;

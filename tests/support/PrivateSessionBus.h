@@ -8,7 +8,8 @@
 namespace orvex::test {
 
 // A D-Bus daemon of the test's own: session-type, listening in a temporary folder, with no service
-// folders (so nothing real is ever started on request), stopped when the object goes away.
+// folders (so nothing real is ever started on request), stopped when the object goes away and killed
+// when the test process dies first.
 class PrivateSessionBus {
 public:
     PrivateSessionBus();

@@ -1,6 +1,7 @@
 #include "PrivateSessionBus.h"
 
-#include "support/TestEnvironment.h"
+#include "ChildProcess.h"
+#include "TestEnvironment.h"
 
 #include <QDeadlineTimer>
 #include <QStandardPaths>
@@ -32,6 +33,7 @@ PrivateSessionBus::PrivateSessionBus() : folder_(homePath() + QStringLiteral("/b
     daemon_.setArguments({QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
                           QStringLiteral("--print-address=1")});
     daemon_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    ChildProcess::dieWithParent(daemon_);
     daemon_.start();
     if (!daemon_.waitForStarted(10000))
         return;

@@ -1,8 +1,9 @@
-#include "search/Database.h"
+#include "sources/SystemSettingsPanes.h"
 
 #include "platform/PropertyList.h"
 #include "platform/SafeFile.h"
 #include "platform/StringUtils.h"
+#include "search/SearchContext.h"
 #include "sources/SystemSettingsLauncher.h"
 
 #include <QChar>
@@ -157,7 +158,7 @@ std::optional<QString> SystemSettingsBundle::bundleIdentifier() const {
     return identifier;
 }
 
-QList<SystemSettingsShortcut> DatabaseManager::systemSettingsSeedShortcuts() {
+QList<SystemSettingsShortcut> SystemSettingsPanes::seedShortcuts() {
     const auto pane = [](const char *title, const char *extension, const char *fallback,
                          QStringList keywords) {
         return SystemSettingsShortcut{
@@ -195,13 +196,7 @@ QList<SystemSettingsShortcut> DatabaseManager::systemSettingsSeedShortcuts() {
     };
 }
 
-QList<SystemSettingsShortcut> DatabaseManager::discoverSystemSettingsShortcuts() const {
-    // Only the immutable configuration is read: no lock, the scan runs off the manager.
-    return discoverSystemSettingsShortcuts(config_.systemSettingsExtensionsRoot);
-}
-
-QList<SystemSettingsShortcut>
-DatabaseManager::discoverSystemSettingsShortcuts(const QString &extensionsRoot) {
+QList<SystemSettingsShortcut> SystemSettingsPanes::discover(const QString &extensionsRoot) {
     QList<SystemSettingsShortcut> shortcuts;
     if (extensionsRoot.isEmpty() || !QFileInfo(extensionsRoot).isDir())
         return shortcuts;
@@ -226,23 +221,23 @@ DatabaseManager::discoverSystemSettingsShortcuts(const QString &extensionsRoot) 
                     dictionary->value(QStringLiteral("NSExtensionPointIdentifier"), PlistValue(QString()))
                         .toString()
                         .value_or(QString());
-        if (!shouldIncludeSystemSettingsBundle(*identifier, extensionPoint))
+        if (!shouldIncludeBundle(*identifier, extensionPoint))
             continue;
 
-        const QString title = systemSettingsTitle(*bundle, *identifier);
+        const QString title = paneTitle(*bundle, *identifier);
         shortcuts.append(SystemSettingsShortcut{
             .title = title,
             .subtitle = systemSettingsSubtitle(),
             .primaryURLString = paneAddressPrefix() + *identifier,
             .fallbackURLString = std::nullopt,
-            .keywords = systemSettingsKeywords(title, *identifier),
+            .keywords = keywords(title, *identifier),
         });
     }
     return shortcuts;
 }
 
-bool DatabaseManager::shouldIncludeSystemSettingsBundle(const QString &bundleIdentifier,
-                                                        const QString &extensionPointIdentifier) {
+bool SystemSettingsPanes::shouldIncludeBundle(const QString &bundleIdentifier,
+                                              const QString &extensionPointIdentifier) {
     const QString b = bundleIdentifier.toLower();
     const QString p = extensionPointIdentifier.toLower();
     const bool accepted = b.contains(QLatin1String("-settings.extension")) ||
@@ -255,22 +250,21 @@ bool DatabaseManager::shouldIncludeSystemSettingsBundle(const QString &bundleIde
            !b.contains(QLatin1String("followupsettings.followupsettingsextension"));
 }
 
-QString DatabaseManager::systemSettingsTitle(const SystemSettingsBundle &bundle,
-                                             const QString &bundleIdentifier) {
+QString SystemSettingsPanes::paneTitle(const SystemSettingsBundle &bundle, const QString &bundleIdentifier) {
     const auto known = titleTable().constFind(bundleIdentifier.toLower());
     if (known != titleTable().constEnd())
         return *known;
     for (const QString &key : {QStringLiteral("CFBundleDisplayName"), QStringLiteral("CFBundleName")}) {
         const std::optional<QString> name = bundle.infoString(key);
         if (name && !StringUtils::trimmedWhitespaceAndNewlines(*name).isEmpty())
-            return cleanupSystemSettingsTitle(*name);
+            return cleanupTitle(*name);
     }
-    const QString fromFileName = cleanupSystemSettingsTitle(QFileInfo(bundle.path).completeBaseName());
+    const QString fromFileName = cleanupTitle(QFileInfo(bundle.path).completeBaseName());
     // A bundle named only by blanks still gets a title that can be shown and matched.
     return fromFileName.isEmpty() ? bundleIdentifier : fromFileName;
 }
 
-QString DatabaseManager::cleanupSystemSettingsTitle(const QString &title) {
+QString SystemSettingsPanes::cleanupTitle(const QString &title) {
     thread_local const QRegularExpression wordJoint(QStringLiteral("([a-z0-9])([A-Z])"));
     thread_local const QRegularExpression blanks(QStringLiteral("\\s+"),
                                                  QRegularExpression::UseUnicodePropertiesOption);
@@ -286,7 +280,7 @@ QString DatabaseManager::cleanupSystemSettingsTitle(const QString &title) {
     return StringUtils::trimmedWhitespaceAndNewlines(text);
 }
 
-QStringList DatabaseManager::systemSettingsKeywords(const QString &title, const QString &bundleIdentifier) {
+QStringList SystemSettingsPanes::keywords(const QString &title, const QString &bundleIdentifier) {
     const QString lowerTitle = title.toLower();
     QStringList keywords;
     appendUnique(keywords, lowerTitle);
@@ -300,9 +294,8 @@ QStringList DatabaseManager::systemSettingsKeywords(const QString &title, const 
     return keywords;
 }
 
-QList<SystemSettingsShortcut>
-DatabaseManager::mergeSystemSettingsShortcuts(const QList<SystemSettingsShortcut> &preferred,
-                                              const QList<SystemSettingsShortcut> &discovered) {
+QList<SystemSettingsShortcut> SystemSettingsPanes::merge(const QList<SystemSettingsShortcut> &preferred,
+                                                         const QList<SystemSettingsShortcut> &discovered) {
     QList<SystemSettingsShortcut> merged;
     QSet<QString> seen;
     for (const QList<SystemSettingsShortcut> *list : {&preferred, &discovered})
@@ -318,10 +311,20 @@ DatabaseManager::mergeSystemSettingsShortcuts(const QList<SystemSettingsShortcut
     return merged;
 }
 
-SearchResults
-DatabaseManager::searchSystemSettingsActionResults(const QString &queryLowercased,
-                                                   const QList<SystemSettingsShortcut> &shortcuts) {
-    auto guard = lock();
+QList<SystemSettingsShortcut> SystemSettingsPanes::openable(const QList<SystemSettingsShortcut> &shortcuts,
+                                                            const DesktopEntryEnvironment &environment) {
+    QList<SystemSettingsShortcut> openable;
+    for (const SystemSettingsShortcut &pane : shortcuts) {
+        if (systemSettingsTarget(pane.primaryURLString, environment) ||
+            (pane.fallbackURLString && systemSettingsTarget(*pane.fallbackURLString, environment)))
+            openable.append(pane);
+    }
+    return openable;
+}
+
+SearchResults SystemSettingsPanes::rows(const SearchContext &context,
+                                        const QList<SystemSettingsShortcut> &shortcuts) {
+    const QString &queryLowercased = context.queryLowercased();
     if (queryLowercased.isEmpty())
         return {};
     QList<std::pair<MatchTier, SearchResult>> matches;
@@ -329,7 +332,7 @@ DatabaseManager::searchSystemSettingsActionResults(const QString &queryLowercase
         const MatchTier tier = matchTier(pane, queryLowercased);
         if (tier == MatchTier::none)
             continue;
-        SearchResult row({
+        const SearchResult row({
             .id = stableNegativeID(QStringLiteral("action://system-settings/") + pane.primaryURLString),
             .filename = pane.title,
             .directory = pane.subtitle,
@@ -338,9 +341,7 @@ DatabaseManager::searchSystemSettingsActionResults(const QString &queryLowercase
             .actionURLString = pane.primaryURLString,
             .fallbackActionURLString = pane.fallbackURLString,
         });
-        if (const qint64 count = learnedOpenCount(row, 0); count != 0)
-            row = row.withOpenCount(count);
-        matches.append({tier, std::move(row)});
+        matches.append({tier, context.withLearnedOpenCount(row)});
     }
     std::stable_sort(matches.begin(), matches.end(), [](const auto &a, const auto &b) {
         if (a.first != b.first)
@@ -351,18 +352,6 @@ DatabaseManager::searchSystemSettingsActionResults(const QString &queryLowercase
     for (qsizetype i = 0; i < matches.size() && i < 10; ++i)
         rows.append(matches[i].second);
     return rows;
-}
-
-QList<SystemSettingsShortcut>
-DatabaseManager::openableSystemSettingsShortcuts(const QList<SystemSettingsShortcut> &shortcuts,
-                                                 const DesktopEntryEnvironment &environment) {
-    QList<SystemSettingsShortcut> openable;
-    for (const SystemSettingsShortcut &pane : shortcuts) {
-        if (systemSettingsTarget(pane.primaryURLString, environment) ||
-            (pane.fallbackURLString && systemSettingsTarget(*pane.fallbackURLString, environment)))
-            openable.append(pane);
-    }
-    return openable;
 }
 
 } // namespace orvex
