@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -255,7 +256,13 @@ ContentView::ContentView(Workspace &workspace, ContentViewEnvironment environmen
 ContentView::~ContentView() {
     for (const auto token : observers_)
         center_->removeObserver(token);
+    disappear();
+}
+
+void ContentView::disappear() {
     modifierMonitor_->remove();
+    controller_->cancelSearches();
+    appeared_ = false;
 }
 
 bool ContentView::isShowingActivity() const {
@@ -431,6 +438,16 @@ bool ContentView::handleKey(QKeyEvent *event) {
 }
 
 bool ContentView::eventFilter(QObject *watched, QEvent *event) {
+    // Hiding the panel keeps it (and its searches) for the next showing; closing its window does not.
+    // Whether the window takes the close is known once it has handled it.
+    if (watched == window() && watched != this && event->type() == QEvent::Close)
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!window()->isVisible())
+                    disappear();
+            },
+            Qt::QueuedConnection);
     // The line edit would take Up, Down, Return and Ctrl+V for itself: they are the panel's keys.
     if (watched == field_ && event->type() == QEvent::KeyPress && handleKey(static_cast<QKeyEvent *>(event)))
         return true;
@@ -442,11 +459,21 @@ void ContentView::keyPressEvent(QKeyEvent *event) {
         QWidget::keyPressEvent(event);
 }
 
+void ContentView::closeEvent(QCloseEvent *event) {
+    QWidget::closeEvent(event);
+    if (event->isAccepted())
+        disappear();
+}
+
 void ContentView::showEvent(QShowEvent *event) {
     QWidget::showEvent(event);
     if (appeared_)
         return;
     appeared_ = true;
+    if (window() != this)
+        window()->installEventFilter(this);
+    if (!quitConnection_)
+        quitConnection_ = connect(qApp, &QCoreApplication::aboutToQuit, this, &ContentView::disappear);
     modifierMonitor_->install();
     notifyResultsVisibility(!controller_->results().isEmpty());
     controller_->loadPersistedHistory();

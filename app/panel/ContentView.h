@@ -81,10 +81,15 @@ public:
     void hidePanel();
     // Posts "LauncherResultsVisibilityChanged" with "hasResults".
     void notifyResultsVisibility(bool hasResults);
+    // The panel goes for good (its window closes, the application quits): stops following the
+    // modifier keys and cancels both searches. Showing it again makes it appear afresh.
+    void disappear();
+    const ResultActivationModeMonitor &modifierMonitor() const { return *modifierMonitor_; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -113,6 +118,7 @@ private:
     bool showSearchScores_ = true;
     bool appeared_ = false;
     std::optional<bool> announcedHasResults_;
+    QMetaObject::Connection quitConnection_;
 
     QWidget *searchBar_ = nullptr;
     QWidget *magnifier_ = nullptr;

@@ -11,8 +11,11 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
+#include <QTimer>
 #include <QToolTip>
 #include <QVariantAnimation>
+
+#include <algorithm>
 
 namespace orvex {
 
@@ -65,6 +68,35 @@ private:
 
 } // namespace
 
+void RowHoverFade::setHovered(const std::optional<QString> &identity, Clock::time_point now) {
+    if (identity == hovered_)
+        return;
+    const auto fadeTo = [&](const QString &row, qreal target) {
+        fades_.insert(row, Fade{amount(row, now), target, now});
+    };
+    if (hovered_)
+        fadeTo(*hovered_, 0);
+    if (identity)
+        fadeTo(*identity, 1);
+    hovered_ = identity;
+    // Finished fades are what hovered_ says anyway.
+    fades_.removeIf([&](const auto &fade) { return now - fade.value().start >= duration; });
+}
+
+qreal RowHoverFade::amount(const QString &identity, Clock::time_point now) const {
+    const auto fade = fades_.constFind(identity);
+    if (fade == fades_.cend() || now - fade->start >= duration)
+        return hovered_ == identity ? 1.0 : 0.0;
+    const qreal elapsed = std::chrono::duration<qreal>(now - fade->start) / duration;
+    static const QEasingCurve easeOut(QEasingCurve::OutQuad);
+    return fade->from + (fade->to - fade->from) * easeOut.valueForProgress(std::clamp(elapsed, 0.0, 1.0));
+}
+
+bool RowHoverFade::isFading(Clock::time_point now) const {
+    return std::any_of(fades_.cbegin(), fades_.cend(),
+                       [&](const Fade &fade) { return now - fade.start < duration; });
+}
+
 void ResultListModel::setRows(const SearchResults &rows) {
     beginResetModel();
     rows_ = rows;
@@ -72,6 +104,7 @@ void ResultListModel::setRows(const SearchResults &rows) {
 }
 
 void ResultListModel::setDisplay(const ResultListDisplay &display) {
+    hoverFade_.setHovered(display.hoveredResultIdentity);
     display_ = display;
     if (!rows_.isEmpty())
         Q_EMIT dataChanged(index(0), index(int(rows_.size()) - 1));
@@ -88,6 +121,7 @@ ResultRowView ResultListModel::rowView(int row) const {
         display_.theme,
         display_.useNativeAppIcons,
         display_.showScore,
+        hoverFade_.amount(panelRowIdentity(result)),
     };
 }
 
@@ -116,7 +150,14 @@ QVariant ResultListModel::data(const QModelIndex &index, int role) const {
 }
 
 ResultListView::ResultListView(QWidget *parent)
-    : QListView(parent), icons_(&sharedResultRowIcons()), scrollAnimation_(new QVariantAnimation(this)) {
+    : QListView(parent), icons_(&sharedResultRowIcons()), scrollAnimation_(new QVariantAnimation(this)),
+      hoverFadeTimer_(new QTimer(this)) {
+    hoverFadeTimer_->setInterval(16);
+    connect(hoverFadeTimer_, &QTimer::timeout, this, [this] {
+        if (!model_.hoverFade().isFading())
+            hoverFadeTimer_->stop();
+        viewport()->update();
+    });
     setModel(&model_);
     setItemDelegate(new ResultRowDelegate(this));
     setFocusPolicy(Qt::NoFocus);
@@ -190,6 +231,8 @@ void ResultListView::setDisplay(const ResultListDisplay &display) {
     syncSelection();
     if (before.selectedIndex != display.selectedIndex)
         centreSelectedRow();
+    if (model_.hoverFade().isFading())
+        hoverFadeTimer_->start();
     viewport()->update();
 }
 

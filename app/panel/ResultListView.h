@@ -6,12 +6,15 @@
 #include "search/LauncherLogic.h"
 
 #include <QAbstractListModel>
+#include <QHash>
 #include <QListView>
 #include <QPointer>
 #include <QStyledItemDelegate>
 
+#include <chrono>
 #include <optional>
 
+class QTimer;
 class QVariantAnimation;
 
 namespace orvex {
@@ -27,6 +30,29 @@ struct ResultListDisplay {
     ResultActivationMode activeModifierMode = ResultActivationMode::open;
     std::optional<qsizetype> selectedIndex;
     std::optional<QString> hoveredResultIdentity;
+};
+
+// The hover look of the rows fading in and out (0.08 s, easing out), followed by row identity, so that
+// a row keeps its fade while the list moves.
+class RowHoverFade {
+public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::chrono::milliseconds duration{80};
+
+    // The pointer is now over the row of `identity` (none: over no row).
+    void setHovered(const std::optional<QString> &identity, Clock::time_point now = Clock::now());
+    // How far the row's hover look has come, 0 to 1.
+    qreal amount(const QString &identity, Clock::time_point now = Clock::now()) const;
+    bool isFading(Clock::time_point now = Clock::now()) const;
+
+private:
+    struct Fade {
+        qreal from = 0;
+        qreal to = 0;
+        Clock::time_point start;
+    };
+    std::optional<QString> hovered_;
+    QHash<QString, Fade> fades_;
 };
 
 // The rows as items for the list and for assistive technology: name = title, description = location
@@ -47,9 +73,12 @@ public:
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
 
+    const RowHoverFade &hoverFade() const { return hoverFade_; }
+
 private:
     SearchResults rows_;
     ResultListDisplay display_;
+    RowHoverFade hoverFade_;
 };
 
 // The scrolling result list: every row painted by ResultRowView in one view, 6 points apart, with 8
@@ -108,6 +137,8 @@ private:
     std::optional<QString> pointerIdentity_;
     std::optional<int> pressedRow_;
     QVariantAnimation *scrollAnimation_;
+    // Repaints while a row's hover look fades.
+    QTimer *hoverFadeTimer_;
 };
 
 } // namespace orvex

@@ -11,9 +11,28 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
+#include <cmath>
+
 namespace orvex {
 
 namespace {
+
+// The colour `amount` of the way from `from` to `to` (a clear end keeps the other end's hue).
+QColor blended(QColor from, QColor to, qreal amount) {
+    amount = std::clamp(amount, 0.0, 1.0);
+    if (amount <= 0)
+        return from;
+    if (amount >= 1)
+        return to;
+    if (from.alpha() == 0)
+        from = QColor(to.red(), to.green(), to.blue(), 0);
+    if (to.alpha() == 0)
+        to = QColor(from.red(), from.green(), from.blue(), 0);
+    const auto mix = [amount](int a, int b) { return int(std::lround(a + (b - a) * amount)); };
+    return QColor(mix(from.red(), to.red()), mix(from.green(), to.green()), mix(from.blue(), to.blue()),
+                  mix(from.alpha(), to.alpha()));
+}
 
 class SharedRowIcons final : public ResultRowIcons {
 public:
@@ -304,9 +323,9 @@ void ResultRowView::paint(QPainter &painter, const QRect &rect, ResultRowIcons *
 
     QPainterPath shape;
     shape.addRoundedRect(QRectF(rect), cornerRadius, cornerRadius);
-    const QColor fill = isSelected  ? theme.selectedRowBackground
-                        : isHovered ? theme.hoverRowBackground
-                                    : theme.rowBaseBackground;
+    const qreal hovered = hoverAmount.value_or(isHovered ? 1.0 : 0.0);
+    const QColor fill = isSelected ? theme.selectedRowBackground
+                                   : blended(theme.rowBaseBackground, theme.hoverRowBackground, hovered);
     painter.fillPath(shape, fill);
     painter.setClipPath(shape, Qt::IntersectClip);
 
@@ -350,9 +369,8 @@ void ResultRowView::paint(QPainter &painter, const QRect &rect, ResultRowIcons *
                           image);
     }
 
-    const QColor stroke = isSelected  ? theme.selectedRowStroke
-                          : isHovered ? theme.hoverRowStroke
-                                      : QColor(Qt::transparent);
+    const QColor stroke = isSelected ? theme.selectedRowStroke
+                                     : blended(QColor(Qt::transparent), theme.hoverRowStroke, hovered);
     if (stroke.alpha() > 0) {
         painter.setPen(QPen(stroke, 1));
         painter.setBrush(Qt::NoBrush);

@@ -46,6 +46,9 @@ struct ResultRowView {
     LauncherTheme theme;
     bool useNativeAppIcons = false;
     bool showScore = false;
+    // How far the hover look has come, 0 to 1, while it fades in or out; none: all or nothing by
+    // isHovered.
+    std::optional<qreal> hoverAmount;
 
     static constexpr int horizontalPadding = 16;
     static constexpr int verticalPadding = 8;

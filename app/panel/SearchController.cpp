@@ -142,10 +142,14 @@ std::optional<SearchResults> SearchController::persistentCachedResults(const QSt
 
 // ---- The keystroke road ----
 
-void SearchController::debounceSearch(const QString &text) {
+void SearchController::cancelSearches() {
     debounceTimer_->stop();
     searchTask_ = 0;
     refreshTask_ = 0;
+}
+
+void SearchController::debounceSearch(const QString &text) {
+    cancelSearches();
 
     if (session_.historyIndex >= 0) {
         const qsizetype index = session_.historyIndex;

@@ -106,6 +106,8 @@ public:
                                                   const QString &previousNormalizedQuery) const;
     // Asks the search core again for the current query, without the persistent cache.
     void refreshResultsAfterBackgroundCacheRefresh();
+    // Cancels the typed search (its pause too) and the re-run: answers still on their way are dropped.
+    void cancelSearches();
 
     // ---- Session and history ----
     void saveSession();

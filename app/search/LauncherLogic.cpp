@@ -1,6 +1,7 @@
 #include "search/LauncherLogic.h"
 
 #include "platform/StringUtils.h"
+#include "search/Database.h"
 #include "search/PersistentQueryResultCacheStore.h"
 
 #include <QSet>
@@ -73,12 +74,16 @@ SearchResults filterSearchResultsForIncrementalQuery(const SearchResults &result
                                                      const QString &normalizedQuery) {
     if (normalizedQuery.isEmpty())
         return results;
+    // Compared in the form the search core matches in, so that a name stored decomposed stays in the
+    // preview exactly when the core's answer will hold it; the rows themselves are kept as they are.
+    const QString query = DatabaseManager::matchingForm(normalizedQuery);
+    const auto contains = [&](const QString &text) {
+        return DatabaseManager::matchingForm(text).contains(query);
+    };
     SearchResults kept;
     for (const SearchResult &r : results) {
-        if (r.filename().toLower().contains(normalizedQuery) ||
-            r.directory().toLower().contains(normalizedQuery) ||
-            (r.snippet() && r.snippet()->toLower().contains(normalizedQuery)) ||
-            r.fullPath().toLower().contains(normalizedQuery))
+        if (contains(r.filename()) || contains(r.directory()) || (r.snippet() && contains(*r.snippet())) ||
+            contains(r.fullPath()))
             kept.append(r);
     }
     return kept;

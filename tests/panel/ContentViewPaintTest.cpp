@@ -4,6 +4,7 @@
 #include "PanelPaintTestSupport.h"
 #include "panel/LauncherThemeCatalog.h"
 #include "panel/ResultListView.h"
+#include "panel/SearchState.h"
 #include "panel/SearchTextField.h"
 #include "panel/SnippetView.h"
 #include "search/LauncherNotifications.h"
@@ -96,6 +97,61 @@ TEST(ContentViewPaint, SelectedRowAndItsHighlightInEveryTheme) {
         EXPECT_TRUE(near(image.pixelColor((start + end) / 2, snippet.top()), highlight)) << name;
         EXPECT_TRUE(near(image.pixelColor(end + 6, snippet.top()), theme.selectedRowBackground)) << name;
     }
+}
+
+// The hover look eases in and out over 0.08 s: when the pointer arrives the row is not yet in its hover
+// look, a little later it shows the hover background; leaving fades it back.
+TEST(ContentViewPaint, TheHoverLookFadesInAndOut) {
+    PanelHarness panel;
+    panel.type("quarterly");
+    ASSERT_GE(panel.view->controller().results().size(), 2);
+    panel.settleScreen();
+    // Graphite's rows have a clear base: the list's background shows through.
+    const LauncherTheme theme = LauncherThemeCatalog::theme(LauncherThemeID::graphite);
+    const QRect row = inView(panel, panel.view->resultList()->rowRect(1));
+    const QPoint inside(row.left() + 6, row.center().y());
+    const QColor base = panel.grab().pixelColor(inside);
+    const QColor hovered = composed(base, theme.hoverRowBackground);
+    ASSERT_FALSE(near(base, hovered, 4)) << "the theme's hover must show";
+    const QString identity = panelRowIdentity(panel.view->controller().results().at(1));
+
+    const ResultListModel &model = panel.view->resultList()->resultModel();
+    panel.view->controller().setHoveredResultIdentity(identity);
+    EXPECT_LT(model.rowView(1).hoverAmount.value_or(1), 1.0) << "not at once";
+    ASSERT_TRUE(test::waitUntil([&] { return near(panel.grab().pixelColor(inside), hovered, 3); },
+                                std::chrono::milliseconds(1000)));
+
+    panel.view->controller().setHoveredResultIdentity(std::nullopt);
+    EXPECT_GT(model.rowView(1).hoverAmount.value_or(0), 0.0) << "not gone at once";
+    EXPECT_TRUE(test::waitUntil([&] { return near(panel.grab().pixelColor(inside), base, 3); },
+                                std::chrono::milliseconds(1000)));
+}
+
+// The fade's course: eased out over its 80 ms, from wherever the row's look was when the pointer moved.
+TEST(RowHoverFade, EasesOutFromWhereTheLookWas) {
+    using namespace std::chrono_literals;
+    RowHoverFade fade;
+    const RowHoverFade::Clock::time_point start{};
+    const QString a = QStringLiteral("/a"), b = QStringLiteral("/b");
+    fade.setHovered(a, start);
+    EXPECT_EQ(fade.amount(a, start), 0.0);
+    const qreal halfway = fade.amount(a, start + 40ms);
+    EXPECT_GT(halfway, 0.5) << "easing out: more than half of the way in half of the time";
+    EXPECT_LT(halfway, 1.0);
+    EXPECT_EQ(fade.amount(a, start + 80ms), 1.0);
+    EXPECT_TRUE(fade.isFading(start + 79ms));
+    EXPECT_FALSE(fade.isFading(start + 80ms));
+
+    // Moving on halfway through: one row fades out from where it was, the other in.
+    fade.setHovered(b, start + 120ms);
+    fade.setHovered(a, start + 160ms);
+    const qreal bWhenLeft = fade.amount(b, start + 160ms);
+    EXPECT_GT(bWhenLeft, 0.5);
+    EXPECT_LT(fade.amount(b, start + 170ms), bWhenLeft);
+    EXPECT_EQ(fade.amount(b, start + 240ms), 0.0);
+    EXPECT_GT(fade.amount(a, start + 160ms), 0.0) << "fading in from its fading-out look";
+    EXPECT_EQ(fade.amount(a, start + 240ms), 1.0);
+    EXPECT_EQ(fade.amount(QStringLiteral("/other"), start + 160ms), 0.0);
 }
 
 TEST(ContentViewPaint, FooterOnlyForAnExactlyEmptyQueryWithoutRows) {

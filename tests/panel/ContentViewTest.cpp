@@ -3,6 +3,7 @@
 #include "ContentViewTestSupport.h"
 #include "PanelPaintTestSupport.h"
 #include "panel/LauncherThemeCatalog.h"
+#include "panel/ResultActivationModeMonitor.h"
 #include "panel/ResultListView.h"
 #include "panel/SearchTextField.h"
 #include "panel/SessionState.h"
@@ -165,6 +166,30 @@ TEST(ContentView, APasteIsBoundedLikeTypedTextAndSoIsItsHistory) {
         ASSERT_TRUE(stored && !stored->isEmpty());
         EXPECT_EQ(stored->constLast().toString(), query);
     }
+}
+
+// Hiding keeps the panel as it is for the next showing; closing it for good stops what it started: the
+// application-wide watch of the modifier keys and both searches.
+TEST(ContentView, ClosingThePanelStopsFollowingTheKeysAndCancelsItsSearches) {
+    PanelHarness panel;
+    panel.type("quar");
+    EXPECT_TRUE(panel.view->modifierMonitor().isInstalled());
+    panel.post(QString(NotificationName::launcherWindowHidden));
+    EXPECT_TRUE(panel.view->modifierMonitor().isInstalled()) << "hidden is not gone";
+
+    // A keystroke whose search waits for its pause, and a re-run after late data.
+    panel.view->controller().setQuery(QStringLiteral("quarterly"));
+    panel.post(QString(NotificationName::launcherSearchDataRefreshed));
+    ASSERT_TRUE(panel.view->controller().state().resultsArePreview);
+    panel.view->close();
+    ASSERT_TRUE(waitUntil([&] { return !panel.view->modifierMonitor().isInstalled(); }));
+    QTest::qWait(300);
+    ASSERT_TRUE(waitUntil([&] { return panel.view->controller().searchesInFlight() == 0; }));
+    EXPECT_TRUE(panel.view->controller().state().resultsArePreview) << "no answer came in after closing";
+
+    // Shown again, it appears afresh.
+    panel.view->show();
+    EXPECT_TRUE(waitUntil([&] { return panel.view->modifierMonitor().isInstalled(); }));
 }
 
 TEST(ContentView, ReturnActivatesTheSelectedRowInTheHeldMode) {

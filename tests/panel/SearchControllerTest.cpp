@@ -110,6 +110,19 @@ INSTANTIATE_TEST_SUITE_P(
                           {QStringLiteral("Docs")},
                           true,
                           true},
+        // The search core matches names in one Unicode form: so does the preview.
+        InstantAnswerCase{"ADecomposedNameStaysInThePreview",
+                          [](ControllerHarness &h) {
+                              h.search.answer(QStringLiteral("caf"),
+                                              {fileRow(QStringLiteral("Cafe\u0301 menu.pdf")),
+                                               fileRow(QStringLiteral("Cafeteria.txt"))});
+                              h.typeAndSettle(QStringLiteral("caf"));
+                              h.controller->setQuery(QStringLiteral("zzz"));
+                          },
+                          QStringLiteral("Caf\u00e9"),
+                          {QStringLiteral("Cafe\u0301 menu.pdf")},
+                          true,
+                          true},
         // Kept rows belong to another query: shown, but marked so that nothing caches them for this one.
         InstantAnswerCase{"NothingKnownKeepsTheRowsAsAPreview",
                           [](ControllerHarness &h) {

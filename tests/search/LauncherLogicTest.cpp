@@ -83,6 +83,21 @@ TEST(LauncherLogic, IncrementalFilterLooksAtNameFolderSnippetAndPath) {
     EXPECT_EQ(filterSearchResultsForIncrementalQuery(rows, QString()).size(), 3);
 }
 
+// Names stored decomposed (as some file systems and archives write them) match a composed query, and
+// the other way round, as they do in the search core's answer; the rows keep their own form.
+TEST(LauncherLogic, IncrementalFilterMatchesInTheCoresUnicodeForm) {
+    const SearchResults rows = {fileRow(QStringLiteral("Cafe\u0301 menu.pdf")),
+                                fileRow(QStringLiteral("Caf\u00e9 plan.txt")),
+                                fileRow(QStringLiteral("Cafeteria.txt"))};
+    for (const QString &query : {QStringLiteral("caf\u00e9"), QStringLiteral("cafe\u0301")}) {
+        SCOPED_TRACE(query.toStdString());
+        EXPECT_EQ(filenames(filterSearchResultsForIncrementalQuery(rows, query)),
+                  (QStringList{QStringLiteral("Cafe\u0301 menu.pdf"), QStringLiteral("Caf\u00e9 plan.txt")}));
+    }
+    EXPECT_EQ(filenames(filterSearchResultsForIncrementalQuery(rows, QStringLiteral("\u00e9 m"))),
+              QStringList{QStringLiteral("Cafe\u0301 menu.pdf")});
+}
+
 TEST(LauncherLogic, ClipboardMerge) {
     struct Case {
         const char16_t *query, *clip, *expected;
