@@ -76,6 +76,12 @@ bool openAddress(Workspace &workspace, const std::optional<QString> &address,
     return workspace.open(url);
 }
 
+// Tells the shell that nothing opened the row, so that the user hears of it.
+void reportFailure(const SearchResult &result) {
+    if (PanelHost *host = PanelHost::current())
+        host->activationFailed(result);
+}
+
 } // namespace
 
 ResultActivation::ResultActivation(SearchController &search, Workspace &workspace,
@@ -174,12 +180,13 @@ void ResultActivation::activateResult(const SearchResult &result, ResultActivati
     std::optional<QString> webAddress;
     if (result.kind() == SearchResultKind::file && isWebLinkShortcutFile(result.fullPath()))
         webAddress = webLinkShortcutAddress(result);
-    MainQueue::post([&workspace = workspace_, url, webAddress] {
+    MainQueue::post([&workspace = workspace_, url, webAddress, result] {
         // A web-link file has no handler of its own here: it opens the address it
         // holds, and only when that cannot be opened the file itself.
         if (webAddress && openAddress(workspace, webAddress, webSchemes()))
             return;
-        workspace.open(url);
+        if (!workspace.open(url))
+            reportFailure(result);
     });
 }
 
@@ -199,15 +206,18 @@ void ResultActivation::activateActionResult(const SearchResult &result) {
              {result.actionURLString(), result.fallbackActionURLString()})
             if (link && environment_.openSystemSettingsLink(*link))
                 return;
+        reportFailure(result);
         return;
     case SearchResultAction::focusBrowserTab:
         hidePanel();
-        if (!focusBrowserTab(result.fallbackActionURLString()))
-            openActionURL(result.actionURLString(), webSchemes());
+        if (!focusBrowserTab(result.fallbackActionURLString()) &&
+            !openActionURL(result.actionURLString(), webSchemes()))
+            reportFailure(result);
         return;
     case SearchResultAction::openBrowserFavorite:
         hidePanel();
-        openActionURL(result.actionURLString(), bookmarkSchemes());
+        if (!openActionURL(result.actionURLString(), bookmarkSchemes()))
+            reportFailure(result);
         return;
     case SearchResultAction::copyToClipboard:
         if (const std::optional<QString> &text = result.actionURLString())
@@ -216,8 +226,9 @@ void ResultActivation::activateActionResult(const SearchResult &result) {
         return;
     case SearchResultAction::openNotionPage:
         hidePanel();
-        if (!openActionURL(result.actionURLString(), notionPageSchemes()))
-            openActionURL(result.fallbackActionURLString(), notionPageSchemes());
+        if (!openActionURL(result.actionURLString(), notionPageSchemes()) &&
+            !openActionURL(result.fallbackActionURLString(), notionPageSchemes()))
+            reportFailure(result);
         return;
     }
 }

@@ -1,5 +1,6 @@
 #include "settings/GlobalHotkeySettingsSection.h"
 
+#include "settings/KeyboardAccess.h"
 #include "settings/SettingsStyle.h"
 #include "settings/SettingsSymbols.h"
 
@@ -51,6 +52,10 @@ void ShortcutRecorderButton::paintEvent(QPaintEvent *) {
     path.addRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset), 7, 7);
     painter.setPen(QPen(outline, lineWidth));
     painter.drawPath(path);
+    if (hasFocus() && !recording_) {
+        // The keyboard focus, inside the outline so that it never reads as the recording outline.
+        KeyboardAccess::paintFocusRing(painter, QRectF(rect()).adjusted(3, 3, -3, -3), 5, palette());
+    }
     QColor textColor = palette().color(QPalette::WindowText);
     if (!isEnabled())
         textColor.setAlphaF(0.4f);
@@ -68,7 +73,7 @@ GlobalHotkeySettingsSection::GlobalHotkeySettingsSection(Bindings bindings, QWid
     buttons->setSpacing(8);
     recorderButton_ = new ShortcutRecorderButton(this);
     buttons->addWidget(recorderButton_, 1);
-    resetButton_ = new QToolButton(this);
+    resetButton_ = new KeyboardAccess::FocusRingToolButton(this);
     resetButton_->setAutoRaise(true);
     resetButton_->setIconSize(QSize(14, 14));
     resetButton_->setIcon(SettingsSymbols::icon(QStringLiteral("xmark.circle.fill"),

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QHash>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QScrollArea>
 
 namespace orvex::KeyboardAccess {
@@ -32,6 +33,23 @@ void exposeWithRole(const QMetaObject &widgetClass, QAccessible::Role role) {
     }();
     Q_UNUSED(installed);
     rolesByClass().insert(QString::fromLatin1(widgetClass.className()), role);
+}
+
+void paintFocusRing(QPainter &painter, const QRectF &ring, qreal radius, const QPalette &palette) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(palette.color(QPalette::Highlight), 1.5, Qt::DashLine));
+    painter.drawRoundedRect(ring, radius, radius);
+    painter.restore();
+}
+
+void FocusRingToolButton::paintEvent(QPaintEvent *event) {
+    QToolButton::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QPainter painter(this);
+    paintFocusRing(painter, QRectF(rect()).adjusted(1, 1, -1, -1), 3, palette());
 }
 
 void keepFocusVisible(QScrollArea *area) {

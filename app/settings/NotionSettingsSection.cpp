@@ -1,5 +1,6 @@
 #include "settings/NotionSettingsSection.h"
 
+#include "settings/KeyboardAccess.h"
 #include "settings/SettingsStyle.h"
 #include "settings/SettingsSymbols.h"
 
@@ -16,7 +17,7 @@ namespace orvex {
 namespace {
 
 QToolButton *makeSymbolButton(QWidget *parent) {
-    auto *button = new QToolButton(parent);
+    auto *button = new KeyboardAccess::FocusRingToolButton(parent);
     button->setAutoRaise(true);
     button->setIconSize(QSize(15, 15));
     button->setFocusPolicy(Qt::TabFocus);

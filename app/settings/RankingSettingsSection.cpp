@@ -1,5 +1,6 @@
 #include "settings/RankingSettingsSection.h"
 
+#include "settings/KeyboardAccess.h"
 #include "settings/SettingsStepper.h"
 #include "settings/SettingsStyle.h"
 #include "settings/SettingsSymbols.h"
@@ -103,7 +104,7 @@ void RankingSettingsSection::rebuildRows(const ExtensionBoostRules &rules) {
         row.stepper =
             new SettingsStepper(bindings_.boostRange.first, bindings_.boostRange.second, 10, row.row);
         layout->addWidget(row.stepper);
-        row.deleteButton = new QToolButton(row.row);
+        row.deleteButton = new KeyboardAccess::FocusRingToolButton(row.row);
         row.deleteButton->setAutoRaise(true);
         row.deleteButton->setIcon(SettingsSymbols::icon(QStringLiteral("trash"), secondary, 14));
         row.deleteButton->setToolTip(QStringLiteral("Delete rule"));

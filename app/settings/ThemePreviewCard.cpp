@@ -1,5 +1,6 @@
 #include "settings/ThemePreviewCard.h"
 
+#include "settings/KeyboardAccess.h"
 #include "settings/SettingsStyle.h"
 
 #include "panel/SymbolImages.h"
@@ -270,12 +271,8 @@ void ThemePreviewCard::paintEvent(QPaintEvent *) {
     }
     painter.setPen(QPen(outline, outlineWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
     painter.drawPath(card);
-    if (hasFocus()) {
-        QPainterPath ring;
-        ring.addRoundedRect(QRectF(rect()).adjusted(4, 4, -4, -4), 7, 7);
-        painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5, Qt::DashLine));
-        painter.drawPath(ring);
-    }
+    if (hasFocus())
+        KeyboardAccess::paintFocusRing(painter, QRectF(rect()).adjusted(4, 4, -4, -4), 7, palette());
 }
 
 } // namespace orvex

@@ -1,5 +1,6 @@
 #include "settings/TranslationSettingsControlsView.h"
 
+#include "settings/KeyboardAccess.h"
 #include "settings/SettingsStyle.h"
 #include "settings/SettingsSymbols.h"
 
@@ -178,12 +179,12 @@ void TranslationSettingsControlsView::rebuildEngineRows(const TranslationEngineI
         controlsLayout->setSpacing(8);
         row.checkbox = new QCheckBox(engineLabel(engine), controls);
         controlsLayout->addWidget(row.checkbox, 1);
-        row.upButton = new QToolButton(controls);
+        row.upButton = new KeyboardAccess::FocusRingToolButton(controls);
         row.upButton->setAutoRaise(true);
         row.upButton->setIcon(SettingsSymbols::icon(QStringLiteral("arrow.up"), secondary, 13));
         row.upButton->setAccessibleName(QStringLiteral("Move %1 up").arg(engineLabel(engine)));
         controlsLayout->addWidget(row.upButton);
-        row.downButton = new QToolButton(controls);
+        row.downButton = new KeyboardAccess::FocusRingToolButton(controls);
         row.downButton->setAutoRaise(true);
         row.downButton->setIcon(SettingsSymbols::icon(QStringLiteral("arrow.down"), secondary, 13));
         row.downButton->setAccessibleName(QStringLiteral("Move %1 down").arg(engineLabel(engine)));

@@ -117,6 +117,21 @@ protected:
             .has_value();
     }
 
+    // Pixels in the highlight colour, the colour of the keyboard focus.
+    static int highlightedPixels(const QImage &screen, const QRect &area) {
+        const QColor highlight = QApplication::palette().color(QPalette::Highlight);
+        const QRect inside = area.intersected(screen.rect());
+        int count = 0;
+        for (int y = inside.top(); y <= inside.bottom(); ++y)
+            for (int x = inside.left(); x <= inside.right(); ++x) {
+                const QColor pixel = screen.pixelColor(x, y);
+                count += std::abs(pixel.red() - highlight.red()) < 30 &&
+                         std::abs(pixel.green() - highlight.green()) < 30 &&
+                         std::abs(pixel.blue() - highlight.blue()) < 30;
+            }
+        return count;
+    }
+
     std::string treeOf(const AccessibleNode &window) {
         return AccessibilityBus::describe(bus.tree(window.ref)).toStdString();
     }
@@ -247,18 +262,7 @@ TEST_F(SettingsAccessibility, TheStepperKeysStepWithinTheLimitsAndStoreTheValue)
     // The keyboard focus shows as a ring in the highlight colour around the arrows, and only then.
     const QRect area = bus.extents(debounce->ref).adjusted(-1, -1, 1, 1);
     ASSERT_FALSE(area.isEmpty());
-    const QColor highlight = QApplication::palette().color(QPalette::Highlight);
-    auto highlighted = [&](const QImage &screen) {
-        int count = 0;
-        for (int y = area.top(); y <= area.bottom(); ++y)
-            for (int x = area.left(); x <= area.right(); ++x) {
-                const QColor pixel = screen.pixelColor(x, y);
-                count += std::abs(pixel.red() - highlight.red()) < 30 &&
-                         std::abs(pixel.green() - highlight.green()) < 30 &&
-                         std::abs(pixel.blue() - highlight.blue()) < 30;
-            }
-        return count;
-    };
+    auto highlighted = [&](const QImage &screen) { return highlightedPixels(screen, area); };
     const QImage unfocused = desktop.screenshot();
     EXPECT_EQ(highlighted(unfocused), 0);
     ASSERT_TRUE(bus.grabFocus(debounce->ref));
@@ -344,6 +348,44 @@ TEST_F(SettingsAccessibility, ControlsSayWhatTheyActOn) {
         EXPECT_NE(node.name, QStringLiteral("Delete rule")) << "a delete button that names no rule";
 }
 
+TEST_F(SettingsAccessibility, FocusedControlsThatDrawThemselvesShowTheFocus) {
+    const std::optional<AccessibleNode> window = openSettings();
+    ASSERT_TRUE(window) << host.standardError().toStdString();
+    struct Case {
+        const char *role;
+        const char *name;
+    };
+    const Case cases[] = {{"push button", "Delete rule .pdf"},
+                          {"push button", "Reset shortcut to default (Control + Space)"},
+                          {"push button", "Move Argos (local) up"},
+                          {"push button", "Show token"},
+                          {"push button", "Shortcut: Control + Space"},
+                          {"radio button", "Graphite"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::optional<AccessibleNode> control =
+            find(window->ref, QString::fromLatin1(c.role), QString::fromLatin1(c.name));
+        ASSERT_TRUE(control) << treeOf(*window);
+        // Focused (which scrolls it into view), then with the focus one Tab further on.
+        ASSERT_TRUE(bus.grabFocus(control->ref));
+        ASSERT_TRUE(bus.waitForState(
+            control->ref, [](const AccessibleNode &node) { return node.has(QStringLiteral("focused")); }));
+        desktop.settle(200ms);
+        const QRect area = bus.extents(control->ref);
+        ASSERT_FALSE(area.isEmpty());
+        const QImage focused = desktop.screenshot();
+        const int withFocus = highlightedPixels(focused, area);
+        ASSERT_TRUE(keyAndFocus(QStringLiteral("Tab"), control->ref));
+        desktop.settle(200ms);
+        const int without = highlightedPixels(desktop.screenshot(), bus.extents(control->ref));
+        EXPECT_GT(withFocus, without + 10)
+            << "no focus shown; see "
+            << DesktopSession::saveScreenshot(focused.copy(area.adjusted(-20, -20, 20, 20)),
+                                              QStringLiteral("settings-a11y-no-focus"))
+                   .toStdString();
+    }
+}
+
 TEST_F(SettingsAccessibility, TheChosenThemeCardIsTheCheckedOne) {
     const std::optional<AccessibleNode> window = openSettings();
     ASSERT_TRUE(window) << host.standardError().toStdString();
@@ -400,6 +442,10 @@ TEST_F(SettingsAccessibility, TheRecorderNamesTheShortcutSaysWhenItRecordsAndHow
     ASSERT_TRUE(bus.grabFocus(recorder->ref));
     ASSERT_TRUE(bus.waitForState(
         recorder->ref, [](const AccessibleNode &node) { return node.has(QStringLiteral("focused")); }));
+    desktop.settle(200ms);
+    DesktopSession::saveScreenshot(
+        desktop.screenshot().copy(bus.extents(recorder->ref).adjusted(-20, -40, 60, 60)),
+        QStringLiteral("settings-a11y-recorder-focused"));
     auto nameIs = [&](const QString &name) {
         return bus.waitForState(
             recorder->ref, [&](const AccessibleNode &node) { return node.name == name; }, 5s);

@@ -1,0 +1,76 @@
+// The engines' availability for the settings window: Argos's check (an interpreter start) runs on a
+// worker, once, and the window hears when it has answered.
+#include "settings/TranslationAvailabilityCheck.h"
+
+#include "support/TestEnvironment.h"
+
+#include <QSemaphore>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+
+namespace orvex {
+namespace {
+
+// An Argos check that waits at a gate and records where it ran.
+struct GatedArgosCheck {
+    std::shared_ptr<QSemaphore> gate = std::make_shared<QSemaphore>();
+    std::shared_ptr<std::atomic<int>> runs = std::make_shared<std::atomic<int>>(0);
+    std::shared_ptr<std::atomic<QThread *>> thread = std::make_shared<std::atomic<QThread *>>(nullptr);
+
+    std::function<TranslationEngineAvailability()> check() const {
+        return [gate = gate, runs = runs, thread = thread] {
+            ++*runs;
+            *thread = QThread::currentThread();
+            gate->acquire();
+            return TranslationEngineAvailability{true, QStringLiteral("Ready (python3).")};
+        };
+    }
+};
+
+TranslationEngineAvailability apple() {
+    return {false, QStringLiteral("Unavailable on Linux; Apple Translation runs only on macOS.")};
+}
+
+TEST(TranslationAvailabilityCheck, ArgosIsCheckedOnceOffTheGuiThreadAndTheTableFollowsItsAnswer) {
+    GatedArgosCheck argos;
+    TranslationAvailabilityCheck check(&apple, argos.check());
+    int changes = 0;
+    QObject::connect(&check, &TranslationAvailabilityCheck::changed, [&] { ++changes; });
+
+    // Asked while the check is held at its gate: the table comes at once.
+    const TranslationEngineAvailabilityTable pending = check.table();
+    EXPECT_EQ(pending.value(TranslationEngineID::apple), apple());
+    EXPECT_EQ(pending.value(TranslationEngineID::argos),
+              (TranslationEngineAvailability{true, TranslationAvailabilityCheck::checkingMessage}));
+    check.table();
+    ASSERT_TRUE(test::waitUntil([&] { return *argos.runs == 1; }));
+    EXPECT_NE(argos.thread->load(), QThread::currentThread());
+    EXPECT_FALSE(check.isArgosKnown());
+    EXPECT_EQ(changes, 0);
+
+    argos.gate->release();
+    ASSERT_TRUE(test::waitUntil([&] { return changes == 1; }));
+    EXPECT_TRUE(check.isArgosKnown());
+    EXPECT_EQ(check.table().value(TranslationEngineID::argos),
+              (TranslationEngineAvailability{true, QStringLiteral("Ready (python3).")}));
+    EXPECT_EQ(*argos.runs, 1);
+}
+
+TEST(TranslationAvailabilityCheck, AnAnswerAfterItsCheckIsGoneReachesNothing) {
+    GatedArgosCheck argos;
+    auto check = std::make_unique<TranslationAvailabilityCheck>(&apple, argos.check());
+    check->table();
+    ASSERT_TRUE(test::waitUntil([&] { return *argos.runs == 1; }));
+    check.reset();
+    argos.gate->release();
+    // The answer's hand-over runs and finds no one.
+    test::waitUntil([] { return false; }, std::chrono::milliseconds(200));
+    EXPECT_EQ(*argos.runs, 1);
+}
+
+} // namespace
+} // namespace orvex
