@@ -19,6 +19,8 @@ PanelHost *PanelHost::current() {
     return installedHost.load();
 }
 
+void PanelHost::activationFailed(const SearchResult &) {}
+
 void PanelHost::setCurrent(PanelHost *host) {
     installedHost.store(host);
 }

@@ -4,6 +4,8 @@
 
 namespace orvex {
 
+class SearchResult;
+
 // What the application shell does for the panel: hide it and show the settings window. The shell
 // installs itself as the current host at start-up; the panel asks for it each time it needs it.
 class PanelHost {
@@ -13,6 +15,9 @@ public:
     // Hides the panel window; the host posts "WindowHidden" itself.
     virtual void hideWindow() = 0;
     virtual void showSettingsWindow() = 0;
+    // The user's choice could not be carried out, fallbacks included (nothing opened the item): the
+    // host tells the user. By default nothing is said.
+    virtual void activationFailed(const SearchResult &result);
 
     // The installed host, or null.
     static PanelHost *current();

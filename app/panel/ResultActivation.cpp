@@ -9,6 +9,8 @@
 #include "search/LauncherSettingsStores.h"
 #include "search/PersistentQueryResultCacheStore.h"
 #include "search/SearchRankingSettings.h"
+#include "sources/BrowserTabs.h"
+#include "sources/BrowserTabsSource.h"
 #include "sources/SystemSettingsLauncher.h"
 #include "sources/TranslationCommand.h"
 
@@ -76,6 +78,12 @@ bool openAddress(Workspace &workspace, const std::optional<QString> &address,
     return workspace.open(url);
 }
 
+// Tells the shell that nothing opened the row, so that the user hears of it.
+void reportFailure(const SearchResult &result) {
+    if (PanelHost *host = PanelHost::current())
+        host->activationFailed(result);
+}
+
 } // namespace
 
 ResultActivation::ResultActivation(SearchController &search, Workspace &workspace,
@@ -90,7 +98,7 @@ ResultActivation::ResultActivation(SearchController &search, Workspace &workspac
     if (!environment_.focusBrowserTab)
         environment_.focusBrowserTab = [](const QString &bundleIdentifier, qint64 windowIndex,
                                           qint64 tabIndex) {
-            return DatabaseManager::shared().focusBrowserTab(bundleIdentifier, windowIndex, tabIndex);
+            return orvex::focusBrowserTab(DatabaseManager::shared(), bundleIdentifier, windowIndex, tabIndex);
         };
     if (!environment_.openSystemSettingsLink)
         environment_.openSystemSettingsLink = [](const QString &link) {
@@ -174,12 +182,13 @@ void ResultActivation::activateResult(const SearchResult &result, ResultActivati
     std::optional<QString> webAddress;
     if (result.kind() == SearchResultKind::file && isWebLinkShortcutFile(result.fullPath()))
         webAddress = webLinkShortcutAddress(result);
-    MainQueue::post([&workspace = workspace_, url, webAddress] {
+    MainQueue::post([&workspace = workspace_, url, webAddress, result] {
         // A web-link file has no handler of its own here: it opens the address it
         // holds, and only when that cannot be opened the file itself.
         if (webAddress && openAddress(workspace, webAddress, webSchemes()))
             return;
-        workspace.open(url);
+        if (!workspace.open(url))
+            reportFailure(result);
     });
 }
 
@@ -199,15 +208,18 @@ void ResultActivation::activateActionResult(const SearchResult &result) {
              {result.actionURLString(), result.fallbackActionURLString()})
             if (link && environment_.openSystemSettingsLink(*link))
                 return;
+        reportFailure(result);
         return;
     case SearchResultAction::focusBrowserTab:
         hidePanel();
-        if (!focusBrowserTab(result.fallbackActionURLString()))
-            openActionURL(result.actionURLString(), webSchemes());
+        if (!focusBrowserTab(result.fallbackActionURLString()) &&
+            !openActionURL(result.actionURLString(), webSchemes()))
+            reportFailure(result);
         return;
     case SearchResultAction::openBrowserFavorite:
         hidePanel();
-        openActionURL(result.actionURLString(), bookmarkSchemes());
+        if (!openActionURL(result.actionURLString(), bookmarkSchemes()))
+            reportFailure(result);
         return;
     case SearchResultAction::copyToClipboard:
         if (const std::optional<QString> &text = result.actionURLString())
@@ -216,8 +228,9 @@ void ResultActivation::activateActionResult(const SearchResult &result) {
         return;
     case SearchResultAction::openNotionPage:
         hidePanel();
-        if (!openActionURL(result.actionURLString(), notionPageSchemes()))
-            openActionURL(result.fallbackActionURLString(), notionPageSchemes());
+        if (!openActionURL(result.actionURLString(), notionPageSchemes()) &&
+            !openActionURL(result.fallbackActionURLString(), notionPageSchemes()))
+            reportFailure(result);
         return;
     }
 }
@@ -230,11 +243,11 @@ bool ResultActivation::openActionURL(const std::optional<QString> &address,
 bool ResultActivation::focusBrowserTab(const std::optional<QString> &link) {
     if (!link)
         return false;
-    const std::optional<BrowserTabFocusTarget> target = DatabaseManager::parseBrowserTabFocusLink(*link);
+    const std::optional<BrowserTabFocusTarget> target = BrowserTabs::parseFocusLink(*link);
     if (!target)
         return false;
     // A link may only address the browsers whose tabs the launcher lists.
-    const QList<BrowserAutomationTarget> &browsers = DatabaseManager::browserAutomationTargets();
+    const QList<BrowserAutomationTarget> &browsers = BrowserTabs::targets();
     const bool known =
         std::any_of(browsers.cbegin(), browsers.cend(), [&](const BrowserAutomationTarget &browser) {
             return browser.bundleIdentifier == target->bundleIdentifier;

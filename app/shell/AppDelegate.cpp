@@ -1,5 +1,6 @@
 #include "shell/AppDelegate.h"
 
+#include "platform/DesktopNotifier.h"
 #include "platform/MainQueue.h"
 #include "shell/OrvexLauncherRuntime.h"
 #include "shell/SnapGridOverlayView.h"
@@ -14,6 +15,7 @@
 #include "search/LauncherNotifications.h"
 #include "settings/OnboardingWindowController.h"
 #include "settings/SettingsWindowController.h"
+#include "sources/AppleScriptRunner.h"
 #include "sources/TranslationLookup.h"
 
 #include <QApplication>
@@ -62,6 +64,13 @@ AppDelegate::AppDelegate(AppDelegateEnvironment environment)
     launchAtLoginManager_ = environment_.launchAtLoginManager ? environment_.launchAtLoginManager
                                                               : std::make_shared<LaunchAtLoginManager>();
     terminate_ = environment_.terminate ? environment_.terminate : [] { QCoreApplication::quit(); };
+    if (!environment_.notifyUser) {
+        auto notifier = std::make_shared<DesktopNotifier>(
+            applicationName, OrvexLauncherRuntime::bundleIdentifier, OrvexLauncherRuntime::bundleIdentifier);
+        environment_.notifyUser = [notifier](const QString &summary, const QString &body) {
+            return notifier->notify(summary, body);
+        };
+    }
     if (!environment_.permissionWarmups)
         environment_.permissionWarmups = PermissionWarmups::production();
     singleInstanceController_ = environment_.singleInstanceController
@@ -288,6 +297,8 @@ void AppDelegate::teardownDuplicateLaunchActivationRequests() {
 }
 
 void AppDelegate::handleDuplicateLaunch() {
+    // A hot key that another program held at launch may be free by now.
+    retryGlobalHotKey(false);
     // Never hides: a later launch is how a user without status item and hot key gets the panel back.
     if (QWidget *onboarding = permissionsOnboardingWindow(); onboarding && onboarding->isVisible()) {
         onboarding->raise();
@@ -317,7 +328,7 @@ void AppDelegate::revalidatePermissionsAfterLaunch() {
             using Case = BrowserAutomationWarmupResult::Case;
             const bool browserRefused = browser.kind == Case::permissionDenied ||
                                         (browser.kind == Case::scriptError &&
-                                         DatabaseManager::isAppleEventsPermissionDenied(browser.details));
+                                         AppleScriptRunner::isAppleEventsPermissionDenied(browser.details));
             if (!self->permissionOnboardingStore_.load(false) || folderCount == 0 || browserRefused) {
                 self->hideWindow();
                 self->showPermissionsOnboardingWindow();
@@ -363,6 +374,8 @@ void AppDelegate::showSettingsWindow() {
             std::make_unique<SettingsWindowController>(std::move(environment), settingsWindowSizeStore());
     }
     settingsWindowController_->show();
+    // The window's registration sentence tells of a hot key that still fails, whenever it opens.
+    retryGlobalHotKey(true);
     if (QWidget *window = settingsWindow(); window && !quitMenuOnSettingsWindow_) {
         AccessoryAppCommandMenu::installQuitMenu(*window, applicationName, terminate_);
         quitMenuOnSettingsWindow_ = true;
@@ -400,6 +413,8 @@ void AppDelegate::applicationWillTerminate() {
     hideSnapOverlay();
     eventMonitor_.reset();
     localMouseUpMonitor_.reset();
+    if (hotKeyRetryTimer_)
+        hotKeyRetryTimer_->stop();
     hotKeyManager_->unregister();
 }
 

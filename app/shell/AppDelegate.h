@@ -23,12 +23,14 @@
 #include <QPointer>
 #include <QSize>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 
 class QMenu;
 class QSystemTrayIcon;
+class QTimer;
 
 namespace orvex {
 
@@ -67,6 +69,11 @@ struct AppDelegateEnvironment {
     std::function<void()> terminate;
     // Whether a compositing manager runs. None: asked of the X server (false off X11).
     std::optional<bool> compositing;
+    // Tells the user of a failure where they look (a summary and a sentence); false when it could not
+    // be shown. Null: the desktop's notification service, when one runs.
+    std::function<bool(const QString &summary, const QString &body)> notifyUser;
+    // How often a hot key that could not be registered is tried again. None: hotKeyRetryInterval.
+    std::optional<std::chrono::milliseconds> hotKeyRetryInterval;
 };
 
 // The running launcher's owner of everything outside the panel's content: the floating panel window
@@ -88,6 +95,7 @@ public:
     static constexpr QSize defaultSettingsWindowSize{980, 620};
     static inline const QString applicationName = QStringLiteral("Orvex Launcher");
     static inline const QString hotKeySignature = QStringLiteral("LCHR");
+    static constexpr std::chrono::milliseconds hotKeyRetryInterval{10000};
 
     explicit AppDelegate(AppDelegateEnvironment environment = {});
     ~AppDelegate() override;
@@ -111,6 +119,9 @@ public:
     void toggleMenuBarIcon();
     void toggleSnippets();
     void showSettingsWindow() override;
+    // Says that nothing opened the chosen row: one line on stderr and, where a notification service
+    // runs, a desktop notification (the panel is hidden by then).
+    void activationFailed(const SearchResult &result) override;
     void showPermissionsOnboardingWindow();
     // Shows the panel on the current desktop, above everything, with the keyboard focus.
     void showWindow();
@@ -126,8 +137,15 @@ public:
     // The status item's menu as it is now; the caller owns it.
     QMenu *buildStatusMenu();
 
-    // Registers the stored hot key and reports the outcome ("LauncherHotKeyRegistrationStatusChanged").
+    // Registers the stored hot key and reports the outcome ("LauncherHotKeyRegistrationStatusChanged");
+    // a failure is also said on stderr and, where a notification service runs, on the desktop, and the
+    // key is tried again every hotKeyRetryInterval until it registers.
     void reloadGlobalHotKey();
+    // While the hot key fails, tries it again without a word unless it now registers;
+    // `announceFailure` posts the status also when it fails again (the settings window shows it).
+    void retryGlobalHotKey(bool announceFailure);
+    // Whether the stored hot key is wished but could not be registered.
+    bool isHotKeyRegistrationFailing() const { return hotKeyFailing_; }
     // Registers or unregisters start at login and stores what the system then says.
     void applyLaunchAtLoginPreference(bool enabled);
     // The permission check after launch: reopens the onboarding window when access is missing.
@@ -187,6 +205,7 @@ private:
     bool isOwnWindow(quint32 rootChild) const;
 
     void setupGlobalHotKey();
+    void reportHotKeyFailure(const HotKeySettings &settings);
     void setupWindowSnapSettings();
     void setupMenuBarIconVisibility();
     void setupVersionVisibility();
@@ -248,6 +267,8 @@ private:
     bool quitMenuOnSettingsWindow_ = false;
     bool quitMenuOnOnboardingWindow_ = false;
     bool revalidating_ = false;
+    bool hotKeyFailing_ = false;
+    QTimer *hotKeyRetryTimer_ = nullptr;
     bool terminated_ = false;
     WorkerPool backgroundWork_{1};
 };

@@ -3,6 +3,10 @@
 
 #include "search/LauncherNotifications.h"
 
+#include "hotkey-core/KeyNames.h"
+
+#include <QTimer>
+
 #include <cstdio>
 
 namespace orvex {
@@ -30,7 +34,52 @@ void AppDelegate::setupGlobalHotKey() {
 void AppDelegate::reloadGlobalHotKey() {
     const HotKeySettings settings = stores_.hotKeyStore.load(HotKeySettings::defaultSettings());
     const bool success = hotKeyManager_->registerHotKey(settings);
+    hotKeyFailing_ = !success;
     postHotKeyRegistrationStatusChanged(success, center_);
+    if (!success)
+        reportHotKeyFailure(settings);
+    // Another program may let the key go later (an input method that is switched off, a desktop
+    // shortcut that is removed): it is tried again now and then, so that it works once it is free.
+    if (!hotKeyRetryTimer_) {
+        hotKeyRetryTimer_ = new QTimer(this);
+        hotKeyRetryTimer_->setInterval(environment_.hotKeyRetryInterval.value_or(hotKeyRetryInterval));
+        connect(hotKeyRetryTimer_, &QTimer::timeout, this, [this] { retryGlobalHotKey(false); });
+    }
+    if (success)
+        hotKeyRetryTimer_->stop();
+    else
+        hotKeyRetryTimer_->start();
+}
+
+void AppDelegate::retryGlobalHotKey(bool announceFailure) {
+    if (!hotKeyFailing_ || terminated_)
+        return;
+    // The shortcut recorder has the keys for now; its end registers them.
+    if (hotKeyManager_->isSuspended())
+        return;
+    const HotKeySettings settings = stores_.hotKeyStore.load(HotKeySettings::defaultSettings());
+    const bool success = hotKeyManager_->registerHotKey(settings);
+    if (success) {
+        hotKeyFailing_ = false;
+        if (hotKeyRetryTimer_)
+            hotKeyRetryTimer_->stop();
+    }
+    if (success || announceFailure)
+        postHotKeyRegistrationStatusChanged(success, center_);
+}
+
+void AppDelegate::reportHotKeyFailure(const HotKeySettings &settings) {
+    const QString key = hotKeyDisplayString(settings);
+    const QString reason =
+        describe(hotKeyManager_->lastFailure().value_or(HotKeyRegistrationFailure::refusedByServer));
+    std::fprintf(stderr, "Orvex Launcher could not register the hot key %s: %s\n", qPrintable(key),
+                 qPrintable(reason));
+    std::fflush(stderr);
+    environment_.notifyUser(
+        QStringLiteral("Hot key %1 is not available").arg(key),
+        QStringLiteral("It could not be registered: %1. Orvex Launcher tries again now and "
+                       "then; starting it again shows the panel.")
+            .arg(reason));
 }
 
 void AppDelegate::setupMenuBarIconVisibility() {

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <cstdio>
 
 namespace orvex {
 
@@ -79,6 +80,17 @@ void AppDelegate::hideWindow() {
     if (window_)
         window_->hide();
     center_.post(QString(NotificationName::launcherWindowHidden));
+}
+
+void AppDelegate::activationFailed(const SearchResult &result) {
+    const QString item = result.kind() == SearchResultKind::action
+                             ? result.actionURLString().value_or(result.filename())
+                             : result.fullPath();
+    std::fprintf(stderr, "Orvex Launcher could not open %s: no application on this system opened it\n",
+                 qPrintable(item));
+    std::fflush(stderr);
+    environment_.notifyUser(QStringLiteral("Could not open \u201c%1\u201d").arg(result.filename()),
+                            QStringLiteral("No application on this system opened %1.").arg(item));
 }
 
 void AppDelegate::toggleWindow() {

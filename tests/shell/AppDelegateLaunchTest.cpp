@@ -1,14 +1,19 @@
 // Launching and ending the launcher: where the panel first appears, the first window, start at login,
 // the hot key's registration, the permission check after launch, later launches and termination.
+#include "KeyHolder.h"
 #include "ShellTestSupport.h"
 
 #include "panel/SearchTextField.h"
 #include "search/LauncherNotifications.h"
+#include "settings/SettingsViewModel.h"
 #include "shell/OrvexLauncherRuntime.h"
 #include "single-instance/SingleInstanceController.h"
+#include "support/DesktopSession.h"
 #include "support/TestEnvironment.h"
 
 #include <QGuiApplication>
+#include <QLabel>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -274,6 +279,108 @@ TEST(AppDelegateLaunch, TheHotKeyIsRegisteredAtLaunchAndAgainOnEveryChange) {
 
 // A second launch of the real single-instance machinery, inside this process: the first controller's
 // handler is the delegate's.
+// The lines of the launcher's own in what was written to stderr (the offscreen platform adds its own).
+QStringList launcherLines(const std::string &written) {
+    return QString::fromStdString(written)
+        .split(QLatin1Char('\n'))
+        .filter(QRegularExpression(QStringLiteral("^Orvex Launcher ")));
+}
+
+// A hot key that another program holds fails out loud: one line on stderr naming the key and why, a
+// desktop notification, and the settings window's sentence whenever it opens. It is tried again now
+// and then, and works as soon as the other program lets it go.
+TEST(AppDelegateLaunch, AHotKeyHeldByAnotherProgramIsSaidAndTakenOnceFree) {
+    test::DesktopSession server({.screen = QSize(320, 240), .windowManager = false});
+    ASSERT_TRUE(server.isReady());
+    test::KeyHolder other(server.displayName());
+    ASSERT_TRUE(other.holds());
+
+    DelegateHarness harness;
+    harness.hotKeyDisplay = server.displayName();
+    harness.hotKeyRetryInterval = std::chrono::milliseconds(100);
+    harness.restart();
+    testing::internal::CaptureStderr();
+    harness.launch();
+    EXPECT_EQ(
+        launcherLines(testing::internal::GetCapturedStderr()),
+        QStringList{QStringLiteral(
+            "Orvex Launcher could not register the hot key Control + Space: another program holds it")});
+    ASSERT_EQ(harness.userNotifications.size(), 1);
+    EXPECT_EQ(harness.userNotifications.first().first,
+              QStringLiteral("Hot key Control + Space is not available"));
+    EXPECT_TRUE(
+        harness.userNotifications.first().second.contains(QStringLiteral("another program holds it")));
+    EXPECT_TRUE(harness.delegate->isHotKeyRegistrationFailing());
+
+    // Opened later, the settings window still says so.
+    const QString status(NotificationName::launcherHotKeyRegistrationStatusChanged);
+    harness.delegate->showSettingsWindow();
+    QWidget *settings = harness.delegate->settingsWindow();
+    ASSERT_TRUE(settings);
+    auto sentenceShown = [&] {
+        for (const QLabel *label : settings->findChildren<QLabel *>())
+            if (label->isVisible() && label->text() == SettingsMessages::hotKeyNotRegistered)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(test::waitUntil(sentenceShown));
+    test::DesktopSession::saveScreenshot(settings->grab().toImage(),
+                                         QStringLiteral("shell-settings-hot-key-held"));
+
+    // Tried again quietly, and taken once the other program lets go.
+    testing::internal::CaptureStderr();
+    test::waitUntil([] { return false; }, std::chrono::milliseconds(350));
+    other.letGo();
+    ASSERT_TRUE(test::waitUntil([&] { return harness.delegate->hotKeyManager().isRegistered(); }));
+    EXPECT_EQ(launcherLines(testing::internal::GetCapturedStderr()), QStringList()) << "retries say nothing";
+    EXPECT_EQ(harness.userNotifications.size(), 1);
+    EXPECT_FALSE(harness.delegate->isHotKeyRegistrationFailing());
+    ASSERT_TRUE(test::waitUntil([&] {
+        return notificationFlag(harness.posted(status).last(), NotificationUserInfoKey::success) == true;
+    }));
+    EXPECT_TRUE(test::waitUntil([&] { return !sentenceShown(); }))
+        << "the sentence says it is registered now";
+
+    harness.delegate->hideWindow();
+    ASSERT_TRUE(server.run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+space")}));
+    EXPECT_TRUE(test::waitUntil([&] { return harness.delegate->window()->isVisible(); }))
+        << "the hot key works";
+}
+
+// Return on a row that nothing on the system can open is not taken for done: the user is told.
+TEST(AppDelegateLaunch, AnOpenThatFailsIsToldToTheUser) {
+    // Without a display an enabled hot key would be a failure to tell of too.
+    DelegateHarness harness([](UserDefaults &defaults) {
+        defaults.set(QStringLiteral("launcherHotKeyEnabled"), PlistValue(false));
+    });
+    harness.launch();
+    harness.type(QStringLiteral("row"));
+    ASSERT_TRUE(harness.waitForHeight(460));
+    testing::internal::CaptureStderr();
+    QTest::keyClick(harness.delegate->contentView()->searchField(), Qt::Key_Return);
+    ASSERT_TRUE(test::waitUntil([&] { return !harness.workspace.openedURLs.isEmpty(); }));
+    ASSERT_TRUE(test::waitUntil([&] { return !harness.userNotifications.isEmpty(); }));
+    const QString path = test::homePath() + QStringLiteral("/Documents/row 0.txt");
+    EXPECT_EQ(launcherLines(testing::internal::GetCapturedStderr()),
+              QStringList{
+                  QStringLiteral("Orvex Launcher could not open %1: no application on this system opened it")
+                      .arg(path)});
+    EXPECT_EQ(harness.userNotifications.first().first,
+              QStringLiteral("Could not open \u201crow 0.txt\u201d"));
+    EXPECT_TRUE(harness.userNotifications.first().second.contains(path));
+    EXPECT_FALSE(harness.delegate->window()->isVisible());
+
+    // An open that works says nothing.
+    harness.workspace.opensEverything = true;
+    harness.delegate->showWindow();
+    harness.type(QStringLiteral("row"));
+    ASSERT_TRUE(harness.waitForHeight(460));
+    QTest::keyClick(harness.delegate->contentView()->searchField(), Qt::Key_Return);
+    ASSERT_TRUE(test::waitUntil([&] { return harness.workspace.openedURLs.size() == 2; }));
+    test::waitUntil([] { return false; }, std::chrono::milliseconds(100));
+    EXPECT_EQ(harness.userNotifications.size(), 1);
+}
+
 class SecondLaunch {
 public:
     SecondLaunch()

@@ -1,10 +1,13 @@
 // The real orvex-launcher on a desktop of the test's own (Xvfb with openbox), driven as a user drives
 // it: the hot key, typing, clicks, drags, later starts, the status item in a tray, Ctrl+Q.
+#include "KeyHolder.h"
 #include "LauncherEndToEndFixture.h"
 
 #include <QDir>
 #include <QFile>
 
+#include "support/FakeNotificationService.h"
+#include "support/PrivateSessionBus.h"
 #include "support/TestEnvironment.h"
 
 namespace orvex {
@@ -159,6 +162,91 @@ TEST_F(LauncherEndToEnd, ASecondStartFindsTheLauncherWhereverItListens) {
         QDir(runtimeEntry).removeRecursively();
         quitWithControlQ(launcher, panel.id);
     }
+}
+
+// Control+Space held by another X client (an input method) when the launcher starts: the user hears of
+// it on the desktop and on stderr, and once the other program lets go a second start makes it work.
+TEST_F(LauncherEndToEnd, AHotKeyHeldElsewhereIsSaidAndWorksOnceFree) {
+    prepareHome();
+    startSession();
+    test::KeyHolder other(session->displayName());
+    ASSERT_TRUE(other.holds());
+    test::PrivateSessionBus bus;
+    ASSERT_FALSE(bus.address().isEmpty());
+    test::FakeNotificationService notifications;
+    ASSERT_TRUE(notifications.registerOn(bus.connect(QStringLiteral("notifications"))));
+    QProcessEnvironment environment = session->environment();
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+
+    ChildProcess &launcher = newProcess();
+    const XWindowInfo panel = startLauncher(launcher, environment);
+    ASSERT_NE(panel.id, 0u);
+    ASSERT_TRUE(session->waitUntil([&] { return notifications.messages.size() == 1; }));
+    EXPECT_EQ(notifications.messages.first().applicationName, QStringLiteral("Orvex Launcher"));
+    EXPECT_EQ(notifications.messages.first().summary,
+              QStringLiteral("Hot key Control + Space is not available"));
+    EXPECT_TRUE(session->waitUntil([&] {
+        return launcher.standardError().contains(
+            "Orvex Launcher could not register the hot key Control + Space: another program holds it\n");
+    })) << launcher.standardError().toStdString();
+
+    ASSERT_TRUE(waitForFocus(panel.id));
+    ASSERT_TRUE(key(QStringLiteral("Escape")));
+    ASSERT_TRUE(waitForViewable(panel.id, false));
+    other.letGo();
+    ChildProcess &second = newProcess();
+    ASSERT_TRUE(second.start(QStringLiteral(ORVEX_LAUNCHER), {}, environment));
+    ASSERT_TRUE(second.waitForExit());
+    ASSERT_TRUE(waitForViewable(panel.id, true));
+    ASSERT_TRUE(waitForFocus(panel.id));
+    ASSERT_TRUE(key(QStringLiteral("ctrl+space")));
+    EXPECT_TRUE(waitForViewable(panel.id, false)) << "the hot key is the launcher's now";
+    EXPECT_EQ(notifications.messages.size(), 1);
+    quitWithControlQ(launcher, panel.id);
+}
+
+// Return on a folder that no application on this desktop opens: the panel goes, and the user is told
+// where they look instead of being left to think it opened.
+TEST_F(LauncherEndToEnd, AFolderNothingOpensIsToldOnTheDesktopAndOnStderr) {
+    prepareHome();
+    startSession();
+    test::PrivateSessionBus bus;
+    ASSERT_FALSE(bus.address().isEmpty());
+    test::FakeNotificationService notifications;
+    ASSERT_TRUE(notifications.registerOn(bus.connect(QStringLiteral("notifications"))));
+    QProcessEnvironment environment = session->environment();
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+
+    ChildProcess &launcher = newProcess();
+    const XWindowInfo panel = startLauncher(launcher, environment);
+    ASSERT_NE(panel.id, 0u);
+    ASSERT_TRUE(waitForFocus(panel.id));
+    // The first crawl may still run: the folder is typed until it is found.
+    ASSERT_TRUE(session->waitUntil(
+        [&] {
+            if (geometry(panel.id).height() > 76)
+                return true;
+            key(QStringLiteral("ctrl+a"));
+            type(QStringLiteral("projects"));
+            return session->waitUntil([&] { return geometry(panel.id).height() > 76; },
+                                      std::chrono::seconds(1));
+        },
+        std::chrono::seconds(20)));
+    session->settle(std::chrono::milliseconds(200));
+    ASSERT_TRUE(key(QStringLiteral("Return")));
+    ASSERT_TRUE(waitForViewable(panel.id, false));
+    const QString folder = test::homePath() + QStringLiteral("/Documents/Projects");
+    ASSERT_TRUE(session->waitUntil([&] { return notifications.messages.size() == 1; }))
+        << launcher.standardError().toStdString();
+    EXPECT_EQ(notifications.messages.first().summary, QStringLiteral("Could not open \u201cProjects\u201d"));
+    EXPECT_EQ(notifications.messages.first().body,
+              QStringLiteral("No application on this system opened %1.").arg(folder));
+    EXPECT_TRUE(launcher.standardError().contains(
+        QStringLiteral("Orvex Launcher could not open %1: no application on this system opened it\n")
+            .arg(folder)
+            .toUtf8()))
+        << launcher.standardError().toStdString();
+    quitWithControlQ(launcher, panel.id);
 }
 
 TEST_F(LauncherEndToEnd, ADragByTheBackgroundSnapsToTheGuidesAndThePlaceSurvivesARestart) {

@@ -101,6 +101,12 @@ void DelegateHarness::makeDelegate() {
         return SettingsEnvironment::over(defaults, center, launchAtLogin);
     };
     environment.terminate = [this] { ++terminations; };
+    environment.notifyUser = [this](const QString &summary, const QString &body) {
+        userNotifications.append({summary, body});
+        return true;
+    };
+    environment.hotKeyDisplay = hotKeyDisplay;
+    environment.hotKeyRetryInterval = hotKeyRetryInterval;
     environment.compositing = compositing_;
     environment.singleInstanceController = singleInstanceController;
     delegate = std::make_unique<AppDelegate>(std::move(environment));

@@ -67,6 +67,12 @@ public:
     // Runs inside the file warm-up, on its worker.
     std::function<void()> duringFileSystemWarmup;
     int terminations = 0;
+    // What the delegate told the user through the desktop's notifications: summary and sentence.
+    QList<QPair<QString, QString>> userNotifications;
+    // The X display the hot key is grabbed on (none: no display, so every enabled hot key fails) and how
+    // often a failed one is tried again; for delegates made from now on.
+    std::optional<QByteArray> hotKeyDisplay;
+    std::optional<std::chrono::milliseconds> hotKeyRetryInterval;
     // Given to delegates made from now on (restart()).
     std::shared_ptr<SingleInstanceController> singleInstanceController;
     std::unique_ptr<AppDelegate> delegate;

@@ -47,11 +47,18 @@ bool GlobalHotKeyManager::registerHotKey(const HotKeySettings &settings) {
         connection_->ungrab();
     registered_ = false;
     grab_.reset();
+    lastFailure_.reset();
     if (!settings.isEnabled)
         return true;
     // A mask without modifiers would take a bare key from every application on the desktop.
-    if (!isValidKeyShortcut(settings.keyCode, settings.modifiers) || !connection_)
+    if (!isValidKeyShortcut(settings.keyCode, settings.modifiers)) {
+        lastFailure_ = HotKeyRegistrationFailure::notAShortcut;
         return false;
+    }
+    if (!connection_) {
+        lastFailure_ = HotKeyRegistrationFailure::noDisplay;
+        return false;
+    }
 
     const KeyboardLayout &layout = connection_->layout();
     quint32 keyCode = settings.keyCode;
@@ -66,10 +73,14 @@ bool GlobalHotKeyManager::registerHotKey(const HotKeySettings &settings) {
         }
     }
     const auto x11KeyCode = layout.x11KeyCodeForKeyCode(keyCode);
-    if (!x11KeyCode)
+    if (!x11KeyCode) {
+        lastFailure_ = HotKeyRegistrationFailure::keyNotOnKeyboard;
         return false;
-    if (!connection_->grab(*x11KeyCode, modifiers))
+    }
+    if (!connection_->grab(*x11KeyCode, modifiers)) {
+        lastFailure_ = grabFailure();
         return false;
+    }
     // Suspended, the grab only proved the key free; it is taken for good on resuming.
     if (suspended_)
         connection_->ungrab();
@@ -97,7 +108,14 @@ void GlobalHotKeyManager::setSuspended(bool suspended) {
     } else if (!connection_->grab(grab_->x11KeyCode, grab_->modifiers)) {
         registered_ = false;
         grab_.reset();
+        lastFailure_ = grabFailure();
     }
+}
+
+HotKeyRegistrationFailure GlobalHotKeyManager::grabFailure() const {
+    constexpr quint8 badAccess = 10;
+    return connection_->lastGrabError() == badAccess ? HotKeyRegistrationFailure::heldByAnotherProgram
+                                                     : HotKeyRegistrationFailure::refusedByServer;
 }
 
 void GlobalHotKeyManager::keyboardChanged() {
@@ -114,6 +132,22 @@ void GlobalHotKeyManager::hotKeyPressed() {
         return;
     if (const auto handler = onHotKeyPressed)
         handler();
+}
+
+QString describe(HotKeyRegistrationFailure failure) {
+    switch (failure) {
+    case HotKeyRegistrationFailure::noDisplay:
+        return QStringLiteral("no X display is open");
+    case HotKeyRegistrationFailure::notAShortcut:
+        return QStringLiteral("a hot key needs a key with at least one modifier");
+    case HotKeyRegistrationFailure::keyNotOnKeyboard:
+        return QStringLiteral("the keyboard has no such key");
+    case HotKeyRegistrationFailure::heldByAnotherProgram:
+        return QStringLiteral("another program holds it");
+    case HotKeyRegistrationFailure::refusedByServer:
+        break;
+    }
+    return QStringLiteral("the X server refused it");
 }
 
 quint32 fourCharCode(const QString &text) {

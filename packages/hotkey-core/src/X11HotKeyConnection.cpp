@@ -137,6 +137,7 @@ void X11HotKeyConnection::ungrabVariants(quint8 key, quint16 modifiers,
 
 bool X11HotKeyConnection::grab(quint32 x11KeyCode, quint16 modifiers) {
     ungrab();
+    lastGrabError_ = 0;
     if (!isConnected() || x11KeyCode < 8 || x11KeyCode > 255)
         return false;
     const quint8 key = quint8(x11KeyCode);
@@ -152,6 +153,8 @@ bool X11HotKeyConnection::grab(quint32 x11KeyCode, quint16 modifiers) {
     bool granted = true;
     for (const xcb_void_cookie_t request : requests) {
         if (xcb_generic_error_t *error = xcb_request_check(connection_, request)) {
+            if (granted)
+                lastGrabError_ = error->error_code;
             granted = false;
             std::free(error);
         }

@@ -34,6 +34,9 @@ public:
     // window, replacing the previous grab. Each request is checked; on any error (BadAccess: another client
     // holds a combination) the others are undone and the answer is false.
     bool grab(quint32 x11KeyCode, quint16 modifiers);
+    // The X error code that refused the last grab (10, BadAccess: another client holds the key); 0 when
+    // it was granted or failed without an error from the server.
+    quint8 lastGrabError() const { return lastGrabError_; }
     void ungrab();
 
     // The grabbed key went down (auto-repeat of a held key does not count).
@@ -74,6 +77,7 @@ private:
     bool keyDown_ = false;
     bool drainScheduled_ = false;
     quint32 lastPressTime_ = 0;
+    quint8 lastGrabError_ = 0;
 };
 
 } // namespace orvex

@@ -91,6 +91,7 @@ TEST_F(GlobalHotKeyManagerTest, ACombinationHeldByAnotherProgramIsRefusedAndNoth
         XClient other(server.displayName());
         ASSERT_TRUE(other.grab(x11Space, taken));
         EXPECT_FALSE(manager->registerHotKey(HotKeySettings::defaultSettings()));
+        EXPECT_EQ(manager->lastFailure(), HotKeyRegistrationFailure::heldByAnotherProgram);
         EXPECT_FALSE(manager->isRegistered());
         EXPECT_EQ(manager->registeredSettings(), HotKeySettings::defaultSettings());
         for (const quint16 variant : {quint16(0), lockMask, numLockMask, quint16(lockMask | numLockMask)}) {
@@ -101,26 +102,31 @@ TEST_F(GlobalHotKeyManagerTest, ACombinationHeldByAnotherProgramIsRefusedAndNoth
     }
     // Once the other program lets go, the same settings register.
     EXPECT_TRUE(manager->registerHotKey(HotKeySettings::defaultSettings()));
+    EXPECT_EQ(manager->lastFailure(), std::nullopt);
     EXPECT_FALSE(freeForOthers(x11Space, controlMask | numLockMask));
 }
 
 TEST_F(GlobalHotKeyManagerTest, DisabledOrInvalidSettingsGrabNothing) {
+    using Failure = HotKeyRegistrationFailure;
     const struct {
         const char *name;
         HotKeySettings settings;
         bool answer;
+        std::optional<Failure> failure;
     } cases[] = {
-        {"disabled", HotKeySettings(false, 49, controlKey), true},
-        {"no modifier: Space for the whole desktop", HotKeySettings(true, 49, 0), false},
-        {"only bits that are no modifier", HotKeySettings(true, 49, 0x10000), false},
-        {"modifier-only key", HotKeySettings(true, 56, controlKey), false},
-        {"key code of no key", HotKeySettings(true, 52, controlKey), false},
-        {"key code past every key", HotKeySettings(true, 4000, controlKey), false},
+        {"disabled", HotKeySettings(false, 49, controlKey), true, std::nullopt},
+        {"no modifier: Space for the whole desktop", HotKeySettings(true, 49, 0), false,
+         Failure::notAShortcut},
+        {"only bits that are no modifier", HotKeySettings(true, 49, 0x10000), false, Failure::notAShortcut},
+        {"modifier-only key", HotKeySettings(true, 56, controlKey), false, Failure::notAShortcut},
+        {"key code of no key", HotKeySettings(true, 52, controlKey), false, Failure::keyNotOnKeyboard},
+        {"key code past every key", HotKeySettings(true, 4000, controlKey), false, Failure::keyNotOnKeyboard},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(manager->registerHotKey(HotKeySettings::defaultSettings()));
         EXPECT_EQ(manager->registerHotKey(c.settings), c.answer);
+        EXPECT_EQ(manager->lastFailure(), c.failure);
         EXPECT_FALSE(manager->isRegistered());
         EXPECT_EQ(manager->registeredSettings(), c.settings);
         EXPECT_TRUE(freeForOthers(x11Space, 0));
@@ -212,6 +218,7 @@ TEST(GlobalHotKeyManagerWithoutDisplay, EnabledHotKeysFailDisabledOnesSucceed) {
         EXPECT_FALSE(manager->hasDisplay());
         EXPECT_EQ(manager->signature(), 0x4C434852u);
         EXPECT_FALSE(manager->registerHotKey(HotKeySettings::defaultSettings()));
+        EXPECT_EQ(manager->lastFailure(), HotKeyRegistrationFailure::noDisplay);
         EXPECT_EQ(manager->registeredSettings(), HotKeySettings::defaultSettings());
         EXPECT_TRUE(manager->registerHotKey(HotKeySettings(false, 49, controlKey)));
         manager->setSuspended(true);

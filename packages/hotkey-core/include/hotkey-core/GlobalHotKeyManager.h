@@ -14,6 +14,18 @@ namespace orvex {
 
 class X11HotKeyConnection;
 
+// Why a hot key could not be registered.
+enum class HotKeyRegistrationFailure {
+    noDisplay,            // no X server was reached
+    notAShortcut,         // no modifier, or a modifier alone
+    keyNotOnKeyboard,     // the keyboard has no key for it
+    heldByAnotherProgram, // another X client grabbed the combination (an input method, a desktop shortcut)
+    refusedByServer,      // any other refusal
+};
+
+// The reason in words, to follow "could not be registered: ".
+QString describe(HotKeyRegistrationFailure failure);
+
 // Registers one system-wide hot key and calls onHotKeyPressed when it is pressed. On X11 the key is
 // grabbed on the root window through a connection of the manager's own, read on the GUI thread; the
 // stored modifiers map Control → Control, Shift → Shift, Alt → Mod1, Super → Mod4, and a character that
@@ -52,6 +64,9 @@ public:
 
     // Whether a hot key is registered (grabbed, or to be grabbed again on resuming).
     bool isRegistered() const { return registered_; }
+    // Why the last registerHotKey() (or a re-registration after a layout change or on resuming) failed;
+    // none after one that succeeded.
+    std::optional<HotKeyRegistrationFailure> lastFailure() const { return lastFailure_; }
     // Whether an X server was reached.
     bool hasDisplay() const { return connection_ != nullptr; }
     // The last settings given to registerHotKey(); none after unregister().
@@ -71,11 +86,13 @@ private:
 
     void keyboardChanged();
     void hotKeyPressed();
+    HotKeyRegistrationFailure grabFailure() const;
 
     quint32 signature_;
     std::unique_ptr<X11HotKeyConnection> connection_;
     std::optional<HotKeySettings> registeredSettings_;
     std::optional<Grab> grab_;
+    std::optional<HotKeyRegistrationFailure> lastFailure_;
     bool registered_ = false;
     bool suspended_ = false;
 };
