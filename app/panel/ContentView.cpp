@@ -1,5 +1,6 @@
 #include "panel/ContentView.h"
 
+#include "panel/ContentViewStores.h"
 #include "panel/LauncherThemeCatalog.h"
 #include "panel/PanelHost.h"
 #include "panel/ResultActivationModeMonitor.h"
@@ -8,7 +9,6 @@
 #include "panel/SymbolImages.h"
 #include "platform/UserDefaults.h"
 #include "search/LauncherNotifications.h"
-#include "search/LauncherSettingsStores.h"
 
 #include <QAccessible>
 #include <QApplication>

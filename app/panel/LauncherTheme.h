@@ -1,7 +1,7 @@
 #pragma once
 
+#include "panel/LauncherThemeID.h"
 #include "search/DatabaseTypes.h"
-#include "search/LauncherSettingsStores.h"
 
 #include <QColor>
 #include <QLinearGradient>

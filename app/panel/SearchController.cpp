@@ -1,10 +1,11 @@
 #include "panel/SearchController.h"
 
+#include "panel/SearchDebounceSettingsStore.h"
+#include "panel/SessionPersistenceSettingsStore.h"
 #include "platform/MainQueue.h"
 #include "platform/UserDefaults.h"
 #include "search/Database.h"
 #include "search/LauncherNotifications.h"
-#include "search/LauncherSettingsStores.h"
 #include "search/PersistentQueryResultCacheStore.h"
 
 #include <QThread>

@@ -1,6 +1,5 @@
 #include "LauncherSettingsStores.h"
 
-#include "LauncherNotifications.h"
 #include "platform/StringUtils.h"
 
 #include <QTextBoundaryFinder>
@@ -45,18 +44,18 @@ std::optional<double> storedFiniteNumber(const UserDefaults &defaults, const QSt
     return std::nullopt;
 }
 
-namespace {
-
-bool loadBoolean(const UserDefaults &defaults, const QString &key, bool defaultValue) {
-    return defaults.boolValue(key).value_or(defaultValue);
-}
-
-qint64 loadClampedInteger(const UserDefaults &defaults, const QString &key, qint64 minimum, qint64 maximum,
-                          qint64 defaultValue) {
+qint64 storedClampedInteger(const UserDefaults &defaults, const QString &key, qint64 minimum, qint64 maximum,
+                            qint64 defaultValue) {
     if (const auto stored = defaults.value(key))
         if (const auto clamped = clampedStoredInteger(*stored, minimum, maximum))
             return *clamped;
     return std::min(std::max(defaultValue, minimum), maximum);
+}
+
+namespace {
+
+bool loadBoolean(const UserDefaults &defaults, const QString &key, bool defaultValue) {
+    return defaults.boolValue(key).value_or(defaultValue);
 }
 
 } // namespace
@@ -81,53 +80,12 @@ bool MenuBarIconVisibilityStore::load(bool defaultVisible) const {
     return loadBoolean(*defaults, showMenuBarIconKey, defaultVisible);
 }
 
-VersionVisibilityStore::VersionVisibilityStore(UserDefaults &defaults) : defaults(&defaults) {}
-const VersionVisibilityStore &VersionVisibilityStore::standard() {
-    static const VersionVisibilityStore store(UserDefaults::standard());
-    return store;
-}
-bool VersionVisibilityStore::load(bool defaultVisible) const {
-    return loadBoolean(*defaults, showVersionNumberKey, defaultVisible);
-}
-
-SearchScoreVisibilityStore::SearchScoreVisibilityStore(UserDefaults &defaults) : defaults(&defaults) {}
-const SearchScoreVisibilityStore &SearchScoreVisibilityStore::standard() {
-    static const SearchScoreVisibilityStore store(UserDefaults::standard());
-    return store;
-}
-bool SearchScoreVisibilityStore::load(bool defaultVisible) const {
-    return loadBoolean(*defaults, showScoresKey, defaultVisible);
-}
-
 LaunchAtLoginSettingsStore::LaunchAtLoginSettingsStore(LaunchAtLoginPreferenceStore preferenceStore)
     : preferenceStore(std::move(preferenceStore)) {}
 const LaunchAtLoginSettingsStore &LaunchAtLoginSettingsStore::standard() {
     static const LaunchAtLoginSettingsStore store(
         LaunchAtLoginPreferenceStore(UserDefaults::standard(), QStringLiteral("launcherRunAtLogin")));
     return store;
-}
-
-// --- Integer stores.
-
-SessionPersistenceSettingsStore::SessionPersistenceSettingsStore(UserDefaults &defaults)
-    : defaults(&defaults) {}
-const SessionPersistenceSettingsStore &SessionPersistenceSettingsStore::standard() {
-    static const SessionPersistenceSettingsStore store(UserDefaults::standard());
-    return store;
-}
-qint64 SessionPersistenceSettingsStore::load() const {
-    return loadClampedInteger(*defaults, persistenceSecondsKey, minimumSeconds, maximumSeconds,
-                              defaultSeconds);
-}
-
-SearchDebounceSettingsStore::SearchDebounceSettingsStore(UserDefaults &defaults) : defaults(&defaults) {}
-const SearchDebounceSettingsStore &SearchDebounceSettingsStore::standard() {
-    static const SearchDebounceSettingsStore store(UserDefaults::standard());
-    return store;
-}
-qint64 SearchDebounceSettingsStore::load() const {
-    return loadClampedInteger(*defaults, debounceMillisecondsKey, minimumMilliseconds, maximumMilliseconds,
-                              defaultMilliseconds);
 }
 
 // --- Translation trigger.
@@ -341,76 +299,6 @@ void TranslationEngineSettingsStore::save(const TranslationEngineIDs &order,
     defaults->set(enabledKey, encodeEngineIDs(enabledInOrder));
 }
 
-// --- Panel and shell stores.
-
-LauncherThemeStore::LauncherThemeStore(UserDefaults &defaults) : defaults(&defaults) {}
-const LauncherThemeStore &LauncherThemeStore::standard() {
-    static const LauncherThemeStore store(UserDefaults::standard());
-    return store;
-}
-
-LauncherThemeID LauncherThemeStore::load() const {
-    if (const auto stored = defaults->stringValue(themeKey))
-        if (const auto theme = launcherThemeIDFromRawValue(*stored))
-            return *theme;
-    return LauncherThemeID::graphite;
-}
-
-void LauncherThemeStore::save(LauncherThemeID theme, NotificationCenter &center) const {
-    defaults->set(themeKey, rawValue(theme));
-    center.post(NotificationName::launcherThemeChanged);
-}
-
-QString rawValue(LauncherThemeID theme) {
-    switch (theme) {
-    case LauncherThemeID::graphite:
-        return QStringLiteral("graphite");
-    case LauncherThemeID::vitesseDarkSoft:
-        return QStringLiteral("vitesseDarkSoft");
-    case LauncherThemeID::vitesseDarkSoftUnified:
-        return QStringLiteral("vitesseDarkSoftUnified");
-    case LauncherThemeID::vitesseDarkSoftRoseHover:
-        return QStringLiteral("vitesseDarkSoftRoseHover");
-    case LauncherThemeID::midnightBlue:
-        return QStringLiteral("midnightBlue");
-    case LauncherThemeID::forest:
-        return QStringLiteral("forest");
-    case LauncherThemeID::violetNoir:
-        return QStringLiteral("violetNoir");
-    case LauncherThemeID::sunset:
-        return QStringLiteral("sunset");
-    case LauncherThemeID::roseDust:
-        return QStringLiteral("roseDust");
-    case LauncherThemeID::frost:
-        return QStringLiteral("frost");
-    case LauncherThemeID::ember:
-        return QStringLiteral("ember");
-    case LauncherThemeID::daylight:
-        return QStringLiteral("daylight");
-    }
-    return QString();
-}
-
-std::optional<LauncherThemeID> launcherThemeIDFromRawValue(const QString &text) {
-    for (const LauncherThemeID theme : allLauncherThemeIDs)
-        if (text == rawValue(theme))
-            return theme;
-    return std::nullopt;
-}
-
-LauncherIconSettingsStore::LauncherIconSettingsStore(UserDefaults &defaults) : defaults(&defaults) {}
-const LauncherIconSettingsStore &LauncherIconSettingsStore::standard() {
-    static const LauncherIconSettingsStore store(UserDefaults::standard());
-    return store;
-}
-bool LauncherIconSettingsStore::load(bool defaultUseNativeAppIcons) const {
-    return loadBoolean(*defaults, useNativeAppIconsKey, defaultUseNativeAppIcons);
-}
-void LauncherIconSettingsStore::save(bool useNativeAppIcons, NotificationCenter &center) const {
-    defaults->set(useNativeAppIconsKey, useNativeAppIcons);
-    center.post(NotificationName::launcherIconSettingsChanged);
-}
-
 const HotKeySettingsStore &standardHotKeySettingsStore() {
     static const HotKeySettingsStore store(UserDefaults::standard(), QStringLiteral("launcherHotKeyEnabled"),
                                            QStringLiteral("launcherHotKeyCode"),
@@ -418,24 +306,5 @@ const HotKeySettingsStore &standardHotKeySettingsStore() {
                                            QStringLiteral("launcherHotKeyCharacter"));
     return store;
 }
-
-ContentViewStores::ContentViewStores()
-    : ContentViewStores(LauncherThemeStore::standard(), LauncherIconSettingsStore::standard(),
-                        SearchDebounceSettingsStore::standard(), SessionPersistenceSettingsStore::standard(),
-                        VersionVisibilityStore::standard(), SearchScoreVisibilityStore::standard()) {}
-
-ContentViewStores::ContentViewStores(LauncherThemeStore theme, LauncherIconSettingsStore iconSettings,
-                                     SearchDebounceSettingsStore searchDebounce,
-                                     SessionPersistenceSettingsStore sessionPersistence,
-                                     VersionVisibilityStore versionVisibility,
-                                     SearchScoreVisibilityStore scoreVisibility)
-    : theme(std::move(theme)), iconSettings(std::move(iconSettings)),
-      searchDebounce(std::move(searchDebounce)), sessionPersistence(std::move(sessionPersistence)),
-      versionVisibility(std::move(versionVisibility)), scoreVisibility(std::move(scoreVisibility)) {}
-
-ContentViewStores::ContentViewStores(UserDefaults &defaults)
-    : ContentViewStores(LauncherThemeStore(defaults), LauncherIconSettingsStore(defaults),
-                        SearchDebounceSettingsStore(defaults), SessionPersistenceSettingsStore(defaults),
-                        VersionVisibilityStore(defaults), SearchScoreVisibilityStore(defaults)) {}
 
 } // namespace orvex

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/NotificationCenter.h"
 #include "platform/PlistValue.h"
 #include "platform/UserDefaults.h"
 
@@ -28,6 +27,9 @@ namespace orvex {
 // an infinity, another type) gives nothing, so the caller falls back to its default.
 std::optional<qint64> clampedWholeNumber(double value, qint64 minimum, qint64 maximum);
 std::optional<qint64> clampedStoredInteger(const PlistValue &value, qint64 minimum, qint64 maximum);
+// The whole number stored under `key` clamped as above; else `defaultValue`, clamped too.
+qint64 storedClampedInteger(const UserDefaults &defaults, const QString &key, qint64 minimum, qint64 maximum,
+                            qint64 defaultValue);
 // The measure stored under `key` (a window's size or place): an integer, or a finite real; anything else
 // (NaN, an infinity, another type, nothing) gives nothing, so that the caller falls back to its default.
 std::optional<double> storedFiniteNumber(const UserDefaults &defaults, const QString &key);
@@ -52,58 +54,12 @@ struct MenuBarIconVisibilityStore {
     QString showMenuBarIconKey = QStringLiteral("launcherShowMenuBarIcon");
 };
 
-struct VersionVisibilityStore {
-    explicit VersionVisibilityStore(UserDefaults &defaults);
-    static const VersionVisibilityStore &standard();
-    bool load(bool defaultVisible) const;
-
-    UserDefaults *defaults;
-    QString showVersionNumberKey = QStringLiteral("launcherShowVersionNumber");
-};
-
-struct SearchScoreVisibilityStore {
-    explicit SearchScoreVisibilityStore(UserDefaults &defaults);
-    static const SearchScoreVisibilityStore &standard();
-    bool load(bool defaultVisible) const;
-
-    UserDefaults *defaults;
-    QString showScoresKey = QStringLiteral("launcherShowSearchScores");
-};
-
 // The start-at-login wish; absent means not yet decided. Reads and writes go through `preferenceStore`.
 struct LaunchAtLoginSettingsStore {
     explicit LaunchAtLoginSettingsStore(LaunchAtLoginPreferenceStore preferenceStore);
     static const LaunchAtLoginSettingsStore &standard();
 
     LaunchAtLoginPreferenceStore preferenceStore;
-};
-
-// --- Integer stores.
-
-// How long the panel keeps the last query and its results after it was hidden, in seconds.
-struct SessionPersistenceSettingsStore {
-    explicit SessionPersistenceSettingsStore(UserDefaults &defaults);
-    static const SessionPersistenceSettingsStore &standard();
-    qint64 load() const;
-
-    UserDefaults *defaults;
-    QString persistenceSecondsKey = QStringLiteral("launcherSessionPersistenceSeconds");
-    qint64 minimumSeconds = 0;
-    qint64 maximumSeconds = 120;
-    qint64 defaultSeconds = 10;
-};
-
-// The pause after a keystroke before the panel searches, in milliseconds.
-struct SearchDebounceSettingsStore {
-    explicit SearchDebounceSettingsStore(UserDefaults &defaults);
-    static const SearchDebounceSettingsStore &standard();
-    qint64 load() const;
-
-    UserDefaults *defaults;
-    QString debounceMillisecondsKey = QStringLiteral("launcherSearchDebounceMilliseconds");
-    qint64 minimumMilliseconds = 10;
-    qint64 maximumMilliseconds = 500;
-    qint64 defaultMilliseconds = 50;
 };
 
 // --- Translation settings.
@@ -204,98 +160,7 @@ private:
     static QString encodeEngineIDs(const TranslationEngineIDs &engines);
 };
 
-// --- Panel and shell stores whose loading belongs to their owners.
-
-// The panel's colour themes, in their declared order (also the order of the theme catalog). The colours
-// are the panel's (panel/LauncherTheme.h); the identity lives here because the stored choice is a
-// preference like any other.
-enum class LauncherThemeID {
-    graphite,
-    vitesseDarkSoft,
-    vitesseDarkSoftUnified,
-    vitesseDarkSoftRoseHover,
-    midnightBlue,
-    forest,
-    violetNoir,
-    sunset,
-    roseDust,
-    frost,
-    ember,
-    daylight,
-};
-
-inline constexpr std::array<LauncherThemeID, 12> allLauncherThemeIDs{
-    LauncherThemeID::graphite,
-    LauncherThemeID::vitesseDarkSoft,
-    LauncherThemeID::vitesseDarkSoftUnified,
-    LauncherThemeID::vitesseDarkSoftRoseHover,
-    LauncherThemeID::midnightBlue,
-    LauncherThemeID::forest,
-    LauncherThemeID::violetNoir,
-    LauncherThemeID::sunset,
-    LauncherThemeID::roseDust,
-    LauncherThemeID::frost,
-    LauncherThemeID::ember,
-    LauncherThemeID::daylight,
-};
-
-// The case name, e.g. "vitesseDarkSoft"; also the theme's identity and its stored form.
-QString rawValue(LauncherThemeID theme);
-// Exactly one of the twelve case names (letter case counts); anything else is no theme.
-std::optional<LauncherThemeID> launcherThemeIDFromRawValue(const QString &text);
-
-inline size_t qHash(LauncherThemeID theme, size_t seed = 0) noexcept {
-    return ::qHash(static_cast<int>(theme), seed);
-}
-
-// The panel's colour theme.
-struct LauncherThemeStore {
-    explicit LauncherThemeStore(UserDefaults &defaults);
-    static const LauncherThemeStore &standard();
-
-    // The stored theme; graphite when none is stored or the text names no theme.
-    LauncherThemeID load() const;
-    // Stores the theme's raw text, then posts "LauncherThemeChanged".
-    void save(LauncherThemeID theme, NotificationCenter &center = NotificationCenter::defaultCenter()) const;
-
-    UserDefaults *defaults;
-    QString themeKey = QStringLiteral("launcherThemeID");
-};
-
-// Whether rows show the applications' own icons.
-struct LauncherIconSettingsStore {
-    explicit LauncherIconSettingsStore(UserDefaults &defaults);
-    static const LauncherIconSettingsStore &standard();
-
-    // The stored Boolean, else the caller's default.
-    bool load(bool defaultUseNativeAppIcons) const;
-    // Stores the Boolean, then posts "LauncherIconSettingsChanged".
-    void save(bool useNativeAppIcons, NotificationCenter &center = NotificationCenter::defaultCenter()) const;
-
-    UserDefaults *defaults;
-    QString useNativeAppIconsKey = QStringLiteral("launcherUseNativeAppIcons");
-};
-
 // The application's hot-key store: the standard database and the launcher's four hot-key keys.
 const HotKeySettingsStore &standardHotKeySettingsStore();
-
-// The launcher panel's group of stores.
-struct ContentViewStores {
-    // The standard instance of each store.
-    ContentViewStores();
-    ContentViewStores(LauncherThemeStore theme, LauncherIconSettingsStore iconSettings,
-                      SearchDebounceSettingsStore searchDebounce,
-                      SessionPersistenceSettingsStore sessionPersistence,
-                      VersionVisibilityStore versionVisibility, SearchScoreVisibilityStore scoreVisibility);
-    // Every store over `defaults` with its usual keys.
-    explicit ContentViewStores(UserDefaults &defaults);
-
-    LauncherThemeStore theme;
-    LauncherIconSettingsStore iconSettings;
-    SearchDebounceSettingsStore searchDebounce;
-    SessionPersistenceSettingsStore sessionPersistence;
-    VersionVisibilityStore versionVisibility;
-    SearchScoreVisibilityStore scoreVisibility;
-};
 
 } // namespace orvex

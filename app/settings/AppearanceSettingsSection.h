@@ -3,7 +3,7 @@
 #include "settings/SettingsBinding.h"
 #include "settings/SettingsFormSection.h"
 
-#include "search/LauncherSettingsStores.h"
+#include "panel/LauncherThemeID.h"
 
 #include <QList>
 

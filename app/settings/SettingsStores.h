@@ -1,5 +1,11 @@
 #pragma once
 
+#include "panel/LauncherIconSettingsStore.h"
+#include "panel/LauncherThemeStore.h"
+#include "panel/SearchDebounceSettingsStore.h"
+#include "panel/SearchScoreVisibilityStore.h"
+#include "panel/SessionPersistenceSettingsStore.h"
+#include "panel/VersionVisibilityStore.h"
 #include "search/LauncherSettingsStores.h"
 #include "search/SearchRankingSettings.h"
 
