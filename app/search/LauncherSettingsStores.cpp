@@ -33,59 +33,12 @@ std::optional<qint64> clampedStoredInteger(const PlistValue &value, qint64 minim
     return std::nullopt;
 }
 
-std::optional<double> storedFiniteNumber(const UserDefaults &defaults, const QString &key) {
-    const std::optional<PlistValue> value = defaults.value(key);
-    if (!value)
-        return std::nullopt;
-    if (const auto integer = value->toInteger())
-        return static_cast<double>(*integer);
-    if (const auto real = value->toReal(); real && std::isfinite(*real))
-        return *real;
-    return std::nullopt;
-}
-
 qint64 storedClampedInteger(const UserDefaults &defaults, const QString &key, qint64 minimum, qint64 maximum,
                             qint64 defaultValue) {
     if (const auto stored = defaults.value(key))
         if (const auto clamped = clampedStoredInteger(*stored, minimum, maximum))
             return *clamped;
     return std::min(std::max(defaultValue, minimum), maximum);
-}
-
-namespace {
-
-bool loadBoolean(const UserDefaults &defaults, const QString &key, bool defaultValue) {
-    return defaults.boolValue(key).value_or(defaultValue);
-}
-
-} // namespace
-
-// --- Boolean stores.
-
-WindowSnapSettingsStore::WindowSnapSettingsStore(UserDefaults &defaults) : defaults(&defaults) {}
-const WindowSnapSettingsStore &WindowSnapSettingsStore::standard() {
-    static const WindowSnapSettingsStore store(UserDefaults::standard());
-    return store;
-}
-bool WindowSnapSettingsStore::load(bool defaultEnabled) const {
-    return loadBoolean(*defaults, snapToGridKey, defaultEnabled);
-}
-
-MenuBarIconVisibilityStore::MenuBarIconVisibilityStore(UserDefaults &defaults) : defaults(&defaults) {}
-const MenuBarIconVisibilityStore &MenuBarIconVisibilityStore::standard() {
-    static const MenuBarIconVisibilityStore store(UserDefaults::standard());
-    return store;
-}
-bool MenuBarIconVisibilityStore::load(bool defaultVisible) const {
-    return loadBoolean(*defaults, showMenuBarIconKey, defaultVisible);
-}
-
-LaunchAtLoginSettingsStore::LaunchAtLoginSettingsStore(LaunchAtLoginPreferenceStore preferenceStore)
-    : preferenceStore(std::move(preferenceStore)) {}
-const LaunchAtLoginSettingsStore &LaunchAtLoginSettingsStore::standard() {
-    static const LaunchAtLoginSettingsStore store(
-        LaunchAtLoginPreferenceStore(UserDefaults::standard(), QStringLiteral("launcherRunAtLogin")));
-    return store;
 }
 
 // --- Translation trigger.
@@ -297,14 +250,6 @@ void TranslationEngineSettingsStore::save(const TranslationEngineIDs &order,
             enabledInOrder.append(engine);
     defaults->set(orderKey, encodeEngineIDs(normalizedOrder));
     defaults->set(enabledKey, encodeEngineIDs(enabledInOrder));
-}
-
-const HotKeySettingsStore &standardHotKeySettingsStore() {
-    static const HotKeySettingsStore store(UserDefaults::standard(), QStringLiteral("launcherHotKeyEnabled"),
-                                           QStringLiteral("launcherHotKeyCode"),
-                                           QStringLiteral("launcherHotKeyModifiers"),
-                                           QStringLiteral("launcherHotKeyCharacter"));
-    return store;
 }
 
 } // namespace orvex

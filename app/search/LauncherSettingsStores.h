@@ -3,9 +3,6 @@
 #include "platform/PlistValue.h"
 #include "platform/UserDefaults.h"
 
-#include "hotkey-core/HotKeySettingsStore.h"
-#include "launch-at-login/LaunchAtLoginPreferenceStore.h"
-
 #include <QHashFunctions>
 #include <QList>
 #include <QSet>
@@ -17,10 +14,11 @@
 
 namespace orvex {
 
-// Typed stores of the launcher's preferences in the defaults database. Each is a plain value holding
-// the database, its key names and, for numbers, a default and limits. Loads never fail: a missing,
-// mistyped or out-of-range value gives the default or is clamped. `standard()` is the process-wide
-// store over UserDefaults::standard(); tests build their own over their own database.
+// Typed stores of the preferences the search core reads, and the number readers that every preference
+// store shares. A store is a plain value holding the defaults database, its key names and, for numbers,
+// a default and limits. Loads never fail: a missing, mistyped or out-of-range value gives the default or
+// is clamped. `standard()` is the process-wide store over UserDefaults::standard(); tests build their own
+// over their own database. The stores only the panel, the settings window or the shell read live there.
 
 // A stored whole number clamped to [minimum, maximum] (raised to the minimum, then lowered to the
 // maximum). Integers of any size and whole reals of any size clamp; anything else (a fraction, NaN,
@@ -30,37 +28,6 @@ std::optional<qint64> clampedStoredInteger(const PlistValue &value, qint64 minim
 // The whole number stored under `key` clamped as above; else `defaultValue`, clamped too.
 qint64 storedClampedInteger(const UserDefaults &defaults, const QString &key, qint64 minimum, qint64 maximum,
                             qint64 defaultValue);
-// The measure stored under `key` (a window's size or place): an integer, or a finite real; anything else
-// (NaN, an infinity, another type, nothing) gives nothing, so that the caller falls back to its default.
-std::optional<double> storedFiniteNumber(const UserDefaults &defaults, const QString &key);
-
-// --- Boolean stores: every caller passes true as the default.
-
-struct WindowSnapSettingsStore {
-    explicit WindowSnapSettingsStore(UserDefaults &defaults);
-    static const WindowSnapSettingsStore &standard();
-    bool load(bool defaultEnabled) const;
-
-    UserDefaults *defaults;
-    QString snapToGridKey = QStringLiteral("launcherSnapToGrid");
-};
-
-struct MenuBarIconVisibilityStore {
-    explicit MenuBarIconVisibilityStore(UserDefaults &defaults);
-    static const MenuBarIconVisibilityStore &standard();
-    bool load(bool defaultVisible) const;
-
-    UserDefaults *defaults;
-    QString showMenuBarIconKey = QStringLiteral("launcherShowMenuBarIcon");
-};
-
-// The start-at-login wish; absent means not yet decided. Reads and writes go through `preferenceStore`.
-struct LaunchAtLoginSettingsStore {
-    explicit LaunchAtLoginSettingsStore(LaunchAtLoginPreferenceStore preferenceStore);
-    static const LaunchAtLoginSettingsStore &standard();
-
-    LaunchAtLoginPreferenceStore preferenceStore;
-};
 
 // --- Translation settings.
 
@@ -159,8 +126,5 @@ private:
     static std::optional<TranslationEngineIDs> parseEngineIDs(const std::optional<QString> &rawValue);
     static QString encodeEngineIDs(const TranslationEngineIDs &engines);
 };
-
-// The application's hot-key store: the standard database and the launcher's four hot-key keys.
-const HotKeySettingsStore &standardHotKeySettingsStore();
 
 } // namespace orvex

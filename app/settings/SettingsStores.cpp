@@ -2,6 +2,14 @@
 
 namespace orvex {
 
+const HotKeySettingsStore &standardHotKeySettingsStore() {
+    static const HotKeySettingsStore store(UserDefaults::standard(), QStringLiteral("launcherHotKeyEnabled"),
+                                           QStringLiteral("launcherHotKeyCode"),
+                                           QStringLiteral("launcherHotKeyModifiers"),
+                                           QStringLiteral("launcherHotKeyCharacter"));
+    return store;
+}
+
 SettingsStores SettingsStores::standard() {
     return SettingsStores{
         .hotKeyStore = standardHotKeySettingsStore(),

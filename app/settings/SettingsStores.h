@@ -8,8 +8,16 @@
 #include "panel/VersionVisibilityStore.h"
 #include "search/LauncherSettingsStores.h"
 #include "search/SearchRankingSettings.h"
+#include "settings/LaunchAtLoginSettingsStore.h"
+#include "settings/MenuBarIconVisibilityStore.h"
+#include "settings/WindowSnapSettingsStore.h"
+
+#include "hotkey-core/HotKeySettingsStore.h"
 
 namespace orvex {
+
+// The application's hot-key store: the standard database and the launcher's four hot-key keys.
+const HotKeySettingsStore &standardHotKeySettingsStore();
 
 // The preference stores the settings window reads once and writes on every edit, in the order the
 // window keeps them. "showSnippets" has no store of its own: it is a Boolean in `snippetDefaults`.

@@ -1,12 +1,21 @@
 #include "settings/WindowSizeStore.h"
 
-#include "search/LauncherSettingsStores.h"
-
 #include <algorithm>
 #include <cmath>
 #include <optional>
 
 namespace orvex {
+
+std::optional<double> storedFiniteNumber(const UserDefaults &defaults, const QString &key) {
+    const std::optional<PlistValue> value = defaults.value(key);
+    if (!value)
+        return std::nullopt;
+    if (const auto integer = value->toInteger())
+        return static_cast<double>(*integer);
+    if (const auto real = value->toReal(); real && std::isfinite(*real))
+        return *real;
+    return std::nullopt;
+}
 
 namespace {
 

@@ -5,7 +5,13 @@
 #include <QSize>
 #include <QString>
 
+#include <optional>
+
 namespace orvex {
+
+// The measure stored under `key` (a window's size or place): an integer, or a finite real; anything else
+// (NaN, an infinity, another type, nothing) gives nothing, so that the caller falls back to its default.
+std::optional<double> storedFiniteNumber(const UserDefaults &defaults, const QString &key);
 
 // A window's size in the defaults database, kept within per-axis limits. Stored as two real numbers in
 // logical pixels; the measure is the window's content size (without the window manager's frame), the

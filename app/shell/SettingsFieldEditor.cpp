@@ -2,7 +2,7 @@
 
 #include "panel/PanelHost.h"
 #include "search/LauncherNotifications.h"
-#include "search/LauncherSettingsStores.h"
+#include "settings/MenuBarIconVisibilityStore.h"
 
 #include <QLineEdit>
 #include <QMenu>

@@ -1,6 +1,6 @@
 #include "shell/WindowPositionStore.h"
 
-#include "search/LauncherSettingsStores.h"
+#include "settings/WindowSizeStore.h"
 
 #include <algorithm>
 #include <cmath>

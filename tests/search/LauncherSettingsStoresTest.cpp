@@ -231,19 +231,6 @@ TEST(TranslationEnginePreferences, PrioritizedEnginesFollowTheOrder) {
 
 TEST(StandardStores, UseTheStandardDatabaseAndTheLaunchersKeys) {
     UserDefaults *standard = &UserDefaults::standard();
-    const HotKeySettingsStore &hotKey = standardHotKeySettingsStore();
-    EXPECT_EQ(hotKey.defaults, standard);
-    EXPECT_EQ(hotKey.enabledKey, QStringLiteral("launcherHotKeyEnabled"));
-    EXPECT_EQ(hotKey.keyCodeKey, QStringLiteral("launcherHotKeyCode"));
-    EXPECT_EQ(hotKey.modifiersKey, QStringLiteral("launcherHotKeyModifiers"));
-    EXPECT_EQ(hotKey.characterKey, QStringLiteral("launcherHotKeyCharacter"));
-
-    const LaunchAtLoginPreferenceStore &login = LaunchAtLoginSettingsStore::standard().preferenceStore;
-    EXPECT_EQ(login.defaults, standard);
-    EXPECT_EQ(login.preferenceKey, QStringLiteral("launcherRunAtLogin"));
-
-    EXPECT_EQ(WindowSnapSettingsStore::standard().defaults, standard);
-    EXPECT_EQ(MenuBarIconVisibilityStore::standard().defaults, standard);
     EXPECT_EQ(TranslationCommandSettingsStore::standard().defaults, standard);
     EXPECT_EQ(TranslationLanguageSettingsStore::standard().defaults, standard);
     EXPECT_EQ(TranslationEngineSettingsStore::standard().defaults, standard);

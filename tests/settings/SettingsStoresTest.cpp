@@ -42,5 +42,22 @@ TEST(BooleanStores, OnlyAStoredBooleanOverridesTheCallersDefault) {
     }
 }
 
+TEST(SettingsStores, TheStandardOnesUseTheStandardDatabaseAndTheLaunchersKeys) {
+    UserDefaults *standard = &UserDefaults::standard();
+    const HotKeySettingsStore &hotKey = standardHotKeySettingsStore();
+    EXPECT_EQ(hotKey.defaults, standard);
+    EXPECT_EQ(hotKey.enabledKey, QStringLiteral("launcherHotKeyEnabled"));
+    EXPECT_EQ(hotKey.keyCodeKey, QStringLiteral("launcherHotKeyCode"));
+    EXPECT_EQ(hotKey.modifiersKey, QStringLiteral("launcherHotKeyModifiers"));
+    EXPECT_EQ(hotKey.characterKey, QStringLiteral("launcherHotKeyCharacter"));
+
+    const LaunchAtLoginPreferenceStore &login = LaunchAtLoginSettingsStore::standard().preferenceStore;
+    EXPECT_EQ(login.defaults, standard);
+    EXPECT_EQ(login.preferenceKey, QStringLiteral("launcherRunAtLogin"));
+
+    EXPECT_EQ(WindowSnapSettingsStore::standard().defaults, standard);
+    EXPECT_EQ(MenuBarIconVisibilityStore::standard().defaults, standard);
+}
+
 } // namespace
 } // namespace orvex
