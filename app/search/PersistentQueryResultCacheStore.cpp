@@ -387,12 +387,13 @@ PersistentQueryResultCacheStoreRegistry::store(const QString &storeKey, UserDefa
                                                qsizetype maxEntries) {
     struct Registry {
         std::mutex lock;
-        QHash<QString, std::weak_ptr<PersistentQueryResultCacheStore>> stores;
+        QHash<std::pair<const UserDefaults *, QString>, std::weak_ptr<PersistentQueryResultCacheStore>>
+            stores;
     };
     static Registry registry;
 
     std::lock_guard guard(registry.lock);
-    std::weak_ptr<PersistentQueryResultCacheStore> &slot = registry.stores[storeKey];
+    std::weak_ptr<PersistentQueryResultCacheStore> &slot = registry.stores[{&defaults, storeKey}];
     if (auto existing = slot.lock())
         return existing;
     auto created = std::make_shared<PersistentQueryResultCacheStore>(storeKey, defaults, ttl, maxEntries);

@@ -150,12 +150,12 @@ private:
     quint64 writtenSequence_ = 0;
 };
 
-// The stores by defaults key, so that the manager and the panel share one. A store stays registered
-// while anyone holds it (the manager holds its own for the life of the process).
+// The stores by defaults database and key, so that the manager and the panel share one. A store stays
+// registered while anyone holds it (the manager holds its own for the life of the process).
 class PersistentQueryResultCacheStoreRegistry {
 public:
-    // The store registered for `storeKey`, or a new one over `defaults`; the other arguments only
-    // matter when the store is created.
+    // The store registered for `storeKey` in `defaults`, or a new one over them; the other arguments
+    // only matter when the store is created. A store of another defaults database is never given out.
     static std::shared_ptr<PersistentQueryResultCacheStore>
     store(const QString &storeKey, UserDefaults &defaults,
           double ttl = PersistentQueryResultCacheStore::defaultTTL,

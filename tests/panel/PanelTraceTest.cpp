@@ -23,6 +23,17 @@ qint64 monotonicNow() {
     return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
+// A trace file of this test's own that does not exist yet: the trace appends, and one process may run
+// every test of the binary.
+QString freshTraceFile() {
+    const QString path =
+        test::homePath() + QStringLiteral("/trace-") +
+        QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+        QStringLiteral(".txt");
+    QFile::remove(path);
+    return path;
+}
+
 QList<QList<QByteArray>> traceLines(const QString &path) {
     QFile file(path);
     QList<QList<QByteArray>> lines;
@@ -71,7 +82,7 @@ TEST(PanelTrace, FingerprintIgnoresOrderButNotContent) {
 
 TEST(PanelTrace, EveryAppliedListAndItsFirstPaintAreWrittenWithMonotonicTimes) {
     PanelHarness panel;
-    const QString path = test::homePath() + QStringLiteral("/trace.txt");
+    const QString path = freshTraceFile();
     const qint64 before = monotonicNow();
     PanelTrace::installIfRequested({QStringLiteral("orvex-launcher"), QStringLiteral("--trace"), path},
                                    *panel.view);
@@ -123,7 +134,7 @@ TEST(PanelTrace, EveryAppliedListAndItsFirstPaintAreWrittenWithMonotonicTimes) {
 
 TEST(PanelTrace, AQueryWithSpacesStaysOneField) {
     PanelHarness panel;
-    const QString path = test::homePath() + QStringLiteral("/trace.txt");
+    const QString path = freshTraceFile();
     PanelTrace::installIfRequested({QStringLiteral("--trace"), path}, *panel.view);
     panel.type(QStringLiteral("quarterly re"));
     const auto list = lastList(traceLines(path));
@@ -133,7 +144,7 @@ TEST(PanelTrace, AQueryWithSpacesStaysOneField) {
 }
 
 TEST(PanelTrace, EverySearchIsWrittenWithItsStartAndTheSameRows) {
-    const QString path = test::homePath() + QStringLiteral("/trace.txt");
+    const QString path = freshTraceFile();
     PanelSearchFunction search = [](const QString &query, bool) {
         return SearchResults{SearchResult(SearchResultFields{.filename = query + QStringLiteral(".txt")})};
     };

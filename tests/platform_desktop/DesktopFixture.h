@@ -11,10 +11,14 @@ namespace orvex::test {
 // A desktop of the test's own: XDG data and configuration folders holding only what the test writes
 // (plus the system's MIME database, so that file types are recognised), programs that record how they
 // were started, desktop entries that run them, and the user's default handlers in mimeapps.list.
-// The environment is set once per test process, before anything asks GIO.
+// The environment is set once per test process, before anything asks GIO; each test starts from an empty
+// desktop.
 class DesktopFixture {
 public:
     DesktopFixture();
+    ~DesktopFixture();
+    DesktopFixture(const DesktopFixture &) = delete;
+    DesktopFixture &operator=(const DesktopFixture &) = delete;
 
     // The data folder listed in XDG_DATA_DIRS, as a system installation would be.
     static QString systemDataFolder();
@@ -37,6 +41,8 @@ public:
     void updateMimeCache(const QString &applicationsFolder);
     // Writes the user's mimeapps.list with these "type=entry id" defaults.
     void writeDefaults(const QStringList &defaults);
+    // Returns once GIO has seen every change to the folders so far (the writers above call it).
+    void settle();
 
 private:
     QString root_;

@@ -121,7 +121,7 @@ TEST_F(DesktopApplications, RowsStandForTheEntryFile) {
         EXPECT_TRUE(DatabaseManager::isDesktopApplicationRow(row));
     }
     // Bundles of the design's roots keep working beside them.
-    const QString bundles = test::homePath() + QStringLiteral("/Applications");
+    const QString bundles = desktop.root + QStringLiteral("/Applications");
     test::makeDirectory(bundles + QStringLiteral("/Marmot.app/Contents"));
     const SearchResults all = DatabaseManager::discoverApplications({bundles}, desktop.environment());
     ASSERT_EQ(all.size(), rows.size() + 1);

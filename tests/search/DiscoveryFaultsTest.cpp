@@ -85,8 +85,10 @@ TEST(DiscoveryFaults, HomeWithALinkLoopAnUnreadableFolderAndAHundredThousandEntr
 // file (and a shortcut file's address would never be read). Such entries, and what lies below them,
 // give no row; every row the walks give names a file on disk.
 TEST(DiscoveryFaults, NamesThatAreNotUtf8GiveNoRowThatNamesNoFile) {
-    const QString root = test::homePath() + QStringLiteral("/home");
+    // A home of its own: the other tests of the process leave theirs.
+    const QString root = test::homePath() + QStringLiteral("/not-utf8-names");
     const QByteArray native = QFile::encodeName(root);
+    std::filesystem::remove_all(native.toStdString());
     test::makeDirectory(root + QStringLiteral("/Projects \u00e9t\u00e9"));
     test::writeFile(root + QStringLiteral("/Projects \u00e9t\u00e9/site.url"), "URL=https://good.example/");
     for (const QByteArray &folder : {QByteArray("/Caf\xe9"), QByteArray("/Caf\xe9/Inner"),

@@ -335,21 +335,31 @@ TEST_F(PersistentQueryResultCacheTest, InvalidationStampIsADefaultsDate) {
     EXPECT_FALSE(store->actorInvalidatedAt());
 }
 
-TEST(PersistentQueryResultCacheStoreRegistry, SharesOneStorePerKeyWhileItIsHeld) {
+// One store per defaults database and key: the panel and the manager share it, and a manager over other
+// defaults (a test's, after the process-wide manager took the launcher's key) never gets a store that
+// reads and writes a defaults database it was not given.
+TEST(PersistentQueryResultCacheStoreRegistry, SharesOneStorePerDefaultsAndKeyWhileItIsHeld) {
     UserDefaults defaults;
     const QString key = QStringLiteral("registry.queryResults");
     auto first = PersistentQueryResultCacheStoreRegistry::store(key, defaults);
-    UserDefaults other;
-    auto second = PersistentQueryResultCacheStoreRegistry::store(key, other, 1, 1);
+    auto second = PersistentQueryResultCacheStoreRegistry::store(key, defaults, 1, 1);
     EXPECT_EQ(first, second);
     EXPECT_EQ(second->ttl(), PersistentQueryResultCacheStore::defaultTTL);
     EXPECT_NE(PersistentQueryResultCacheStoreRegistry::store(key + QStringLiteral("2"), defaults), first);
 
+    UserDefaults other;
+    auto elsewhere = PersistentQueryResultCacheStoreRegistry::store(key, other);
+    EXPECT_NE(elsewhere, first);
     first->storeResults({fileRow(QStringLiteral("a"))}, QStringLiteral("a|K"), kNow);
+    EXPECT_FALSE(elsewhere->cachedSearchResults(QStringLiteral("a|K"), kNow, false));
+    EXPECT_FALSE(other.dataValue(key));
+    EXPECT_TRUE(defaults.dataValue(key));
+
     first.reset();
     second.reset();
     // Released by everyone: the next store starts over from the defaults it is given.
-    auto third = PersistentQueryResultCacheStoreRegistry::store(key, other);
+    UserDefaults fresh;
+    auto third = PersistentQueryResultCacheStoreRegistry::store(key, fresh);
     EXPECT_FALSE(third->cachedSearchResults(QStringLiteral("a|K"), kNow, false));
 }
 

@@ -12,6 +12,8 @@ namespace orvex::test {
 void prepareHome(const std::function<void(UserDefaults &)> &settings) {
     QDir(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/orvex-launcher")).removeRecursively();
     QDir(qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/io.orvex.launcher")).removeRecursively();
+    // Start at login as never chosen, whatever an earlier test of the process chose.
+    QDir(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/autostart")).removeRecursively();
     // A folder to find, so that the permission check after launch is content.
     makeDirectory(homePath() + QStringLiteral("/Documents/Projects"));
     UserDefaults defaults(UserDefaults::standardFilePath());

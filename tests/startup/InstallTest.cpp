@@ -43,7 +43,11 @@ protected:
         delete prefix_;
         delete installOutput_;
     }
-    void SetUp() override { ASSERT_TRUE(installed_) << installOutput_->toStdString(); }
+    void SetUp() override {
+        ASSERT_TRUE(installed_) << installOutput_->toStdString();
+        // Without the files of the launchers that ran before.
+        test::removeLauncherFiles();
+    }
 
     static QString at(const char *relative) {
         return prefix_->path() + QLatin1Char('/') + QLatin1String(relative);

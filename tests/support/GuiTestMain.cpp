@@ -19,5 +19,6 @@ int main(int argc, char **argv) {
     font.setPixelSize(13);
     QApplication::setFont(font);
     ::testing::InitGoogleMock(&argc, argv);
+    orvex::test::deliverQueuedEventsAfterEachTest();
     return RUN_ALL_TESTS();
 }

@@ -15,6 +15,11 @@ namespace orvex::test {
 // be made.
 bool isolateTestEnvironment(const QTemporaryDir &root);
 
+// Delivers, at the end of every test, the events the test left queued for the event loop (work posted to
+// the main queue, notifications on their way), so that they reach the test that caused them and never a
+// later one of the same process. Call after InitGoogleTest.
+void deliverQueuedEventsAfterEachTest();
+
 // The data folder listed first in XDG_DATA_DIRS, empty at the start: "applications" and the like put in
 // it are what a system installation would provide.
 QString systemDataFolder();

@@ -16,5 +16,6 @@ int main(int argc, char **argv) {
         return 3;
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleMock(&argc, argv);
+    orvex::test::deliverQueuedEventsAfterEachTest();
     return RUN_ALL_TESTS();
 }
