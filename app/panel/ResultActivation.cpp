@@ -9,6 +9,8 @@
 #include "search/LauncherSettingsStores.h"
 #include "search/PersistentQueryResultCacheStore.h"
 #include "search/SearchRankingSettings.h"
+#include "sources/BrowserTabs.h"
+#include "sources/BrowserTabsSource.h"
 #include "sources/SystemSettingsLauncher.h"
 #include "sources/TranslationCommand.h"
 
@@ -96,7 +98,7 @@ ResultActivation::ResultActivation(SearchController &search, Workspace &workspac
     if (!environment_.focusBrowserTab)
         environment_.focusBrowserTab = [](const QString &bundleIdentifier, qint64 windowIndex,
                                           qint64 tabIndex) {
-            return DatabaseManager::shared().focusBrowserTab(bundleIdentifier, windowIndex, tabIndex);
+            return orvex::focusBrowserTab(DatabaseManager::shared(), bundleIdentifier, windowIndex, tabIndex);
         };
     if (!environment_.openSystemSettingsLink)
         environment_.openSystemSettingsLink = [](const QString &link) {
@@ -241,11 +243,11 @@ bool ResultActivation::openActionURL(const std::optional<QString> &address,
 bool ResultActivation::focusBrowserTab(const std::optional<QString> &link) {
     if (!link)
         return false;
-    const std::optional<BrowserTabFocusTarget> target = DatabaseManager::parseBrowserTabFocusLink(*link);
+    const std::optional<BrowserTabFocusTarget> target = BrowserTabs::parseFocusLink(*link);
     if (!target)
         return false;
     // A link may only address the browsers whose tabs the launcher lists.
-    const QList<BrowserAutomationTarget> &browsers = DatabaseManager::browserAutomationTargets();
+    const QList<BrowserAutomationTarget> &browsers = BrowserTabs::targets();
     const bool known =
         std::any_of(browsers.cbegin(), browsers.cend(), [&](const BrowserAutomationTarget &browser) {
             return browser.bundleIdentifier == target->bundleIdentifier;

@@ -205,7 +205,7 @@ void DatabaseManager::refreshSourceCachesNow() {
             if (!backgroundCacheRefreshRunning_) {
                 std::vector<size_t> everySource(sources_.size());
                 std::iota(everySource.begin(), everySource.end(), size_t(0));
-                plan = makeBackgroundRefreshPlan(true, true, true, true, std::move(everySource));
+                plan = makeBackgroundRefreshPlan(true, true, true, std::move(everySource));
                 backgroundCacheRefreshRunning_ = true;
                 break;
             }
@@ -400,8 +400,6 @@ SearchResults DatabaseManager::searchActionResults(const QString &query) {
     if (StringUtils::graphemeCount(q) < 2)
         return rows;
     rows += searchLauncherActionResults(q);
-    if (!isRunningUnitTests())
-        rows += searchBrowserTabActionResults(q, cachedBrowserTabs_);
     rows += matchRegisteredSources(searchContext(query));
     return rows;
 }
@@ -430,6 +428,14 @@ SearchResults DatabaseManager::matchRegisteredSources(const SearchContext &conte
         rows += source->match(*snapshot, context);
     }
     return rows;
+}
+
+std::shared_ptr<const SourceSnapshot> DatabaseManager::sourceSnapshot(const QString &sourceID) const {
+    auto guard = lock();
+    for (const RegisteredSource &registered : sources_)
+        if (registered.source->id() == sourceID)
+            return registered.snapshot;
+    return nullptr;
 }
 
 std::vector<std::shared_ptr<const Source>> DatabaseManager::sources() const {

@@ -120,7 +120,7 @@ struct DatabaseManagerConfiguration {
 
     // ---- Walked caches and background refresh ----
     // Tests only: called on the refresh's thread, with no lock held, just before a source is crawled, with
-    // its id ("apps", "folders", "shortcuts", "browserTabs", then each registered
+    // its id ("apps", "folders", "shortcuts", then each registered
     // source's, in that fixed order).
     std::function<void(const QString &sourceID)> backgroundRefreshWillCrawl;
 
@@ -276,9 +276,10 @@ public:
     // A registered source's new snapshot, by its place in the list.
     using CrawledSnapshots = std::vector<std::pair<size_t, std::shared_ptr<const SourceSnapshot>>>;
     void applyBackgroundCacheRefresh(std::optional<SearchResults> apps, std::optional<SearchResults> folders,
-                                     std::optional<SearchResults> shortcuts,
-                                     std::optional<QList<BrowserTabShortcut>> browserTabs,
-                                     CrawledSnapshots snapshots = {});
+                                     std::optional<SearchResults> shortcuts, CrawledSnapshots snapshots = {});
+    // Installs a snapshot that a registered source made outside the refresh (a permission warm-up), as
+    // if the refresh had crawled it, without announcing it.
+    void installSourceSnapshot(const QString &sourceID, std::shared_ptr<const SourceSnapshot> snapshot);
     void shortcutRootsDidChange();
 
     // When each source cache was last refreshed (absent: never), by source id, for tests and diagnostics.
@@ -286,6 +287,8 @@ public:
     SourceCacheDates sourceCacheLastRefreshDates() const;
     // The registered sources, in their order.
     std::vector<std::shared_ptr<const Source>> sources() const;
+    // The snapshot a registered source's searches read now; null for an unknown id.
+    std::shared_ptr<const SourceSnapshot> sourceSnapshot(const QString &sourceID) const;
     // A context for asking a source directly, as a search would (tests and the command-line tool).
     SearchContext searchContext(const QString &query);
     bool isBackgroundCacheRefreshRunning() const;
@@ -297,11 +300,8 @@ private:
         bool apps = false;
         bool folders = false;
         bool shortcuts = false;
-        bool browserTabs = false;
         // The registered sources to crawl, by their place in the list.
         std::vector<size_t> sources;
-        // Off under the test harness, where tab rows are never shown: the browsers are not asked.
-        bool askBrowsersForTabs = true;
         QStringList appSearchRoots;
         DesktopEntryEnvironment desktopEntries;
         QStringList folderSearchRoots;
@@ -312,14 +312,12 @@ private:
         int shortcutSearchMaxDepth = 0;
     };
     // The plan for the given stale sources, with the crawl inputs copied under the lock.
-    BackgroundRefreshPlan makeBackgroundRefreshPlan(bool apps, bool folders, bool shortcuts, bool browserTabs,
+    BackgroundRefreshPlan makeBackgroundRefreshPlan(bool apps, bool folders, bool shortcuts,
                                                     std::vector<size_t> sources);
     // Crawls the plan's sources one after another with no lock held, then installs the results.
     void runBackgroundCacheRefresh(const BackgroundRefreshPlan &plan);
     void finishBackgroundCacheRefresh(std::optional<SearchResults> apps, std::optional<SearchResults> folders,
-                                      std::optional<SearchResults> shortcuts,
-                                      std::optional<QList<BrowserTabShortcut>> browserTabs,
-                                      CrawledSnapshots snapshots);
+                                      std::optional<SearchResults> shortcuts, CrawledSnapshots snapshots);
 
 public:
     // ---- Learned open counts and recent activations (DatabaseRecentActivations.cpp,
@@ -349,43 +347,6 @@ public:
 
     // ---- Translation rows (DatabaseTranslationActions.cpp) ----
     SearchResults searchTranslationActionResults(const QString &query);
-
-    // ---- Open browser tabs and tab focus (DatabaseAppleScript.cpp, DatabaseBrowserIntegration.cpp) ----
-    // The script runner and the tab probe read only the immutable configuration and take no lock, so
-    // a slow child never holds up the manager.
-    // The browsers whose tabs are listed, Edge first.
-    static const QList<BrowserAutomationTarget> &browserAutomationTargets();
-    std::optional<AppleScriptRunResult> runAppleScriptDetailed(const QString &script,
-                                                               const QStringList &arguments) const;
-    std::optional<QString> runAppleScript(const QString &script, const QStringList &arguments) const;
-    static bool isAppleEventsPermissionDenied(const QString &standardError);
-    // The fixed script texts; data reaches them only as arguments.
-    static const QString &browserTabProbeScript();
-    static const QString &browserTabFocusScript();
-    // Whether a process of the browser runs (the injected check, else /proc); unknown browsers do not.
-    bool isBrowserRunning(const QString &bundleIdentifier) const;
-    BrowserTabProbeResult probeBrowserTabs(const QString &browserName, const QString &appName,
-                                           const QString &bundleIdentifier) const;
-    static QList<BrowserTabShortcut> parseBrowserTabs(const QString &output, const QString &browserName,
-                                                      const QString &bundleIdentifier);
-    QList<BrowserTabShortcut> discoverBrowserTabs() const;
-    static QString browserTabFocusTargetURLString(const QString &bundleIdentifier, qint64 windowIndex,
-                                                  qint64 tabIndex);
-    // Reads a tab-focus link back: scheme, the host exactly as written, and the "window" and "tab"
-    // numbers. Absent when any part is missing or not a number.
-    static std::optional<BrowserTabFocusTarget> parseBrowserTabFocusLink(const QString &link);
-    // Blocks while the focus script runs; true only when the browser answered "true".
-    bool focusBrowserTab(const QString &bundleIdentifier, qint64 windowIndex, qint64 tabIndex) const;
-    SearchResults searchBrowserTabActionResults(const QString &queryLowercased,
-                                                const QList<BrowserTabShortcut> &tabs);
-    QList<BrowserTabShortcut> cachedBrowserTabs() const;
-    std::optional<Date> browserTabsCacheLastRefresh() const;
-
-    // ---- Browser automation warm-up (DatabaseBrowserIntegration.cpp) ----
-    // Probes every browser in table order, stopping at the first failure. Blocks while osascript runs.
-    BrowserAutomationWarmupSnapshot browserAutomationWarmupSnapshot() const;
-    // Runs the snapshot without holding the manager, then installs its tabs as the tab cache.
-    BrowserAutomationWarmupResult warmupBrowserAutomationPermissions();
 
     // ---- Notion pages (NotionSearch.cpp) ----
     // Never waits for the network: answers from the cache and, on a miss, starts one background
@@ -493,11 +454,9 @@ private:
     std::optional<Date> appCacheLastRefresh_;
     std::optional<Date> folderCacheLastRefresh_;
     std::optional<Date> shortcutCacheLastRefresh_;
-    std::optional<Date> browserTabsCacheLastRefresh_;
     double appCacheTTL_ = 120;
     double folderCacheTTL_ = 180;
     double shortcutCacheTTL_ = 180;
-    double browserTabsCacheTTL_ = 8;
     int folderSearchMaxDepth_ = 5;
     int shortcutSearchMaxDepth_ = 6;
     QSet<QString> excludedFolderNames_;
@@ -548,12 +507,6 @@ private:
     void storeTranslationActionResultsInCache(const SearchResults &results, const QString &key);
     void startBackgroundTranslationLookup(const TranslationLookupJob &job);
     void finishBackgroundTranslationLookup(const TranslationLookupJob &job, const SearchResults &rows);
-
-    // ---- Browser tabs and bookmarks ----
-    QList<BrowserTabShortcut> cachedBrowserTabs_;
-    // The last probe-failure line written per browser, so a failure that persists across refreshes is
-    // written once rather than every few seconds.
-    mutable QHash<QString, QString> lastBrowserTabProbeFailureLines_;
 
     // ---- Notion pages ----
     // Aged on the monotonic clock: a change of the wall clock neither revives nor expires entries.

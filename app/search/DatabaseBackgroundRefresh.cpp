@@ -47,17 +47,15 @@ void DatabaseManager::scheduleBackgroundCacheRefreshIfNeeded() {
     const bool apps = isStale(appCacheLastRefresh_, appCacheTTL_, clock_->now());
     const bool folders = isStale(folderCacheLastRefresh_, folderCacheTTL_, clock_->now());
     const bool shortcuts = isStale(shortcutCacheLastRefresh_, shortcutCacheTTL_, clock_->now());
-    const bool browserTabs = isStale(browserTabsCacheLastRefresh_, browserTabsCacheTTL_, clock_->now());
     std::vector<size_t> staleSources;
     for (size_t i = 0; i < sources_.size(); ++i) {
         if (isStale(sources_[i].lastRefresh, sources_[i].source->timeToLive(), clock_->now()))
             staleSources.push_back(i);
     }
-    if (!apps && !folders && !shortcuts && !browserTabs && staleSources.empty())
+    if (!apps && !folders && !shortcuts && staleSources.empty())
         return;
 
-    BackgroundRefreshPlan plan =
-        makeBackgroundRefreshPlan(apps, folders, shortcuts, browserTabs, std::move(staleSources));
+    BackgroundRefreshPlan plan = makeBackgroundRefreshPlan(apps, folders, shortcuts, std::move(staleSources));
     backgroundCacheRefreshRunning_ = true;
     // The pool belongs to the manager and shutdown() waits for it, so the task may use `this`.
     startBackgroundTask([this, plan = std::move(plan)] { runBackgroundCacheRefresh(plan); });
@@ -77,16 +75,14 @@ void DatabaseManager::startShortcutRootWatcherIfNeeded() {
 }
 
 DatabaseManager::BackgroundRefreshPlan
-DatabaseManager::makeBackgroundRefreshPlan(bool apps, bool folders, bool shortcuts, bool browserTabs,
+DatabaseManager::makeBackgroundRefreshPlan(bool apps, bool folders, bool shortcuts,
                                            std::vector<size_t> sources) {
     auto guard = lock();
     BackgroundRefreshPlan plan;
     plan.apps = apps;
     plan.folders = folders;
     plan.shortcuts = shortcuts;
-    plan.browserTabs = browserTabs;
     plan.sources = std::move(sources);
-    plan.askBrowsersForTabs = !isRunningUnitTests();
     plan.appSearchRoots = appSearchRoots_;
     plan.desktopEntries = config_.desktopEntries;
     plan.folderSearchRoots = folderSearchRoots_;
@@ -113,7 +109,6 @@ void DatabaseManager::runBackgroundCacheRefresh(const BackgroundRefreshPlan &pla
     std::optional<SearchResults> apps;
     std::optional<SearchResults> folders;
     std::optional<SearchResults> shortcuts;
-    std::optional<QList<BrowserTabShortcut>> browserTabs;
     CrawledSnapshots snapshots;
 
     if (plan.apps && mayCrawl(QStringLiteral("apps")))
@@ -129,12 +124,6 @@ void DatabaseManager::runBackgroundCacheRefresh(const BackgroundRefreshPlan &pla
         if (*walked && !shuttingDown_.load())
             prepareWalkedRowKeys(**walked);
     }
-    if (plan.browserTabs) {
-        if (!plan.askBrowsersForTabs)
-            browserTabs = QList<BrowserTabShortcut>();
-        else if (mayCrawl(QStringLiteral("browserTabs")))
-            browserTabs = discoverBrowserTabs();
-    }
     // The registered sources: their list never changes, so `sources_` is read without the lock.
     for (const size_t index : plan.sources) {
         const Source &source = *sources_[index].source;
@@ -147,7 +136,7 @@ void DatabaseManager::runBackgroundCacheRefresh(const BackgroundRefreshPlan &pla
 
     const bool walked = apps || folders || shortcuts;
     finishBackgroundCacheRefresh(std::move(apps), std::move(folders), std::move(shortcuts),
-                                 std::move(browserTabs), std::move(snapshots));
+                                 std::move(snapshots));
     if (walked)
         returnFreedMemoryToTheSystem();
 }
@@ -155,7 +144,6 @@ void DatabaseManager::runBackgroundCacheRefresh(const BackgroundRefreshPlan &pla
 void DatabaseManager::finishBackgroundCacheRefresh(std::optional<SearchResults> apps,
                                                    std::optional<SearchResults> folders,
                                                    std::optional<SearchResults> shortcuts,
-                                                   std::optional<QList<BrowserTabShortcut>> browserTabs,
                                                    CrawledSnapshots snapshots) {
     auto guard = lock();
     if (shuttingDown_.load()) {
@@ -165,7 +153,7 @@ void DatabaseManager::finishBackgroundCacheRefresh(std::optional<SearchResults> 
         return;
     }
     applyBackgroundCacheRefresh(std::move(apps), std::move(folders), std::move(shortcuts),
-                                std::move(browserTabs), std::move(snapshots));
+                                std::move(snapshots));
     backgroundCacheRefreshRunning_ = false;
     if (shouldScheduleBackgroundRefreshAfterCurrentTask_) {
         shouldScheduleBackgroundRefreshAfterCurrentTask_ = false;
@@ -179,7 +167,6 @@ void DatabaseManager::finishBackgroundCacheRefresh(std::optional<SearchResults> 
 void DatabaseManager::applyBackgroundCacheRefresh(std::optional<SearchResults> apps,
                                                   std::optional<SearchResults> folders,
                                                   std::optional<SearchResults> shortcuts,
-                                                  std::optional<QList<BrowserTabShortcut>> browserTabs,
                                                   CrawledSnapshots snapshots) {
     auto guard = lock();
     const Date now = clock_->now();
@@ -203,7 +190,6 @@ void DatabaseManager::applyBackgroundCacheRefresh(std::optional<SearchResults> a
         if (keys && !keys->isKeysOf(*rows))
             keys.reset();
     }
-    install(browserTabs, cachedBrowserTabs_, browserTabsCacheLastRefresh_);
     for (auto &[index, snapshot] : snapshots) {
         Q_ASSERT(index < sources_.size() && snapshot);
         sources_[index].snapshot = std::move(snapshot);
@@ -214,6 +200,19 @@ void DatabaseManager::applyBackgroundCacheRefresh(std::optional<SearchResults> a
         return;
     invalidateQueryResultCache();
     postSearchDataRefreshed();
+}
+
+void DatabaseManager::installSourceSnapshot(const QString &sourceID,
+                                            std::shared_ptr<const SourceSnapshot> snapshot) {
+    auto guard = lock();
+    for (RegisteredSource &registered : sources_) {
+        if (registered.source->id() != sourceID)
+            continue;
+        registered.snapshot = std::move(snapshot);
+        registered.lastRefresh = clock_->now();
+        invalidateQueryResultCache();
+        return;
+    }
 }
 
 void DatabaseManager::shortcutRootsDidChange() {
@@ -234,8 +233,7 @@ DatabaseManager::SourceCacheDates DatabaseManager::sourceCacheLastRefreshDates()
     auto guard = lock();
     SourceCacheDates dates = {{QStringLiteral("apps"), appCacheLastRefresh_},
                               {QStringLiteral("folders"), folderCacheLastRefresh_},
-                              {QStringLiteral("shortcuts"), shortcutCacheLastRefresh_},
-                              {QStringLiteral("browserTabs"), browserTabsCacheLastRefresh_}};
+                              {QStringLiteral("shortcuts"), shortcutCacheLastRefresh_}};
     for (const RegisteredSource &registered : sources_)
         dates.emplace(registered.source->id(), registered.lastRefresh);
     return dates;

@@ -2,6 +2,7 @@
 
 #include "platform/WorkerPool.h"
 #include "search/Database.h"
+#include "sources/BrowserTabsSource.h"
 
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>
@@ -11,7 +12,7 @@ namespace orvex {
 PermissionWarmups PermissionWarmups::production() {
     return PermissionWarmups{
         .fileSystem = [] { return DatabaseManager::shared().warmupFileSystemPermissions(); },
-        .browserAutomation = [] { return DatabaseManager::shared().warmupBrowserAutomationPermissions(); },
+        .browserAutomation = [] { return warmupBrowserAutomationPermissions(DatabaseManager::shared()); },
     };
 }
 

@@ -15,6 +15,7 @@
 #include "search/LauncherNotifications.h"
 #include "settings/OnboardingWindowController.h"
 #include "settings/SettingsWindowController.h"
+#include "sources/AppleScriptRunner.h"
 #include "sources/TranslationLookup.h"
 
 #include <QApplication>
@@ -327,7 +328,7 @@ void AppDelegate::revalidatePermissionsAfterLaunch() {
             using Case = BrowserAutomationWarmupResult::Case;
             const bool browserRefused = browser.kind == Case::permissionDenied ||
                                         (browser.kind == Case::scriptError &&
-                                         DatabaseManager::isAppleEventsPermissionDenied(browser.details));
+                                         AppleScriptRunner::isAppleEventsPermissionDenied(browser.details));
             if (!self->permissionOnboardingStore_.load(false) || folderCount == 0 || browserRefused) {
                 self->hideWindow();
                 self->showPermissionsOnboardingWindow();

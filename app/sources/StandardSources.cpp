@@ -1,6 +1,7 @@
 #include "sources/StandardSources.h"
 
 #include "sources/BrowserBookmarksSource.h"
+#include "sources/BrowserTabsSource.h"
 #include "sources/ChromiumBookmarks.h"
 #include "sources/SystemSettingsSource.h"
 
@@ -11,6 +12,13 @@ standardSources(const DatabaseManagerConfiguration &configuration) {
     return {
         std::make_shared<SystemSettingsSource>(configuration.systemSettingsExtensionsRoot,
                                                configuration.desktopEntries),
+        std::make_shared<BrowserTabsSource>(BrowserTabsSource::Configuration{
+            .osascriptPath = configuration.osascriptPath,
+            .scriptTimeoutMilliseconds = configuration.appleScriptTimeoutMilliseconds,
+            .isBrowserRunning = configuration.isBrowserRunning,
+            .asksBrowsers =
+                !configuration.runningUnitTests.value_or(DatabaseManager::isRunningUnitTestsEnvironment()),
+        }),
         std::make_shared<BrowserBookmarksSource>(configuration.browserBookmarkSources),
     };
 }

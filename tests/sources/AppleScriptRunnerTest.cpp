@@ -1,5 +1,5 @@
 #include "fixtures/BrowserFixtures.h"
-#include "sources/DatabaseAppleScript.h"
+#include "sources/AppleScriptRunner.h"
 #include "support/TestEnvironment.h"
 
 #include <QFile>

@@ -1,5 +1,6 @@
 // Faults once found in the browser tab and bookmark sources, kept as regressions.
 #include "fixtures/BrowserFixtures.h"
+#include "sources/BrowserTabs.h"
 #include "sources/ChromiumBookmarks.h"
 
 #include <QJsonArray>
@@ -27,10 +28,10 @@ TEST(BrowserAddresses, WhatBrowsersLeaveUnescapedIsStillAnAddress) {
         const QString url = QString::fromUtf8(c.url);
         const QString host = QString::fromUtf8(c.host);
 
-        const auto tabs = DatabaseManager::parseBrowserTabs(
-            QString::fromUtf8(
-                test::tabRecord(QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("T"), url)),
-            QStringLiteral("Edge"), test::edgeBundleIdentifier);
+        const auto tabs =
+            BrowserTabs::parse(QString::fromUtf8(test::tabRecord(QStringLiteral("1"), QStringLiteral("1"),
+                                                                 QStringLiteral("T"), url)),
+                               QStringLiteral("Edge"), test::edgeBundleIdentifier);
         ASSERT_EQ(tabs.size(), 1) << c.url;
         EXPECT_EQ(tabs[0].urlString, url);
         EXPECT_EQ(tabs[0].host, host);
@@ -48,7 +49,7 @@ TEST(BrowserAddresses, WhatBrowsersLeaveUnescapedIsStillAnAddress) {
                             "https://a.example/\x01", "https://a.example:port/",
                             // A browser reads the backslash as "/": the host is evil.example.
                             "https://evil.example\\@good.example/"}) {
-        EXPECT_TRUE(DatabaseManager::parseBrowserTabs(
+        EXPECT_TRUE(BrowserTabs::parse(
                         QString::fromUtf8(test::tabRecord(QStringLiteral("1"), QStringLiteral("1"),
                                                           QStringLiteral("T"), QString::fromUtf8(url))),
                         QStringLiteral("Edge"), test::edgeBundleIdentifier)

@@ -1,5 +1,7 @@
+#include "fixtures/BrowserFixtures.h"
 #include "fixtures/ManagerFixture.h"
 #include "platform/RunningApplications.h"
+#include "sources/BrowserTabsSource.h"
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -47,7 +49,7 @@ TEST(BrowserRunningApplications, SeesThisTestProcessInTheRealProc) {
 TEST(BrowserRunningApplications, AnUnknownBrowserIsNeverRunning) {
     test::ManagerFixture fixture;
     auto m = fixture.makeManager();
-    EXPECT_FALSE(m->isBrowserRunning(QStringLiteral("com.example.unknown")));
+    EXPECT_FALSE(test::tabsOf(*m).isBrowserRunning(QStringLiteral("com.example.unknown")));
 }
 
 } // namespace

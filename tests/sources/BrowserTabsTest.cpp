@@ -1,5 +1,7 @@
+#include "sources/BrowserTabs.h"
 #include "fixtures/BrowserFixtures.h"
 #include "fixtures/ManagerFixture.h"
+#include "search/SearchContext.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -55,8 +57,8 @@ TEST(BrowserTabParser, KeepsWellFormedRecordsInOrderAndSkipsTheRest) {
         "fifth field\n" + //
         tabRecord("2", "3", "No host", "https:relative");
 
-    const auto tabs = DatabaseManager::parseBrowserTabs(QString::fromUtf8(output), QStringLiteral("Edge"),
-                                                        edgeBundleIdentifier);
+    const auto tabs =
+        orvex::BrowserTabs::parse(QString::fromUtf8(output), QStringLiteral("Edge"), edgeBundleIdentifier);
 
     const QList<BrowserTabShortcut> expected = {
         edgeTab(1, 1, QStringLiteral("Inbox"), QStringLiteral("https://mail.example.com/u/0"),
@@ -73,13 +75,13 @@ TEST(BrowserTabParser, KeepsWellFormedRecordsInOrderAndSkipsTheRest) {
 }
 
 TEST(BrowserTabFocusLink, IsBuiltAndReadBackWithTheHostAsWritten) {
-    const QString link = DatabaseManager::browserTabFocusTargetURLString(braveBundleIdentifier, 2, 5);
+    const QString link = orvex::BrowserTabs::focusLink(braveBundleIdentifier, 2, 5);
     EXPECT_EQ(link, QStringLiteral("browser-tab-focus://com.brave.Browser?window=2&tab=5"));
     EXPECT_EQ(
-        DatabaseManager::parseBrowserTabFocusLink(link),
+        orvex::BrowserTabs::parseFocusLink(link),
         (BrowserTabFocusTarget{.bundleIdentifier = braveBundleIdentifier, .windowIndex = 2, .tabIndex = 5}));
     EXPECT_EQ(
-        DatabaseManager::parseBrowserTabFocusLink(
+        orvex::BrowserTabs::parseFocusLink(
             QStringLiteral("browser-tab-focus://com.microsoft.edgemac?tab=3&window=%2B1&extra=x")),
         (BrowserTabFocusTarget{.bundleIdentifier = edgeBundleIdentifier, .windowIndex = 1, .tabIndex = 3}));
 
@@ -92,17 +94,17 @@ TEST(BrowserTabFocusLink, IsBuiltAndReadBackWithTheHostAsWritten) {
              "browser-tab-focus://com.brave.Browser",                  // no query
              "not a link at all",
          }) {
-        EXPECT_FALSE(DatabaseManager::parseBrowserTabFocusLink(QString::fromUtf8(refused))) << refused;
+        EXPECT_FALSE(orvex::BrowserTabs::parseFocusLink(QString::fromUtf8(refused))) << refused;
     }
 }
 
 TEST_F(BrowserTabs, ProbeOfABrowserThatIsNotRunningStartsNothing) {
     auto m = manager({});
-    const auto probe =
-        m->probeBrowserTabs(QStringLiteral("Edge"), QStringLiteral("Microsoft Edge"), edgeBundleIdentifier);
+    const auto probe = test::tabsOf(*m).probe(QStringLiteral("Edge"), QStringLiteral("Microsoft Edge"),
+                                              edgeBundleIdentifier);
     EXPECT_TRUE(probe.tabs.isEmpty());
     EXPECT_FALSE(probe.failure);
-    EXPECT_TRUE(m->discoverBrowserTabs().isEmpty());
+    EXPECT_TRUE(test::tabsOf(*m).discover().isEmpty());
     EXPECT_EQ(fake.runCount(), 0);
 }
 
@@ -114,7 +116,7 @@ TEST_F(BrowserTabs, DiscoveryProbesEdgeThenBraveWithTheAppNameAsTheOnlyArgument)
                  {}, 0, QStringLiteral("Brave Browser"));
     auto m = manager({edgeBundleIdentifier, braveBundleIdentifier});
 
-    const auto tabs = m->discoverBrowserTabs();
+    const auto tabs = test::tabsOf(*m).discover();
 
     ASSERT_EQ(tabs.size(), 3);
     EXPECT_EQ(tabs[0].title, QStringLiteral("Edge tab"));
@@ -122,9 +124,9 @@ TEST_F(BrowserTabs, DiscoveryProbesEdgeThenBraveWithTheAppNameAsTheOnlyArgument)
     EXPECT_EQ(tabs[1].title, QStringLiteral("Brave one"));
     EXPECT_EQ(tabs[2].browserBundleIdentifier, braveBundleIdentifier);
     ASSERT_EQ(fake.runCount(), 2);
-    EXPECT_EQ(fake.arguments(1), QStringList({QStringLiteral("-e"), DatabaseManager::browserTabProbeScript(),
+    EXPECT_EQ(fake.arguments(1), QStringList({QStringLiteral("-e"), orvex::BrowserTabs::probeScript(),
                                               QStringLiteral("Microsoft Edge")}));
-    EXPECT_EQ(fake.arguments(2), QStringList({QStringLiteral("-e"), DatabaseManager::browserTabProbeScript(),
+    EXPECT_EQ(fake.arguments(2), QStringList({QStringLiteral("-e"), orvex::BrowserTabs::probeScript(),
                                               QStringLiteral("Brave Browser")}));
 }
 
@@ -139,8 +141,8 @@ TEST_F(BrowserTabs, ProbeOfManyTabsWithLongTitlesDoesNotStall) {
     fake.respond(output);
     auto m = manager({edgeBundleIdentifier});
 
-    const auto probe =
-        m->probeBrowserTabs(QStringLiteral("Edge"), QStringLiteral("Microsoft Edge"), edgeBundleIdentifier);
+    const auto probe = test::tabsOf(*m).probe(QStringLiteral("Edge"), QStringLiteral("Microsoft Edge"),
+                                              edgeBundleIdentifier);
 
     EXPECT_FALSE(probe.failure);
     ASSERT_EQ(probe.tabs.size(), 400);
@@ -175,8 +177,8 @@ TEST_F(BrowserTabs, ProbeFailuresCarryTheirDetailAndAreWrittenOnceWhileTheyLast)
         fake.respond(tabRecord("1", "1", "ignored", "https://example.com"), c.error, c.status);
         auto m = manager({edgeBundleIdentifier});
         auto probe = [&] {
-            return m->probeBrowserTabs(QStringLiteral("Edge"), QStringLiteral("Microsoft Edge"),
-                                       edgeBundleIdentifier);
+            return test::tabsOf(*m).probe(QStringLiteral("Edge"), QStringLiteral("Microsoft Edge"),
+                                          edgeBundleIdentifier);
         };
         testing::internal::CaptureStdout();
         const auto first = probe();
@@ -209,9 +211,9 @@ TEST_F(BrowserTabs, ARunningBrowserWithoutTheScriptToolIsReportedHonestlyOnce) {
 
     testing::internal::CaptureStdout();
     for (int refresh = 0; refresh < 3; ++refresh)
-        EXPECT_TRUE(m->discoverBrowserTabs().isEmpty());
-    const auto probe =
-        m->probeBrowserTabs(QStringLiteral("Edge"), QStringLiteral("Microsoft Edge"), edgeBundleIdentifier);
+        EXPECT_TRUE(test::tabsOf(*m).discover().isEmpty());
+    const auto probe = test::tabsOf(*m).probe(QStringLiteral("Edge"), QStringLiteral("Microsoft Edge"),
+                                              edgeBundleIdentifier);
     const std::string printed = testing::internal::GetCapturedStdout();
 
     EXPECT_EQ(probe.failure, (BrowserTabProbeFailure{.isPermissionDenied = false, .detail = detail}));
@@ -228,10 +230,10 @@ TEST(BrowserTabsOnThisSystem, NoToolIsStartedAndTheProbeSaysWhy) {
                                                           {edgeBundleIdentifier, braveBundleIdentifier}));
     testing::internal::CaptureStdout();
     for (int refresh = 0; refresh < 2; ++refresh)
-        EXPECT_TRUE(m->discoverBrowserTabs().isEmpty());
-    EXPECT_FALSE(m->focusBrowserTab(braveBundleIdentifier, 1, 1));
-    const auto probe =
-        m->probeBrowserTabs(QStringLiteral("Edge"), QStringLiteral("Microsoft Edge"), edgeBundleIdentifier);
+        EXPECT_TRUE(test::tabsOf(*m).discover().isEmpty());
+    EXPECT_FALSE(test::tabsOf(*m).focus(braveBundleIdentifier, 1, 1));
+    const auto probe = test::tabsOf(*m).probe(QStringLiteral("Edge"), QStringLiteral("Microsoft Edge"),
+                                              edgeBundleIdentifier);
     const std::string printed = testing::internal::GetCapturedStdout();
     ASSERT_TRUE(probe.failure);
     EXPECT_FALSE(probe.failure->isPermissionDenied);
@@ -251,32 +253,32 @@ TEST_F(BrowserTabs, FocusPassesItsValuesAsArgumentsAndAnswersTrueOnlyForTrue) {
     int run = 0;
     for (const auto &[answer, focused] : answers) {
         fake.respond(answer);
-        EXPECT_EQ(m->focusBrowserTab(braveBundleIdentifier, 2, 5), focused) << answer.constData();
+        EXPECT_EQ(test::tabsOf(*m).focus(braveBundleIdentifier, 2, 5), focused) << answer.constData();
         EXPECT_EQ(fake.arguments(++run),
-                  QStringList({QStringLiteral("-e"), DatabaseManager::browserTabFocusScript(),
+                  QStringList({QStringLiteral("-e"), orvex::BrowserTabs::focusScript(),
                                QStringLiteral("Brave Browser"), QStringLiteral("2"), QStringLiteral("5")}));
     }
     // A script error with "true" on its output is still a failure.
     fake.respond("true", "boom", 1);
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(m->focusBrowserTab(braveBundleIdentifier, 2, 5));
+    EXPECT_FALSE(test::tabsOf(*m).focus(braveBundleIdentifier, 2, 5));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "AppleScript failed (status 1): boom\n");
 }
 
 TEST_F(BrowserTabs, FocusRefusesWithoutStartingAnything) {
     fake.respond("true");
     auto m = manager({edgeBundleIdentifier});
-    EXPECT_FALSE(m->focusBrowserTab(edgeBundleIdentifier, 0, 1));
-    EXPECT_FALSE(m->focusBrowserTab(edgeBundleIdentifier, 1, 0));
-    EXPECT_FALSE(m->focusBrowserTab(edgeBundleIdentifier, -3, 1));
+    EXPECT_FALSE(test::tabsOf(*m).focus(edgeBundleIdentifier, 0, 1));
+    EXPECT_FALSE(test::tabsOf(*m).focus(edgeBundleIdentifier, 1, 0));
+    EXPECT_FALSE(test::tabsOf(*m).focus(edgeBundleIdentifier, -3, 1));
     // Only the browsers of the table: a link cannot name another application, nor a case variant.
-    EXPECT_FALSE(m->focusBrowserTab(QStringLiteral("com.apple.Terminal"), 1, 1));
-    EXPECT_FALSE(m->focusBrowserTab(QStringLiteral("Microsoft Edge"), 1, 1));
-    EXPECT_FALSE(m->focusBrowserTab(QStringLiteral("com.microsoft.EdgeMac"), 1, 1));
+    EXPECT_FALSE(test::tabsOf(*m).focus(QStringLiteral("com.apple.Terminal"), 1, 1));
+    EXPECT_FALSE(test::tabsOf(*m).focus(QStringLiteral("Microsoft Edge"), 1, 1));
+    EXPECT_FALSE(test::tabsOf(*m).focus(QStringLiteral("com.microsoft.EdgeMac"), 1, 1));
     // Brave is not running.
-    EXPECT_FALSE(m->focusBrowserTab(braveBundleIdentifier, 1, 1));
+    EXPECT_FALSE(test::tabsOf(*m).focus(braveBundleIdentifier, 1, 1));
     EXPECT_EQ(fake.runCount(), 0);
-    EXPECT_TRUE(m->focusBrowserTab(edgeBundleIdentifier, 1, 1));
+    EXPECT_TRUE(test::tabsOf(*m).focus(edgeBundleIdentifier, 1, 1));
 }
 
 TEST_F(BrowserTabs, RowsCarryTheTabAndItsFocusLink) {
@@ -284,7 +286,7 @@ TEST_F(BrowserTabs, RowsCarryTheTabAndItsFocusLink) {
     const BrowserTabShortcut tab =
         edgeTab(2, 7, QStringLiteral("Release notes"), QStringLiteral("https://docs.example.com/notes"),
                 QStringLiteral("docs.example.com"));
-    const auto rows = m->searchBrowserTabActionResults(QStringLiteral("release"), {tab});
+    const auto rows = orvex::BrowserTabs::rows(m->searchContext(QStringLiteral("release")), {tab});
     ASSERT_EQ(rows.size(), 1);
     const SearchResultFields &f = rows[0].fields();
     EXPECT_EQ(f.id, stableNegativeID(QStringLiteral(
@@ -304,8 +306,8 @@ TEST_F(BrowserTabs, RowsCarryTheTabAndItsFocusLink) {
     EXPECT_FALSE(f.isRecentActivation);
     EXPECT_EQ(f.relevanceScore, std::nullopt);
 
-    const auto untitled = m->searchBrowserTabActionResults(
-        QStringLiteral("example"),
+    const auto untitled = orvex::BrowserTabs::rows(
+        m->searchContext(QStringLiteral("example")),
         {edgeTab(1, 1, QString(), QStringLiteral("https://example.com/"), QStringLiteral("example.com")),
          edgeTab(1, 2, QString(), QStringLiteral("https:example-path"), QString())});
     ASSERT_EQ(untitled.size(), 2);
@@ -326,13 +328,13 @@ TEST_F(BrowserTabs, RowsRankByTierThenTitleAndStopAtFifty) {
                 QStringLiteral("github.community")),
         edgeTab(1, 5, QStringLiteral("Nothing"), QStringLiteral("https://c.test"), QStringLiteral("c.test")),
     };
-    const auto rows = m->searchBrowserTabActionResults(QStringLiteral("github.com"), tabs);
+    const auto rows = orvex::BrowserTabs::rows(m->searchContext(QStringLiteral("github.com")), tabs);
     ASSERT_EQ(rows.size(), 3);
     EXPECT_EQ(rows[0].filename(), QStringLiteral("Home \u2014 github.com"));        // host equals
     EXPECT_EQ(rows[1].filename(), QStringLiteral("Gists \u2014 github.community")); // host starts with
     EXPECT_EQ(rows[2].filename(), QStringLiteral("Path only \u2014 a.test"));       // address only
 
-    const auto byTier = m->searchBrowserTabActionResults(QStringLiteral("github"), tabs);
+    const auto byTier = orvex::BrowserTabs::rows(m->searchContext(QStringLiteral("github")), tabs);
     ASSERT_EQ(byTier.size(), 4);
     EXPECT_EQ(byTier[2].filename(), QStringLiteral("My github stars \u2014 b.test")); // title contains
     EXPECT_EQ(byTier[3].filename(), QStringLiteral("Path only \u2014 a.test"));
@@ -343,7 +345,7 @@ TEST_F(BrowserTabs, RowsRankByTierThenTitleAndStopAtFifty) {
                             QStringLiteral("https://m.test/%1").arg(i), QStringLiteral("m.test")));
     many.append(edgeTab(2, 1, QStringLiteral("match 05"), QStringLiteral("https://m.test/same"),
                         QStringLiteral("m.test")));
-    const auto cut = m->searchBrowserTabActionResults(QStringLiteral("match"), many);
+    const auto cut = orvex::BrowserTabs::rows(m->searchContext(QStringLiteral("match")), many);
     ASSERT_EQ(cut.size(), 50);
     EXPECT_EQ(cut[0].filename(), QStringLiteral("Match 00 \u2014 m.test"));
     // Equal but for letter case: ordered case-insensitively, so they stay in cache order.

@@ -99,16 +99,17 @@ TEST_F(BrowserWarmup, EveryOutcomeIsReachedAndTheCacheHoldsWhatWasGathered) {
 
         // An earlier warm-up's tabs are replaced, also by an empty list.
         caseFake.respond(records(5, QStringLiteral("old")));
-        ASSERT_EQ(m->warmupBrowserAutomationPermissions(), Result::tabsFound(5)) << c.name;
+        ASSERT_EQ(warmupBrowserAutomationPermissions(*m), Result::tabsFound(5)) << c.name;
         caseFake.respond({});
         c.respond(caseFake);
         *running = c.running;
         const int runsBefore = caseFake.runCount();
         fixture.clock->advance(30);
 
-        EXPECT_EQ(m->warmupBrowserAutomationPermissions(), c.result) << c.name;
-        EXPECT_EQ(m->cachedBrowserTabs().size(), c.cachedTabs) << c.name;
-        EXPECT_EQ(m->browserTabsCacheLastRefresh(), fixture.clock->now()) << c.name;
+        EXPECT_EQ(warmupBrowserAutomationPermissions(*m), c.result) << c.name;
+        EXPECT_EQ(test::cachedTabs(*m).size(), c.cachedTabs) << c.name;
+        EXPECT_EQ(m->sourceCacheLastRefreshDates().at(QStringLiteral("browserTabs")), fixture.clock->now())
+            << c.name;
         EXPECT_EQ(caseFake.runCount() - runsBefore, c.runs) << c.name;
     }
 }
@@ -117,7 +118,7 @@ TEST_F(BrowserWarmup, SnapshotKeepsTheTabsOfBrowsersProbedBeforeAFailure) {
     fake.respond(records(2, QStringLiteral("edge")), {}, 0, edgeApp);
     fake.respond({}, "boom", 1, braveApp);
     auto m = manager({edgeBundleIdentifier, braveBundleIdentifier});
-    const auto snapshot = m->browserAutomationWarmupSnapshot();
+    const auto snapshot = test::tabsOf(*m).warmupSnapshot();
     EXPECT_EQ(snapshot.result, Result::scriptError(QStringLiteral("Brave"), QStringLiteral("boom")));
     ASSERT_EQ(snapshot.tabs.size(), 2);
     EXPECT_EQ(snapshot.tabs[1].title, QStringLiteral("edge2"));
@@ -128,13 +129,13 @@ TEST_F(BrowserWarmup, AToolThatCannotRunOrIsMissingIsAScriptError) {
     test::writeFile(broken, "#!/nonexistent/interpreter\n");
     QFile::setPermissions(broken, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     testing::internal::CaptureStdout();
-    EXPECT_EQ(manager({edgeBundleIdentifier}, broken)->warmupBrowserAutomationPermissions(),
+    EXPECT_EQ(warmupBrowserAutomationPermissions(*manager({edgeBundleIdentifier}, broken)),
               Result::scriptError(QStringLiteral("Edge"),
                                   QStringLiteral("Failed to execute AppleScript process.")));
 
     // The Linux case: the browser runs but nothing can list its tabs.
     const QString missing = test::homePath() + QStringLiteral("/no-osascript");
-    EXPECT_EQ(manager({braveBundleIdentifier}, missing)->warmupBrowserAutomationPermissions(),
+    EXPECT_EQ(warmupBrowserAutomationPermissions(*manager({braveBundleIdentifier}, missing)),
               Result::scriptError(
                   QStringLiteral("Brave"),
                   QStringLiteral("Open tabs cannot be listed on this system (%1 is missing).").arg(missing)));

@@ -1,7 +1,6 @@
-#include "sources/DatabaseAppleScript.h"
+#include "sources/AppleScriptRunner.h"
 
 #include "platform/StringUtils.h"
-#include "search/Database.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -124,22 +123,6 @@ void AppleScriptRunner::writeDiagnostic(const QString &line) {
     std::lock_guard guard(outputMutex);
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
     std::fflush(stdout);
-}
-
-std::optional<AppleScriptRunResult>
-DatabaseManager::runAppleScriptDetailed(const QString &script, const QStringList &arguments) const {
-    return AppleScriptRunner(config_.osascriptPath, config_.appleScriptTimeoutMilliseconds)
-        .runDetailed(script, arguments);
-}
-
-std::optional<QString> DatabaseManager::runAppleScript(const QString &script,
-                                                       const QStringList &arguments) const {
-    return AppleScriptRunner(config_.osascriptPath, config_.appleScriptTimeoutMilliseconds)
-        .run(script, arguments);
-}
-
-bool DatabaseManager::isAppleEventsPermissionDenied(const QString &standardError) {
-    return AppleScriptRunner::isAppleEventsPermissionDenied(standardError);
 }
 
 } // namespace orvex
