@@ -10,6 +10,7 @@
 #include "search/LauncherNotifications.h"
 #include "search/LauncherSettingsStores.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -233,6 +234,9 @@ ContentView::ContentView(Workspace &workspace, ContentViewEnvironment environmen
             &ContentView::applyDisplay);
     connect(controller_.get(), &SearchController::isSearchingChanged, activityIndicator_,
             &QWidget::setVisible);
+    connect(controller_.get(), &SearchController::isSearchingChanged, this,
+            &ContentView::describeSearchOutcome);
+    connect(list_, &ResultListView::rowChosen, this, [this](int row) { controller_->setSelectedIndex(row); });
     connect(list_, &ResultListView::rowClicked, this, [this](int row) {
         if (row < 0 || row >= controller_->results().size())
             return;
@@ -342,12 +346,27 @@ void ContentView::applyDisplay() {
 
 void ContentView::applyResults() {
     const bool hasResults = !controller_->results().isEmpty();
+    const bool hadResults = list_->isVisibleTo(this);
     list_->setRows(controller_->results());
     divider_->setVisible(hasResults);
     list_->setVisible(hasResults);
     applyDisplay();
+    describeSearchOutcome();
+    if (hadResults && !hasResults && field_->hasFocus()) {
+        QAccessibleEvent focus(field_, QAccessible::Focus);
+        QAccessible::updateAccessibility(&focus);
+    }
     if (appeared_ && announcedHasResults_ != hasResults)
         notifyResultsVisibility(hasResults);
+}
+
+void ContentView::describeSearchOutcome() {
+    // A screen reader's user hears that a search found nothing, in the field they type in.
+    const bool nothingFound = controller_->results().isEmpty() && !controller_->state().isSearching &&
+                              !trimmedSearchQuery(controller_->query()).isEmpty();
+    const QString description = nothingFound ? QStringLiteral("No results") : QString();
+    if (field_->accessibleDescription() != description)
+        field_->setAccessibleDescription(description);
 }
 
 void ContentView::notifyResultsVisibility(bool hasResults) {

@@ -99,6 +99,7 @@ private:
     void activate(const SearchResult &result, ResultActivationMode mode);
     void applyTheme();
     void applyResults();
+    void describeSearchOutcome();
     void applyDisplay();
     void reloadSetting(const QString &notificationName);
     void observeNotifications();

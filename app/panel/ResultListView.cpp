@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolTip>
@@ -98,9 +99,26 @@ bool RowHoverFade::isFading(Clock::time_point now) const {
 }
 
 void ResultListModel::setRows(const SearchResults &rows) {
-    beginResetModel();
-    rows_ = rows;
-    endResetModel();
+    // In place: positions that stay keep their items (and assistive technology its objects for them);
+    // only what is new is inserted and only what is gone removed.
+    const int before = int(rows_.size());
+    const int after = int(rows.size());
+    if (after < before) {
+        beginRemoveRows({}, after, before - 1);
+        rows_.remove(after, before - after);
+        endRemoveRows();
+    }
+    const int kept = std::min(before, after);
+    for (int row = 0; row < kept; ++row)
+        rows_[row] = rows.at(row);
+    if (kept > 0)
+        Q_EMIT dataChanged(index(0), index(kept - 1));
+    if (after > before) {
+        beginInsertRows({}, before, after - 1);
+        for (int row = before; row < after; ++row)
+            rows_.append(rows.at(row));
+        endInsertRows();
+    }
 }
 
 void ResultListModel::setDisplay(const ResultListDisplay &display) {
@@ -239,10 +257,24 @@ void ResultListView::setDisplay(const ResultListDisplay &display) {
 void ResultListView::syncSelection() {
     // Mirrors the panel's selection so that assistive technology reads it as the selected item.
     const auto selected = model_.display().selectedIndex;
-    if (selected && *selected >= 0 && *selected < model_.rowCount())
-        selectionModel()->setCurrentIndex(model_.index(int(*selected)), QItemSelectionModel::ClearAndSelect);
-    else
+    const QScopedValueRollback mirroring(mirroringSelection_, true);
+    if (selected && *selected >= 0 && *selected < model_.rowCount()) {
+        const QModelIndex index = model_.index(int(*selected));
+        if (selectionModel()->currentIndex() != index || !selectionModel()->isSelected(index))
+            selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    } else {
         selectionModel()->clear();
+    }
+}
+
+void ResultListView::selectionChanged(const QItemSelection &selected, const QItemSelection &deselected) {
+    QListView::selectionChanged(selected, deselected);
+    // A selection made from outside (assistive technology selecting a row) is the user's choice.
+    if (mirroringSelection_ || selected.indexes().isEmpty())
+        return;
+    const int row = selected.indexes().constFirst().row();
+    if (model_.display().selectedIndex != row)
+        Q_EMIT rowChosen(row);
 }
 
 void ResultListView::centreSelectedRow() {

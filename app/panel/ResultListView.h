@@ -112,6 +112,8 @@ public:
 
 Q_SIGNALS:
     void rowClicked(int row);
+    // Assistive technology selected the row.
+    void rowChosen(int row);
     void rowHoverEntered(const QString &identity);
     void rowHoverLeft(const QString &identity);
 
@@ -124,6 +126,7 @@ protected:
     void leaveEvent(QEvent *event) override;
     bool viewportEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void selectionChanged(const QItemSelection &selected, const QItemSelection &deselected) override;
 
 private:
     void updateHover(const QPoint &viewportPoint);
@@ -136,6 +139,8 @@ private:
     qreal clipRadius_ = 0;
     std::optional<QString> pointerIdentity_;
     std::optional<int> pressedRow_;
+    // Set while the view copies the panel's selection into its own.
+    bool mirroringSelection_ = false;
     QVariantAnimation *scrollAnimation_;
     // Repaints while a row's hover look fades.
     QTimer *hoverFadeTimer_;

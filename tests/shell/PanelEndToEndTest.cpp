@@ -3,6 +3,7 @@
 // own whose programs leave a mark when they start.
 #include "LauncherEndToEndFixture.h"
 
+#include "support/AccessibilityBus.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -257,6 +258,115 @@ TEST_F(PanelEndToEnd, AnIconInstalledMeanwhileShowsAfterARefreshAndThePanelCarri
     DesktopSession::saveScreenshot(session->screenshot(), QStringLiteral("panel-icon-installed-later"));
     EXPECT_TRUE(shown) << "the icon installed meanwhile never shows";
     quitWithControlQ(launcher, panel.id);
+}
+
+// The panel as a screen reader meets it, through the accessibility bus.
+class PanelAccessibility : public PanelEndToEnd {
+protected:
+    void SetUp() override {
+        prepareHome();
+        for (const auto &[id, name] :
+             std::initializer_list<std::pair<const char *, const char *>>{{"velox", "Velox File Manager"},
+                                                                          {"velox-viewer", "Velox Viewer"},
+                                                                          {"velox-notes", "Velox Notes"}})
+            installApplication(QString::fromUtf8(id), QString::fromUtf8(name));
+        startSession();
+        ASSERT_TRUE(bus.isReady()) << bus.failure().toStdString();
+        ASSERT_TRUE(bus.recordEvents()) << bus.failure().toStdString();
+        ChildProcess &launcher = newProcess();
+        panel = startLauncher(launcher, bus.environment(launcherEnvironment()));
+        ASSERT_NE(panel.id, 0u);
+        ASSERT_TRUE(waitForFocus(panel.id));
+        app = bus.waitForApplication(launcher.pid());
+        ASSERT_TRUE(app) << "the launcher is not on the accessibility bus";
+        field = bus.waitForNode(*app, [](const test::AccessibleNode &node) {
+            return node.name == QLatin1String("Search") && node.role == QLatin1String("text");
+        });
+        ASSERT_TRUE(field) << test::AccessibilityBus::describe(bus.tree(*app)).toStdString();
+    }
+    // Types the query all three applications answer and reads the list and its rows.
+    void showTheThreeRows() {
+        ASSERT_TRUE(type(QStringLiteral("velox"), 150));
+        ASSERT_TRUE(waitForHeight(panel.id, 460));
+        session->settle(std::chrono::milliseconds(500));
+        results = bus.waitForNode(*app, [](const test::AccessibleNode &node) {
+            return node.name == QLatin1String("Results") && node.role == QLatin1String("list");
+        });
+        ASSERT_TRUE(results) << test::AccessibilityBus::describe(bus.tree(*app)).toStdString();
+        rows = bus.children(results->ref);
+        ASSERT_EQ(rows.size(), 3) << test::AccessibilityBus::describe(bus.tree(*app)).toStdString();
+    }
+
+    test::AccessibilityBus bus;
+    XWindowInfo panel;
+    std::optional<test::AccessibleRef> app;
+    std::optional<test::AccessibleNode> field;
+    std::optional<test::AccessibleNode> results;
+    QList<test::AccessibleRef> rows;
+};
+
+bool isFocusEvent(const test::AccessibleEvent &event) {
+    return event.kind == QLatin1String("object:state-changed:focused") && event.detail1 == 1;
+}
+
+// A keystroke that keeps the rows keeps their objects: no focus moves, nothing is said about an object
+// that is gone. A search that finds nothing says so in the field the user types in.
+TEST_F(PanelAccessibility, TypingKeepsTheRowsObjectsAndAnEmptyListIsSaidInTheField) {
+    ASSERT_NO_FATAL_FAILURE(showTheThreeRows());
+    const QList<test::AccessibleRef> rowsBefore = rows;
+
+    bus.clearEvents();
+    ASSERT_TRUE(type(QStringLiteral(" "), 150));
+    session->settle(std::chrono::milliseconds(800));
+    QStringList heard;
+    int focusMoves = 0;
+    for (const test::AccessibleEvent &event : bus.events()) {
+        const test::AccessibleNode source = bus.node(event.source);
+        heard << event.kind + QLatin1Char(' ') + source.summary();
+        EXPECT_FALSE(source.role.isEmpty())
+            << "an event about an object that is gone: " << event.kind.toStdString();
+        focusMoves += isFocusEvent(event) ? 1 : 0;
+    }
+    EXPECT_EQ(focusMoves, 0) << heard.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(bus.children(results->ref), rowsBefore) << "the same rows, the same objects";
+
+    bus.clearEvents();
+    ASSERT_TRUE(type(QStringLiteral("zzzq"), 150));
+    ASSERT_TRUE(waitForHeight(panel.id, 76));
+    EXPECT_TRUE(bus.waitForState(field->ref, [](const test::AccessibleNode &node) {
+        return node.description == QLatin1String("No results") && node.has(QStringLiteral("focused"));
+    })) << bus.node(field->ref).summary().toStdString();
+    EXPECT_TRUE(bus.waitForEvent([&](const test::AccessibleEvent &event) {
+        return isFocusEvent(event) && event.source == field->ref;
+    })) << "the screen reader is brought back to the field";
+
+    // Rows again: the field says nothing more.
+    ASSERT_TRUE(key(QStringLiteral("ctrl+a")));
+    ASSERT_TRUE(type(QStringLiteral("velox"), 150));
+    ASSERT_TRUE(waitForHeight(panel.id, 460));
+    EXPECT_TRUE(bus.waitForState(field->ref, [](const test::AccessibleNode &node) {
+        return node.description != QLatin1String("No results");
+    }));
+}
+
+// Assistive technology that selects a row moves the panel's selection: Return then opens that row.
+TEST_F(PanelAccessibility, ARowSelectedThroughTheBusIsWhatReturnOpens) {
+    ASSERT_NO_FATAL_FAILURE(showTheThreeRows());
+    ASSERT_EQ(bus.node(rows.at(2)).name, QStringLiteral("Velox Viewer"));
+
+    // What a screen reader offers on a row of a list.
+    ASSERT_TRUE(bus.doAction(rows.at(2), QStringLiteral("Toggle")));
+    EXPECT_TRUE(bus.waitForState(
+        rows.at(2), [](const test::AccessibleNode &node) { return node.has(QStringLiteral("selected")); }));
+    session->settle(std::chrono::milliseconds(300));
+    DesktopSession::saveScreenshot(session->screenshot(),
+                                   QStringLiteral("panel-row-selected-by-assistive-technology"));
+    ASSERT_TRUE(key(QStringLiteral("Return")));
+    const QStringList ids = {QStringLiteral("velox"), QStringLiteral("velox-viewer"),
+                             QStringLiteral("velox-notes")};
+    ASSERT_TRUE(session->waitUntil([&] { return !started(ids).isEmpty(); })) << "Return opened nothing";
+    session->settle(std::chrono::milliseconds(300));
+    EXPECT_EQ(started(ids).join(QLatin1Char(',')).toStdString(), "velox-viewer");
 }
 
 } // namespace
