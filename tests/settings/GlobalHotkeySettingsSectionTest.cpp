@@ -119,6 +119,43 @@ TEST_F(GlobalHotkeyTest, TheRegistrationSentenceFollowsTheStatusNotification) {
     EXPECT_EQ(section().registrationLine()->text(), "Hotkey registered successfully.");
 }
 
+// A failure is told with the reason the launcher knows, asked when the failure arrives; a success, or a
+// failure whose reason is not known, is the sentence alone.
+TEST(GlobalHotkeySection, AFailureSentenceNamesTheReasonTheLauncherKnows) {
+    const QString failure =
+        QStringLiteral("Hotkey could not be registered. It may be used by another app or the desktop.");
+    struct Case {
+        const char *name;
+        std::optional<bool> success;
+        std::optional<QString> reason;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"held elsewhere", false, QStringLiteral("another program holds it"),
+         failure + QStringLiteral(" Reason: another program holds it.")},
+        {"no user info", std::nullopt, QStringLiteral("no X display is open"),
+         failure + QStringLiteral(" Reason: no X display is open.")},
+        {"reason not known", false, std::nullopt, failure},
+        {"empty reason", false, QString(), failure},
+        {"success", true, QStringLiteral("stale reason"), QStringLiteral("Hotkey registered successfully.")},
+    };
+    test::SettingsViewFixture f;
+    std::optional<QString> reason;
+    SettingsEnvironment environment = f.environment();
+    environment.hotKeyRegistrationFailureReason = [&] { return reason; };
+    SettingsView view(environment);
+    view.show();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        reason = c.reason;
+        if (c.success)
+            postHotKeyRegistrationStatusChanged(*c.success, f.recorder.center());
+        else
+            f.recorder.center().post(QString(NotificationName::launcherHotKeyRegistrationStatusChanged));
+        EXPECT_EQ(view.globalHotkeySection()->registrationLine()->text(), c.expected);
+    }
+}
+
 // The launcher says whether its hot key is registered right after it shows the window, in the same turn
 // of the event loop. Once the loop has laid the window out, the sentence shows whole: its wrapped lines
 // at full height inside the section's card, in either layout.
