@@ -324,6 +324,17 @@ TEST(AppDelegateLaunch, AHotKeyHeldByAnotherProgramIsSaidAndTakenOnceFree) {
         return false;
     };
     EXPECT_TRUE(test::waitUntil(sentenceShown));
+    // Once laid out, whole: as tall as its wrapped lines and inside its section's card.
+    const QLabel *sentence = nullptr;
+    for (const QLabel *label : settings->findChildren<QLabel *>())
+        if (label->isVisible() && label->text() == SettingsMessages::hotKeyNotRegistered)
+            sentence = label;
+    ASSERT_TRUE(sentence);
+    EXPECT_TRUE(test::waitUntil([&] {
+        return sentence->height() >= sentence->heightForWidth(sentence->width());
+    })) << sentence->height()
+        << " of " << sentence->heightForWidth(sentence->width());
+    EXPECT_TRUE(sentence->parentWidget()->rect().contains(sentence->geometry()));
     test::DesktopSession::saveScreenshot(settings->grab().toImage(),
                                          QStringLiteral("shell-settings-hot-key-held"));
 
