@@ -154,7 +154,6 @@ ContentView::ContentView(Workspace &workspace, ContentViewEnvironment environmen
     center_ = environment_.search.notificationCenter ? environment_.search.notificationCenter
                                                      : &NotificationCenter::defaultCenter();
     defaults_ = environment_.search.defaults ? environment_.search.defaults : &UserDefaults::standard();
-    version_ = environment_.version.value_or(AppVersionInfo::current());
     SearchControllerEnvironment searchEnvironment = std::move(environment_.search);
     searchEnvironment.notificationCenter = center_;
     searchEnvironment.defaults = defaults_;
@@ -379,7 +378,9 @@ bool ContentView::shouldShowVersionFooter() const {
 }
 
 QString ContentView::versionFooterText() const {
-    return AppVersionDisplay::label(version_, QTimeZone::systemTimeZone());
+    // Read when shown: the build time is the program file's, which a rebuild changes.
+    return AppVersionDisplay::label(environment_.version.value_or(AppVersionInfo::current()),
+                                    QTimeZone::systemTimeZone());
 }
 
 QRect ContentView::versionFooterRect() const {

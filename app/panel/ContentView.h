@@ -110,7 +110,6 @@ private:
     ResultActivationModeMonitor *modifierMonitor_ = nullptr;
     NotificationCenter *center_;
     UserDefaults *defaults_;
-    AppVersionInfo version_;
 
     bool showSnippets_ = false;
     LauncherThemeID themeID_ = LauncherThemeID::graphite;

@@ -8,7 +8,6 @@
 #include "search/RecentActivationRecord.h"
 #include "search/Source.h"
 #include "sources/BrowserTypes.h"
-#include "sources/SystemSettingsTypes.h"
 
 #include <QHash>
 #include <QList>
@@ -134,10 +133,14 @@ struct DatabaseManagerConfiguration {
     static DatabaseManagerConfiguration production();
 };
 
-// The search core: the one owner of every source cache, the index connection, the query caches and
-// the usage data. A monitor: every public operation takes the manager's lock, and nothing slow
-// (walks, child processes, HTTP) runs while it is held; that work runs on the manager's thread pools
-// and hands its results back through a locking operation.
+// The search core's facade, what the panel and the command-line tool call: search() runs one query
+// through the pipeline (the query caches, the core's own rows, the index, the walked lists, then every
+// registered source's match against its snapshot), recordActivation() learns from what was opened, and
+// the refresh entry points crawl what has gone stale. It holds the list of registered sources (see
+// Source.h) and their snapshots, the index connection, the query caches and the usage data. A monitor:
+// every public operation takes the manager's lock, and nothing slow (walks, child processes, HTTP) runs
+// while it is held; that work runs on the manager's thread pools and hands its results back through a
+// locking operation.
 class DatabaseManager {
 public:
     explicit DatabaseManager(DatabaseManagerConfiguration configuration);

@@ -18,6 +18,7 @@ SettingsEnvironment SettingsEnvironment::production() {
             },
         .launchAtLoginManager = std::make_shared<LaunchAtLoginManager>(),
         .hotKeyRecordingChanged = {},
+        .hotKeyRegistrationFailureReason = {},
     };
 }
 
@@ -35,6 +36,7 @@ SettingsEnvironment::over(UserDefaults &defaults, NotificationCenter &center,
         .observeTranslationAvailability = {},
         .launchAtLoginManager = std::move(launchAtLoginManager),
         .hotKeyRecordingChanged = {},
+        .hotKeyRegistrationFailureReason = {},
     };
 }
 

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace orvex {
 
@@ -31,6 +32,9 @@ struct SettingsEnvironment {
     // global key grab meanwhile (GlobalHotKeyManager::setSuspended), so the current hot key reaches the
     // recorder instead of toggling the panel.
     std::function<void(bool recording)> hotKeyRecordingChanged;
+    // Why the launcher's last hot-key registration failed, in words that follow "Reason: " ("another
+    // program holds it"); asked when a failure is reported. None, or an answer of none: not known.
+    std::function<std::optional<QString>()> hotKeyRegistrationFailureReason;
 
     static SettingsEnvironment production();
     // Every store on `defaults`; the engines' availability as given (none: every engine available,

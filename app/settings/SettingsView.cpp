@@ -49,6 +49,7 @@ SettingsView::SettingsView(SettingsEnvironment environment, QWidget *parent)
             .onResetShortcutToDefault = [m] { m->resetShortcutToDefault(); },
         },
         this);
+    m->setHotKeyFailureReason(environment_.hotKeyRegistrationFailureReason);
     if (environment_.hotKeyRecordingChanged)
         connect(&m->shortcutRecorder(), &ShortcutRecorderController::isRecordingChanged, this,
                 [callback = environment_.hotKeyRecordingChanged](bool recording) { callback(recording); });

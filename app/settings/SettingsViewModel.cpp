@@ -14,6 +14,12 @@
 
 namespace orvex {
 
+QString SettingsMessages::hotKeyNotRegisteredBecause(const std::optional<QString> &reason) {
+    if (!reason || reason->isEmpty())
+        return hotKeyNotRegistered;
+    return hotKeyNotRegistered + QStringLiteral(" Reason: ") + *reason + QLatin1Char('.');
+}
+
 SettingsViewModel::SettingsViewModel(SettingsStores stores,
                                      std::shared_ptr<LaunchAtLoginManaging> launchAtLoginManager,
                                      NotificationCenter &center, QObject *parent)
@@ -334,9 +340,17 @@ void SettingsViewModel::viewDisappeared() {
 
 void SettingsViewModel::registrationStatusChanged(const Notification &notification) {
     const std::optional<bool> success = notificationFlag(notification, NotificationUserInfoKey::success);
-    registrationMessage_ =
-        success.value_or(false) ? SettingsMessages::hotKeyRegistered : SettingsMessages::hotKeyNotRegistered;
+    if (success.value_or(false)) {
+        registrationMessage_ = SettingsMessages::hotKeyRegistered;
+    } else {
+        registrationMessage_ = SettingsMessages::hotKeyNotRegisteredBecause(
+            hotKeyFailureReason_ ? hotKeyFailureReason_() : std::nullopt);
+    }
     Q_EMIT stateChanged();
+}
+
+void SettingsViewModel::setHotKeyFailureReason(std::function<std::optional<QString>()> reason) {
+    hotKeyFailureReason_ = std::move(reason);
 }
 
 // --- Start at login.

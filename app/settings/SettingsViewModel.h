@@ -11,6 +11,7 @@
 #include <QString>
 #include <QUuid>
 
+#include <functional>
 #include <optional>
 
 namespace orvex {
@@ -27,6 +28,8 @@ namespace SettingsMessages {
 inline const QString hotKeyRegistered = QStringLiteral("Hotkey registered successfully.");
 inline const QString hotKeyNotRegistered =
     QStringLiteral("Hotkey could not be registered. It may be used by another app or the desktop.");
+// The failure sentence followed by the reason, when one is known.
+QString hotKeyNotRegisteredBecause(const std::optional<QString> &reason);
 inline const QString menuBarIconGuard =
     QStringLiteral("Enable Global Hotkey before hiding the menu bar icon.");
 inline const QString runAtLoginEnabled = QStringLiteral("Launcher will start automatically when you log in.");
@@ -87,6 +90,9 @@ public:
     void resetShortcutToDefault();
     // The view's content went away: no recording outlives it.
     void viewDisappeared();
+    // Where a reported registration failure finds its reason (asked at each report); none: the
+    // failure sentence alone.
+    void setHotKeyFailureReason(std::function<std::optional<QString>()> reason);
 
     // --- Search results.
     void setShowSnippets(bool value);
@@ -157,6 +163,7 @@ private:
     NotificationCenter &center_;
     NotificationCenter::ObserverToken registrationObserver_ = 0;
     ShortcutRecorderController *shortcutRecorder_;
+    std::function<std::optional<QString>()> hotKeyFailureReason_;
 
     bool showSnippets_ = false;
     qint64 searchDebounceMilliseconds_ = 0;

@@ -36,7 +36,8 @@ private:
 // Builds the settings window on the first show() from the environment (the view's state is seeded then,
 // once) and brings the same window forward on every later show(). The shell hides the panel before it
 // calls show(), and gives the environment a hotKeyRecordingChanged that suspends its global hot key
-// while the shortcut recorder records. One controller lives as long as the process.
+// while the shortcut recorder records, and the reason of a failed registration. One controller lives as long
+// as the process.
 class SettingsWindowController {
 public:
     static constexpr QSize defaultSize{980, 620};

@@ -361,11 +361,18 @@ void AppDelegate::showSettingsWindow() {
             SettingsEnvironment settings = base();
             if (!self)
                 return settings;
-            // One start-at-login manager for the whole launcher; the recorder needs the hot key released.
+            // One start-at-login manager for the whole launcher; the recorder needs the hot key released;
+            // a failure is told with the reason the hot-key manager knows.
             settings.launchAtLoginManager = self->launchAtLoginManager_;
             settings.hotKeyRecordingChanged = [self](bool recording) {
                 if (self)
                     self->hotKeyManager_->setSuspended(recording);
+            };
+            settings.hotKeyRegistrationFailureReason = [self]() -> std::optional<QString> {
+                if (!self)
+                    return std::nullopt;
+                const std::optional<HotKeyRegistrationFailure> failure = self->hotKeyManager_->lastFailure();
+                return failure ? std::optional<QString>(describe(*failure)) : std::nullopt;
             };
             return settings;
         };

@@ -46,15 +46,56 @@ QRect inView(const PanelHarness &panel, const QRect &viewportRect) {
         panel.view->resultList()->viewport()->mapTo(panel.view.get(), QPoint(0, 0)));
 }
 
-TEST(ContentViewPaint, PicturesInADarkAndALightTheme) {
+// Pixels of `area` within `tolerance` of `color` in every channel.
+int pixelsNear(const QImage &image, const QRect &area, const QColor &color, int tolerance) {
+    int count = 0;
+    const QRect inside = area.intersected(image.rect());
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            count += near(image.pixelColor(x, y), color, tolerance) ? 1 : 0;
+    return count;
+}
+
+double meanLightness(const QImage &image) {
+    double sum = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            sum += image.pixelColor(x, y).lightness();
+    return sum / (double(image.width()) * image.height());
+}
+
+// A dark theme paints a dark panel and a light theme a light one, each row's title in the theme's own
+// colour for a selected and an unselected row (the pictures are kept for a reviewer's eye).
+TEST(ContentViewPaint, DarkAndLightThemesPaintThePanelAndTheTitlesInTheirColours) {
     PanelHarness panel([](UserDefaults &defaults) { defaults.set(QStringLiteral("showSnippets"), true); });
     panel.type("quarterly");
     panel.key(Qt::Key_Down);
-    for (const LauncherThemeID id : {LauncherThemeID::graphite, LauncherThemeID::daylight,
-                                     LauncherThemeID::vitesseDarkSoft, LauncherThemeID::midnightBlue}) {
-        useTheme(panel, id);
+    ASSERT_GE(panel.view->controller().results().size(), 2);
+    const struct {
+        LauncherThemeID id;
+        bool dark;
+    } cases[] = {{LauncherThemeID::graphite, true},
+                 {LauncherThemeID::daylight, false},
+                 {LauncherThemeID::vitesseDarkSoft, true},
+                 {LauncherThemeID::midnightBlue, true}};
+    for (const auto &c : cases) {
+        useTheme(panel, c.id);
+        const LauncherTheme theme = LauncherThemeCatalog::theme(c.id);
+        const std::string name = theme.name.toStdString();
         const QImage image = panel.grab();
-        test::saveScreenshot(image, "panel-" + rawValue(id));
+        test::saveScreenshot(image, "panel-" + rawValue(c.id));
+        if (c.dark)
+            EXPECT_LT(meanLightness(image), 90) << name;
+        else
+            EXPECT_GT(meanLightness(image), 170) << name;
+        for (int row = 0; row < 2; ++row) {
+            const ResultRowView view = panel.view->resultList()->resultModel().rowView(row);
+            EXPECT_EQ(view.isSelected, row == 1) << name;
+            const QRect title = view.geometry(inView(panel, panel.view->resultList()->rowRect(row))).title;
+            const QColor ink = theme.primaryTextColor(view.result, view.isSelected);
+            EXPECT_GE(pixelsNear(image, title, ink, 40), 15)
+                << name << ": the title of row " << row << " is not drawn in " << ink.name().toStdString();
+        }
     }
     // The empty panel with its version footer.
     panel.replaceQuery("");

@@ -197,17 +197,42 @@ TEST(FileIconProvider, SharedIconsComeFromTheThemeAndTheNotionEntry) {
     EXPECT_EQ(centreColour(*provider.notionAppIcon()).rgb(), QColor(10, 10, 10).rgb());
 }
 
-TEST(FileIconProvider, DestroyingWhileLoadingIsSafe) {
-    for (int i = 0; i < 20; ++i)
-        writeFile(homePath() + QString("/many/%1.txt").arg(i), "x");
+// A provider that goes while its worker still loads leaves nothing behind: the answers meant for it
+// reach no one, and a new provider loads the same files in full.
+TEST(FileIconProvider, DestroyingWhileLoadingLeavesTheNextProviderWhole) {
+    // Entries that name an image of their own, so that every one has an icon to load.
+    QImage red(8, 8, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    const QString image = homePath() + QStringLiteral("/many/icon.png");
+    writeFile(image, {});
+    ASSERT_TRUE(red.save(image));
+    QStringList paths;
+    for (int i = 0; i < 20; ++i) {
+        paths.append(homePath() + QString("/many/%1.desktop").arg(i));
+        writeFile(paths.last(),
+                  "[Desktop Entry]\nType=Application\nName=App\nExec=true\nIcon=" + image.toUtf8() + "\n");
+    }
     {
         FileIconProvider provider;
-        for (int i = 0; i < 20; ++i)
-            provider.icon(homePath() + QString("/many/%1.txt").arg(i));
+        for (const QString &path : paths)
+            EXPECT_TRUE(provider.icon(path).isNull()) << "answered before its worker ran";
     }
-    // Answers for the provider that is gone go nowhere.
     QCoreApplication::processEvents();
-    SUCCEED();
+
+    FileIconProvider next;
+    QSignalSpy loaded(&next, &FileIconProvider::iconLoaded);
+    for (const QString &path : paths)
+        next.icon(path);
+    ASSERT_TRUE(test::waitUntil([&] { return loaded.size() >= paths.size(); }));
+    QStringList announced;
+    for (const QList<QVariant> &signal : loaded)
+        announced.append(signal.at(0).toString());
+    announced.sort();
+    QStringList expected = paths;
+    expected.sort();
+    EXPECT_EQ(announced, expected);
+    for (const QString &path : paths)
+        EXPECT_FALSE(next.icon(path).isNull()) << path.toStdString();
 }
 
 } // namespace

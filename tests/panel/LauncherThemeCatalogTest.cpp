@@ -209,13 +209,13 @@ TEST(LauncherThemeCatalog, EveryColourOfEveryThemeMatchesTheTable) {
                                         << describe(actual) << " instead of " << row[i + 1].toStdString();
         }
     }
-}
-
-// The table's own conversion, checked on its two worked examples, so that the comparison above rests on
-// the right fractions.
-TEST(LauncherThemeCatalog, HexNotationMeansTwoDecimalFractions) {
-    EXPECT_EQ(colorFromNotation(QStringLiteral("#303033")), QColor::fromRgbF(0.19, 0.19, 0.20));
-    EXPECT_EQ(colorFromNotation(QStringLiteral("#1C7DE8/0.18")), QColor::fromRgbF(0.11, 0.49, 0.91, 0.18));
+    // Two of them written out, so that a misreading of the notation shared by the table's reader and the
+    // catalog cannot pass: hex digits stand for fractions rounded to two decimals.
+    const LauncherTheme graphite = LauncherThemeCatalog::theme(LauncherThemeID::graphite);
+    EXPECT_EQ(graphite.searchBarBackground, QColor::fromRgbF(0.19, 0.19, 0.20))
+        << describe(graphite.searchBarBackground);
+    EXPECT_EQ(graphite.hoverRowBackground, QColor::fromRgbF(0.11, 0.49, 0.91, 0.18))
+        << describe(graphite.hoverRowBackground);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "panel/LauncherTheme.h"
 #include "panel/LauncherThemeCatalog.h"
+#include "panel/ResultRowView.h"
 
 #include <gtest/gtest.h>
 
@@ -107,14 +108,27 @@ TEST(LauncherThemeColorRules, OtherThemesTakeEveryColourFromTheirFields) {
     }
 }
 
-TEST(LauncherThemeID, ExactlyTheThreeVitesseThemesAreSpecial) {
-    QList<LauncherThemeID> vitesse;
-    for (const LauncherThemeID id : allLauncherThemeIDs)
-        if (isVitesseTheme(id))
-            vitesse.append(id);
-    EXPECT_EQ(vitesse, (QList<LauncherThemeID>{LauncherThemeID::vitesseDarkSoft,
-                                               LauncherThemeID::vitesseDarkSoftUnified,
-                                               LauncherThemeID::vitesseDarkSoftRoseHover}));
+// What sets the three Vitesse themes apart in a row: a file is drawn as a tinted symbol instead of the
+// file's own icon, and an app keeps its own icon only when real app icons are asked for.
+TEST(LauncherThemeID, OnlyTheThreeVitesseThemesDrawRowsWithTintedSymbols) {
+    const QList<LauncherThemeID> vitesse = {LauncherThemeID::vitesseDarkSoft,
+                                            LauncherThemeID::vitesseDarkSoftUnified,
+                                            LauncherThemeID::vitesseDarkSoftRoseHover};
+    for (const LauncherThemeID id : allLauncherThemeIDs) {
+        const std::string name = rawValue(id).toStdString();
+        ResultRowView row;
+        row.theme = LauncherThemeCatalog::theme(id);
+        row.result = SearchResult(SearchResultFields{.filename = QStringLiteral("notes.txt"),
+                                                     .directory = QStringLiteral("/home/u/Documents")});
+        EXPECT_EQ(row.shouldUseSymbolIcon(), vitesse.contains(id)) << name;
+        EXPECT_EQ(row.shouldUseNativeIcon(), !vitesse.contains(id)) << name;
+        row.result = SearchResult(SearchResultFields{.filename = QStringLiteral("Editor"),
+                                                     .directory = QStringLiteral("/usr/share/applications"),
+                                                     .kind = SearchResultKind::app});
+        EXPECT_EQ(row.shouldUseSymbolIcon(), vitesse.contains(id)) << name;
+        row.useNativeAppIcons = true;
+        EXPECT_TRUE(row.shouldUseNativeIcon()) << name;
+    }
 }
 
 TEST(LauncherThemeGradient, LaysItsUnitPointsOverTheArea) {

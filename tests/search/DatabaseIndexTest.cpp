@@ -8,6 +8,8 @@
 
 #include <sqlite3.h>
 
+#include <QScopeGuard>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -275,6 +277,8 @@ TEST_F(DatabaseIndexTest, UnopenableDatabaseIsReportedOnceNamingTheFile) {
     test::makeDirectory(QFileInfo(path).absolutePath());
     // A link to itself: there is an entry at the path, and no file behind it.
     ASSERT_EQ(::symlink(QFile::encodeName(path).constData(), QFile::encodeName(path).constData()), 0);
+    // The next test of the process writes its own index there.
+    const auto removeLink = qScopeGuard([&] { QFile::remove(path); });
     test::CapturedStdout out;
     auto manager = makeManager();
     for (int round = 0; round < 3; ++round) {
@@ -290,6 +294,7 @@ TEST_F(DatabaseIndexTest, SpecialFileAtTheIndexPathIsNotOpened) {
     QDir(QFileInfo(test::indexDatabasePath()).absolutePath()).removeRecursively();
     test::makeDirectory(QFileInfo(test::indexDatabasePath()).absolutePath());
     ASSERT_EQ(::mkfifo(QFile::encodeName(test::indexDatabasePath()).constData(), 0600), 0);
+    const auto removeFifo = qScopeGuard([] { QFile::remove(test::indexDatabasePath()); });
     std::unique_ptr<DatabaseManager> manager;
     {
         test::CapturedStdout out;

@@ -120,7 +120,9 @@ TEST(ThemePreviewCard, SamplesAreTheThreeFixedRows) {
     EXPECT_EQ(titleColours.size(), 3);
 }
 
-TEST(AppearanceSettingsSection, Screenshot) {
+// What the section shows: every theme's card side by side without overlap, each painting its sample
+// rows in its own theme's colours, the chosen one marked (the picture is kept for a reviewer's eye).
+TEST(AppearanceSettingsSection, EveryCardShowsItsThemesColoursInTheGrid) {
     AppearanceFixture f;
     f.theme = LauncherThemeID::daylight;
     f.section.refresh();
@@ -128,8 +130,29 @@ TEST(AppearanceSettingsSection, Screenshot) {
     f.section.gridScrollArea()->setMinimumHeight(1200);
     f.section.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&f.section));
-    ASSERT_TRUE(
-        f.section.grab().save(test::screenshotDirectory() + QStringLiteral("/settings-theme-cards.png")));
+    const QImage image = f.section.grab().toImage();
+    ASSERT_TRUE(image.save(test::screenshotDirectory() + QStringLiteral("/settings-theme-cards.png")));
+
+    EXPECT_EQ(f.selectedCards(), QList<LauncherThemeID>{LauncherThemeID::daylight});
+    QList<QRect> shown;
+    for (const ThemePreviewCard *card : f.section.grid()->cards()) {
+        const std::string name = card->theme().name.toStdString();
+        const QRect area(card->mapTo(&f.section, QPoint(0, 0)), card->size());
+        EXPECT_TRUE(card->isVisible() && QRect(QPoint(0, 0), f.section.size()).contains(area)) << name;
+        for (const QRect &other : shown)
+            EXPECT_FALSE(other.intersects(area)) << name;
+        shown.append(area);
+        EXPECT_EQ(card->accessibleName(), card->theme().name);
+        int sample = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x) {
+                const QColor pixel = image.pixelColor(x, y), wanted = card->theme().selectedRowBackground;
+                sample += std::abs(pixel.red() - wanted.red()) <= 6 &&
+                          std::abs(pixel.green() - wanted.green()) <= 6 &&
+                          std::abs(pixel.blue() - wanted.blue()) <= 6;
+            }
+        EXPECT_GT(sample, 200) << name << ": no selected sample row in its colour";
+    }
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "settings/WindowSettingsSection.h"
 
 #include "SettingsTestSupport.h"
+#include "support/TestEnvironment.h"
 
 #include "search/LauncherNotifications.h"
 
@@ -116,6 +117,80 @@ TEST_F(GlobalHotkeyTest, TheRegistrationSentenceFollowsTheStatusNotification) {
     EXPECT_EQ(fixture->recorder.posted().last(), "LauncherHotKeyChanged");
     postHotKeyRegistrationStatusChanged(true, fixture->recorder.center());
     EXPECT_EQ(section().registrationLine()->text(), "Hotkey registered successfully.");
+}
+
+// A failure is told with the reason the launcher knows, asked when the failure arrives; a success, or a
+// failure whose reason is not known, is the sentence alone.
+TEST(GlobalHotkeySection, AFailureSentenceNamesTheReasonTheLauncherKnows) {
+    const QString failure =
+        QStringLiteral("Hotkey could not be registered. It may be used by another app or the desktop.");
+    struct Case {
+        const char *name;
+        std::optional<bool> success;
+        std::optional<QString> reason;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"held elsewhere", false, QStringLiteral("another program holds it"),
+         failure + QStringLiteral(" Reason: another program holds it.")},
+        {"no user info", std::nullopt, QStringLiteral("no X display is open"),
+         failure + QStringLiteral(" Reason: no X display is open.")},
+        {"reason not known", false, std::nullopt, failure},
+        {"empty reason", false, QString(), failure},
+        {"success", true, QStringLiteral("stale reason"), QStringLiteral("Hotkey registered successfully.")},
+    };
+    test::SettingsViewFixture f;
+    std::optional<QString> reason;
+    SettingsEnvironment environment = f.environment();
+    environment.hotKeyRegistrationFailureReason = [&] { return reason; };
+    SettingsView view(environment);
+    view.show();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        reason = c.reason;
+        if (c.success)
+            postHotKeyRegistrationStatusChanged(*c.success, f.recorder.center());
+        else
+            f.recorder.center().post(QString(NotificationName::launcherHotKeyRegistrationStatusChanged));
+        EXPECT_EQ(view.globalHotkeySection()->registrationLine()->text(), c.expected);
+    }
+}
+
+// The launcher says whether its hot key is registered right after it shows the window, in the same turn
+// of the event loop. Once the loop has laid the window out, the sentence shows whole: its wrapped lines
+// at full height inside the section's card, in either layout.
+TEST(GlobalHotkeySection, TheRegistrationSentenceShowsWholeInOneAndTwoColumns) {
+    const struct {
+        QSize size;
+        bool wide;
+        const char *file;
+    } layouts[] = {
+        {QSize(460, 620), false, "settings-hotkey-not-registered-one-column.png"},
+        {QSize(980, 620), true, "settings-hotkey-not-registered-two-columns.png"},
+    };
+    for (const auto &c : layouts) {
+        SCOPED_TRACE(c.file);
+        test::SettingsViewFixture f;
+        f.view->resize(c.size);
+        f.view->show();
+        postHotKeyRegistrationStatusChanged(false, f.recorder.center());
+        const QLabel *line = f.view->globalHotkeySection()->registrationLine();
+        const auto whole = [&] { return line->height() >= line->heightForWidth(line->width()); };
+        test::waitUntil(whole, std::chrono::milliseconds(1000));
+        ASSERT_EQ(f.view->isWideLayout(), c.wide);
+
+        ASSERT_TRUE(line->isVisible());
+        EXPECT_EQ(line->text(), SettingsMessages::hotKeyNotRegistered);
+        // The sentence wraps in this width and is as tall as its lines.
+        EXPECT_GT(line->heightForWidth(line->width()), line->fontMetrics().height());
+        EXPECT_TRUE(whole()) << line->height() << " of " << line->heightForWidth(line->width());
+        const QWidget *card = line->parentWidget();
+        EXPECT_TRUE(card->rect().contains(line->geometry())) << "the label reaches past its card";
+        EXPECT_TRUE(card->parentWidget()->rect().contains(card->geometry()))
+            << "the card reaches past its section";
+        ASSERT_TRUE(f.view->grab().save(test::screenshotDirectory() + QLatin1Char('/') +
+                                        QString::fromLatin1(c.file)));
+    }
 }
 
 TEST_F(GlobalHotkeyTest, ASwitchedOffHotKeyCannotBeRecordedAndCannotLoseTheIcon) {

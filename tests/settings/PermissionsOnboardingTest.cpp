@@ -6,6 +6,7 @@
 #include "support/TestEnvironment.h"
 
 #include "platform/UserDefaults.h"
+#include "sources/BrowserTabsSource.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -206,8 +207,13 @@ TEST(OnboardingWindowController, TheWindowIsBuiltOnceAndKeepsOutcomesFinishedWhi
 TEST(OnboardingWindowController, Screenshot) {
     UserDefaults defaults;
     GatedWarmups gated;
-    gated.browserResult = Result::scriptError(
-        "Edge", "Open tabs cannot be listed on this system (/usr/bin/osascript is missing).");
+    // What the launcher's own tab source answers here, where no browser lists its tabs: the picture
+    // shows what a user with a browser running reads.
+    const BrowserTabsSource tabs(BrowserTabsSource::Configuration{
+        .osascriptPath = {}, .isBrowserRunning = [](const QString &) { return true; }});
+    testing::internal::CaptureStdout();
+    gated.browserResult = tabs.warmupSnapshot().result;
+    testing::internal::GetCapturedStdout();
     OnboardingWindowController controller(PermissionOnboardingStore{.defaults = &defaults}, {},
                                           gated.warmups());
     controller.show();
@@ -229,6 +235,9 @@ TEST(OnboardingWindowController, Screenshot) {
         EXPECT_GE(status->height(), status->heightForWidth(status->width())) << status->text().toStdString();
         EXPECT_LE(status->geometry().right(), card->contentsRect().right() - 14);
     }
+    EXPECT_EQ(view.browserCard()->statusText()->text(),
+              "Could not read tabs from Edge: Open tabs cannot be listed on this system: its browsers do "
+              "not offer them to other programs.");
     const QString path = test::screenshotDirectory() + QStringLiteral("/onboarding-window.png");
     ASSERT_TRUE(controller.window()->grab().save(path));
 }

@@ -5,7 +5,6 @@
 
 #include "panel/SearchTextField.h"
 #include "search/LauncherNotifications.h"
-#include "settings/SettingsViewModel.h"
 #include "shell/OrvexLauncherRuntime.h"
 #include "single-instance/SingleInstanceController.h"
 #include "support/DesktopSession.h"
@@ -312,18 +311,31 @@ TEST(AppDelegateLaunch, AHotKeyHeldByAnotherProgramIsSaidAndTakenOnceFree) {
         harness.userNotifications.first().second.contains(QStringLiteral("another program holds it")));
     EXPECT_TRUE(harness.delegate->isHotKeyRegistrationFailing());
 
-    // Opened later, the settings window still says so.
+    // Opened later, the settings window still says so, and why.
+    const QString failure = QStringLiteral("Hotkey could not be registered. It may be used by another app or "
+                                           "the desktop. Reason: another program holds it.");
     const QString status(NotificationName::launcherHotKeyRegistrationStatusChanged);
     harness.delegate->showSettingsWindow();
     QWidget *settings = harness.delegate->settingsWindow();
     ASSERT_TRUE(settings);
     auto sentenceShown = [&] {
         for (const QLabel *label : settings->findChildren<QLabel *>())
-            if (label->isVisible() && label->text() == SettingsMessages::hotKeyNotRegistered)
+            if (label->isVisible() && label->text() == failure)
                 return true;
         return false;
     };
     EXPECT_TRUE(test::waitUntil(sentenceShown));
+    // Once laid out, whole: as tall as its wrapped lines and inside its section's card.
+    const QLabel *sentence = nullptr;
+    for (const QLabel *label : settings->findChildren<QLabel *>())
+        if (label->isVisible() && label->text() == failure)
+            sentence = label;
+    ASSERT_TRUE(sentence);
+    EXPECT_TRUE(test::waitUntil([&] {
+        return sentence->height() >= sentence->heightForWidth(sentence->width());
+    })) << sentence->height()
+        << " of " << sentence->heightForWidth(sentence->width());
+    EXPECT_TRUE(sentence->parentWidget()->rect().contains(sentence->geometry()));
     test::DesktopSession::saveScreenshot(settings->grab().toImage(),
                                          QStringLiteral("shell-settings-hot-key-held"));
 

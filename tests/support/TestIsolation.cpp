@@ -5,8 +5,6 @@
 #include <QFile>
 #include <QProcessEnvironment>
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <sched.h>
 #include <sys/stat.h>
@@ -112,13 +110,6 @@ bool isolateTestEnvironment(const QTemporaryDir &root) {
     // starts a bus of its own for the test.
     set("DBUS_SESSION_BUS_ADDRESS", QStringLiteral("unix:path=") + runtime + QStringLiteral("/no-bus"));
     return true;
-}
-
-void deliverQueuedEventsAfterEachTest() {
-    class Deliverer : public ::testing::EmptyTestEventListener {
-        void OnTestEnd(const ::testing::TestInfo &) override { QCoreApplication::sendPostedEvents(); }
-    };
-    ::testing::UnitTest::GetInstance()->listeners().Append(new Deliverer);
 }
 
 QString systemDataFolder() {

@@ -2,7 +2,10 @@
 
 #include "AppVersionBuildValues.h"
 
+#include <QFile>
 #include <QLocale>
+
+#include <sys/stat.h>
 
 namespace orvex {
 
@@ -22,21 +25,29 @@ QString formattedBuildDate(const std::optional<QDateTime> &date, const QTimeZone
 } // namespace
 
 AppVersionInfo AppVersionInfo::current() {
+    // The program's own file, wherever it was started from.
     return fromRawValues(QString::fromUtf8(appVersionBuildValues::shortVersion),
                          QString::fromUtf8(appVersionBuildValues::buildVersion),
-                         QString::fromUtf8(appVersionBuildValues::buildEpochSeconds));
+                         executableBuildDate(QStringLiteral("/proc/self/exe")));
 }
 
 AppVersionInfo AppVersionInfo::fromRawValues(const QString &shortVersion, const QString &buildVersion,
-                                             const QString &buildEpochSeconds) {
+                                             const std::optional<QDateTime> &buildDate) {
     AppVersionInfo info{valueOrZero(shortVersion.trimmed()), valueOrZero(buildVersion.trimmed()), {}};
-    bool ok = false;
-    const qint64 seconds = buildEpochSeconds.trimmed().toLongLong(&ok);
     // Beyond year 9999 the fixed date pattern no longer holds.
     constexpr qint64 latestSeconds = 253402300799;
-    if (ok && seconds >= 0 && seconds <= latestSeconds)
-        info.buildDate = QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc());
+    if (buildDate && buildDate->isValid() && buildDate->toSecsSinceEpoch() >= 0 &&
+        buildDate->toSecsSinceEpoch() <= latestSeconds)
+        info.buildDate = buildDate->toUTC();
     return info;
+}
+
+std::optional<QDateTime> AppVersionInfo::executableBuildDate(const QString &executablePath) {
+    struct stat info {};
+    if (executablePath.isEmpty() || ::stat(QFile::encodeName(executablePath).constData(), &info) != 0)
+        return std::nullopt;
+    return QDateTime::fromMSecsSinceEpoch(
+        static_cast<qint64>(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000, QTimeZone::utc());
 }
 
 QString AppVersionInfo::displayLabel() const {

@@ -169,9 +169,8 @@ TEST(SingleInstanceProcess, AfterTheInstanceIsKilledTheNextStartTakesOverAndCanB
 }
 
 TEST(SingleInstanceProcess, StoredRequestsAreConsumedOldestFirstAndDeleted) {
-    Probe instance;
-    ASSERT_TRUE(instance.waitForLine(QStringLiteral("ready")));
-    // Requests that reached the folder without a wake-up, written newest first.
+    // Requests that reached the folder without a wake-up, written newest first, all before the instance
+    // looks (one written while it runs may be taken on its own).
     const SingleInstanceConfiguration configuration = probeConfiguration();
     const QDateTime now = QDateTime::currentDateTimeUtc();
     for (int age : {1, 3, 2}) {
@@ -180,6 +179,8 @@ TEST(SingleInstanceProcess, StoredRequestsAreConsumedOldestFirstAndDeleted) {
         request.createdAt = now.addSecs(-60 * age);
         ASSERT_FALSE(DuplicateLaunchRequestStore::enqueue(request, configuration).error);
     }
+    Probe instance;
+    ASSERT_TRUE(instance.waitForLine(QStringLiteral("ready")));
     Probe waking({QStringLiteral("now")});
     ASSERT_TRUE(waking.waitForExit());
     // The stored requests may come in an activation of their own, before the wake-up's.

@@ -9,7 +9,8 @@
 namespace orvex {
 
 // The application's version, build number and build time, and the one-line label the panel's footer
-// shows. The build's own values are baked in when the project is configured.
+// shows. The version and the commit are baked in when the project is configured; the build time is the
+// running executable's modification time, read each time it is asked for.
 struct AppVersionInfo {
     QString shortVersion;
     QString buildVersion;
@@ -18,13 +19,17 @@ struct AppVersionInfo {
     bool operator==(const AppVersionInfo &) const = default;
 
     // The values of this build: the project version, the commit ("unknown" outside a git checkout) and
-    // the configure time.
+    // the running executable's modification time, read now.
     static AppVersionInfo current();
 
-    // Builds the record from raw texts: an empty version or build number becomes "0"; the build time is
-    // seconds since 1970 in UTC, and anything that is not such a number gives no date.
+    // Builds the record from raw values: an empty version or build number becomes "0"; a date before
+    // 1970 or after the year 9999 counts as none.
     static AppVersionInfo fromRawValues(const QString &shortVersion, const QString &buildVersion,
-                                        const QString &buildEpochSeconds);
+                                        const std::optional<QDateTime> &buildDate);
+
+    // The modification time of the file at `executablePath` (links followed), in UTC; none when it
+    // cannot be read.
+    static std::optional<QDateTime> executableBuildDate(const QString &executablePath);
 
     // The label in the system's time zone.
     QString displayLabel() const;
