@@ -3,6 +3,7 @@
 #include "panel/ContentViewStores.h"
 #include "panel/LauncherThemeCatalog.h"
 #include "panel/PanelHost.h"
+#include "panel/PanelNotifications.h"
 #include "panel/ResultActivationModeMonitor.h"
 #include "panel/ResultListView.h"
 #include "panel/SearchTextField.h"

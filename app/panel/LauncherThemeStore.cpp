@@ -1,6 +1,6 @@
 #include "panel/LauncherThemeStore.h"
 
-#include "search/LauncherNotifications.h"
+#include "panel/PanelNotifications.h"
 
 namespace orvex {
 

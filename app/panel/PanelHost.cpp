@@ -1,6 +1,6 @@
 #include "panel/PanelHost.h"
 
-#include "search/LauncherNotifications.h"
+#include "panel/PanelNotifications.h"
 
 #include <QGuiApplication>
 #include <QWindow>

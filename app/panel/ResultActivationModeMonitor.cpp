@@ -1,7 +1,7 @@
 #include "panel/ResultActivationModeMonitor.h"
 
+#include "panel/PanelNotifications.h"
 #include "panel/ResultActivation.h"
-#include "search/LauncherNotifications.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

@@ -1,5 +1,6 @@
 #include "panel/SearchController.h"
 
+#include "panel/PanelNotifications.h"
 #include "panel/SearchDebounceSettingsStore.h"
 #include "panel/SessionPersistenceSettingsStore.h"
 #include "platform/MainQueue.h"

@@ -1,7 +1,7 @@
 #include "panel/SearchTextField.h"
 
+#include "panel/PanelNotifications.h"
 #include "panel/SearchState.h"
-#include "search/LauncherNotifications.h"
 
 #include <QApplication>
 #include <QPainter>

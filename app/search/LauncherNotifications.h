@@ -9,11 +9,11 @@
 namespace orvex {
 
 // Names of the process-wide change notifications through which the settings window, the application
-// shell, the launcher panel and the search core tell each other that something changed. The raw texts
-// are fixed; three carry no "Launcher" prefix.
+// shell, the launcher panel and the search core tell each other that something changed (the panel's own
+// window and theme notifications are in panel/PanelNotifications.h). The raw texts are fixed;
+// "ShowSnippetsChanged" carries no "Launcher" prefix.
 namespace NotificationName {
 
-inline constexpr QLatin1StringView launcherThemeChanged("LauncherThemeChanged");
 inline constexpr QLatin1StringView launcherIconSettingsChanged("LauncherIconSettingsChanged");
 inline constexpr QLatin1StringView launcherWindowSnapChanged("LauncherWindowSnapChanged");
 inline constexpr QLatin1StringView
@@ -29,8 +29,6 @@ inline constexpr QLatin1StringView launcherHotKeyChanged("LauncherHotKeyChanged"
 inline constexpr QLatin1StringView
     launcherHotKeyRegistrationStatusChanged("LauncherHotKeyRegistrationStatusChanged");
 inline constexpr QLatin1StringView launcherSessionPersistenceChanged("LauncherSessionPersistenceChanged");
-inline constexpr QLatin1StringView launcherWindowAppeared("WindowAppeared");
-inline constexpr QLatin1StringView launcherWindowHidden("WindowHidden");
 // Carries NotificationUserInfoKey::hasResults.
 inline constexpr QLatin1StringView launcherResultsVisibilityChanged("LauncherResultsVisibilityChanged");
 inline constexpr QLatin1StringView launcherShowSnippetsChanged("ShowSnippetsChanged");

@@ -4,6 +4,7 @@
 #include "shell/SnapGridOverlayView.h"
 #include "shell/X11Desktop.h"
 
+#include "panel/PanelNotifications.h"
 #include "panel/SearchTextField.h"
 #include "search/LauncherNotifications.h"
 

@@ -3,11 +3,11 @@
 #include "ContentViewTestSupport.h"
 #include "PanelPaintTestSupport.h"
 #include "panel/LauncherThemeCatalog.h"
+#include "panel/PanelNotifications.h"
 #include "panel/ResultListView.h"
 #include "panel/SearchState.h"
 #include "panel/SearchTextField.h"
 #include "panel/SnippetView.h"
-#include "search/LauncherNotifications.h"
 #include "support/TestEnvironment.h"
 
 #include <QFontMetrics>

@@ -1,4 +1,5 @@
 #include "panel/ContentViewStores.h"
+#include "panel/PanelNotifications.h"
 #include "search/LauncherNotifications.h"
 
 #include <gtest/gtest.h>

@@ -3,6 +3,7 @@
 #include "ContentViewTestSupport.h"
 #include "PanelPaintTestSupport.h"
 #include "panel/LauncherThemeCatalog.h"
+#include "panel/PanelNotifications.h"
 #include "panel/ResultActivationModeMonitor.h"
 #include "panel/ResultListView.h"
 #include "panel/SearchTextField.h"

@@ -1,5 +1,6 @@
 #include "ContentViewTestSupport.h"
 
+#include "panel/PanelNotifications.h"
 #include "panel/ResultListView.h"
 #include "panel/SearchTextField.h"
 #include "search/LauncherNotifications.h"

@@ -2,8 +2,8 @@
 // links, opening and revealing files, promotion caching and the modifier modes.
 #include "ResultActivationTestSupport.h"
 
+#include "panel/PanelNotifications.h"
 #include "panel/ResultActivationModeMonitor.h"
-#include "search/LauncherNotifications.h"
 #include "search/SearchRankingSettings.h"
 #include "support/TestEnvironment.h"
 

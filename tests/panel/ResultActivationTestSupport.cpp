@@ -1,6 +1,6 @@
 #include "ResultActivationTestSupport.h"
 
-#include "search/LauncherNotifications.h"
+#include "panel/PanelNotifications.h"
 
 #include <QCoreApplication>
 

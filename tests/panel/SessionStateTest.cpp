@@ -1,6 +1,7 @@
 // Query history, its stored form, the session time-out and history browsing with the arrow keys.
 #include "SearchControllerTestSupport.h"
 
+#include "panel/PanelNotifications.h"
 #include "panel/SessionState.h"
 #include "search/LauncherNotifications.h"
 #include "support/TestEnvironment.h"

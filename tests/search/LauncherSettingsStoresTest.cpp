@@ -238,7 +238,6 @@ TEST(StandardStores, UseTheStandardDatabaseAndTheLaunchersKeys) {
 
 TEST(LauncherNotifications, RawNamesAreExact) {
     const std::pair<QLatin1StringView, const char *> names[] = {
-        {NotificationName::launcherThemeChanged, "LauncherThemeChanged"},
         {NotificationName::launcherIconSettingsChanged, "LauncherIconSettingsChanged"},
         {NotificationName::launcherWindowSnapChanged, "LauncherWindowSnapChanged"},
         {NotificationName::launcherMenuBarIconVisibilityChanged, "LauncherMenuBarIconVisibilityChanged"},
@@ -251,8 +250,6 @@ TEST(LauncherNotifications, RawNamesAreExact) {
         {NotificationName::launcherHotKeyRegistrationStatusChanged,
          "LauncherHotKeyRegistrationStatusChanged"},
         {NotificationName::launcherSessionPersistenceChanged, "LauncherSessionPersistenceChanged"},
-        {NotificationName::launcherWindowAppeared, "WindowAppeared"},
-        {NotificationName::launcherWindowHidden, "WindowHidden"},
         {NotificationName::launcherResultsVisibilityChanged, "LauncherResultsVisibilityChanged"},
         {NotificationName::launcherShowSnippetsChanged, "ShowSnippetsChanged"},
     };

@@ -1,5 +1,6 @@
 #include "SettingsTestSupport.h"
 
+#include "panel/PanelNotifications.h"
 #include "search/LauncherNotifications.h"
 #include "sources/NotionSettingsStore.h"
 

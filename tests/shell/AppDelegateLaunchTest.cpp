@@ -3,6 +3,7 @@
 #include "KeyHolder.h"
 #include "ShellTestSupport.h"
 
+#include "panel/PanelNotifications.h"
 #include "panel/SearchTextField.h"
 #include "search/LauncherNotifications.h"
 #include "shell/OrvexLauncherRuntime.h"

@@ -2,6 +2,7 @@
 // dragging with snap-to-grid, its outline and the search field's context menu.
 #include "ShellTestSupport.h"
 
+#include "panel/PanelNotifications.h"
 #include "panel/SearchTextField.h"
 #include "search/LauncherNotifications.h"
 #include "shell/SettingsFieldEditor.h"

@@ -1,5 +1,6 @@
 #include "ShellTestSupport.h"
 
+#include "panel/PanelNotifications.h"
 #include "panel/SearchState.h"
 #include "panel/SearchTextField.h"
 #include "search/LauncherNotifications.h"
