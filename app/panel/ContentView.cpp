@@ -1,5 +1,6 @@
 #include "panel/ContentView.h"
 
+#include "panel/ClipboardQueryMerge.h"
 #include "panel/ContentViewStores.h"
 #include "panel/LauncherThemeCatalog.h"
 #include "panel/PanelHost.h"

@@ -3,8 +3,8 @@
 #include "app-version/AppVersion.h"
 #include "panel/LauncherTheme.h"
 #include "panel/ResultActivation.h"
+#include "panel/ResultActivationMode.h"
 #include "panel/SearchController.h"
-#include "search/LauncherLogic.h"
 
 #include <QWidget>
 

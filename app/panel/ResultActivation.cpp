@@ -6,6 +6,7 @@
 #include "platform/MainQueue.h"
 #include "platform/Workspace.h"
 #include "search/Database.h"
+#include "search/LauncherLogic.h"
 #include "search/LauncherSettingsStores.h"
 #include "search/PersistentQueryResultCacheStore.h"
 #include "search/SearchRankingSettings.h"

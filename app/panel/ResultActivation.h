@@ -1,9 +1,9 @@
 #pragma once
 
+#include "panel/ResultActivationMode.h"
 #include "platform/NotificationCenter.h"
 #include "platform/WorkerPool.h"
 #include "search/DatabaseTypes.h"
-#include "search/LauncherLogic.h"
 
 #include <QString>
 #include <QStringList>

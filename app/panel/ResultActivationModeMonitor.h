@@ -1,7 +1,7 @@
 #pragma once
 
+#include "panel/ResultActivationMode.h"
 #include "platform/NotificationCenter.h"
-#include "search/LauncherLogic.h"
 
 #include <QObject>
 #include <QTimer>

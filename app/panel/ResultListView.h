@@ -1,9 +1,9 @@
 #pragma once
 
 #include "panel/LauncherTheme.h"
+#include "panel/ResultActivationMode.h"
 #include "panel/ResultRowView.h"
 #include "search/DatabaseTypes.h"
-#include "search/LauncherLogic.h"
 
 #include <QAbstractListModel>
 #include <QHash>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "panel/LauncherTheme.h"
+#include "panel/ResultActivationMode.h"
 #include "search/DatabaseTypes.h"
-#include "search/LauncherLogic.h"
 
 #include <QFont>
 #include <QImage>

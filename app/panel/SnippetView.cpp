@@ -1,6 +1,6 @@
 #include "panel/SnippetView.h"
 
-#include "search/LauncherLogic.h"
+#include "panel/SnippetSegment.h"
 
 #include <QApplication>
 #include <QFontMetricsF>

@@ -89,18 +89,6 @@ SearchResults filterSearchResultsForIncrementalQuery(const SearchResults &result
     return kept;
 }
 
-QString mergedQueryWithClipboardText(const QString &existingQuery, const QString &clipboardText) {
-    if (existingQuery.isEmpty())
-        return clipboardText;
-    if (clipboardText.isEmpty())
-        return existingQuery;
-    const char32_t last = QStringView(existingQuery).toUcs4().constLast();
-    const char32_t first = QStringView(clipboardText).toUcs4().constFirst();
-    if (StringUtils::isWhitespaceOrNewline(last) || StringUtils::isWhitespaceOrNewline(first))
-        return existingQuery + clipboardText;
-    return existingQuery + QLatin1Char(' ') + clipboardText;
-}
-
 SearchResults deduplicatedSearchResults(const SearchResults &results) {
     SearchResults kept;
     kept.reserve(results.size());
@@ -114,28 +102,6 @@ SearchResults deduplicatedSearchResults(const SearchResults &results) {
         kept.append(r);
     }
     return kept;
-}
-
-QList<SnippetSegment> parseSnippetSegments(const QString &snippet) {
-    static const QString open = QStringLiteral("<mark>");
-    static const QString close = QStringLiteral("</mark>");
-    QString text = snippet;
-    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    const QStringList parts = text.split(open);
-    QList<SnippetSegment> segments;
-    if (!parts.first().isEmpty())
-        segments.append({parts.first(), false});
-    for (qsizetype i = 1; i < parts.size(); ++i) {
-        const QStringList pieces = parts.at(i).split(close);
-        if (!pieces.first().isEmpty())
-            segments.append({pieces.first(), true});
-        if (pieces.size() > 1) {
-            const QString rest = pieces.mid(1).join(close);
-            if (!rest.isEmpty())
-                segments.append({rest, false});
-        }
-    }
-    return segments;
 }
 
 SearchResults scoredSearchResultsForDisplay(const SearchResults &results, const QString &normalizedQuery,

@@ -34,17 +34,6 @@ private:
     qsizetype maxEntries_;
 };
 
-// A run of snippet text, highlighted where the index marked a match.
-struct SnippetSegment {
-    QString text;
-    bool isHighlighted = false;
-
-    bool operator==(const SnippetSegment &) const = default;
-};
-
-// How the panel activates a row.
-enum class ResultActivationMode { open, revealInFileBrowser };
-
 using ScoreProvider = std::function<qint64(const SearchResult &)>;
 
 // The identity rows are de-duplicated and promoted by: an action row's usage key, else the full path;
@@ -57,9 +46,7 @@ void sortSearchResultsForDisplay(SearchResults &results);
 
 SearchResults filterSearchResultsForIncrementalQuery(const SearchResults &results,
                                                      const QString &normalizedQuery);
-QString mergedQueryWithClipboardText(const QString &existingQuery, const QString &clipboardText);
 SearchResults deduplicatedSearchResults(const SearchResults &results);
-QList<SnippetSegment> parseSnippetSegments(const QString &snippet);
 SearchResults scoredSearchResultsForDisplay(const SearchResults &results, const QString &normalizedQuery,
                                             const ScoreProvider &scoreProvider);
 SearchResults searchResultsPromotingActivatedResult(const SearchResults &results,

@@ -98,18 +98,6 @@ TEST(LauncherLogic, IncrementalFilterMatchesInTheCoresUnicodeForm) {
               QStringList{QStringLiteral("Cafe\u0301 menu.pdf")});
 }
 
-TEST(LauncherLogic, ClipboardMerge) {
-    struct Case {
-        const char16_t *query, *clip, *expected;
-    } cases[] = {
-        {u"foo", u"bar", u"foo bar"},    {u"foo ", u"bar", u"foo bar"}, {u"foo", u" bar", u"foo bar"},
-        {u"foo", u"\nbar", u"foo\nbar"}, {u"", u"bar", u"bar"},         {u"foo", u"", u"foo"},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(mergedQueryWithClipboardText(QString::fromUtf16(c.query), QString::fromUtf16(c.clip)),
-                  QString::fromUtf16(c.expected));
-}
-
 TEST(LauncherLogic, DeduplicationByIdentity) {
     const SearchResult lower = fileRow(QStringLiteral("a.pdf"), QStringLiteral("/docs"));
     const SearchResult upper = fileRow(QStringLiteral("A.PDF"), QStringLiteral("/Docs"));
@@ -139,26 +127,6 @@ TEST(LauncherLogic, DeduplicationByIdentity) {
                                   .action = SearchResultAction::openSettings});
     EXPECT_EQ(deduplicatedSearchResults({settingsA, settingsB}).size(), 1);
     EXPECT_TRUE(deduplicatedSearchResults({}).isEmpty());
-}
-
-TEST(LauncherLogic, SnippetSegments) {
-    using S = SnippetSegment;
-    struct Case {
-        QString snippet;
-        QList<S> expected;
-    } cases[] = {
-        {QStringLiteral("a <mark>b</mark> c"),
-         {S{QStringLiteral("a "), false}, S{QStringLiteral("b"), true}, S{QStringLiteral(" c"), false}}},
-        {QStringLiteral("<mark>b</mark>"), {S{QStringLiteral("b"), true}}},
-        {QStringLiteral("a<mark>b"), {S{QStringLiteral("a"), false}, S{QStringLiteral("b"), true}}},
-        {QStringLiteral("one\ntwo"), {S{QStringLiteral("one two"), false}}},
-        {QStringLiteral("<mark>b</mark>c</mark>d"),
-         {S{QStringLiteral("b"), true}, S{QStringLiteral("c</mark>d"), false}}},
-        {QStringLiteral("x</mark>y"), {S{QStringLiteral("x</mark>y"), false}}},
-        {QString(), {}},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(parseSnippetSegments(c.snippet), c.expected) << c.snippet.toStdString();
 }
 
 TEST(LauncherLogic, DisplayScoringKeepsGivenScoresAndSortsStably) {
