@@ -218,6 +218,9 @@ DuplicateLaunchSignal::observe(const QString &name, const QString &fallbackFolde
             giveUp(QStringLiteral("cannot restrict: ") + FileSystem::errorText(error));
             continue;
         }
+        // Each datagram carries when it arrived, which is what tells one burst from the next.
+        const int timestamps = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &timestamps, sizeof timestamps);
         const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         if (wake < 0) {
             const int error = errno;
@@ -244,26 +247,44 @@ DuplicateLaunchSignal::observe(const QString &name, const QString &fallbackFolde
     return reasons.join(QStringLiteral("; "));
 }
 
-bool DuplicateLaunchSignalObservation::drain() {
-    bool any = false;
+DuplicateLaunchSignalObservation::Drained DuplicateLaunchSignalObservation::drain() {
+    Drained drained;
     eventfd_t pokes = 0;
     if (::eventfd_read(wake_, &pokes) == 0 && pokes > 0)
-        any = true;
-    // Large enough for anything a sender writes; what is in a datagram does not matter.
+        drained.poked = true;
+    // Large enough for anything a sender writes; what is in a datagram does not matter, when it came does.
     char datagram[64];
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timespec))];
     for (;;) {
-        const ssize_t received = ::recv(socket_, datagram, sizeof datagram, MSG_DONTWAIT);
-        if (received >= 0) {
-            any = true;
-            continue;
+        iovec part{datagram, sizeof datagram};
+        msghdr message{};
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        const ssize_t received = ::recvmsg(socket_, &message, MSG_DONTWAIT);
+        if (received < 0) {
+            if (errno == EINTR)
+                continue;
+            return drained;
         }
-        if (errno != EINTR)
-            return any;
+        std::chrono::system_clock::time_point arrival = std::chrono::system_clock::now();
+        for (cmsghdr *header = CMSG_FIRSTHDR(&message); header; header = CMSG_NXTHDR(&message, header)) {
+            if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SCM_TIMESTAMPNS) {
+                timespec stamp{};
+                std::memcpy(&stamp, CMSG_DATA(header), sizeof stamp);
+                arrival = std::chrono::system_clock::time_point(
+                    std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                        std::chrono::seconds(stamp.tv_sec) + std::chrono::nanoseconds(stamp.tv_nsec)));
+            }
+        }
+        drained.arrivals.push_back(arrival);
     }
 }
 
 void DuplicateLaunchSignalObservation::readLoop() {
     using Clock = std::chrono::steady_clock;
+    using Wall = std::chrono::system_clock;
     pollfd watched[2] = {{socket_, POLLIN, 0}, {wake_, POLLIN, 0}};
     // Waits up to `timeout` (negative: for ever); false when the observation ends.
     auto wait = [&](int timeout, bool &ready) {
@@ -284,29 +305,48 @@ void DuplicateLaunchSignalObservation::readLoop() {
         bool ready = false;
         if (!wait(-1, ready))
             return;
-        const bool poked = watched[1].revents != 0 && watched[0].revents == 0;
-        if (!drain())
-            continue;
-        if (poked) {
-            handler_(Call::burstContinued);
+        Drained drained = drain();
+        if (drained.arrivals.empty()) {
+            if (drained.poked)
+                handler_(Call::burstContinued);
             continue;
         }
         handler_(Call::burstBegan);
-        // The rest of the burst is taken as it comes and answered at most every longestBurst, and once
-        // at its end.
+        // The quiet that ends the burst is counted from when the last signal arrived, or the handler's
+        // last call ended (signals that queue up while it runs belong to the burst), not from when this
+        // thread got to look: on a busy machine a later launch is never taken into a burst that was over.
+        Wall::time_point quietFrom = Wall::now();
         Clock::time_point lastCall = Clock::now();
         bool more = false;
+        auto call = [&](Call kind) {
+            handler_(kind);
+            quietFrom = Wall::now();
+            lastCall = Clock::now();
+            more = false;
+        };
         for (;;) {
-            if (!wait(static_cast<int>(quietTime.count()), ready))
+            const auto quietLeft = std::clamp(
+                std::chrono::duration_cast<std::chrono::milliseconds>(quietTime - (Wall::now() - quietFrom)),
+                std::chrono::milliseconds(0), quietTime);
+            if (!wait(static_cast<int>(quietLeft.count()), ready))
                 return;
             if (!ready)
                 break;
-            more = drain() || more;
-            if (more && Clock::now() - lastCall >= longestBurst) {
-                handler_(Call::burstContinued);
-                lastCall = Clock::now();
-                more = false;
+            drained = drain();
+            for (const Wall::time_point arrival : drained.arrivals) {
+                if (arrival - quietFrom > quietTime) {
+                    // The burst was over before this signal came: it begins the next one.
+                    if (more)
+                        call(Call::burstContinued);
+                    call(Call::burstBegan);
+                } else {
+                    more = true;
+                    quietFrom = std::max(quietFrom, arrival);
+                }
             }
+            more = more || drained.poked;
+            if (more && Clock::now() - lastCall >= longestBurst)
+                call(Call::burstContinued);
         }
         if (more)
             handler_(Call::burstContinued);

@@ -96,13 +96,14 @@ void SingleInstanceController::observeSignal() {
                 controller->deliverArrivedSignal();
         });
     };
+    // A launch that handed over while this instance was still opening its signal may have given up on
+    // the signal, but its request is there: it counts as a wake-up. Taken here, before the signal is
+    // open, so that a request stored from now on comes with a signal of its own and is not counted twice.
+    handler(DuplicateLaunchSignalObservation::Call::burstContinued);
     auto observed = DuplicateLaunchSignal::observe(configuration_.activationSignalName,
                                                    configuration_.lockFolderPath(), std::move(handler));
     if (auto *observation = std::get_if<std::unique_ptr<DuplicateLaunchSignalObservation>>(&observed)) {
         observation_ = std::move(*observation);
-        // A launch that handed over while this instance was still opening its signal may have given
-        // up on the signal, but its request is there: it counts as a wake-up.
-        observation_->poke();
         return;
     }
     observationError_ = std::get<QString>(observed);

@@ -10,16 +10,17 @@
 #include <optional>
 #include <thread>
 #include <variant>
+#include <vector>
 
 namespace orvex {
 
 // A running observation of the wake-up signal: a Unix datagram socket and the thread that reads it.
 // Signals come in bursts (a script that starts the program in a loop, or a flood of datagrams): the
-// reader takes every datagram waiting at once, and a burst lasts while signals keep coming less than
-// `quietTime` apart. The handler is called at the start of a burst and, when more signals came since
-// its last call, at most every `longestBurst` while the burst lasts and once at its end. It runs on the
-// reader thread. Cancelling (or destroying) the observation stops the thread and removes the socket
-// file; never cancel from inside the handler.
+// reader takes every datagram waiting at once, and a burst lasts while signals keep arriving less than
+// `quietTime` apart (by when they arrived, however late the reader gets to them). The handler is called at
+// the start of a burst and, when more signals came since its last call, at most every `longestBurst` while
+// the burst lasts and once at its end. It runs on the reader thread. Cancelling (or destroying) the
+// observation stops the thread and removes the socket file; never cancel from inside the handler.
 class DuplicateLaunchSignalObservation {
 public:
     // How the handler was called: for the first signal of a burst, or for those that followed it (and
@@ -48,9 +49,15 @@ public:
 private:
     friend class DuplicateLaunchSignal;
     DuplicateLaunchSignalObservation() = default;
+    // What drain() took: when each datagram arrived, oldest first, and whether there was a poke.
+    struct Drained {
+        std::vector<std::chrono::system_clock::time_point> arrivals;
+        bool poked = false;
+    };
+
     void readLoop();
-    // Takes every datagram waiting; true when there was any, or a poke.
-    bool drain();
+    // Takes every datagram waiting, and the pokes.
+    Drained drain();
 
     QString name_;
     QString socketPath_;

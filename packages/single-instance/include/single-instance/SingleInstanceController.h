@@ -31,8 +31,9 @@ struct SingleInstanceStartupResult {
 // Decides at start-up whether this process is the one running instance, and afterwards hands every
 // later launch's wake-up to the handler that the application installs. One per process; it holds the
 // lock and the signal observation for as long as it lives. Handlers are set and called on the thread
-// of the application's event loop. Requests are read and deleted on the signal's reader thread, so a
-// folder full of them never holds up that loop; a burst of wake-ups is one activation, and requests
+// of the application's event loop. Requests are read and deleted on the signal's reader thread (those
+// waiting at start-up by start(), before there is a loop), so a folder full of them never holds up that
+// loop; a burst of wake-ups is one activation, and requests
 // that arrive later in the burst are one more.
 class SingleInstanceController {
 public:
