@@ -68,10 +68,20 @@ XWindowInfo LauncherEndToEnd::startLauncher(ChildProcess &launcher,
     if (!panel) {
         QStringList windows;
         for (const XWindowInfo &info : session->windowsOf(launcher.pid()))
-            windows.append(
-                QStringLiteral("%1 \"%2\" viewable %3").arg(info.id).arg(info.title).arg(info.viewable));
-        ADD_FAILURE() << "no panel; running " << launcher.isRunning()
-                      << ", windows: " << windows.join(QStringLiteral("; ")).toStdString();
+            windows.append(QStringLiteral("%1 \"%2\" viewable %3 in %4 (viewable %5) on desktop %6, %7")
+                               .arg(info.id)
+                               .arg(info.title)
+                               .arg(info.viewable)
+                               .arg(info.topLevel)
+                               .arg(session->isViewable(info.topLevel))
+                               .arg(session->windowDesktop(info.id).value_or(~0u))
+                               .arg(session->windowStates(info.id).join(QLatin1Char(' '))));
+        ADD_FAILURE() << "no panel; running " << launcher.isRunning() << "; "
+                      << session->describe().toStdString() << "; current desktop "
+                      << session->currentDesktop().value_or(~0u)
+                      << ", windows: " << windows.join(QStringLiteral("; ")).toStdString() << "; see "
+                      << DesktopSession::saveScreenshot(session->screenshot(), QStringLiteral("no-panel"))
+                             .toStdString();
     }
     return panel.value_or(XWindowInfo{});
 }

@@ -168,7 +168,25 @@ bool DesktopSession::startWindowManager() {
                               managerEnvironment))
         return false;
     const quint32 check = atom("_NET_SUPPORTING_WM_CHECK");
-    return waitUntil([&] { return !propertyValues(connection_, root_, check, XCB_ATOM_WINDOW).empty(); });
+    if (!waitUntil([&] { return !propertyValues(connection_, root_, check, XCB_ATOM_WINDOW).empty(); }))
+        return false;
+    // openbox claims the screen before it is done starting, and requests that reach it meanwhile (a
+    // window's map request) may wait unhandled until some later event wakes it up: a program's first
+    // window would never show. It is ready once it has framed a window of ours, woken by a property
+    // change on the root window as often as it takes.
+    const quint32 probe = openOtherWindow(QRect(0, 0, 16, 16), QStringLiteral("window manager probe"));
+    const quint32 nudge = atom("_ORVEX_TEST_NUDGE");
+    const bool managing = waitUntil([&] {
+        if (const std::optional<XWindowInfo> info = window(probe);
+            info && info->viewable && info->topLevel != probe)
+            return true;
+        xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, root_, nudge, XCB_ATOM_CARDINAL, 32, 0,
+                            nullptr);
+        xcb_flush(connection_);
+        return false;
+    });
+    closeOtherWindow(probe);
+    return managing;
 }
 
 bool DesktopSession::startTray() {
@@ -345,6 +363,23 @@ quint32 DesktopSession::openOtherWindow(const QRect &geometry, const QString &ti
 void DesktopSession::closeOtherWindow(quint32 window) {
     xcb_destroy_window(connection_, window);
     xcb_flush(connection_);
+}
+
+QString DesktopSession::describe() {
+    QStringList parts;
+    const std::pair<const char *, ChildProcess *> processes[] = {
+        {"Xvfb", &server_}, {"openbox", &windowManager_}, {"trayer", &tray_}};
+    for (const auto &[name, process] : processes) {
+        if (process->process().program().isEmpty())
+            continue;
+        const QString said = QString::fromLocal8Bit(process->standardError()).trimmed();
+        parts.append(QStringLiteral("%1 %2%3").arg(
+            QLatin1String(name),
+            process->isRunning() ? QStringLiteral("runs")
+                                 : QStringLiteral("ended (%1)").arg(process->exitCode()),
+            said.isEmpty() ? QString() : QStringLiteral(": ") + said));
+    }
+    return parts.join(QStringLiteral("; "));
 }
 
 QImage DesktopSession::screenshot() const {

@@ -98,6 +98,9 @@ public:
     quint32 openOtherWindow(const QRect &geometry, const QString &title);
     void closeOtherWindow(quint32 window);
 
+    // Which of Xvfb, the window manager and the tray still run, and what they wrote: for failures.
+    QString describe();
+
     QImage screenshot() const;
     // Under build/<preset>/screenshots/; returns the path.
     static QString saveScreenshot(const QImage &image, const QString &name);
