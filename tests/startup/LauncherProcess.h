@@ -16,7 +16,7 @@
 
 namespace orvex::test {
 
-inline constexpr std::chrono::seconds launcherTimeout{20};
+inline constexpr std::chrono::seconds launcherTimeout{20 * slowdown};
 
 class LauncherProcess {
 public:

@@ -3,6 +3,8 @@
 // A program a test starts as a real process: killed (and reaped) when the object goes, and by the
 // kernel when the test process dies first, so no test leaves one behind.
 
+#include "TestEnvironment.h"
+
 #include <QByteArray>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -13,7 +15,7 @@
 
 namespace orvex::test {
 
-inline constexpr std::chrono::seconds childTimeout{20};
+inline constexpr std::chrono::seconds childTimeout{20 * slowdown};
 
 class ChildProcess {
 public:

@@ -27,7 +27,7 @@ struct xcb_connection_t;
 
 namespace orvex::test {
 
-inline constexpr std::chrono::seconds desktopTimeout{20};
+inline constexpr std::chrono::seconds desktopTimeout{20 * slowdown};
 
 // A window as the X server sees it.
 struct XWindowInfo {

@@ -8,6 +8,14 @@
 
 namespace orvex::test {
 
+// How many times longer a program takes here than in a plain build: under the sanitizers every process
+// of a test runs several times slower, and the time-outs of waits on processes and desktops grow by it.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+inline constexpr int slowdown = 3;
+#else
+inline constexpr int slowdown = 1;
+#endif
+
 // The temporary folder that stands in for HOME in this test process; XDG_CONFIG_HOME, XDG_DATA_HOME,
 // XDG_CACHE_HOME, XDG_STATE_HOME and XDG_RUNTIME_DIR point inside it.
 QString homePath();
