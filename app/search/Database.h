@@ -4,10 +4,10 @@
 #include "platform/DesktopEntryEnvironment.h"
 #include "platform/PlistValue.h"
 #include "platform/WorkerPool.h"
+#include "search/BrowserBookmarkFolders.h"
 #include "search/DatabaseTypes.h"
 #include "search/RecentActivationRecord.h"
 #include "search/Source.h"
-#include "sources/BrowserTypes.h"
 
 #include <QHash>
 #include <QList>

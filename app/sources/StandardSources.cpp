@@ -4,16 +4,20 @@
 #include "sources/BrowserTabsSource.h"
 #include "sources/CalculatorSource.h"
 #include "sources/ChromiumBookmarks.h"
+#include "sources/NotionSearch.h"
 #include "sources/NotionSource.h"
 #include "sources/SystemSettingsSource.h"
 #include "sources/TranslationSource.h"
 
 #include "platform/UserDefaults.h"
+#include "search/StoredRowNormalization.h"
 
 namespace orvex {
 
 std::vector<std::shared_ptr<const Source>>
 standardSources(const DatabaseManagerConfiguration &configuration) {
+    // The stores read back Notion rows kept in older forms.
+    installStoredRowNormalization(normalizedNotionSearchResult);
     UserDefaults *defaults = configuration.defaults ? configuration.defaults : &UserDefaults::standard();
     const std::shared_ptr<Clock> clock = configuration.clock ? configuration.clock : Clock::system();
     return {
@@ -51,6 +55,7 @@ DatabaseManagerConfiguration standardConfiguration() {
 }
 
 void installStandardSearchCore() {
+    installStoredRowNormalization(normalizedNotionSearchResult);
     DatabaseManager::setSharedConfiguration(standardConfiguration);
 }
 
