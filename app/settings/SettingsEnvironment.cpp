@@ -13,8 +13,10 @@ SettingsEnvironment SettingsEnvironment::production() {
         .translationAvailability = &systemTranslationAvailability,
         .observeTranslationAvailability =
             [](QObject *context, std::function<void()> redraw) {
-                QObject::connect(&TranslationAvailabilityCheck::shared(),
-                                 &TranslationAvailabilityCheck::changed, context, std::move(redraw));
+                TranslationAvailabilityCheck &check = TranslationAvailabilityCheck::shared();
+                QObject::connect(&check, &TranslationAvailabilityCheck::changed, context, std::move(redraw));
+                // The window that asked is gone: nobody waits for the answer any more.
+                QObject::connect(context, &QObject::destroyed, &check, &TranslationAvailabilityCheck::cancel);
             },
         .launchAtLoginManager = std::make_shared<LaunchAtLoginManager>(),
         .hotKeyRecordingChanged = {},
