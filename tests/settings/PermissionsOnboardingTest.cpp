@@ -226,8 +226,16 @@ TEST(OnboardingWindowController, Screenshot) {
     }));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(controller.window()));
     // Both cards span the content width, and each status sentence has the room it needs (a long one
-    // wraps rather than being cut off).
+    // wraps rather than being cut off) once the layout has taken the new sentences in.
     const PermissionsOnboardingView &view = *controller.view();
+    const auto statusesFit = [&] {
+        for (const PermissionCard *card : {view.fileCard(), view.browserCard()})
+            if (card->statusText()->height() <
+                card->statusText()->heightForWidth(card->statusText()->width()))
+                return false;
+        return true;
+    };
+    test::waitUntil(statusesFit);
     EXPECT_EQ(view.fileCard()->width(), view.width() - 40);
     EXPECT_EQ(view.browserCard()->width(), view.width() - 40);
     for (const PermissionCard *card : {view.fileCard(), view.browserCard()}) {

@@ -20,5 +20,6 @@ int main(int argc, char **argv) {
     QApplication::setFont(font);
     ::testing::InitGoogleMock(&argc, argv);
     orvex::test::deliverQueuedEventsAfterEachTest();
+    orvex::test::startEveryTestWithoutEarlierFiles();
     return RUN_ALL_TESTS();
 }

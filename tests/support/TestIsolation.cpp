@@ -6,8 +6,10 @@
 #include <QProcessEnvironment>
 
 #include <cstdlib>
+#include <filesystem>
 #include <sched.h>
 #include <sys/stat.h>
+#include <vector>
 
 namespace orvex::test {
 
@@ -40,6 +42,9 @@ QByteArray startedDataDirs;
 
 // systemDataFolder() and machineDataFolder().
 QString folders_[2];
+// The folders a test may write to: the home (with the XDG_*_HOME folders), the runtime folder, the
+// system data and the system configuration.
+QStringList writableFolders_;
 
 // Variables that tie a process to the user's desktop, session or settings: a test sets its own or
 // goes without. Every XDG_*, LC_* and QT_* variable goes too.
@@ -91,6 +96,7 @@ bool isolateTestEnvironment(const QTemporaryDir &root) {
                     machineData + QLatin1Char('/') + QLatin1String(shared));
     folders_[0] = systemData;
     folders_[1] = machineData;
+    writableFolders_ = {home, runtime, systemData, systemConfig};
     startedDataDirs = qEnvironmentVariableIsEmpty("XDG_DATA_DIRS") ? QByteArray("/usr/local/share:/usr/share")
                                                                    : qgetenv("XDG_DATA_DIRS");
 
@@ -110,6 +116,22 @@ bool isolateTestEnvironment(const QTemporaryDir &root) {
     // starts a bus of its own for the test.
     set("DBUS_SESSION_BUS_ADDRESS", QStringLiteral("unix:path=") + runtime + QStringLiteral("/no-bus"));
     return true;
+}
+
+void removeFilesOfEarlierTests() {
+    namespace fs = std::filesystem;
+    for (const QString &folder : writableFolders_) {
+        std::error_code error;
+        std::vector<fs::path> files;
+        for (fs::recursive_directory_iterator it(QFile::encodeName(folder).toStdString(),
+                                                 fs::directory_options::skip_permission_denied, error),
+             end;
+             !error && it != end; it.increment(error))
+            if (!it->is_directory(error) || it->is_symlink(error))
+                files.push_back(it->path());
+        for (const fs::path &file : files)
+            fs::remove(file, error);
+    }
 }
 
 QString systemDataFolder() {

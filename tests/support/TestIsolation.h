@@ -20,6 +20,14 @@ bool isolateTestEnvironment(const QTemporaryDir &root);
 // later one of the same process. Call after InitGoogleTest.
 void deliverQueuedEventsAfterEachTest();
 
+// Removes every file (links, sockets and FIFOs too) that earlier tests of the process left in the home,
+// the runtime folder and the system data and configuration folders, so that a test sees them as a test
+// of its own process would. Folders stay: libraries such as GIO watch them from their first use on.
+void removeFilesOfEarlierTests();
+
+// Calls removeFilesOfEarlierTests() before every test but the first. Call after InitGoogleTest.
+void startEveryTestWithoutEarlierFiles();
+
 // The data folder listed first in XDG_DATA_DIRS, empty at the start: "applications" and the like put in
 // it are what a system installation would provide.
 QString systemDataFolder();

@@ -17,5 +17,6 @@ int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleMock(&argc, argv);
     orvex::test::deliverQueuedEventsAfterEachTest();
+    orvex::test::startEveryTestWithoutEarlierFiles();
     return RUN_ALL_TESTS();
 }
