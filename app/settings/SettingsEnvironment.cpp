@@ -13,10 +13,7 @@ SettingsEnvironment SettingsEnvironment::production() {
         .translationAvailability = &systemTranslationAvailability,
         .observeTranslationAvailability =
             [](QObject *context, std::function<void()> redraw) {
-                TranslationAvailabilityCheck &check = TranslationAvailabilityCheck::shared();
-                QObject::connect(&check, &TranslationAvailabilityCheck::changed, context, std::move(redraw));
-                // The window that asked is gone: nobody waits for the answer any more.
-                QObject::connect(context, &QObject::destroyed, &check, &TranslationAvailabilityCheck::cancel);
+                TranslationAvailabilityCheck::shared().observe(context, std::move(redraw));
             },
         .launchAtLoginManager = std::make_shared<LaunchAtLoginManager>(),
         .hotKeyRecordingChanged = {},

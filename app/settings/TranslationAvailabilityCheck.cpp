@@ -49,6 +49,16 @@ void TranslationAvailabilityCheck::cancel() {
     running_.reset();
 }
 
+void TranslationAvailabilityCheck::observe(QObject *context, std::function<void()> redraw) {
+    connect(this, &TranslationAvailabilityCheck::changed, context, std::move(redraw));
+    ++observers_;
+    // Nobody is left to wait for the answer.
+    connect(context, &QObject::destroyed, this, [this] {
+        if (--observers_ == 0)
+            cancel();
+    });
+}
+
 TranslationEngineAvailabilityTable TranslationAvailabilityCheck::table() {
     if (!argos_ && !running_) {
         running_.emplace();

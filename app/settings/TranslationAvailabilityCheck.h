@@ -39,6 +39,9 @@ public:
     bool isArgosBeingChecked() const { return running_.has_value(); }
     // Stops the running check: it answers nothing, and the next table() checks again.
     void cancel();
+    // Calls `redraw` while `context` lives whenever the answer comes; once the last such context is gone,
+    // a check still running is stopped.
+    void observe(QObject *context, std::function<void()> redraw);
 
 Q_SIGNALS:
     void changed();
@@ -49,6 +52,7 @@ private:
     std::optional<TranslationEngineAvailability> argos_;
     // The running check's.
     std::optional<std::stop_source> running_;
+    int observers_ = 0;
 };
 
 } // namespace orvex

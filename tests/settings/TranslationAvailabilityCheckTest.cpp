@@ -102,5 +102,29 @@ TEST(TranslationAvailabilityCheck, AStoppedCheckAnswersNothingAndTheNextAskingCh
     EXPECT_EQ(changes, 0);
 }
 
+// Each window that shows the answer observes the check; the run stops only when the last of them goes.
+TEST(TranslationAvailabilityCheck, TheCheckStopsWhenTheLastWindowWaitingForItGoes) {
+    GatedArgosCheck argos;
+    TranslationAvailabilityCheck check(&apple, argos.check());
+    auto first = std::make_unique<QObject>();
+    auto second = std::make_unique<QObject>();
+    int redrawn = 0;
+    check.observe(first.get(), [&] { ++redrawn; });
+    check.observe(second.get(), [&] { ++redrawn; });
+    check.table();
+    ASSERT_TRUE(test::waitUntil([&] { return *argos.runs == 1; }));
+
+    first.reset();
+    test::waitUntil([] { return false; }, std::chrono::milliseconds(100));
+    EXPECT_EQ(*argos.stopped, 0) << "stopped while a window still waits for it";
+    EXPECT_TRUE(check.isArgosBeingChecked());
+
+    second.reset();
+    EXPECT_TRUE(test::waitUntil([&] { return *argos.stopped == 1; }))
+        << "nobody waits, and the check runs on";
+    EXPECT_FALSE(check.isArgosBeingChecked());
+    EXPECT_EQ(redrawn, 0);
+}
+
 } // namespace
 } // namespace orvex
