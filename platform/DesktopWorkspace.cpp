@@ -1,5 +1,6 @@
 #include "platform/DesktopWorkspace.h"
 
+#include "platform/ConsoleLog.h"
 #include "platform/SafeFile.h"
 
 #include <QClipboard>
@@ -40,11 +41,11 @@ struct GAppInfoListFree {
 };
 using GAppInfoList = std::unique_ptr<GList, GAppInfoListFree>;
 
+Q_LOGGING_CATEGORY(workspaceLog, "orvex.workspace", QtInfoMsg)
+
 // The one line a failed open leaves on stdout.
 void report(const QString &line) {
-    std::fputs(line.toLocal8Bit().constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    printLine(workspaceLog(), line);
 }
 
 QString errorText(const GErrorPtr &error) {

@@ -1,5 +1,6 @@
 #include "UserDefaults.h"
 
+#include "ConsoleLog.h"
 #include "PropertyList.h"
 #include "SafeFile.h"
 
@@ -37,10 +38,10 @@ using Values = std::map<QString, PlistValue>;
 // How long a failed background write waits before it tries again.
 constexpr std::chrono::seconds retryDelay{5};
 
+Q_LOGGING_CATEGORY(defaultsLog, "orvex.defaults", QtInfoMsg)
+
 void printLine(const QString &line) {
-    std::fputs(line.toLocal8Bit().constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    orvex::printLine(defaultsLog(), line);
 }
 
 QString systemError(int error) {

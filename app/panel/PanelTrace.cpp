@@ -3,6 +3,7 @@
 #include "panel/ContentView.h"
 #include "panel/ResultListView.h"
 #include "panel/SearchState.h"
+#include "platform/ConsoleLog.h"
 
 #include <QEvent>
 #include <QFile>
@@ -12,12 +13,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <ctime>
 
 namespace orvex {
 
 namespace {
+
+Q_LOGGING_CATEGORY(traceLog, "orvex.trace", QtInfoMsg)
 
 qint64 monotonicNanoseconds() {
     timespec now{};
@@ -30,8 +32,7 @@ int openTraceFile(const QString &path) {
     const int descriptor =
         ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (descriptor < 0) {
-        std::printf("Failed to open trace file: %s\n", qPrintable(path));
-        std::fflush(stdout);
+        printLine(traceLog(), QStringLiteral("Failed to open trace file: ") + path);
     }
     return descriptor;
 }

@@ -4,6 +4,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "search/IndexQuery.h"
+#include "search/LateLookups.h"
 #include "search/PersistentQueryResultCacheStore.h"
 #include "search/SearchContext.h"
 #include "search/ShortcutRootWatcher.h"
@@ -14,7 +15,6 @@
 #include "search/LauncherNotifications.h"
 #include "search/LauncherSettingsStores.h"
 #include "search/SearchRankingSettings.h"
-#include "sources/TranslationCommand.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -24,7 +24,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <numeric>
 #include <pwd.h>
 #include <unistd.h>
 #include <vector>
@@ -43,6 +42,30 @@ struct RunningSearch {
 thread_local RunningSearch runningSearchOnThisThread;
 
 } // namespace
+
+class DatabaseManager::ManagerLateLookups final : public LateLookups {
+public:
+    explicit ManagerLateLookups(DatabaseManager &manager) : manager_(manager) {}
+
+    bool enabled() const override { return manager_.config_.startsLateLookups; }
+    bool start(std::function<void()> work) override {
+        if (manager_.shuttingDown_.load())
+            return false;
+        manager_.backgroundPool_.start(std::move(work));
+        return true;
+    }
+    const std::atomic<bool> &cancelled() const override { return manager_.shuttingDown_; }
+    void rowsArrived(bool answersChanged) override {
+        if (answersChanged) {
+            auto guard = manager_.lock();
+            manager_.invalidateQueryResultCache();
+        }
+        postSearchDataRefreshed();
+    }
+
+private:
+    DatabaseManager &manager_;
+};
 
 DatabaseManagerConfiguration DatabaseManagerConfiguration::production() {
     DatabaseManagerConfiguration c;
@@ -66,7 +89,8 @@ DatabaseManagerConfiguration DatabaseManagerConfiguration::production() {
 DatabaseManager::DatabaseManager(DatabaseManagerConfiguration configuration)
     : config_(std::move(configuration)),
       defaults_(config_.defaults ? config_.defaults : &UserDefaults::standard()),
-      clock_(config_.clock ? config_.clock : Clock::system()) {
+      clock_(config_.clock ? config_.clock : Clock::system()),
+      lateLookups_(std::make_unique<ManagerLateLookups>(*this)) {
     appSearchRoots_ = config_.appSearchRoots;
     folderSearchRoots_ = config_.folderSearchRoots;
     shortcutSearchRoots_ = config_.shortcutSearchRoots;
@@ -203,8 +227,10 @@ void DatabaseManager::refreshSourceCachesNow() {
             if (shuttingDown_.load())
                 return;
             if (!backgroundCacheRefreshRunning_) {
-                std::vector<size_t> everySource(sources_.size());
-                std::iota(everySource.begin(), everySource.end(), size_t(0));
+                std::vector<size_t> everySource;
+                for (size_t i = 0; i < sources_.size(); ++i)
+                    if (sources_[i].source->isCrawled())
+                        everySource.push_back(i);
                 plan = makeBackgroundRefreshPlan(true, true, true, std::move(everySource));
                 backgroundCacheRefreshRunning_ = true;
                 break;
@@ -218,8 +244,12 @@ void DatabaseManager::refreshSourceCachesNow() {
 }
 
 bool DatabaseManager::hasLateLookupsInFlight() const {
+    // The list of sources never changes, so it is read without the lock.
+    for (const RegisteredSource &registered : sources_)
+        if (registered.source->hasLateLookupsInFlight())
+            return true;
     auto guard = lock();
-    return !translationActionInFlightKeys_.isEmpty() || !notionSearchInFlightKeys_.isEmpty();
+    return !notionSearchInFlightKeys_.isEmpty();
 }
 
 void DatabaseManager::postSearchDataRefreshed() {
@@ -229,15 +259,6 @@ void DatabaseManager::postSearchDataRefreshed() {
 
 SearchRankingPreferences DatabaseManager::loadRankingPreferences() const {
     return searchRankingSettingsStore_->load();
-}
-
-bool DatabaseManager::isTranslationCommandQuery(const QString &trimmedQuery) const {
-    const TranslationCommandSettingsStore triggerStore(*defaults_);
-    const QStringList codes = TranslationLanguageSettingsStore(*defaults_).load();
-    const QString trigger =
-        TranslationCommandParser::normalizeTrigger(triggerStore.rawTrigger(), triggerStore.defaultTrigger);
-    return TranslationCommandParser::parse(trimmedQuery, trigger, QSet<QString>(codes.begin(), codes.end()))
-        .has_value();
 }
 
 // ---- The search road ----
@@ -265,11 +286,12 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
     const QString q = matchingForm(trimmed);
     const SearchRankingPreferences preferences = loadRankingPreferences();
     const QString key = q + QLatin1Char('|') + preferences.cacheKey();
-    const bool isTranslationCommand = isTranslationCommandQuery(trimmed);
+    const SearchContext context = searchContext(trimmed);
+    const bool bypassesCaches = bypassesQueryCaches(context);
 
     scheduleBackgroundCacheRefreshIfNeeded();
 
-    if (!isTranslationCommand) {
+    if (!bypassesCaches) {
         if (auto cached = cachedQueryResults(key, allowPersistentQueryCache))
             return *cached;
     }
@@ -280,6 +302,7 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
     // the caches alone: its rows would only be thrown away.
     SearchResults gathered;
     gathered += searchCalculatorResults(trimmed);
+    gathered += matchRegisteredSources(context, SourcePlace::beforeCoreRows);
     gathered += searchActionResults(trimmed);
     gathered += searchDirectPathResults(trimmed);
     gathered += searchRecentActivationResults(trimmed, preferences);
@@ -313,6 +336,7 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
     // from here to the store below: no invalidation can fall between gathering and caching unless it
     // came while the index was read, and then nothing is stored.
     gathered += searchNotionPages(trimmed);
+    gathered += matchRegisteredSources(context, SourcePlace::afterWalkedRows);
 
     SearchResults rows = deduplicatedSearchResults(gathered);
     for (SearchResult &row : rows)
@@ -326,7 +350,7 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
 
     if (isRunningSearchSuperseded())
         return {};
-    if (!isTranslationCommand && cacheable)
+    if (!bypassesCaches && cacheable)
         storeQueryResultsInCache(rows, key);
     return rows;
 }
@@ -395,12 +419,11 @@ void DatabaseManager::storeQueryResultsInCache(const SearchResults &results, con
 
 SearchResults DatabaseManager::searchActionResults(const QString &query) {
     auto guard = lock();
-    SearchResults rows = searchTranslationActionResults(query);
     const QString q = query.toLower();
     if (StringUtils::graphemeCount(q) < 2)
-        return rows;
-    rows += searchLauncherActionResults(q);
-    rows += matchRegisteredSources(searchContext(query));
+        return {};
+    SearchResults rows = searchLauncherActionResults(q);
+    rows += matchRegisteredSources(searchContext(query), SourcePlace::amongActions);
     return rows;
 }
 
@@ -410,16 +433,40 @@ SearchContext DatabaseManager::searchContext(const QString &query) {
     return SearchContext(
         StringUtils::trimmedWhitespace(query),
         [this](const SearchResult &row) { return learnedOpenCount(row, 0); }, generation,
-        generation != 0 ? &searchGeneration_ : nullptr);
+        generation != 0 ? &searchGeneration_ : nullptr, lateLookups_.get());
 }
 
-SearchResults DatabaseManager::matchRegisteredSources(const SearchContext &context) {
+SearchResults DatabaseManager::matchSource(const QString &sourceID, const QString &query) {
+    std::shared_ptr<const Source> source;
+    std::shared_ptr<const SourceSnapshot> snapshot;
+    {
+        auto guard = lock();
+        for (const RegisteredSource &registered : sources_) {
+            if (registered.source->id() == sourceID) {
+                source = registered.source;
+                snapshot = registered.snapshot;
+            }
+        }
+    }
+    if (!source)
+        return {};
+    return source->match(*snapshot, searchContext(query));
+}
+
+bool DatabaseManager::bypassesQueryCaches(const SearchContext &context) const {
+    // The list of sources never changes, so it is read without the lock.
+    return std::any_of(sources_.begin(), sources_.end(), [&context](const RegisteredSource &registered) {
+        return registered.source->bypassesQueryCaches(context);
+    });
+}
+
+SearchResults DatabaseManager::matchRegisteredSources(const SearchContext &context, SourcePlace place) {
     std::vector<std::pair<std::shared_ptr<const Source>, std::shared_ptr<const SourceSnapshot>>> snapshots;
     {
         auto guard = lock();
-        snapshots.reserve(sources_.size());
         for (const RegisteredSource &registered : sources_)
-            snapshots.emplace_back(registered.source, registered.snapshot);
+            if (registered.source->place() == place)
+                snapshots.emplace_back(registered.source, registered.snapshot);
     }
     SearchResults rows;
     for (const auto &[source, snapshot] : snapshots) {

@@ -37,7 +37,6 @@ class SearchRankingPreferences;
 class PersistentQueryResultCacheStore;
 class ShortcutRootWatcher;
 class WalkedRowSearchKeys;
-struct TranslationLookupResult;
 class TranslationEngines;
 class SearchContext;
 struct DatabaseManagerConfiguration;
@@ -173,8 +172,8 @@ public:
     void shutdown();
     // Crawls every source cache now and waits for the crawl (the command-line tool, before it searches).
     void refreshSourceCachesNow();
-    // Whether a translation lookup or a Notion request is still running, so that rows may still arrive
-    // with "LauncherSearchDataRefreshed".
+    // Whether a source's lookup (a translation, a Notion request) is still running, so that rows may
+    // still arrive with "LauncherSearchDataRefreshed".
     bool hasLateLookupsInFlight() const;
 
     // ---- Search road (Database.cpp) ----
@@ -294,6 +293,9 @@ public:
     std::shared_ptr<const SourceSnapshot> sourceSnapshot(const QString &sourceID) const;
     // A context for asking a source directly, as a search would (tests and the command-line tool).
     SearchContext searchContext(const QString &query);
+    // One registered source's rows for the query, matched against its snapshot now as a search would
+    // (tests); none for an unknown id.
+    SearchResults matchSource(const QString &sourceID, const QString &query);
     bool isBackgroundCacheRefreshRunning() const;
     bool hasShortcutRootWatcher() const;
 
@@ -348,9 +350,6 @@ public:
     // ---- Calculator (MathEvaluator.cpp) ----
     SearchResults searchCalculatorResults(const QString &query);
 
-    // ---- Translation rows (DatabaseTranslationActions.cpp) ----
-    SearchResults searchTranslationActionResults(const QString &query);
-
     // ---- Notion pages (NotionSearch.cpp) ----
     // Never waits for the network: answers from the cache and, on a miss, starts one background
     // request and answers nothing; the rows arrive with "LauncherSearchDataRefreshed".
@@ -376,7 +375,6 @@ private:
     // Posts "LauncherSearchDataRefreshed" on the main queue.
     static void postSearchDataRefreshed();
     SearchRankingPreferences loadRankingPreferences() const;
-    bool isTranslationCommandQuery(const QString &trimmedQuery) const;
     QString homePath() const;
     QString expandedTilde(const QString &path) const;
     void storeInPersistentQueryCache(const SearchResults &results, const QString &key, Date now);
@@ -447,8 +445,13 @@ private:
         std::optional<Date> lastRefresh;
     };
     std::vector<RegisteredSource> sources_;
-    // Every registered source's rows for the context's query, in the sources' order.
-    SearchResults matchRegisteredSources(const SearchContext &context);
+    // The rows of the registered sources of one place for the context's query, in the sources' order.
+    SearchResults matchRegisteredSources(const SearchContext &context, SourcePlace place);
+    // Whether a registered source keeps the query's answer out of the query caches.
+    bool bypassesQueryCaches(const SearchContext &context) const;
+    // The sources' way to their late lookups: this manager's background pool and notification.
+    class ManagerLateLookups;
+    std::unique_ptr<ManagerLateLookups> lateLookups_;
 
     // ---- Walked caches and background refresh ----
     SearchResults cachedApps_;
@@ -498,18 +501,6 @@ private:
     // ---- Persistent query cache ----
     std::shared_ptr<PersistentQueryResultCacheStore> persistentQueryResultCacheStore_;
     std::optional<Date> persistentQueryResultCacheInvalidatedAt_;
-
-    // ---- Translation rows ----
-    QHash<QString, QueryResultCacheEntry> translationActionCache_;
-    QSet<QString> translationActionInFlightKeys_;
-    double translationActionCacheTTL_ = 1800;
-    qsizetype translationActionCacheMaxEntries_ = 300;
-    // One candidate pair of a command, as its background lookup carries it.
-    struct TranslationLookupJob;
-    std::optional<SearchResults> cachedTranslationActionResults(const QString &key);
-    void storeTranslationActionResultsInCache(const SearchResults &results, const QString &key);
-    void startBackgroundTranslationLookup(const TranslationLookupJob &job);
-    void finishBackgroundTranslationLookup(const TranslationLookupJob &job, const SearchResults &rows);
 
     // ---- Notion pages ----
     // Aged on the monotonic clock: a change of the wall clock neither revives nor expires entries.

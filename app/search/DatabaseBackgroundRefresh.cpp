@@ -49,7 +49,8 @@ void DatabaseManager::scheduleBackgroundCacheRefreshIfNeeded() {
     const bool shortcuts = isStale(shortcutCacheLastRefresh_, shortcutCacheTTL_, clock_->now());
     std::vector<size_t> staleSources;
     for (size_t i = 0; i < sources_.size(); ++i) {
-        if (isStale(sources_[i].lastRefresh, sources_[i].source->timeToLive(), clock_->now()))
+        if (sources_[i].source->isCrawled() &&
+            isStale(sources_[i].lastRefresh, sources_[i].source->timeToLive(), clock_->now()))
             staleSources.push_back(i);
     }
     if (!apps && !folders && !shortcuts && staleSources.empty())
@@ -235,7 +236,8 @@ DatabaseManager::SourceCacheDates DatabaseManager::sourceCacheLastRefreshDates()
                               {QStringLiteral("folders"), folderCacheLastRefresh_},
                               {QStringLiteral("shortcuts"), shortcutCacheLastRefresh_}};
     for (const RegisteredSource &registered : sources_)
-        dates.emplace(registered.source->id(), registered.lastRefresh);
+        if (registered.source->isCrawled())
+            dates.emplace(registered.source->id(), registered.lastRefresh);
     return dates;
 }
 

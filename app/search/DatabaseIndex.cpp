@@ -1,5 +1,6 @@
 #include "search/Database.h"
 
+#include "platform/ConsoleLog.h"
 #include "platform/StringUtils.h"
 #include "search/IndexQuery.h"
 
@@ -63,11 +64,10 @@ const QByteArray &DatabaseManager::indexFTSStatementText() {
 
 namespace {
 
-// Diagnostics are single lines on standard output.
+Q_LOGGING_CATEGORY(indexLog, "orvex.index", QtInfoMsg)
+
 void printLine(const QString &line) {
-    const QByteArray bytes = line.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
-    std::fflush(stdout);
+    orvex::printLine(indexLog(), line);
 }
 
 bool isAlphanumeric(char32_t c) {

@@ -3,10 +3,10 @@
 namespace orvex {
 
 SearchContext::SearchContext(QString trimmedQuery, LearnedOpenCount learnedOpenCount, quint64 generation,
-                             const std::atomic<quint64> *currentGeneration)
+                             const std::atomic<quint64> *currentGeneration, LateLookups *lateLookups)
     : query_(std::move(trimmedQuery)), queryLowercased_(query_.toLower()),
       learnedOpenCount_(std::move(learnedOpenCount)), generation_(generation),
-      currentGeneration_(currentGeneration) {}
+      currentGeneration_(currentGeneration), lateLookups_(lateLookups) {}
 
 SearchResult SearchContext::withLearnedOpenCount(const SearchResult &row) const {
     if (!learnedOpenCount_)

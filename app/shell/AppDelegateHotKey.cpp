@@ -4,12 +4,15 @@
 #include "search/LauncherNotifications.h"
 
 #include "hotkey-core/KeyNames.h"
+#include "platform/ConsoleLog.h"
 
 #include <QTimer>
 
-#include <cstdio>
-
 namespace orvex {
+
+namespace {
+Q_LOGGING_CATEGORY(shellLog, "orvex.shell", QtInfoMsg)
+} // namespace
 
 void AppDelegate::setupGlobalHotKey() {
     QPointer<AppDelegate> self(this);
@@ -72,9 +75,7 @@ void AppDelegate::reportHotKeyFailure(const HotKeySettings &settings) {
     const QString key = hotKeyDisplayString(settings);
     const QString reason =
         describe(hotKeyManager_->lastFailure().value_or(HotKeyRegistrationFailure::refusedByServer));
-    std::fprintf(stderr, "Orvex Launcher could not register the hot key %s: %s\n", qPrintable(key),
-                 qPrintable(reason));
-    std::fflush(stderr);
+    printErrorLine(QStringLiteral("Orvex Launcher could not register the hot key %1: %2").arg(key, reason));
     environment_.notifyUser(
         QStringLiteral("Hot key %1 is not available").arg(key),
         QStringLiteral("It could not be registered: %1. Orvex Launcher tries again now and "
@@ -113,9 +114,8 @@ void AppDelegate::reconcileLaunchAtLogin() {
 void AppDelegate::applyLaunchAtLoginPreference(bool enabled) {
     const LaunchAtLoginUpdateResult result = launchAtLoginManager_->update(enabled);
     if (result.error) {
-        std::printf("Failed to update run-at-login state: %s\n",
-                    qPrintable(result.error->localizedDescription()));
-        std::fflush(stdout);
+        printLine(shellLog(), QStringLiteral("Failed to update run-at-login state: ") +
+                                  result.error->localizedDescription());
         return;
     }
     stores_.launchAtLoginSettingsStore.preferenceStore.save(result.state != LaunchAtLoginState::disabled);

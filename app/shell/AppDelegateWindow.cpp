@@ -6,13 +6,13 @@
 
 #include "panel/PanelNotifications.h"
 #include "panel/SearchTextField.h"
+#include "platform/ConsoleLog.h"
 #include "search/LauncherNotifications.h"
 
 #include <QLineEdit>
 #include <QTimer>
 
 #include <cmath>
-#include <cstdio>
 
 namespace orvex {
 
@@ -87,9 +87,8 @@ void AppDelegate::activationFailed(const SearchResult &result) {
     const QString item = result.kind() == SearchResultKind::action
                              ? result.actionURLString().value_or(result.filename())
                              : result.fullPath();
-    std::fprintf(stderr, "Orvex Launcher could not open %s: no application on this system opened it\n",
-                 qPrintable(item));
-    std::fflush(stderr);
+    printErrorLine(QStringLiteral("Orvex Launcher could not open %1: no application on this system opened it")
+                       .arg(item));
     environment_.notifyUser(QStringLiteral("Could not open \u201c%1\u201d").arg(result.filename()),
                             QStringLiteral("No application on this system opened %1.").arg(item));
 }

@@ -4,6 +4,7 @@
 #include "shell/X11DisplayCheck.h"
 
 #include "launch-at-login/LaunchAtLoginManager.h"
+#include "platform/ConsoleLog.h"
 #include "platform/UserDefaults.h"
 #include "search/Database.h"
 #include "sources/StandardSources.h"
@@ -13,7 +14,6 @@
 #include <QSocketNotifier>
 
 #include <csignal>
-#include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -86,7 +86,7 @@ int OrvexLauncherRuntime::run(int argc, char **argv) {
     if (platform == "xcb" || platform.startsWith("xcb:")) {
         if (const std::optional<QString> problem =
                 X11DisplayCheck::problem(X11DisplayCheck::displayName(argc, argv))) {
-            std::fprintf(stderr, "Orvex Launcher cannot open the X display: %s\n", qPrintable(*problem));
+            printErrorLine(QStringLiteral("Orvex Launcher cannot open the X display: ") + *problem);
             return noDisplayStatus;
         }
     }
@@ -101,15 +101,15 @@ int OrvexLauncherRuntime::run(int argc, char **argv) {
         return 0;
     case SingleInstanceStartupResult::Kind::unreachable: {
         const SingleInstanceConfiguration configuration = singleInstanceConfiguration();
-        std::fprintf(stderr, "Orvex Launcher is already running, but it did not answer at %s\n",
-                     qPrintable(DuplicateLaunchSignal::socketPaths(configuration.activationSignalName,
-                                                                   configuration.lockFolderPath())
-                                    .join(QStringLiteral(" or "))));
+        printErrorLine(QStringLiteral("Orvex Launcher is already running, but it did not answer at ") +
+                       DuplicateLaunchSignal::socketPaths(configuration.activationSignalName,
+                                                          configuration.lockFolderPath())
+                           .join(QStringLiteral(" or ")));
         return unreachableStatus;
     }
     case SingleInstanceStartupResult::Kind::failed:
-        std::fprintf(stderr, "Orvex Launcher failed to acquire the single-instance lock: %s\n",
-                     qPrintable(describe(*result.error)));
+        printErrorLine(QStringLiteral("Orvex Launcher failed to acquire the single-instance lock: ") +
+                       describe(*result.error));
         return lockFailedStatus;
     case SingleInstanceStartupResult::Kind::run:
         break;

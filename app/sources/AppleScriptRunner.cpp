@@ -1,5 +1,6 @@
 #include "sources/AppleScriptRunner.h"
 
+#include "platform/ConsoleLog.h"
 #include "platform/StringUtils.h"
 
 #include <QDeadlineTimer>
@@ -8,8 +9,6 @@
 
 #include <algorithm>
 #include <csignal>
-#include <cstdio>
-#include <mutex>
 
 namespace orvex {
 
@@ -117,12 +116,12 @@ bool AppleScriptRunner::isAppleEventsPermissionDenied(const QString &standardErr
     return false;
 }
 
+namespace {
+Q_LOGGING_CATEGORY(tabsLog, "orvex.tabs", QtInfoMsg)
+} // namespace
+
 void AppleScriptRunner::writeDiagnostic(const QString &line) {
-    static std::mutex outputMutex;
-    const QByteArray bytes = line.toUtf8() + '\n';
-    std::lock_guard guard(outputMutex);
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
-    std::fflush(stdout);
+    printLine(tabsLog(), line);
 }
 
 } // namespace orvex

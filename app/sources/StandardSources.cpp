@@ -4,12 +4,20 @@
 #include "sources/BrowserTabsSource.h"
 #include "sources/ChromiumBookmarks.h"
 #include "sources/SystemSettingsSource.h"
+#include "sources/TranslationSource.h"
+
+#include "platform/UserDefaults.h"
 
 namespace orvex {
 
 std::vector<std::shared_ptr<const Source>>
 standardSources(const DatabaseManagerConfiguration &configuration) {
     return {
+        std::make_shared<TranslationSource>(TranslationSource::Configuration{
+            .defaults = configuration.defaults ? configuration.defaults : &UserDefaults::standard(),
+            .clock = configuration.clock ? configuration.clock : Clock::system(),
+            .engines = configuration.translationEngines,
+        }),
         std::make_shared<SystemSettingsSource>(configuration.systemSettingsExtensionsRoot,
                                                configuration.desktopEntries),
         std::make_shared<BrowserTabsSource>(BrowserTabsSource::Configuration{

@@ -154,6 +154,7 @@ SearchResults referenceSearch(DatabaseManager &manager, sqlite3 *db, const Searc
     const QString q = trimmed.toLower();
     SearchResults gathered;
     gathered += manager.searchCalculatorResults(trimmed);
+    gathered += manager.matchSource(QStringLiteral("translation"), trimmed);
     gathered += manager.searchActionResults(trimmed);
     gathered += manager.searchDirectPathResults(trimmed);
     gathered += manager.searchRecentActivationResults(trimmed, preferences);

@@ -107,7 +107,7 @@ TEST(TranslationRowsUnanswered, AreAskedAgainSoonButNotAtOnce) {
         QStringLiteral("LauncherSearchDataRefreshed"), [&](const Notification &) { ++refreshes; });
     const QString query = QStringLiteral("cc de:en Haus");
     const auto firstSubtitle = [&] {
-        return manager->searchTranslationActionResults(query).first().directory().toStdString();
+        return manager->matchSource(QStringLiteral("translation"), query).first().directory().toStdString();
     };
     const auto finish = [&](int expectedRefreshes) {
         manager->waitForBackgroundTasks();

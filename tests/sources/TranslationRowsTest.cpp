@@ -55,7 +55,9 @@ protected:
         LanguageRecognizer::setShared(nullptr);
     }
 
-    SearchResults search(const QString &query) { return manager->searchTranslationActionResults(query); }
+    SearchResults search(const QString &query) {
+        return manager->matchSource(QStringLiteral("translation"), query);
+    }
 
     // Lets every started lookup finish and its notification arrive.
     void finishLookups(int expectedRefreshes) {
@@ -190,7 +192,7 @@ TEST_F(TranslationRows, WithoutLateLookupsOnlyTheDictionaryRowAnswers) {
     configuration.translationEngines = engines;
     configuration.startsLateLookups = false;
     auto quiet = fixture.makeManager(configuration);
-    EXPECT_EQ(describe(quiet->searchTranslationActionResults(QStringLiteral("cc de:en Haus"))),
+    EXPECT_EQ(describe(quiet->matchSource(QStringLiteral("translation"), QStringLiteral("cc de:en Haus"))),
               (std::vector<std::string>{
                   "Search dict.cc | DE -> EN · Enter opens dict.cc | 0 | openBrowserFavorite | "
                   "https://www.dict.cc/?s=Haus#onlinedict"}));

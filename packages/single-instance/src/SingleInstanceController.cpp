@@ -2,6 +2,7 @@
 
 #include "single-instance/DuplicateLaunchRequestStore.h"
 
+#include "platform/ConsoleLog.h"
 #include "platform/MainQueue.h"
 
 #include <QDeadlineTimer>
@@ -9,12 +10,13 @@
 #include <QThread>
 
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
 namespace orvex {
 
 namespace {
+
+Q_LOGGING_CATEGORY(instanceLog, "orvex.instance", QtInfoMsg)
 
 constexpr std::chrono::milliseconds handOverRetryInterval{10};
 
@@ -106,8 +108,8 @@ void SingleInstanceController::observeSignal() {
         return;
     }
     observationError_ = std::get<QString>(observed);
-    std::printf("Duplicate launches cannot reach this instance: %s\n", qPrintable(*observationError_));
-    std::fflush(stdout);
+    printLine(instanceLog(),
+              QStringLiteral("Duplicate launches cannot reach this instance: ") + *observationError_);
 }
 
 QString SingleInstanceController::signalSocketPath() const {

@@ -1,7 +1,11 @@
-#include "search/Database.h"
+#include "sources/TranslationSource.h"
 
 #include "platform/StringUtils.h"
+#include "platform/UserDefaults.h"
+#include "search/Database.h"
+#include "search/LateLookups.h"
 #include "search/LauncherSettingsStores.h"
+#include "search/SearchContext.h"
 #include "sources/TranslationCommand.h"
 #include "sources/TranslationLookup.h"
 
@@ -10,8 +14,6 @@
 #include <algorithm>
 
 namespace orvex {
-
-namespace {
 
 // One candidate pair of a command and what its rows need.
 struct TranslationLookupParameters {
@@ -24,6 +26,8 @@ struct TranslationLookupParameters {
     TranslationEngineIDs engineIDs;
     QString cacheKey;
 };
+
+namespace {
 
 const QString separator = QStringLiteral(" \u00B7 ");
 
@@ -209,7 +213,7 @@ retryLocalizedVariantLookupIfNeeded(TranslationEngines &engines, const Translati
                       lookup.targetLanguageCode, false);
 }
 
-// The body of a background lookup: everything slow, run without the manager's lock.
+// The body of a background lookup: everything slow, run with no lock held.
 SearchResults lookUpTranslationRows(TranslationEngines &engines, const TranslationLookupParameters &lookup) {
     const auto result = askEngines(engines, lookup.engineIDs, lookup.sourceText, lookup.sourceText,
                                    lookup.sourceLanguageCode, lookup.targetLanguageCode, true);
@@ -257,18 +261,51 @@ SearchResults appendingOnlineDictRowIfNeeded(const SearchResult &dictionaryRow, 
     return rows;
 }
 
-} // namespace
-
-struct DatabaseManager::TranslationLookupJob : TranslationLookupParameters {};
-
-SearchResults DatabaseManager::searchTranslationActionResults(const QString &query) {
-    auto guard = lock();
-    const TranslationCommandSettingsStore triggerStore(defaults());
+std::optional<TranslationCommand> parsedCommand(UserDefaults &defaults, const QString &query) {
+    const TranslationCommandSettingsStore triggerStore(defaults);
     const QString trigger =
         TranslationCommandParser::normalizeTrigger(triggerStore.rawTrigger(), triggerStore.defaultTrigger);
-    const QStringList codeList = TranslationLanguageSettingsStore(defaults()).load();
-    const auto command =
-        TranslationCommandParser::parse(query, trigger, QSet<QString>(codeList.begin(), codeList.end()));
+    const QStringList codeList = TranslationLanguageSettingsStore(defaults).load();
+    return TranslationCommandParser::parse(query, trigger, QSet<QString>(codeList.begin(), codeList.end()));
+}
+
+} // namespace
+
+TranslationSource::TranslationSource(Configuration configuration) : configuration_(std::move(configuration)) {
+    Q_ASSERT(configuration_.defaults && configuration_.clock);
+}
+
+QString TranslationSource::id() const {
+    return QStringLiteral("translation");
+}
+
+std::shared_ptr<const SourceSnapshot> TranslationSource::initialSnapshot() const {
+    return std::make_shared<SourceSnapshot>();
+}
+
+std::shared_ptr<const SourceSnapshot> TranslationSource::crawl(const std::atomic<bool> &) const {
+    return initialSnapshot();
+}
+
+std::shared_ptr<const TranslationSource> TranslationSource::of(const DatabaseManager &manager) {
+    for (const std::shared_ptr<const Source> &source : manager.sources())
+        if (auto translation = std::dynamic_pointer_cast<const TranslationSource>(source))
+            return translation;
+    return nullptr;
+}
+
+bool TranslationSource::bypassesQueryCaches(const SearchContext &context) const {
+    return parsedCommand(*configuration_.defaults, context.query()).has_value();
+}
+
+bool TranslationSource::hasLateLookupsInFlight() const {
+    std::lock_guard guard(mutex_);
+    return !inFlightKeys_.isEmpty();
+}
+
+SearchResults TranslationSource::match(const SourceSnapshot &, const SearchContext &context) const {
+    UserDefaults &defaults = *configuration_.defaults;
+    const auto command = parsedCommand(defaults, context.query());
     if (!command)
         return {};
 
@@ -286,36 +323,61 @@ SearchResults DatabaseManager::searchTranslationActionResults(const QString &que
         candidates.append({command->targetLanguageCode, command->sourceLanguageCode, 1});
 
     const TranslationEngineIDs engineIDs =
-        engineListOrArgos(TranslationEngineSettingsStore(defaults()).load().prioritizedEnabledEngineIDs());
+        engineListOrArgos(TranslationEngineSettingsStore(defaults).load().prioritizedEnabledEngineIDs());
     const QString signature = engineSignature(engineIDs);
     const QString textKey = trimmed(command->sourceText).toLower();
 
+    LateLookups *lateLookups = context.lateLookups();
     SearchResults collected;
     bool pending = false;
     for (const Candidate &candidate : candidates) {
         const QString key = candidate.source + QStringLiteral("->") + candidate.target + QLatin1Char('|') +
                             signature + QLatin1Char('|') + textKey;
-        if (const auto rows = cachedTranslationActionResults(key)) {
+        if (const auto rows = cachedRows(key)) {
             collected.append(*rows);
             continue;
         }
         // Without late lookups the answer is the cached rows and the dictionary row: a pending row would
         // promise a translation that never comes.
-        if (!config_.startsLateLookups)
+        if (!lateLookups || !lateLookups->enabled())
             continue;
         pending = true;
-        if (translationActionInFlightKeys_.contains(key) || shuttingDown_.load())
-            continue;
-        translationActionInFlightKeys_.insert(key);
-        TranslationLookupJob job;
-        job.sourceText = command->sourceText;
-        job.sourceLanguageCode = candidate.source;
-        job.targetLanguageCode = candidate.target;
-        job.rank = candidate.rank;
-        job.fallbackURLString = fallbackURLString;
-        job.engineIDs = engineIDs;
-        job.cacheKey = key;
-        startBackgroundTranslationLookup(job);
+        {
+            std::lock_guard guard(mutex_);
+            if (inFlightKeys_.contains(key) || lateLookups->cancelled().load())
+                continue;
+            inFlightKeys_.insert(key);
+        }
+        TranslationLookupParameters lookup;
+        lookup.sourceText = command->sourceText;
+        lookup.sourceLanguageCode = candidate.source;
+        lookup.targetLanguageCode = candidate.target;
+        lookup.rank = candidate.rank;
+        lookup.fallbackURLString = fallbackURLString;
+        lookup.engineIDs = engineIDs;
+        lookup.cacheKey = key;
+        std::shared_ptr<TranslationEngines> engines =
+            configuration_.engines ? configuration_.engines : TranslationEngines::system();
+        // The manager joins its pool before it lets its sources go, so the task may use `this`.
+        const bool started = lateLookups->start([this, lookup, engines, lateLookups] {
+            SearchResults rows;
+            try {
+                rows = lookUpTranslationRows(*engines, lookup);
+            } catch (...) {
+                // An engine that fails in an unexpected way counts as one that could not answer; the key
+                // is released whatever happens.
+                try {
+                    rows = {unavailableRow(lookup)};
+                } catch (...) {
+                }
+            }
+            finishLookup(lookup, rows);
+            lateLookups->rowsArrived(false);
+        });
+        if (!started) {
+            std::lock_guard guard(mutex_);
+            inFlightKeys_.remove(key);
+        }
     }
 
     const SearchResults merged = mergedTranslationRows(collected);
@@ -327,66 +389,41 @@ SearchResults DatabaseManager::searchTranslationActionResults(const QString &que
     return appendingOnlineDictRowIfNeeded(dictionaryRow, rows);
 }
 
-std::optional<SearchResults> DatabaseManager::cachedTranslationActionResults(const QString &key) {
-    const auto entry = translationActionCache_.constFind(key);
-    if (entry == translationActionCache_.cend())
+std::optional<SearchResults> TranslationSource::cachedRows(const QString &key) const {
+    std::lock_guard guard(mutex_);
+    const auto entry = cache_.constFind(key);
+    if (entry == cache_.cend())
         return std::nullopt;
-    if (clock().now().secondsSince(entry->cachedAt) > translationActionCacheTTL_) {
-        translationActionCache_.erase(entry);
+    if (configuration_.clock->now().secondsSince(entry->cachedAt) > cacheLifetimeSeconds) {
+        cache_.erase(entry);
         return std::nullopt;
     }
     return entry->results;
 }
 
-void DatabaseManager::storeTranslationActionResultsInCache(const SearchResults &results, const QString &key) {
-    translationActionCache_.insert(key, QueryResultCacheEntry{results, clock().now()});
-    const qsizetype excess = translationActionCache_.size() - translationActionCacheMaxEntries_;
-    if (excess <= 0)
-        return;
-    QList<std::pair<Date, QString>> byAge;
-    for (auto it = translationActionCache_.cbegin(); it != translationActionCache_.cend(); ++it)
-        byAge.append({it->cachedAt, it.key()});
-    std::stable_sort(byAge.begin(), byAge.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
-    for (qsizetype i = 0; i < excess; ++i)
-        translationActionCache_.remove(byAge[i].second);
-}
-
-void DatabaseManager::startBackgroundTranslationLookup(const TranslationLookupJob &job) {
-    std::shared_ptr<TranslationEngines> engines =
-        config_.translationEngines ? config_.translationEngines : TranslationEngines::system();
-    startBackgroundTask([this, job, engines] {
-        SearchResults rows;
-        try {
-            rows = lookUpTranslationRows(*engines, job);
-        } catch (...) {
-            // An engine that fails in an unexpected way counts as one that could not answer; the key
-            // is released whatever happens.
-            try {
-                rows = {unavailableRow(job)};
-            } catch (...) {
-            }
-        }
-        finishBackgroundTranslationLookup(job, rows);
-    });
-}
-
-void DatabaseManager::finishBackgroundTranslationLookup(const TranslationLookupJob &job,
-                                                        const SearchResults &rows) {
-    auto guard = lock();
-    storeTranslationActionResultsInCache(rows, job.cacheKey);
-    // No engine answered: often a child still starting or a model still loading, not a lasting
-    // state. The outcome is stored as if older, so it serves the re-run this lookup triggers but
-    // the query asks again after a few seconds instead of showing it for the full lifetime.
-    const bool unanswered = rows.size() == 1 && rows.first().id() == unavailableRow(job).id();
-    if (unanswered) {
-        const auto entry = translationActionCache_.find(job.cacheKey);
-        if (entry != translationActionCache_.end())
-            entry->cachedAt = clock().now().addingSeconds(unansweredTranslationLifetimeSeconds -
-                                                          translationActionCacheTTL_);
+void TranslationSource::finishLookup(const TranslationLookupParameters &lookup,
+                                     const SearchResults &rows) const {
+    const Date now = configuration_.clock->now();
+    std::lock_guard guard(mutex_);
+    cache_.insert(lookup.cacheKey, QueryResultCacheEntry{rows, now});
+    if (const qsizetype excess = cache_.size() - cacheMaxEntries; excess > 0) {
+        QList<std::pair<Date, QString>> byAge;
+        for (auto it = cache_.cbegin(); it != cache_.cend(); ++it)
+            byAge.append({it->cachedAt, it.key()});
+        std::stable_sort(byAge.begin(), byAge.end(),
+                         [](const auto &a, const auto &b) { return a.first < b.first; });
+        for (qsizetype i = 0; i < excess; ++i)
+            cache_.remove(byAge[i].second);
     }
-    postSearchDataRefreshed();
-    translationActionInFlightKeys_.remove(job.cacheKey);
+    // No engine answered: often a child still starting or a model still loading, not a lasting state.
+    // The outcome is stored as if older, so it serves the re-run this lookup triggers but the query asks
+    // again after a few seconds instead of showing it for the full lifetime.
+    const bool unanswered = rows.size() == 1 && rows.first().id() == unavailableRow(lookup).id();
+    if (unanswered) {
+        if (const auto entry = cache_.find(lookup.cacheKey); entry != cache_.end())
+            entry->cachedAt = now.addingSeconds(unansweredTranslationLifetimeSeconds - cacheLifetimeSeconds);
+    }
+    inFlightKeys_.remove(lookup.cacheKey);
 }
 
 } // namespace orvex
