@@ -4,6 +4,8 @@
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
 #include "search/Database.h"
+#include "search/StoredRowNormalization.h"
+#include "sources/NotionSearch.h"
 #include "support/TestIsolation.h"
 
 #include <QDir>
@@ -29,6 +31,8 @@ void isolateHome() {
     // The same private home, runtime folder and unreachable session bus as every test process.
     if (!test::isolateTestEnvironment(temporaryRoot()))
         std::abort();
+    // Stored rows are read back as the launcher reads them.
+    installStoredRowNormalization(normalizedNotionSearchResult);
 }
 
 QString homePath() {

@@ -245,11 +245,9 @@ void DatabaseManager::refreshSourceCachesNow() {
 
 bool DatabaseManager::hasLateLookupsInFlight() const {
     // The list of sources never changes, so it is read without the lock.
-    for (const RegisteredSource &registered : sources_)
-        if (registered.source->hasLateLookupsInFlight())
-            return true;
-    auto guard = lock();
-    return !notionSearchInFlightKeys_.isEmpty();
+    return std::any_of(sources_.begin(), sources_.end(), [](const RegisteredSource &registered) {
+        return registered.source->hasLateLookupsInFlight();
+    });
 }
 
 void DatabaseManager::postSearchDataRefreshed() {
@@ -301,7 +299,6 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
     // A superseded search stops between sources (and inside the long ones), answers nothing and leaves
     // the caches alone: its rows would only be thrown away.
     SearchResults gathered;
-    gathered += searchCalculatorResults(trimmed);
     gathered += matchRegisteredSources(context, SourcePlace::beforeCoreRows);
     gathered += searchActionResults(trimmed);
     gathered += searchDirectPathResults(trimmed);
@@ -332,10 +329,9 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
                                         pinnedFolderResults(), q);
     if (isRunningSearchSuperseded())
         return {};
-    // The Notion step only reads its cache (the request runs in the background), so the lock is held
-    // from here to the store below: no invalidation can fall between gathering and caching unless it
-    // came while the index was read, and then nothing is stored.
-    gathered += searchNotionPages(trimmed);
+    // The sources after the walked lists only read what they keep (a Notion request runs in the
+    // background), so the lock is held from here to the store below: no invalidation can fall between
+    // gathering and caching unless it came while the index was read, and then nothing is stored.
     gathered += matchRegisteredSources(context, SourcePlace::afterWalkedRows);
 
     SearchResults rows = deduplicatedSearchResults(gathered);

@@ -4,10 +4,10 @@
 #include "platform/DesktopEntryEnvironment.h"
 #include "platform/PlistValue.h"
 #include "platform/WorkerPool.h"
+#include "search/BrowserBookmarkFolders.h"
 #include "search/DatabaseTypes.h"
 #include "search/RecentActivationRecord.h"
 #include "search/Source.h"
-#include "sources/BrowserTypes.h"
 
 #include <QHash>
 #include <QList>
@@ -347,24 +347,6 @@ public:
     // ---- Persistent query cache glue (DatabasePersistentQueryCache.cpp) ----
     std::optional<QueryResultCacheEntry> persistentCachedQueryResults(const QString &key);
 
-    // ---- Calculator (MathEvaluator.cpp) ----
-    SearchResults searchCalculatorResults(const QString &query);
-
-    // ---- Notion pages (NotionSearch.cpp) ----
-    // Never waits for the network: answers from the cache and, on a miss, starts one background
-    // request and answers nothing; the rows arrive with "LauncherSearchDataRefreshed".
-    SearchResults searchNotionPages(const QString &query);
-    // The fresh entry for a lowercased query; an expired one is dropped.
-    std::optional<SearchResults> notionCachedResults(const QString &normalizedQuery);
-    // Starts the request for a key unless one already runs for it.
-    void scheduleNotionSearchRefresh(const QString &query, const QString &normalizedQuery,
-                                     const QString &token);
-    void applyNotionSearchRefresh(const SearchResults &results, const QString &normalizedQuery);
-    void storeNotionResultsInCache(const SearchResults &results, const QString &normalizedQuery);
-    // No row for a page whose id is not a Notion page id.
-    static std::optional<SearchResult> notionSearchResult(const struct NotionPage &page, Date now);
-    static QString relativeTimeString(Date date, Date now);
-
 private:
     using Lock = std::unique_lock<std::recursive_mutex>;
     Lock lock() const { return Lock(mutex_); }
@@ -501,17 +483,6 @@ private:
     // ---- Persistent query cache ----
     std::shared_ptr<PersistentQueryResultCacheStore> persistentQueryResultCacheStore_;
     std::optional<Date> persistentQueryResultCacheInvalidatedAt_;
-
-    // ---- Notion pages ----
-    // Aged on the monotonic clock: a change of the wall clock neither revives nor expires entries.
-    struct NotionCacheEntry {
-        SearchResults results;
-        Clock::MonotonicTime cachedAt;
-    };
-    QHash<QString, NotionCacheEntry> notionCache_;
-    QSet<QString> notionSearchInFlightKeys_;
-    double notionCacheTTL_ = 30;
-    qsizetype notionCacheMaxEntries_ = 60;
 };
 
 } // namespace orvex

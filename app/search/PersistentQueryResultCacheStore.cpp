@@ -2,7 +2,7 @@
 
 #include "platform/UserDefaults.h"
 #include "search/LauncherLogic.h"
-#include "sources/NotionSearch.h"
+#include "search/StoredRowNormalization.h"
 
 #include <QCryptographicHash>
 #include <QJsonDocument>
@@ -160,7 +160,7 @@ PersistentQueryResultCacheStore::validSearchResultsLocked(const QString &key, Da
     for (const QJsonValue &record : std::as_const(it->results)) {
         bool malformed = false;
         if (auto row = searchResultFromRecordJson(record.toObject(), malformed))
-            rows.append(normalizedNotionSearchResult(*row));
+            rows.append(normalizedStoredRow(*row));
     }
     rows = deduplicatedSearchResults(rows);
 

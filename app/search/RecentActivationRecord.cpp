@@ -2,7 +2,7 @@
 
 #include "search/Database.h"
 #include "search/JsonFields.h"
-#include "sources/NotionSearch.h"
+#include "search/StoredRowNormalization.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -54,7 +54,7 @@ std::optional<SearchResult> RecentActivationRecord::searchResult() const {
     const std::optional<SearchResultKind> parsedKind = searchResultKindFromRawValue(kind);
     if (!parsedKind)
         return std::nullopt;
-    return normalizedNotionSearchResult(SearchResult({
+    return normalizedStoredRow(SearchResult({
         .id = id,
         .filename = filename,
         .directory = directory,

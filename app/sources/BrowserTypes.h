@@ -1,5 +1,7 @@
 #pragma once
 
+#include "search/BrowserBookmarkFolders.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -16,15 +18,6 @@ struct AppleScriptRunResult {
     QString standardError;
 
     bool operator==(const AppleScriptRunResult &) const = default;
-};
-
-// A browser whose bookmark files are read: its display name and its user-data folder (one sub-folder
-// per profile).
-struct BrowserBookmarkSource {
-    QString browserName;
-    QString userDataRoot;
-
-    bool operator==(const BrowserBookmarkSource &) const = default;
 };
 
 // One bookmark read from a browser's bookmark file.

@@ -1,7 +1,6 @@
 #include "sources/MathEvaluator.h"
 
 #include "platform/StringUtils.h"
-#include "search/Database.h"
 
 #include <QChar>
 #include <QTextBoundaryFinder>
@@ -320,21 +319,6 @@ std::optional<double> ExpressionParser::parseNumber() {
     if (result.ec != std::errc() || result.ptr != run.constData() + run.size())
         return std::nullopt;
     return value;
-}
-
-SearchResults DatabaseManager::searchCalculatorResults(const QString &query) {
-    auto guard = lock();
-    const std::optional<QString> value = evaluateMathExpression(query);
-    if (!value)
-        return {};
-    return {SearchResult({
-        .id = stableNegativeID(QStringLiteral("action://calculator/") + query),
-        .filename = *value,
-        .directory = query,
-        .kind = SearchResultKind::action,
-        .action = SearchResultAction::copyToClipboard,
-        .actionURLString = *value,
-    })};
 }
 
 } // namespace orvex

@@ -2,20 +2,29 @@
 
 #include "sources/BrowserBookmarksSource.h"
 #include "sources/BrowserTabsSource.h"
+#include "sources/CalculatorSource.h"
 #include "sources/ChromiumBookmarks.h"
+#include "sources/NotionSearch.h"
+#include "sources/NotionSource.h"
 #include "sources/SystemSettingsSource.h"
 #include "sources/TranslationSource.h"
 
 #include "platform/UserDefaults.h"
+#include "search/StoredRowNormalization.h"
 
 namespace orvex {
 
 std::vector<std::shared_ptr<const Source>>
 standardSources(const DatabaseManagerConfiguration &configuration) {
+    // The stores read back Notion rows kept in older forms.
+    installStoredRowNormalization(normalizedNotionSearchResult);
+    UserDefaults *defaults = configuration.defaults ? configuration.defaults : &UserDefaults::standard();
+    const std::shared_ptr<Clock> clock = configuration.clock ? configuration.clock : Clock::system();
     return {
+        std::make_shared<CalculatorSource>(),
         std::make_shared<TranslationSource>(TranslationSource::Configuration{
-            .defaults = configuration.defaults ? configuration.defaults : &UserDefaults::standard(),
-            .clock = configuration.clock ? configuration.clock : Clock::system(),
+            .defaults = defaults,
+            .clock = clock,
             .engines = configuration.translationEngines,
         }),
         std::make_shared<SystemSettingsSource>(configuration.systemSettingsExtensionsRoot,
@@ -28,6 +37,12 @@ standardSources(const DatabaseManagerConfiguration &configuration) {
                 !configuration.runningUnitTests.value_or(DatabaseManager::isRunningUnitTestsEnvironment()),
         }),
         std::make_shared<BrowserBookmarksSource>(configuration.browserBookmarkSources),
+        std::make_shared<NotionSource>(NotionSource::Configuration{
+            .defaults = defaults,
+            .clock = clock,
+            .baseURL = configuration.notionBaseURL,
+            .requestTimeout = configuration.notionRequestTimeout,
+        }),
     };
 }
 
@@ -40,6 +55,7 @@ DatabaseManagerConfiguration standardConfiguration() {
 }
 
 void installStandardSearchCore() {
+    installStoredRowNormalization(normalizedNotionSearchResult);
     DatabaseManager::setSharedConfiguration(standardConfiguration);
 }
 

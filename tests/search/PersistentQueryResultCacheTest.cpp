@@ -1,5 +1,7 @@
 #include "platform/UserDefaults.h"
 #include "search/PersistentQueryResultCacheStore.h"
+#include "search/StoredRowNormalization.h"
+#include "sources/NotionSearch.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -260,6 +262,8 @@ TEST_F(PersistentQueryResultCacheTest, RepairsForeignRecordsAndWritesThemBack) {
 }
 
 TEST_F(PersistentQueryResultCacheTest, OldAndNewFormsOfANotionPageComeBackAsOneCanonicalRow) {
+    // As the launcher's sources hand it in.
+    installStoredRowNormalization(normalizedNotionSearchResult);
     const QString page = QStringLiteral("0123456789abcdef0123456789abcdef");
     const SearchResult oldForm(
         {.id = -1,

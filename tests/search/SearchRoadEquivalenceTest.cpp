@@ -153,7 +153,7 @@ SearchResults referenceSearch(DatabaseManager &manager, sqlite3 *db, const Searc
     const QString trimmed = StringUtils::trimmedWhitespace(query);
     const QString q = trimmed.toLower();
     SearchResults gathered;
-    gathered += manager.searchCalculatorResults(trimmed);
+    gathered += manager.matchSource(QStringLiteral("calculator"), trimmed);
     gathered += manager.matchSource(QStringLiteral("translation"), trimmed);
     gathered += manager.searchActionResults(trimmed);
     gathered += manager.searchDirectPathResults(trimmed);
@@ -164,7 +164,7 @@ SearchResults referenceSearch(DatabaseManager &manager, sqlite3 *db, const Searc
     gathered += referenceFilterAndSortPathResults(
         manager, DatabaseManager::mergedUniqueByPath(folders + manager.pinnedFolderResults()), q,
         preferences);
-    gathered += manager.searchNotionPages(trimmed);
+    gathered += manager.matchSource(QStringLiteral("notion"), trimmed);
     SearchResults rows = deduplicatedSearchResults(gathered);
     for (SearchResult &row : rows)
         row = row.withRelevanceScore(DatabaseManager::relevanceScore(row, q, preferences));

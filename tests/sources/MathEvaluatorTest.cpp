@@ -260,7 +260,7 @@ TEST(MathEvaluator, CalculatorRow) {
     test::ManagerFixture fixture;
     auto manager = fixture.makeManager();
 
-    const SearchResults rows = manager->searchCalculatorResults(QStringLiteral("2 + 2"));
+    const SearchResults rows = manager->matchSource(QStringLiteral("calculator"), QStringLiteral("2 + 2"));
     ASSERT_EQ(rows.size(), 1);
     const SearchResult &row = rows.first();
     EXPECT_EQ(row.id(), stableNegativeID(QStringLiteral("action://calculator/2 + 2")));
@@ -279,8 +279,8 @@ TEST(MathEvaluator, CalculatorRow) {
     EXPECT_EQ(row.relevanceScore(), std::nullopt);
     EXPECT_EQ(row.fullPath(), QStringLiteral("4"));
 
-    EXPECT_TRUE(manager->searchCalculatorResults(QStringLiteral("notes")).isEmpty());
-    EXPECT_TRUE(manager->searchCalculatorResults(QStringLiteral("1/0")).isEmpty());
+    EXPECT_TRUE(manager->matchSource(QStringLiteral("calculator"), QStringLiteral("notes")).isEmpty());
+    EXPECT_TRUE(manager->matchSource(QStringLiteral("calculator"), QStringLiteral("1/0")).isEmpty());
     manager->shutdown();
 }
 

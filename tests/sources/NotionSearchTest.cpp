@@ -3,6 +3,7 @@
 #include "fixtures/ManagerFixture.h"
 #include "platform/NotificationCenter.h"
 #include "sources/NotionClient.h"
+#include "sources/NotionSource.h"
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -92,16 +93,16 @@ TEST_F(NotionSearchTest, TheFirstQueryStartsOneRequestAndTheRefreshShowsThePages
     server.setDefaultReply(gated);
     DatabaseManager &m = makeManager();
 
-    EXPECT_TRUE(m.searchNotionPages(QStringLiteral("Roadmap")).isEmpty());
+    EXPECT_TRUE(m.matchSource(QStringLiteral("notion"), QStringLiteral("Roadmap")).isEmpty());
     ASSERT_TRUE(server.waitForRequestCount(1));
     // Same key while the request runs: no second request.
-    EXPECT_TRUE(m.searchNotionPages(QStringLiteral("roadmap")).isEmpty());
+    EXPECT_TRUE(m.matchSource(QStringLiteral("notion"), QStringLiteral("roadmap")).isEmpty());
     EXPECT_EQ(refreshes.load(), 0);
 
     server.releaseHeldReplies();
     ASSERT_TRUE(waitForRefreshes(1));
 
-    const SearchResults rows = m.searchNotionPages(QStringLiteral("ROADMAP"));
+    const SearchResults rows = m.matchSource(QStringLiteral("notion"), QStringLiteral("ROADMAP"));
     ASSERT_EQ(rows.size(), 2) << "the dashed copy of the first page is a duplicate";
     const SearchResult &first = rows[0];
     EXPECT_EQ(first.filename(), QStringLiteral("🚀 Roadmap"));
@@ -142,18 +143,18 @@ TEST_F(NotionSearchTest, OnTheSearchRoadThePagesArriveWithTheNextSearch) {
 
 TEST_F(NotionSearchTest, AnEntryIsServedForThirtySecondsThenFetchedAgain) {
     DatabaseManager &m = makeManager();
-    EXPECT_TRUE(m.searchNotionPages(QStringLiteral("roadmap")).isEmpty());
+    EXPECT_TRUE(m.matchSource(QStringLiteral("notion"), QStringLiteral("roadmap")).isEmpty());
     ASSERT_TRUE(waitForRefreshes(1));
 
     fixture.clock->advance(30);
-    EXPECT_EQ(m.searchNotionPages(QStringLiteral("roadmap")).size(), 2);
+    EXPECT_EQ(m.matchSource(QStringLiteral("notion"), QStringLiteral("roadmap")).size(), 2);
     EXPECT_EQ(server.requestCount(), 1);
 
     fixture.clock->advance(1);
-    EXPECT_TRUE(m.searchNotionPages(QStringLiteral("roadmap")).isEmpty());
+    EXPECT_TRUE(m.matchSource(QStringLiteral("notion"), QStringLiteral("roadmap")).isEmpty());
     ASSERT_TRUE(waitForRefreshes(2));
     EXPECT_EQ(server.requestCount(), 2);
-    EXPECT_EQ(m.searchNotionPages(QStringLiteral("roadmap")).size(), 2);
+    EXPECT_EQ(m.matchSource(QStringLiteral("notion"), QStringLiteral("roadmap")).size(), 2);
 }
 
 TEST_F(NotionSearchTest, TheSixtyFirstEntryEvictsTheOldest) {
@@ -161,17 +162,17 @@ TEST_F(NotionSearchTest, TheSixtyFirstEntryEvictsTheOldest) {
     const SearchResults rows = {SearchResult({.filename = QStringLiteral("Page")})};
     const auto key = [](int i) { return QStringLiteral("query %1").arg(i); };
     for (int i = 0; i <= 60; ++i) {
-        m.storeNotionResultsInCache(rows, key(i));
+        NotionSource::of(m)->storeInCache(rows, key(i));
         fixture.clock->advance(0.1);
     }
-    EXPECT_EQ(m.notionCachedResults(key(0)), std::nullopt);
+    EXPECT_EQ(NotionSource::of(m)->cachedResults(key(0)), std::nullopt);
     for (int i = 1; i <= 60; ++i)
-        EXPECT_NE(m.notionCachedResults(key(i)), std::nullopt) << i;
+        EXPECT_NE(NotionSource::of(m)->cachedResults(key(i)), std::nullopt) << i;
 
     // Stored at one instant with the others, the newest entry is still the one that stays.
     for (int i = 100; i <= 160; ++i)
-        m.storeNotionResultsInCache(rows, key(i));
-    EXPECT_NE(m.notionCachedResults(key(160)), std::nullopt);
+        NotionSource::of(m)->storeInCache(rows, key(i));
+    EXPECT_NE(NotionSource::of(m)->cachedResults(key(160)), std::nullopt);
     EXPECT_EQ(server.requestCount(), 0);
 }
 
@@ -204,7 +205,7 @@ TEST_F(NotionSearchTest, SwitchedOffOrWithoutAUsableTokenNothingIsSent) {
             fixture.defaults->set(QStringLiteral("notionIntegrationToken"), *c.token);
         const qsizetype before = server.requestCount();
         DatabaseManager &m = makeManager();
-        EXPECT_TRUE(m.searchNotionPages(c.query).isEmpty());
+        EXPECT_TRUE(m.matchSource(QStringLiteral("notion"), c.query).isEmpty());
         m.waitForBackgroundTasks();
         EXPECT_EQ(server.requestCount() - before, c.expectRequest ? 1 : 0);
         manager.reset();
@@ -217,18 +218,18 @@ TEST_F(NotionSearchTest, TheRequestDoesNotHoldTheManager) {
     server.setDefaultReply(gated);
     DatabaseManager &m = makeManager();
 
-    EXPECT_TRUE(m.searchNotionPages(QStringLiteral("roadmap")).isEmpty());
+    EXPECT_TRUE(m.matchSource(QStringLiteral("notion"), QStringLiteral("roadmap")).isEmpty());
     ASSERT_TRUE(server.waitForRequestCount(1));
     // These complete while the reply is still held back; were the lock held across the request, they
     // would wait out the time-out and the reply below would come too late to be used.
-    m.storeNotionResultsInCache({}, QStringLiteral("other"));
+    NotionSource::of(m)->storeInCache({}, QStringLiteral("other"));
     m.invalidateQueryResultCache();
-    EXPECT_EQ(m.notionCachedResults(QStringLiteral("roadmap")), std::nullopt);
+    EXPECT_EQ(NotionSource::of(m)->cachedResults(QStringLiteral("roadmap")), std::nullopt);
     EXPECT_EQ(refreshes.load(), 0);
 
     server.releaseHeldReplies();
     ASSERT_TRUE(waitForRefreshes(1));
-    EXPECT_EQ(m.searchNotionPages(QStringLiteral("roadmap")).size(), 2);
+    EXPECT_EQ(m.matchSource(QStringLiteral("notion"), QStringLiteral("roadmap")).size(), 2);
 }
 
 TEST_F(NotionSearchTest, AFailedRequestIsCachedAsEmptyAndReleasesItsKey) {
@@ -253,18 +254,19 @@ TEST_F(NotionSearchTest, AFailedRequestIsCachedAsEmptyAndReleasesItsKey) {
         manager = fixture.makeManager(configuration);
         refreshes = 0;
 
-        EXPECT_TRUE(manager->searchNotionPages(QStringLiteral("roadmap")).isEmpty());
+        EXPECT_TRUE(manager->matchSource(QStringLiteral("notion"), QStringLiteral("roadmap")).isEmpty());
         ASSERT_TRUE(waitForRefreshes(1));
         // The empty answer is served for the usual time, without a new request.
-        const std::optional<SearchResults> cached = manager->notionCachedResults(QStringLiteral("roadmap"));
+        const std::optional<SearchResults> cached =
+            NotionSource::of(*manager)->cachedResults(QStringLiteral("roadmap"));
         ASSERT_TRUE(cached);
         EXPECT_TRUE(cached->isEmpty());
-        EXPECT_TRUE(manager->searchNotionPages(QStringLiteral("roadmap")).isEmpty());
+        EXPECT_TRUE(manager->matchSource(QStringLiteral("notion"), QStringLiteral("roadmap")).isEmpty());
         EXPECT_EQ(failing.requestCount(), 1);
 
         // Once it expires, the key is free for the next request.
         fixture.clock->advance(31);
-        EXPECT_TRUE(manager->searchNotionPages(QStringLiteral("roadmap")).isEmpty());
+        EXPECT_TRUE(manager->matchSource(QStringLiteral("notion"), QStringLiteral("roadmap")).isEmpty());
         EXPECT_TRUE(failing.waitForRequestCount(2));
         ASSERT_TRUE(waitForRefreshes(2));
         manager->shutdown();
@@ -303,11 +305,11 @@ TEST_F(NotionSearchTest, ShutdownDuringARequestEndsItWithoutApplying) {
     gated.held = true;
     server.setDefaultReply(gated);
     DatabaseManager &m = makeManager(100000ms);
-    EXPECT_TRUE(m.searchNotionPages(QStringLiteral("roadmap")).isEmpty());
+    EXPECT_TRUE(m.matchSource(QStringLiteral("notion"), QStringLiteral("roadmap")).isEmpty());
     ASSERT_TRUE(server.waitForRequestCount(1));
     // Returns without waiting for the reply or the far time-out.
     m.shutdown();
-    EXPECT_EQ(m.notionCachedResults(QStringLiteral("roadmap")), std::nullopt);
+    EXPECT_EQ(NotionSource::of(m)->cachedResults(QStringLiteral("roadmap")), std::nullopt);
     QCoreApplication::processEvents();
     EXPECT_EQ(refreshes.load(), 0);
 }
@@ -317,7 +319,7 @@ TEST(NotionSearch, BuildsOneRowPerPage) {
     const NotionPage base{.id = dashedUpperPageID,
                           .title = QStringLiteral("Roadmap"),
                           .url = QStringLiteral("https://www.notion.so/") + pageID};
-    const std::optional<SearchResult> row = DatabaseManager::notionSearchResult(base, now);
+    const std::optional<SearchResult> row = notionSearchResult(base, now);
     ASSERT_TRUE(row);
     const QString usageKey = QStringLiteral("notion://page/") + pageID;
     EXPECT_EQ(row->id(), stableNegativeID(usageKey));
@@ -338,11 +340,10 @@ TEST(NotionSearch, BuildsOneRowPerPage) {
     NotionPage decorated = base;
     decorated.icon = NotionPageIcon::emoji(QStringLiteral("📘"));
     decorated.lastEditedTime = now.addingSeconds(-90 * 60);
-    EXPECT_EQ(DatabaseManager::notionSearchResult(decorated, now)->filename(), QStringLiteral("📘 Roadmap"));
-    EXPECT_EQ(DatabaseManager::notionSearchResult(decorated, now)->directory(),
-              QStringLiteral("Notion \u00B7 1h ago"));
+    EXPECT_EQ(notionSearchResult(decorated, now)->filename(), QStringLiteral("📘 Roadmap"));
+    EXPECT_EQ(notionSearchResult(decorated, now)->directory(), QStringLiteral("Notion \u00B7 1h ago"));
     decorated.icon = NotionPageIcon::external(QStringLiteral("https://img"));
-    EXPECT_EQ(DatabaseManager::notionSearchResult(decorated, now)->filename(), QStringLiteral("Roadmap"));
+    EXPECT_EQ(notionSearchResult(decorated, now)->filename(), QStringLiteral("Roadmap"));
 
     // Only a web address of the page's own becomes the fallback.
     const std::pair<QString, std::optional<QString>> fallbacks[] = {
@@ -360,7 +361,7 @@ TEST(NotionSearch, BuildsOneRowPerPage) {
         SCOPED_TRACE(url.toStdString());
         NotionPage page = base;
         page.url = url;
-        EXPECT_EQ(DatabaseManager::notionSearchResult(page, now)->fallbackActionURLString(), expected);
+        EXPECT_EQ(notionSearchResult(page, now)->fallbackActionURLString(), expected);
     }
 
     // An id that is not a page id would end up in the address: no row.
@@ -368,7 +369,7 @@ TEST(NotionSearch, BuildsOneRowPerPage) {
                               QStringLiteral("0123456789abcdef0123456789abcdeg"), QString()}) {
         NotionPage page = base;
         page.id = id;
-        EXPECT_EQ(DatabaseManager::notionSearchResult(page, now), std::nullopt) << id.toStdString();
+        EXPECT_EQ(notionSearchResult(page, now), std::nullopt) << id.toStdString();
     }
 }
 
@@ -388,9 +389,7 @@ TEST(NotionSearch, RelativeTimeStrings) {
         {400 * 86400.0, "400d ago"},
     };
     for (const auto &[age, expected] : cases)
-        EXPECT_EQ(DatabaseManager::relativeTimeString(now.addingSeconds(-age), now),
-                  QString::fromUtf8(expected))
-            << age;
+        EXPECT_EQ(notionRelativeTimeString(now.addingSeconds(-age), now), QString::fromUtf8(expected)) << age;
 }
 
 TEST(NotionSearch, CanonicalPageIDs) {
