@@ -238,6 +238,13 @@ ContentView::ContentView(Workspace &workspace, ContentViewEnvironment environmen
     connect(controller_.get(), &SearchController::isSearchingChanged, this,
             &ContentView::describeSearchOutcome);
     connect(list_, &ResultListView::rowChosen, this, [this](int row) { controller_->setSelectedIndex(row); });
+    connect(list_, &ResultListView::rowActivated, this, [this](int row) {
+        // Return on that row: chosen, then opened as the selected row.
+        if (row < 0 || row >= controller_->results().size())
+            return;
+        controller_->setSelectedIndex(row);
+        activateSelectedResult(ResultActivationMode::open);
+    });
     connect(list_, &ResultListView::rowClicked, this, [this](int row) {
         if (row < 0 || row >= controller_->results().size())
             return;

@@ -3,6 +3,7 @@
 #include "panel/FileIconProvider.h"
 #include "panel/RemoteDocumentImages.h"
 #include "panel/ResultActivation.h"
+#include "panel/ResultListAccessibility.h"
 #include "panel/SearchState.h"
 
 #include <QHelpEvent>
@@ -170,6 +171,7 @@ QVariant ResultListModel::data(const QModelIndex &index, int role) const {
 ResultListView::ResultListView(QWidget *parent)
     : QListView(parent), icons_(&sharedResultRowIcons()), scrollAnimation_(new QVariantAnimation(this)),
       hoverFadeTimer_(new QTimer(this)) {
+    installResultListAccessibility();
     hoverFadeTimer_->setInterval(16);
     connect(hoverFadeTimer_, &QTimer::timeout, this, [this] {
         if (!model_.hoverFade().isFading())
@@ -295,6 +297,24 @@ void ResultListView::centreSelectedRow() {
     scrollAnimation_->setStartValue(bar->value());
     scrollAnimation_->setEndValue(target);
     scrollAnimation_->start();
+}
+
+void ResultListView::activateRowLater(int row) {
+    if (row < 0 || row >= model_.rowCount())
+        return;
+    // The request comes from inside an accessibility call; answering it may hide the panel and empty the
+    // list, which deletes the row's accessible object.
+    QMetaObject::invokeMethod(
+        this,
+        [this, identity = panelRowIdentity(model_.rows().at(row))] {
+            const SearchResults &rows = model_.rows();
+            for (int index = 0; index < rows.size(); ++index)
+                if (panelRowIdentity(rows.at(index)) == identity) {
+                    Q_EMIT rowActivated(index);
+                    return;
+                }
+        },
+        Qt::QueuedConnection);
 }
 
 bool ResultListView::isScrolling() const {

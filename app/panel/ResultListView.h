@@ -109,11 +109,16 @@ public:
     QPainterPath clipOutline() const;
     // Whether the centring scroll is still moving.
     bool isScrolling() const;
+    // Assistive technology pressed the row: rowActivated() follows from the event loop, for the row that
+    // was there then, when it is still in the list.
+    void activateRowLater(int row);
 
 Q_SIGNALS:
     void rowClicked(int row);
     // Assistive technology selected the row.
     void rowChosen(int row);
+    // Assistive technology pressed the row: open it as Return would.
+    void rowActivated(int row);
     void rowHoverEntered(const QString &identity);
     void rowHoverLeft(const QString &identity);
 

@@ -13,8 +13,7 @@ SettingsEnvironment SettingsEnvironment::production() {
         .translationAvailability = &systemTranslationAvailability,
         .observeTranslationAvailability =
             [](QObject *context, std::function<void()> redraw) {
-                QObject::connect(&TranslationAvailabilityCheck::shared(),
-                                 &TranslationAvailabilityCheck::changed, context, std::move(redraw));
+                TranslationAvailabilityCheck::shared().observe(context, std::move(redraw));
             },
         .launchAtLoginManager = std::make_shared<LaunchAtLoginManager>(),
         .hotKeyRecordingChanged = {},

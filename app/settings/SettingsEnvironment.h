@@ -24,7 +24,8 @@ struct SettingsEnvironment {
     NotificationCenter *center = nullptr;
     // Asked each time the translation controls are drawn.
     std::function<TranslationEngineAvailabilityTable()> translationAvailability;
-    // Calls `redraw` (while `context` lives) whenever the availability has news; none: it never has.
+    // Calls `redraw` (while `context` lives) whenever the availability has news, and stops a check still
+    // running once no such context is left; none: it never has.
     std::function<void(QObject *context, std::function<void()> redraw)> observeTranslationAvailability;
     // Registers the launcher to start at login and reports whether it is.
     std::shared_ptr<LaunchAtLoginManaging> launchAtLoginManager;

@@ -232,14 +232,22 @@ bool reapIfExited(pid_t pid, int *status = nullptr) {
     return false;
 }
 
-bool waitForExit(pid_t pid, std::chrono::milliseconds timeLimit, int *status = nullptr) {
+// False when the time limit passed first, or a stop was requested.
+bool waitForExit(pid_t pid, std::chrono::milliseconds timeLimit, int *status = nullptr,
+                 const std::stop_token &stop = {}) {
     const auto deadline = SteadyClock::now() + timeLimit;
     for (;;) {
         if (reapIfExited(pid, status))
             return true;
-        if (SteadyClock::now() >= deadline)
+        if (SteadyClock::now() >= deadline || stop.stop_requested())
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+void killAndReap(pid_t pid) {
+    ::kill(pid, SIGKILL);
+    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
     }
 }
 
@@ -250,9 +258,7 @@ void terminateAndReap(pid_t pid, std::chrono::milliseconds grace) {
     ::kill(pid, SIGTERM);
     if (waitForExit(pid, grace))
         return;
-    ::kill(pid, SIGKILL);
-    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-    }
+    killAndReap(pid);
 }
 
 // Writes everything before the deadline. A reader that is gone gives EPIPE, never SIGPIPE: the signal is
@@ -358,9 +364,17 @@ QProcessEnvironment processEnvironment(const QString &pythonExecutablePath) {
 
 ArgosRuntimeStatus evaluateArgosRuntimeStatus(const QStringList &fixedCandidates,
                                               std::chrono::milliseconds timeLimit) {
+    return *evaluateArgosRuntimeStatus(std::stop_token(), fixedCandidates, timeLimit);
+}
+
+std::optional<ArgosRuntimeStatus> evaluateArgosRuntimeStatus(const std::stop_token &stop,
+                                                             const QStringList &fixedCandidates,
+                                                             std::chrono::milliseconds timeLimit) {
+    if (stop.stop_requested())
+        return std::nullopt;
     const auto python = resolvedPythonExecutablePath(fixedCandidates);
     if (!python)
-        return {.kind = ArgosRuntimeStatus::Kind::pythonNotFound};
+        return ArgosRuntimeStatus{.kind = ArgosRuntimeStatus::Kind::pythonNotFound};
     // "-c" puts the working directory first on the module path; it is taken off before the import.
     const auto child =
         spawnChild(*python,
@@ -370,20 +384,42 @@ ArgosRuntimeStatus evaluateArgosRuntimeStatus(const QStringList &fixedCandidates
                                                          "import argostranslate.translate\n")},
                    processEnvironment(*python), Stream::inherit, Stream::null);
     if (!child)
-        return {.kind = ArgosRuntimeStatus::Kind::checkFailed};
+        return ArgosRuntimeStatus{.kind = ArgosRuntimeStatus::Kind::checkFailed};
     int status = 0;
-    if (!waitForExit(child->pid, timeLimit, &status)) {
+    if (!waitForExit(child->pid, timeLimit, &status, stop)) {
+        // Whoever stops the check is going away and waits for it: nothing to ask of the child.
+        if (stop.stop_requested()) {
+            killAndReap(child->pid);
+            return std::nullopt;
+        }
         terminateAndReap(child->pid, std::chrono::milliseconds(200));
-        return {.kind = ArgosRuntimeStatus::Kind::checkFailed};
+        return ArgosRuntimeStatus{.kind = ArgosRuntimeStatus::Kind::checkFailed};
     }
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
-        return {.kind = ArgosRuntimeStatus::Kind::ready, .pythonPath = *python};
-    return {.kind = ArgosRuntimeStatus::Kind::moduleMissing};
+        return ArgosRuntimeStatus{.kind = ArgosRuntimeStatus::Kind::ready, .pythonPath = *python};
+    return ArgosRuntimeStatus{.kind = ArgosRuntimeStatus::Kind::moduleMissing};
+}
+
+std::optional<ArgosRuntimeStatus> argosRuntimeStatus(const std::stop_token &stop) {
+    static std::mutex mutex;
+    static std::optional<ArgosRuntimeStatus> known;
+    {
+        const std::lock_guard guard(mutex);
+        if (known)
+            return known;
+    }
+    // Checked with no lock held, so that a stop reaches the check at once; the first answer is kept.
+    const std::optional<ArgosRuntimeStatus> status = evaluateArgosRuntimeStatus(stop);
+    if (!status)
+        return std::nullopt;
+    const std::lock_guard guard(mutex);
+    if (!known)
+        known = status;
+    return known;
 }
 
 ArgosRuntimeStatus argosRuntimeStatus() {
-    static const ArgosRuntimeStatus status = evaluateArgosRuntimeStatus();
-    return status;
+    return *argosRuntimeStatus(std::stop_token());
 }
 
 TranslationEngineAvailability availability(const ArgosRuntimeStatus &status) {

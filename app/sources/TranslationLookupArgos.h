@@ -10,6 +10,7 @@
 #include <chrono>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 
 #include <sys/types.h>
 
@@ -44,8 +45,16 @@ QProcessEnvironment processEnvironment(const QString &pythonExecutablePath);
 ArgosRuntimeStatus
 evaluateArgosRuntimeStatus(const QStringList &fixedCandidates = defaultPythonCandidates(),
                            std::chrono::milliseconds timeLimit = std::chrono::milliseconds(1200));
-// The check of this process, run on first use and kept.
+// The same, and nothing when `stop` is requested before it answers: the interpreter is then killed and
+// reaped at once.
+std::optional<ArgosRuntimeStatus>
+evaluateArgosRuntimeStatus(const std::stop_token &stop,
+                           const QStringList &fixedCandidates = defaultPythonCandidates(),
+                           std::chrono::milliseconds timeLimit = std::chrono::milliseconds(1200));
+// The check of this process, run on first use and kept once it has answered.
 ArgosRuntimeStatus argosRuntimeStatus();
+// The same, and nothing when `stop` is requested before the check answers (a later call checks again).
+std::optional<ArgosRuntimeStatus> argosRuntimeStatus(const std::stop_token &stop);
 TranslationEngineAvailability availability(const ArgosRuntimeStatus &status);
 
 // The Python program the child runs (passed after "-c").

@@ -3,6 +3,7 @@
 // size the user gave it over restarts; a theme chosen in it recolours the open panel; the onboarding
 // window greets a first launch and lets the user skip or continue.
 #include "SettingsTestSupport.h"
+#include "fixtures/ArgosFakeInterpreter.h"
 #include "support/AccessibilityBus.h"
 #include "support/DesktopSession.h"
 #include "support/TestEnvironment.h"
@@ -14,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
 #include <functional>
 
 namespace orvex {
@@ -85,8 +88,11 @@ protected:
         bus = std::make_unique<AccessibilityBus>();
         ASSERT_TRUE(bus->isReady()) << bus->failure().toStdString();
     }
-    bool start(ChildProcess &launcher) {
-        return launcher.start(QStringLiteral(ORVEX_LAUNCHER), {}, bus->environment(session->environment()));
+    // `extra` is added to the desktop's environment.
+    bool start(ChildProcess &launcher, const QProcessEnvironment &extra = {}) {
+        QProcessEnvironment environment = bus->environment(session->environment());
+        environment.insert(extra);
+        return launcher.start(QStringLiteral(ORVEX_LAUNCHER), {}, environment);
     }
     QRect geometry(quint32 window) const { return session->window(window).value_or(XWindowInfo{}).geometry; }
     // The window with the window manager's frame around it.
@@ -241,6 +247,45 @@ TEST_F(SettingsEndToEnd, TheSettingsRowAndTheStatusMenuOpenAWindowThatKeepsItsSi
         quitFrom(launcher, settings->id);
         EXPECT_EQ(storedSettingsWindowSize(), QSize(1000, 700));
     }
+}
+
+// Ctrl+Q right after the settings window opened, while it still asks the translation interpreter whether
+// Argos can run: the launcher ends without waiting for the answer. The interpreter is killed and reaped
+// then, not left to run out the check's time limit (which would end it with SIGTERM), and nothing is said
+// of it.
+TEST_F(SettingsEndToEnd, QuittingWhileTheSettingsStillCheckTheTranslationEngineStopsTheCheck) {
+    prepareHome(completeOnboarding);
+    startSession({});
+    const QString folder = test::homePath() + QStringLiteral("/fake-python");
+    const test::ArgosFakeInterpreter fake(folder, {});
+    // Never released: the check answers only when it runs out its time limit.
+    fake.holdImportCheck(0ms);
+    QProcessEnvironment extra;
+    extra.insert(QStringLiteral("ORVEX_TRANSLATION_PYTHON"), fake.path());
+    extra.insert(QStringLiteral("ORVEX_FAKE_DIR"), folder);
+    ChildProcess launcher;
+    ASSERT_TRUE(start(launcher, extra));
+    const std::optional<XWindowInfo> panel = session->waitForWindow(launcher.pid(), panelTitle);
+    ASSERT_TRUE(panel) << launcher.standardError().toStdString();
+    const std::optional<XWindowInfo> settings = openSettingsFromThePanel(launcher, *panel);
+    ASSERT_TRUE(settings) << "the settings row did not open the settings window";
+    ASSERT_TRUE(waitForFocus(settings->id));
+    ASSERT_TRUE(session->waitUntil([&] { return fake.importCheckProcess().has_value(); }))
+        << "the settings window does not check the engine";
+    const auto check = static_cast<pid_t>(*fake.importCheckProcess());
+
+    ASSERT_TRUE(key(QStringLiteral("ctrl+q")));
+    ASSERT_TRUE(launcher.waitForExit()) << launcher.standardError().toStdString();
+    EXPECT_EQ(launcher.exitCode(), 0) << launcher.standardError().toStdString();
+    const QStringList log = fake.log();
+    for (const QString &line : log)
+        EXPECT_FALSE(line.startsWith(QLatin1String("term "))) << "quitting waited for the check's time limit";
+    errno = 0;
+    EXPECT_EQ(::kill(check, 0), -1) << "the interpreter outlives the launcher: "
+                                    << log.join(QLatin1Char(' ')).toStdString();
+    EXPECT_EQ(errno, ESRCH);
+    const QByteArray said = launcher.standardOutput() + launcher.standardError();
+    EXPECT_FALSE(said.contains("Argos") || said.contains("argos")) << said.toStdString();
 }
 
 TEST_F(SettingsEndToEnd, AThemeChosenInTheSettingsRecoloursTheOpenPanel) {

@@ -370,5 +370,43 @@ TEST_F(PanelAccessibility, ARowSelectedThroughTheBusIsWhatReturnOpens) {
     EXPECT_EQ(started(ids).join(QLatin1Char(',')).toStdString(), "velox-viewer");
 }
 
+// A screen reader's user presses a row that is not the selected one: that row opens, as Return on it
+// would (the panel goes, the opening is learned), and the selected row does not.
+TEST_F(PanelAccessibility, ARowPressedThroughTheBusOpensAsReturnOnItWould) {
+    ASSERT_NO_FATAL_FAILURE(showTheThreeRows());
+    std::optional<test::AccessibleNode> pressed;
+    QString selectedName;
+    for (const test::AccessibleRef &row : rows) {
+        const test::AccessibleNode node = bus.node(row);
+        if (node.name == QLatin1String("Velox Notes"))
+            pressed = node;
+        if (node.has(QStringLiteral("selected")))
+            selectedName = node.name;
+    }
+    ASSERT_TRUE(pressed) << test::AccessibilityBus::describe(bus.tree(results->ref)).toStdString();
+    ASSERT_FALSE(selectedName.isEmpty()) << "the panel selects its first row";
+    ASSERT_NE(selectedName, pressed->name) << "the pressed row must not be the selected one";
+    EXPECT_EQ(pressed->actions.value(0), QStringLiteral("Press"))
+        << "a screen reader's default action on the row: " << pressed->summary().toStdString();
+
+    ASSERT_TRUE(bus.doAction(pressed->ref, QStringLiteral("Press"))) << pressed->summary().toStdString();
+    const QStringList ids = {QStringLiteral("velox"), QStringLiteral("velox-viewer"),
+                             QStringLiteral("velox-notes")};
+    ASSERT_TRUE(session->waitUntil([&] { return !started(ids).isEmpty(); })) << "pressing opened nothing";
+    EXPECT_TRUE(waitForViewable(panel.id, false)) << "the panel stays after opening a row";
+    const auto learned = [] {
+        const auto counts = test::storedDefaults()->dictionaryValue(QStringLiteral("launcherPathOpenCounts"));
+        QStringList opened;
+        if (counts)
+            for (auto count = counts->cbegin(); count != counts->cend(); ++count)
+                opened << QFileInfo(count.key()).completeBaseName();
+        return opened;
+    };
+    EXPECT_TRUE(session->waitUntil([&] { return !learned().isEmpty(); })) << "the opening is not learned";
+    session->settle(std::chrono::milliseconds(300));
+    EXPECT_EQ(started(ids).join(QLatin1Char(',')).toStdString(), "velox-notes");
+    EXPECT_EQ(learned().join(QLatin1Char(',')).toStdString(), "velox-notes");
+}
+
 } // namespace
 } // namespace orvex

@@ -1,10 +1,15 @@
 #include "sources/TranslationLookup.h"
+#include "fixtures/ArgosFakeInterpreter.h"
 #include "sources/TranslationLookupArgos.h"
 #include "support/TestEnvironment.h"
 
 #include <QFile>
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <future>
 
 namespace orvex {
 namespace {
@@ -139,6 +144,40 @@ TEST(TranslationLookup, RuntimeCheck) {
     EXPECT_EQ(ArgosRuntime::evaluateArgosRuntimeStatus({missing}), ArgosRuntimeStatus{Kind::moduleMissing});
     EXPECT_EQ(ArgosRuntime::evaluateArgosRuntimeStatus({hanging}, 200ms),
               ArgosRuntimeStatus{Kind::checkFailed});
+}
+
+// Whoever waits for the check (the settings window, the launcher quitting) stops it: the interpreter is
+// killed at once, not asked to end nor left to run out the time limit, and reaped; nothing is answered.
+// A stop asked for before the check starts spawns nothing.
+TEST(TranslationLookup, RuntimeCheckStoppedKillsAndReapsItsInterpreterAndAnswersNothing) {
+    const QString folder = test::homePath() + QStringLiteral("/fake");
+    const test::ArgosFakeInterpreter fake(folder, {});
+    fake.holdImportCheck(0ms);
+    qputenv("ORVEX_FAKE_DIR", folder.toUtf8());
+
+    std::stop_source early;
+    early.request_stop();
+    EXPECT_FALSE(ArgosRuntime::evaluateArgosRuntimeStatus(early.get_token(), {fake.path()}, 60s));
+    EXPECT_TRUE(fake.log().isEmpty()) << fake.log().join(QLatin1Char('\n')).toStdString();
+
+    std::stop_source stop;
+    auto checking = std::async(std::launch::async, [&] {
+        return ArgosRuntime::evaluateArgosRuntimeStatus(stop.get_token(), {fake.path()}, 60s);
+    });
+    ASSERT_TRUE(test::waitUntil([&] { return fake.importCheckProcess().has_value(); }, 20s));
+    const auto pid = static_cast<pid_t>(*fake.importCheckProcess());
+    stop.request_stop();
+    ASSERT_EQ(checking.wait_for(20s), std::future_status::ready) << "the stopped check waits on";
+    EXPECT_FALSE(checking.get());
+    errno = 0;
+    EXPECT_EQ(::kill(pid, 0), -1) << "the interpreter is left running or unreaped";
+    EXPECT_EQ(errno, ESRCH);
+    fake.releaseImportCheck();
+    for (const QString &line : fake.log()) {
+        EXPECT_FALSE(line.startsWith(QLatin1String("term "))) << "asked to end rather than killed";
+        EXPECT_FALSE(line.startsWith(QLatin1String("imported "))) << "the check ran to its end";
+    }
+    qunsetenv("ORVEX_FAKE_DIR");
 }
 
 } // namespace
