@@ -289,6 +289,13 @@ public:
     SourceCacheDates sourceCacheLastRefreshDates() const;
     // The registered sources, in their order.
     std::vector<std::shared_ptr<const Source>> sources() const;
+    // The registered source of type S; null when there is none.
+    template <typename S> std::shared_ptr<const S> source() const {
+        for (const std::shared_ptr<const Source> &registered : sources())
+            if (auto found = std::dynamic_pointer_cast<const S>(registered))
+                return found;
+        return nullptr;
+    }
     // The snapshot a registered source's searches read now; null for an unknown id.
     std::shared_ptr<const SourceSnapshot> sourceSnapshot(const QString &sourceID) const;
     // A context for asking a source directly, as a search would (tests and the command-line tool).

@@ -71,4 +71,17 @@ public:
     virtual bool bypassesQueryCaches(const SearchContext &) const { return false; }
 };
 
+// A source that reads nothing ahead: its rows come from each query alone (the calculator, translations,
+// web requests), so it is never crawled and its snapshot is empty.
+class PerQuerySource : public Source {
+public:
+    double timeToLive() const final { return perQuery; }
+    std::shared_ptr<const SourceSnapshot> initialSnapshot() const final {
+        return std::make_shared<SourceSnapshot>();
+    }
+    std::shared_ptr<const SourceSnapshot> crawl(const std::atomic<bool> &) const final {
+        return initialSnapshot();
+    }
+};
+
 } // namespace orvex

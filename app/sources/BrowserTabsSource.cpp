@@ -33,13 +33,6 @@ SearchResults BrowserTabsSource::match(const SourceSnapshot &snapshot, const Sea
     return BrowserTabs::rows(context, static_cast<const Snapshot &>(snapshot).data);
 }
 
-std::shared_ptr<const BrowserTabsSource> BrowserTabsSource::of(const DatabaseManager &manager) {
-    for (const std::shared_ptr<const Source> &source : manager.sources())
-        if (auto tabs = std::dynamic_pointer_cast<const BrowserTabsSource>(source))
-            return tabs;
-    return nullptr;
-}
-
 bool BrowserTabsSource::isBrowserRunning(const QString &bundleIdentifier) const {
     if (configuration_.isBrowserRunning)
         return configuration_.isBrowserRunning(bundleIdentifier);
@@ -145,7 +138,8 @@ BrowserAutomationWarmupSnapshot BrowserTabsSource::warmupSnapshot() const {
         if (isBrowserRunning(target.bundleIdentifier))
             runningBrowsers.append(target.displayName);
         // Probed whether or not it runs: a browser that is not running answers no tabs.
-        const BrowserTabProbeResult answer = probe(target.displayName, target.appName, target.bundleIdentifier);
+        const BrowserTabProbeResult answer =
+            probe(target.displayName, target.appName, target.bundleIdentifier);
         if (answer.failure) {
             const auto result =
                 answer.failure->isPermissionDenied
@@ -164,12 +158,12 @@ BrowserAutomationWarmupSnapshot BrowserTabsSource::warmupSnapshot() const {
 
 bool focusBrowserTab(const DatabaseManager &manager, const QString &bundleIdentifier, qint64 windowIndex,
                      qint64 tabIndex) {
-    const auto tabs = BrowserTabsSource::of(manager);
+    const auto tabs = manager.source<BrowserTabsSource>();
     return tabs && tabs->focus(bundleIdentifier, windowIndex, tabIndex);
 }
 
 BrowserAutomationWarmupResult warmupBrowserAutomationPermissions(DatabaseManager &manager) {
-    const auto tabs = BrowserTabsSource::of(manager);
+    const auto tabs = manager.source<BrowserTabsSource>();
     if (!tabs)
         return BrowserAutomationWarmupResult::browserNotRunning();
     const BrowserAutomationWarmupSnapshot snapshot = tabs->warmupSnapshot();

@@ -39,9 +39,6 @@ public:
     std::shared_ptr<const SourceSnapshot> crawl(const std::atomic<bool> &cancelled) const override;
     SearchResults match(const SourceSnapshot &snapshot, const SearchContext &context) const override;
 
-    // The registered tab source of a manager; null when it has none.
-    static std::shared_ptr<const BrowserTabsSource> of(const DatabaseManager &manager);
-
     // Whether a process of the browser runs (the injected check, else /proc); unknown browsers do not.
     bool isBrowserRunning(const QString &bundleIdentifier) const;
     // Asks one browser for its tabs; blocks while the script runs. A failure that persists is written

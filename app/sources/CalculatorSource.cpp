@@ -9,14 +9,6 @@ QString CalculatorSource::id() const {
     return QStringLiteral("calculator");
 }
 
-std::shared_ptr<const SourceSnapshot> CalculatorSource::initialSnapshot() const {
-    return std::make_shared<SourceSnapshot>();
-}
-
-std::shared_ptr<const SourceSnapshot> CalculatorSource::crawl(const std::atomic<bool> &) const {
-    return initialSnapshot();
-}
-
 SearchResults CalculatorSource::match(const SourceSnapshot &, const SearchContext &context) const {
     const QString &query = context.query();
     const std::optional<QString> value = evaluateMathExpression(query);

@@ -49,21 +49,6 @@ QString NotionSource::id() const {
     return QStringLiteral("notion");
 }
 
-std::shared_ptr<const SourceSnapshot> NotionSource::initialSnapshot() const {
-    return std::make_shared<SourceSnapshot>();
-}
-
-std::shared_ptr<const SourceSnapshot> NotionSource::crawl(const std::atomic<bool> &) const {
-    return initialSnapshot();
-}
-
-std::shared_ptr<const NotionSource> NotionSource::of(const DatabaseManager &manager) {
-    for (const std::shared_ptr<const Source> &source : manager.sources())
-        if (auto notion = std::dynamic_pointer_cast<const NotionSource>(source))
-            return notion;
-    return nullptr;
-}
-
 bool NotionSource::hasLateLookupsInFlight() const {
     std::lock_guard guard(mutex_);
     return !inFlightKeys_.isEmpty();

@@ -20,7 +20,7 @@ class UserDefaults;
 // The user's Notion pages whose title matches the query, asked of Notion's search over the network with
 // the integration token of the settings. A query's pages are kept for thirty seconds; a query not kept
 // answers nothing and starts one request, whose pages arrive with "LauncherSearchDataRefreshed".
-class NotionSource final : public Source {
+class NotionSource final : public PerQuerySource {
 public:
     struct Configuration {
         // The switch and the token are read from here on every query.
@@ -34,16 +34,10 @@ public:
     explicit NotionSource(Configuration configuration);
 
     QString id() const override;
-    double timeToLive() const override { return perQuery; }
     SourcePlace place() const override { return SourcePlace::afterWalkedRows; }
-    std::shared_ptr<const SourceSnapshot> initialSnapshot() const override;
-    std::shared_ptr<const SourceSnapshot> crawl(const std::atomic<bool> &cancelled) const override;
     // Never waits for the network: answers from the kept pages, with their learned open counts.
     SearchResults match(const SourceSnapshot &snapshot, const SearchContext &context) const override;
     bool hasLateLookupsInFlight() const override;
-
-    // The registered Notion source of a manager; null when it has none.
-    static std::shared_ptr<const NotionSource> of(const DatabaseManager &manager);
 
     // The fresh entry for a lowercased query; an expired one is dropped.
     std::optional<SearchResults> cachedResults(const QString &normalizedQuery) const;

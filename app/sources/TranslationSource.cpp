@@ -279,21 +279,6 @@ QString TranslationSource::id() const {
     return QStringLiteral("translation");
 }
 
-std::shared_ptr<const SourceSnapshot> TranslationSource::initialSnapshot() const {
-    return std::make_shared<SourceSnapshot>();
-}
-
-std::shared_ptr<const SourceSnapshot> TranslationSource::crawl(const std::atomic<bool> &) const {
-    return initialSnapshot();
-}
-
-std::shared_ptr<const TranslationSource> TranslationSource::of(const DatabaseManager &manager) {
-    for (const std::shared_ptr<const Source> &source : manager.sources())
-        if (auto translation = std::dynamic_pointer_cast<const TranslationSource>(source))
-            return translation;
-    return nullptr;
-}
-
 bool TranslationSource::bypassesQueryCaches(const SearchContext &context) const {
     return parsedCommand(*configuration_.defaults, context.query()).has_value();
 }

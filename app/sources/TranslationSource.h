@@ -19,7 +19,7 @@ struct TranslationLookupParameters;
 // The rows of a translation command ("cc de:en Haus"): a copy row per translated pair, looked up off the
 // keystroke by the local engines, and a row that opens the online dictionary. A lookup's rows are kept
 // for half an hour; until they are in, a pending row stands for them.
-class TranslationSource final : public Source {
+class TranslationSource final : public PerQuerySource {
 public:
     struct Configuration {
         // The trigger, the language codes and the engines' order are read from here on every query.
@@ -32,19 +32,13 @@ public:
     explicit TranslationSource(Configuration configuration);
 
     QString id() const override;
-    double timeToLive() const override { return perQuery; }
     SourcePlace place() const override { return SourcePlace::beforeCoreRows; }
-    std::shared_ptr<const SourceSnapshot> initialSnapshot() const override;
-    std::shared_ptr<const SourceSnapshot> crawl(const std::atomic<bool> &cancelled) const override;
     // Never waits for an engine: answers from the kept lookups and starts the missing ones through the
     // context's late lookups; their rows arrive with "LauncherSearchDataRefreshed".
     SearchResults match(const SourceSnapshot &snapshot, const SearchContext &context) const override;
     bool hasLateLookupsInFlight() const override;
     // A command's rows change as its lookups finish.
     bool bypassesQueryCaches(const SearchContext &context) const override;
-
-    // The registered translation source of a manager; null when it has none.
-    static std::shared_ptr<const TranslationSource> of(const DatabaseManager &manager);
 
 private:
     std::optional<SearchResults> cachedRows(const QString &key) const;

@@ -162,17 +162,17 @@ TEST_F(NotionSearchTest, TheSixtyFirstEntryEvictsTheOldest) {
     const SearchResults rows = {SearchResult({.filename = QStringLiteral("Page")})};
     const auto key = [](int i) { return QStringLiteral("query %1").arg(i); };
     for (int i = 0; i <= 60; ++i) {
-        NotionSource::of(m)->storeInCache(rows, key(i));
+        m.source<NotionSource>()->storeInCache(rows, key(i));
         fixture.clock->advance(0.1);
     }
-    EXPECT_EQ(NotionSource::of(m)->cachedResults(key(0)), std::nullopt);
+    EXPECT_EQ(m.source<NotionSource>()->cachedResults(key(0)), std::nullopt);
     for (int i = 1; i <= 60; ++i)
-        EXPECT_NE(NotionSource::of(m)->cachedResults(key(i)), std::nullopt) << i;
+        EXPECT_NE(m.source<NotionSource>()->cachedResults(key(i)), std::nullopt) << i;
 
     // Stored at one instant with the others, the newest entry is still the one that stays.
     for (int i = 100; i <= 160; ++i)
-        NotionSource::of(m)->storeInCache(rows, key(i));
-    EXPECT_NE(NotionSource::of(m)->cachedResults(key(160)), std::nullopt);
+        m.source<NotionSource>()->storeInCache(rows, key(i));
+    EXPECT_NE(m.source<NotionSource>()->cachedResults(key(160)), std::nullopt);
     EXPECT_EQ(server.requestCount(), 0);
 }
 
@@ -222,9 +222,9 @@ TEST_F(NotionSearchTest, TheRequestDoesNotHoldTheManager) {
     ASSERT_TRUE(server.waitForRequestCount(1));
     // These complete while the reply is still held back; were the lock held across the request, they
     // would wait out the time-out and the reply below would come too late to be used.
-    NotionSource::of(m)->storeInCache({}, QStringLiteral("other"));
+    m.source<NotionSource>()->storeInCache({}, QStringLiteral("other"));
     m.invalidateQueryResultCache();
-    EXPECT_EQ(NotionSource::of(m)->cachedResults(QStringLiteral("roadmap")), std::nullopt);
+    EXPECT_EQ(m.source<NotionSource>()->cachedResults(QStringLiteral("roadmap")), std::nullopt);
     EXPECT_EQ(refreshes.load(), 0);
 
     server.releaseHeldReplies();
@@ -258,7 +258,7 @@ TEST_F(NotionSearchTest, AFailedRequestIsCachedAsEmptyAndReleasesItsKey) {
         ASSERT_TRUE(waitForRefreshes(1));
         // The empty answer is served for the usual time, without a new request.
         const std::optional<SearchResults> cached =
-            NotionSource::of(*manager)->cachedResults(QStringLiteral("roadmap"));
+            manager->source<NotionSource>()->cachedResults(QStringLiteral("roadmap"));
         ASSERT_TRUE(cached);
         EXPECT_TRUE(cached->isEmpty());
         EXPECT_TRUE(manager->matchSource(QStringLiteral("notion"), QStringLiteral("roadmap")).isEmpty());
@@ -309,7 +309,7 @@ TEST_F(NotionSearchTest, ShutdownDuringARequestEndsItWithoutApplying) {
     ASSERT_TRUE(server.waitForRequestCount(1));
     // Returns without waiting for the reply or the far time-out.
     m.shutdown();
-    EXPECT_EQ(NotionSource::of(m)->cachedResults(QStringLiteral("roadmap")), std::nullopt);
+    EXPECT_EQ(m.source<NotionSource>()->cachedResults(QStringLiteral("roadmap")), std::nullopt);
     QCoreApplication::processEvents();
     EXPECT_EQ(refreshes.load(), 0);
 }
