@@ -272,11 +272,12 @@ DatabaseManagerConfiguration managerConfiguration(const QString &home, UserDefau
     // Every feature as in the launcher; the outside world answers nothing quickly.
     c.recentActivationsEnabled = true;
     c.persistentQueryResultCacheEnabled = true;
-    c.systemSettingsExtensionsRoot = scratch + QStringLiteral("/no-extensions");
-    c.osascriptPath = scratch + QStringLiteral("/no-osascript");
-    c.isBrowserRunning = [](const QString &) { return false; };
-    c.notionBaseURL = QUrl(QStringLiteral("http://127.0.0.1:9"));
-    c.makeSources = standardSources;
+    StandardSourcesConfiguration sources;
+    sources.systemSettingsExtensionsRoot = scratch + QStringLiteral("/no-extensions");
+    sources.osascriptPath = scratch + QStringLiteral("/no-osascript");
+    sources.isBrowserRunning = [](const QString &) { return false; };
+    sources.notionBaseURL = QUrl(QStringLiteral("http://127.0.0.1:9"));
+    c.makeSources = standardSources(sources);
     return c;
 }
 

@@ -119,7 +119,7 @@ std::unique_ptr<DatabaseManager> makeManager(UserDefaults &defaults) {
     configuration.persistentQueryResultCacheEnabled = false;
     configuration.homePath = homePath();
     configuration.pinnedFolderPaths = {};
-    configuration.makeSources = standardSources;
+    configuration.makeSources = standardSources({});
     return std::make_unique<DatabaseManager>(std::move(configuration));
 }
 

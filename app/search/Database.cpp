@@ -21,6 +21,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringMatcher>
+#include <QUrl>
 
 #include <algorithm>
 #include <limits>

@@ -4,7 +4,6 @@
 #include "platform/DesktopEntryEnvironment.h"
 #include "platform/PlistValue.h"
 #include "platform/WorkerPool.h"
-#include "search/BrowserBookmarkFolders.h"
 #include "search/DatabaseTypes.h"
 #include "search/RecentActivationRecord.h"
 #include "search/Source.h"
@@ -14,7 +13,6 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QUrl>
 
 #include <atomic>
 #include <chrono>
@@ -37,7 +35,6 @@ class SearchRankingPreferences;
 class PersistentQueryResultCacheStore;
 class ShortcutRootWatcher;
 class WalkedRowSearchKeys;
-class TranslationEngines;
 class SearchContext;
 struct DatabaseManagerConfiguration;
 
@@ -56,7 +53,6 @@ struct DatabaseManagerConfiguration {
     DesktopEntryEnvironment desktopEntries;
     QStringList folderSearchRoots;
     QStringList shortcutSearchRoots;
-    QList<BrowserBookmarkSource> browserBookmarkSources;
     // The sources beside the core's own, in the order their rows join an answer. Null: none.
     SourceFactory makeSources;
     // Null: the standard store over `defaults`.
@@ -79,31 +75,12 @@ struct DatabaseManagerConfiguration {
     std::optional<bool> recentActivationsEnabled;
     std::optional<bool> persistentQueryResultCacheEnabled;
     QString homePath; // for "~" and the default roots
-    // The tool that runs the browsers' tab scripts. Empty: this system has none (Linux, where no browser
-    // lists its tabs to other programs), so nothing is ever started to ask.
-    QString osascriptPath;
-    QString systemSettingsExtensionsRoot = QStringLiteral("/System/Library/ExtensionKit/Extensions");
-    QUrl notionBaseURL = QUrl(QStringLiteral("https://api.notion.com"));
-
-    // ---- Browser tabs and bookmarks ----
-    // Longest wait for one osascript run; a child still running then is killed and reaped.
-    int appleScriptTimeoutMilliseconds = 30000;
-    // Whether a browser with this bundle identifier runs; null: look for its processes in /proc.
-    std::function<bool(const QString &bundleIdentifier)> isBrowserRunning;
-
-    // ---- Notion pages ----
-    // How long one search request may take.
-    std::chrono::milliseconds notionRequestTimeout{4000};
 
     // ---- Late rows ----
     // Whether to start the work whose rows arrive after the answer (translation lookups, Notion
     // requests). Off in a front end that prints one answer and ends: nothing is started that could never
     // be shown, and nothing is waited for at exit.
     bool startsLateLookups = true;
-
-    // ---- Translation rows ----
-    // Null: Apple Translation and the shared Argos child.
-    std::shared_ptr<TranslationEngines> translationEngines;
 
     // ---- Index database ----
     // How long an index statement waits for the outside indexer's write lock before the index answers

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "search/BrowserBookmarkFolders.h"
-
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -9,6 +7,15 @@
 #include <optional>
 
 namespace orvex {
+
+// A browser whose bookmark files are read: its display name and its user-data folder (one sub-folder
+// per profile).
+struct BrowserBookmarkSource {
+    QString browserName;
+    QString userDataRoot;
+
+    bool operator==(const BrowserBookmarkSource &) const = default;
+};
 
 // The outcome of one osascript run: its exit status and both output streams, decoded as UTF-8 ("" when
 // they are not valid UTF-8) and trimmed of white space and newlines.

@@ -14,44 +14,51 @@
 
 namespace orvex {
 
-std::vector<std::shared_ptr<const Source>>
-standardSources(const DatabaseManagerConfiguration &configuration) {
-    // The stores read back Notion rows kept in older forms.
-    installStoredRowNormalization(normalizedNotionSearchResult);
-    UserDefaults *defaults = configuration.defaults ? configuration.defaults : &UserDefaults::standard();
-    const std::shared_ptr<Clock> clock = configuration.clock ? configuration.clock : Clock::system();
-    return {
-        std::make_shared<CalculatorSource>(),
-        std::make_shared<TranslationSource>(TranslationSource::Configuration{
-            .defaults = defaults,
-            .clock = clock,
-            .engines = configuration.translationEngines,
-        }),
-        std::make_shared<SystemSettingsSource>(configuration.systemSettingsExtensionsRoot,
-                                               configuration.desktopEntries),
-        std::make_shared<BrowserTabsSource>(BrowserTabsSource::Configuration{
-            .osascriptPath = configuration.osascriptPath,
-            .scriptTimeoutMilliseconds = configuration.appleScriptTimeoutMilliseconds,
-            .isBrowserRunning = configuration.isBrowserRunning,
-            .asksBrowsers = !configuration.runningUnitTests,
-        }),
-        // Under the test harness no browser's folders are read, as no browser is asked for its tabs.
-        std::make_shared<BrowserBookmarksSource>(configuration.runningUnitTests
-                                                     ? QList<BrowserBookmarkSource>()
-                                                     : configuration.browserBookmarkSources),
-        std::make_shared<NotionSource>(NotionSource::Configuration{
-            .defaults = defaults,
-            .clock = clock,
-            .baseURL = configuration.notionBaseURL,
-            .requestTimeout = configuration.notionRequestTimeout,
-        }),
+StandardSourcesConfiguration StandardSourcesConfiguration::production(const QString &homePath) {
+    StandardSourcesConfiguration c;
+    c.browserBookmarkSources = ChromiumBookmarks::defaultSources(homePath);
+    return c;
+}
+
+SourceFactory standardSources(StandardSourcesConfiguration sources) {
+    return [sources = std::move(sources)](const DatabaseManagerConfiguration &configuration)
+               -> std::vector<std::shared_ptr<const Source>> {
+        // The stores read back Notion rows kept in older forms.
+        installStoredRowNormalization(normalizedNotionSearchResult);
+        UserDefaults *defaults = configuration.defaults ? configuration.defaults : &UserDefaults::standard();
+        const std::shared_ptr<Clock> clock = configuration.clock ? configuration.clock : Clock::system();
+        return {
+            std::make_shared<CalculatorSource>(),
+            std::make_shared<TranslationSource>(TranslationSource::Configuration{
+                .defaults = defaults,
+                .clock = clock,
+                .engines = sources.translationEngines,
+            }),
+            std::make_shared<SystemSettingsSource>(sources.systemSettingsExtensionsRoot,
+                                                   configuration.desktopEntries),
+            std::make_shared<BrowserTabsSource>(BrowserTabsSource::Configuration{
+                .osascriptPath = sources.osascriptPath,
+                .scriptTimeoutMilliseconds = sources.appleScriptTimeoutMilliseconds,
+                .isBrowserRunning = sources.isBrowserRunning,
+                .asksBrowsers = !configuration.runningUnitTests,
+            }),
+            // Under the test harness no browser's folders are read, as no browser is asked for its tabs.
+            std::make_shared<BrowserBookmarksSource>(configuration.runningUnitTests
+                                                         ? QList<BrowserBookmarkSource>()
+                                                         : sources.browserBookmarkSources),
+            std::make_shared<NotionSource>(NotionSource::Configuration{
+                .defaults = defaults,
+                .clock = clock,
+                .baseURL = sources.notionBaseURL,
+                .requestTimeout = sources.notionRequestTimeout,
+            }),
+        };
     };
 }
 
 DatabaseManagerConfiguration standardConfiguration() {
     DatabaseManagerConfiguration c = DatabaseManagerConfiguration::production();
-    c.browserBookmarkSources = ChromiumBookmarks::defaultSources(c.homePath);
-    c.makeSources = standardSources;
+    c.makeSources = standardSources(StandardSourcesConfiguration::production(c.homePath));
     return c;
 }
 

@@ -1,5 +1,4 @@
 #include "ReferenceSearch.h"
-#include "sources/ChromiumBookmarks.h"
 #include "sources/StandardSources.h"
 
 #include "Statistics.h"
@@ -28,8 +27,7 @@ DatabaseManagerConfiguration configurationFor(const QString &home, UserDefaults 
         if (QFileInfo::exists(path))
             c.shortcutSearchRoots.append(path);
     }
-    c.browserBookmarkSources = ChromiumBookmarks::defaultSources(home);
-    c.makeSources = standardSources;
+    c.makeSources = standardSources(StandardSourcesConfiguration::production(home));
     c.backgroundRefreshEnabled = false;
     c.defaults = defaults;
     c.runningUnitTests = false;

@@ -293,10 +293,12 @@ TEST_F(BackgroundRefreshTest, RefreshingNowCrawlsEverySourceAndWaits) {
         config.backgroundRefreshEnabled = false; // as explicit as the command-line tool's request
         config.runningUnitTests = c.underTests;
         std::atomic<int> browserChecks{0};
-        config.isBrowserRunning = [&](const QString &) {
+        StandardSourcesConfiguration sources = fixture.sourcesConfiguration();
+        sources.isBrowserRunning = [&](const QString &) {
             ++browserChecks;
             return false;
         };
+        config.makeSources = standardSources(sources);
         auto manager = fixture.makeManager(config);
         manager->refreshSourceCachesNow();
         EXPECT_EQ(crawls.crawls(), everySource);

@@ -53,16 +53,17 @@ TEST(DatabaseManager, TheTestSwitchIsTheConfigurationsAlone) {
         SCOPED_TRACE(c.name);
         const TestHostVariable variable(c.variableSet);
         test::ManagerFixture fixture;
-        DatabaseManagerConfiguration configuration = fixture.configuration();
-        // Off unless the case turns it on: as a configuration built without a word on it has it.
-        configuration.runningUnitTests =
-            c.underTests ? true : DatabaseManagerConfiguration().runningUnitTests;
-        configuration.browserBookmarkSources = {{QStringLiteral("Edge"), browserData}};
+        StandardSourcesConfiguration sources = fixture.sourcesConfiguration();
+        sources.browserBookmarkSources = {{QStringLiteral("Edge"), browserData}};
         std::atomic<int> browserChecks{0};
-        configuration.isBrowserRunning = [&](const QString &) {
+        sources.isBrowserRunning = [&](const QString &) {
             ++browserChecks;
             return false;
         };
+        DatabaseManagerConfiguration configuration = fixture.configuration(sources);
+        // Off unless the case turns it on: as a configuration built without a word on it has it.
+        configuration.runningUnitTests =
+            c.underTests ? true : DatabaseManagerConfiguration().runningUnitTests;
         auto manager = fixture.makeManager(configuration);
         manager->refreshSourceCachesNow();
         manager->recordActivation(

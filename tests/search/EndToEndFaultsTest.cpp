@@ -79,9 +79,9 @@ TEST(OpenedTranslationPlaceholder, DoesNotTopTheNextOrdinaryQuery) {
     auto engines = std::make_shared<test::FakeTranslationEngines>();
     engines->setAvailable(TranslationEngineID::apple, false);
     engines->hold();
-    DatabaseManagerConfiguration configuration = fixture.configuration();
-    configuration.translationEngines = engines;
-    auto manager = fixture.makeManager(configuration);
+    StandardSourcesConfiguration sources = fixture.sourcesConfiguration();
+    sources.translationEngines = engines;
+    auto manager = fixture.makeManager(sources);
 
     const SearchResults command = manager->search(QStringLiteral("cc Haus"), true);
     ASSERT_FALSE(command.isEmpty());

@@ -67,7 +67,7 @@ TEST_F(SearchPipelineTest, CacheKeepsTheNewest120Keys) {
 TEST_F(SearchPipelineTest, TranslationCommandsBypassTheQueryCache) {
     auto engines = std::make_shared<test::FakeTranslationEngines>();
     engines->hold();
-    config.translationEngines = engines;
+    sources.translationEngines = engines;
     const auto first = manager().search(QStringLiteral("cc Haus"));
     ASSERT_FALSE(first.isEmpty());
     EXPECT_EQ(first[0].relevanceScore(), 9500) << "the pending row leads";

@@ -195,8 +195,8 @@ TEST(BrowserBookmarkSources, DefaultToTheLinuxUserDataFolders) {
                    {QStringLiteral("Brave"), QStringLiteral("/home/me/.config/BraveSoftware/Brave-Browser")},
                    {QStringLiteral("Chrome"), QStringLiteral("/home/me/.config/google-chrome")}}));
 
-    EXPECT_EQ(standardConfiguration().browserBookmarkSources,
-              ChromiumBookmarks::defaultSources(test::homePath()));
+    EXPECT_EQ(StandardSourcesConfiguration::production(QStringLiteral("/home/me")).browserBookmarkSources,
+              ChromiumBookmarks::defaultSources(QStringLiteral("/home/me")));
 }
 
 struct BrowserBookmarks : testing::Test {
@@ -217,13 +217,13 @@ TEST_F(BrowserBookmarks, DiscoveryReadsEverySourceAndProfileInOrder) {
     writeBookmarksFile(
         home + QStringLiteral("/chrome/Default/Bookmarks"),
         singleBookmarkRoots(QStringLiteral("Chrome one"), QStringLiteral("https://chrome.example")));
-    auto c = fixture.configuration();
-    c.browserBookmarkSources = {{QStringLiteral("Edge"), home + QStringLiteral("/edge")},
+    auto s = fixture.sourcesConfiguration();
+    s.browserBookmarkSources = {{QStringLiteral("Edge"), home + QStringLiteral("/edge")},
                                 {QStringLiteral("Brave"), home + QStringLiteral("/no-brave")},
                                 {QStringLiteral("Chrome"), home + QStringLiteral("/chrome")}};
-    auto m = fixture.makeManager(c);
+    auto m = fixture.makeManager(s);
 
-    const auto bookmarks = BrowserBookmarksSource(c.browserBookmarkSources).discover();
+    const auto bookmarks = BrowserBookmarksSource(s.browserBookmarkSources).discover();
     ASSERT_EQ(bookmarks.size(), 3);
     EXPECT_EQ(bookmarks[0], bookmarks[1]);
     EXPECT_EQ(bookmarks[2].browserName, QStringLiteral("Chrome"));

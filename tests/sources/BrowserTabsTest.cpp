@@ -30,7 +30,8 @@ struct BrowserTabs : testing::Test {
     FakeOsascript fake{test::homePath() + QStringLiteral("/fake-osascript")};
 
     std::unique_ptr<DatabaseManager> manager(const QSet<QString> &running) {
-        return fixture.makeManager(test::browserConfiguration(fixture.configuration(), fake.path(), running));
+        return fixture.makeManager(
+            test::browserConfiguration(fixture.sourcesConfiguration(), fake.path(), running));
     }
 };
 
@@ -203,8 +204,8 @@ TEST_F(BrowserTabs, ProbeFailuresCarryTheirDetailAndAreWrittenOnceWhileTheyLast)
 
 TEST_F(BrowserTabs, ARunningBrowserWithoutTheScriptToolIsReportedHonestlyOnce) {
     test::ManagerFixture plain;
-    auto c = test::browserConfiguration(plain.configuration(), plain.configuration().osascriptPath,
-                                        {edgeBundleIdentifier});
+    auto c = test::browserConfiguration(plain.sourcesConfiguration(),
+                                        plain.sourcesConfiguration().osascriptPath, {edgeBundleIdentifier});
     auto m = plain.makeManager(c);
     const QString detail =
         QStringLiteral("Open tabs cannot be listed on this system (%1 is missing).").arg(c.osascriptPath);
@@ -224,9 +225,9 @@ TEST_F(BrowserTabs, ARunningBrowserWithoutTheScriptToolIsReportedHonestlyOnce) {
 // nor by a focus, and the probe says why once.
 TEST(BrowserTabsOnThisSystem, NoToolIsStartedAndTheProbeSaysWhy) {
     test::ManagerFixture plain;
-    const QString tool = DatabaseManagerConfiguration::production().osascriptPath;
+    const QString tool = StandardSourcesConfiguration::production(test::homePath()).osascriptPath;
     EXPECT_TRUE(tool.isEmpty()) << tool.toStdString();
-    auto m = plain.makeManager(test::browserConfiguration(plain.configuration(), tool,
+    auto m = plain.makeManager(test::browserConfiguration(plain.sourcesConfiguration(), tool,
                                                           {edgeBundleIdentifier, braveBundleIdentifier}));
     testing::internal::CaptureStdout();
     for (int refresh = 0; refresh < 2; ++refresh)

@@ -33,7 +33,7 @@ struct BrowserWarmup : testing::Test {
     FakeOsascript fake{test::homePath() + QStringLiteral("/fake-osascript")};
 
     std::unique_ptr<DatabaseManager> manager(const QSet<QString> &running, const QString &tool = {}) {
-        return fixture.makeManager(test::browserConfiguration(fixture.configuration(),
+        return fixture.makeManager(test::browserConfiguration(fixture.sourcesConfiguration(),
                                                               tool.isEmpty() ? fake.path() : tool, running));
     }
 };
@@ -91,7 +91,7 @@ TEST_F(BrowserWarmup, EveryOutcomeIsReachedAndTheCacheHoldsWhatWasGathered) {
     for (const Case &c : cases) {
         FakeOsascript caseFake(test::homePath() + QStringLiteral("/fake-%1").arg(++caseNumber));
         auto running = std::make_shared<QSet<QString>>(QSet<QString>{edgeBundleIdentifier});
-        auto configuration = test::browserConfiguration(fixture.configuration(), caseFake.path(), {});
+        auto configuration = test::browserConfiguration(fixture.sourcesConfiguration(), caseFake.path(), {});
         configuration.isBrowserRunning = [running](const QString &bundle) {
             return running->contains(bundle);
         };

@@ -1,6 +1,6 @@
 #include "sources/NotionClient.h"
 #include "fixtures/LoopbackHttpServer.h"
-#include "search/Database.h"
+#include "sources/StandardSources.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -176,7 +176,7 @@ TEST(NotionClient, ATokenWithAControlCharacterSendsNothing) {
 
 TEST(NotionClient, ASlowServerGivesNoPagesAtTheTimeOut) {
     EXPECT_EQ(NotionClient::defaultTimeout, 4000ms);
-    EXPECT_EQ(DatabaseManagerConfiguration().notionRequestTimeout, 4000ms);
+    EXPECT_EQ(StandardSourcesConfiguration().notionRequestTimeout, 4000ms);
 
     LoopbackHttpServer server;
     LoopbackHttpReply slow = LoopbackHttpReply::json(onePage);

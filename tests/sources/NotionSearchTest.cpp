@@ -69,10 +69,10 @@ protected:
     }
 
     DatabaseManager &makeManager(std::chrono::milliseconds timeout = 4000ms) {
-        DatabaseManagerConfiguration c = fixture.configuration();
-        c.notionBaseURL = server.baseURL();
-        c.notionRequestTimeout = timeout;
-        manager = fixture.makeManager(c);
+        StandardSourcesConfiguration sources = fixture.sourcesConfiguration();
+        sources.notionBaseURL = server.baseURL();
+        sources.notionRequestTimeout = timeout;
+        manager = fixture.makeManager(sources);
         return *manager;
     }
 
@@ -124,8 +124,9 @@ TEST_F(NotionSearchTest, TheFirstQueryStartsOneRequestAndTheRefreshShowsThePages
 }
 
 TEST_F(NotionSearchTest, OnTheSearchRoadThePagesArriveWithTheNextSearch) {
-    DatabaseManagerConfiguration c = fixture.configuration();
-    c.notionBaseURL = server.baseURL();
+    StandardSourcesConfiguration sources = fixture.sourcesConfiguration();
+    sources.notionBaseURL = server.baseURL();
+    DatabaseManagerConfiguration c = fixture.configuration(sources);
     c.persistentQueryResultCacheEnabled = false;
     manager = fixture.makeManager(c);
     const auto notionRows = [](const SearchResults &rows) {
@@ -248,10 +249,10 @@ TEST_F(NotionSearchTest, AFailedRequestIsCachedAsEmptyAndReleasesItsKey) {
         SCOPED_TRACE(c.name);
         LoopbackHttpServer failing;
         failing.setDefaultReply(c.reply);
-        DatabaseManagerConfiguration configuration = fixture.configuration();
-        configuration.notionBaseURL = failing.baseURL();
-        configuration.notionRequestTimeout = 300ms;
-        manager = fixture.makeManager(configuration);
+        StandardSourcesConfiguration sources = fixture.sourcesConfiguration();
+        sources.notionBaseURL = failing.baseURL();
+        sources.notionRequestTimeout = 300ms;
+        manager = fixture.makeManager(sources);
         refreshes = 0;
 
         EXPECT_TRUE(manager->matchSource(QStringLiteral("notion"), QStringLiteral("roadmap")).isEmpty());
@@ -281,8 +282,9 @@ TEST_F(NotionSearchTest, LateLookupsAreStartedOnlyWhenWanted) {
     LoopbackHttpReply gated = LoopbackHttpReply::json(twoPagesReply());
     gated.held = true;
     server.setDefaultReply(gated);
-    DatabaseManagerConfiguration quiet = fixture.configuration();
-    quiet.notionBaseURL = server.baseURL();
+    StandardSourcesConfiguration sources = fixture.sourcesConfiguration();
+    sources.notionBaseURL = server.baseURL();
+    DatabaseManagerConfiguration quiet = fixture.configuration(sources);
     quiet.startsLateLookups = false;
     manager = fixture.makeManager(quiet);
     EXPECT_TRUE(manager->search(QStringLiteral("roadmap"), false).isEmpty());

@@ -133,13 +133,13 @@ TEST(SystemSettingsScan, AcceptsRefusesAndTitlesTheBundles) {
 
 TEST(SystemSettingsScan, MergesWithTheBuiltInsAndMatches) {
     test::ManagerFixture fixture;
-    DatabaseManagerConfiguration configuration = fixture.configuration();
-    configuration.systemSettingsExtensionsRoot = writeExtensionsFolder();
-    auto manager = fixture.makeManager(configuration);
+    StandardSourcesConfiguration sources = fixture.sourcesConfiguration();
+    sources.systemSettingsExtensionsRoot = writeExtensionsFolder();
+    auto manager = fixture.makeManager(sources);
 
     const QList<SystemSettingsShortcut> seed = SystemSettingsPanes::seedShortcuts();
-    const QList<SystemSettingsShortcut> merged = SystemSettingsPanes::merge(
-        seed, SystemSettingsPanes::discover(manager->configuration().systemSettingsExtensionsRoot));
+    const QList<SystemSettingsShortcut> merged =
+        SystemSettingsPanes::merge(seed, SystemSettingsPanes::discover(sources.systemSettingsExtensionsRoot));
     EXPECT_THAT(titles(merged), ElementsAre("Accessibility", "Control Center", "Displays", "Gr\u00fc\u00dfe",
                                             "Keyboard", "Mouse", "Notifications", "Screen Time", "Sound",
                                             "Time Machine", "Trackpad", "Wallpaper", "Wi-Fi"));

@@ -223,14 +223,12 @@ TEST(SystemSettingsMerge, BuiltInsWinAndTheListIsSortedByTitle) {
 
 TEST(SystemSettingsScan, MissingOrNonFolderRootGivesNothing) {
     test::ManagerFixture fixture;
-    auto manager = fixture.makeManager();
     EXPECT_TRUE(
-        SystemSettingsPanes::discover(manager->configuration().systemSettingsExtensionsRoot).isEmpty());
+        SystemSettingsPanes::discover(fixture.sourcesConfiguration().systemSettingsExtensionsRoot).isEmpty());
     EXPECT_TRUE(SystemSettingsPanes::discover(QString()).isEmpty());
     const QString file = test::homePath() + QStringLiteral("/not-a-folder");
     test::writeFile(file, "x");
     EXPECT_TRUE(SystemSettingsPanes::discover(file).isEmpty());
-    manager->shutdown();
 }
 
 } // namespace

@@ -99,9 +99,9 @@ TEST(TranslationRowsUnanswered, AreAskedAgainSoonButNotAtOnce) {
     fixture.defaults->set(QStringLiteral("launcherTranslationEngineEnabled"),
                           PlistValue(QStringLiteral("argos")));
     auto engines = std::make_shared<test::FakeTranslationEngines>();
-    DatabaseManagerConfiguration configuration = fixture.configuration();
-    configuration.translationEngines = engines;
-    const auto manager = fixture.makeManager(configuration);
+    StandardSourcesConfiguration sources = fixture.sourcesConfiguration();
+    sources.translationEngines = engines;
+    const auto manager = fixture.makeManager(sources);
     int refreshes = 0;
     const auto observer = NotificationCenter::defaultCenter().addObserver(
         QStringLiteral("LauncherSearchDataRefreshed"), [&](const Notification &) { ++refreshes; });

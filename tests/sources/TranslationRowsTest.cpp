@@ -41,9 +41,9 @@ class TranslationRows : public ::testing::Test {
 protected:
     void SetUp() override {
         LanguageRecognizer::setShared(std::make_shared<SilentRecognizer>());
-        DatabaseManagerConfiguration configuration = fixture.configuration();
-        configuration.translationEngines = engines;
-        manager = fixture.makeManager(configuration);
+        StandardSourcesConfiguration sources = fixture.sourcesConfiguration();
+        sources.translationEngines = engines;
+        manager = fixture.makeManager(sources);
         observer = NotificationCenter::defaultCenter().addObserver(
             QStringLiteral("LauncherSearchDataRefreshed"), [this](const Notification &) { ++refreshes; });
     }
@@ -188,8 +188,9 @@ TEST_F(TranslationRows, EngineNoteNamesOnlyEnginesThatCouldWork) {
 TEST_F(TranslationRows, WithoutLateLookupsOnlyTheDictionaryRowAnswers) {
     engines->setAnswer(Engine::argos, QStringLiteral("de"), QStringLiteral("en"), QStringLiteral("Haus"),
                        QStringLiteral("house"));
-    DatabaseManagerConfiguration configuration = fixture.configuration();
-    configuration.translationEngines = engines;
+    StandardSourcesConfiguration sources = fixture.sourcesConfiguration();
+    sources.translationEngines = engines;
+    DatabaseManagerConfiguration configuration = fixture.configuration(sources);
     configuration.startsLateLookups = false;
     auto quiet = fixture.makeManager(configuration);
     EXPECT_EQ(describe(quiet->matchSource(QStringLiteral("translation"), QStringLiteral("cc de:en Haus"))),

@@ -47,7 +47,7 @@ int main(int argc, char **argv) {
     configuration.runningUnitTests = false;
     configuration.recentActivationsEnabled = true;
     configuration.persistentQueryResultCacheEnabled = true;
-    configuration.makeSources = orvex::standardSources;
+    configuration.makeSources = orvex::standardSources({});
     auto manager = std::make_unique<orvex::DatabaseManager>(configuration);
 
     for (std::string line; std::getline(std::cin, line);) {
