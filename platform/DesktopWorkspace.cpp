@@ -3,12 +3,10 @@
 #include "platform/ConsoleLog.h"
 #include "platform/SafeFile.h"
 
-#include <QClipboard>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QSet>
 #include <QStandardPaths>
 
@@ -318,12 +316,8 @@ bool DesktopWorkspace::openURLsWithApplication(const QList<QUrl> &urls, const QU
     return launch(G_APP_INFO(app.get()), urls, applicationURL.toString());
 }
 
-void DesktopWorkspace::setClipboardText(const QString &text) {
-    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        report(QStringLiteral("Could not copy to the clipboard: no graphical session in this process"));
-        return;
-    }
-    QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
+void DesktopWorkspace::setClipboardText(const QString &) {
+    report(QStringLiteral("Could not copy to the clipboard: no graphical session in this process"));
 }
 
 } // namespace orvex

@@ -14,8 +14,8 @@ namespace orvex {
 
 // The workspace of a Linux desktop: GIO resolves the user's default handlers (the XDG MIME database and
 // mimeapps.list) and launches desktop entries without a shell; the file viewer is asked over D-Bus
-// (org.freedesktop.FileManager1) to show items; the clipboard is Qt's. Use it on the GUI thread. The
-// clipboard needs a QGuiApplication; without one the text is dropped with a line on stdout.
+// (org.freedesktop.FileManager1) to show items. Use it on the GUI thread. It needs no window system: its
+// clipboard text is dropped with a line on stdout (GuiDesktopWorkspace writes the clipboard).
 class DesktopWorkspace : public Workspace {
 public:
     // `bus` is where the file viewer is asked (the session bus, connected on first use, when none is
@@ -39,6 +39,7 @@ public:
     // opens the items' parent folders with the default folder handler.
     void activateFileViewerSelectingURLs(const QList<QUrl> &urls) override;
     bool openURLsWithApplication(const QList<QUrl> &urls, const QUrl &applicationURL) override;
+    // No clipboard without a window system: the text is dropped, with a line on stdout.
     void setClipboardText(const QString &text) override;
 
     // The file managers of the common desktops, by desktop-entry id.

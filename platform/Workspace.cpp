@@ -1,12 +1,12 @@
 #include "platform/Workspace.h"
 
-#include "platform/DesktopWorkspace.h"
+#include "platform/GuiDesktopWorkspace.h"
 
 namespace orvex {
 
 Workspace &Workspace::shared() {
     // Never destroyed: it may be used until the very end of the process, after Qt is torn down.
-    static DesktopWorkspace *const workspace = new DesktopWorkspace();
+    static GuiDesktopWorkspace *const workspace = new GuiDesktopWorkspace();
     return *workspace;
 }
 

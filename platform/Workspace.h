@@ -36,7 +36,8 @@ public:
     // Replaces the clipboard's content with plain text; needs a QGuiApplication in the process.
     virtual void setClipboardText(const QString &text) = 0;
 
-    // The process's workspace on the real desktop (DesktopWorkspace); use it on the GUI thread.
+    // The process's workspace on the real desktop (a GuiDesktopWorkspace, of orvex_platform_gui); use it
+    // on the GUI thread.
     static Workspace &shared();
 };
 

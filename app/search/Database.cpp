@@ -177,14 +177,6 @@ void DatabaseManager::shutdownShared() {
         manager->shutdown();
 }
 
-bool DatabaseManager::isRunningUnitTestsEnvironment() {
-    return qEnvironmentVariableIsSet("XCTestConfigurationFilePath");
-}
-
-bool DatabaseManager::isRunningUnitTests() const {
-    return config_.runningUnitTests.value_or(isRunningUnitTestsEnvironment());
-}
-
 void DatabaseManager::startUserInitiatedTask(std::function<void()> work) {
     if (shuttingDown_.load())
         return;

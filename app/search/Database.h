@@ -76,8 +76,9 @@ struct DatabaseManagerConfiguration {
     // Platform and outside world. Null defaults / clock: the standard defaults and the system clock.
     UserDefaults *defaults = nullptr;
     std::shared_ptr<Clock> clock;
-    // Absent: decided by the environment (isRunningUnitTestsEnvironment()).
-    std::optional<bool> runningUnitTests;
+    // Whether the process runs under the test harness: recent activations and the persistent query cache
+    // are then off unless asked for, and the sources leave the browsers' tabs and bookmarks alone.
+    bool runningUnitTests = false;
     // Absent: on unless running under unit tests. Tests of one feature switch the others off.
     std::optional<bool> recentActivationsEnabled;
     std::optional<bool> persistentQueryResultCacheEnabled;
@@ -164,9 +165,7 @@ public:
     // stop at once instead of being waited for, and what it owes the disk is written.
     static void shutdownShared();
 
-    // True when the process runs under the test harness: the variable "XCTestConfigurationFilePath" is set.
-    static bool isRunningUnitTestsEnvironment();
-    bool isRunningUnitTests() const;
+    bool isRunningUnitTests() const { return config_.runningUnitTests; }
 
     const DatabaseManagerConfiguration &configuration() const { return config_; }
     UserDefaults &defaults() const { return *defaults_; }

@@ -33,10 +33,12 @@ standardSources(const DatabaseManagerConfiguration &configuration) {
             .osascriptPath = configuration.osascriptPath,
             .scriptTimeoutMilliseconds = configuration.appleScriptTimeoutMilliseconds,
             .isBrowserRunning = configuration.isBrowserRunning,
-            .asksBrowsers =
-                !configuration.runningUnitTests.value_or(DatabaseManager::isRunningUnitTestsEnvironment()),
+            .asksBrowsers = !configuration.runningUnitTests,
         }),
-        std::make_shared<BrowserBookmarksSource>(configuration.browserBookmarkSources),
+        // Under the test harness no browser's folders are read, as no browser is asked for its tabs.
+        std::make_shared<BrowserBookmarksSource>(configuration.runningUnitTests
+                                                     ? QList<BrowserBookmarkSource>()
+                                                     : configuration.browserBookmarkSources),
         std::make_shared<NotionSource>(NotionSource::Configuration{
             .defaults = defaults,
             .clock = clock,
@@ -48,8 +50,7 @@ standardSources(const DatabaseManagerConfiguration &configuration) {
 
 DatabaseManagerConfiguration standardConfiguration() {
     DatabaseManagerConfiguration c = DatabaseManagerConfiguration::production();
-    if (!DatabaseManager::isRunningUnitTestsEnvironment())
-        c.browserBookmarkSources = ChromiumBookmarks::defaultSources(c.homePath);
+    c.browserBookmarkSources = ChromiumBookmarks::defaultSources(c.homePath);
     c.makeSources = standardSources;
     return c;
 }

@@ -13,7 +13,7 @@ namespace orvex {
 std::vector<std::shared_ptr<const Source>> standardSources(const DatabaseManagerConfiguration &configuration);
 
 // DatabaseManagerConfiguration::production() with the standard sources and the browsers' bookmark
-// folders (none under the test harness).
+// folders.
 DatabaseManagerConfiguration standardConfiguration();
 
 // Makes DatabaseManager::shared() the launcher's (built from standardConfiguration() on first use). The

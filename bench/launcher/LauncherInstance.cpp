@@ -85,7 +85,6 @@ QProcessEnvironment LauncherInstance::launcherEnvironment() const {
         environment.insert(variable, stateRoot_ + QStringLiteral("/xdg-") + QLatin1String(name));
     }
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    environment.remove(QStringLiteral("XCTestConfigurationFilePath"));
     environment.remove(QStringLiteral("SESSION_MANAGER"));
     return environment;
 }

@@ -1,9 +1,9 @@
 // orvex-search: the command-line front end to the launcher's search core, for people and scripts.
 //
 //   orvex-search [--json] [--wait SECONDS] [--activate N] QUERY...
+#include "platform/DesktopWorkspace.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
-#include "platform/Workspace.h"
 #include "search/Database.h"
 #include "search/LauncherNotifications.h"
 #include "sources/StandardSources.h"
@@ -162,8 +162,11 @@ SearchResults waitForLateRows(DatabaseManager &manager, const QString &query, Se
 // Opens what the panel would open for rows the tool can start on its own: a desktop application (its
 // entry launched, after the activation is recorded) and a settings pane. Other rows are only recorded.
 bool openActivatedRow(const SearchResult &row) {
-    if (DatabaseManager::isDesktopApplicationRow(row))
-        return Workspace::shared().open(QUrl::fromLocalFile(row.fullPath()));
+    if (DatabaseManager::isDesktopApplicationRow(row)) {
+        // The desktop workspace without the clipboard's side, which would bring in the window system.
+        DesktopWorkspace workspace;
+        return workspace.open(QUrl::fromLocalFile(row.fullPath()));
+    }
     if (row.action() == SearchResultAction::openSystemSettings) {
         return (row.actionURLString() && openSystemSettingsLink(*row.actionURLString())) ||
                (row.fallbackActionURLString() && openSystemSettingsLink(*row.fallbackActionURLString()));
