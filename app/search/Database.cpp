@@ -1,12 +1,17 @@
 #include "search/Database.h"
+#include "search/SearchContext.h"
 
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "search/AppsSource.h"
+#include "search/FoldersSource.h"
 #include "search/IndexQuery.h"
 #include "search/LateLookups.h"
+#include "search/LearnedOpenCounts.h"
 #include "search/PersistentQueryResultCacheStore.h"
 #include "search/SearchContext.h"
+#include "search/ShortcutFilesSource.h"
 #include "search/ShortcutRootWatcher.h"
 #include "search/WalkedRowSearchKeys.h"
 
@@ -31,19 +36,6 @@
 
 namespace orvex {
 
-namespace {
-
-// The search this thread runs, and on which manager. Kept per thread rather than in the manager: a
-// search releases the manager's lock while it reads the index, and another thread's search may run
-// meanwhile.
-struct RunningSearch {
-    const DatabaseManager *manager = nullptr;
-    quint64 generation = 0;
-};
-thread_local RunningSearch runningSearchOnThisThread;
-
-} // namespace
-
 class DatabaseManager::ManagerLateLookups final : public LateLookups {
 public:
     explicit ManagerLateLookups(DatabaseManager &manager) : manager_(manager) {}
@@ -57,10 +49,8 @@ public:
     }
     const std::atomic<bool> &cancelled() const override { return manager_.shuttingDown_; }
     void rowsArrived(bool answersChanged) override {
-        if (answersChanged) {
-            auto guard = manager_.lock();
+        if (answersChanged)
             manager_.invalidateQueryResultCache();
-        }
         postSearchDataRefreshed();
     }
 
@@ -92,15 +82,11 @@ DatabaseManager::DatabaseManager(DatabaseManagerConfiguration configuration)
       defaults_(config_.defaults ? config_.defaults : &UserDefaults::standard()),
       clock_(config_.clock ? config_.clock : Clock::system()),
       lateLookups_(std::make_unique<ManagerLateLookups>(*this)) {
-    appSearchRoots_ = config_.appSearchRoots;
-    folderSearchRoots_ = config_.folderSearchRoots;
-    shortcutSearchRoots_ = config_.shortcutSearchRoots;
     searchRankingSettingsStore_ = config_.searchRankingSettingsStore
                                       ? config_.searchRankingSettingsStore
                                       : std::make_shared<SearchRankingSettingsStore>(*defaults_);
-    pinnedFolderPaths_ = config_.pinnedFolderPaths;
     backgroundRefreshEnabled_ = config_.backgroundRefreshEnabled;
-    excludedFolderNames_ = {
+    const QSet<QString> excludedFolderNames = {
         QStringLiteral("library"), QStringLiteral(".git"),         QStringLiteral(".svn"),
         QStringLiteral(".hg"),     QStringLiteral("node_modules"), QStringLiteral(".next"),
         QStringLiteral(".turbo"),  QStringLiteral(".cache"),       QStringLiteral(".pnpm-store"),
@@ -122,8 +108,27 @@ DatabaseManager::DatabaseManager(DatabaseManagerConfiguration configuration)
     if (persistentQueryResultCacheEnabled_)
         persistentQueryResultCacheInvalidatedAt_ = persistentQueryResultCacheStore_->actorInvalidatedAt();
 
+    // The walked lists, in the refresh's order; a crawl keys its rows with the suffixes of that moment.
+    const auto suffixes = [store = searchRankingSettingsStore_] {
+        return store->load().sortedSuffixesForBasenameStripping();
+    };
+    appsSource_ =
+        std::make_shared<const AppsSource>(config_.appSearchRoots, config_.desktopEntries, suffixes);
+    foldersSource_ = std::make_shared<const FoldersSource>(config_.folderSearchRoots, 5, excludedFolderNames,
+                                                           config_.pinnedFolderPaths, suffixes);
+    shortcutFilesSource_ = std::make_shared<const ShortcutFilesSource>(
+        config_.shortcutSearchRoots, 6, excludedFolderNames, [this] { return shortcutFileExtensions(); },
+        suffixes);
+    for (std::shared_ptr<const Source> walked :
+         {std::shared_ptr<const Source>(appsSource_), std::shared_ptr<const Source>(foldersSource_),
+          std::shared_ptr<const Source>(shortcutFilesSource_)}) {
+        auto snapshot = walked->initialSnapshot();
+        sources_.push_back({std::move(walked), std::move(snapshot), std::nullopt});
+    }
+    Q_ASSERT(sources_.size() == walkedCount);
     if (config_.makeSources) {
         for (std::shared_ptr<const Source> &source : config_.makeSources(config_)) {
+            Q_ASSERT(source && source->place() != SourcePlace::walkedLists);
             auto snapshot = source->initialSnapshot();
             sources_.push_back({std::move(source), std::move(snapshot), std::nullopt});
         }
@@ -224,7 +229,7 @@ void DatabaseManager::refreshSourceCachesNow() {
                 for (size_t i = 0; i < sources_.size(); ++i)
                     if (sources_[i].source->isCrawled())
                         everySource.push_back(i);
-                plan = makeBackgroundRefreshPlan(true, true, true, std::move(everySource));
+                plan.sources = std::move(everySource);
                 backgroundCacheRefreshRunning_ = true;
                 break;
             }
@@ -255,8 +260,8 @@ SearchRankingPreferences DatabaseManager::loadRankingPreferences() const {
 // ---- The search road ----
 
 SearchResults DatabaseManager::search(const QString &query, bool allowPersistentQueryCache) {
-    // Raised before the lock is taken: the search that holds it, and those still waiting for it, learn
-    // at once that only this newest one's answer is wanted.
+    // Raised before the lock is taken: the search that runs, and those still waiting for the lock,
+    // learn at once that only this newest one's answer is wanted.
     const quint64 generation = searchGeneration_.fetch_add(1) + 1;
     // An older search waiting for its index statements goes on at once (and answers nothing).
     stopIndexQueriesBefore(generation);
@@ -264,27 +269,31 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
     if (trimmed.isEmpty())
         return {};
 
-    auto guard = lock();
-    if (searchGeneration_.load() != generation)
-        return {};
-    // Restored at the end: a search run from inside another one on this thread (tests do) returns
-    // to the outer one.
-    struct RestoreRunningSearch {
-        const RunningSearch previous;
-        ~RestoreRunningSearch() { runningSearchOnThisThread = previous; }
-    } restoreRunningSearch{std::exchange(runningSearchOnThisThread, RunningSearch{this, generation})};
-
     const QString q = matchingForm(trimmed);
     const SearchRankingPreferences preferences = loadRankingPreferences();
     const QString key = q + QLatin1Char('|') + preferences.cacheKey();
-    const SearchContext context = searchContext(trimmed);
-    const bool bypassesCaches = bypassesQueryCaches(context);
+    const bool bypassesCaches = bypassesQueryCaches(SearchContext(trimmed));
 
-    scheduleBackgroundCacheRefreshIfNeeded();
-
-    if (!bypassesCaches) {
-        if (auto cached = cachedQueryResults(key, allowPersistentQueryCache))
-            return *cached;
+    // What the search reads, taken at once: the sources' snapshots, the learned counts, the recent list
+    // and the answer table it may store into. Everything after runs with no lock held.
+    std::optional<SearchContext> context;
+    std::vector<RegisteredSource> sources;
+    std::optional<RecentActivations> recent;
+    std::shared_ptr<QueryResultCache> answers;
+    {
+        auto held = lock();
+        if (searchGeneration_.load() != generation)
+            return {};
+        scheduleBackgroundCacheRefreshIfNeeded(held);
+        if (!bypassesCaches) {
+            if (auto cached = cachedQueryResults(held, key, allowPersistentQueryCache))
+                return *cached;
+        }
+        context.emplace(
+            searchContext(held, trimmed, preferences.sortedSuffixesForBasenameStripping(), generation));
+        sources = sources_;
+        recent = recentActivations(held);
+        answers = cachedQueryResults_;
     }
 
     if (config_.searchWillGatherSources)
@@ -292,40 +301,26 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
     // A superseded search stops between sources (and inside the long ones), answers nothing and leaves
     // the caches alone: its rows would only be thrown away.
     SearchResults gathered;
-    gathered += matchRegisteredSources(context, SourcePlace::beforeCoreRows);
-    gathered += searchActionResults(trimmed);
-    gathered += searchDirectPathResults(trimmed);
-    gathered += searchRecentActivationResults(trimmed, preferences);
-    // The index is read with the lock released, so that a statement that stalls holds up neither
-    // activations, the refresh nor the next keystroke. An answer that an invalidation overtook
-    // meanwhile may hold stale rows: it is given but not cached.
-    const quint64 invalidationsBeforeIndex = queryCacheInvalidations_;
-    guard.unlock();
+    gathered += matchSources(sources, *context, SourcePlace::beforeCoreRows);
+    gathered += searchActionResults(sources, *context);
+    gathered += searchDirectPathResults(*context);
+    if (recent)
+        gathered += matchRecentActivations(*recent, *context);
     if (config_.searchWillReadIndex)
         config_.searchWillReadIndex(trimmed);
-    const IndexQueryOutcome indexOutcome = queryIndex(trimmed, generation);
-    guard.lock();
-    gathered += indexSearchResults(indexOutcome);
-    // Nor is an answer whose index part is incomplete or missing (a locked or busy index is mostly
-    // a passing state): it would stand for the full one for days.
-    const bool cacheable = queryCacheInvalidations_ == invalidationsBeforeIndex &&
-                           !indexOutcome.deadlinePassed && !indexOutcome.fullTextSkipped &&
-                           !indexOutcome.error;
-    if (isRunningSearchSuperseded())
+    const IndexQueryOutcome indexOutcome = queryIndex(*context);
+    gathered += indexSearchResults(indexOutcome, *context);
+    // An answer whose index part is incomplete or missing is not cached (a locked or busy index is
+    // mostly a passing state): it would stand for the full one for days.
+    const bool cacheable =
+        !indexOutcome.deadlinePassed && !indexOutcome.fullTextSkipped && !indexOutcome.error;
+    if (context->isSuperseded())
         return {};
-    const QStringList &suffixes = preferences.sortedSuffixesForBasenameStripping();
-    gathered += filterAndSortWalkedRows(walkedRowKeys(WalkedList::shortcuts, cachedShortcuts_, suffixes),
-                                        false, {}, q);
-    gathered += filterAndSortWalkedRows(walkedRowKeys(WalkedList::apps, cachedApps_, suffixes), false, {}, q);
-    // The folders merged with the pinned ones, first row of each path kept (mergedUniqueByPath).
-    gathered += filterAndSortWalkedRows(walkedRowKeys(WalkedList::folders, cachedFolders_, suffixes), true,
-                                        pinnedFolderResults(), q);
-    if (isRunningSearchSuperseded())
+    for (const size_t walked : {shortcutsIndex, appsIndex, foldersIndex})
+        gathered += sources[walked].source->match(*sources[walked].snapshot, *context);
+    if (context->isSuperseded())
         return {};
-    // The sources after the walked lists only read what they keep (a Notion request runs in the
-    // background), so the lock is held from here to the store below: no invalidation can fall between
-    // gathering and caching unless it came while the index was read, and then nothing is stored.
-    gathered += matchRegisteredSources(context, SourcePlace::afterWalkedRows);
+    gathered += matchSources(sources, *context, SourcePlace::afterWalkedRows);
 
     SearchResults rows = deduplicatedSearchResults(gathered);
     for (SearchResult &row : rows)
@@ -337,10 +332,13 @@ SearchResults DatabaseManager::search(const QString &query, bool allowPersistent
     // (hundreds of rows, tens of kilobytes per answer).
     rows.squeeze();
 
-    if (isRunningSearchSuperseded())
+    auto held = lock();
+    if (context->isSuperseded())
         return {};
-    if (!bypassesCaches && cacheable)
-        storeQueryResultsInCache(rows, key);
+    // Stored only into the table it was looked up in: an invalidation since (new snapshots, counts,
+    // late rows) replaced it, and this answer may hold what it dropped.
+    if (!bypassesCaches && cacheable && answers == cachedQueryResults_)
+        storeQueryResultsInCache(held, rows, key);
     return rows;
 }
 
@@ -354,33 +352,31 @@ QString DatabaseManager::boundedQuery(const QString &query) {
     return query.left(length);
 }
 
-quint64 DatabaseManager::runningSearchGeneration() const {
-    return runningSearchOnThisThread.manager == this ? runningSearchOnThisThread.generation : 0;
-}
-
-bool DatabaseManager::isRunningSearchSuperseded() const {
-    const quint64 running = runningSearchGeneration();
-    return running != 0 && searchGeneration_.load(std::memory_order_relaxed) != running;
-}
-
 std::optional<SearchResults> DatabaseManager::cachedQueryResults(const QString &key,
                                                                  bool allowPersistentQueryCache) {
-    auto guard = lock();
+    auto held = lock();
+    return cachedQueryResults(held, key, allowPersistentQueryCache);
+}
+
+std::optional<SearchResults> DatabaseManager::cachedQueryResults(const Lock &held, const QString &key,
+                                                                 bool allowPersistentQueryCache) {
+    Q_ASSERT(held.owns_lock());
+    QueryResultCache &answers = *cachedQueryResults_;
     if (!allowPersistentQueryCache) {
-        cachedQueryResults_.remove(key);
+        answers.remove(key);
         return std::nullopt;
     }
     const Date now = clock_->now();
-    if (const auto it = cachedQueryResults_.constFind(key); it != cachedQueryResults_.cend()) {
+    if (const auto it = answers.constFind(key); it != answers.cend()) {
         // An entry dated after now (the wall clock was set back) is not fresh either.
         const double age = now.secondsSince(it->cachedAt);
         if (age >= 0 && age <= queryResultCacheTTL_)
             return it->results;
-        cachedQueryResults_.erase(it);
+        answers.erase(it);
     }
     if (persistentQueryResultCacheEnabled_) {
-        if (auto entry = persistentCachedQueryResults(key)) {
-            cachedQueryResults_.insert(key, QueryResultCacheEntry{entry->results, now});
+        if (auto entry = persistentCachedQueryResults(held, key)) {
+            answers.insert(key, QueryResultCacheEntry{entry->results, now});
             return entry->results;
         }
     }
@@ -388,48 +384,69 @@ std::optional<SearchResults> DatabaseManager::cachedQueryResults(const QString &
 }
 
 void DatabaseManager::storeQueryResultsInCache(const SearchResults &results, const QString &key) {
-    auto guard = lock();
+    auto held = lock();
+    storeQueryResultsInCache(held, results, key);
+}
+
+void DatabaseManager::storeQueryResultsInCache(const Lock &held, const SearchResults &results,
+                                               const QString &key) {
+    Q_ASSERT(held.owns_lock());
+    QueryResultCache &answers = *cachedQueryResults_;
     const Date now = clock_->now();
-    cachedQueryResults_.insert(key, QueryResultCacheEntry{results, now});
+    answers.insert(key, QueryResultCacheEntry{results, now});
     if (persistentQueryResultCacheEnabled_ && !results.isEmpty())
-        storeInPersistentQueryCache(results, key, now);
-    if (cachedQueryResults_.size() > queryResultCacheMaxEntries_) {
+        storeInPersistentQueryCache(held, results, key, now);
+    if (answers.size() > queryResultCacheMaxEntries_) {
         QList<std::pair<Date, QString>> byAge;
-        byAge.reserve(cachedQueryResults_.size());
-        for (auto it = cachedQueryResults_.cbegin(); it != cachedQueryResults_.cend(); ++it)
+        byAge.reserve(answers.size());
+        for (auto it = answers.cbegin(); it != answers.cend(); ++it)
             byAge.append({it->cachedAt, it.key()});
         std::stable_sort(byAge.begin(), byAge.end(),
                          [](const auto &a, const auto &b) { return a.first < b.first; });
-        const qsizetype excess = cachedQueryResults_.size() - queryResultCacheMaxEntries_;
+        const qsizetype excess = answers.size() - queryResultCacheMaxEntries_;
         for (qsizetype i = 0; i < excess; ++i)
-            cachedQueryResults_.remove(byAge.at(i).second);
+            answers.remove(byAge.at(i).second);
     }
 }
 
-SearchResults DatabaseManager::searchActionResults(const QString &query) {
-    auto guard = lock();
-    const QString q = query.toLower();
-    if (StringUtils::graphemeCount(q) < 2)
+SearchResults DatabaseManager::searchActionResults(const SearchContext &context) {
+    std::vector<RegisteredSource> sources;
+    {
+        auto held = lock();
+        sources = sources_;
+    }
+    return searchActionResults(sources, context);
+}
+
+SearchResults DatabaseManager::searchActionResults(const std::vector<RegisteredSource> &sources,
+                                                   const SearchContext &context) {
+    if (StringUtils::graphemeCount(context.queryLowercased()) < 2)
         return {};
-    SearchResults rows = searchLauncherActionResults(q);
-    rows += matchRegisteredSources(searchContext(query), SourcePlace::amongActions);
+    SearchResults rows = searchLauncherActionResults(context);
+    rows += matchSources(sources, context, SourcePlace::amongActions);
     return rows;
 }
 
 SearchContext DatabaseManager::searchContext(const QString &query) {
-    // Outside a search nothing supersedes it.
-    const quint64 generation = runningSearchGeneration();
-    return SearchContext(
-        StringUtils::trimmedWhitespace(query),
-        [this](const SearchResult &row) { return learnedOpenCount(row, 0); }, generation,
-        generation != 0 ? &searchGeneration_ : nullptr, lateLookups_.get());
+    auto held = lock();
+    return searchContext(held, StringUtils::trimmedWhitespace(query),
+                         loadRankingPreferences().sortedSuffixesForBasenameStripping(), 0);
+}
+
+SearchContext DatabaseManager::searchContext(const Lock &held, const QString &query,
+                                             QStringList basenameSuffixes, quint64 generation) {
+    return SearchContext(query, {.learnedOpenCounts = learnedOpenCounts(held),
+                                 .basenameSuffixes = std::move(basenameSuffixes),
+                                 .generation = generation,
+                                 .currentGeneration = generation != 0 ? &searchGeneration_ : nullptr,
+                                 .lateLookups = lateLookups_.get()});
 }
 
 SearchResults DatabaseManager::matchSource(const QString &sourceID, const QString &query) {
     std::shared_ptr<const Source> source;
     std::shared_ptr<const SourceSnapshot> snapshot;
     {
-        auto guard = lock();
+        auto held = lock();
         for (const RegisteredSource &registered : sources_) {
             if (registered.source->id() == sourceID) {
                 source = registered.source;
@@ -449,19 +466,15 @@ bool DatabaseManager::bypassesQueryCaches(const SearchContext &context) const {
     });
 }
 
-SearchResults DatabaseManager::matchRegisteredSources(const SearchContext &context, SourcePlace place) {
-    std::vector<std::pair<std::shared_ptr<const Source>, std::shared_ptr<const SourceSnapshot>>> snapshots;
-    {
-        auto guard = lock();
-        for (const RegisteredSource &registered : sources_)
-            if (registered.source->place() == place)
-                snapshots.emplace_back(registered.source, registered.snapshot);
-    }
+SearchResults DatabaseManager::matchSources(const std::vector<RegisteredSource> &sources,
+                                            const SearchContext &context, SourcePlace place) {
     SearchResults rows;
-    for (const auto &[source, snapshot] : snapshots) {
+    for (const RegisteredSource &registered : sources) {
+        if (registered.source->place() != place)
+            continue;
         if (context.isSuperseded())
             return {};
-        rows += source->match(*snapshot, context);
+        rows += registered.source->match(*registered.snapshot, context);
     }
     return rows;
 }
@@ -483,6 +496,10 @@ std::vector<std::shared_ptr<const Source>> DatabaseManager::sources() const {
 }
 
 SearchResults DatabaseManager::searchLauncherActionResults(const QString &queryLowercased) {
+    return searchLauncherActionResults(searchContext(queryLowercased));
+}
+
+SearchResults DatabaseManager::searchLauncherActionResults(const SearchContext &context) {
     static const QStringList keywords = {
         QStringLiteral("settings"), QStringLiteral("preference"),    QStringLiteral("preferences"),
         QStringLiteral("config"),   QStringLiteral("configuration"), QStringLiteral("hotkey"),
@@ -490,22 +507,19 @@ SearchResults DatabaseManager::searchLauncherActionResults(const QString &queryL
     static const QString title = QStringLiteral("Show Launcher Settings");
     static const QString subtitle = QStringLiteral("Configure hotkey and launcher options");
 
-    const QString &q = queryLowercased;
+    const QString &q = context.queryLowercased();
     const bool keywordMatch = std::any_of(keywords.begin(), keywords.end(), [&q](const QString &keyword) {
         return keyword.contains(q) || q.contains(keyword);
     });
     if (!keywordMatch && !title.toLower().contains(q) && !subtitle.toLower().contains(q))
         return {};
 
-    auto guard = lock();
-    SearchResult row({.id = stableNegativeID(QStringLiteral("action://open-settings")),
+    return {context.withLearnedOpenCount(
+        SearchResult({.id = stableNegativeID(QStringLiteral("action://open-settings")),
                       .filename = title,
                       .directory = subtitle,
                       .kind = SearchResultKind::action,
-                      .action = SearchResultAction::openSettings});
-    if (const qint64 count = learnedOpenCount(row, 0); count != 0)
-        row = row.withOpenCount(count);
-    return {row};
+                      .action = SearchResultAction::openSettings}))};
 }
 
 std::optional<QString> DatabaseManager::resolveDirectPath(const QString &text) const {
@@ -558,8 +572,8 @@ QString DatabaseManager::homePath() const {
     return config_.homePath.isEmpty() ? QDir::homePath() : config_.homePath;
 }
 
-SearchResults DatabaseManager::searchDirectPathResults(const QString &query) {
-    const auto path = resolveDirectPath(query);
+SearchResults DatabaseManager::searchDirectPathResults(const SearchContext &context) {
+    const auto path = resolveDirectPath(context.query());
     if (!path)
         return {};
     const QFileInfo info(*path);
@@ -573,34 +587,17 @@ SearchResults DatabaseManager::searchDirectPathResults(const QString &query) {
     else if (info.isDir())
         kind = SearchResultKind::folder;
 
-    auto guard = lock();
-    SearchResult row({.id = stableNegativeID(QStringLiteral("direct-path:") + *path),
+    return {context.withLearnedOpenCount(
+        SearchResult({.id = stableNegativeID(QStringLiteral("direct-path:") + *path),
                       .filename = name,
                       .directory = parent,
                       .kind = kind,
                       .isDirectPathMatch = true,
-                      .usageKey = cachedShortcutUsageKey(*path, name)});
-    if (const qint64 count = learnedOpenCount(row, 0); count != 0)
-        row = row.withOpenCount(count);
-    return {row};
+                      .usageKey = cachedShortcutUsageKey(*path, name)}))};
 }
 
 SearchResults DatabaseManager::pinnedFolderResults() {
-    auto guard = lock();
-    SearchResults rows;
-    for (const QString &path : pinnedFolderPaths_) {
-        const QFileInfo info(path);
-        if (!info.isDir())
-            continue;
-        SearchResult row({.id = stableNegativeID(QStringLiteral("folder:") + path),
-                          .filename = info.fileName(),
-                          .directory = info.dir().path(),
-                          .kind = SearchResultKind::folder});
-        if (const qint64 count = learnedOpenCount(row, 0); count != 0)
-            row = row.withOpenCount(count);
-        rows.append(row);
-    }
-    return rows;
+    return foldersSource_->pinnedRows(searchContext(QString()));
 }
 
 SearchResults DatabaseManager::mergedUniqueByPath(const SearchResults &results) {
@@ -621,149 +618,7 @@ SearchResults DatabaseManager::filterAndSortPathResults(const SearchResults &res
                                                         const QString &queryLowercased,
                                                         const SearchRankingPreferences &rankingPreferences) {
     const WalkedRowSearchKeys keys(results, rankingPreferences.sortedSuffixesForBasenameStripping());
-    return filterAndSortWalkedRows(keys, false, {}, queryLowercased);
-}
-
-void DatabaseManager::prepareWalkedRowKeys(const SearchResults &rows) {
-    auto keys = std::make_shared<WalkedRowSearchKeys>(
-        rows, loadRankingPreferences().sortedSuffixesForBasenameStripping());
-    auto guard = lock();
-    preparedWalkedRowKeys_.append(std::move(keys));
-    // One crawl of each list may be waiting to be installed; older ones were replaced meanwhile.
-    while (preparedWalkedRowKeys_.size() > 3)
-        preparedWalkedRowKeys_.removeFirst();
-}
-
-WalkedRowSearchKeys &DatabaseManager::walkedRowKeys(WalkedList list, const SearchResults &rows,
-                                                    const QStringList &suffixes) {
-    auto guard = lock();
-    std::shared_ptr<WalkedRowSearchKeys> &current = walkedRowKeys_[static_cast<int>(list)];
-    if (!current || !current->isKeysOf(rows)) {
-        const auto prepared = std::find_if(preparedWalkedRowKeys_.begin(), preparedWalkedRowKeys_.end(),
-                                           [&rows](const auto &keys) { return keys->isKeysOf(rows); });
-        if (prepared != preparedWalkedRowKeys_.end()) {
-            current = *prepared;
-            preparedWalkedRowKeys_.erase(prepared);
-        } else {
-            // Installed without prepared keys (or replaced since): computed once here.
-            current = std::make_shared<WalkedRowSearchKeys>(rows, suffixes);
-        }
-    }
-    current->useSuffixes(suffixes);
-    return *current;
-}
-
-SearchResults DatabaseManager::filterAndSortWalkedRows(const WalkedRowSearchKeys &keys,
-                                                       bool skipRepeatedPaths, const SearchResults &pinned,
-                                                       const QString &queryLowercased) {
-    auto guard = lock();
-    const QString &q = queryLowercased;
-    const SearchResults &rows = keys.rows();
-
-    // Pinned rows follow the list's rows; one whose path the list (or an earlier pinned row) has is dropped.
-    std::vector<WalkedRowSearchKeys::Key> pinnedKeys;
-    SearchResults pinnedRows;
-    QSet<QString> pinnedPaths;
-    for (const SearchResult &row : pinned) {
-        const QString path = row.fullPath().toLower();
-        if (pinnedPaths.contains(path) || keys.containsPath(path))
-            continue;
-        pinnedPaths.insert(path);
-        pinnedRows.append(row);
-        pinnedKeys.push_back(WalkedRowSearchKeys::keyOf(row, keys.suffixes()));
-    }
-
-    // The rows whose name holds the query, with their tier. The searchable basename is a prefix of the
-    // lowercased name: the name test covers it, and its length tells equality and prefix.
-    enum Tier { exact, prefix, other };
-    struct Match {
-        qsizetype order; // position among the list's rows, then the pinned rows
-        Tier tier;
-    };
-    std::vector<Match> matches;
-    qsizetype tierCounts[3] = {0, 0, 0};
-    // One matcher for every row: QString::contains would build its search tables again for each name.
-    // A single character is found faster by a plain scan.
-    const QStringMatcher matcher(q);
-    const auto contains = [&](const QString &name) {
-        return q.size() == 1 ? name.contains(q.front()) : matcher.indexIn(name) >= 0;
-    };
-    const auto match = [&](qsizetype order, const WalkedRowSearchKeys::Key &key) {
-        if (!contains(key.lowercasedFilename))
-            return;
-        Tier tier = other;
-        if (key.lowercasedFilename.startsWith(q) && key.basenameLength >= q.size())
-            tier = key.basenameLength == q.size() ? exact : prefix;
-        matches.push_back({order, tier});
-        ++tierCounts[tier];
-    };
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        if ((i & 1023) == 0 && isRunningSearchSuperseded())
-            return {};
-        const WalkedRowSearchKeys::Key &key = keys.key(i);
-        if (!skipRepeatedPaths || !key.repeatsEarlierPath)
-            match(i, key);
-    }
-    for (qsizetype i = 0; i < pinnedRows.size(); ++i)
-        match(rows.size() + i, pinnedKeys[size_t(i)]);
-
-    // The tier comes first in the order, so once the better tiers fill the kept rows the worse ones can
-    // be left out before their learned counts are looked up.
-    int lastTier = other;
-    for (int tier = exact, total = 0; tier <= other; ++tier) {
-        total += int(tierCounts[tier]);
-        if (total >= maxPathResultCount) {
-            lastTier = tier;
-            break;
-        }
-    }
-    struct Candidate {
-        qsizetype order;
-        Tier tier;
-        qint64 openCount;
-        const SearchResult *row;
-        const WalkedRowSearchKeys::Key *key;
-    };
-    std::vector<Candidate> kept;
-    for (const Match &m : matches) {
-        if (m.tier > lastTier)
-            continue;
-        const bool pinnedRow = m.order >= rows.size();
-        const SearchResult &row = pinnedRow ? pinnedRows.at(m.order - rows.size()) : rows.at(m.order);
-        const WalkedRowSearchKeys::Key &key =
-            pinnedRow ? pinnedKeys[size_t(m.order - rows.size())] : keys.key(m.order);
-        qint64 count = row.openCount();
-        if (row.kind() != SearchResultKind::action && !row.databaseID()) {
-            // Only Notion rows are counted under more than one identifier.
-            count = row.action() == SearchResultAction::openNotionPage
-                        ? learnedOpenCount(row, row.openCount())
-                        : learnedOpenCountOfWalkedRow(row, key.usageIdentifierHash);
-        }
-        kept.push_back({m.order, m.tier, count, &row, &key});
-    }
-
-    // Exact basenames, then prefixes, then the most opened, then by name; equal rows keep their order.
-    // Only the first rows are wanted, so they are selected rather than the whole list sorted.
-    const auto before = [](const Candidate &a, const Candidate &b) {
-        if (a.tier != b.tier)
-            return a.tier < b.tier;
-        if (a.openCount != b.openCount)
-            return a.openCount > b.openCount;
-        if (const int c =
-                WalkedRowSearchKeys::compareFilenames(a.row->filename(), *a.key, b.row->filename(), *b.key);
-            c != 0)
-            return c < 0;
-        return a.order < b.order;
-    };
-    const size_t count = std::min<size_t>(kept.size(), size_t(maxPathResultCount));
-    std::partial_sort(kept.begin(), kept.begin() + qsizetype(count), kept.end(), before);
-    SearchResults result;
-    result.reserve(qsizetype(count));
-    for (size_t i = 0; i < count; ++i) {
-        const Candidate &c = kept[i];
-        result.append(c.openCount == c.row->openCount() ? *c.row : c.row->withOpenCount(c.openCount));
-    }
-    return result;
+    return WalkedListSource::matchRows(keys, false, {}, queryLowercased, searchContext(queryLowercased));
 }
 
 } // namespace orvex

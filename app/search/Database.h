@@ -6,6 +6,7 @@
 #include "platform/WorkerPool.h"
 #include "search/DatabaseTypes.h"
 #include "search/RecentActivationRecord.h"
+#include "search/SearchContext.h"
 #include "search/Source.h"
 
 #include <QHash>
@@ -26,8 +27,12 @@
 
 namespace orvex {
 
+class AppsSource;
+class FoldersSource;
 class IndexConnectionPool;
 class IndexQuery;
+class LearnedOpenCounts;
+class ShortcutFilesSource;
 struct IndexQueryOutcome;
 class UserDefaults;
 class SearchRankingSettingsStore;
@@ -35,7 +40,6 @@ class SearchRankingPreferences;
 class PersistentQueryResultCacheStore;
 class ShortcutRootWatcher;
 class WalkedRowSearchKeys;
-class SearchContext;
 struct DatabaseManagerConfiguration;
 
 // Makes a manager's sources from its configuration (see StandardSources.h for the launcher's).
@@ -101,7 +105,7 @@ struct DatabaseManagerConfiguration {
     std::function<void(const QString &sourceID)> backgroundRefreshWillCrawl;
 
     // ---- Superseded searches ----
-    // Tests only: called by search() with the lock held, once the query caches have missed and before
+    // Tests only: called by search() with no lock held, once the query caches have missed and before
     // any source is asked, with the trimmed query.
     std::function<void(const QString &trimmedQuery)> searchWillGatherSources;
     // Tests only: called by search() with no lock held, just before it asks the index.
@@ -113,11 +117,13 @@ struct DatabaseManagerConfiguration {
 // The search core's facade, what the panel and the command-line tool call: search() runs one query
 // through the pipeline (the query caches, the core's own rows, the index, the walked lists, then every
 // registered source's match against its snapshot), recordActivation() learns from what was opened, and
-// the refresh entry points crawl what has gone stale. It holds the list of registered sources (see
-// Source.h) and their snapshots, the index connection, the query caches and the usage data. A monitor:
-// every public operation takes the manager's lock, and nothing slow (walks, child processes, HTTP) runs
-// while it is held; that work runs on the manager's thread pools and hands its results back through a
-// locking operation.
+// the refresh entry points crawl what has gone stale. It holds the list of sources (its own walked lists
+// first, then the registered ones; see Source.h) with their snapshots, the index connection, the query
+// caches and the usage data.
+// One plain mutex guards that state, and only for short reads and swaps: a search copies the snapshots
+// it needs (the sources', the learned counts) under it and ranks with no lock held; slow work (walks,
+// child processes, HTTP) runs on the manager's thread pools and swaps its result in. Private functions
+// that take a `const Lock &` run with the lock held and never take it again.
 class DatabaseManager {
 public:
     explicit DatabaseManager(DatabaseManagerConfiguration configuration);
@@ -161,19 +167,22 @@ public:
     static QString boundedQuery(const QString &query);
     std::optional<SearchResults> cachedQueryResults(const QString &key, bool allowPersistentQueryCache);
     void storeQueryResultsInCache(const SearchResults &results, const QString &key);
-    SearchResults searchActionResults(const QString &query);
+    // The pipeline's parts, each as search() asks it (the query forms ask with a context of their own).
+    SearchResults searchActionResults(const QString &query) {
+        return searchActionResults(searchContext(query));
+    }
+    SearchResults searchActionResults(const SearchContext &context);
     SearchResults searchLauncherActionResults(const QString &queryLowercased);
-    SearchResults searchDirectPathResults(const QString &query);
+    SearchResults searchDirectPathResults(const QString &query) {
+        return searchDirectPathResults(searchContext(query));
+    }
+    SearchResults searchDirectPathResults(const SearchContext &context);
     std::optional<QString> resolveDirectPath(const QString &text) const;
     SearchResults pinnedFolderResults();
     static SearchResults mergedUniqueByPath(const SearchResults &results);
     SearchResults filterAndSortPathResults(const SearchResults &results, const QString &queryLowercased,
                                            const SearchRankingPreferences &rankingPreferences);
     static qint64 stableNegativeID(const QString &seed) { return orvex::stableNegativeID(seed); }
-    // Computes the search keys (lowercased names, basenames, collation keys) of a crawled list before it
-    // is installed, so that the search road finds them ready. Takes no lock while it computes: crawls call
-    // it on their own thread. A list installed without it gets its keys on its first search.
-    void prepareWalkedRowKeys(const SearchResults &rows);
 
     // ---- Relevance scoring (DatabaseSearchHelpers.cpp) ----
     enum class TextMatchTier { none, contains, prefix, exact };
@@ -190,7 +199,11 @@ public:
     // ---- Index database (DatabaseIndex.cpp) ----
     // Reads the index with no lock of the manager held while its statements run, and waits for them
     // at most `indexSearchDeadline`.
-    SearchResults searchIndexedFiles(const QString &query);
+    SearchResults searchIndexedFiles(const QString &query) {
+        return searchIndexedFiles(searchContext(query));
+    }
+    // The same for a search's context: nothing (and nothing said) once a newer search superseded it.
+    SearchResults searchIndexedFiles(const SearchContext &context);
     static std::optional<QString> indexedFTSQuery(const QString &query);
     // The SQL of the name/tag statement and of the full-text statement (also timed on their own by
     // the benchmark).
@@ -206,13 +219,12 @@ private:
     void openIndexDatabase();
     void closeIndexDatabase();
     // Reopens the connections when the indexer has replaced its file (checked at most every few seconds).
-    void reopenIndexDatabaseIfReplaced();
-    // Runs the index's statements for a query and waits for them, up to the deadline; call it without
-    // holding the manager's lock. `searchGeneration`: the search they serve (0: none), whose successor
-    // stops them.
-    IndexQueryOutcome queryIndex(const QString &query, quint64 searchGeneration);
-    // The rows the statements read, merged and made results, under the lock; a failure is reported.
-    SearchResults indexSearchResults(const IndexQueryOutcome &outcome);
+    void reopenIndexDatabaseIfReplaced(const std::unique_lock<std::mutex> &held);
+    // Runs the index's statements for a query and waits for them, up to the deadline. The context's
+    // generation: the search they serve (0: none), whose successor stops them.
+    IndexQueryOutcome queryIndex(const SearchContext &context);
+    // The rows the statements read, merged and made results; a failure is reported.
+    SearchResults indexSearchResults(const IndexQueryOutcome &outcome, const SearchContext &context);
     // Stops the index statements of the searches older than `generation`.
     void stopIndexQueriesBefore(quint64 generation);
 
@@ -247,12 +259,17 @@ public:
     static std::optional<QString> shortcutUsageKey(const QString &filePath);
     // Runs both walks off the manager, installs them and answers (appCount, folderCount).
     std::pair<qint64, qint64> warmupFileSystemPermissions();
+    // The core's own walked lists.
+    const AppsSource &appsSource() const { return *appsSource_; }
+    const FoldersSource &foldersSource() const { return *foldersSource_; }
+    const ShortcutFilesSource &shortcutFilesSource() const { return *shortcutFilesSource_; }
 
     // ---- Background refresh and the shortcut-root watcher (DatabaseBackgroundRefresh.cpp) ----
     void scheduleBackgroundCacheRefreshIfNeeded();
     void startShortcutRootWatcherIfNeeded();
-    // A registered source's new snapshot, by its place in the list.
+    // A source's new snapshot, by its place in the list.
     using CrawledSnapshots = std::vector<std::pair<size_t, std::shared_ptr<const SourceSnapshot>>>;
+    // Installs walked lists and snapshots as a refresh does (and announces them).
     void applyBackgroundCacheRefresh(std::optional<SearchResults> apps, std::optional<SearchResults> folders,
                                      std::optional<SearchResults> shortcuts, CrawledSnapshots snapshots = {});
     // Installs a snapshot that a registered source made outside the refresh (a permission warm-up), as
@@ -274,7 +291,8 @@ public:
     }
     // The snapshot a registered source's searches read now; null for an unknown id.
     std::shared_ptr<const SourceSnapshot> sourceSnapshot(const QString &sourceID) const;
-    // A context for asking a source directly, as a search would (tests and the command-line tool).
+    // A context for asking a source directly, as a search would, which nothing supersedes (tests and
+    // the command-line tool).
     SearchContext searchContext(const QString &query);
     // One registered source's rows for the query, matched against its snapshot now as a search would
     // (tests); none for an unknown id.
@@ -283,29 +301,24 @@ public:
     bool hasShortcutRootWatcher() const;
 
 private:
-    // What one refresh crawls (the stale sources) and the inputs it crawls with, copied on the manager.
+    using Lock = std::unique_lock<std::mutex>;
+    Lock lock() const { return Lock(mutex_); }
+
+    // What one refresh crawls: the stale sources, by their place in the list.
     struct BackgroundRefreshPlan {
-        bool apps = false;
-        bool folders = false;
-        bool shortcuts = false;
-        // The registered sources to crawl, by their place in the list.
         std::vector<size_t> sources;
-        QStringList appSearchRoots;
-        DesktopEntryEnvironment desktopEntries;
-        QStringList folderSearchRoots;
-        QStringList shortcutSearchRoots;
-        QSet<QString> excludedFolderNames;
-        QSet<QString> shortcutFileExtensions;
-        int folderSearchMaxDepth = 0;
-        int shortcutSearchMaxDepth = 0;
     };
-    // The plan for the given stale sources, with the crawl inputs copied under the lock.
-    BackgroundRefreshPlan makeBackgroundRefreshPlan(bool apps, bool folders, bool shortcuts,
-                                                    std::vector<size_t> sources);
     // Crawls the plan's sources one after another with no lock held, then installs the results.
     void runBackgroundCacheRefresh(const BackgroundRefreshPlan &plan);
-    void finishBackgroundCacheRefresh(std::optional<SearchResults> apps, std::optional<SearchResults> folders,
-                                      std::optional<SearchResults> shortcuts, CrawledSnapshots snapshots);
+    void finishBackgroundCacheRefresh(CrawledSnapshots snapshots);
+    void scheduleBackgroundCacheRefreshIfNeeded(const Lock &held);
+    void startShortcutRootWatcherIfNeeded(const Lock &held);
+    // Swaps the snapshots in, stamps them with now and drops the answers made from the old ones.
+    // False when there was nothing to install.
+    bool installCrawledSnapshots(const Lock &held, CrawledSnapshots snapshots);
+    // The walked lists as snapshots, keyed off the lock.
+    CrawledSnapshots walkedSnapshots(std::optional<SearchResults> apps, std::optional<SearchResults> folders,
+                                     std::optional<SearchResults> shortcuts) const;
 
 public:
     // ---- Learned open counts and recent activations (DatabaseRecentActivations.cpp,
@@ -317,11 +330,10 @@ public:
     void storeRecentActivation(const SearchResult &result);
     SearchResults searchRecentActivationResults(const QString &query,
                                                 const SearchRankingPreferences &rankingPreferences);
+    SearchResults searchRecentActivationResults(const SearchContext &context);
     qint64 learnedOpenCount(const SearchResult &result, qint64 databaseOpenCount);
-    // The same for a walked row (one usage identifier: its usage key, else its full path; not a Notion
-    // row), given the hash of that identifier lowercased, which the walked lists keep from their crawl:
-    // most rows have no learned count, and the hash tells so without making the identifier.
-    qint64 learnedOpenCountOfWalkedRow(const SearchResult &row, size_t usageIdentifierHash);
+    // The learned counts as they are now; a search reads the ones it began with.
+    std::shared_ptr<const LearnedOpenCounts> learnedOpenCounts();
     QStringList usageLookupIdentifiers(const SearchResult &result) const;
     void invalidateQueryResultCache();
     std::optional<QString> cachedShortcutUsageKey(const QString &fullPath, const QString &filename);
@@ -331,9 +343,6 @@ public:
     std::optional<QueryResultCacheEntry> persistentCachedQueryResults(const QString &key);
 
 private:
-    using Lock = std::unique_lock<std::recursive_mutex>;
-    Lock lock() const { return Lock(mutex_); }
-
     // Runs `work` on the user-initiated or the background pool; nothing runs once shutdown() began.
     void startUserInitiatedTask(std::function<void()> work);
     void startBackgroundTask(std::function<void()> work);
@@ -342,53 +351,43 @@ private:
     SearchRankingPreferences loadRankingPreferences() const;
     QString homePath() const;
     QString expandedTilde(const QString &path) const;
-    void storeInPersistentQueryCache(const SearchResults &results, const QString &key, Date now);
+    // The context of a search of `generation` (0: one nothing supersedes).
+    SearchContext searchContext(const Lock &held, const QString &query, QStringList basenameSuffixes,
+                                quint64 generation);
+    std::optional<SearchResults> cachedQueryResults(const Lock &held, const QString &key,
+                                                    bool allowPersistentQueryCache);
+    void storeQueryResultsInCache(const Lock &held, const SearchResults &results, const QString &key);
+    std::optional<QueryResultCacheEntry> persistentCachedQueryResults(const Lock &held, const QString &key);
+    void storeInPersistentQueryCache(const Lock &held, const SearchResults &results, const QString &key,
+                                     Date now);
+    void invalidateQueryResultCache(const Lock &held);
 
     static constexpr qsizetype maxResultCount = 20;
-    static constexpr qsizetype maxPathResultCount = 80;
 
     const DatabaseManagerConfiguration config_;
     UserDefaults *defaults_;
     std::shared_ptr<Clock> clock_;
     std::shared_ptr<SearchRankingSettingsStore> searchRankingSettingsStore_;
-    mutable std::recursive_mutex mutex_;
+    mutable std::mutex mutex_;
     WorkerPool userInitiatedPool_{4};
     WorkerPool backgroundPool_{4};
     std::atomic<bool> shuttingDown_{false};
 
     // ---- Search road state ----
-    QStringList appSearchRoots_;
-    QStringList folderSearchRoots_;
-    QStringList shortcutSearchRoots_;
     QString usageStoreKey_;
     QString recentActivationsStoreKey_;
     bool recentActivationsEnabled_ = true;
     bool persistentQueryResultCacheEnabled_ = true;
-    QStringList pinnedFolderPaths_;
     bool backgroundRefreshEnabled_ = true;
-    QHash<QString, QueryResultCacheEntry> cachedQueryResults_;
+    // The answers of the current data. An invalidation replaces the table: a search that began before it
+    // finds its table gone when it is done, and so stores no answer made from stale data.
+    using QueryResultCache = QHash<QString, QueryResultCacheEntry>;
+    std::shared_ptr<QueryResultCache> cachedQueryResults_ = std::make_shared<QueryResultCache>();
     double queryResultCacheTTL_ = 5;
     qsizetype queryResultCacheMaxEntries_ = 120;
-    // Search keys of the installed walked lists, and keys crawls prepared for lists not yet installed.
-    enum class WalkedList { apps, folders, shortcuts };
-    std::shared_ptr<WalkedRowSearchKeys> walkedRowKeys_[3];
-    QList<std::shared_ptr<WalkedRowSearchKeys>> preparedWalkedRowKeys_;
-    WalkedRowSearchKeys &walkedRowKeys(WalkedList list, const SearchResults &rows,
-                                       const QStringList &suffixes);
-    // Filters and orders a walked list through its keys; `pinned` rows follow the list's rows, each kept
-    // only when its path is new; with `skipRepeatedPaths` only the first row of a path counts.
-    SearchResults filterAndSortWalkedRows(const WalkedRowSearchKeys &keys, bool skipRepeatedPaths,
-                                          const SearchResults &pinned, const QString &queryLowercased);
     // Every search() raises the generation before it waits for the lock; a running search stops
-    // early, answers nothing and stores nothing once a newer one has begun. The counter is atomic
-    // because newer searches raise it while an older one runs.
+    // early, answers nothing and stores nothing once a newer one has begun (its context tells).
     std::atomic<quint64> searchGeneration_{0};
-    // The generation of the search this thread runs on this manager; 0 outside search().
-    quint64 runningSearchGeneration() const;
-    bool isRunningSearchSuperseded() const;
-    // Raised by every invalidation of the query caches: a search that read the index with the lock
-    // released stores its answer only when no invalidation came in between.
-    quint64 queryCacheInvalidations_ = 0;
 
     // ---- Index database ----
     // Null when the file could not be opened.
@@ -403,34 +402,33 @@ private:
     std::mutex indexQueriesMutex_;
     std::vector<std::pair<quint64, std::shared_ptr<IndexQuery>>> runningIndexQueries_;
 
-    // ---- Registered sources ----
+    // ---- Sources ----
     struct RegisteredSource {
         std::shared_ptr<const Source> source;
         std::shared_ptr<const SourceSnapshot> snapshot;
         std::optional<Date> lastRefresh;
     };
+    // The walked lists first (apps, folders, shortcuts: the refresh's order), then the registered
+    // sources. The list itself never changes after construction; the snapshots and dates are guarded.
     std::vector<RegisteredSource> sources_;
-    // The rows of the registered sources of one place for the context's query, in the sources' order.
-    SearchResults matchRegisteredSources(const SearchContext &context, SourcePlace place);
+    enum WalkedSourceIndex : size_t { appsIndex = 0, foldersIndex = 1, shortcutsIndex = 2, walkedCount = 3 };
+    std::shared_ptr<const AppsSource> appsSource_;
+    std::shared_ptr<const FoldersSource> foldersSource_;
+    std::shared_ptr<const ShortcutFilesSource> shortcutFilesSource_;
+    // The rows of the sources of one place for the context's query, in the sources' order.
+    static SearchResults matchSources(const std::vector<RegisteredSource> &sources,
+                                      const SearchContext &context, SourcePlace place);
+    SearchResults searchActionResults(const std::vector<RegisteredSource> &sources,
+                                      const SearchContext &context);
+    SearchResults searchLauncherActionResults(const SearchContext &context);
     // Whether a registered source keeps the query's answer out of the query caches.
     bool bypassesQueryCaches(const SearchContext &context) const;
     // The sources' way to their late lookups: this manager's background pool and notification.
     class ManagerLateLookups;
     std::unique_ptr<ManagerLateLookups> lateLookups_;
 
-    // ---- Walked caches and background refresh ----
-    SearchResults cachedApps_;
-    SearchResults cachedFolders_;
-    SearchResults cachedShortcuts_;
-    std::optional<Date> appCacheLastRefresh_;
-    std::optional<Date> folderCacheLastRefresh_;
-    std::optional<Date> shortcutCacheLastRefresh_;
-    double appCacheTTL_ = 120;
-    double folderCacheTTL_ = 180;
-    double shortcutCacheTTL_ = 180;
-    int folderSearchMaxDepth_ = 5;
-    int shortcutSearchMaxDepth_ = 6;
-    QSet<QString> excludedFolderNames_;
+    // ---- Background refresh ----
+    QSet<QString> baselineShortcutFileExtensions_;
     bool backgroundCacheRefreshRunning_ = false;
     bool shouldScheduleBackgroundRefreshAfterCurrentTask_ = false;
     std::unique_ptr<ShortcutRootWatcher> shortcutRootWatcher_;
@@ -438,30 +436,39 @@ private:
     // ---- Usage: learned counts, recent activations, shortcut usage keys ----
     QHash<QString, qint64> cachedPathOpenCounts_;
     bool hasLoadedPathOpenCounts_ = false;
-    // Raised whenever cachedPathOpenCounts_ gains or loses identifiers.
-    quint64 pathOpenCountsRevision_ = 0;
-    // WalkedRowSearchKeys::usageIdentifierHash() of every identifier with a learned count, as of
-    // learnedIdentifierHashesRevision_.
-    QSet<size_t> learnedIdentifierHashes_;
-    std::optional<quint64> learnedIdentifierHashesRevision_;
+    // cachedPathOpenCounts_ as searches read it; null once it changed, made again when next asked for.
+    std::shared_ptr<const LearnedOpenCounts> learnedOpenCounts_;
     QList<RecentActivationRecord> cachedRecentActivations_;
     bool hasLoadedRecentActivations_ = false;
     qsizetype recentActivationsMaxEntries_ = 80;
+    // A cache of shortcut files' addresses, with a lock of its own: the index's rows ask it with no other
+    // lock held.
+    std::mutex shortcutUsageKeysMutex_;
     QHash<QString, std::optional<QString>> shortcutUsageKeyCache_;
-    QSet<QString> baselineShortcutFileExtensions_;
-    void loadPathOpenCountsIfNeeded();
+    std::shared_ptr<const LearnedOpenCounts> learnedOpenCounts(const Lock &held);
+    void loadPathOpenCountsIfNeeded(const Lock &held);
     // Raises the loaded counts to those another process sharing the defaults file has stored since
     // (`stored`: the file's value under the counts' key).
-    void takeInStoredPathOpenCounts(const std::optional<PlistValue> &stored);
-    void persistPathOpenCounts();
-    void incrementPathOpenCount(const QString &path);
-    void migrateLegacyUsageCountIfNeeded(const SearchResult &result);
-    void loadRecentActivationsIfNeeded();
+    void takeInStoredPathOpenCounts(const Lock &held, const std::optional<PlistValue> &stored);
+    void persistPathOpenCounts(const Lock &held);
+    void incrementPathOpenCount(const Lock &held, const QString &path);
+    void migrateLegacyUsageCountIfNeeded(const Lock &held, const SearchResult &result);
+    void storeRecentActivation(const Lock &held, const SearchResult &result);
+    void loadRecentActivationsIfNeeded(const Lock &held);
     // Merges in the recent activations another process sharing the defaults file has stored since
     // (`stored`: the file's value under the recent list's key).
-    void takeInStoredRecentActivations(const std::optional<PlistValue> &stored);
-    void persistRecentActivations();
-    bool shouldIncludeRecentActivationResult(const SearchResult &result) const;
+    void takeInStoredRecentActivations(const Lock &held, const std::optional<PlistValue> &stored);
+    void persistRecentActivations(const Lock &held);
+    // The recent list and which walked lists were crawled, as a search reads them.
+    struct RecentActivations {
+        QList<RecentActivationRecord> records;
+        bool appsCrawled = false;
+        bool foldersCrawled = false;
+        bool shortcutsCrawled = false;
+    };
+    std::optional<RecentActivations> recentActivations(const Lock &held);
+    static SearchResults matchRecentActivations(const RecentActivations &recent,
+                                                const SearchContext &context);
 
     // ---- Persistent query cache ----
     std::shared_ptr<PersistentQueryResultCacheStore> persistentQueryResultCacheStore_;

@@ -1,7 +1,9 @@
 #include "search/Database.h"
 
+#include "search/AppsSource.h"
+#include "search/FoldersSource.h"
+#include "search/ShortcutFilesSource.h"
 #include "search/ShortcutRootWatcher.h"
-#include "search/WalkedRowSearchKeys.h"
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -37,33 +39,39 @@ bool isStale(const std::optional<Date> &lastRefresh, double timeToLive, Date now
 } // namespace
 
 void DatabaseManager::scheduleBackgroundCacheRefreshIfNeeded() {
-    auto guard = lock();
+    auto held = lock();
+    scheduleBackgroundCacheRefreshIfNeeded(held);
+}
+
+void DatabaseManager::scheduleBackgroundCacheRefreshIfNeeded(const Lock &held) {
+    Q_ASSERT(held.owns_lock());
     if (!backgroundRefreshEnabled_ || shuttingDown_.load())
         return;
-    startShortcutRootWatcherIfNeeded();
+    startShortcutRootWatcherIfNeeded(held);
     if (backgroundCacheRefreshRunning_)
         return;
 
-    const bool apps = isStale(appCacheLastRefresh_, appCacheTTL_, clock_->now());
-    const bool folders = isStale(folderCacheLastRefresh_, folderCacheTTL_, clock_->now());
-    const bool shortcuts = isStale(shortcutCacheLastRefresh_, shortcutCacheTTL_, clock_->now());
-    std::vector<size_t> staleSources;
+    BackgroundRefreshPlan plan;
+    const Date now = clock_->now();
     for (size_t i = 0; i < sources_.size(); ++i) {
         if (sources_[i].source->isCrawled() &&
-            isStale(sources_[i].lastRefresh, sources_[i].source->timeToLive(), clock_->now()))
-            staleSources.push_back(i);
+            isStale(sources_[i].lastRefresh, sources_[i].source->timeToLive(), now))
+            plan.sources.push_back(i);
     }
-    if (!apps && !folders && !shortcuts && staleSources.empty())
+    if (plan.sources.empty())
         return;
-
-    BackgroundRefreshPlan plan = makeBackgroundRefreshPlan(apps, folders, shortcuts, std::move(staleSources));
     backgroundCacheRefreshRunning_ = true;
     // The pool belongs to the manager and shutdown() waits for it, so the task may use `this`.
     startBackgroundTask([this, plan = std::move(plan)] { runBackgroundCacheRefresh(plan); });
 }
 
 void DatabaseManager::startShortcutRootWatcherIfNeeded() {
-    auto guard = lock();
+    auto held = lock();
+    startShortcutRootWatcherIfNeeded(held);
+}
+
+void DatabaseManager::startShortcutRootWatcherIfNeeded(const Lock &held) {
+    Q_ASSERT(held.owns_lock());
     if (shortcutRootWatcher_ || !backgroundRefreshEnabled_ || shuttingDown_.load())
         return;
     // The callback only hands the change to the manager's background pool, so the watcher's thread
@@ -71,170 +79,126 @@ void DatabaseManager::startShortcutRootWatcherIfNeeded() {
     // and destroys the watcher, joining its thread, before anything the callback reaches is torn down;
     // a change handed over just before that finds shuttingDown_ set and does nothing.
     shortcutRootWatcher_ =
-        ShortcutRootWatcher::create(shortcutSearchRoots_, shortcutRootWatcherCoalescingDelay,
+        ShortcutRootWatcher::create(shortcutFilesSource_->searchRoots(), shortcutRootWatcherCoalescingDelay,
                                     [this] { startBackgroundTask([this] { shortcutRootsDidChange(); }); });
-}
-
-DatabaseManager::BackgroundRefreshPlan
-DatabaseManager::makeBackgroundRefreshPlan(bool apps, bool folders, bool shortcuts,
-                                           std::vector<size_t> sources) {
-    auto guard = lock();
-    BackgroundRefreshPlan plan;
-    plan.apps = apps;
-    plan.folders = folders;
-    plan.shortcuts = shortcuts;
-    plan.sources = std::move(sources);
-    plan.appSearchRoots = appSearchRoots_;
-    plan.desktopEntries = config_.desktopEntries;
-    plan.folderSearchRoots = folderSearchRoots_;
-    plan.shortcutSearchRoots = shortcutSearchRoots_;
-    plan.excludedFolderNames = excludedFolderNames_;
-    if (shortcuts)
-        plan.shortcutFileExtensions = shortcutFileExtensions();
-    plan.folderSearchMaxDepth = folderSearchMaxDepth_;
-    plan.shortcutSearchMaxDepth = shortcutSearchMaxDepth_;
-    return plan;
 }
 
 void DatabaseManager::runBackgroundCacheRefresh(const BackgroundRefreshPlan &plan) {
     // One crawl at a time, in the fixed order, none once shutdown began (a walk under way stops early;
     // its partial list is never installed).
-    const auto mayCrawl = [this](const QString &sourceID) {
-        if (shuttingDown_.load())
-            return false;
-        if (config_.backgroundRefreshWillCrawl)
-            config_.backgroundRefreshWillCrawl(sourceID);
-        return !shuttingDown_.load();
-    };
-
-    std::optional<SearchResults> apps;
-    std::optional<SearchResults> folders;
-    std::optional<SearchResults> shortcuts;
     CrawledSnapshots snapshots;
-
-    if (plan.apps && mayCrawl(QStringLiteral("apps")))
-        apps = discoverApplications(plan.appSearchRoots, plan.desktopEntries, &shuttingDown_);
-    if (plan.folders && mayCrawl(QStringLiteral("folders")))
-        folders = discoverFolders(plan.folderSearchRoots, plan.folderSearchMaxDepth, plan.excludedFolderNames,
-                                  &shuttingDown_);
-    if (plan.shortcuts && mayCrawl(QStringLiteral("shortcuts")))
-        shortcuts = discoverShortcuts(plan.shortcutSearchRoots, plan.shortcutSearchMaxDepth,
-                                      plan.excludedFolderNames, plan.shortcutFileExtensions, &shuttingDown_);
-    // The walked lists' search keys are made here, off the manager, rather than on the next keystroke.
-    for (const std::optional<SearchResults> *walked : {&apps, &folders, &shortcuts}) {
-        if (*walked && !shuttingDown_.load())
-            prepareWalkedRowKeys(**walked);
-    }
-    // The registered sources: their list never changes, so `sources_` is read without the lock.
+    bool walked = false;
+    // The list of sources never changes, so `sources_` is read without the lock.
     for (const size_t index : plan.sources) {
         const Source &source = *sources_[index].source;
-        if (!mayCrawl(source.id()))
-            continue;
+        if (shuttingDown_.load())
+            break;
+        if (config_.backgroundRefreshWillCrawl)
+            config_.backgroundRefreshWillCrawl(source.id());
+        if (shuttingDown_.load())
+            break;
         auto snapshot = source.crawl(shuttingDown_);
-        if (!shuttingDown_.load())
-            snapshots.emplace_back(index, std::move(snapshot));
+        if (shuttingDown_.load())
+            break;
+        snapshots.emplace_back(index, std::move(snapshot));
+        walked = walked || index < walkedCount;
     }
-
-    const bool walked = apps || folders || shortcuts;
-    finishBackgroundCacheRefresh(std::move(apps), std::move(folders), std::move(shortcuts),
-                                 std::move(snapshots));
+    finishBackgroundCacheRefresh(std::move(snapshots));
     if (walked)
         returnFreedMemoryToTheSystem();
 }
 
-void DatabaseManager::finishBackgroundCacheRefresh(std::optional<SearchResults> apps,
-                                                   std::optional<SearchResults> folders,
-                                                   std::optional<SearchResults> shortcuts,
-                                                   CrawledSnapshots snapshots) {
-    auto guard = lock();
+void DatabaseManager::finishBackgroundCacheRefresh(CrawledSnapshots snapshots) {
+    auto held = lock();
     if (shuttingDown_.load()) {
         // Nothing is installed, announced or started again once shutdown began.
         backgroundCacheRefreshRunning_ = false;
         shouldScheduleBackgroundRefreshAfterCurrentTask_ = false;
         return;
     }
-    applyBackgroundCacheRefresh(std::move(apps), std::move(folders), std::move(shortcuts),
-                                std::move(snapshots));
+    if (installCrawledSnapshots(held, std::move(snapshots)))
+        postSearchDataRefreshed();
     backgroundCacheRefreshRunning_ = false;
     if (shouldScheduleBackgroundRefreshAfterCurrentTask_) {
         shouldScheduleBackgroundRefreshAfterCurrentTask_ = false;
         // The roots changed while this run crawled: the shortcut list just installed may predate the
         // change, so it stays stale and the follow-up crawls it again.
-        shortcutCacheLastRefresh_.reset();
-        scheduleBackgroundCacheRefreshIfNeeded();
+        sources_[shortcutsIndex].lastRefresh.reset();
+        scheduleBackgroundCacheRefreshIfNeeded(held);
     }
+}
+
+DatabaseManager::CrawledSnapshots
+DatabaseManager::walkedSnapshots(std::optional<SearchResults> apps, std::optional<SearchResults> folders,
+                                 std::optional<SearchResults> shortcuts) const {
+    CrawledSnapshots snapshots;
+    if (apps)
+        snapshots.emplace_back(appsIndex, appsSource_->snapshotOf(std::move(*apps)));
+    if (folders)
+        snapshots.emplace_back(foldersIndex, foldersSource_->snapshotOf(std::move(*folders)));
+    if (shortcuts)
+        snapshots.emplace_back(shortcutsIndex, shortcutFilesSource_->snapshotOf(std::move(*shortcuts)));
+    return snapshots;
 }
 
 void DatabaseManager::applyBackgroundCacheRefresh(std::optional<SearchResults> apps,
                                                   std::optional<SearchResults> folders,
                                                   std::optional<SearchResults> shortcuts,
                                                   CrawledSnapshots snapshots) {
-    auto guard = lock();
+    CrawledSnapshots all = walkedSnapshots(std::move(apps), std::move(folders), std::move(shortcuts));
+    for (auto &crawled : snapshots)
+        all.push_back(std::move(crawled));
+    auto held = lock();
+    if (installCrawledSnapshots(held, std::move(all)))
+        postSearchDataRefreshed();
+}
+
+bool DatabaseManager::installCrawledSnapshots(const Lock &held, CrawledSnapshots snapshots) {
+    Q_ASSERT(held.owns_lock());
+    if (snapshots.empty())
+        return false;
+    // Every snapshot that came back replaces its source's and is stamped with the same date.
     const Date now = clock_->now();
-    bool changed = false;
-    // Every list that came back replaces its cache and is stamped with the same date.
-    const auto install = [&](auto &incoming, auto &cache, std::optional<Date> &lastRefresh) {
-        if (!incoming)
-            return;
-        cache = std::move(*incoming);
-        lastRefresh = now;
-        changed = true;
-    };
-    install(apps, cachedApps_, appCacheLastRefresh_);
-    install(folders, cachedFolders_, folderCacheLastRefresh_);
-    install(shortcuts, cachedShortcuts_, shortcutCacheLastRefresh_);
-    // The keys of a replaced list hold its rows: let both go now rather than at the next search.
-    for (const auto &[list, rows] : {std::pair{WalkedList::apps, &cachedApps_},
-                                     {WalkedList::folders, &cachedFolders_},
-                                     {WalkedList::shortcuts, &cachedShortcuts_}}) {
-        std::shared_ptr<WalkedRowSearchKeys> &keys = walkedRowKeys_[static_cast<int>(list)];
-        if (keys && !keys->isKeysOf(*rows))
-            keys.reset();
-    }
     for (auto &[index, snapshot] : snapshots) {
         Q_ASSERT(index < sources_.size() && snapshot);
         sources_[index].snapshot = std::move(snapshot);
         sources_[index].lastRefresh = now;
-        changed = true;
     }
-    if (!changed)
-        return;
-    invalidateQueryResultCache();
-    postSearchDataRefreshed();
+    invalidateQueryResultCache(held);
+    return true;
 }
 
 void DatabaseManager::installSourceSnapshot(const QString &sourceID,
                                             std::shared_ptr<const SourceSnapshot> snapshot) {
-    auto guard = lock();
-    for (RegisteredSource &registered : sources_) {
-        if (registered.source->id() != sourceID)
-            continue;
-        registered.snapshot = std::move(snapshot);
-        registered.lastRefresh = clock_->now();
-        invalidateQueryResultCache();
-        return;
+    auto held = lock();
+    for (size_t i = 0; i < sources_.size(); ++i) {
+        if (sources_[i].source->id() == sourceID) {
+            installCrawledSnapshots(held, {{i, std::move(snapshot)}});
+            return;
+        }
     }
 }
 
 void DatabaseManager::shortcutRootsDidChange() {
-    auto guard = lock();
+    auto held = lock();
     if (!backgroundRefreshEnabled_ || shuttingDown_.load())
         return;
     // Stale now; its rows stay until the crawl replaces them.
-    shortcutCacheLastRefresh_.reset();
-    shortcutUsageKeyCache_.clear();
-    invalidateQueryResultCache();
+    sources_[shortcutsIndex].lastRefresh.reset();
+    {
+        std::lock_guard keys(shortcutUsageKeysMutex_);
+        shortcutUsageKeyCache_.clear();
+    }
+    invalidateQueryResultCache(held);
     if (backgroundCacheRefreshRunning_)
         shouldScheduleBackgroundRefreshAfterCurrentTask_ = true;
     else
-        scheduleBackgroundCacheRefreshIfNeeded();
+        scheduleBackgroundCacheRefreshIfNeeded(held);
 }
 
 DatabaseManager::SourceCacheDates DatabaseManager::sourceCacheLastRefreshDates() const {
-    auto guard = lock();
-    SourceCacheDates dates = {{QStringLiteral("apps"), appCacheLastRefresh_},
-                              {QStringLiteral("folders"), folderCacheLastRefresh_},
-                              {QStringLiteral("shortcuts"), shortcutCacheLastRefresh_}};
+    auto held = lock();
+    SourceCacheDates dates;
     for (const RegisteredSource &registered : sources_)
         if (registered.source->isCrawled())
             dates.emplace(registered.source->id(), registered.lastRefresh);
@@ -242,12 +206,12 @@ DatabaseManager::SourceCacheDates DatabaseManager::sourceCacheLastRefreshDates()
 }
 
 bool DatabaseManager::isBackgroundCacheRefreshRunning() const {
-    auto guard = lock();
+    auto held = lock();
     return backgroundCacheRefreshRunning_;
 }
 
 bool DatabaseManager::hasShortcutRootWatcher() const {
-    auto guard = lock();
+    auto held = lock();
     return shortcutRootWatcher_ != nullptr;
 }
 

@@ -1,5 +1,8 @@
 #include "search/Database.h"
 
+#include "search/AppsSource.h"
+#include "search/FoldersSource.h"
+
 #include "platform/DirectoryWalker.h"
 #include "platform/PropertyList.h"
 #include "platform/SafeFile.h"
@@ -273,40 +276,21 @@ std::optional<QString> DatabaseManager::shortcutUsageKey(const QString &filePath
 }
 
 std::pair<qint64, qint64> DatabaseManager::warmupFileSystemPermissions() {
-    QStringList appRoots;
-    QStringList folderRoots;
-    QSet<QString> excluded;
-    int maxDepth = 0;
-    {
-        auto guard = lock();
-        appRoots = appSearchRoots_;
-        folderRoots = folderSearchRoots_;
-        excluded = excludedFolderNames_;
-        maxDepth = folderSearchMaxDepth_;
-    }
-
-    // Both walks at once, off the manager. A task dropped at shutdown breaks its promise, so the wait
-    // below always ends.
-    auto appsPromise = std::make_shared<std::promise<SearchResults>>();
-    auto foldersPromise = std::make_shared<std::promise<SearchResults>>();
-    std::future<SearchResults> appsFuture = appsPromise->get_future();
-    std::future<SearchResults> foldersFuture = foldersPromise->get_future();
-    // Each list's search keys are computed here too, off the manager.
-    startBackgroundTask([this, appsPromise, appRoots] {
-        SearchResults apps = discoverApplications(appRoots, config_.desktopEntries, &shuttingDown_);
-        prepareWalkedRowKeys(apps);
-        appsPromise->set_value(std::move(apps));
-    });
-    startBackgroundTask([this, foldersPromise, folderRoots, maxDepth, excluded] {
-        SearchResults folders = discoverFolders(folderRoots, maxDepth, excluded, &shuttingDown_);
-        prepareWalkedRowKeys(folders);
-        foldersPromise->set_value(std::move(folders));
-    });
+    // Both walks at once, off the manager, each keying its rows as it goes. A task dropped at shutdown
+    // breaks its promise, so the wait below always ends.
+    using Crawl = std::shared_ptr<const SourceSnapshot>;
+    auto appsPromise = std::make_shared<std::promise<Crawl>>();
+    auto foldersPromise = std::make_shared<std::promise<Crawl>>();
+    std::future<Crawl> appsFuture = appsPromise->get_future();
+    std::future<Crawl> foldersFuture = foldersPromise->get_future();
+    startBackgroundTask([this, appsPromise] { appsPromise->set_value(appsSource_->crawl(shuttingDown_)); });
+    startBackgroundTask(
+        [this, foldersPromise] { foldersPromise->set_value(foldersSource_->crawl(shuttingDown_)); });
     appsPromise.reset();
     foldersPromise.reset();
 
-    SearchResults apps;
-    SearchResults folders;
+    Crawl apps;
+    Crawl folders;
     try {
         apps = appsFuture.get();
         folders = foldersFuture.get();
@@ -316,15 +300,13 @@ std::pair<qint64, qint64> DatabaseManager::warmupFileSystemPermissions() {
     if (shuttingDown_.load())
         return {0, 0};
 
-    auto guard = lock();
-    cachedApps_ = apps;
-    cachedFolders_ = folders;
-    const Date now = clock_->now();
-    appCacheLastRefresh_ = now;
-    folderCacheLastRefresh_ = now;
-    invalidateQueryResultCache();
+    const auto count = [](const Crawl &crawl) {
+        return qint64(dynamic_cast<const WalkedListSnapshot &>(*crawl).rows().size());
+    };
+    auto held = lock();
+    installCrawledSnapshots(held, {{appsIndex, apps}, {foldersIndex, folders}});
     postSearchDataRefreshed();
-    return {apps.size(), folders.size()};
+    return {count(apps), count(folders)};
 }
 
 } // namespace orvex

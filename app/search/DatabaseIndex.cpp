@@ -3,6 +3,7 @@
 #include "platform/ConsoleLog.h"
 #include "platform/StringUtils.h"
 #include "search/IndexQuery.h"
+#include "search/SearchContext.h"
 
 #include <QChar>
 #include <QFile>
@@ -128,7 +129,8 @@ void DatabaseManager::openIndexDatabase() {
         indexFileIdentity_ = {static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino)};
 }
 
-void DatabaseManager::reopenIndexDatabaseIfReplaced() {
+void DatabaseManager::reopenIndexDatabaseIfReplaced(const Lock &held) {
+    Q_ASSERT(held.owns_lock());
     // The indexer may rebuild its database and rename the new file over the old one; the open
     // connections would otherwise keep reading the unlinked old file until the launcher restarts.
     // One stat every few seconds keeps this off the keystroke's cost.
@@ -141,7 +143,7 @@ void DatabaseManager::reopenIndexDatabaseIfReplaced() {
         // Absent at the last look; a file that exists but fails to open is reported once and left.
         openIndexDatabase();
         if (indexConnections_)
-            invalidateQueryResultCache();
+            invalidateQueryResultCache(held);
         return;
     }
     struct stat info {};
@@ -156,13 +158,13 @@ void DatabaseManager::reopenIndexDatabaseIfReplaced() {
     indexConnections_.reset();
     openIndexDatabase();
     // Answers cached from the old file would hide the new one's rows.
-    invalidateQueryResultCache();
+    invalidateQueryResultCache(held);
 }
 
 void DatabaseManager::closeIndexDatabase() {
     std::shared_ptr<IndexConnectionPool> connections;
     {
-        auto guard = lock();
+        auto held = lock();
         connections = std::move(indexConnections_);
     }
     if (connections)
@@ -191,21 +193,22 @@ std::optional<QString> DatabaseManager::indexedFTSQuery(const QString &query) {
     return QLatin1Char('"') + trimmed + QStringLiteral("\"*");
 }
 
-SearchResults DatabaseManager::searchIndexedFiles(const QString &query) {
-    const quint64 generation = runningSearchGeneration();
+SearchResults DatabaseManager::searchIndexedFiles(const SearchContext &context) {
     // A superseded search's statements would be stopped at once: it answers nothing, prints nothing.
-    if (isRunningSearchSuperseded())
+    if (context.isSuperseded())
         return {};
-    return indexSearchResults(queryIndex(query, generation));
+    return indexSearchResults(queryIndex(context), context);
 }
 
-IndexQueryOutcome DatabaseManager::queryIndex(const QString &query, quint64 searchGeneration) {
+IndexQueryOutcome DatabaseManager::queryIndex(const SearchContext &context) {
+    const QString &query = context.query();
+    const quint64 searchGeneration = context.generation();
     if (query.size() > longestIndexQuery)
         return {};
     std::shared_ptr<IndexConnectionPool> connections;
     {
-        auto guard = lock();
-        reopenIndexDatabaseIfReplaced();
+        auto held = lock();
+        reopenIndexDatabaseIfReplaced(held);
         connections = indexConnections_;
     }
     if (!connections)
@@ -258,10 +261,10 @@ void DatabaseManager::stopIndexQueriesBefore(quint64 generation) {
             query->stop();
 }
 
-SearchResults DatabaseManager::indexSearchResults(const IndexQueryOutcome &outcome) {
-    auto guard = lock();
+SearchResults DatabaseManager::indexSearchResults(const IndexQueryOutcome &outcome,
+                                                  const SearchContext &context) {
     // Stopped statements belong to a superseded search (or a shutdown): no rows, nothing printed.
-    if (outcome.stopped || isRunningSearchSuperseded())
+    if (outcome.stopped || context.isSuperseded())
         return {};
     if (outcome.error) {
         printLine(QStringLiteral("Search query failed: ") + *outcome.error);
@@ -314,7 +317,7 @@ SearchResults DatabaseManager::indexSearchResults(const IndexQueryOutcome &outco
             .usageKey = cachedShortcutUsageKey(fullPath, row.filename),
         });
         // The learned count under the row's usage key (or path) wins when it is higher.
-        const qint64 count = std::max(row.openCount, learnedOpenCount(result, row.openCount));
+        const qint64 count = std::max(row.openCount, context.learnedOpenCount(result, row.openCount));
         results.append(count == row.openCount ? result : result.withOpenCount(count));
     }
     return results;
@@ -323,11 +326,11 @@ SearchResults DatabaseManager::indexSearchResults(const IndexQueryOutcome &outco
 bool DatabaseManager::incrementOpenCount(qint64 id) {
     std::shared_ptr<IndexConnectionPool> connections;
     {
-        auto guard = lock();
+        auto held = lock();
         // Checked now, not every few seconds as for searches: a count written to a replaced (unlinked)
         // file is lost.
         indexFileIdentityCheckedAt_.reset();
-        reopenIndexDatabaseIfReplaced();
+        reopenIndexDatabaseIfReplaced(held);
         connections = indexConnections_;
     }
     if (!connections)

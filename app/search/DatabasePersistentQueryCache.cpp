@@ -5,7 +5,13 @@
 namespace orvex {
 
 std::optional<QueryResultCacheEntry> DatabaseManager::persistentCachedQueryResults(const QString &key) {
-    auto guard = lock();
+    auto held = lock();
+    return persistentCachedQueryResults(held, key);
+}
+
+std::optional<QueryResultCacheEntry> DatabaseManager::persistentCachedQueryResults(const Lock &held,
+                                                                                   const QString &key) {
+    Q_ASSERT(held.owns_lock());
     if (!persistentQueryResultCacheEnabled_ || !persistentQueryResultCacheStore_)
         return std::nullopt;
     auto hit = persistentQueryResultCacheStore_->cachedSearchResults(key, clock().now(), false);
@@ -20,9 +26,9 @@ std::optional<QueryResultCacheEntry> DatabaseManager::persistentCachedQueryResul
     return QueryResultCacheEntry{.results = std::move(hit->results), .cachedAt = hit->cachedAt};
 }
 
-void DatabaseManager::storeInPersistentQueryCache(const SearchResults &results, const QString &key,
-                                                  Date now) {
-    auto guard = lock();
+void DatabaseManager::storeInPersistentQueryCache(const Lock &held, const SearchResults &results,
+                                                  const QString &key, Date now) {
+    Q_ASSERT(held.owns_lock());
     if (!persistentQueryResultCacheEnabled_ || !persistentQueryResultCacheStore_)
         return;
     // The payload holds every stored answer; encoding it is left to the background pool, off the search

@@ -1,6 +1,8 @@
 #include "search/Database.h"
 
+#include "platform/StringUtils.h"
 #include "platform/UserDefaults.h"
+#include "search/SearchContext.h"
 #include "search/SearchRankingSettings.h"
 
 #include <QFileInfo>
@@ -35,26 +37,27 @@ bool DatabaseManager::recordActivation(const SearchResult &result) {
     // file's lock held, so that no activation of theirs or ours is lost.
     std::optional<qint64> indexRow;
     defaults().update([&](const UserDefaults::StoredValues &stored) {
-        auto guard = lock();
-        takeInStoredPathOpenCounts(stored(usageStoreKey_));
-        takeInStoredRecentActivations(stored(recentActivationsStoreKey_));
+        auto held = lock();
+        takeInStoredPathOpenCounts(held, stored(usageStoreKey_));
+        takeInStoredRecentActivations(held, stored(recentActivationsStoreKey_));
         const qint64 openCount = result.openCount();
-        storeRecentActivation(result.withOpenCount(
-            openCount == std::numeric_limits<qint64>::max() ? openCount : openCount + 1));
+        storeRecentActivation(held, result.withOpenCount(openCount == std::numeric_limits<qint64>::max()
+                                                             ? openCount
+                                                             : openCount + 1));
 
         const QString usagePath = result.usageKey().value_or(result.fullPath());
         if (result.kind() == SearchResultKind::action) {
-            migrateLegacyUsageCountIfNeeded(result);
-            incrementPathOpenCount(usagePath);
+            migrateLegacyUsageCountIfNeeded(held, result);
+            incrementPathOpenCount(held, usagePath);
             return;
         }
         if (!result.databaseID()) {
-            incrementPathOpenCount(usagePath);
+            incrementPathOpenCount(held, usagePath);
             return;
         }
         // An index row: a shortcut file also counts under its address; a plain file only in the index.
         if (result.usageKey() && *result.usageKey() != result.fullPath())
-            incrementPathOpenCount(*result.usageKey());
+            incrementPathOpenCount(held, *result.usageKey());
         indexRow = *result.databaseID();
     });
     // The index has its own locking; its write waits for neither the defaults file nor the reverse.
@@ -62,13 +65,17 @@ bool DatabaseManager::recordActivation(const SearchResult &result) {
 }
 
 void DatabaseManager::storeRecentActivation(const SearchResult &result) {
-    auto guard = lock();
+    auto held = lock();
+    storeRecentActivation(held, result);
+}
+
+void DatabaseManager::storeRecentActivation(const Lock &held, const SearchResult &result) {
     if (!recentActivationsEnabled_)
         return;
     std::optional<RecentActivationRecord> record = RecentActivationRecord::fromResult(result, clock().now());
     if (!record)
         return;
-    loadRecentActivationsIfNeeded();
+    loadRecentActivationsIfNeeded(held);
 
     const QString identifier = usageIdentifier(result);
     cachedRecentActivations_.removeIf([&](const RecentActivationRecord &existing) {
@@ -79,11 +86,12 @@ void DatabaseManager::storeRecentActivation(const SearchResult &result) {
     if (cachedRecentActivations_.size() > recentActivationsMaxEntries_)
         cachedRecentActivations_.resize(recentActivationsMaxEntries_);
 
-    persistRecentActivations();
-    invalidateQueryResultCache();
+    persistRecentActivations(held);
+    invalidateQueryResultCache(held);
 }
 
-void DatabaseManager::loadRecentActivationsIfNeeded() {
+void DatabaseManager::loadRecentActivationsIfNeeded(const Lock &held) {
+    Q_ASSERT(held.owns_lock());
     if (hasLoadedRecentActivations_)
         return;
     hasLoadedRecentActivations_ = true;
@@ -92,10 +100,11 @@ void DatabaseManager::loadRecentActivationsIfNeeded() {
         cachedRecentActivations_ = decodeRecentActivationRecords(*data).value_or(RecentActivationRecords{});
 }
 
-void DatabaseManager::takeInStoredRecentActivations(const std::optional<PlistValue> &storedValue) {
+void DatabaseManager::takeInStoredRecentActivations(const Lock &held,
+                                                    const std::optional<PlistValue> &storedValue) {
     if (!recentActivationsEnabled_)
         return;
-    loadRecentActivationsIfNeeded();
+    loadRecentActivationsIfNeeded(held);
     const std::optional<QByteArray> data = storedValue ? storedValue->toData() : std::nullopt;
     const std::optional<RecentActivationRecords> stored =
         data ? decodeRecentActivationRecords(*data) : std::nullopt;
@@ -133,52 +142,79 @@ void DatabaseManager::takeInStoredRecentActivations(const std::optional<PlistVal
         cachedRecentActivations_.resize(recentActivationsMaxEntries_);
 }
 
-void DatabaseManager::persistRecentActivations() {
+void DatabaseManager::persistRecentActivations(const Lock &held) {
+    Q_ASSERT(held.owns_lock());
     const QByteArray data = encodeRecentActivationRecords(cachedRecentActivations_);
     if (data.isEmpty())
         return;
     defaults().set(recentActivationsStoreKey_, PlistValue(data));
 }
 
-bool DatabaseManager::shouldIncludeRecentActivationResult(const SearchResult &result) const {
-    // Before the first crawl nothing is known to be gone; afterwards the disk decides.
-    const auto existsOnceCrawled = [&](const std::optional<Date> &lastRefresh) {
-        return !lastRefresh || QFileInfo::exists(result.fullPath());
-    };
-    switch (result.kind()) {
-    case SearchResultKind::action:
-        // Translation placeholders that earlier versions remembered stay out.
-        return !fixedScore(result);
-    case SearchResultKind::folder:
-        return existsOnceCrawled(folderCacheLastRefresh_);
-    case SearchResultKind::app:
-        return existsOnceCrawled(appCacheLastRefresh_);
-    case SearchResultKind::file:
-        return result.usageKey() && existsOnceCrawled(shortcutCacheLastRefresh_);
-    }
-    return false;
+std::optional<DatabaseManager::RecentActivations> DatabaseManager::recentActivations(const Lock &held) {
+    if (!recentActivationsEnabled_)
+        return std::nullopt;
+    loadRecentActivationsIfNeeded(held);
+    return RecentActivations{.records = cachedRecentActivations_,
+                             .appsCrawled = sources_[appsIndex].lastRefresh.has_value(),
+                             .foldersCrawled = sources_[foldersIndex].lastRefresh.has_value(),
+                             .shortcutsCrawled = sources_[shortcutsIndex].lastRefresh.has_value()};
 }
 
 SearchResults
 DatabaseManager::searchRecentActivationResults(const QString &query,
                                                const SearchRankingPreferences &rankingPreferences) {
-    auto guard = lock();
-    if (!recentActivationsEnabled_)
+    auto held = lock();
+    const std::optional<RecentActivations> recent = recentActivations(held);
+    if (!recent)
         return {};
-    loadRecentActivationsIfNeeded();
-    const QString q = matchingForm(query);
-    const QStringList &suffixes = rankingPreferences.sortedSuffixesForBasenameStripping();
+    const SearchContext context =
+        searchContext(held, query, rankingPreferences.sortedSuffixesForBasenameStripping(), 0);
+    held.unlock();
+    return matchRecentActivations(*recent, context);
+}
+
+SearchResults DatabaseManager::searchRecentActivationResults(const SearchContext &context) {
+    std::optional<RecentActivations> recent;
+    {
+        auto held = lock();
+        recent = recentActivations(held);
+    }
+    return recent ? matchRecentActivations(*recent, context) : SearchResults{};
+}
+
+SearchResults DatabaseManager::matchRecentActivations(const RecentActivations &recent,
+                                                      const SearchContext &context) {
+    // Before the first crawl nothing is known to be gone; afterwards the disk decides.
+    const auto include = [&](const SearchResult &row) {
+        const auto existsOnceCrawled = [&](bool crawled) {
+            return !crawled || QFileInfo::exists(row.fullPath());
+        };
+        switch (row.kind()) {
+        case SearchResultKind::action:
+            // Translation placeholders that earlier versions remembered stay out.
+            return !fixedScore(row);
+        case SearchResultKind::folder:
+            return existsOnceCrawled(recent.foldersCrawled);
+        case SearchResultKind::app:
+            return existsOnceCrawled(recent.appsCrawled);
+        case SearchResultKind::file:
+            return row.usageKey() && existsOnceCrawled(recent.shortcutsCrawled);
+        }
+        return false;
+    };
+    const QString q = matchingForm(context.query());
+    const QStringList &suffixes = context.basenameSuffixes();
     const auto contains = [&](const std::optional<QString> &text) {
         return text && matchingForm(*text).contains(q);
     };
 
     SearchResults rows;
-    for (const RecentActivationRecord &record : std::as_const(cachedRecentActivations_)) {
+    for (const RecentActivationRecord &record : recent.records) {
         const std::optional<SearchResult> converted = record.searchResult();
         if (!converted)
             continue;
         SearchResult row = flaggedAsRecentActivation(*converted);
-        if (!shouldIncludeRecentActivationResult(row))
+        if (!include(row))
             continue;
         const bool matches =
             contains(row.filename()) || contains(searchableBasename(row.filename(), suffixes)) ||
@@ -186,7 +222,7 @@ DatabaseManager::searchRecentActivationResults(const QString &query,
             (!isDesktopApplicationRow(row) && contains(row.fullPath())) || contains(row.actionURLString());
         if (!matches)
             continue;
-        const qint64 count = learnedOpenCount(row, row.openCount());
+        const qint64 count = context.learnedOpenCount(row, row.openCount());
         rows.append(count == row.openCount() ? row : row.withOpenCount(count));
     }
     return rows;

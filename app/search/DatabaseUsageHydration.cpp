@@ -1,9 +1,9 @@
 #include "search/Database.h"
 
 #include "platform/UserDefaults.h"
+#include "search/LearnedOpenCounts.h"
 #include "search/PersistentQueryResultCacheStore.h"
 #include "search/SearchRankingSettings.h"
-#include "search/WalkedRowSearchKeys.h"
 
 #include <limits>
 
@@ -17,12 +17,13 @@ qint64 saturatingIncrement(qint64 count) {
 
 } // namespace
 
-void DatabaseManager::loadPathOpenCountsIfNeeded() {
+void DatabaseManager::loadPathOpenCountsIfNeeded(const Lock &held) {
+    Q_ASSERT(held.owns_lock());
     if (hasLoadedPathOpenCounts_)
         return;
     hasLoadedPathOpenCounts_ = true;
     cachedPathOpenCounts_.clear();
-    ++pathOpenCountsRevision_;
+    learnedOpenCounts_.reset();
     const std::optional<PlistValue::Dictionary> stored = defaults().dictionaryValue(usageStoreKey_);
     if (!stored)
         return;
@@ -33,43 +34,58 @@ void DatabaseManager::loadPathOpenCountsIfNeeded() {
         if (count && *count >= 0)
             cachedPathOpenCounts_.insert(it.key(), *count);
     }
-    ++pathOpenCountsRevision_;
 }
 
-void DatabaseManager::takeInStoredPathOpenCounts(const std::optional<PlistValue> &storedValue) {
-    loadPathOpenCountsIfNeeded();
+std::shared_ptr<const LearnedOpenCounts> DatabaseManager::learnedOpenCounts(const Lock &held) {
+    loadPathOpenCountsIfNeeded(held);
+    // Made once per change of the counts; the copy of the table shares its storage until it changes.
+    if (!learnedOpenCounts_)
+        learnedOpenCounts_ = std::make_shared<const LearnedOpenCounts>(cachedPathOpenCounts_);
+    return learnedOpenCounts_;
+}
+
+std::shared_ptr<const LearnedOpenCounts> DatabaseManager::learnedOpenCounts() {
+    auto held = lock();
+    return learnedOpenCounts(held);
+}
+
+void DatabaseManager::takeInStoredPathOpenCounts(const Lock &held,
+                                                 const std::optional<PlistValue> &storedValue) {
+    loadPathOpenCountsIfNeeded(held);
     const PlistValue::Dictionary *stored = storedValue ? storedValue->dictionaryPointer() : nullptr;
     if (!stored)
         return;
     // Counts only grow, so the larger of two counts is the one that holds every activation.
     for (auto it = stored->cbegin(); it != stored->cend(); ++it) {
         const std::optional<qint64> count = it.value().toInteger();
-        if (count && *count > cachedPathOpenCounts_.value(it.key(), 0))
+        if (count && *count > cachedPathOpenCounts_.value(it.key(), 0)) {
             cachedPathOpenCounts_.insert(it.key(), *count);
+            learnedOpenCounts_.reset();
+        }
     }
-    ++pathOpenCountsRevision_;
 }
 
-void DatabaseManager::persistPathOpenCounts() {
+void DatabaseManager::persistPathOpenCounts(const Lock &held) {
+    Q_ASSERT(held.owns_lock());
     PlistValue::Dictionary dictionary;
     for (auto it = cachedPathOpenCounts_.cbegin(); it != cachedPathOpenCounts_.cend(); ++it)
         dictionary.insert(it.key(), PlistValue(it.value()));
     defaults().set(usageStoreKey_, PlistValue(std::move(dictionary)));
 }
 
-void DatabaseManager::incrementPathOpenCount(const QString &path) {
-    loadPathOpenCountsIfNeeded();
+void DatabaseManager::incrementPathOpenCount(const Lock &held, const QString &path) {
+    loadPathOpenCountsIfNeeded(held);
     const QString key = path.toLower();
     cachedPathOpenCounts_.insert(key, saturatingIncrement(cachedPathOpenCounts_.value(key, 0)));
-    ++pathOpenCountsRevision_;
-    persistPathOpenCounts();
-    invalidateQueryResultCache();
+    learnedOpenCounts_.reset();
+    persistPathOpenCounts(held);
+    invalidateQueryResultCache(held);
 }
 
-void DatabaseManager::migrateLegacyUsageCountIfNeeded(const SearchResult &result) {
+void DatabaseManager::migrateLegacyUsageCountIfNeeded(const Lock &held, const SearchResult &result) {
     if (result.action() != SearchResultAction::openNotionPage)
         return;
-    loadPathOpenCountsIfNeeded();
+    loadPathOpenCountsIfNeeded(held);
     const QString primary = result.usageKey().value_or(result.fullPath()).toLower();
     const qint64 current = cachedPathOpenCounts_.value(primary, 0);
     qint64 best = 0;
@@ -82,58 +98,27 @@ void DatabaseManager::migrateLegacyUsageCountIfNeeded(const SearchResult &result
         return;
     // The caller's increment invalidates the query caches.
     cachedPathOpenCounts_.insert(primary, best);
-    ++pathOpenCountsRevision_;
-    persistPathOpenCounts();
+    learnedOpenCounts_.reset();
+    persistPathOpenCounts(held);
 }
 
 QStringList DatabaseManager::usageLookupIdentifiers(const SearchResult &result) const {
-    QStringList candidates{result.usageKey().value_or(result.fullPath())};
-    if (result.action() == SearchResultAction::openNotionPage) {
-        if (result.actionURLString())
-            candidates.append(*result.actionURLString());
-        if (result.fallbackActionURLString())
-            candidates.append(*result.fallbackActionURLString());
-    }
-    QStringList identifiers;
-    QSet<QString> seen;
-    for (const QString &candidate : std::as_const(candidates)) {
-        const QString lowered = candidate.toLower();
-        if (seen.contains(lowered))
-            continue;
-        seen.insert(lowered);
-        identifiers.append(candidate);
-    }
-    return identifiers;
+    return LearnedOpenCounts::usageLookupIdentifiers(result);
 }
 
 qint64 DatabaseManager::learnedOpenCount(const SearchResult &result, qint64 databaseOpenCount) {
-    auto guard = lock();
-    loadPathOpenCountsIfNeeded();
-    qint64 count = databaseOpenCount;
-    for (const QString &identifier : usageLookupIdentifiers(result))
-        count = std::max(count, cachedPathOpenCounts_.value(identifier.toLower(), 0));
-    return count;
-}
-
-qint64 DatabaseManager::learnedOpenCountOfWalkedRow(const SearchResult &row, size_t usageIdentifierHash) {
-    auto guard = lock();
-    loadPathOpenCountsIfNeeded();
-    if (learnedIdentifierHashesRevision_ != pathOpenCountsRevision_) {
-        learnedIdentifierHashes_.clear();
-        for (auto it = cachedPathOpenCounts_.cbegin(); it != cachedPathOpenCounts_.cend(); ++it)
-            learnedIdentifierHashes_.insert(WalkedRowSearchKeys::usageIdentifierHash(it.key()));
-        learnedIdentifierHashesRevision_ = pathOpenCountsRevision_;
-    }
-    if (!learnedIdentifierHashes_.contains(usageIdentifierHash))
-        return std::max<qint64>(row.openCount(), 0);
-    return std::max(row.openCount(),
-                    cachedPathOpenCounts_.value(WalkedRowSearchKeys::lowercasedUsageIdentifier(row), 0));
+    return learnedOpenCounts()->count(result, databaseOpenCount);
 }
 
 void DatabaseManager::invalidateQueryResultCache() {
-    auto guard = lock();
-    cachedQueryResults_.clear();
-    ++queryCacheInvalidations_;
+    auto held = lock();
+    invalidateQueryResultCache(held);
+}
+
+void DatabaseManager::invalidateQueryResultCache(const Lock &held) {
+    Q_ASSERT(held.owns_lock());
+    // A new table: a search that looked in the old one stores nothing (see search()).
+    cachedQueryResults_ = std::make_shared<QueryResultCache>();
     const Date now = clock().now();
     // Under unit tests the store is never touched, so the real defaults stay clean.
     if (persistentQueryResultCacheEnabled_ && persistentQueryResultCacheStore_)
@@ -156,16 +141,20 @@ std::optional<QString> DatabaseManager::cachedShortcutUsageKey(const QString &fu
     }
     if (!isShortcutFile)
         return std::nullopt;
-    auto guard = lock();
-    if (const auto it = shortcutUsageKeyCache_.constFind(fullPath); it != shortcutUsageKeyCache_.cend())
-        return it.value();
+    {
+        std::lock_guard guard(shortcutUsageKeysMutex_);
+        if (const auto it = shortcutUsageKeyCache_.constFind(fullPath); it != shortcutUsageKeyCache_.cend())
+            return it.value();
+    }
+    // Read with no lock held: the file may be slow to open.
     const std::optional<QString> key = shortcutUsageKey(fullPath);
+    std::lock_guard guard(shortcutUsageKeysMutex_);
     shortcutUsageKeyCache_.insert(fullPath, key);
     return key;
 }
 
 QSet<QString> DatabaseManager::shortcutFileExtensions() {
-    auto guard = lock();
+    // The baseline never changes and the ranking settings' store guards itself: no lock is needed.
     QSet<QString> extensions = baselineShortcutFileExtensions_;
     const SearchRankingPreferences preferences = loadRankingPreferences();
     for (const ExtensionBoostRule &rule : preferences.extensionBoostRules()) {

@@ -32,6 +32,9 @@ enum class SourcePlace {
     beforeCoreRows,
     // After the launcher's own action row, for queries of two characters or more.
     amongActions,
+    // The core's walked lists (applications, folders, shortcut files), which the core asks itself, after
+    // the index, in its own order.
+    walkedLists,
     // Last, after the walked lists.
     afterWalkedRows,
 };

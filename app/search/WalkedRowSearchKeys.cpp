@@ -110,18 +110,6 @@ WalkedRowSearchKeys::WalkedRowSearchKeys(SearchResults rows, const QStringList &
     }
 }
 
-bool WalkedRowSearchKeys::isKeysOf(const SearchResults &rows) const {
-    return rows.size() == rows_.size() && (rows.isEmpty() || rows.constData() == rows_.constData());
-}
-
-void WalkedRowSearchKeys::useSuffixes(const QStringList &sortedSuffixes) {
-    if (sortedSuffixes == suffixes_)
-        return;
-    suffixes_ = sortedSuffixes;
-    for (qsizetype i = 0; i < rows_.size(); ++i)
-        keys_[size_t(i)].basenameLength = basenameLength(rows_.at(i).filename(), suffixes_);
-}
-
 bool WalkedRowSearchKeys::containsPath(const QString &lowercasedFullPath) const {
     const size_t hash = qHash(lowercasedFullPath);
     for (auto it = pathHashes_.constFind(hash); it != pathHashes_.cend() && it.key() == hash; ++it) {

@@ -15,7 +15,7 @@ namespace orvex {
 // The search keys of one walked list (applications, folders or shortcut files): each row's lowercased
 // name, the length of its searchable basename and the collation key of its name, computed once per
 // crawl so that a keystroke filters and orders tens of thousands of rows without lowercasing, stripping
-// or collating any of them. Immutable but for useSuffixes(); the manager uses it under its lock.
+// or collating any of them. Immutable: any number of searches read it at once.
 class WalkedRowSearchKeys {
 public:
     struct Key {
@@ -42,13 +42,8 @@ public:
 
     const SearchResults &rows() const { return rows_; }
     const Key &key(qsizetype index) const { return keys_[size_t(index)]; }
-    // True when `rows` is the very list these keys were made from (it shares its storage), so no row
-    // can have changed since.
-    bool isKeysOf(const SearchResults &rows) const;
-
+    // The ranking settings' suffixes the basename lengths were made with.
     const QStringList &suffixes() const { return suffixes_; }
-    // Recomputes the basename lengths when the ranking settings' suffix list changed.
-    void useSuffixes(const QStringList &sortedSuffixes);
 
     // Whether a row of the list has this lowercased full path.
     bool containsPath(const QString &lowercasedFullPath) const;
