@@ -45,6 +45,11 @@ protected:
                            "Type=Application\nName=Idle Tool\n");
         desktop.writeEntry(desktop.systemData, QStringLiteral("broken.desktop"),
                            "Type=Application\nName=Broken \xff Tool\n" + exec);
+        // A value in another encoding costs the entry only that key, unless it is the program to run.
+        desktop.writeEntry(desktop.systemData, QStringLiteral("latin.desktop"),
+                           "Type=Application\nName=Latin Tool\nName[de]=Lat\xe9in\nComment=caf\xe9\n" + exec);
+        desktop.writeEntry(desktop.systemData, QStringLiteral("latin-exec.desktop"),
+                           "Type=Application\nName=Latin Exec Tool\nDBusActivatable=true\nExec=caf\xe9\n");
         desktop.writeEntry(desktop.systemData, QStringLiteral(".dotted.desktop"),
                            "Type=Application\nName=Dotted Tool\n" + exec);
         desktop.writeEntry(desktop.systemData, QStringLiteral("notes.txt"),
@@ -82,12 +87,12 @@ TEST_F(DesktopApplications, OffersWhatThisDesktopShows) {
         QStringList locales;
         QStringList expected;
     } cases[] = {
-        {"no desktop named", {}, {}, {"Editor", "Not KDE Tool", "Console", "Maps", "Paint"}},
+        {"no desktop named", {}, {}, {"Editor", "Not KDE Tool", "Console", "Maps", "Paint", "Latin Tool"}},
         {"GNOME, German",
          {"GNOME"},
          {"de_DE.UTF-8"},
-         {"Bearbeiter", "Tweaks", "Not KDE Tool", "Console", "Maps", "Paint"}},
-        {"KDE", {"KDE"}, {"fr_FR.UTF-8"}, {"Editor", "Console", "Maps", "Paint"}},
+         {"Bearbeiter", "Tweaks", "Not KDE Tool", "Console", "Maps", "Paint", "Latin Tool"}},
+        {"KDE", {"KDE"}, {"fr_FR.UTF-8"}, {"Editor", "Console", "Maps", "Paint", "Latin Tool"}},
     };
     for (const auto &c : cases) {
         const SearchResults rows =
@@ -161,7 +166,7 @@ TEST_F(DesktopApplications, AreSearchedCountedAndRememberedLikeApps) {
                   DatabaseManager::relevanceScore(rows[0], QString::fromUtf8(c.query), preferences));
     }
     for (const char *query : {"system editor", "removed", "hidden tool", "helper", "missing tool",
-                              "stale tool", "link tool", "idle"})
+                              "stale tool", "link tool", "idle", "latin exec"})
         EXPECT_TRUE(manager->search(QString::fromUtf8(query), false).isEmpty()) << query;
 
     const SearchResult row = manager->search(QStringLiteral("bearbeiter"), false).at(0);
