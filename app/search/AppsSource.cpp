@@ -13,4 +13,10 @@ SearchResults AppsSource::walk(const std::atomic<bool> &cancelled) const {
     return DatabaseManager::discoverApplications(searchRoots_, desktopEntries_, &cancelled);
 }
 
+bool AppsSource::changesApplications(const FileEventStream::Event &event) {
+    constexpr unsigned folderOrLost =
+        FileEventStream::isDirectory | FileEventStream::rootChanged | FileEventStream::mustRescan;
+    return (event.flags & folderOrLost) || event.path.endsWith(QLatin1String(".desktop"));
+}
+
 } // namespace orvex

@@ -231,5 +231,42 @@ TEST_F(DesktopApplications, MatchThroughTheirNameAndFolderNotTheirEntryFile) {
     }
 }
 
+// The applications folders are watched: an entry put there or taken away while the launcher runs is
+// seen within seconds, long before the list's time to live (the clock here never moves), also in a
+// user's folder that did not exist when the watching began.
+TEST_F(DesktopApplications, EntriesAddedOrRemovedWhileRunningAreSeenWithinSeconds) {
+    using namespace std::chrono_literals;
+    const QString laterData = desktop.root + QStringLiteral("/later");
+    test::ManagerFixture fixture;
+    auto configuration = fixture.configuration();
+    configuration.backgroundRefreshEnabled = true;
+    configuration.desktopEntries = desktop.environment();
+    configuration.desktopEntries.dataFolders.prepend(laterData);
+    auto manager = fixture.makeManager(configuration);
+    manager->search(QStringLiteral("x"), false);
+    manager->waitForBackgroundTasks();
+
+    const auto offers = [&](const QString &query, const QString &path) {
+        const SearchResults rows = manager->search(query, false);
+        return std::any_of(rows.begin(), rows.end(),
+                           [&](const SearchResult &r) { return r.fullPath() == path; });
+    };
+    ASSERT_TRUE(offers(QStringLiteral("editor"), editor));
+
+    const QString added =
+        desktop.writeEntry(desktop.systemData, QStringLiteral("org.example.Latecomer.desktop"),
+                           "Type=Application\nName=Latecomer\nExec=true\n");
+    EXPECT_TRUE(test::waitUntil([&] { return offers(QStringLiteral("latecomer"), added); }, 10s));
+
+    ASSERT_TRUE(QFile::remove(added));
+    EXPECT_TRUE(test::waitUntil([&] { return !offers(QStringLiteral("latecomer"), added); }, 10s));
+
+    // The user's own entry of an id hides the system's as soon as it is there.
+    const QString mine = desktop.writeEntry(laterData, QStringLiteral("editor.desktop"),
+                                            "Type=Application\nName=My Editor\nExec=true\n");
+    EXPECT_TRUE(test::waitUntil([&] { return offers(QStringLiteral("my editor"), mine); }, 10s));
+    EXPECT_FALSE(offers(QStringLiteral("editor"), editor));
+}
+
 } // namespace
 } // namespace orvex
