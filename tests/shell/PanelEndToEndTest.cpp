@@ -116,6 +116,75 @@ TEST_F(PanelEndToEnd, ReturnAfterTypingOpensTheFirstRowOfTheLastAnswer) {
     quitWithControlQ(launcher, panel.id);
 }
 
+// The user opens one application again and again by another query; the query whose answer was cached
+// before now answers it first, and Return opens it: the row that stood first in the cached answer keeps
+// no claim on the selection once the answer is ranked afresh.
+TEST_F(PanelEndToEnd, AfterLearningReturnOpensTheRowThatNowComesFirst) {
+    prepareHome();
+    const QStringList ids = {QStringLiteral("velox"), QStringLiteral("velox-settings")};
+    installApplication(ids.at(0), QStringLiteral("Velox File Manager"));
+    installApplication(ids.at(1), QStringLiteral("File Manager Settings"));
+    startSession();
+    test::AccessibilityBus bus;
+    ASSERT_TRUE(bus.isReady()) << bus.failure().toStdString();
+    ChildProcess &launcher = newProcess();
+    const XWindowInfo panel = startLauncher(launcher, bus.environment(launcherEnvironment()));
+    ASSERT_NE(panel.id, 0u);
+    ASSERT_TRUE(waitForFocus(panel.id));
+    const std::optional<test::AccessibleRef> app = bus.waitForApplication(launcher.pid());
+    ASSERT_TRUE(app);
+    // The rows as the list shows them, "*" before the selected one.
+    const auto shownRows = [&] {
+        QStringList names;
+        const auto list = bus.waitForNode(
+            *app, [](const test::AccessibleNode &node) { return node.name == QLatin1String("Results"); },
+            std::chrono::milliseconds(0));
+        if (list)
+            for (const test::AccessibleRef &row : bus.children(list->ref)) {
+                const test::AccessibleNode node = bus.node(row);
+                names << (node.has(QStringLiteral("selected")) ? QStringLiteral("*") : QString()) + node.name;
+            }
+        return names;
+    };
+    const auto firstRowIs = [&](const QString &name) {
+        return session->waitUntil([&] {
+            const QStringList rows = shownRows();
+            return !rows.isEmpty() && rows.constFirst().endsWith(name);
+        });
+    };
+
+    ASSERT_TRUE(type(QStringLiteral("manager"), 100));
+    ASSERT_TRUE(firstRowIs(QStringLiteral("File Manager Settings")))
+        << shownRows().join(QLatin1Char('|')).toStdString();
+    ASSERT_TRUE(key(QStringLiteral("Escape")));
+    ASSERT_TRUE(waitForViewable(panel.id, false));
+
+    for (int opening = 0; opening < 6; ++opening) {
+        SCOPED_TRACE(opening);
+        ASSERT_TRUE(showWithHotKey(panel.id));
+        ASSERT_TRUE(key(QStringLiteral("ctrl+a")));
+        ASSERT_TRUE(type(QStringLiteral("velox"), 50));
+        ASSERT_TRUE(firstRowIs(QStringLiteral("Velox File Manager")));
+        ASSERT_TRUE(key(QStringLiteral("Return")));
+        ASSERT_TRUE(session->waitUntil([&] { return QFile::remove(markPath(ids.at(0))); }))
+            << "Return did not open it";
+        ASSERT_TRUE(waitForViewable(panel.id, false));
+    }
+
+    ASSERT_TRUE(showWithHotKey(panel.id));
+    ASSERT_TRUE(key(QStringLiteral("ctrl+a")));
+    ASSERT_TRUE(type(QStringLiteral("manager"), 100));
+    ASSERT_TRUE(firstRowIs(QStringLiteral("Velox File Manager")))
+        << "learning did not bring it first: " << shownRows().join(QLatin1Char('|')).toStdString();
+    DesktopSession::saveScreenshot(session->screenshot(), QStringLiteral("panel-learned-first-row"));
+    EXPECT_TRUE(shownRows().constFirst().startsWith(QLatin1Char('*')))
+        << "the selection is not on the first row: " << shownRows().join(QLatin1Char('|')).toStdString();
+    ASSERT_TRUE(key(QStringLiteral("Return")));
+    ASSERT_TRUE(session->waitUntil([&] { return !started(ids).isEmpty(); })) << "Return opened nothing";
+    EXPECT_EQ(started(ids).join(QLatin1Char(',')).toStdString(), "velox");
+    quitWithControlQ(launcher, panel.id);
+}
+
 // Control+Space shows the panel with Control down; Control then comes up inside the hot key's grab, which
 // sends the panel no key event. The selected row says "open" again once the key is up, not at the next key.
 TEST_F(PanelEndToEnd, ControlReleasedInsideTheHotKeysGrabTakesTheRevealHintAway) {
