@@ -4,12 +4,15 @@
 #include "LauncherEndToEndFixture.h"
 
 #include "support/AccessibilityBus.h"
+#include "support/ScreenReader.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QIcon>
+
+#include <iostream>
 
 namespace orvex {
 namespace {
@@ -475,6 +478,58 @@ TEST_F(PanelAccessibility, ARowPressedThroughTheBusOpensAsReturnOnItWould) {
     session->settle(std::chrono::milliseconds(300));
     EXPECT_EQ(started(ids).join(QLatin1Char(',')).toStdString(), "velox-notes");
     EXPECT_EQ(learned().join(QLatin1Char(',')).toStdString(), "velox-notes");
+}
+
+// The panel as a blind user meets it: Orca reads it, and the test listens to what Orca says.
+class PanelScreenReader : public PanelEndToEnd {
+protected:
+    void SetUp() override {
+        prepareHome();
+        installApplication(QStringLiteral("terminal"), QStringLiteral("Terminal Emulator"));
+        installApplication(QStringLiteral("editor"), QStringLiteral("Text Editor"));
+        startSession();
+        ASSERT_TRUE(bus.isReady()) << bus.failure().toStdString();
+        reader = std::make_unique<test::ScreenReader>(*session, bus);
+        ASSERT_TRUE(reader->isReady()) << reader->failure().toStdString();
+        ChildProcess &launcher = newProcess();
+        panel = startLauncher(launcher, bus.environment(launcherEnvironment()));
+        ASSERT_NE(panel.id, 0u);
+        ASSERT_TRUE(waitForFocus(panel.id));
+        ASSERT_TRUE(reader->waitForSpeech(QStringLiteral("Search"))) << said();
+        reader->clear();
+    }
+    void TearDown() override {
+        if (HasFailure())
+            std::cerr << said() << "\n" << reader->logTail().toStdString() << std::endl;
+        PanelEndToEnd::TearDown();
+        reader.reset();
+    }
+    std::string said() const { return reader ? reader->transcript().toStdString() : std::string(); }
+
+    test::AccessibilityBus bus;
+    std::unique_ptr<test::ScreenReader> reader;
+    XWindowInfo panel;
+};
+
+// "t" makes Terminal Emulator the row Return opens, "te" keeps it, "tex" makes it Text Editor: each new
+// row is said once, with its name, and a row that stays is not said again.
+TEST_F(PanelScreenReader, TheRowReturnWouldOpenIsSaidOnceEachTimeItChanges) {
+    ASSERT_TRUE(type(QStringLiteral("t")));
+    ASSERT_TRUE(reader->waitForSpeech(QStringLiteral("Terminal Emulator"))) << said();
+    ASSERT_TRUE(type(QStringLiteral("e")));
+    ASSERT_TRUE(type(QStringLiteral("x")));
+    EXPECT_TRUE(reader->waitForSpeech(QStringLiteral("Text Editor"))) << said();
+    EXPECT_EQ(reader->count(QStringLiteral("Terminal Emulator")), 1) << said();
+
+    // Back to "t": Terminal Emulator is the first row again.
+    ASSERT_TRUE(key(QStringLiteral("BackSpace")));
+    ASSERT_TRUE(key(QStringLiteral("BackSpace")));
+    EXPECT_TRUE(reader->waitForSpeech([](const QString &utterance) {
+        return utterance.contains(QLatin1String("Terminal Emulator"));
+    })) << said();
+    EXPECT_TRUE(session->waitUntil([&] { return reader->count(QStringLiteral("Terminal Emulator")) == 2; }))
+        << said();
+    EXPECT_EQ(reader->count(QStringLiteral("Text Editor")), 1) << said();
 }
 
 } // namespace
