@@ -383,8 +383,8 @@ bool isFocusEvent(const test::AccessibleEvent &event) {
 }
 
 // A keystroke that keeps the rows keeps their objects: no focus moves, nothing is said about an object
-// that is gone. A search that finds nothing says so in the field the user types in.
-TEST_F(PanelAccessibility, TypingKeepsTheRowsObjectsAndAnEmptyListIsSaidInTheField) {
+// that is gone. A search that finds nothing says so in a notification, the focus staying in the field.
+TEST_F(PanelAccessibility, TypingKeepsTheRowsObjectsAndAnEmptyListIsANotification) {
     ASSERT_NO_FATAL_FAILURE(showTheThreeRows());
     const QList<test::AccessibleRef> rowsBefore = rows;
 
@@ -406,20 +406,32 @@ TEST_F(PanelAccessibility, TypingKeepsTheRowsObjectsAndAnEmptyListIsSaidInTheFie
     bus.clearEvents();
     ASSERT_TRUE(type(QStringLiteral("zzzq"), 150));
     ASSERT_TRUE(waitForHeight(panel.id, 76));
-    EXPECT_TRUE(bus.waitForState(field->ref, [](const test::AccessibleNode &node) {
-        return node.description == QLatin1String("No results") && node.has(QStringLiteral("focused"));
-    })) << bus.node(field->ref).summary().toStdString();
+    const auto isNoResults = [](const test::AccessibleNode &node) {
+        return node.role == QLatin1String("notification") && node.name == QLatin1String("No results");
+    };
+    const std::optional<test::AccessibleNode> notice =
+        bus.waitForNode(*app, [&](const test::AccessibleNode &node) {
+            return isNoResults(node) && node.has(QStringLiteral("showing"));
+        });
+    EXPECT_TRUE(notice) << test::AccessibilityBus::describe(bus.tree(*app)).toStdString();
+    EXPECT_TRUE(bus.waitForEvent([&](const test::AccessibleEvent &event) {
+        return event.kind == QLatin1String("object:state-changed:showing") && event.detail1 == 1 && notice &&
+               event.source == notice->ref;
+    })) << "the notification does not say it came to show";
+    EXPECT_TRUE(bus.node(field->ref).has(QStringLiteral("focused")));
     EXPECT_TRUE(bus.waitForEvent([&](const test::AccessibleEvent &event) {
         return isFocusEvent(event) && event.source == field->ref;
     })) << "the screen reader is brought back to the field";
 
-    // Rows again: the field says nothing more.
+    // Rows again: the notification goes.
     ASSERT_TRUE(key(QStringLiteral("ctrl+a")));
     ASSERT_TRUE(type(QStringLiteral("velox"), 150));
     ASSERT_TRUE(waitForHeight(panel.id, 460));
-    EXPECT_TRUE(bus.waitForState(field->ref, [](const test::AccessibleNode &node) {
-        return node.description != QLatin1String("No results");
-    }));
+    if (notice) {
+        EXPECT_TRUE(bus.waitForState(notice->ref, [](const test::AccessibleNode &node) {
+            return !node.has(QStringLiteral("showing"));
+        })) << bus.node(notice->ref).summary().toStdString();
+    }
 }
 
 // Assistive technology that selects a row moves the panel's selection: Return then opens that row.
@@ -530,6 +542,20 @@ TEST_F(PanelScreenReader, TheRowReturnWouldOpenIsSaidOnceEachTimeItChanges) {
     EXPECT_TRUE(session->waitUntil([&] { return reader->count(QStringLiteral("Terminal Emulator")) == 2; }))
         << said();
     EXPECT_EQ(reader->count(QStringLiteral("Text Editor")), 1) << said();
+}
+
+// An answer that finds nothing is said, once, while the focus stays in the field; the next key that still
+// finds nothing says nothing more.
+TEST_F(PanelScreenReader, NoResultsIsSaidOnceWhenAnAnswerFindsNothing) {
+    ASSERT_TRUE(type(QStringLiteral("zqx"), 100));
+    EXPECT_TRUE(reader->waitForSpeech(QStringLiteral("No results"))) << said();
+    ASSERT_TRUE(type(QStringLiteral("q")));
+    // Rows again: what the next answer brings is said after anything the last key made Orca say.
+    ASSERT_TRUE(key(QStringLiteral("ctrl+a")));
+    ASSERT_TRUE(type(QStringLiteral("t")));
+    ASSERT_TRUE(reader->waitForSpeech(QStringLiteral("Terminal Emulator"))) << said();
+    EXPECT_EQ(reader->count(QStringLiteral("No results")), 1) << said();
+    EXPECT_EQ(session->inputFocus(), panel.id);
 }
 
 } // namespace
