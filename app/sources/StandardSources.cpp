@@ -5,6 +5,7 @@
 #include "sources/CalculatorSource.h"
 #include "sources/ChromiumBookmarks.h"
 #include "sources/NotionSearch.h"
+#include "sources/NotionServiceStatus.h"
 #include "sources/NotionSource.h"
 #include "sources/SystemSettingsSource.h"
 #include "sources/TranslationSource.h"
@@ -17,6 +18,7 @@ namespace orvex {
 StandardSourcesConfiguration StandardSourcesConfiguration::production(const QString &homePath) {
     StandardSourcesConfiguration c;
     c.browserBookmarkSources = ChromiumBookmarks::defaultSources(homePath);
+    c.notionServiceStatus = NotionServiceStatus::shared();
     return c;
 }
 
@@ -51,6 +53,7 @@ SourceFactory standardSources(StandardSourcesConfiguration sources) {
                 .clock = clock,
                 .baseURL = sources.notionBaseURL,
                 .requestTimeout = sources.notionRequestTimeout,
+                .serviceStatus = sources.notionServiceStatus,
             }),
         };
     };

@@ -257,7 +257,7 @@ TEST(BrowserBookmarkFiles, FoldersNestedTooDeepAreCutOffAndTheRestIsKept) {
     testing::internal::CaptureStdout();
     EXPECT_EQ(source.discover().size(), 2 * (ChromiumBookmarks::maxFolderDepth + 2));
     source.discover();
-    EXPECT_EQ(QString::fromStdString(testing::internal::GetCapturedStdout()), line) << "said once";
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), line.toStdString()) << "said once";
 
     // Once the file is whole the problem is gone; when it comes back it is said again.
     test::writeFile(file, deeplyNestedBookmarks(3));
@@ -267,7 +267,7 @@ TEST(BrowserBookmarkFiles, FoldersNestedTooDeepAreCutOffAndTheRestIsKept) {
     test::writeFile(file, deeplyNestedBookmarks(10000));
     testing::internal::CaptureStdout();
     source.discover();
-    EXPECT_EQ(QString::fromStdString(testing::internal::GetCapturedStdout()), line);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), line.toStdString());
 }
 
 // Only the bytes decide where a value ends: brackets inside names, escaped quotes and a file cut off
