@@ -203,6 +203,17 @@ QStringList DesktopEntry::strings(const QString &key) const {
     return unescaped(*it, true);
 }
 
+QStringList DesktopEntry::localeStrings(const QString &key, const QStringList &locales) const {
+    for (const QString &locale : locales) {
+        for (const QString &variant : localeVariants(locale)) {
+            const QString translated = key + QLatin1Char('[') + variant + QLatin1Char(']');
+            if (values_.contains(translated))
+                return strings(translated);
+        }
+    }
+    return strings(key);
+}
+
 bool DesktopEntry::isApplication() const {
     return string(QStringLiteral("Type")) == QLatin1String("Application");
 }

@@ -35,6 +35,9 @@ public:
     bool boolean(const QString &key) const;
     // A list value split at each ";" that is not escaped as "\;"; empty pieces are dropped.
     QStringList strings(const QString &key) const;
+    // The list of the translation localeString() would choose (a translated list replaces the
+    // untranslated one whole).
+    QStringList localeStrings(const QString &key, const QStringList &locales) const;
 
     // "Type" is "Application".
     bool isApplication() const;

@@ -25,6 +25,20 @@ QString desktopFileID(const QString &applicationsFolder, const QString &path) {
     return relative;
 }
 
+// What the desktop also calls the application, in the user's language: its generic name ("Web Browser")
+// and its keywords.
+QStringList otherNames(const DesktopEntry &entry, const QStringList &locales) {
+    QStringList names;
+    const auto add = [&](const QString &name) {
+        if (const QString trimmed = name.trimmed(); !trimmed.isEmpty() && !names.contains(trimmed))
+            names.append(trimmed);
+    };
+    add(entry.localeString(QStringLiteral("GenericName"), locales).value_or(QString()));
+    for (const QString &keyword : entry.localeStrings(QStringLiteral("Keywords"), locales))
+        add(keyword);
+    return names;
+}
+
 } // namespace
 
 AppsSource::AppsSource(QStringList searchRoots, DesktopEntryEnvironment desktopEntries,
@@ -32,7 +46,7 @@ AppsSource::AppsSource(QStringList searchRoots, DesktopEntryEnvironment desktopE
     : WalkedListSource(QStringLiteral("apps"), 120, std::move(basenameSuffixes)),
       searchRoots_(std::move(searchRoots)), desktopEntries_(std::move(desktopEntries)) {}
 
-SearchResults AppsSource::walk(const std::atomic<bool> &cancelled) const {
+WalkedRows AppsSource::walk(const std::atomic<bool> &cancelled) const {
     return discoverApplications(searchRoots_, desktopEntries_, &cancelled);
 }
 
@@ -59,9 +73,9 @@ SearchResults discoverAppBundles(const QStringList &searchRoots, const std::atom
     return results.take();
 }
 
-SearchResults discoverDesktopApplications(const DesktopEntryEnvironment &environment,
-                                          const std::atomic<bool> *cancelled) {
-    SearchResults results;
+WalkedRows discoverDesktopApplications(const DesktopEntryEnvironment &environment,
+                                       const std::atomic<bool> *cancelled) {
+    WalkedRows results;
     QSet<QString> seenIDs;
     for (const QString &folder : environment.applicationFolders()) {
         if (RootWalk::isCancelled(cancelled))
@@ -94,22 +108,26 @@ SearchResults discoverDesktopApplications(const DesktopEntryEnvironment &environ
                                      .trimmed();
             if (name.isEmpty())
                 continue;
-            results.append(SearchResult({
+            results.rows.append(SearchResult({
                 .id = stableNegativeID(entry->path),
                 .filename = name,
                 .directory = RootWalk::parentPath(entry->path),
                 .kind = SearchResultKind::app,
                 .usageKey = entry->path,
             }));
+            results.otherNames.append(otherNames(*desktopEntry, environment.locales));
         }
     }
     return results;
 }
 
-SearchResults discoverApplications(const QStringList &searchRoots, const DesktopEntryEnvironment &environment,
-                                   const std::atomic<bool> *cancelled) {
-    SearchResults results = discoverAppBundles(searchRoots, cancelled);
-    results += discoverDesktopApplications(environment, cancelled);
+WalkedRows discoverApplications(const QStringList &searchRoots, const DesktopEntryEnvironment &environment,
+                                const std::atomic<bool> *cancelled) {
+    const SearchResults bundles = discoverAppBundles(searchRoots, cancelled);
+    WalkedRows desktop = discoverDesktopApplications(environment, cancelled);
+    WalkedRows results(bundles, QList<QStringList>(bundles.size()));
+    results.rows += desktop.rows;
+    results.otherNames += desktop.otherNames;
     return results;
 }
 

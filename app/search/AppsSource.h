@@ -23,7 +23,7 @@ public:
     static bool changesApplications(const FileEventStream::Event &event);
 
 protected:
-    SearchResults walk(const std::atomic<bool> &cancelled) const override;
+    WalkedRows walk(const std::atomic<bool> &cancelled) const override;
 
 private:
     const QStringList searchRoots_;
@@ -38,13 +38,13 @@ SearchResults discoverAppBundles(const QStringList &searchRoots,
                                  const std::atomic<bool> *cancelled = nullptr);
 // The desktop entries of the environment's application folders that this desktop offers, as app rows:
 // the entry's name in the environment's locale as title, its folder as location, its file as usage key
-// (and so as full path). The first entry of a desktop-file id wins, so a user's entry hides the
-// system's, also when it hides the application.
-SearchResults discoverDesktopApplications(const DesktopEntryEnvironment &environment,
-                                          const std::atomic<bool> *cancelled = nullptr);
+// (and so as full path); as other names its generic name and keywords in that locale. The first entry of
+// a desktop-file id wins, so a user's entry hides the system's, also when it hides the application.
+WalkedRows discoverDesktopApplications(const DesktopEntryEnvironment &environment,
+                                       const std::atomic<bool> *cancelled = nullptr);
 // The app walk: the bundles under the roots, then the desktop applications.
-SearchResults discoverApplications(const QStringList &searchRoots, const DesktopEntryEnvironment &environment,
-                                   const std::atomic<bool> *cancelled = nullptr);
+WalkedRows discoverApplications(const QStringList &searchRoots, const DesktopEntryEnvironment &environment,
+                                const std::atomic<bool> *cancelled = nullptr);
 // An app row that stands for a desktop entry (its full path is the entry's file). The entry's file is
 // the row's identity, not text the user knows: such a row matches through its name and its folder.
 bool isDesktopApplicationRow(const SearchResult &result);

@@ -69,6 +69,12 @@ SearchResult SearchResult::withRelevanceScore(std::optional<qint64> score) const
     return SearchResult(std::move(copy));
 }
 
+SearchResult SearchResult::withOtherNameMatch() const {
+    SearchResultFields copy = f_;
+    copy.isOtherNameMatch = true;
+    return SearchResult(std::move(copy));
+}
+
 QString joinedPath(const QString &directory, const QString &name) {
     if (directory.isEmpty())
         return name;
@@ -105,6 +111,8 @@ QJsonObject searchResultRecordToJson(const SearchResult &result) {
     insertOptional(o, QLatin1String("fallbackActionURLString"), result.fallbackActionURLString());
     o.insert(QStringLiteral("isDirectPathMatch"), result.isDirectPathMatch());
     insertOptional(o, QLatin1String("usageKey"), result.usageKey());
+    if (result.isOtherNameMatch())
+        o.insert(QStringLiteral("isOtherNameMatch"), true);
     insertOptional(o, QLatin1String("relevanceScore"), result.relevanceScore());
     return o;
 }
@@ -126,6 +134,8 @@ std::optional<SearchResult> searchResultFromRecordJson(const QJsonObject &record
     f.directory = *directory;
     f.openCount = *openCount;
     f.isDirectPathMatch = direct.toBool();
+    // Absent in what earlier versions stored.
+    f.isOtherNameMatch = record.value(QLatin1String("isOtherNameMatch")).toBool(false);
 
     std::optional<QString> actionText;
     if (!readOptional(record, QLatin1String("snippet"), f.snippet, stringValue) ||

@@ -45,6 +45,9 @@ struct SearchResultFields {
     bool isDirectPathMatch = false;
     std::optional<QString> usageKey;
     bool isRecentActivation = false;
+    // Matched the query through another of its names (a desktop application's generic name or
+    // keywords), not through its title: ranked below every row that matched by name.
+    bool isOtherNameMatch = false;
     std::optional<qint64> relevanceScore;
 };
 
@@ -69,6 +72,7 @@ public:
     bool isDirectPathMatch() const { return f_.isDirectPathMatch; }
     const std::optional<QString> &usageKey() const { return f_.usageKey; }
     bool isRecentActivation() const { return f_.isRecentActivation; }
+    bool isOtherNameMatch() const { return f_.isOtherNameMatch; }
     std::optional<qint64> relevanceScore() const { return f_.relevanceScore; }
 
     // The row's identity text: an action row's address as stored, else "action://" + its action, else
@@ -78,6 +82,7 @@ public:
 
     SearchResult withOpenCount(qint64 openCount) const;
     SearchResult withRelevanceScore(std::optional<qint64> score) const;
+    SearchResult withOtherNameMatch() const;
 
 private:
     SearchResultFields f_;
@@ -98,7 +103,8 @@ QString joinedPath(const QString &directory, const QString &name);
 // folded into [-(2^63 - 2), -1] so it never meets a positive index row id.
 qint64 stableNegativeID(const QString &seed);
 
-// The stored JSON form of one row, as the persistent caches keep it. `isRecentActivation` is not stored.
+// The stored JSON form of one row, as the persistent caches keep it. `isRecentActivation` is not stored;
+// `isOtherNameMatch` only when set.
 QJsonObject searchResultRecordToJson(const SearchResult &result);
 // Reads a stored row back. Missing required keys or wrong types give no row with `malformed` set (the
 // payload holding it is undecodable); an unknown kind gives no row with `malformed` clear (the row is

@@ -15,7 +15,7 @@ FoldersSource::FoldersSource(QStringList searchRoots, int maxDepth, QSet<QString
       excludedFolderNames_(std::move(excludedFolderNames)), pinnedFolderPaths_(std::move(pinnedFolderPaths)) {
 }
 
-SearchResults FoldersSource::walk(const std::atomic<bool> &cancelled) const {
+WalkedRows FoldersSource::walk(const std::atomic<bool> &cancelled) const {
     return discoverFolders(searchRoots_, maxDepth_, excludedFolderNames_, &cancelled);
 }
 

@@ -19,7 +19,7 @@ public:
     SearchResults pinnedRows(const SearchContext &context) const override;
 
 protected:
-    SearchResults walk(const std::atomic<bool> &cancelled) const override;
+    WalkedRows walk(const std::atomic<bool> &cancelled) const override;
     bool skipsRepeatedPaths() const override { return true; }
 
 private:

@@ -80,8 +80,10 @@ SearchResults filterSearchResultsForIncrementalQuery(const SearchResults &result
     const auto contains = [&](const QString &text) { return matchingForm(text).contains(query); };
     SearchResults kept;
     for (const SearchResult &r : results) {
-        if (contains(r.filename()) || contains(r.directory()) || (r.snippet() && contains(*r.snippet())) ||
-            contains(r.fullPath()))
+        // A row found through another of its names (which it does not carry) stays until the answer
+        // comes: dropping it would blank the rows of a query typed letter by letter, one letter at a time.
+        if (r.isOtherNameMatch() || contains(r.filename()) || contains(r.directory()) ||
+            (r.snippet() && contains(*r.snippet())) || contains(r.fullPath()))
             kept.append(r);
     }
     return kept;

@@ -11,7 +11,7 @@
 namespace orvex {
 namespace {
 
-constexpr qint64 matchScores[] = {0, 250, 500, 1000};
+constexpr qint64 matchScores[] = {0, 100, 250, 500, 1000};
 constexpr qint64 directPathScore = 5000;
 constexpr qint64 recentActivationBonus = 800;
 constexpr qint64 snippetBonus = 50;
@@ -79,6 +79,10 @@ qint64 relevanceScore(const SearchResult &result, const QString &queryLowercased
 
     const auto tier =
         textMatchTier(result, queryLowercased, rankingPreferences.sortedSuffixesForBasenameStripping());
+    // Below every row that matched by its name, whatever its kind or use, so that those keep their
+    // places; learned counts still order such rows among themselves (the display order's next key).
+    if (tier == TextMatchTier::otherName)
+        return matchScores[static_cast<int>(tier)];
     // Counts come from the database and from stored values: clamp before weighting so that neither a
     // negative nor a huge count can skew or overflow the sum.
     const qint64 opens = std::clamp<qint64>(result.openCount(), 0, maximumCountedOpens);
@@ -105,7 +109,7 @@ TextMatchTier textMatchTier(const SearchResult &result, const QString &queryLowe
         (result.snippet() && matchingForm(*result.snippet()).contains(q)) ||
         (!isDesktopApplicationRow(result) && matchingForm(result.fullPath()).contains(q)))
         return TextMatchTier::contains;
-    return TextMatchTier::none;
+    return result.isOtherNameMatch() ? TextMatchTier::otherName : TextMatchTier::none;
 }
 
 QString matchingForm(const QString &text) {

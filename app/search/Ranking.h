@@ -14,7 +14,8 @@ class SearchRankingPreferences;
 // How a row's text meets a query and what the row scores for it: the pure functions every source, the
 // panel and the tests rank with, none of them touching a manager.
 
-enum class TextMatchTier { none, contains, prefix, exact };
+// `otherName`: not the row's title but another of its names (SearchResult::isOtherNameMatch).
+enum class TextMatchTier { none, otherName, contains, prefix, exact };
 
 // Lowercased and composed: names copied from other systems are often decomposed, while typed queries
 // are composed (or the other way round), and both must still match.

@@ -63,7 +63,7 @@ ShortcutFilesSource::ShortcutFilesSource(QStringList searchRoots, int maxDepth,
       searchRoots_(std::move(searchRoots)), maxDepth_(maxDepth),
       excludedFolderNames_(std::move(excludedFolderNames)), fileExtensions_(std::move(fileExtensions)) {}
 
-SearchResults ShortcutFilesSource::walk(const std::atomic<bool> &cancelled) const {
+WalkedRows ShortcutFilesSource::walk(const std::atomic<bool> &cancelled) const {
     return discoverShortcuts(searchRoots_, maxDepth_, excludedFolderNames_, fileExtensions_(), &cancelled);
 }
 

@@ -21,7 +21,7 @@ public:
     const QStringList &searchRoots() const { return searchRoots_; }
 
 protected:
-    SearchResults walk(const std::atomic<bool> &cancelled) const override;
+    WalkedRows walk(const std::atomic<bool> &cancelled) const override;
 
 private:
     const QStringList searchRoots_;

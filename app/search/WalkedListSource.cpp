@@ -12,14 +12,15 @@
 
 namespace orvex {
 
-WalkedListSnapshot::WalkedListSnapshot(SearchResults rows, const QStringList &basenameSuffixes)
-    : rows_(std::move(rows)), keys_(std::make_shared<const WalkedRowSearchKeys>(rows_, basenameSuffixes)) {}
+WalkedListSnapshot::WalkedListSnapshot(WalkedRows walked, const QStringList &basenameSuffixes)
+    : rows_(std::move(walked.rows)), otherNames_(std::move(walked.otherNames)),
+      keys_(std::make_shared<const WalkedRowSearchKeys>(rows_, basenameSuffixes, otherNames_)) {}
 
 std::shared_ptr<const WalkedRowSearchKeys>
 WalkedListSnapshot::keys(const QStringList &basenameSuffixes) const {
     std::lock_guard guard(keysMutex_);
     if (keys_->suffixes() != basenameSuffixes)
-        keys_ = std::make_shared<const WalkedRowSearchKeys>(rows_, basenameSuffixes);
+        keys_ = std::make_shared<const WalkedRowSearchKeys>(rows_, basenameSuffixes, otherNames_);
     return keys_;
 }
 
@@ -30,19 +31,19 @@ WalkedListSource::WalkedListSource(QString id, double timeToLive,
 }
 
 std::shared_ptr<const SourceSnapshot> WalkedListSource::initialSnapshot() const {
-    return std::make_shared<const WalkedListSnapshot>(SearchResults{}, QStringList{});
+    return std::make_shared<const WalkedListSnapshot>(WalkedRows{}, QStringList{});
 }
 
-std::shared_ptr<const WalkedListSnapshot> WalkedListSource::snapshotOf(SearchResults rows) const {
-    return std::make_shared<const WalkedListSnapshot>(std::move(rows), basenameSuffixes_());
+std::shared_ptr<const WalkedListSnapshot> WalkedListSource::snapshotOf(WalkedRows walked) const {
+    return std::make_shared<const WalkedListSnapshot>(std::move(walked), basenameSuffixes_());
 }
 
 std::shared_ptr<const SourceSnapshot> WalkedListSource::crawl(const std::atomic<bool> &cancelled) const {
-    SearchResults rows = walk(cancelled);
+    WalkedRows walked = walk(cancelled);
     // A cancelled crawl is never installed: its keys would be made for nothing.
     if (cancelled.load())
         return initialSnapshot();
-    return snapshotOf(std::move(rows));
+    return snapshotOf(std::move(walked));
 }
 
 SearchResults WalkedListSource::match(const SourceSnapshot &snapshot, const SearchContext &context) const {
@@ -71,23 +72,38 @@ SearchResults WalkedListSource::matchRows(const WalkedRowSearchKeys &keys, bool 
     }
 
     // The rows whose name holds the query, with their tier. The searchable basename is a prefix of the
-    // lowercased name: the name test covers it, and its length tells equality and prefix.
-    enum Tier { exact, prefix, other };
+    // lowercased name: the name test covers it, and its length tells equality and prefix. Below them the
+    // rows that meet the query only through another of their names.
+    enum Tier { exact, prefix, other, otherName };
     struct Match {
         qsizetype order; // position among the list's rows, then the pinned rows
         Tier tier;
     };
     std::vector<Match> matches;
-    qsizetype tierCounts[3] = {0, 0, 0};
+    qsizetype tierCounts[4] = {0, 0, 0, 0};
     // One matcher for every row: QString::contains would build its search tables again for each name.
     // A single character is found faster by a plain scan.
     const QStringMatcher matcher(q);
     const auto contains = [&](const QString &name) {
         return q.size() == 1 ? name.contains(q.front()) : matcher.indexIn(name) >= 0;
     };
-    const auto match = [&](qsizetype order, const WalkedRowSearchKeys::Key &key) {
-        if (!contains(key.lowercasedFilename))
+    // Another name counts where the query starts one of its words: "browser" meets "web browser", but
+    // "net" does not meet "internet".
+    const auto startsAWord = [&](QStringView names) {
+        for (qsizetype at = matcher.indexIn(names); at >= 0; at = matcher.indexIn(names, at + 1)) {
+            if (at == 0 || !names.at(at - 1).isLetterOrNumber())
+                return true;
+        }
+        return false;
+    };
+    const auto match = [&](qsizetype order, const WalkedRowSearchKeys::Key &key, QStringView otherNames) {
+        if (!contains(key.lowercasedFilename)) {
+            if (!otherNames.isEmpty() && startsAWord(otherNames)) {
+                matches.push_back({order, otherName});
+                ++tierCounts[otherName];
+            }
             return;
+        }
         Tier tier = other;
         if (key.lowercasedFilename.startsWith(q) && key.basenameLength >= q.size())
             tier = key.basenameLength == q.size() ? exact : prefix;
@@ -99,15 +115,15 @@ SearchResults WalkedListSource::matchRows(const WalkedRowSearchKeys &keys, bool 
             return {};
         const WalkedRowSearchKeys::Key &key = keys.key(i);
         if (!skipRepeatedPaths || !key.repeatsEarlierPath)
-            match(i, key);
+            match(i, key, keys.otherNames(i));
     }
     for (qsizetype i = 0; i < pinnedRows.size(); ++i)
-        match(rows.size() + i, pinnedKeys[size_t(i)]);
+        match(rows.size() + i, pinnedKeys[size_t(i)], {});
 
     // The tier comes first in the order, so once the better tiers fill the kept rows the worse ones can
     // be left out before their learned counts are looked up.
-    int lastTier = other;
-    for (int tier = exact, total = 0; tier <= other; ++tier) {
+    int lastTier = otherName;
+    for (int tier = exact, total = 0; tier <= otherName; ++tier) {
         total += int(tierCounts[tier]);
         if (total >= maxRows) {
             lastTier = tier;
@@ -161,7 +177,8 @@ SearchResults WalkedListSource::matchRows(const WalkedRowSearchKeys &keys, bool 
     result.reserve(qsizetype(count));
     for (size_t i = 0; i < count; ++i) {
         const Candidate &c = kept[i];
-        result.append(c.openCount == c.row->openCount() ? *c.row : c.row->withOpenCount(c.openCount));
+        SearchResult row = c.openCount == c.row->openCount() ? *c.row : c.row->withOpenCount(c.openCount);
+        result.append(c.tier == otherName ? row.withOtherNameMatch() : std::move(row));
     }
     return result;
 }

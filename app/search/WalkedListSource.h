@@ -11,11 +11,21 @@
 
 namespace orvex {
 
+// What a walk found: its rows and, where rows have names besides their title (a desktop application's
+// generic name and keywords), each row's other names in the rows' order (empty: no row has any).
+struct WalkedRows {
+    WalkedRows(SearchResults rows = {}, QList<QStringList> otherNames = {})
+        : rows(std::move(rows)), otherNames(std::move(otherNames)) {}
+
+    SearchResults rows;
+    QList<QStringList> otherNames;
+};
+
 // One crawl of a walked list: its rows and their search keys.
 class WalkedListSnapshot final : public SourceSnapshot {
 public:
     // Makes the rows' keys now (on the crawl's thread, not on the next keystroke).
-    WalkedListSnapshot(SearchResults rows, const QStringList &basenameSuffixes);
+    WalkedListSnapshot(WalkedRows walked, const QStringList &basenameSuffixes);
 
     const SearchResults &rows() const { return rows_; }
     // The keys for these suffixes: made again, once, when the ranking settings' suffixes changed
@@ -24,13 +34,15 @@ public:
 
 private:
     const SearchResults rows_;
+    const QList<QStringList> otherNames_;
     mutable std::mutex keysMutex_;
     mutable std::shared_ptr<const WalkedRowSearchKeys> keys_;
 };
 
 // A list the core walks on disk (applications, folders, shortcut files) and filters by name on every
 // query: rows whose name holds the query, exact basenames first, then prefixes, then the most opened,
-// then by name, at most `maxRows`.
+// then by name, at most `maxRows`; after them the rows whose other names have a word that starts with
+// the query, in the same order.
 class WalkedListSource : public Source {
 public:
     static constexpr qsizetype maxRows = 80;
@@ -46,7 +58,7 @@ public:
     SearchResults match(const SourceSnapshot &snapshot, const SearchContext &context) const final;
 
     // A walked snapshot of these rows, keyed with the current suffixes.
-    std::shared_ptr<const WalkedListSnapshot> snapshotOf(SearchResults rows) const;
+    std::shared_ptr<const WalkedListSnapshot> snapshotOf(WalkedRows walked) const;
 
     // Filters and orders keyed rows for a query in its matching form (matchingForm, Ranking.h);
     // `pinned` rows follow the list's rows, each kept only when its path is new; with
@@ -57,7 +69,7 @@ public:
 
 protected:
     // The walk itself; returns early with what it found once `cancelled` is true.
-    virtual SearchResults walk(const std::atomic<bool> &cancelled) const = 0;
+    virtual WalkedRows walk(const std::atomic<bool> &cancelled) const = 0;
     // Rows that join the list's for every query (the pinned folders).
     virtual SearchResults pinnedRows(const SearchContext &) const { return {}; }
     virtual bool skipsRepeatedPaths() const { return false; }

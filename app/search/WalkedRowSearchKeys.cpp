@@ -74,8 +74,23 @@ QString WalkedRowSearchKeys::lowercasedUsageIdentifier(const SearchResult &row) 
     return row.usageKey().value_or(row.fullPath()).toLower();
 }
 
-WalkedRowSearchKeys::WalkedRowSearchKeys(SearchResults rows, const QStringList &sortedSuffixes)
+WalkedRowSearchKeys::WalkedRowSearchKeys(SearchResults rows, const QStringList &sortedSuffixes,
+                                         const QList<QStringList> &otherNames)
     : rows_(std::move(rows)), suffixes_(sortedSuffixes) {
+    Q_ASSERT(otherNames.isEmpty() || otherNames.size() == rows_.size());
+    if (!otherNames.isEmpty()) {
+        otherNameRanges_.reserve(size_t(rows_.size()));
+        for (const QStringList &names : otherNames) {
+            const qsizetype start = otherNames_.size();
+            for (const QString &name : names) {
+                if (otherNames_.size() > start)
+                    otherNames_ += QLatin1Char('\n');
+                otherNames_ += matchingForm(name);
+            }
+            otherNameRanges_.emplace_back(start, otherNames_.size() - start);
+        }
+        otherNames_.squeeze();
+    }
     // The names first: the buffer must not move once views into it are made.
     std::vector<qsizetype> nameStarts;
     nameStarts.reserve(size_t(rows_.size()) + 1);

@@ -6,6 +6,7 @@
 #include <QMultiHash>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 #include <optional>
 #include <vector>
@@ -34,14 +35,23 @@ public:
         bool repeatsEarlierPath = false;
     };
 
-    // Keeps a shallow copy of `rows`, which identifies the list the keys belong to.
-    WalkedRowSearchKeys(SearchResults rows, const QStringList &sortedSuffixes);
+    // Keeps a shallow copy of `rows`, which identifies the list the keys belong to. `otherNames`: each
+    // row's names besides its title, in the rows' order (empty: no row has any).
+    WalkedRowSearchKeys(SearchResults rows, const QStringList &sortedSuffixes,
+                        const QList<QStringList> &otherNames = {});
     // The keys' names are views into names_.
     WalkedRowSearchKeys(const WalkedRowSearchKeys &) = delete;
     WalkedRowSearchKeys &operator=(const WalkedRowSearchKeys &) = delete;
 
     const SearchResults &rows() const { return rows_; }
     const Key &key(qsizetype index) const { return keys_[size_t(index)]; }
+    // The row's other names in their matching form, each on a line of its own; empty when it has none.
+    QStringView otherNames(qsizetype index) const {
+        if (otherNameRanges_.empty())
+            return {};
+        const auto [start, length] = otherNameRanges_[size_t(index)];
+        return QStringView(otherNames_).mid(start, length);
+    }
     // The ranking settings' suffixes the basename lengths were made with.
     const QStringList &suffixes() const { return suffixes_; }
 
@@ -69,6 +79,10 @@ private:
     // Every row's lowercased name, one after another: a keystroke reads them in one sweep instead of
     // visiting tens of thousands of separate strings, and the rows hold no string of their own.
     QString names_;
+    // The same for the rows' other names: otherNameRanges_ holds each row's start and length in
+    // otherNames_, and is empty when no row has any (folders, shortcut files).
+    QString otherNames_;
+    std::vector<std::pair<qsizetype, qsizetype>> otherNameRanges_;
     std::vector<Key> keys_;
     QStringList suffixes_;
     // Hash of each row's lowercased full path to its index.

@@ -135,6 +135,25 @@ TEST(DesktopEntry, NamesFollowTheMessageLocales) {
     for (const auto &c : cases)
         EXPECT_EQ(entry.localeString(QStringLiteral("Name"), c.locales), c.expected)
             << c.locales.join(',').toStdString();
+
+    // A translated list replaces the untranslated one whole.
+    const DesktopEntry lists = entryOf("[Desktop Entry]\n"
+                                       "Keywords=files;folders;\n"
+                                       "Keywords[de]=Dateien;Ordner;\n"
+                                       "Keywords[fr]=\n");
+    const struct {
+        QStringList locales;
+        QStringList expected;
+    } listCases[] = {
+        {{}, {QStringLiteral("files"), QStringLiteral("folders")}},
+        {{QStringLiteral("de_AT.UTF-8")}, {QStringLiteral("Dateien"), QStringLiteral("Ordner")}},
+        {{QStringLiteral("fr_FR")}, {}},
+        {{QStringLiteral("pt_BR"), QStringLiteral("de")},
+         {QStringLiteral("Dateien"), QStringLiteral("Ordner")}},
+    };
+    for (const auto &c : listCases)
+        EXPECT_EQ(lists.localeStrings(QStringLiteral("Keywords"), c.locales), c.expected)
+            << c.locales.join(',').toStdString();
 }
 
 TEST(DesktopEntry, DesktopNamesDecideWhereAnEntryShows) {

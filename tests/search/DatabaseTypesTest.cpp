@@ -113,6 +113,7 @@ TEST(SearchResultRecord, RoundTripsEveryFieldButTheRecentFlag) {
                             .isDirectPathMatch = true,
                             .usageKey = QStringLiteral("u"),
                             .isRecentActivation = true,
+                            .isOtherNameMatch = true,
                             .relevanceScore = 1234});
     // Through text, as the caches store it.
     const QByteArray text = QJsonDocument(searchResultRecordToJson(row)).toJson(QJsonDocument::Compact);
@@ -133,7 +134,12 @@ TEST(SearchResultRecord, RoundTripsEveryFieldButTheRecentFlag) {
     EXPECT_TRUE(back->isDirectPathMatch());
     EXPECT_EQ(back->usageKey(), row.usageKey());
     EXPECT_FALSE(back->isRecentActivation());
+    EXPECT_TRUE(back->isOtherNameMatch());
     EXPECT_EQ(back->relevanceScore(), 1234);
+    // Unset, it is not written, and what earlier versions stored reads as unset.
+    const QJsonObject plain = searchResultRecordToJson(SearchResult({.filename = QStringLiteral("a")}));
+    EXPECT_FALSE(plain.contains(QLatin1String("isOtherNameMatch")));
+    EXPECT_FALSE(searchResultFromRecordJson(plain, malformed)->isOtherNameMatch());
 }
 
 TEST(SearchResultRecord, DecodingRules) {

@@ -98,7 +98,7 @@ TEST_F(DesktopApplications, OffersWhatThisDesktopShows) {
     };
     for (const auto &c : cases) {
         const SearchResults rows =
-            discoverDesktopApplications(desktop.environment(c.desktopNames, c.locales));
+            discoverDesktopApplications(desktop.environment(c.desktopNames, c.locales)).rows;
         QStringList sorted = test::filenames(rows);
         QStringList expected = c.expected;
         sorted.sort();
@@ -108,7 +108,7 @@ TEST_F(DesktopApplications, OffersWhatThisDesktopShows) {
 }
 
 TEST_F(DesktopApplications, RowsStandForTheEntryFile) {
-    const SearchResults rows = discoverDesktopApplications(desktop.environment());
+    const SearchResults rows = discoverDesktopApplications(desktop.environment()).rows;
     const auto find = [&](const QString &title) {
         const auto it = std::find_if(rows.begin(), rows.end(),
                                      [&](const SearchResult &r) { return r.filename() == title; });
@@ -130,7 +130,7 @@ TEST_F(DesktopApplications, RowsStandForTheEntryFile) {
     // Bundles of the design's roots keep working beside them.
     const QString bundles = desktop.root + QStringLiteral("/Applications");
     test::makeDirectory(bundles + QStringLiteral("/Marmot.app/Contents"));
-    const SearchResults all = discoverApplications({bundles}, desktop.environment());
+    const SearchResults all = discoverApplications({bundles}, desktop.environment()).rows;
     ASSERT_EQ(all.size(), rows.size() + 1);
     EXPECT_EQ(all.first().filename(), QStringLiteral("Marmot.app"));
     EXPECT_FALSE(isDesktopApplicationRow(all.first()));
@@ -228,6 +228,97 @@ TEST_F(DesktopApplications, MatchThroughTheirNameAndFolderNotTheirEntryFile) {
         EXPECT_EQ(answered, c.offered);
         EXPECT_EQ(textMatchTier(found[0], c.query, {}) != TextMatchTier::none, c.offered);
     }
+}
+
+// A desktop application is also known by its generic name and keywords (in the user's language): a query
+// that starts one of their words finds it, below every row that matched by name, which keeps its place.
+TEST(DesktopApplicationOtherNames, FindAppsBelowWhatMatchedByName) {
+    test::DesktopEntryFixture desktop;
+    // The same applications twice: with their generic names and keywords, and without.
+    const struct {
+        const char *file;
+        QByteArray keys;
+        QByteArray otherNames;
+    } entries[] = {
+        {"galculator.desktop", "Name=Galculator\n",
+         "GenericName=Calculator\nGenericName[de]=Taschenrechner\nKeywords=math;arithmetic;\n"},
+        {"firefox-esr.desktop", "Name=Firefox ESR\nComment=Browse the World Wide Web\n",
+         "GenericName=Web Browser\nKeywords=Internet;WWW;Browser;Web;Explorer;\n"},
+        {"chromium.desktop", "Name=Chromium\n", "GenericName=Web Browser\n"},
+        {"browser-cleaner.desktop", "Name=Browser Cleaner\n", "GenericName=Privacy Tool\nKeywords=web;\n"},
+    };
+    for (const auto &e : entries) {
+        const QByteArray common = "Type=Application\nExec=true\n" + e.keys;
+        desktop.writeEntry(desktop.userData, QString::fromLatin1(e.file), common + e.otherNames);
+        desktop.writeEntry(desktop.systemData, QString::fromLatin1(e.file), common);
+    }
+    const QString folders = desktop.root + QStringLiteral("/home");
+    test::makeDirectory(folders + QStringLiteral("/Browser Bookmarks Backup"));
+    test::makeDirectory(folders + QStringLiteral("/web-notes"));
+
+    test::ManagerFixture fixture;
+    const auto manager = [&](const QString &dataFolder, const QStringList &locales) {
+        auto configuration = fixture.configuration();
+        configuration.folderSearchRoots = {folders};
+        configuration.desktopEntries = desktop.environment({}, locales);
+        configuration.desktopEntries.dataFolders = {dataFolder};
+        auto made = fixture.makeManager(configuration);
+        made->warmupFileSystemPermissions();
+        return made;
+    };
+    auto withOtherNames = manager(desktop.userData, {});
+    auto withoutOtherNames = manager(desktop.systemData, {});
+    auto german = manager(desktop.userData, {QStringLiteral("de_DE.UTF-8")});
+
+    const struct {
+        const char *query;
+        QStringList byName;    // the answer without other names, and the head of the answer with them
+        QStringList byOthers;  // what follows in the answer with them
+        DatabaseManager *with; // the manager asked for the answer with other names
+    } cases[] = {
+        {"calculator", {}, {"Galculator"}, withOtherNames.get()},
+        {"calc", {}, {"Galculator"}, withOtherNames.get()},
+        {"arith", {}, {"Galculator"}, withOtherNames.get()},
+        {"browser",
+         {"Browser Cleaner", "Browser Bookmarks Backup"},
+         {"Chromium", "Firefox ESR"},
+         withOtherNames.get()},
+        {"web browser", {}, {"Chromium", "Firefox ESR"}, withOtherNames.get()},
+        {"web", {"web-notes"}, {"Browser Cleaner", "Chromium", "Firefox ESR"}, withOtherNames.get()},
+        {"internet", {}, {"Firefox ESR"}, withOtherNames.get()},
+        // Only where a word starts, and never the comment.
+        {"rowser", {"Browser Cleaner", "Browser Bookmarks Backup"}, {}, withOtherNames.get()},
+        {"net", {}, {}, withOtherNames.get()},
+        {"world", {}, {}, withOtherNames.get()},
+        // In the user's language: the translated generic name replaces the untranslated one.
+        {"taschen", {}, {"Galculator"}, german.get()},
+        {"calculator", {}, {}, german.get()},
+        {"math", {}, {"Galculator"}, german.get()},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.query);
+        const QString query = QString::fromUtf8(c.query);
+        const SearchResults rows = c.with->search(query, false);
+        const auto titles = [](const SearchResults &found) {
+            return test::filenames(found).join(" | ").toStdString();
+        };
+        EXPECT_EQ(titles(withoutOtherNames->search(query, false)), c.byName.join(" | ").toStdString());
+        EXPECT_EQ(titles(rows), (c.byName + c.byOthers).join(" | ").toStdString());
+        for (qsizetype i = 0; i < rows.size(); ++i)
+            EXPECT_EQ(rows[i].isOtherNameMatch(), i >= c.byName.size()) << rows[i].filename().toStdString();
+    }
+
+    // Learned counts order the apps found by other names among themselves, never above a name match.
+    for (int i = 0; i < 5; ++i) {
+        const SearchResults rows = withOtherNames->search(QStringLiteral("browser"), false);
+        const auto firefox = std::find_if(rows.begin(), rows.end(), [](const SearchResult &r) {
+            return r.filename() == QLatin1String("Firefox ESR");
+        });
+        ASSERT_NE(firefox, rows.end());
+        withOtherNames->recordActivation(*firefox);
+    }
+    EXPECT_EQ(test::filenames(withOtherNames->search(QStringLiteral("browser"), false)),
+              (QStringList{"Browser Cleaner", "Browser Bookmarks Backup", "Firefox ESR", "Chromium"}));
 }
 
 // The applications folders are watched: an entry put there or taken away while the launcher runs is

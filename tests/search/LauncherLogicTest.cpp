@@ -83,6 +83,16 @@ TEST(LauncherLogic, IncrementalFilterLooksAtNameFolderSnippetAndPath) {
     EXPECT_EQ(filterSearchResultsForIncrementalQuery(rows, QString()).size(), 3);
 }
 
+// An app found through its generic name or keywords does not carry them: it stays in the preview and
+// the answer decides, instead of vanishing for a keystroke and coming back.
+TEST(LauncherLogic, IncrementalFilterKeepsRowsFoundThroughOtherNames) {
+    const SearchResults rows = {fileRow(QStringLiteral("Browser Notes.txt")),
+                                fileRow(QStringLiteral("Firefox ESR")).withOtherNameMatch(),
+                                fileRow(QStringLiteral("Notes.txt"))};
+    EXPECT_EQ(filenames(filterSearchResultsForIncrementalQuery(rows, QStringLiteral("browse"))),
+              (QStringList{QStringLiteral("Browser Notes.txt"), QStringLiteral("Firefox ESR")}));
+}
+
 // Names stored decomposed (as some file systems and archives write them) match a composed query, and
 // the other way round, as they do in the search core's answer; the rows keep their own form.
 TEST(LauncherLogic, IncrementalFilterMatchesInTheCoresUnicodeForm) {
