@@ -250,6 +250,36 @@ TEST_F(LauncherEndToEnd, AFolderNothingOpensIsToldOnTheDesktopAndOnStderr) {
     quitWithControlQ(launcher, panel.id);
 }
 
+// The desktop's notification service is started by the bus at the first message for it, as many
+// desktops install it: the hot key's warning starts it and reaches it.
+TEST_F(LauncherEndToEnd, AHotKeyHeldElsewhereIsSaidByANotificationServiceTheBusStartsOnDemand) {
+    prepareHome();
+    startSession();
+    test::KeyHolder other(session->displayName());
+    ASSERT_TRUE(other.holds());
+    test::PrivateSessionBus bus;
+    ASSERT_FALSE(bus.address().isEmpty());
+    const QString record = test::homePath() + QStringLiteral("/notifications.jsonl");
+    ASSERT_TRUE(bus.addActivatableService(QStringLiteral("org.freedesktop.Notifications"),
+                                          QStringLiteral(ORVEX_NOTIFICATION_SERVICE), {record}));
+    QProcessEnvironment environment = session->environment();
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+
+    ChildProcess &launcher = newProcess();
+    const XWindowInfo panel = startLauncher(launcher, environment);
+    ASSERT_NE(panel.id, 0u);
+    ASSERT_TRUE(session->waitUntil([&] {
+        return !test::FakeNotificationService::recorded(record).isEmpty();
+    })) << "no notification reached the service the bus starts";
+    const QList<test::FakeNotificationService::Message> messages =
+        test::FakeNotificationService::recorded(record);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages.first().applicationName, QStringLiteral("Orvex Launcher"));
+    EXPECT_EQ(messages.first().summary, QStringLiteral("Hot key Control + Space is not available"));
+    ASSERT_TRUE(waitForFocus(panel.id));
+    quitWithControlQ(launcher, panel.id);
+}
+
 // Settings on a disk that takes no writes, full or read-only: the launcher runs on with them in memory
 // and tells once why they cannot be saved, on the desktop and on stderr; the file keeps what it held.
 TEST_F(LauncherEndToEnd, SettingsThatCannotBeSavedAreToldOnTheDesktopAndOnStderr) {
