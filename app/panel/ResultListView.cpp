@@ -157,7 +157,7 @@ QVariant ResultListModel::data(const QModelIndex &index, int role) const {
     case Qt::AccessibleTextRole:
         return row.result.filename();
     case Qt::AccessibleDescriptionRole: {
-        QStringList parts{row.subtitleText()};
+        QStringList parts{ResultRowView::kindAccessibleLabel(row.result), row.subtitleText()};
         if (row.showsBadge())
             parts << row.badgeAccessibleLabel();
         parts.removeAll(QString());
