@@ -280,7 +280,8 @@ void ResultListView::announceSelectedRow() {
     if (identity == announcedIdentity_)
         return;
     announcedIdentity_ = identity;
-    if (identity && isVisible())
+    // Told only to the user in the panel: a refresh while another window has the keyboard says nothing.
+    if (identity && isVisible() && isActiveWindow())
         announceCurrentResultRow(this, int(*selected));
 }
 
