@@ -8,6 +8,7 @@
 #include "search/Database.h"
 #include "search/LauncherNotifications.h"
 #include "search/PersistentQueryResultCacheStore.h"
+#include "search/Ranking.h"
 
 #include <QThread>
 
@@ -239,7 +240,7 @@ void SearchController::applySearchResults(const SearchResults &results, bool pre
     if (!normalized.isEmpty()) {
         const SearchRankingPreferences preferences = rankingStore_.load();
         rows = scoredSearchResultsForDisplay(rows, normalized, [&](const SearchResult &row) {
-            return DatabaseManager::relevanceScore(row, normalized, preferences);
+            return relevanceScore(row, normalized, preferences);
         });
     }
     state_.results = std::move(rows);

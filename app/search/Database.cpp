@@ -10,6 +10,7 @@
 #include "search/LateLookups.h"
 #include "search/LearnedOpenCounts.h"
 #include "search/PersistentQueryResultCacheStore.h"
+#include "search/Ranking.h"
 #include "search/SearchContext.h"
 #include "search/ShortcutFilesSource.h"
 #include "search/ShortcutRootWatcher.h"

@@ -5,6 +5,9 @@
 #include "search/ShortcutFilesSource.h"
 #include "search/ShortcutRootWatcher.h"
 
+#include <future>
+#include <memory>
+
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -213,6 +216,40 @@ bool DatabaseManager::isBackgroundCacheRefreshRunning() const {
 bool DatabaseManager::hasShortcutRootWatcher() const {
     auto held = lock();
     return shortcutRootWatcher_ != nullptr;
+}
+
+std::pair<qint64, qint64> DatabaseManager::warmupFileSystemPermissions() {
+    // Both walks at once, off the manager, each keying its rows as it goes. A task dropped at shutdown
+    // breaks its promise, so the wait below always ends.
+    using Crawl = std::shared_ptr<const SourceSnapshot>;
+    auto appsPromise = std::make_shared<std::promise<Crawl>>();
+    auto foldersPromise = std::make_shared<std::promise<Crawl>>();
+    std::future<Crawl> appsFuture = appsPromise->get_future();
+    std::future<Crawl> foldersFuture = foldersPromise->get_future();
+    startBackgroundTask([this, appsPromise] { appsPromise->set_value(appsSource_->crawl(shuttingDown_)); });
+    startBackgroundTask(
+        [this, foldersPromise] { foldersPromise->set_value(foldersSource_->crawl(shuttingDown_)); });
+    appsPromise.reset();
+    foldersPromise.reset();
+
+    Crawl apps;
+    Crawl folders;
+    try {
+        apps = appsFuture.get();
+        folders = foldersFuture.get();
+    } catch (const std::future_error &) {
+        return {0, 0};
+    }
+    if (shuttingDown_.load())
+        return {0, 0};
+
+    const auto count = [](const Crawl &crawl) {
+        return qint64(dynamic_cast<const WalkedListSnapshot &>(*crawl).rows().size());
+    };
+    auto held = lock();
+    installCrawledSnapshots(held, {{appsIndex, apps}, {foldersIndex, folders}});
+    postSearchDataRefreshed();
+    return {count(apps), count(folders)};
 }
 
 } // namespace orvex

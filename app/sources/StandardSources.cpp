@@ -12,7 +12,20 @@
 #include "platform/UserDefaults.h"
 #include "search/StoredRowNormalization.h"
 
+#include <mutex>
+
 namespace orvex {
+
+namespace {
+
+// The stores read back Notion rows kept in older forms. One function for the process, installed before
+// the first manager with these sources is made (or the launcher's shared one is set up).
+void installStandardStoredRowNormalization() {
+    static std::once_flag installed;
+    std::call_once(installed, [] { installStoredRowNormalization(normalizedNotionSearchResult); });
+}
+
+} // namespace
 
 StandardSourcesConfiguration StandardSourcesConfiguration::production(const QString &homePath) {
     StandardSourcesConfiguration c;
@@ -21,10 +34,9 @@ StandardSourcesConfiguration StandardSourcesConfiguration::production(const QStr
 }
 
 SourceFactory standardSources(StandardSourcesConfiguration sources) {
+    installStandardStoredRowNormalization();
     return [sources = std::move(sources)](const DatabaseManagerConfiguration &configuration)
                -> std::vector<std::shared_ptr<const Source>> {
-        // The stores read back Notion rows kept in older forms.
-        installStoredRowNormalization(normalizedNotionSearchResult);
         UserDefaults *defaults = configuration.defaults ? configuration.defaults : &UserDefaults::standard();
         const std::shared_ptr<Clock> clock = configuration.clock ? configuration.clock : Clock::system();
         return {
@@ -63,7 +75,7 @@ DatabaseManagerConfiguration standardConfiguration() {
 }
 
 void installStandardSearchCore() {
-    installStoredRowNormalization(normalizedNotionSearchResult);
+    installStandardStoredRowNormalization();
     DatabaseManager::setSharedConfiguration(standardConfiguration);
 }
 

@@ -2,7 +2,9 @@
 #include "fixtures/ManagerFixture.h"
 #include "fixtures/ResultNames.h"
 #include "fixtures/UsageFixture.h"
+#include "search/AppsSource.h"
 #include "search/Database.h"
+#include "search/Ranking.h"
 #include "search/SearchRankingSettings.h"
 #include "support/TestEnvironment.h"
 
@@ -91,7 +93,7 @@ TEST_F(DesktopApplications, OffersWhatThisDesktopShows) {
     };
     for (const auto &c : cases) {
         const SearchResults rows =
-            DatabaseManager::discoverDesktopApplications(desktop.environment(c.desktopNames, c.locales));
+            discoverDesktopApplications(desktop.environment(c.desktopNames, c.locales));
         QStringList sorted = test::filenames(rows);
         QStringList expected = c.expected;
         sorted.sort();
@@ -101,7 +103,7 @@ TEST_F(DesktopApplications, OffersWhatThisDesktopShows) {
 }
 
 TEST_F(DesktopApplications, RowsStandForTheEntryFile) {
-    const SearchResults rows = DatabaseManager::discoverDesktopApplications(desktop.environment());
+    const SearchResults rows = discoverDesktopApplications(desktop.environment());
     const auto find = [&](const QString &title) {
         const auto it = std::find_if(rows.begin(), rows.end(),
                                      [&](const SearchResult &r) { return r.filename() == title; });
@@ -118,15 +120,15 @@ TEST_F(DesktopApplications, RowsStandForTheEntryFile) {
         EXPECT_EQ(row.directory(), path.left(path.lastIndexOf(QLatin1Char('/'))));
         EXPECT_EQ(row.id(), stableNegativeID(path));
         EXPECT_FALSE(row.databaseID() || row.action() || row.isDirectPathMatch() || row.isRecentActivation());
-        EXPECT_TRUE(DatabaseManager::isDesktopApplicationRow(row));
+        EXPECT_TRUE(isDesktopApplicationRow(row));
     }
     // Bundles of the design's roots keep working beside them.
     const QString bundles = desktop.root + QStringLiteral("/Applications");
     test::makeDirectory(bundles + QStringLiteral("/Marmot.app/Contents"));
-    const SearchResults all = DatabaseManager::discoverApplications({bundles}, desktop.environment());
+    const SearchResults all = discoverApplications({bundles}, desktop.environment());
     ASSERT_EQ(all.size(), rows.size() + 1);
     EXPECT_EQ(all.first().filename(), QStringLiteral("Marmot.app"));
-    EXPECT_FALSE(DatabaseManager::isDesktopApplicationRow(all.first()));
+    EXPECT_FALSE(isDesktopApplicationRow(all.first()));
     EXPECT_EQ(all.first().fullPath(), bundles + QStringLiteral("/Marmot.app"));
 }
 
@@ -145,20 +147,19 @@ TEST_F(DesktopApplications, AreSearchedCountedAndRememberedLikeApps) {
     const struct {
         const char *query;
         const char *first;
-        DatabaseManager::TextMatchTier tier;
+        TextMatchTier tier;
     } cases[] = {
-        {"bearbeiter", "Bearbeiter", DatabaseManager::TextMatchTier::exact},
-        {"bearb", "Bearbeiter", DatabaseManager::TextMatchTier::prefix},
-        {"arbeit", "Bearbeiter", DatabaseManager::TextMatchTier::contains},
-        {"twea", "Tweaks", DatabaseManager::TextMatchTier::prefix},
+        {"bearbeiter", "Bearbeiter", TextMatchTier::exact},
+        {"bearb", "Bearbeiter", TextMatchTier::prefix},
+        {"arbeit", "Bearbeiter", TextMatchTier::contains},
+        {"twea", "Tweaks", TextMatchTier::prefix},
     };
     for (const auto &c : cases) {
         const SearchResults rows = manager->search(QString::fromUtf8(c.query), false);
         ASSERT_FALSE(rows.isEmpty()) << c.query;
         EXPECT_EQ(rows[0].filename(), QString::fromUtf8(c.first)) << c.query;
-        EXPECT_EQ(DatabaseManager::textMatchTier(rows[0], QString::fromUtf8(c.query), {}), c.tier) << c.query;
-        EXPECT_EQ(rows[0].relevanceScore(),
-                  DatabaseManager::relevanceScore(rows[0], QString::fromUtf8(c.query), preferences));
+        EXPECT_EQ(textMatchTier(rows[0], QString::fromUtf8(c.query), {}), c.tier) << c.query;
+        EXPECT_EQ(rows[0].relevanceScore(), relevanceScore(rows[0], QString::fromUtf8(c.query), preferences));
     }
     for (const char *query : {"system editor", "removed", "hidden tool", "helper", "missing tool",
                               "stale tool", "link tool", "idle"})
@@ -220,9 +221,7 @@ TEST_F(DesktopApplications, MatchThroughTheirNameAndFolderNotTheirEntryFile) {
         const bool answered = std::any_of(rows.begin(), rows.end(),
                                           [&](const SearchResult &r) { return r.fullPath() == entry; });
         EXPECT_EQ(answered, c.offered);
-        EXPECT_EQ(DatabaseManager::textMatchTier(found[0], c.query, {}) !=
-                      DatabaseManager::TextMatchTier::none,
-                  c.offered);
+        EXPECT_EQ(textMatchTier(found[0], c.query, {}) != TextMatchTier::none, c.offered);
     }
 }
 
