@@ -383,11 +383,22 @@ protected:
                                    program + QStringLiteral(" --from-exec"),
                                    QStringLiteral("DBusActivatable=true\n"));
     }
+    // GIO's own connection to this bus would end the process when the bus goes, and, while GIO's
+    // pending work holds it, GIO would hand it to a later test in place of that test's bus: it must
+    // be let go before the bus goes.
     void TearDown() override {
-        // GIO's own connection to this bus would end the process when the bus goes.
         if (GDBusConnection *connection = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
             g_dbus_connection_set_exit_on_close(connection, FALSE);
+            GWeakRef held;
+            g_weak_ref_init(&held, connection);
             g_object_unref(connection);
+            EXPECT_TRUE(test::waitUntil([&] {
+                GObject *still = static_cast<GObject *>(g_weak_ref_get(&held));
+                if (still)
+                    g_object_unref(still);
+                return still == nullptr;
+            })) << "GIO kept its connection to the test's bus";
+            g_weak_ref_clear(&held);
         }
         ::setenv("DBUS_SESSION_BUS_ADDRESS", savedBusAddress.constData(), 1);
     }
