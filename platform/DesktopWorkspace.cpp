@@ -187,6 +187,7 @@ OpenResult launch(GAppInfo *app, const QList<QUrl> &urls, const QByteArrayList &
         return OpenResult::failed(failure, detail);
     };
     GObjectPtr<GDesktopAppInfo> spawned;
+    bool overTheBus = false;
     if (G_IS_DESKTOP_APP_INFO(app)) {
         const QString busName = activationBusName(G_DESKTOP_APP_INFO(app));
         const BusService service = busName.isEmpty() ? BusService::unknown : serviceOnSessionBus(busName);
@@ -199,6 +200,7 @@ OpenResult launch(GAppInfo *app, const QList<QUrl> &urls, const QByteArrayList &
                           QStringLiteral("its D-Bus service %1 is neither running nor installed, and it "
                                          "names no program")
                               .arg(busName));
+        overTheBus = service == BusService::available;
         if (service == BusService::missing) {
             spawned = spawnedApplication(G_DESKTOP_APP_INFO(app));
             if (!spawned)
@@ -214,8 +216,11 @@ OpenResult launch(GAppInfo *app, const QList<QUrl> &urls, const QByteArrayList &
     GList *uris = nullptr;
     for (const QByteArray &uri : encoded)
         uris = g_list_append(uris, const_cast<char *>(uri.constData()));
-    GObjectPtr<GAppLaunchContext> context(g_app_launch_context_new());
-    useEnvironment(context.get(), environment);
+    // Over the bus the service starts with the bus's environment; a context would only have GIO ask
+    // it for a start-up notice it does not have when the call fails.
+    GObjectPtr<GAppLaunchContext> context(overTheBus ? nullptr : g_app_launch_context_new());
+    if (context)
+        useEnvironment(context.get(), environment);
     GError *rawError = nullptr;
     bool launched = false;
     bool inTerminal = false;
@@ -227,7 +232,8 @@ OpenResult launch(GAppInfo *app, const QList<QUrl> &urls, const QByteArrayList &
         const QByteArray folder = hasOwnFolder ? QByteArray(ownFolder) : QFile::encodeName(QDir::homePath());
         g_free(ownFolder);
         // PWD says where the program starts, not where the launcher runs.
-        g_app_launch_context_setenv(context.get(), "PWD", folder.constData());
+        if (context)
+            g_app_launch_context_setenv(context.get(), "PWD", folder.constData());
         launched = g_desktop_app_info_launch_uris_as_manager(
             entry, uris, context.get(), G_SPAWN_SEARCH_PATH, enterFolder,
             hasOwnFolder ? nullptr : const_cast<char *>(folder.constData()), nullptr, nullptr, &rawError);
