@@ -240,9 +240,9 @@ TEST_F(LauncherEndToEnd, AFolderNothingOpensIsToldOnTheDesktopAndOnStderr) {
         << launcher.standardError().toStdString();
     EXPECT_EQ(notifications.messages.first().summary, QStringLiteral("Could not open \u201cProjects\u201d"));
     EXPECT_EQ(notifications.messages.first().body,
-              QStringLiteral("No application on this system opened %1.").arg(folder));
+              QStringLiteral("No application on this system opens folders."));
     EXPECT_TRUE(launcher.standardError().contains(
-        QStringLiteral("Orvex Launcher could not open %1: no application on this system opened it\n")
+        QStringLiteral("Orvex Launcher could not open %1: No application on this system opens folders.\n")
             .arg(folder)
             .toUtf8()))
         << launcher.standardError().toStdString();
