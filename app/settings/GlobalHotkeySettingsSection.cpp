@@ -88,8 +88,8 @@ GlobalHotkeySettingsSection::GlobalHotkeySettingsSection(Bindings bindings, QWid
     addRow(recordingHint_);
     currentLine_ = SettingsStyle::makeHelpText(QString(), this);
     addRow(currentLine_);
-    symbolsLine_ = SettingsStyle::makeHelpText(QString(), this);
-    addRow(symbolsLine_);
+    keysLine_ = SettingsStyle::makeHelpText(QString(), this);
+    addRow(keysLine_);
     disabledLine_ = SettingsStyle::makeHelpText(QStringLiteral("Global hotkey is currently disabled."), this);
     addRow(disabledLine_);
     registrationLine_ = SettingsStyle::makeStatusText(QString(), this);
@@ -124,7 +124,7 @@ void GlobalHotkeySettingsSection::refresh() {
     resetButton_->setEnabled(enabled);
     recordingHint_->setVisible(recording);
     const HotKeySettings current = bindings_.currentHotKeySettings();
-    // The button shows symbols; a screen reader hears the shortcut in words, whether it is recording
+    // The button shows the compact form; a screen reader hears the shortcut in words, whether it is recording
     // and how to leave.
     QString name;
     QString description;
@@ -145,7 +145,7 @@ void GlobalHotkeySettingsSection::refresh() {
     if (recorderButton_->accessibleDescription() != description)
         recorderButton_->setAccessibleDescription(description);
     currentLine_->setText(QStringLiteral("Current: ") + hotKeyDisplayString(current));
-    symbolsLine_->setText(QStringLiteral("Symbols: ") + hotKeySymbolDisplayString(current));
+    keysLine_->setText(QStringLiteral("Keys: ") + hotKeySymbolDisplayString(current));
     disabledLine_->setVisible(!enabled);
     const std::optional<QString> message = bindings_.registrationMessage();
     registrationLine_->setVisible(message.has_value());

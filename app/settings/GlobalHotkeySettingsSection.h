@@ -40,7 +40,7 @@ private:
 };
 
 // The "Global Hotkey" section: the on/off toggle, the recorder and reset buttons, the recording hint,
-// the current shortcut in words and in symbols, the "disabled" line and the registration message.
+// the current shortcut in words and in its compact form, the "disabled" line and the registration message.
 class GlobalHotkeySettingsSection : public SettingsFormSection {
     Q_OBJECT
 
@@ -64,7 +64,7 @@ public:
     QToolButton *resetButton() const { return resetButton_; }
     QLabel *recordingHint() const { return recordingHint_; }
     QLabel *currentLine() const { return currentLine_; }
-    QLabel *symbolsLine() const { return symbolsLine_; }
+    QLabel *keysLine() const { return keysLine_; }
     QLabel *disabledLine() const { return disabledLine_; }
     QLabel *registrationLine() const { return registrationLine_; }
 
@@ -75,7 +75,7 @@ private:
     QToolButton *resetButton_;
     QLabel *recordingHint_;
     QLabel *currentLine_;
-    QLabel *symbolsLine_;
+    QLabel *keysLine_;
     QLabel *disabledLine_;
     QLabel *registrationLine_;
 };

@@ -42,6 +42,7 @@ PermissionCard::PermissionCard(const QString &title, const QString &description,
     layout->setSizeConstraint(QLayout::SetMinimumSize);
     layout->addWidget(makeLabel(title, 13, QFont::DemiBold, this));
     QLabel *descriptionLabel = makeLabel(description, 11, QFont::Normal, this);
+    descriptionLabel->setWordWrap(true);
     SettingsStyle::useSecondaryColor(descriptionLabel);
     layout->addWidget(descriptionLabel);
 
@@ -146,8 +147,8 @@ PermissionsOnboardingView::PermissionsOnboardingView(std::function<void()> onCon
     auto *header = new QVBoxLayout;
     header->setSpacing(6);
     header->addWidget(makeLabel(QStringLiteral("Permission Setup"), 17, QFont::DemiBold, stack));
-    QLabel *intro = makeLabel(QStringLiteral("Before first use, run the checks below so your folders and "
-                                             "browser tabs are found now instead of during search."),
+    QLabel *intro = makeLabel(QStringLiteral("Before first use, run the checks below so your folders are "
+                                             "found now instead of during search."),
                               11, QFont::Normal, stack);
     SettingsStyle::useSecondaryColor(intro);
     header->addWidget(intro);
@@ -158,7 +159,10 @@ PermissionsOnboardingView::PermissionsOnboardingView(std::function<void()> onCon
                                    QStringLiteral("Request Files & Folders Access"), stack);
     layout->addWidget(fileCard_);
     browserCard_ = new PermissionCard(QStringLiteral("Browser Automation (Edge/Brave)"),
-                                      QStringLiteral("Needed to discover and focus open browser tabs."),
+                                      // Linux browsers list their tabs to no other program.
+                                      QStringLiteral("Finds open Edge and Brave tabs where the browser lists "
+                                                     "them to other programs; on Linux none does. Bookmarks "
+                                                     "are found without this."),
                                       QStringLiteral("Request Browser Automation Access"), stack);
     layout->addWidget(browserCard_);
 

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QImage>
 #include <QPalette>
+#include <QRegularExpression>
 #include <QSet>
 
 #include <algorithm>
@@ -544,6 +545,19 @@ TEST_F(SettingsAccessibility, TheTextsSayWhatIsTrueOnLinux) {
     for (const QString &text : texts) {
         EXPECT_FALSE(text.contains(QStringLiteral("System Settings >"))) << text.toStdString();
         EXPECT_FALSE(text.contains(QStringLiteral("macOS 26"))) << text.toStdString();
+    }
+    // Keys by the names Linux gives them, and the tray icon by its name here.
+    EXPECT_TRUE(texts.contains(QStringLiteral("Keys: Ctrl+Space")))
+        << texts.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(find(window->ref, QStringLiteral("check box"), QStringLiteral("Show Tray Icon")));
+    for (const AccessibleNode &node : bus.tree(window->ref)) {
+        for (const QString &text : {node.name, node.description}) {
+            EXPECT_FALSE(
+                text.contains(QRegularExpression(QStringLiteral("[\u2303\u2325\u21E7\u2756\u2318]"))))
+                << node.summary().toStdString();
+            EXPECT_FALSE(text.contains(QStringLiteral("Menu Bar"), Qt::CaseInsensitive))
+                << node.summary().toStdString();
+        }
     }
     // Pictures of both: the focus scrolls each into view.
     for (const char *control : {"Apple Translation", "Run at Login"}) {
