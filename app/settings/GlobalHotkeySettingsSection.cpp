@@ -83,10 +83,12 @@ GlobalHotkeySettingsSection::GlobalHotkeySettingsSection(Bindings bindings, QWid
     buttons->addWidget(resetButton_);
     addRow(buttons);
 
-    recordingHint_ =
-        SettingsStyle::makeHelpText(QStringLiteral("Press modifier + key. Press Escape to cancel."), this);
+    recordingHint_ = SettingsStyle::makeHelpText(
+        QStringLiteral("Press modifier + key. Press Escape to cancel."), this, QAccessible::Notification);
+    recordingHint_->setAccessibleName(QStringLiteral("Recording shortcut"));
+    recordingHint_->setAccessibleDescription(recordingHint_->text());
     addRow(recordingHint_);
-    currentLine_ = SettingsStyle::makeHelpText(QString(), this);
+    currentLine_ = SettingsStyle::makeHelpText(QString(), this, QAccessible::Notification);
     addRow(currentLine_);
     keysLine_ = SettingsStyle::makeHelpText(QString(), this);
     addRow(keysLine_);
@@ -144,12 +146,10 @@ void GlobalHotkeySettingsSection::refresh() {
         recorderButton_->setAccessibleName(name);
     if (recorderButton_->accessibleDescription() != description)
         recorderButton_->setAccessibleDescription(description);
-    currentLine_->setText(QStringLiteral("Current: ") + hotKeyDisplayString(current));
+    currentLine_->setMessage(QStringLiteral("Current: ") + hotKeyDisplayString(current));
     keysLine_->setText(QStringLiteral("Keys: ") + hotKeySymbolDisplayString(current));
     disabledLine_->setVisible(!enabled);
-    const std::optional<QString> message = bindings_.registrationMessage();
-    registrationLine_->setVisible(message.has_value());
-    registrationLine_->setText(message.value_or(QString()));
+    registrationLine_->setMessage(bindings_.registrationMessage());
 }
 
 } // namespace orvex

@@ -51,7 +51,10 @@ PermissionCard::PermissionCard(const QString &title, const QString &description,
     statusSymbol_ = new QLabel(this);
     statusSymbol_->setFixedSize(13, 13);
     statusRow->addWidget(statusSymbol_);
-    statusText_ = makeLabel(QString(), 10, QFont::Normal, this);
+    // Spoken as each outcome appears, while the focus stays on the request button.
+    statusText_ = new KeyboardAccess::AccessibleLabel(QAccessible::Notification, QString(), this);
+    statusText_->setTextFormat(Qt::PlainText);
+    statusText_->setFont(SettingsStyle::font(statusText_->font(), 10));
     statusText_->setWordWrap(true);
     statusRow->addWidget(statusText_, 1);
     layout->addLayout(statusRow);
@@ -94,7 +97,7 @@ void PermissionCard::setStatus(const PermissionWarmupStatus &status, bool isLoad
     const QColor color = statusColor(status.kind, palette());
     statusSymbol_->setPixmap(
         SettingsSymbols::pixmap(symbolName(status.kind), color, 13, devicePixelRatioF()));
-    statusText_->setText(status.message);
+    statusText_->setMessage(status.message);
     QPalette textPalette = statusText_->palette();
     textPalette.setColor(QPalette::WindowText, color);
     statusText_->setPalette(textPalette);
