@@ -174,7 +174,8 @@ TEST(ArgosDaemonFaults, TheChildInheritsNoDescriptorButItsStandardStreams) {
     ASSERT_GT(child, 0);
     const QString folder = QStringLiteral("/proc/%1/fd").arg(child);
     QStringList open;
-    for (const QString &entry : QDir(folder).entryList(QDir::System | QDir::NoDotAndDotDot))
+    for (const QString &entry :
+         QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot))
         open.append(entry + QStringLiteral(" -> ") + QFile::symLinkTarget(folder + QLatin1Char('/') + entry));
     ::close(descriptor);
     EXPECT_FALSE(open.isEmpty()) << "the child's descriptors cannot be read";

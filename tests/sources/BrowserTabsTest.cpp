@@ -149,7 +149,7 @@ pid_t writtenProcess(const QString &path) {
 // browser is probed after it.
 TEST_F(BrowserTabs, ACancelledCrawlKillsAHangingProbeAtOnce) {
     const QString pidFile = test::homePath() + QStringLiteral("/hanging-osascript.pid");
-    fake.respond({}, {}, 0, {}, "echo $$ > '" + QFile::encodeName(pidFile) + "'; exec sleep 600");
+    fake.respond({}, {}, 0, {}, "echo $$ > '" + QFile::encodeName(pidFile) + "'; exec sleep 60");
     auto m = fixture.makeManager(test::browserConfiguration(
         fixture.sourcesConfiguration(), fake.path(), {edgeBundleIdentifier, braveBundleIdentifier}, 600000));
     std::atomic<bool> cancelled{false};
