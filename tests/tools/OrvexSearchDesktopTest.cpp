@@ -136,6 +136,10 @@ TEST(OrvexSearchLateRows, AHungTranslationInterpreterDoesNotOutliveTheTool) {
     ASSERT_TRUE(tool.waitForFinished(10000));
     EXPECT_TRUE(test::waitUntil([&] { return isDead(orphaned); }, std::chrono::seconds(5)))
         << "the interpreter outlives the killed tool";
+    // What the interpreter itself started is its own affair once it is gone; the test ends it.
+    for (const pid_t sleeper : loggedProcesses(interpreter, QStringLiteral("hang")))
+        if (!isDead(sleeper))
+            ::kill(sleeper, SIGKILL);
 }
 
 class OrvexSearchDesktop : public ::testing::Test {
