@@ -18,9 +18,12 @@
 #include "fixtures/SyntheticHome.h"
 #include "platform/AllocatorPolicy.h"
 #include "platform/UserDefaults.h"
+#include "search/AppsSource.h"
 #include "search/Database.h"
+#include "search/FoldersSource.h"
 #include "search/PersistentQueryResultCacheStore.h"
 #include "search/SearchRankingSettings.h"
+#include "search/ShortcutFilesSource.h"
 #include "sources/StandardSources.h"
 
 #include <QCoreApplication>
@@ -291,11 +294,10 @@ struct WalkCounts {
 WalkCounts crawl(const QString &home, const QSet<QString> &shortcutExtensions) {
     const QSet<QString> excluded = excludedFolderNames();
     WalkCounts counts;
-    counts.apps = DatabaseManager::discoverAppBundles(SyntheticHome::appSearchRoots(home)).size();
-    counts.folders = DatabaseManager::discoverFolders({home}, 5, excluded).size();
-    counts.shortcuts = DatabaseManager::discoverShortcuts(SyntheticHome::shortcutSearchRoots(home), 6,
-                                                          excluded, shortcutExtensions)
-                           .size();
+    counts.apps = discoverAppBundles(SyntheticHome::appSearchRoots(home)).size();
+    counts.folders = discoverFolders({home}, 5, excluded).size();
+    counts.shortcuts =
+        discoverShortcuts(SyntheticHome::shortcutSearchRoots(home), 6, excluded, shortcutExtensions).size();
     return counts;
 }
 

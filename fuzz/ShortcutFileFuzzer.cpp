@@ -2,7 +2,7 @@
 // and ".webloc" property lists, read for the address that identifies them in the usage data.
 #include "FuzzSupport.h"
 
-#include "search/Database.h"
+#include "search/ShortcutFilesSource.h"
 
 #include <QFile>
 
@@ -27,6 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                      static_cast<qint64>(size - 1));
     file.close();
 
-    (void)DatabaseManager::shortcutUsageKey(path);
+    (void)shortcutUsageKey(path);
     return 0;
 }

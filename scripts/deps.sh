@@ -12,6 +12,9 @@ ORVEX_PACKAGES=(
     # the accessibility bus a screen reader reads, desktop-entry and property-list checkers, a pinned font.
     xvfb xauth xdotool x11-utils x11-xkb-utils openbox trayer dbus dbus-x11 at-spi2-core desktop-file-utils
     libplist-utils fonts-dejavu-core
+    # Tests that listen as a blind user does: the screen reader, the speech service it talks to with the
+    # espeak-ng voice (its sound goes to a null device), and util-linux's script, setsid and unshare.
+    orca speech-dispatcher speech-dispatcher-espeak-ng espeak-ng bsdutils util-linux
 )
 
 orvex_install_dependencies() {

@@ -18,6 +18,7 @@ class ResultActivationModeMonitor;
 class ResultListView;
 class ResultRowIcons;
 class SearchTextField;
+class SpokenNotice;
 class Workspace;
 
 // What a panel is built from. Every empty member takes the launcher's own value.
@@ -56,6 +57,8 @@ public:
     ResultListView *resultList() const { return list_; }
     // Whether the activity indicator of a running search is shown.
     bool isShowingActivity() const;
+    // What a screen reader was told of the last answer: "No results" while it found nothing, else empty.
+    QString searchOutcome() const;
 
     LauncherThemeID launcherThemeID() const { return themeID_; }
     LauncherTheme theme() const;
@@ -127,6 +130,8 @@ private:
     QWidget *divider_ = nullptr;
     ResultListView *list_ = nullptr;
     QWidget *overlay_ = nullptr;
+    // "No results", spoken when an answer finds nothing.
+    SpokenNotice *outcome_ = nullptr;
     QList<NotificationCenter::ObserverToken> observers_;
 };
 

@@ -9,7 +9,9 @@
 #include "search/LauncherLogic.h"
 #include "search/LauncherSettingsStores.h"
 #include "search/PersistentQueryResultCacheStore.h"
+#include "search/Ranking.h"
 #include "search/SearchRankingSettings.h"
+#include "search/ShortcutFilesSource.h"
 #include "sources/BrowserTabs.h"
 #include "sources/BrowserTabsSource.h"
 #include "sources/SystemSettingsLauncher.h"
@@ -27,7 +29,7 @@ namespace {
 std::optional<QString> webLinkShortcutAddress(const SearchResult &result) {
     std::optional<QString> address = result.usageKey();
     if (!address)
-        address = DatabaseManager::shortcutUsageKey(result.fullPath());
+        address = shortcutUsageKey(result.fullPath());
     return address;
 }
 
@@ -281,7 +283,7 @@ void ResultActivation::cachePromotedSearchResultsAfterActivation(const SearchRes
 
     const SearchResults promoted =
         searchResultsPromotingActivatedResult(results, result, normalized, [&](const SearchResult &row) {
-            return DatabaseManager::relevanceScore(row, normalized, preferences);
+            return relevanceScore(row, normalized, preferences);
         });
     search_.incrementalSearchResultCache().store(promoted, normalized);
     search_.persistentQueryCacheStore().storeResults(

@@ -1,8 +1,8 @@
 #include "panel/SearchState.h"
 
 #include "platform/StringUtils.h"
-#include "search/Database.h"
 #include "search/PersistentQueryResultCacheStore.h"
+#include "search/Ranking.h"
 
 namespace orvex {
 
@@ -27,7 +27,7 @@ QString trimmedSearchQuery(const QString &query) {
 
 QString normalizedSearchQuery(const QString &query) {
     // The core keys its query caches by this form too, so that both find each other's entries.
-    return DatabaseManager::matchingForm(trimmedSearchQuery(query));
+    return matchingForm(trimmedSearchQuery(query));
 }
 
 QString panelRowIdentity(const SearchResult &result) {

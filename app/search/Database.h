@@ -22,12 +22,14 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <utility>
 #include <vector>
 
 namespace orvex {
 
 class AppsSource;
+class FileEventStream;
 class FoldersSource;
 class IndexConnectionPool;
 class IndexQuery;
@@ -184,18 +186,6 @@ public:
                                            const SearchRankingPreferences &rankingPreferences);
     static qint64 stableNegativeID(const QString &seed) { return orvex::stableNegativeID(seed); }
 
-    // ---- Relevance scoring (DatabaseSearchHelpers.cpp) ----
-    enum class TextMatchTier { none, contains, prefix, exact };
-    static qint64 relevanceScore(const SearchResult &result, const QString &queryLowercased,
-                                 const SearchRankingPreferences &rankingPreferences);
-    static std::optional<qint64> fixedScore(const SearchResult &result);
-    static TextMatchTier textMatchTier(const SearchResult &result, const QString &queryLowercased,
-                                       const QStringList &sortedSuffixes);
-    static QString searchableBasename(const QString &filename, const QStringList &sortedSuffixes);
-    // Lowercased and composed: names copied from other systems are often decomposed, while typed
-    // queries are composed (or the other way round), and both must still match.
-    static QString matchingForm(const QString &text);
-
     // ---- Index database (DatabaseIndex.cpp) ----
     // Reads the index with no lock of the manager held while its statements run, and waits for them
     // at most `indexSearchDeadline`.
@@ -229,34 +219,7 @@ private:
     void stopIndexQueriesBefore(quint64 generation);
 
 public:
-    // ---- File-system discovery (DatabaseDiscovery.cpp) ----
-    // The walks touch no state of the manager and may run on any thread. When `cancelled` is given and
-    // becomes true, a walk stops early and returns what it found so far.
-    static SearchResults discoverAppBundles(const QStringList &searchRoots,
-                                            const std::atomic<bool> *cancelled = nullptr);
-    static SearchResults discoverFolders(const QStringList &searchRoots, int maxDepth,
-                                         const QSet<QString> &excludedFolderNames,
-                                         const std::atomic<bool> *cancelled = nullptr);
-    static SearchResults discoverShortcuts(const QStringList &searchRoots, int maxDepth,
-                                           const QSet<QString> &excludedFolderNames,
-                                           const QSet<QString> &fileExtensions,
-                                           const std::atomic<bool> *cancelled = nullptr);
-    // The desktop entries of the environment's application folders that this desktop offers, as app
-    // rows: the entry's name in the environment's locale as title, its folder as location, its file as
-    // usage key (and so as full path). The first entry of a desktop-file id wins, so a user's entry
-    // hides the system's, also when it hides the application.
-    static SearchResults discoverDesktopApplications(const DesktopEntryEnvironment &environment,
-                                                     const std::atomic<bool> *cancelled = nullptr);
-    // The app walk: the bundles under the roots, then the desktop applications.
-    static SearchResults discoverApplications(const QStringList &searchRoots,
-                                              const DesktopEntryEnvironment &environment,
-                                              const std::atomic<bool> *cancelled = nullptr);
-    // An app row that stands for a desktop entry (its full path is the entry's file). The entry's file is
-    // the row's identity, not text the user knows: such a row matches through its name and its folder.
-    static bool isDesktopApplicationRow(const SearchResult &result);
-    // The target address of a shortcut file (".url", ".gdoc", ".gsheet", ".gslides", ".webloc"), read
-    // without blocking and only from regular files of at most 1 MiB.
-    static std::optional<QString> shortcutUsageKey(const QString &filePath);
+    // ---- The core's walked lists (AppsSource, FoldersSource, ShortcutFilesSource) ----
     // Runs both walks off the manager, installs them and answers (appCount, folderCount).
     std::pair<qint64, qint64> warmupFileSystemPermissions();
     // The core's own walked lists.
@@ -276,6 +239,8 @@ public:
     // if the refresh had crawled it, without announcing it.
     void installSourceSnapshot(const QString &sourceID, std::shared_ptr<const SourceSnapshot> snapshot);
     void shortcutRootsDidChange();
+    // A desktop entry was added, changed or removed: the applications are crawled again at once.
+    void applicationFoldersDidChange();
 
     // When each source cache was last refreshed (absent: never), by source id, for tests and diagnostics.
     using SourceCacheDates = std::map<QString, std::optional<Date>>;
@@ -313,6 +278,9 @@ private:
     void finishBackgroundCacheRefresh(CrawledSnapshots snapshots);
     void scheduleBackgroundCacheRefreshIfNeeded(const Lock &held);
     void startShortcutRootWatcherIfNeeded(const Lock &held);
+    void startApplicationFolderWatcherIfNeeded(const Lock &held);
+    // A walked source's folders changed: stale now, crawled at once or right after the running refresh.
+    void walkedFoldersDidChange(const Lock &held, size_t index);
     // Swaps the snapshots in, stamps them with now and drops the answers made from the old ones.
     // False when there was nothing to install.
     bool installCrawledSnapshots(const Lock &held, CrawledSnapshots snapshots);
@@ -430,8 +398,11 @@ private:
     // ---- Background refresh ----
     QSet<QString> baselineShortcutFileExtensions_;
     bool backgroundCacheRefreshRunning_ = false;
-    bool shouldScheduleBackgroundRefreshAfterCurrentTask_ = false;
+    // Sources whose folders changed while a refresh ran: stale again once it is done.
+    std::set<size_t> sourcesChangedDuringRefresh_;
     std::unique_ptr<ShortcutRootWatcher> shortcutRootWatcher_;
+    // Null until the first refresh is scheduled, and when the system gives no watch.
+    std::unique_ptr<FileEventStream> applicationFolderWatcher_;
 
     // ---- Usage: learned counts, recent activations, shortcut usage keys ----
     QHash<QString, qint64> cachedPathOpenCounts_;

@@ -2,6 +2,8 @@
 
 #include "platform/StringUtils.h"
 #include "platform/UserDefaults.h"
+#include "search/AppsSource.h"
+#include "search/Ranking.h"
 #include "search/SearchContext.h"
 #include "search/SearchRankingSettings.h"
 

@@ -4,6 +4,7 @@
 #include "search/LearnedOpenCounts.h"
 #include "search/PersistentQueryResultCacheStore.h"
 #include "search/SearchRankingSettings.h"
+#include "search/ShortcutFilesSource.h"
 
 #include <limits>
 

@@ -1,6 +1,6 @@
 #include "search/FoldersSource.h"
 
-#include "search/Database.h"
+#include "search/RootWalk.h"
 #include "search/SearchContext.h"
 
 #include <QDir>
@@ -16,7 +16,7 @@ FoldersSource::FoldersSource(QStringList searchRoots, int maxDepth, QSet<QString
 }
 
 SearchResults FoldersSource::walk(const std::atomic<bool> &cancelled) const {
-    return DatabaseManager::discoverFolders(searchRoots_, maxDepth_, excludedFolderNames_, &cancelled);
+    return discoverFolders(searchRoots_, maxDepth_, excludedFolderNames_, &cancelled);
 }
 
 SearchResults FoldersSource::pinnedRows(const SearchContext &context) const {
@@ -32,6 +32,29 @@ SearchResults FoldersSource::pinnedRows(const SearchContext &context) const {
                           .kind = SearchResultKind::folder})));
     }
     return rows;
+}
+
+SearchResults discoverFolders(const QStringList &searchRoots, int maxDepth,
+                              const QSet<QString> &excludedFolderNames, const std::atomic<bool> *cancelled) {
+    RootWalk::Rows results;
+    RootWalk::walk(searchRoots, maxDepth, cancelled,
+                   [&](const RootWalk::Entry &entry, DirectoryWalker &walker) {
+                       if (RootWalk::isHidden(entry) || excludedFolderNames.contains(entry.name.toLower())) {
+                           walker.skipDescendants();
+                           return;
+                       }
+                       if (RootWalk::hasAppExtension(entry.name) || !RootWalk::isDirectory(entry))
+                           return;
+                       results.appendNew(entry.path, [&](const QString &directory) {
+                           return SearchResult({
+                               .id = stableNegativeID(QStringLiteral("folder:") + entry.path),
+                               .filename = entry.name,
+                               .directory = directory,
+                               .kind = SearchResultKind::folder,
+                           });
+                       });
+                   });
+    return results.take();
 }
 
 } // namespace orvex

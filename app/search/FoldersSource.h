@@ -4,6 +4,8 @@
 
 #include <QSet>
 
+#include <atomic>
+
 namespace orvex {
 
 // The folders under the folder roots, and the pinned folders that every query may find; a folder
@@ -26,5 +28,12 @@ private:
     const QSet<QString> excludedFolderNames_;
     const QStringList pinnedFolderPaths_;
 };
+
+// The folders under the roots, at most `maxDepth` deep, leaving out hidden folders, those named in
+// `excludedFolderNames` (lowercased) and everything below them. Touches no state and may run on any
+// thread; once `cancelled` (when given) becomes true it stops and returns what it found so far.
+SearchResults discoverFolders(const QStringList &searchRoots, int maxDepth,
+                              const QSet<QString> &excludedFolderNames,
+                              const std::atomic<bool> *cancelled = nullptr);
 
 } // namespace orvex

@@ -1,8 +1,8 @@
 #include "search/LauncherLogic.h"
 
 #include "platform/StringUtils.h"
-#include "search/Database.h"
 #include "search/PersistentQueryResultCacheStore.h"
+#include "search/Ranking.h"
 
 #include <QSet>
 
@@ -76,10 +76,8 @@ SearchResults filterSearchResultsForIncrementalQuery(const SearchResults &result
         return results;
     // Compared in the form the search core matches in, so that a name stored decomposed stays in the
     // preview exactly when the core's answer will hold it; the rows themselves are kept as they are.
-    const QString query = DatabaseManager::matchingForm(normalizedQuery);
-    const auto contains = [&](const QString &text) {
-        return DatabaseManager::matchingForm(text).contains(query);
-    };
+    const QString query = matchingForm(normalizedQuery);
+    const auto contains = [&](const QString &text) { return matchingForm(text).contains(query); };
     SearchResults kept;
     for (const SearchResult &r : results) {
         if (contains(r.filename()) || contains(r.directory()) || (r.snippet() && contains(*r.snippet())) ||

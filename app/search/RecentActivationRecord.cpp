@@ -1,7 +1,7 @@
 #include "search/RecentActivationRecord.h"
 
-#include "search/Database.h"
 #include "search/JsonFields.h"
+#include "search/Ranking.h"
 #include "search/StoredRowNormalization.h"
 
 #include <QJsonArray>
@@ -24,7 +24,7 @@ bool RecentActivationRecord::shouldPersist(const SearchResult &result) {
         // would top every later query that shares a letter with their address.
         return (result.action() == SearchResultAction::openBrowserFavorite ||
                 result.action() == SearchResultAction::openNotionPage) &&
-               !DatabaseManager::fixedScore(result);
+               !fixedScore(result);
     }
     return false;
 }

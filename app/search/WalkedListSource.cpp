@@ -1,7 +1,7 @@
 #include "search/WalkedListSource.h"
 
-#include "search/Database.h"
 #include "search/LearnedOpenCounts.h"
+#include "search/Ranking.h"
 #include "search/SearchContext.h"
 
 #include <QSet>
@@ -48,7 +48,7 @@ std::shared_ptr<const SourceSnapshot> WalkedListSource::crawl(const std::atomic<
 SearchResults WalkedListSource::match(const SourceSnapshot &snapshot, const SearchContext &context) const {
     const auto &walked = dynamic_cast<const WalkedListSnapshot &>(snapshot);
     return matchRows(*walked.keys(context.basenameSuffixes()), skipsRepeatedPaths(), pinnedRows(context),
-                     DatabaseManager::matchingForm(context.query()), context);
+                     matchingForm(context.query()), context);
 }
 
 SearchResults WalkedListSource::matchRows(const WalkedRowSearchKeys &keys, bool skipRepeatedPaths,

@@ -48,7 +48,7 @@ public:
     // A walked snapshot of these rows, keyed with the current suffixes.
     std::shared_ptr<const WalkedListSnapshot> snapshotOf(SearchResults rows) const;
 
-    // Filters and orders keyed rows for a query in its matching form (DatabaseManager::matchingForm);
+    // Filters and orders keyed rows for a query in its matching form (matchingForm, Ranking.h);
     // `pinned` rows follow the list's rows, each kept only when its path is new; with
     // `skipRepeatedPaths` only the first row of a path counts. Nothing once the context is superseded.
     static SearchResults matchRows(const WalkedRowSearchKeys &keys, bool skipRepeatedPaths,

@@ -1,7 +1,7 @@
 #include "search/WalkedRowSearchKeys.h"
 
 #include "platform/StringUtils.h"
-#include "search/Database.h"
+#include "search/Ranking.h"
 
 #include <QCollator>
 #include <QLocale>
@@ -30,8 +30,7 @@ const FilenameCollator &filenameCollator() {
 }
 
 qsizetype basenameLength(const QString &filename, const QStringList &sortedSuffixes) {
-    return DatabaseManager::matchingForm(DatabaseManager::searchableBasename(filename, sortedSuffixes))
-        .size();
+    return matchingForm(searchableBasename(filename, sortedSuffixes)).size();
 }
 
 } // namespace
@@ -57,7 +56,7 @@ int WalkedRowSearchKeys::compareFilenames(const QString &a, const Key &aKey, con
 
 WalkedRowSearchKeys::Key WalkedRowSearchKeys::keyOf(const SearchResult &row,
                                                     const QStringList &sortedSuffixes) {
-    return keyOf(row, sortedSuffixes, DatabaseManager::matchingForm(row.filename()));
+    return keyOf(row, sortedSuffixes, matchingForm(row.filename()));
 }
 
 WalkedRowSearchKeys::Key WalkedRowSearchKeys::keyOf(const SearchResult &row,
@@ -82,7 +81,7 @@ WalkedRowSearchKeys::WalkedRowSearchKeys(SearchResults rows, const QStringList &
     nameStarts.reserve(size_t(rows_.size()) + 1);
     for (const SearchResult &row : std::as_const(rows_)) {
         nameStarts.push_back(names_.size());
-        names_ += DatabaseManager::matchingForm(row.filename());
+        names_ += matchingForm(row.filename());
     }
     nameStarts.push_back(names_.size());
     names_.squeeze();

@@ -56,6 +56,8 @@ NotionSettingsSection::NotionSettingsSection(NotionSettingsStore store,
     addRow(pasteHint_);
     statusLine_ = SettingsStyle::makeStatusText(QString(), this);
     addRow(statusLine_);
+    serviceProblemLine_ = SettingsStyle::makeStatusText(QString(), this);
+    addRow(serviceProblemLine_);
     addRow(SettingsStyle::makeHelpText(
         QStringLiteral("Create an internal integration on Notion's integrations page, paste its token here, "
                        "then share the pages you want to find with that integration."),
@@ -97,6 +99,9 @@ void NotionSettingsSection::refresh() {
     pasteHint_->setVisible(m.showsPasteHint());
     statusLine_->setVisible(m.statusMessage().has_value());
     statusLine_->setText(m.statusMessage().value_or(QString()));
+    const std::optional<QString> problem = m.serviceProblem();
+    serviceProblemLine_->setVisible(problem.has_value());
+    serviceProblemLine_->setText(problem.value_or(QString()));
 }
 
 } // namespace orvex

@@ -11,7 +11,8 @@ class QToolButton;
 namespace orvex {
 
 // The "Notion" section: the search switch, the token field with its show/hide and test buttons, the
-// paste hint, the test's status line and the integration hint. It keeps its own model.
+// paste hint, the test's status line, what Notion held against the searches and the integration hint.
+// It keeps its own model.
 class NotionSettingsSection : public SettingsFormSection {
     Q_OBJECT
 
@@ -29,6 +30,7 @@ public:
     QToolButton *testButton() const { return testButton_; }
     QLabel *pasteHint() const { return pasteHint_; }
     QLabel *statusLine() const { return statusLine_; }
+    QLabel *serviceProblemLine() const { return serviceProblemLine_; }
 
 private:
     void refresh();
@@ -40,6 +42,7 @@ private:
     QToolButton *testButton_;
     QLabel *pasteHint_;
     QLabel *statusLine_;
+    QLabel *serviceProblemLine_;
 };
 
 } // namespace orvex

@@ -5,6 +5,7 @@
 #include "sources/CalculatorSource.h"
 #include "sources/ChromiumBookmarks.h"
 #include "sources/NotionSearch.h"
+#include "sources/NotionServiceStatus.h"
 #include "sources/NotionSource.h"
 #include "sources/SystemSettingsSource.h"
 #include "sources/TranslationSource.h"
@@ -12,19 +13,32 @@
 #include "platform/UserDefaults.h"
 #include "search/StoredRowNormalization.h"
 
+#include <mutex>
+
 namespace orvex {
+
+namespace {
+
+// The stores read back Notion rows kept in older forms. One function for the process, installed before
+// the first manager with these sources is made (or the launcher's shared one is set up).
+void installStandardStoredRowNormalization() {
+    static std::once_flag installed;
+    std::call_once(installed, [] { installStoredRowNormalization(normalizedNotionSearchResult); });
+}
+
+} // namespace
 
 StandardSourcesConfiguration StandardSourcesConfiguration::production(const QString &homePath) {
     StandardSourcesConfiguration c;
     c.browserBookmarkSources = ChromiumBookmarks::defaultSources(homePath);
+    c.notionServiceStatus = NotionServiceStatus::shared();
     return c;
 }
 
 SourceFactory standardSources(StandardSourcesConfiguration sources) {
+    installStandardStoredRowNormalization();
     return [sources = std::move(sources)](const DatabaseManagerConfiguration &configuration)
                -> std::vector<std::shared_ptr<const Source>> {
-        // The stores read back Notion rows kept in older forms.
-        installStoredRowNormalization(normalizedNotionSearchResult);
         UserDefaults *defaults = configuration.defaults ? configuration.defaults : &UserDefaults::standard();
         const std::shared_ptr<Clock> clock = configuration.clock ? configuration.clock : Clock::system();
         return {
@@ -51,6 +65,7 @@ SourceFactory standardSources(StandardSourcesConfiguration sources) {
                 .clock = clock,
                 .baseURL = sources.notionBaseURL,
                 .requestTimeout = sources.notionRequestTimeout,
+                .serviceStatus = sources.notionServiceStatus,
             }),
         };
     };
@@ -63,7 +78,7 @@ DatabaseManagerConfiguration standardConfiguration() {
 }
 
 void installStandardSearchCore() {
-    installStoredRowNormalization(normalizedNotionSearchResult);
+    installStandardStoredRowNormalization();
     DatabaseManager::setSharedConfiguration(standardConfiguration);
 }
 

@@ -2,7 +2,6 @@
 
 #include "platform/StringUtils.h"
 #include "platform/UserDefaults.h"
-#include "search/Database.h"
 #include "search/LateLookups.h"
 #include "search/LauncherSettingsStores.h"
 #include "search/SearchContext.h"

@@ -8,6 +8,7 @@
 #include "panel/ResultListView.h"
 #include "panel/SearchTextField.h"
 #include "panel/SessionState.h"
+#include "panel/SpokenNotice.h"
 #include "platform/UserDefaults.h"
 #include "search/LauncherNotifications.h"
 #include "support/TestEnvironment.h"
@@ -401,6 +402,47 @@ TEST(ContentView, RowsAreItemsForAssistiveTechnology) {
             << description.toStdString();
         EXPECT_EQ(bool(item->state().selected), i == 1) << i;
     }
+}
+
+// "No results" is told once when an answer finds nothing, as a notice a screen reader speaks when it
+// comes to show; the keys after it that still find nothing (a preview, then their answers) leave it as it
+// is, and rows take it back.
+TEST(ContentView, NoResultsIsToldOnceWhileTheListStaysEmpty) {
+    PanelHarness panel;
+    auto *notice = panel.view->findChild<SpokenNotice *>();
+    ASSERT_NE(notice, nullptr);
+    int shown = 0;
+    struct ShowCounter : QObject {
+        int *count;
+        explicit ShowCounter(int *c) : count(c) {}
+        bool eventFilter(QObject *, QEvent *event) override {
+            if (event->type() == QEvent::Show)
+                ++*count;
+            return false;
+        }
+    } counter(&shown);
+    notice->installEventFilter(&counter);
+
+    panel.type("quarterly");
+    EXPECT_EQ(panel.view->searchOutcome(), QString());
+    panel.replaceQuery("zzqx");
+    EXPECT_EQ(panel.view->searchOutcome(), QStringLiteral("No results"));
+    EXPECT_EQ(shown, 1);
+    QAccessibleInterface *said = QAccessible::queryAccessibleInterface(notice);
+    ASSERT_NE(said, nullptr);
+    EXPECT_EQ(said->role(), QAccessible::Notification);
+    EXPECT_EQ(said->text(QAccessible::Name), QStringLiteral("No results"));
+
+    panel.type("q");
+    EXPECT_EQ(panel.view->searchOutcome(), QStringLiteral("No results"));
+    EXPECT_EQ(shown, 1) << "told again for a key that changed nothing";
+
+    panel.replaceQuery("quarterly");
+    EXPECT_EQ(panel.view->searchOutcome(), QString());
+    panel.replaceQuery("zzqx");
+    EXPECT_EQ(shown, 2);
+    panel.replaceQuery("");
+    EXPECT_EQ(panel.view->searchOutcome(), QString());
 }
 
 } // namespace

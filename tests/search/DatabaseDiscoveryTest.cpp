@@ -1,6 +1,9 @@
 #include "fixtures/DiscoveryFixture.h"
 #include "fixtures/ManagerFixture.h"
+#include "search/AppsSource.h"
 #include "search/Database.h"
+#include "search/FoldersSource.h"
+#include "search/ShortcutFilesSource.h"
 #include "support/RestrictedFolder.h"
 #include "support/TestEnvironment.h"
 
@@ -59,7 +62,7 @@ TEST_F(DiscoveryTest, FoldersStopAtDepthFiveAndSkipHiddenExcludedAndBundles) {
     file(QStringLiteral("p/notes.txt"));
     ASSERT_TRUE(test::makeSymbolicLink(at(QStringLiteral("p")), at(QStringLiteral("link-to-p"))));
 
-    const SearchResults rows = DatabaseManager::discoverFolders({root}, 5, excludedNames);
+    const SearchResults rows = discoverFolders({root}, 5, excludedNames);
     // "h" is depth 1, so "h/1/2/3/4" is depth 5 and its child is left out. A link to a folder is a
     // folder row but is not walked through.
     EXPECT_EQ(paths(rows), "h h/1 h/1/2 h/1/2/3 h/1/2/3/4 link-to-p p");
@@ -85,9 +88,9 @@ TEST_F(DiscoveryTest, AppsAreFoundAtAnyDepthOnceAcrossRoots) {
     folder(QStringLiteral("APPS/Other.app"));
     file(QStringLiteral("a-file"));
 
-    const SearchResults rows = DatabaseManager::discoverAppBundles(
-        {at(QStringLiteral("missing")), at(QStringLiteral("a-file")), at(QStringLiteral("apps")),
-         at(QStringLiteral("APPS")), at(QStringLiteral("apps"))});
+    const SearchResults rows = discoverAppBundles({at(QStringLiteral("missing")),
+                                                   at(QStringLiteral("a-file")), at(QStringLiteral("apps")),
+                                                   at(QStringLiteral("APPS")), at(QStringLiteral("apps"))});
     EXPECT_EQ(paths(rows), "apps/.Shy.app apps/Mail.app apps/Utilities/Deep/Terminal.APP APPS/Other.app");
 
     const SearchResult &mail = rows.at(1);
@@ -111,8 +114,7 @@ TEST_F(DiscoveryTest, ShortcutsStopAtDepthSixAndReadTheirAddresses) {
     ASSERT_TRUE(test::makeSymbolicLink(at(QStringLiteral("nowhere")), at(QStringLiteral("dead.url"))));
     ASSERT_TRUE(test::makeSymbolicLink(at(QStringLiteral("Doc.GDOC")), at(QStringLiteral("link.url"))));
 
-    const SearchResults rows =
-        DatabaseManager::discoverShortcuts({root, root}, 6, excludedNames, shortcutExtensions);
+    const SearchResults rows = discoverShortcuts({root, root}, 6, excludedNames, shortcutExtensions);
     EXPECT_EQ(paths(rows), "1/2/3/4/5/six.url Doc.GDOC bad.webloc link.url");
 
     const SearchResult &six = rows.at(0);
@@ -135,25 +137,25 @@ TEST_F(DiscoveryTest, UnreadableFolderIsSkippedByEveryWalk) {
     const test::RestrictedFolder closed(at(QStringLiteral("closed")), 0);
     if (closed.canList())
         GTEST_SKIP() << "cannot make a folder unreadable here";
-    EXPECT_EQ(paths(DatabaseManager::discoverAppBundles({root})), "open/Tool.app");
-    EXPECT_EQ(paths(DatabaseManager::discoverFolders({root}, 5, excludedNames)), "closed open");
-    EXPECT_EQ(paths(DatabaseManager::discoverShortcuts({root}, 6, excludedNames, shortcutExtensions)), "");
+    EXPECT_EQ(paths(discoverAppBundles({root})), "open/Tool.app");
+    EXPECT_EQ(paths(discoverFolders({root}, 5, excludedNames)), "closed open");
+    EXPECT_EQ(paths(discoverShortcuts({root}, 6, excludedNames, shortcutExtensions)), "");
 }
 
 TEST_F(DiscoveryTest, SymbolicLinkLoopsEnd) {
     folder(QStringLiteral("a/b"));
     ASSERT_TRUE(test::makeSymbolicLink(root, at(QStringLiteral("a/b/loop"))));
     ASSERT_TRUE(test::makeSymbolicLink(QStringLiteral("self.url"), at(QStringLiteral("self.url"))));
-    EXPECT_EQ(paths(DatabaseManager::discoverFolders({root}, 5, excludedNames)), "a a/b a/b/loop");
-    EXPECT_EQ(paths(DatabaseManager::discoverShortcuts({root}, 6, excludedNames, shortcutExtensions)), "");
-    EXPECT_EQ(paths(DatabaseManager::discoverAppBundles({root})), "");
+    EXPECT_EQ(paths(discoverFolders({root}, 5, excludedNames)), "a a/b a/b/loop");
+    EXPECT_EQ(paths(discoverShortcuts({root}, 6, excludedNames, shortcutExtensions)), "");
+    EXPECT_EQ(paths(discoverAppBundles({root})), "");
 }
 
 TEST_F(DiscoveryTest, CancelledWalkStopsEarly) {
     folder(QStringLiteral("a/b.app"));
     const std::atomic<bool> cancelled{true};
-    EXPECT_TRUE(DatabaseManager::discoverAppBundles({root}, &cancelled).isEmpty());
-    EXPECT_TRUE(DatabaseManager::discoverFolders({root}, 5, excludedNames, &cancelled).isEmpty());
+    EXPECT_TRUE(discoverAppBundles({root}, &cancelled).isEmpty());
+    EXPECT_TRUE(discoverFolders({root}, 5, excludedNames, &cancelled).isEmpty());
 }
 
 TEST_F(DiscoveryTest, UsageKeysOfTextShortcutFiles) {
@@ -183,9 +185,9 @@ TEST_F(DiscoveryTest, UsageKeysOfTextShortcutFiles) {
     for (const auto &c : cases) {
         const QString path = at(QString::fromLatin1(c.name));
         test::writeFile(path, c.bytes);
-        EXPECT_EQ(DatabaseManager::shortcutUsageKey(path), c.expected) << c.name;
+        EXPECT_EQ(shortcutUsageKey(path), c.expected) << c.name;
     }
-    EXPECT_FALSE(DatabaseManager::shortcutUsageKey(at(QStringLiteral("missing.url"))));
+    EXPECT_FALSE(shortcutUsageKey(at(QStringLiteral("missing.url"))));
 }
 
 TEST_F(DiscoveryTest, UsageKeysOfWeblocFiles) {
@@ -220,7 +222,7 @@ TEST_F(DiscoveryTest, UsageKeysOfWeblocFiles) {
     for (const auto &c : cases) {
         const QString path = at(QString::fromLatin1(c.name));
         test::writeFile(path, c.bytes);
-        EXPECT_EQ(DatabaseManager::shortcutUsageKey(path), c.expected) << c.name;
+        EXPECT_EQ(shortcutUsageKey(path), c.expected) << c.name;
     }
 }
 
@@ -234,11 +236,10 @@ TEST_F(DiscoveryTest, SpecialFilesGiveNoUsageKeyAndDoNotBlock) {
     file(QStringLiteral("huge.url"), "URL=https://x/\n" + QByteArray(1024 * 1024, ' '));
 
     for (const char *name : {"pipe.url", "pipe.webloc", "zero.url", "zero.webloc", "folder.url", "huge.url"})
-        EXPECT_FALSE(DatabaseManager::shortcutUsageKey(at(QString::fromLatin1(name)))) << name;
+        EXPECT_FALSE(shortcutUsageKey(at(QString::fromLatin1(name)))) << name;
 
     // The walk keeps the rows (they are files with the right extension) without keys.
-    const SearchResults rows =
-        DatabaseManager::discoverShortcuts({root}, 6, excludedNames, shortcutExtensions);
+    const SearchResults rows = discoverShortcuts({root}, 6, excludedNames, shortcutExtensions);
     EXPECT_EQ(paths(rows), "huge.url pipe.url pipe.webloc zero.url zero.webloc");
     for (const SearchResult &row : rows)
         EXPECT_FALSE(row.usageKey()) << row.filename().toStdString();

@@ -2,7 +2,9 @@
 #include "fixtures/ManagerFixture.h"
 #include "fixtures/ResultNames.h"
 #include "fixtures/UsageFixture.h"
+#include "search/AppsSource.h"
 #include "search/Database.h"
+#include "search/Ranking.h"
 #include "search/SearchRankingSettings.h"
 #include "support/TestEnvironment.h"
 
@@ -45,6 +47,11 @@ protected:
                            "Type=Application\nName=Idle Tool\n");
         desktop.writeEntry(desktop.systemData, QStringLiteral("broken.desktop"),
                            "Type=Application\nName=Broken \xff Tool\n" + exec);
+        // A value in another encoding costs the entry only that key, unless it is the program to run.
+        desktop.writeEntry(desktop.systemData, QStringLiteral("latin.desktop"),
+                           "Type=Application\nName=Latin Tool\nName[de]=Lat\xe9in\nComment=caf\xe9\n" + exec);
+        desktop.writeEntry(desktop.systemData, QStringLiteral("latin-exec.desktop"),
+                           "Type=Application\nName=Latin Exec Tool\nDBusActivatable=true\nExec=caf\xe9\n");
         desktop.writeEntry(desktop.systemData, QStringLiteral(".dotted.desktop"),
                            "Type=Application\nName=Dotted Tool\n" + exec);
         desktop.writeEntry(desktop.systemData, QStringLiteral("notes.txt"),
@@ -82,16 +89,16 @@ TEST_F(DesktopApplications, OffersWhatThisDesktopShows) {
         QStringList locales;
         QStringList expected;
     } cases[] = {
-        {"no desktop named", {}, {}, {"Editor", "Not KDE Tool", "Console", "Maps", "Paint"}},
+        {"no desktop named", {}, {}, {"Editor", "Not KDE Tool", "Console", "Maps", "Paint", "Latin Tool"}},
         {"GNOME, German",
          {"GNOME"},
          {"de_DE.UTF-8"},
-         {"Bearbeiter", "Tweaks", "Not KDE Tool", "Console", "Maps", "Paint"}},
-        {"KDE", {"KDE"}, {"fr_FR.UTF-8"}, {"Editor", "Console", "Maps", "Paint"}},
+         {"Bearbeiter", "Tweaks", "Not KDE Tool", "Console", "Maps", "Paint", "Latin Tool"}},
+        {"KDE", {"KDE"}, {"fr_FR.UTF-8"}, {"Editor", "Console", "Maps", "Paint", "Latin Tool"}},
     };
     for (const auto &c : cases) {
         const SearchResults rows =
-            DatabaseManager::discoverDesktopApplications(desktop.environment(c.desktopNames, c.locales));
+            discoverDesktopApplications(desktop.environment(c.desktopNames, c.locales));
         QStringList sorted = test::filenames(rows);
         QStringList expected = c.expected;
         sorted.sort();
@@ -101,7 +108,7 @@ TEST_F(DesktopApplications, OffersWhatThisDesktopShows) {
 }
 
 TEST_F(DesktopApplications, RowsStandForTheEntryFile) {
-    const SearchResults rows = DatabaseManager::discoverDesktopApplications(desktop.environment());
+    const SearchResults rows = discoverDesktopApplications(desktop.environment());
     const auto find = [&](const QString &title) {
         const auto it = std::find_if(rows.begin(), rows.end(),
                                      [&](const SearchResult &r) { return r.filename() == title; });
@@ -118,15 +125,15 @@ TEST_F(DesktopApplications, RowsStandForTheEntryFile) {
         EXPECT_EQ(row.directory(), path.left(path.lastIndexOf(QLatin1Char('/'))));
         EXPECT_EQ(row.id(), stableNegativeID(path));
         EXPECT_FALSE(row.databaseID() || row.action() || row.isDirectPathMatch() || row.isRecentActivation());
-        EXPECT_TRUE(DatabaseManager::isDesktopApplicationRow(row));
+        EXPECT_TRUE(isDesktopApplicationRow(row));
     }
     // Bundles of the design's roots keep working beside them.
     const QString bundles = desktop.root + QStringLiteral("/Applications");
     test::makeDirectory(bundles + QStringLiteral("/Marmot.app/Contents"));
-    const SearchResults all = DatabaseManager::discoverApplications({bundles}, desktop.environment());
+    const SearchResults all = discoverApplications({bundles}, desktop.environment());
     ASSERT_EQ(all.size(), rows.size() + 1);
     EXPECT_EQ(all.first().filename(), QStringLiteral("Marmot.app"));
-    EXPECT_FALSE(DatabaseManager::isDesktopApplicationRow(all.first()));
+    EXPECT_FALSE(isDesktopApplicationRow(all.first()));
     EXPECT_EQ(all.first().fullPath(), bundles + QStringLiteral("/Marmot.app"));
 }
 
@@ -145,23 +152,22 @@ TEST_F(DesktopApplications, AreSearchedCountedAndRememberedLikeApps) {
     const struct {
         const char *query;
         const char *first;
-        DatabaseManager::TextMatchTier tier;
+        TextMatchTier tier;
     } cases[] = {
-        {"bearbeiter", "Bearbeiter", DatabaseManager::TextMatchTier::exact},
-        {"bearb", "Bearbeiter", DatabaseManager::TextMatchTier::prefix},
-        {"arbeit", "Bearbeiter", DatabaseManager::TextMatchTier::contains},
-        {"twea", "Tweaks", DatabaseManager::TextMatchTier::prefix},
+        {"bearbeiter", "Bearbeiter", TextMatchTier::exact},
+        {"bearb", "Bearbeiter", TextMatchTier::prefix},
+        {"arbeit", "Bearbeiter", TextMatchTier::contains},
+        {"twea", "Tweaks", TextMatchTier::prefix},
     };
     for (const auto &c : cases) {
         const SearchResults rows = manager->search(QString::fromUtf8(c.query), false);
         ASSERT_FALSE(rows.isEmpty()) << c.query;
         EXPECT_EQ(rows[0].filename(), QString::fromUtf8(c.first)) << c.query;
-        EXPECT_EQ(DatabaseManager::textMatchTier(rows[0], QString::fromUtf8(c.query), {}), c.tier) << c.query;
-        EXPECT_EQ(rows[0].relevanceScore(),
-                  DatabaseManager::relevanceScore(rows[0], QString::fromUtf8(c.query), preferences));
+        EXPECT_EQ(textMatchTier(rows[0], QString::fromUtf8(c.query), {}), c.tier) << c.query;
+        EXPECT_EQ(rows[0].relevanceScore(), relevanceScore(rows[0], QString::fromUtf8(c.query), preferences));
     }
     for (const char *query : {"system editor", "removed", "hidden tool", "helper", "missing tool",
-                              "stale tool", "link tool", "idle"})
+                              "stale tool", "link tool", "idle", "latin exec"})
         EXPECT_TRUE(manager->search(QString::fromUtf8(query), false).isEmpty()) << query;
 
     const SearchResult row = manager->search(QStringLiteral("bearbeiter"), false).at(0);
@@ -220,10 +226,45 @@ TEST_F(DesktopApplications, MatchThroughTheirNameAndFolderNotTheirEntryFile) {
         const bool answered = std::any_of(rows.begin(), rows.end(),
                                           [&](const SearchResult &r) { return r.fullPath() == entry; });
         EXPECT_EQ(answered, c.offered);
-        EXPECT_EQ(DatabaseManager::textMatchTier(found[0], c.query, {}) !=
-                      DatabaseManager::TextMatchTier::none,
-                  c.offered);
+        EXPECT_EQ(textMatchTier(found[0], c.query, {}) != TextMatchTier::none, c.offered);
     }
+}
+
+// The applications folders are watched: an entry put there or taken away while the launcher runs is
+// seen within seconds, long before the list's time to live (the clock here never moves), also in a
+// user's folder that did not exist when the watching began.
+TEST_F(DesktopApplications, EntriesAddedOrRemovedWhileRunningAreSeenWithinSeconds) {
+    using namespace std::chrono_literals;
+    const QString laterData = desktop.root + QStringLiteral("/later");
+    test::ManagerFixture fixture;
+    auto configuration = fixture.configuration();
+    configuration.backgroundRefreshEnabled = true;
+    configuration.desktopEntries = desktop.environment();
+    configuration.desktopEntries.dataFolders.prepend(laterData);
+    auto manager = fixture.makeManager(configuration);
+    manager->search(QStringLiteral("x"), false);
+    manager->waitForBackgroundTasks();
+
+    const auto offers = [&](const QString &query, const QString &path) {
+        const SearchResults rows = manager->search(query, false);
+        return std::any_of(rows.begin(), rows.end(),
+                           [&](const SearchResult &r) { return r.fullPath() == path; });
+    };
+    ASSERT_TRUE(offers(QStringLiteral("editor"), editor));
+
+    const QString added =
+        desktop.writeEntry(desktop.systemData, QStringLiteral("org.example.Latecomer.desktop"),
+                           "Type=Application\nName=Latecomer\nExec=true\n");
+    EXPECT_TRUE(test::waitUntil([&] { return offers(QStringLiteral("latecomer"), added); }, 10s));
+
+    ASSERT_TRUE(QFile::remove(added));
+    EXPECT_TRUE(test::waitUntil([&] { return !offers(QStringLiteral("latecomer"), added); }, 10s));
+
+    // The user's own entry of an id hides the system's as soon as it is there.
+    const QString mine = desktop.writeEntry(laterData, QStringLiteral("editor.desktop"),
+                                            "Type=Application\nName=My Editor\nExec=true\n");
+    EXPECT_TRUE(test::waitUntil([&] { return offers(QStringLiteral("my editor"), mine); }, 10s));
+    EXPECT_FALSE(offers(QStringLiteral("editor"), editor));
 }
 
 } // namespace

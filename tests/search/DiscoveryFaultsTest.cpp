@@ -3,7 +3,10 @@
 // it can reach.
 #include "fixtures/DiscoveryFixture.h"
 #include "fixtures/ManagerFixture.h"
+#include "search/AppsSource.h"
 #include "search/Database.h"
+#include "search/FoldersSource.h"
+#include "search/ShortcutFilesSource.h"
 #include "support/RestrictedFolder.h"
 #include "support/TestEnvironment.h"
 
@@ -53,15 +56,14 @@ TEST(DiscoveryFaults, HomeWithALinkLoopAnUnreadableFolderAndAHundredThousandEntr
         std::printf("This process reads any folder: the unreadable folder is read like the others.\n");
 
     const QSet<QString> excluded = {QStringLiteral("library")};
-    EXPECT_EQ(relativePaths(DatabaseManager::discoverAppBundles({root}), root),
+    EXPECT_EQ(relativePaths(discoverAppBundles({root}), root),
               QSet<QString>{QStringLiteral("crowded/Tool.app")});
     const QSet<QString> folders = {QStringLiteral("Documents"), QStringLiteral("Documents/Projects"),
                                    QStringLiteral("Documents/loop"), QStringLiteral("closed"),
                                    QStringLiteral("crowded")};
-    EXPECT_EQ(relativePaths(DatabaseManager::discoverFolders({root}, 5, excluded), root), folders);
+    EXPECT_EQ(relativePaths(discoverFolders({root}, 5, excluded), root), folders);
 
-    const SearchResults shortcuts =
-        DatabaseManager::discoverShortcuts({root}, 6, excluded, {QStringLiteral("url")});
+    const SearchResults shortcuts = discoverShortcuts({root}, 6, excluded, {QStringLiteral("url")});
     EXPECT_EQ(shortcuts.size(), crowdedEntryCount + (unreadable ? 0 : 1));
     const QSet<QString> shortcutPaths = relativePaths(shortcuts, root);
     EXPECT_TRUE(shortcutPaths.contains(QStringLiteral("crowded/entry-0.url")));
@@ -106,11 +108,9 @@ TEST(DiscoveryFaults, NamesThatAreNotUtf8GiveNoRowThatNamesNoFile) {
             EXPECT_TRUE(QFileInfo::exists(row.fullPath())) << row.fullPath().toStdString();
         EXPECT_EQ(relativePaths(rows, root), expected);
     };
-    expectOnlyFilesOnDisk(DatabaseManager::discoverAppBundles({root}), {});
-    expectOnlyFilesOnDisk(DatabaseManager::discoverFolders({root}, 5, {}),
-                          {QStringLiteral("Projects \u00e9t\u00e9")});
-    const SearchResults shortcuts =
-        DatabaseManager::discoverShortcuts({root}, 6, {}, {QStringLiteral("url")});
+    expectOnlyFilesOnDisk(discoverAppBundles({root}), {});
+    expectOnlyFilesOnDisk(discoverFolders({root}, 5, {}), {QStringLiteral("Projects \u00e9t\u00e9")});
+    const SearchResults shortcuts = discoverShortcuts({root}, 6, {}, {QStringLiteral("url")});
     expectOnlyFilesOnDisk(shortcuts, {QStringLiteral("Projects \u00e9t\u00e9/site.url")});
     ASSERT_EQ(shortcuts.size(), 1);
     EXPECT_EQ(shortcuts.front().usageKey(), QStringLiteral("https://good.example/"));

@@ -1,6 +1,7 @@
 #include "fixtures/ResultNames.h"
 #include "fixtures/SearchPipelineFixture.h"
 #include "fixtures/TranslationFakeEngines.h"
+#include "search/Ranking.h"
 #include "search/SearchRankingSettings.h"
 #include "support/TestEnvironment.h"
 
@@ -217,16 +218,16 @@ TEST_F(SearchPipelineTest, ScoreExamples) {
                                   .directory = QStringLiteral("/Applications"),
                                   .openCount = 10,
                                   .kind = SearchResultKind::app});
-    EXPECT_EQ(DatabaseManager::relevanceScore(walkedApp, QStringLiteral("mail"), prefs), 2800 + appBoost);
+    EXPECT_EQ(relevanceScore(walkedApp, QStringLiteral("mail"), prefs), 2800 + appBoost);
     const SearchResult indexedApp({.id = 7,
                                    .filename = QStringLiteral("Mail.app"),
                                    .directory = QStringLiteral("/Applications"),
                                    .openCount = 10,
                                    .kind = SearchResultKind::app});
-    EXPECT_EQ(DatabaseManager::relevanceScore(indexedApp, QStringLiteral("mail"), prefs), 2000 + appBoost);
+    EXPECT_EQ(relevanceScore(indexedApp, QStringLiteral("mail"), prefs), 2000 + appBoost);
 
     auto scoreWithOpens = [&](qint64 opens) {
-        return DatabaseManager::relevanceScore(walkedApp.withOpenCount(opens), QStringLiteral("mail"), prefs);
+        return relevanceScore(walkedApp.withOpenCount(opens), QStringLiteral("mail"), prefs);
     };
     EXPECT_EQ(scoreWithOpens(50), scoreWithOpens(51));
     EXPECT_EQ(scoreWithOpens(std::numeric_limits<qint64>::max()), scoreWithOpens(50));
@@ -235,20 +236,20 @@ TEST_F(SearchPipelineTest, ScoreExamples) {
 
     const SearchResult direct(
         {.id = -2, .filename = QStringLiteral("mail"), .openCount = 40, .isDirectPathMatch = true});
-    EXPECT_EQ(DatabaseManager::relevanceScore(direct, QStringLiteral("mail"), prefs), 5000);
+    EXPECT_EQ(relevanceScore(direct, QStringLiteral("mail"), prefs), 5000);
 
     const SearchResult recentInFolder({.id = 3,
                                        .filename = QStringLiteral("x.doc"),
                                        .directory = QStringLiteral("/Mail/box"),
                                        .isRecentActivation = true});
-    EXPECT_EQ(DatabaseManager::relevanceScore(recentInFolder, QStringLiteral("mail"), prefs), 250 + 800);
+    EXPECT_EQ(relevanceScore(recentInFolder, QStringLiteral("mail"), prefs), 250 + 800);
 
     const SearchResult pending({.id = -4,
                                 .filename = QStringLiteral("t"),
                                 .directory = QStringLiteral("Translating LOCALLY …"),
                                 .kind = SearchResultKind::action,
                                 .action = SearchResultAction::openBrowserFavorite});
-    EXPECT_EQ(DatabaseManager::relevanceScore(pending, QStringLiteral("x"), prefs), 9500);
+    EXPECT_EQ(relevanceScore(pending, QStringLiteral("x"), prefs), 9500);
 }
 
 TEST_F(SearchPipelineTest, SearchableBasename) {
@@ -262,8 +263,7 @@ TEST_F(SearchPipelineTest, SearchableBasename) {
         {"Report.PDF", "report"},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(DatabaseManager::searchableBasename(QString::fromLatin1(c.name), suffixes),
-                  QString::fromLatin1(c.basename))
+        EXPECT_EQ(searchableBasename(QString::fromLatin1(c.name), suffixes), QString::fromLatin1(c.basename))
             << c.name;
 }
 

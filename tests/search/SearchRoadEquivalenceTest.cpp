@@ -4,9 +4,13 @@
 #include "fixtures/ManagerFixture.h"
 #include "fixtures/SyntheticHome.h"
 #include "platform/StringUtils.h"
+#include "search/AppsSource.h"
 #include "search/Database.h"
+#include "search/FoldersSource.h"
 #include "search/LauncherLogic.h"
+#include "search/Ranking.h"
 #include "search/SearchRankingSettings.h"
+#include "search/ShortcutFilesSource.h"
 #include "search/WalkedRowSearchKeys.h"
 #include "support/TestEnvironment.h"
 
@@ -37,7 +41,7 @@ SearchResults referenceFilterAndSortPathResults(DatabaseManager &manager, const 
     };
     QList<Candidate> kept;
     for (const SearchResult &r : results) {
-        QString basename = DatabaseManager::searchableBasename(r.filename(), suffixes);
+        QString basename = searchableBasename(r.filename(), suffixes);
         if (!r.filename().toLower().contains(q) && !basename.contains(q))
             continue;
         SearchResult row = r;
@@ -167,7 +171,7 @@ SearchResults referenceSearch(DatabaseManager &manager, sqlite3 *db, const Searc
     gathered += manager.matchSource(QStringLiteral("notion"), trimmed);
     SearchResults rows = deduplicatedSearchResults(gathered);
     for (SearchResult &row : rows)
-        row = row.withRelevanceScore(DatabaseManager::relevanceScore(row, q, preferences));
+        row = row.withRelevanceScore(relevanceScore(row, q, preferences));
     sortSearchResultsForDisplay(rows);
     return rows.mid(0, 20);
 }
@@ -245,12 +249,11 @@ TEST(SearchRoadEquivalence, GeneratedHomeAnswersAsTheStraightforwardRoad) {
     auto manager = fixture.makeManager(c);
     manager->refreshSourceCachesNow();
 
-    const SearchResults apps = DatabaseManager::discoverAppBundles(c.appSearchRoots);
+    const SearchResults apps = discoverAppBundles(c.appSearchRoots);
     const SearchResults folders =
-        DatabaseManager::discoverFolders(c.folderSearchRoots, folderSearchMaxDepth, excludedFolderNames);
-    const SearchResults shortcuts =
-        DatabaseManager::discoverShortcuts(c.shortcutSearchRoots, shortcutSearchMaxDepth, excludedFolderNames,
-                                           manager->shortcutFileExtensions());
+        discoverFolders(c.folderSearchRoots, folderSearchMaxDepth, excludedFolderNames);
+    const SearchResults shortcuts = discoverShortcuts(c.shortcutSearchRoots, shortcutSearchMaxDepth,
+                                                      excludedFolderNames, manager->shortcutFileExtensions());
     ASSERT_GT(folders.size(), 1000);
     ASSERT_GT(shortcuts.size(), 100);
     SearchRankingSettingsStore store(*fixture.defaults);

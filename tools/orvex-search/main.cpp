@@ -4,6 +4,7 @@
 #include "platform/DesktopWorkspace.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "search/AppsSource.h"
 #include "search/Database.h"
 #include "search/LauncherNotifications.h"
 #include "sources/StandardSources.h"
@@ -165,7 +166,7 @@ SearchResults waitForLateRows(DatabaseManager &manager, const QString &query, Se
 // Opens what the panel would open for rows the tool can start on its own: a desktop application (its
 // entry launched, after the activation is recorded) and a settings pane. Other rows are only recorded.
 bool openActivatedRow(const SearchResult &row) {
-    if (DatabaseManager::isDesktopApplicationRow(row)) {
+    if (isDesktopApplicationRow(row)) {
         // The desktop workspace without the clipboard's side, which would bring in the window system.
         DesktopWorkspace workspace;
         return workspace.open(QUrl::fromLocalFile(row.fullPath()));

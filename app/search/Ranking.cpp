@@ -1,4 +1,6 @@
-#include "search/Database.h"
+#include "search/Ranking.h"
+
+#include "search/AppsSource.h"
 #include "search/SearchRankingSettings.h"
 
 #include "platform/StringUtils.h"
@@ -7,7 +9,6 @@
 #include <limits>
 
 namespace orvex {
-
 namespace {
 
 constexpr qint64 matchScores[] = {0, 250, 500, 1000};
@@ -54,7 +55,7 @@ bool isAscii(const QString &text) {
 
 } // namespace
 
-std::optional<qint64> DatabaseManager::fixedScore(const SearchResult &result) {
+std::optional<qint64> fixedScore(const SearchResult &result) {
     if (result.action() == SearchResultAction::copyToClipboard)
         return 10000;
     if (result.action() == SearchResultAction::openBrowserFavorite) {
@@ -69,8 +70,8 @@ std::optional<qint64> DatabaseManager::fixedScore(const SearchResult &result) {
     return std::nullopt;
 }
 
-qint64 DatabaseManager::relevanceScore(const SearchResult &result, const QString &queryLowercased,
-                                       const SearchRankingPreferences &rankingPreferences) {
+qint64 relevanceScore(const SearchResult &result, const QString &queryLowercased,
+                      const SearchRankingPreferences &rankingPreferences) {
     if (const auto fixed = fixedScore(result))
         return *fixed;
     if (result.isDirectPathMatch())
@@ -91,9 +92,8 @@ qint64 DatabaseManager::relevanceScore(const SearchResult &result, const QString
     return saturatingAdd(score, rankingPreferences.extensionBoost(result));
 }
 
-DatabaseManager::TextMatchTier DatabaseManager::textMatchTier(const SearchResult &result,
-                                                              const QString &queryLowercased,
-                                                              const QStringList &sortedSuffixes) {
+TextMatchTier textMatchTier(const SearchResult &result, const QString &queryLowercased,
+                            const QStringList &sortedSuffixes) {
     const QString q = matchingForm(queryLowercased);
     const QString name = matchingForm(result.filename());
     const QString basename = matchingForm(searchableBasename(result.filename(), sortedSuffixes));
@@ -108,11 +108,11 @@ DatabaseManager::TextMatchTier DatabaseManager::textMatchTier(const SearchResult
     return TextMatchTier::none;
 }
 
-QString DatabaseManager::matchingForm(const QString &text) {
+QString matchingForm(const QString &text) {
     return text.toLower().normalized(QString::NormalizationForm_C);
 }
 
-QString DatabaseManager::searchableBasename(const QString &filename, const QStringList &sortedSuffixes) {
+QString searchableBasename(const QString &filename, const QStringList &sortedSuffixes) {
     const QString name = filename.toLower();
     for (const QString &suffix : sortedSuffixes) {
         if (!name.endsWith(suffix))
