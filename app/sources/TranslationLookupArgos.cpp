@@ -220,7 +220,8 @@ std::optional<QString> resolvedPythonExecutablePath(const QStringList &fixedCand
 }
 
 std::optional<QString> userSitePackagesPath(const QString &pythonExecutablePath) {
-    static const QRegularExpression versioned(QStringLiteral("python3\\.(\\d+)$"));
+    // Not a static: the prewarm's check may still run here while the process's statics are destroyed.
+    const QRegularExpression versioned(QStringLiteral("python3\\.(\\d+)$"));
     const auto match = versioned.match(pythonExecutablePath);
     if (!match.hasMatch())
         return std::nullopt;
@@ -286,21 +287,25 @@ std::optional<ArgosRuntimeStatus> evaluateArgosRuntimeStatus(const std::stop_tok
 }
 
 std::optional<ArgosRuntimeStatus> argosRuntimeStatus(const std::stop_token &stop) {
-    static std::mutex mutex;
-    static std::optional<ArgosRuntimeStatus> known;
+    struct Known {
+        std::mutex mutex;
+        std::optional<ArgosRuntimeStatus> status;
+    };
+    // Never destroyed: the prewarm's check runs on a worker that the process does not wait for at exit.
+    static Known *const known = new Known;
     {
-        const std::lock_guard guard(mutex);
-        if (known)
-            return known;
+        const std::lock_guard guard(known->mutex);
+        if (known->status)
+            return known->status;
     }
     // Checked with no lock held, so that a stop reaches the check at once; the first answer is kept.
     const std::optional<ArgosRuntimeStatus> status = evaluateArgosRuntimeStatus(stop);
     if (!status)
         return std::nullopt;
-    const std::lock_guard guard(mutex);
-    if (!known)
-        known = status;
-    return known;
+    const std::lock_guard guard(known->mutex);
+    if (!known->status)
+        known->status = status;
+    return known->status;
 }
 
 ArgosRuntimeStatus argosRuntimeStatus() {
