@@ -23,9 +23,10 @@ constexpr int indexStatementRowLimit = 250;
 
 // No file name is longer than 255 bytes and no tag is near this long: a longer query can match neither,
 // and its LIKE pattern only costs time (SQLite refuses patterns of more than 50 000 bytes outright).
-constexpr qsizetype longestIndexQuery = 1024;
-// A full-text phrase of more words than a sentence finds nothing a shorter one would not, and each word
-// loads its whole doclist: thousands of words held a search for the whole index deadline.
+constexpr qsizetype longestNameQuery = 1024;
+// Each word of a full-text phrase loads its whole doclist: thousands of pasted words held a search for
+// the whole index deadline. A longer phrase is searched by its first this many words, which every
+// document holding the whole phrase holds too.
 constexpr qsizetype mostFullTextWords = 64;
 
 } // namespace
@@ -123,11 +124,15 @@ std::optional<QString> DatabaseManager::indexedFTSQuery(const QString &query) {
         return std::nullopt;
     qsizetype words = 0;
     bool inWord = false;
+    qsizetype length = 0; // in UTF-16 code units, up to the current character
     for (const uint c : codepoints) {
         const bool blank = StringUtils::isWhitespace(char32_t(c));
-        if (!blank && !inWord && ++words > mostFullTextWords)
-            return std::nullopt;
+        if (!blank && !inWord && ++words > mostFullTextWords) {
+            const QString phrase = StringUtils::trimmedWhitespaceAndNewlines(trimmed.left(length));
+            return QLatin1Char('"') + phrase + QStringLiteral("\"*");
+        }
         inWord = !blank;
+        length += QChar::requiresSurrogates(c) ? 2 : 1;
     }
     return QLatin1Char('"') + trimmed + QStringLiteral("\"*");
 }
@@ -142,8 +147,6 @@ SearchResults DatabaseManager::searchIndexedFiles(const SearchContext &context) 
 IndexQueryOutcome DatabaseManager::queryIndex(const SearchContext &context) {
     const QString &query = context.query();
     const quint64 searchGeneration = context.generation();
-    if (query.size() > longestIndexQuery)
-        return {};
     // With no lock of the manager held: the look at the file, an opening and the statements.
     std::shared_ptr<IndexConnectionPool> connections = indexConnections(IndexDatabase::Look::whenDue);
     if (!connections)
@@ -152,9 +155,13 @@ IndexQueryOutcome DatabaseManager::queryIndex(const SearchContext &context) {
     IndexQuery::Statements statements{
         .likeSql = indexLikeStatementText(),
         .ftsSql = indexFTSStatementText(),
-        .likePattern = QLatin1Char('%') + query.toLower() + QLatin1Char('%'),
+        .likePattern = query.size() > longestNameQuery
+                           ? std::nullopt
+                           : std::optional<QString>(QLatin1Char('%') + query.toLower() + QLatin1Char('%')),
         .ftsQuery = indexedFTSQuery(query),
     };
+    if (!statements.likePattern && !statements.ftsQuery)
+        return {};
     // While a full-text statement is stalled on some document, another one would most likely stall
     // on it too and keep one more thread busy for minutes: the names and tags still answer.
     const bool skipFullText = statements.ftsQuery && connections->hasQueryPastItsDeadline();

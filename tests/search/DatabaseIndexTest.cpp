@@ -52,17 +52,50 @@ private:
 
 class DatabaseIndexTest : public ::testing::Test, public test::IndexDatabaseFixture {};
 
-// A phrase of a sentence's length is searched in full text; thousands of pasted words are not.
+// A phrase of a sentence's length is searched in full text as it is; a longer paste by its first 64
+// words, however many follow, so that the statement stays bounded and still finds the text's document.
 TEST(IndexedFTSQuery, AsksFullTextForAtMostSixtyFourWords) {
-    const auto words = [](int count) {
+    const auto words = [](int count, const QString &gap) {
         QStringList list;
         for (int i = 0; i < count; ++i)
             list.append(QStringLiteral("word%1").arg(i));
-        return list.join(QStringLiteral("  "));
+        return list.join(gap);
     };
-    EXPECT_TRUE(DatabaseManager::indexedFTSQuery(words(64)));
-    EXPECT_FALSE(DatabaseManager::indexedFTSQuery(words(65)));
-    EXPECT_FALSE(DatabaseManager::indexedFTSQuery(words(5000)));
+    const QString phrase = QLatin1Char('"') + words(64, QStringLiteral("  ")) + QStringLiteral("\"*");
+    EXPECT_EQ(DatabaseManager::indexedFTSQuery(words(64, QStringLiteral("  "))), phrase);
+    EXPECT_EQ(DatabaseManager::indexedFTSQuery(words(65, QStringLiteral("  "))), phrase);
+    EXPECT_EQ(DatabaseManager::indexedFTSQuery(words(5000, QStringLiteral("  "))), phrase);
+    EXPECT_EQ(DatabaseManager::indexedFTSQuery(words(65, QStringLiteral(" \t "))),
+              QLatin1Char('"') + words(64, QStringLiteral(" \t ")) + QStringLiteral("\"*"));
+    // Past the first words, a character the phrase could not hold still refuses it, as in a shorter one.
+    EXPECT_FALSE(DatabaseManager::indexedFTSQuery(words(100, QStringLiteral(" ")) + QStringLiteral(" a.b")));
+    // Characters beyond the basic plane count as one each.
+    const QString wide = QString::fromUtf16(u"\U00020000");
+    QStringList wideWords;
+    for (int i = 0; i < 70; ++i)
+        wideWords.append(wide + QString::number(i));
+    EXPECT_EQ(DatabaseManager::indexedFTSQuery(wideWords.join(QLatin1Char(' '))),
+              QLatin1Char('"') + wideWords.mid(0, 64).join(QLatin1Char(' ')) + QStringLiteral("\"*"));
+}
+
+// Pasting a long run of a document's words finds the document, also past the 64 words that the
+// full-text statement reads and past the length any name could have.
+TEST_F(DatabaseIndexTest, APastedRunOfADocumentsWordsFindsIt) {
+    QStringList text;
+    for (int i = 0; i < 300; ++i)
+        text.append(QStringLiteral("w%1%2").arg(QChar(u'a' + i % 26)).arg(i));
+    createIndex({{.id = 1, .filename = QStringLiteral("minutes.txt"), .content = text.join(QLatin1Char(' '))},
+                 {.id = 2,
+                  .filename = QStringLiteral("other.txt"),
+                  .content = text.mid(0, 64).join(QLatin1Char(' ')) + QStringLiteral(" unrelated words")}});
+    auto manager = makeManager();
+    for (const int count : {63, 64, 65, 70, 100, 250}) {
+        const QString pasted = text.mid(20, count).join(QLatin1Char(' '));
+        const SearchResults rows = manager->searchFresh(pasted);
+        EXPECT_TRUE(
+            std::any_of(rows.begin(), rows.end(), [](const SearchResult &r) { return r.databaseID() == 1; }))
+            << count << " words, " << pasted.size() << " characters";
+    }
 }
 
 TEST(IndexedFTSQuery, QuotesPlainTextAndRefusesEverythingElse) {
