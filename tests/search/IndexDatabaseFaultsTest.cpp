@@ -222,11 +222,18 @@ TEST_F(IndexDatabaseFaultsTest, ADifferentIndexProblemIsSaidAtOnce) {
 // sources answer, and the manager's other work goes on meanwhile.
 TEST_F(IndexDatabaseFaultsTest, AReplacedIndexHeldLockedStallsNoSearchPastTheDeadline) {
     using namespace std::chrono_literals;
-    createIndex({{.id = 1, .filename = QStringLiteral("plans.txt"), .directory = QStringLiteral("/docs")}});
-    builder->close();
+    // A file of its own: the stalled statement goes on a little after the test, and must not meet the
+    // next test's index at the usual path.
+    const QString path = test::homePath() + QStringLiteral("/.pdf-indexer/replaced-while-locked/index.db");
+    {
+        test::IndexDatabaseBuilder first(path);
+        ASSERT_TRUE(first.addFiles(
+            {{.id = 1, .filename = QStringLiteral("plans.txt"), .directory = QStringLiteral("/docs")}}));
+    }
     const QString projects = test::homePath() + QStringLiteral("/Plans and projects");
     test::makeDirectory(projects);
     auto configuration = this->configuration();
+    configuration.databasePath = path;
     configuration.pinnedFolderPaths = {projects};
     configuration.indexDatabaseBusyTimeoutMilliseconds = 60000;
     configuration.indexSearchDeadline = 300ms;
@@ -234,7 +241,6 @@ TEST_F(IndexDatabaseFaultsTest, AReplacedIndexHeldLockedStallsNoSearchPastTheDea
     ASSERT_EQ(test::filenames(manager->searchFresh(QStringLiteral("plans"))),
               QStringList({QStringLiteral("plans.txt"), QStringLiteral("Plans and projects")}));
 
-    const QString path = test::indexDatabasePath();
     test::IndexDatabaseBuilder indexer(path + QStringLiteral(".rebuilt"));
     ASSERT_TRUE(indexer.addFiles(
         {{.id = 2, .filename = QStringLiteral("plans 2.txt"), .directory = QStringLiteral("/docs")}}));
