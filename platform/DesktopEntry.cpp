@@ -88,42 +88,90 @@ std::optional<DesktopEntry> DesktopEntry::readFile(const QString &path) {
     return parse(*bytes);
 }
 
-std::optional<DesktopEntry> DesktopEntry::parse(const QByteArray &bytes) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
+// Reads the "Desktop Entry" group line by line.
+struct DesktopEntry::Reader {
     DesktopEntry entry;
     bool inGroup = false;
     bool foundGroup = false;
-    for (QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
+
+    void readLine(QStringView line) {
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
         const QStringView trimmed = line.trimmed();
         if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#')))
-            continue;
+            return;
         if (trimmed.startsWith(QLatin1Char('['))) {
             // Only the first "Desktop Entry" group counts; actions and other groups are not read.
             const bool isEntryGroup = trimmed.endsWith(QLatin1Char(']')) &&
                                       trimmed.mid(1, trimmed.size() - 2) == desktopEntryGroup();
             inGroup = isEntryGroup && !foundGroup;
             foundGroup = foundGroup || isEntryGroup;
-            continue;
+            return;
         }
         if (!inGroup)
-            continue;
+            return;
         const qsizetype equals = line.indexOf(QLatin1Char('='));
         if (equals < 0)
-            continue;
+            return;
         const QString key = line.left(equals).trimmed().toString();
-        if (!isValidKey(key) || entry.values_.contains(key))
-            continue;
+        if (!isValidKey(key) || entry.has(key))
+            return;
         // Blanks around the value are not part of it; a meaningful one is written "\s".
         entry.values_.insert(key, line.mid(equals + 1).trimmed().toString());
     }
-    if (!foundGroup)
+
+    // A line that is not UTF-8: it still ends the group when it starts another, and a key whose value
+    // is not UTF-8 is known as unreadable, which no reading of the entry sees.
+    void readUnreadableLine(QByteArrayView line) {
+        const QByteArrayView trimmed = line.trimmed();
+        if (trimmed.startsWith('#'))
+            return;
+        if (trimmed.startsWith('[')) {
+            inGroup = false; // not UTF-8, so not "Desktop Entry"
+            return;
+        }
+        const qsizetype equals = line.indexOf('=');
+        if (!inGroup || equals < 0 || !line.first(equals).isValidUtf8())
+            return;
+        const QString key = QString::fromUtf8(line.first(equals)).trimmed();
+        if (isValidKey(key) && !entry.has(key))
+            entry.unreadable_.insert(key);
+    }
+};
+
+std::optional<DesktopEntry> DesktopEntry::parse(const QByteArray &bytes) {
+    Reader reader;
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(bytes);
+    if (!decoder.hasError()) {
+        for (QStringView line : QStringView(text).split(QLatin1Char('\n')))
+            reader.readLine(line);
+    } else {
+        // One value in another encoding (a Latin-1 comment) leaves out that key, not the entry.
+        QByteArrayView rest(bytes);
+        if (rest.startsWith("\xEF\xBB\xBF"))
+            rest = rest.sliced(3); // a byte-order mark, as the decoder drops it
+        while (!rest.isEmpty()) {
+            const qsizetype newline = rest.indexOf('\n');
+            const QByteArrayView line = newline < 0 ? rest : rest.first(newline);
+            rest = newline < 0 ? QByteArrayView() : rest.sliced(newline + 1);
+            if (line.isValidUtf8())
+                reader.readLine(QString::fromUtf8(line));
+            else
+                reader.readUnreadableLine(line);
+        }
+    }
+    if (!reader.foundGroup)
         return std::nullopt;
-    return entry;
+    return std::move(reader.entry);
+}
+
+bool DesktopEntry::isUnreadable(const QString &key) const {
+    return unreadable_.contains(key);
+}
+
+bool DesktopEntry::has(const QString &key) const {
+    return values_.contains(key) || unreadable_.contains(key);
 }
 
 std::optional<QString> DesktopEntry::string(const QString &key) const {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -17,7 +18,8 @@ public:
     // Larger files are refused: real entries are a few kilobytes, even with every translation.
     static constexpr qint64 maxFileBytes = 512 * 1024;
 
-    // Nothing when the file cannot be read safely, is not UTF-8 or has no "Desktop Entry" group.
+    // Nothing when the file cannot be read safely or has no "Desktop Entry" group. A key whose value
+    // is not UTF-8 is read as absent (see isUnreadable()), as GIO reads it; the rest of the entry stays.
     static std::optional<DesktopEntry> readFile(const QString &path);
     static std::optional<DesktopEntry> parse(const QByteArray &bytes);
 
@@ -27,6 +29,8 @@ public:
     // first) that the entry has, tried as lang_COUNTRY@MODIFIER, lang_COUNTRY, lang@MODIFIER, lang;
     // else the untranslated value.
     std::optional<QString> localeString(const QString &key, const QStringList &locales) const;
+    // The key is in the group but its value is not UTF-8: every reading above treats it as absent.
+    bool isUnreadable(const QString &key) const;
     // True only for "true" (and "1", which older writers use).
     bool boolean(const QString &key) const;
     // A list value split at each ";" that is not escaped as "\;"; empty pieces are dropped.
@@ -55,7 +59,12 @@ public:
     static QStringList localeVariants(const QString &locale);
 
 private:
+    struct Reader;
+    // The first line of a key decides, readable or not.
+    bool has(const QString &key) const;
+
     QHash<QString, QString> values_; // raw values of the group, keys with their [locale] part
+    QSet<QString> unreadable_;
 };
 
 } // namespace orvex

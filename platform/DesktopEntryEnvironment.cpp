@@ -79,6 +79,9 @@ bool DesktopEntryEnvironment::offersApplication(const DesktopEntry &entry, bool 
         (requireDisplayed && entry.boolean(QStringLiteral("NoDisplay"))) || !entry.isShownIn(desktopNames) ||
         !entry.hasInstalledTryExec(executableSearchPath))
         return false;
+    // An "Exec" in another encoding is no missing one: such an entry cannot be started as written.
+    if (entry.isUnreadable(QStringLiteral("Exec")))
+        return false;
     if (!entry.string(QStringLiteral("Exec")))
         return entry.boolean(QStringLiteral("DBusActivatable"));
     // A stale entry whose program was removed would only fail when chosen.

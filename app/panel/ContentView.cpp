@@ -8,6 +8,7 @@
 #include "panel/ResultActivationModeMonitor.h"
 #include "panel/ResultListView.h"
 #include "panel/SearchTextField.h"
+#include "panel/SpokenNotice.h"
 #include "panel/SymbolImages.h"
 #include "platform/UserDefaults.h"
 #include "search/LauncherNotifications.h"
@@ -220,6 +221,7 @@ ContentView::ContentView(Workspace &workspace, ContentViewEnvironment environmen
     divider_->hide();
     list_->hide();
 
+    outcome_ = new SpokenNotice(this);
     overlay_ = new PanelOverlay(this);
     overlay_->raise();
 
@@ -235,8 +237,6 @@ ContentView::ContentView(Workspace &workspace, ContentViewEnvironment environmen
             &ContentView::applyDisplay);
     connect(controller_.get(), &SearchController::isSearchingChanged, activityIndicator_,
             &QWidget::setVisible);
-    connect(controller_.get(), &SearchController::isSearchingChanged, this,
-            &ContentView::describeSearchOutcome);
     connect(list_, &ResultListView::rowChosen, this, [this](int row) { controller_->setSelectedIndex(row); });
     connect(list_, &ResultListView::rowActivated, this, [this](int row) {
         // Return on that row: chosen, then opened as the selected row.
@@ -359,22 +359,29 @@ void ContentView::applyResults() {
     divider_->setVisible(hasResults);
     list_->setVisible(hasResults);
     applyDisplay();
-    describeSearchOutcome();
+    // The screen reader was on a row that is gone: back to the field, before the outcome is spoken, so
+    // that presenting the field does not cut it short.
     if (hadResults && !hasResults && field_->hasFocus()) {
         QAccessibleEvent focus(field_, QAccessible::Focus);
         QAccessible::updateAccessibility(&focus);
     }
+    describeSearchOutcome();
     if (appeared_ && announcedHasResults_ != hasResults)
         notifyResultsVisibility(hasResults);
 }
 
 void ContentView::describeSearchOutcome() {
-    // A screen reader's user hears that a search found nothing, in the field they type in.
-    const bool nothingFound = controller_->results().isEmpty() && !controller_->state().isSearching &&
-                              !trimmedSearchQuery(controller_->query()).isEmpty();
-    const QString description = nothingFound ? QStringLiteral("No results") : QString();
-    if (field_->accessibleDescription() != description)
-        field_->setAccessibleDescription(description);
+    // A screen reader's user hears once that an answer found nothing; it stays said while the list stays
+    // empty for the next keys (their previews and answers), and rows or an empty field take it back.
+    const SearchState &state = controller_->state();
+    const QString normalized = normalizedSearchQuery(state.query);
+    const bool nothingFound = state.results.isEmpty() && !normalized.isEmpty() &&
+                              (state.answeredQuery == normalized || !outcome_->sentence().isEmpty());
+    outcome_->say(nothingFound ? QStringLiteral("No results") : QString());
+}
+
+QString ContentView::searchOutcome() const {
+    return outcome_->sentence();
 }
 
 void ContentView::notifyResultsVisibility(bool hasResults) {
@@ -448,6 +455,14 @@ bool ContentView::handleKey(QKeyEvent *event) {
     case Qt::Key_V:
         if (modifiers == Qt::ControlModifier) {
             pasteClipboardIntoQuery();
+            return true;
+        }
+        break;
+    case Qt::Key_Comma:
+        // What the status menu's "Settings…" shows it does.
+        if (modifiers == Qt::ControlModifier) {
+            if (PanelHost *host = PanelHost::current())
+                host->showSettingsWindow();
             return true;
         }
         break;

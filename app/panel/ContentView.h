@@ -18,6 +18,7 @@ class ResultActivationModeMonitor;
 class ResultListView;
 class ResultRowIcons;
 class SearchTextField;
+class SpokenNotice;
 class Workspace;
 
 // What a panel is built from. Every empty member takes the launcher's own value.
@@ -38,8 +39,8 @@ struct ContentViewEnvironment {
 
 // The launcher panel's content: the search bar (magnifier, query field, activity indicator), the divider
 // and the scrolling result list on the theme's rounded, bordered gradient, and the version footer. Routes
-// the panel's keys (Up, Down, Return, Ctrl+Return, Ctrl+V, Ctrl+Q, Escape) and keeps its display settings
-// in step with the change notifications. Holds no search logic: SearchController does the searching.
+// the panel's keys (Up, Down, Return, Ctrl+Return, Ctrl+V, Ctrl+Comma, Ctrl+Q, Escape) and keeps its display
+// settings in step with the change notifications. Holds no search logic: SearchController does the searching.
 class ContentView : public QWidget {
     Q_OBJECT
 
@@ -56,6 +57,8 @@ public:
     ResultListView *resultList() const { return list_; }
     // Whether the activity indicator of a running search is shown.
     bool isShowingActivity() const;
+    // What a screen reader was told of the last answer: "No results" while it found nothing, else empty.
+    QString searchOutcome() const;
 
     LauncherThemeID launcherThemeID() const { return themeID_; }
     LauncherTheme theme() const;
@@ -127,6 +130,8 @@ private:
     QWidget *divider_ = nullptr;
     ResultListView *list_ = nullptr;
     QWidget *overlay_ = nullptr;
+    // "No results", spoken when an answer finds nothing.
+    SpokenNotice *outcome_ = nullptr;
     QList<NotificationCenter::ObserverToken> observers_;
 };
 

@@ -1,12 +1,14 @@
 #include "panel/ResultListAccessibility.h"
 
 #include "panel/ResultListView.h"
+#include "panel/SearchState.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QHash>
 #include <QItemSelectionModel>
 #include <QPointer>
+#include <QSet>
 #include <QWindow>
 
 #include <memory>
@@ -15,15 +17,35 @@ namespace orvex {
 
 namespace {
 
-// One row as a list item. Stateless apart from its position: the list keeps one per position while
-// that position stays, so a screen reader keeps its object through lists answered in place.
+// A row by its identity, and how many rows before it have the same one.
+using RowKey = std::pair<QString, int>;
+
+RowKey rowKey(const SearchResults &rows, int row) {
+    const QString identity = panelRowIdentity(rows.at(row));
+    int earlier = 0;
+    for (int index = 0; index < row; ++index)
+        if (panelRowIdentity(rows.at(index)) == identity)
+            ++earlier;
+    return {identity, earlier};
+}
+
+// Where the row of `key` is now; -1 when it is gone.
+int rowOfKey(const SearchResults &rows, const RowKey &key) {
+    int same = 0;
+    for (int row = 0; row < rows.size(); ++row)
+        if (panelRowIdentity(rows.at(row)) == key.first && same++ == key.second)
+            return row;
+    return -1;
+}
+
+// One row as a list item: follows its row by identity through the lists applied.
 class ResultRowAccessible final : public QAccessibleInterface, public QAccessibleActionInterface {
 public:
-    ResultRowAccessible(ResultListView *view, int row) : view_(view), row_(row) {}
+    ResultRowAccessible(ResultListView *view, RowKey key) : view_(view), key_(std::move(key)) {}
 
-    int row() const { return row_; }
+    int row() const { return view_ ? rowOfKey(view_->resultModel().rows(), key_) : -1; }
 
-    bool isValid() const override { return view_ && row_ >= 0 && row_ < view_->model()->rowCount(); }
+    bool isValid() const override { return row() >= 0; }
     QObject *object() const override { return nullptr; }
     QWindow *window() const override {
         return view_ && view_->window() ? view_->window()->windowHandle() : nullptr;
@@ -35,13 +57,14 @@ public:
     int indexOfChild(const QAccessibleInterface *) const override { return -1; }
 
     QString text(QAccessible::Text kind) const override {
-        if (!isValid())
+        const int row = this->row();
+        if (row < 0)
             return {};
         switch (kind) {
         case QAccessible::Name:
-            return view_->model()->data(index(), Qt::AccessibleTextRole).toString();
+            return view_->model()->data(index(row), Qt::AccessibleTextRole).toString();
         case QAccessible::Description:
-            return view_->model()->data(index(), Qt::AccessibleDescriptionRole).toString();
+            return view_->model()->data(index(row), Qt::AccessibleDescriptionRole).toString();
         default:
             return {};
         }
@@ -49,21 +72,23 @@ public:
     void setText(QAccessible::Text, const QString &) override {}
 
     QRect rect() const override {
-        if (!isValid())
+        const int row = this->row();
+        if (row < 0)
             return {};
-        const QRect painted = view_->rowRect(row_);
+        const QRect painted = view_->rowRect(row);
         return {view_->viewport()->mapToGlobal(painted.topLeft()), painted.size()};
     }
     QAccessible::Role role() const override { return QAccessible::ListItem; }
     QAccessible::State state() const override {
         QAccessible::State state;
-        if (!isValid())
+        const int row = this->row();
+        if (row < 0)
             return state;
         state.selectable = true;
         state.focusable = true;
         const QItemSelectionModel *selection = view_->selectionModel();
-        state.selected = selection->isSelected(index());
-        state.focused = selection->currentIndex() == index();
+        state.selected = selection->isSelected(index(row));
+        state.focused = selection->currentIndex() == index(row);
         const QRect shown(view_->viewport()->mapToGlobal(QPoint(0, 0)), view_->viewport()->size());
         if (!shown.intersects(rect())) {
             state.invisible = true;
@@ -81,14 +106,15 @@ public:
     // Pressing comes first: it is what a screen reader's default action on the item does.
     QStringList actionNames() const override { return {pressAction(), toggleAction()}; }
     void doAction(const QString &name) override {
-        if (!isValid())
+        const int row = this->row();
+        if (row < 0)
             return;
         if (name == pressAction()) {
-            view_->activateRowLater(row_);
+            view_->activateRowLater(row);
         } else if (name == toggleAction()) {
             // The panel always has a selected row: toggling selects, it never leaves none.
-            if (!view_->selectionModel()->isSelected(index()))
-                view_->selectionModel()->select(index(), QItemSelectionModel::ClearAndSelect);
+            if (!view_->selectionModel()->isSelected(index(row)))
+                view_->selectionModel()->select(index(row), QItemSelectionModel::ClearAndSelect);
         }
     }
     QStringList keyBindingsForAction(const QString &name) const override {
@@ -98,10 +124,10 @@ public:
     }
 
 private:
-    QModelIndex index() const { return view_->model()->index(row_, 0); }
+    QModelIndex index(int row) const { return view_->model()->index(row, 0); }
 
     QPointer<ResultListView> view_;
-    int row_;
+    RowKey key_;
 };
 
 // The list: its items are the model's rows (not the view's viewport and scroll bars).
@@ -109,34 +135,35 @@ class ResultListAccessible final : public QAccessibleWidget {
 public:
     explicit ResultListAccessible(ResultListView *view)
         : QAccessibleWidget(view, QAccessible::List), watcher_(std::make_unique<QObject>()) {
-        // Positions that move or go lose their objects; those before them keep theirs.
+        // Items whose rows have gone go with them; the others stay, wherever their rows moved.
         const QAbstractItemModel *model = view->model();
-        QObject::connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, watcher_.get(),
-                         [this](const QModelIndex &, int first, int) { forgetRowsFrom(first); });
-        QObject::connect(model, &QAbstractItemModel::rowsAboutToBeInserted, watcher_.get(),
-                         [this](const QModelIndex &, int first, int) { forgetRowsFrom(first); });
-        QObject::connect(model, &QAbstractItemModel::modelAboutToBeReset, watcher_.get(),
-                         [this] { forgetRowsFrom(0); });
-        QObject::connect(model, &QAbstractItemModel::layoutAboutToBeChanged, watcher_.get(),
-                         [this] { forgetRowsFrom(0); });
+        const auto forget = [this] { forgetGoneRows(); };
+        QObject::connect(model, &QAbstractItemModel::rowsRemoved, watcher_.get(), forget);
+        QObject::connect(model, &QAbstractItemModel::rowsInserted, watcher_.get(), forget);
+        QObject::connect(model, &QAbstractItemModel::dataChanged, watcher_.get(), forget);
+        QObject::connect(model, &QAbstractItemModel::modelReset, watcher_.get(), forget);
+        QObject::connect(model, &QAbstractItemModel::layoutChanged, watcher_.get(), forget);
     }
-    ~ResultListAccessible() override { forgetRowsFrom(0); }
+    ~ResultListAccessible() override {
+        for (const QAccessible::Id id : std::as_const(rows_))
+            QAccessible::deleteAccessibleInterface(id);
+    }
 
     int childCount() const override { return view() ? view()->model()->rowCount() : 0; }
     QAccessibleInterface *child(int index) const override {
         if (index < 0 || index >= childCount())
             return nullptr;
-        if (const auto known = rows_.constFind(index); known != rows_.cend())
+        const RowKey key = rowKey(view()->resultModel().rows(), index);
+        if (const auto known = rows_.constFind(key); known != rows_.cend())
             return QAccessible::accessibleInterface(*known);
-        auto *row = new ResultRowAccessible(view(), index);
-        rows_.insert(index, QAccessible::registerAccessibleInterface(row));
+        auto *row = new ResultRowAccessible(view(), key);
+        rows_.insert(key, QAccessible::registerAccessibleInterface(row));
         return row;
     }
     int indexOfChild(const QAccessibleInterface *child) const override {
         if (!child || child->role() != QAccessible::ListItem || child->parent() != this)
             return -1;
-        const int row = static_cast<const ResultRowAccessible *>(child)->row();
-        return row < childCount() ? row : -1;
+        return static_cast<const ResultRowAccessible *>(child)->row();
     }
     QAccessibleInterface *childAt(int x, int y) const override {
         if (!view())
@@ -155,9 +182,18 @@ public:
 private:
     ResultListView *view() const { return static_cast<ResultListView *>(widget()); }
 
-    void forgetRowsFrom(int first) {
+    void forgetGoneRows() {
+        if (rows_.isEmpty())
+            return;
+        QSet<RowKey> shown;
+        QHash<QString, int> seen;
+        const SearchResults &rows = view() ? view()->resultModel().rows() : SearchResults();
+        for (const SearchResult &row : rows) {
+            const QString identity = panelRowIdentity(row);
+            shown.insert({identity, seen[identity]++});
+        }
         for (auto row = rows_.begin(); row != rows_.end();) {
-            if (row.key() >= first) {
+            if (!shown.contains(row.key())) {
                 QAccessible::deleteAccessibleInterface(row.value());
                 row = rows_.erase(row);
             } else {
@@ -168,7 +204,7 @@ private:
 
     // Connections to the model live as long as this interface.
     std::unique_ptr<QObject> watcher_;
-    mutable QHash<int, QAccessible::Id> rows_;
+    mutable QHash<RowKey, QAccessible::Id> rows_;
 };
 
 QAccessibleInterface *resultListFactory(const QString &className, QObject *object) {
@@ -179,6 +215,14 @@ QAccessibleInterface *resultListFactory(const QString &className, QObject *objec
 }
 
 } // namespace
+
+void announceCurrentResultRow(ResultListView *view, int row) {
+    if (!QAccessible::isActive() || row < 0 || row >= view->model()->rowCount())
+        return;
+    QAccessibleEvent event(view, QAccessible::Focus);
+    event.setChild(row);
+    QAccessible::updateAccessibility(&event);
+}
 
 void installResultListAccessibility() {
     static const bool installed = [] {

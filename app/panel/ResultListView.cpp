@@ -157,7 +157,7 @@ QVariant ResultListModel::data(const QModelIndex &index, int role) const {
     case Qt::AccessibleTextRole:
         return row.result.filename();
     case Qt::AccessibleDescriptionRole: {
-        QStringList parts{row.subtitleText()};
+        QStringList parts{ResultRowView::kindAccessibleLabel(row.result), row.subtitleText()};
         if (row.showsBadge())
             parts << row.badgeAccessibleLabel();
         parts.removeAll(QString());
@@ -249,6 +249,7 @@ void ResultListView::setDisplay(const ResultListDisplay &display) {
     if (heightsMayChange)
         doItemsLayout();
     syncSelection();
+    announceSelectedRow();
     if (before.selectedIndex != display.selectedIndex)
         centreSelectedRow();
     if (model_.hoverFade().isFading())
@@ -267,6 +268,27 @@ void ResultListView::syncSelection() {
     } else {
         selectionModel()->clear();
     }
+}
+
+void ResultListView::announceSelectedRow() {
+    // The rows and the selection of one list arrive in turn (setRows, then setDisplay): by now both are
+    // the new list's. Told once per row that Return would open, whichever list brought it.
+    const auto selected = model_.display().selectedIndex;
+    std::optional<QString> identity;
+    if (selected && *selected >= 0 && *selected < model_.rowCount())
+        identity = panelRowIdentity(model_.rows().at(*selected));
+    if (identity == announcedIdentity_)
+        return;
+    announcedIdentity_ = identity;
+    // Told only to the user in the panel: a refresh while another window has the keyboard says nothing.
+    if (identity && isVisible() && isActiveWindow())
+        announceCurrentResultRow(this, int(*selected));
+}
+
+void ResultListView::currentChanged(const QModelIndex &current, const QModelIndex &previous) {
+    // Not QListView's: it tells assistive technology of every new current index, also when the row
+    // there is the one already told of and not when another row takes the same index.
+    QAbstractItemView::currentChanged(current, previous);
 }
 
 void ResultListView::selectionChanged(const QItemSelection &selected, const QItemSelection &deselected) {

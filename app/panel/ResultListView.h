@@ -55,8 +55,8 @@ private:
     QHash<QString, Fade> fades_;
 };
 
-// The rows as items for the list and for assistive technology: name = title, description = location
-// (or the reveal hint) and the score badge's label.
+// The rows as items for the list and for assistive technology: name = title, description = the row's
+// kind, its location (or the reveal hint) and the score badge's label.
 class ResultListModel : public QAbstractListModel {
     Q_OBJECT
 
@@ -132,11 +132,13 @@ protected:
     bool viewportEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void selectionChanged(const QItemSelection &selected, const QItemSelection &deselected) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
 
 private:
     void updateHover(const QPoint &viewportPoint);
     void centreSelectedRow();
     void syncSelection();
+    void announceSelectedRow();
 
     ResultListModel model_;
     ResultRowIcons *icons_;
@@ -146,6 +148,9 @@ private:
     std::optional<int> pressedRow_;
     // Set while the view copies the panel's selection into its own.
     bool mirroringSelection_ = false;
+    // The identity of the selected row assistive technology was last told of; none while no row is
+    // selected.
+    std::optional<QString> announcedIdentity_;
     QVariantAnimation *scrollAnimation_;
     // Repaints while a row's hover look fades.
     QTimer *hoverFadeTimer_;

@@ -226,14 +226,12 @@ SearchController::immediateResults(const QString &normalizedQuery,
 void SearchController::applySearchResults(const SearchResults &results, bool preserveSelection,
                                           bool isPreview) {
     const QString normalized = normalizedSearchQuery(state_.query);
-    // The selection a list brought belongs to that list: a new answer selects its own best row. Only a
-    // row the user chose, or the rows of the same answer refreshed, keep their place.
-    const bool chosenByUser = state_.selectionChosenForQuery == normalized;
-    const bool answersTheShownQueryAgain =
-        !state_.resultsArePreview && !isPreview && state_.answeredQuery == normalized;
+    // The selection a list brought belongs to that list: every list applied (a cached answer, the fresh
+    // one, late rows, a refresh) selects its own best row, so that Return opens what now stands first.
+    // Only a row the user chose during this query keeps its place.
     std::optional<QString> keptIdentity;
     if (const std::optional<SearchResult> selected = selectedResult();
-        preserveSelection && selected && (chosenByUser || answersTheShownQueryAgain))
+        preserveSelection && selected && state_.selectionChosenForQuery == normalized)
         keptIdentity = panelRowIdentity(*selected);
 
     SearchResults rows = deduplicatedSearchResults(results);

@@ -97,8 +97,8 @@ public:
     void debounceSearch(const QString &text);
     // Installs rows: de-duplicated, scored where they carry no score, sorted for a non-empty query.
     // The selected row's identity is kept, when it is still in the list, only if the user chose it
-    // during the current query or the rows answer again the query the shown rows answered; otherwise
-    // the first row is selected, so that Return takes the best match.
+    // during the current query; otherwise the first row is selected, so that Return takes the best
+    // match.
     void applySearchResults(const SearchResults &results, bool preserveSelection, bool isPreview);
     // The preview for a longer query: the rows cached for it, else those of its longest cached prefix,
     // else the shown rows when it extends the previous query, filtered by it.

@@ -118,4 +118,10 @@ bool isDesktopApplicationRow(const SearchResult &result) {
            result.usageKey()->endsWith(desktopSuffix()) && !result.databaseID();
 }
 
+bool AppsSource::changesApplications(const FileEventStream::Event &event) {
+    constexpr unsigned folderOrLost =
+        FileEventStream::isDirectory | FileEventStream::rootChanged | FileEventStream::mustRescan;
+    return (event.flags & folderOrLost) || event.path.endsWith(QLatin1String(".desktop"));
+}
+
 } // namespace orvex

@@ -1,6 +1,7 @@
 #include "search/Database.h"
 #include "search/SearchContext.h"
 
+#include "platform/FileEventStream.h"
 #include "platform/MainQueue.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -208,13 +209,16 @@ void DatabaseManager::shutdown() {
     // Searches waiting for index statements go on at once; the statements end on their own.
     stopIndexQueriesBefore(std::numeric_limits<quint64>::max());
     std::unique_ptr<ShortcutRootWatcher> watcher;
+    std::unique_ptr<FileEventStream> applicationWatcher;
     {
         auto guard = lock();
         watcher = std::move(shortcutRootWatcher_);
+        applicationWatcher = std::move(applicationFolderWatcher_);
     }
     // Stopped first, outside the lock, and synchronously: once reset() returns no watcher callback
     // runs, and any change it handed over finds shuttingDown_ set.
     watcher.reset();
+    applicationWatcher.reset();
     userInitiatedPool_.waitForDone();
     backgroundPool_.waitForDone();
     // Owed when the task that writes it was refused because shutdown had begun.

@@ -23,12 +23,14 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <utility>
 #include <vector>
 
 namespace orvex {
 
 class AppsSource;
+class FileEventStream;
 class FoldersSource;
 class IndexConnectionPool;
 class IndexQuery;
@@ -256,6 +258,8 @@ public:
     // if the refresh had crawled it, without announcing it.
     void installSourceSnapshot(const QString &sourceID, std::shared_ptr<const SourceSnapshot> snapshot);
     void shortcutRootsDidChange();
+    // A desktop entry was added, changed or removed: the applications are crawled again at once.
+    void applicationFoldersDidChange();
 
     // When each source cache was last refreshed (absent: never), by source id, for tests and diagnostics.
     using SourceCacheDates = std::map<QString, std::optional<Date>>;
@@ -293,6 +297,9 @@ private:
     void finishBackgroundCacheRefresh(CrawledSnapshots snapshots);
     void scheduleBackgroundCacheRefreshIfNeeded(const Lock &held);
     void startShortcutRootWatcherIfNeeded(const Lock &held);
+    void startApplicationFolderWatcherIfNeeded(const Lock &held);
+    // A walked source's folders changed: stale now, crawled at once or right after the running refresh.
+    void walkedFoldersDidChange(const Lock &held, size_t index);
     // Swaps the snapshots in, stamps them with now and drops the answers made from the old ones.
     // False when there was nothing to install.
     bool installCrawledSnapshots(const Lock &held, CrawledSnapshots snapshots);
@@ -405,8 +412,11 @@ private:
     // ---- Background refresh ----
     QSet<QString> baselineShortcutFileExtensions_;
     bool backgroundCacheRefreshRunning_ = false;
-    bool shouldScheduleBackgroundRefreshAfterCurrentTask_ = false;
+    // Sources whose folders changed while a refresh ran: stale again once it is done.
+    std::set<size_t> sourcesChangedDuringRefresh_;
     std::unique_ptr<ShortcutRootWatcher> shortcutRootWatcher_;
+    // Null until the first refresh is scheduled, and when the system gives no watch.
+    std::unique_ptr<FileEventStream> applicationFolderWatcher_;
 
     // ---- Usage: learned counts, recent activations, shortcut usage keys ----
     QHash<QString, qint64> cachedPathOpenCounts_;

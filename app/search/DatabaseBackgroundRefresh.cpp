@@ -5,6 +5,9 @@
 #include "search/ShortcutFilesSource.h"
 #include "search/ShortcutRootWatcher.h"
 
+#include "platform/FileEventStream.h"
+
+#include <algorithm>
 #include <future>
 #include <memory>
 
@@ -28,6 +31,11 @@ void returnFreedMemoryToTheSystem() {
 
 // Both the watcher's event latency and its trailing debounce, in seconds.
 constexpr double shortcutRootWatcherCoalescingDelay = 0.5;
+// A package install writes its entries within moments: they are crawled together, half a second after
+// the first.
+constexpr std::chrono::milliseconds applicationFolderLatency{500};
+// Applications folders hold a few subfolders at most; a tree past this is left to the time to live.
+constexpr int maxWatchedApplicationFolders = 256;
 
 // Stale when never refreshed or older than its time to live. A date in the future means the wall clock
 // was set back; waiting for it to catch up could leave the cache unrefreshed for as long, so such a
@@ -51,6 +59,7 @@ void DatabaseManager::scheduleBackgroundCacheRefreshIfNeeded(const Lock &held) {
     if (!backgroundRefreshEnabled_ || shuttingDown_.load())
         return;
     startShortcutRootWatcherIfNeeded(held);
+    startApplicationFolderWatcherIfNeeded(held);
     if (backgroundCacheRefreshRunning_)
         return;
 
@@ -86,6 +95,27 @@ void DatabaseManager::startShortcutRootWatcherIfNeeded(const Lock &held) {
                                     [this] { startBackgroundTask([this] { shortcutRootsDidChange(); }); });
 }
 
+void DatabaseManager::startApplicationFolderWatcherIfNeeded(const Lock &held) {
+    Q_ASSERT(held.owns_lock());
+    if (applicationFolderWatcher_ || !backgroundRefreshEnabled_ || shuttingDown_.load())
+        return;
+    const QStringList folders = appsSource_->watchedFolders();
+    if (folders.isEmpty())
+        return;
+    FileEventStream::Options options;
+    options.latency = applicationFolderLatency;
+    options.maxWatches = maxWatchedApplicationFolders;
+    // As with the shortcut roots: the stream's thread only hands the change to the background pool, and
+    // shutdown() stops the stream, joining its thread, before anything the callback reaches goes.
+    auto watcher = std::make_unique<FileEventStream>(
+        folders, options, [this](const QList<FileEventStream::Event> &events) {
+            if (std::any_of(events.begin(), events.end(), &AppsSource::changesApplications))
+                startBackgroundTask([this] { applicationFoldersDidChange(); });
+        });
+    if (watcher->start())
+        applicationFolderWatcher_ = std::move(watcher);
+}
+
 void DatabaseManager::runBackgroundCacheRefresh(const BackgroundRefreshPlan &plan) {
     // One crawl at a time, in the fixed order, none once shutdown began (a walk under way stops early;
     // its partial list is never installed).
@@ -116,17 +146,18 @@ void DatabaseManager::finishBackgroundCacheRefresh(CrawledSnapshots snapshots) {
     if (shuttingDown_.load()) {
         // Nothing is installed, announced or started again once shutdown began.
         backgroundCacheRefreshRunning_ = false;
-        shouldScheduleBackgroundRefreshAfterCurrentTask_ = false;
+        sourcesChangedDuringRefresh_.clear();
         return;
     }
     if (installCrawledSnapshots(held, std::move(snapshots)))
         postSearchDataRefreshed();
     backgroundCacheRefreshRunning_ = false;
-    if (shouldScheduleBackgroundRefreshAfterCurrentTask_) {
-        shouldScheduleBackgroundRefreshAfterCurrentTask_ = false;
-        // The roots changed while this run crawled: the shortcut list just installed may predate the
-        // change, so it stays stale and the follow-up crawls it again.
-        sources_[shortcutsIndex].lastRefresh.reset();
+    if (!sourcesChangedDuringRefresh_.empty()) {
+        // Their folders changed while this run crawled: the lists just installed may predate the
+        // change, so they stay stale and the follow-up crawls them again.
+        for (const size_t index : sourcesChangedDuringRefresh_)
+            sources_[index].lastRefresh.reset();
+        sourcesChangedDuringRefresh_.clear();
         scheduleBackgroundCacheRefreshIfNeeded(held);
     }
 }
@@ -186,15 +217,27 @@ void DatabaseManager::shortcutRootsDidChange() {
     auto held = lock();
     if (!backgroundRefreshEnabled_ || shuttingDown_.load())
         return;
-    // Stale now; its rows stay until the crawl replaces them.
-    sources_[shortcutsIndex].lastRefresh.reset();
     {
         std::lock_guard keys(shortcutUsageKeysMutex_);
         shortcutUsageKeyCache_.clear();
     }
+    walkedFoldersDidChange(held, shortcutsIndex);
+}
+
+void DatabaseManager::applicationFoldersDidChange() {
+    auto held = lock();
+    if (!backgroundRefreshEnabled_ || shuttingDown_.load())
+        return;
+    walkedFoldersDidChange(held, appsIndex);
+}
+
+void DatabaseManager::walkedFoldersDidChange(const Lock &held, size_t index) {
+    Q_ASSERT(held.owns_lock());
+    // Stale now; its rows stay until the crawl replaces them.
+    sources_[index].lastRefresh.reset();
     invalidateQueryResultCache(held);
     if (backgroundCacheRefreshRunning_)
-        shouldScheduleBackgroundRefreshAfterCurrentTask_ = true;
+        sourcesChangedDuringRefresh_.insert(index);
     else
         scheduleBackgroundCacheRefreshIfNeeded(held);
 }

@@ -16,12 +16,27 @@ NotionSettingsModel::NotionSettingsModel(NotionSettingsStore store,
     : QObject(parent), store_(std::move(store)), connection_(std::move(connection)), center_(center) {
     notionEnabled_ = store_.loadEnabled();
     notionToken_ = store_.defaults->stringValue(store_.tokenKey).value_or(QString());
+    if (!connection_.serviceStatus)
+        connection_.serviceStatus = std::make_shared<NotionServiceStatus>();
+    // Reported from the search's worker: the connection queues the news onto this model's thread.
+    connect(connection_.serviceStatus.get(), &NotionServiceStatus::changed, this,
+            &NotionSettingsModel::stateChanged);
 }
 
 NotionSettingsModel::~NotionSettingsModel() = default;
 
 bool NotionSettingsModel::showsPasteHint() const {
     return notionEnabled_ && !store_.hasToken() && notionToken_.isEmpty();
+}
+
+std::optional<QString> NotionSettingsModel::serviceProblem() const {
+    const std::optional<NotionServiceStatus::Problem> problem = connection_.serviceStatus->problem();
+    if (!notionEnabled_ || !problem)
+        return std::nullopt;
+    if (problem->kind == NotionServiceStatus::Problem::Kind::tokenRefused &&
+        problem->token != StringUtils::trimmedWhitespaceAndNewlines(notionToken_))
+        return std::nullopt;
+    return problem->sentence();
 }
 
 void NotionSettingsModel::persistSettings() {
@@ -77,6 +92,9 @@ void NotionSettingsModel::testConnection() {
 
 void NotionSettingsModel::finishConnectionTest(const QString &testedToken,
                                                const NotionSearchResponse &response) {
+    // Notion answered: whatever it held against the searches is over.
+    if (!response.failure)
+        connection_.serviceStatus->recordAnswer();
     // An answer for a token the user has since changed would overwrite what the field now holds.
     if (testedToken != StringUtils::trimmedWhitespaceAndNewlines(notionToken_)) {
         Q_EMIT connectionTestFinished();
@@ -100,6 +118,8 @@ QString NotionSettingsModel::statusMessage(const NotionSearchResponse &response,
     case Reason::refusedToken:
         return QStringLiteral("Connection failed: Notion refused the token (HTTP %1).")
             .arg(failure.httpStatus);
+    case Reason::asksToWait:
+        return QStringLiteral("Connection failed: Notion asks to wait (HTTP %1).").arg(failure.httpStatus);
     case Reason::serverStatus:
         return QStringLiteral("Connection failed: Notion answered with HTTP status %1.")
             .arg(failure.httpStatus);

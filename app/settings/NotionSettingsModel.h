@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sources/NotionClient.h"
+#include "sources/NotionServiceStatus.h"
 #include "sources/NotionSettingsStore.h"
 
 #include "platform/NotificationCenter.h"
@@ -10,14 +11,18 @@
 #include <QUrl>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 
 namespace orvex {
 
-// Where the connection test sends its request and how long it waits.
+// Where the connection test sends its request and how long it waits, and what the launcher's own
+// searches heard from Notion.
 struct NotionConnectionTestConfiguration {
     QUrl baseURL = NotionClient::defaultBaseURL();
     std::chrono::milliseconds timeout = NotionClient::defaultTimeout;
+    // None: a status of the section's own, which no search reports to.
+    std::shared_ptr<NotionServiceStatus> serviceStatus;
 };
 
 // The Notion section's state: search on or off, the token as typed, whether it is shown in clear, and
@@ -43,6 +48,9 @@ public:
     bool showsPasteHint() const;
     // The test button is there while the field is not empty (blanks count).
     bool showsTestButton() const { return !notionToken_.isEmpty(); }
+    // What Notion last held against the searches, while search is on: a refusal only while the field
+    // holds the refused token.
+    std::optional<QString> serviceProblem() const;
 
     void setNotionEnabled(bool enabled);
     // Stored exactly as typed.

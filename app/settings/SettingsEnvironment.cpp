@@ -8,7 +8,8 @@ SettingsEnvironment SettingsEnvironment::production() {
     return SettingsEnvironment{
         .stores = SettingsStores::standard(),
         .notionStore = NotionSettingsStore::standard(),
-        .notionConnection = {},
+        // What the launcher's own Notion searches heard, shown in the Notion section.
+        .notionConnection = {.serviceStatus = NotionServiceStatus::shared()},
         .center = &NotificationCenter::defaultCenter(),
         .translationAvailability = &systemTranslationAvailability,
         .observeTranslationAvailability =

@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QTextEdit>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <cmath>
 
@@ -285,7 +286,22 @@ void CustomWindow::updateShape() {
     setMask(bitmap);
 }
 
+bool CustomWindow::isStaleWindowManagerReport(const QEvent &event) const {
+    // While the window manager maps the panel again, Qt is told the geometry of a frame that is still
+    // being set up (its corner 0, 0 and the size it had when last mapped); the true one follows. Until
+    // the panel is exposed such a report is no place or size of the user's.
+    return event.spontaneous() && isVisible() && !drag_ && !liveResize_ && windowHandle() &&
+           !windowHandle()->isExposed();
+}
+
 void CustomWindow::resizeEvent(QResizeEvent *event) {
+    // Taken at its word, a stale report would be stored and the panel laid out at it for good: the
+    // window is put back as the launcher sized it.
+    if (isStaleWindowManagerReport(*event) && event->oldSize().isValid() &&
+        event->size() != event->oldSize()) {
+        resize(event->oldSize());
+        return;
+    }
     QWidget::resizeEvent(event);
     layoutStrips();
     updateShape();
@@ -294,6 +310,10 @@ void CustomWindow::resizeEvent(QResizeEvent *event) {
 }
 
 void CustomWindow::moveEvent(QMoveEvent *event) {
+    if (isStaleWindowManagerReport(*event) && event->pos() != event->oldPos()) {
+        move(event->oldPos());
+        return;
+    }
     QWidget::moveEvent(event);
     if (delegate_)
         delegate_->windowDidMove(*this);

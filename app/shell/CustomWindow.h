@@ -108,6 +108,7 @@ private:
 
     void layoutStrips();
     void updateShape();
+    bool isStaleWindowManagerReport(const QEvent &event) const;
 
     bool translucent_;
     UserDefaults &defaults_;

@@ -4,7 +4,15 @@
 #include "sources/BrowserSourceHelpers.h"
 #include "sources/ChromiumBookmarks.h"
 
+#include "platform/ConsoleLog.h"
+
 namespace orvex {
+
+namespace {
+
+Q_LOGGING_CATEGORY(bookmarksLog, "orvex.bookmarks", QtInfoMsg)
+
+} // namespace
 
 BrowserBookmarksSource::BrowserBookmarksSource(QList<BrowserBookmarkSource> userDataFolders)
     : userDataFolders_(std::move(userDataFolders)) {}
@@ -24,14 +32,38 @@ BrowserBookmarksSource::crawl(const std::atomic<bool> &cancelled) const {
 
 QList<BrowserBookmarkShortcut> BrowserBookmarksSource::discover(const std::atomic<bool> *cancelled) const {
     QList<BrowserBookmarkShortcut> bookmarks;
+    QHash<QString, qsizetype> cutFiles;
     for (const BrowserBookmarkSource &folder : userDataFolders_) {
         for (const QString &file : ChromiumBookmarks::discoverFiles(folder.userDataRoot)) {
             if (cancelled && cancelled->load())
                 return bookmarks;
-            bookmarks += ChromiumBookmarks::parseFile(file, folder.browserName);
+            ChromiumBookmarks::FileContents contents = ChromiumBookmarks::readFile(file, folder.browserName);
+            bookmarks += std::move(contents.bookmarks);
+            if (contents.bookmarksBeyondDepthLimit > 0)
+                cutFiles.insert(file, contents.bookmarksBeyondDepthLimit);
         }
     }
+    reportCutFiles(std::move(cutFiles));
     return bookmarks;
+}
+
+void BrowserBookmarksSource::reportCutFiles(QHash<QString, qsizetype> cutFiles) const {
+    QStringList lines;
+    {
+        std::lock_guard guard(reportedMutex_);
+        for (auto it = cutFiles.cbegin(); it != cutFiles.cend(); ++it)
+            if (reportedCutFiles_.value(it.key()) != it.value())
+                lines.append(QStringLiteral("Bookmarks file %1: %2 bookmark(s) in folders nested more than "
+                                            "%3 deep were left out")
+                                 .arg(it.key())
+                                 .arg(it.value())
+                                 .arg(ChromiumBookmarks::maxFolderDepth));
+        // A file that no longer loses anything is said again should it lose bookmarks later.
+        reportedCutFiles_ = std::move(cutFiles);
+    }
+    lines.sort();
+    for (const QString &line : lines)
+        printLine(bookmarksLog(), line);
 }
 
 SearchResults BrowserBookmarksSource::match(const SourceSnapshot &snapshot,

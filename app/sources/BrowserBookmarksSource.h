@@ -3,7 +3,10 @@
 #include "search/Source.h"
 #include "sources/BrowserTypes.h"
 
+#include <QHash>
 #include <QList>
+
+#include <mutex>
 
 namespace orvex {
 
@@ -22,13 +25,19 @@ public:
     std::shared_ptr<const SourceSnapshot> crawl(const std::atomic<bool> &cancelled) const override;
     SearchResults match(const SourceSnapshot &snapshot, const SearchContext &context) const override;
 
-    // The bookmarks of every folder's profiles, in order; stops early once `cancelled` is true.
+    // The bookmarks of every folder's profiles, in order; stops early once `cancelled` is true. A file
+    // whose folders nest too deep is said once, until what it loses changes.
     QList<BrowserBookmarkShortcut> discover(const std::atomic<bool> *cancelled = nullptr) const;
     // The rows of these bookmarks for the context's query: best tier first, at most maxRows.
     static SearchResults rows(const SearchContext &context, const QList<BrowserBookmarkShortcut> &bookmarks);
 
 private:
+    void reportCutFiles(QHash<QString, qsizetype> cutFiles) const;
+
     const QList<BrowserBookmarkSource> userDataFolders_;
+    // The files said to have lost bookmarks to their depth, with how many, as the last whole crawl found.
+    mutable std::mutex reportedMutex_;
+    mutable QHash<QString, qsizetype> reportedCutFiles_;
 };
 
 } // namespace orvex

@@ -10,6 +10,9 @@
 #include <QJsonDocument>
 #include <QSet>
 
+#include <algorithm>
+#include <utility>
+
 namespace orvex {
 
 namespace {
@@ -19,6 +22,96 @@ namespace {
 constexpr int maxBookmarkFileDepth = 4;
 // Large bookmark collections run to a few megabytes; anything far beyond is not a bookmark file.
 constexpr qint64 maxBookmarkFileBytes = 64 * 1024 * 1024;
+// JSON levels kept: document, "roots", a root node, then a children list and a node for each folder
+// level, the bookmarks of the deepest kept folder and their own members ("meta_info"). Well below the
+// JSON parser's limit (1024 levels), which would otherwise refuse the whole file.
+constexpr int maxJsonDepth = 6 + 2 * ChromiumBookmarks::maxFolderDepth;
+
+// The index just past the string that starts with the quote at `start`, or the end of the text.
+qsizetype endOfString(const QByteArray &json, qsizetype start) {
+    for (qsizetype i = start + 1; i < json.size(); ++i) {
+        if (json[i] == '\\')
+            ++i;
+        else if (json[i] == '"')
+            return i + 1;
+    }
+    return json.size();
+}
+
+bool isJsonSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// The index just past the object or list that opens at `start` (the end of the text when it never
+// closes), counting the bookmark nodes ("type": "url") inside it. Iterative: the depth is a counter.
+qsizetype skipContainer(const QByteArray &json, qsizetype start, qsizetype &bookmarks) {
+    qsizetype depth = 0;
+    bool afterTypeKey = false;
+    qsizetype i = start;
+    while (i < json.size()) {
+        const char c = json[i];
+        if (c == '"') {
+            const qsizetype end = endOfString(json, i);
+            const QByteArrayView text(json.constData() + i + 1, std::max<qsizetype>(0, end - i - 2));
+            qsizetype next = end;
+            while (next < json.size() && isJsonSpace(json[next]))
+                ++next;
+            if (next < json.size() && json[next] == ':') {
+                afterTypeKey = text == "type";
+            } else {
+                if (afterTypeKey && text.compare("url", Qt::CaseInsensitive) == 0)
+                    ++bookmarks;
+                afterTypeKey = false;
+            }
+            i = end;
+            continue;
+        }
+        if (c == '{' || c == '[') {
+            ++depth;
+        } else if (c == '}' || c == ']') {
+            if (--depth == 0)
+                return i + 1;
+        }
+        if (c != ':' && !isJsonSpace(c))
+            afterTypeKey = false;
+        ++i;
+    }
+    return json.size();
+}
+
+// The text with every object or list nested deeper than `maxDepth` replaced by null, and the number
+// of bookmark nodes that went with them. Reads the bytes alone, so it works where the parser refuses.
+std::pair<QByteArray, qsizetype> withoutValuesDeeperThan(const QByteArray &json, int maxDepth) {
+    QByteArray kept;
+    qsizetype keptUpTo = 0;
+    qsizetype bookmarks = 0;
+    int depth = 0;
+    qsizetype i = 0;
+    while (i < json.size()) {
+        const char c = json[i];
+        if (c == '"') {
+            i = endOfString(json, i);
+            continue;
+        }
+        if (c == '{' || c == '[') {
+            if (depth == maxDepth) {
+                const qsizetype end = skipContainer(json, i, bookmarks);
+                kept += QByteArrayView(json.constData() + keptUpTo, i - keptUpTo);
+                kept += "null";
+                keptUpTo = i = end;
+                continue;
+            }
+            ++depth;
+        } else if ((c == '}' || c == ']') && depth > 0) {
+            --depth;
+        }
+        ++i;
+    }
+    if (keptUpTo == 0)
+        return {json, 0};
+    kept += QByteArrayView(json.constData() + keptUpTo, json.size() - keptUpTo);
+    return {kept, bookmarks};
+}
 
 QString jsonString(const QJsonObject &object, QLatin1String key) {
     const QJsonValue value = object.value(key);
@@ -53,6 +146,8 @@ QList<BrowserBookmarkSource> ChromiumBookmarks::defaultSources(const QString &ho
         {.browserName = QStringLiteral("Brave"),
          .userDataRoot = config + QStringLiteral("BraveSoftware/Brave-Browser")},
         {.browserName = QStringLiteral("Chrome"), .userDataRoot = config + QStringLiteral("google-chrome")},
+        // Debian's own build of the same browser keeps the same files in a folder of its own.
+        {.browserName = QStringLiteral("Chromium"), .userDataRoot = config + QStringLiteral("chromium")},
     };
 }
 
@@ -68,11 +163,17 @@ QStringList ChromiumBookmarks::discoverFiles(const QString &userDataRoot) {
 
 QList<BrowserBookmarkShortcut> ChromiumBookmarks::parseFile(const QString &filePath,
                                                             const QString &browserName) {
+    return readFile(filePath, browserName).bookmarks;
+}
+
+ChromiumBookmarks::FileContents ChromiumBookmarks::readFile(const QString &filePath,
+                                                            const QString &browserName) {
     const auto bytes = SafeFile::readRegularFile(filePath, maxBookmarkFileBytes);
     if (!bytes)
         return {};
+    const auto [json, bookmarksCut] = withoutValuesDeeperThan(*bytes, maxJsonDepth);
     QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(*bytes, &error);
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())
         return {};
     const QJsonValue roots = document.object().value(QLatin1String("roots"));
@@ -89,7 +190,7 @@ QList<BrowserBookmarkShortcut> ChromiumBookmarks::parseFile(const QString &fileP
         const QString label = rootLabel(it.key(), node);
         collect(node, browserName, label.isEmpty() ? QStringList() : QStringList{label}, results);
     }
-    return results;
+    return {.bookmarks = std::move(results), .bookmarksBeyondDepthLimit = bookmarksCut};
 }
 
 void ChromiumBookmarks::collect(const QJsonObject &node, const QString &browserName,

@@ -33,7 +33,68 @@ bool isArrayOfObjects(const QJsonValue &value) {
                        [](const QJsonValue &element) { return element.isObject(); });
 }
 
+// The three forms of an HTTP date: "Sun, 06 Nov 1994 08:49:37 GMT", "Sunday, 06-Nov-94 08:49:37 GMT"
+// and "Sun Nov  6 08:49:37 1994"; always in GMT.
+std::optional<Date> parseHttpDate(const QString &text) {
+    static thread_local const QRegularExpression fixdate(QStringLiteral(
+        "^[A-Za-z]{3}, ([0-9]{2}) ([A-Za-z]{3}) ([0-9]{4}) ([0-9]{2}):([0-9]{2}):([0-9]{2}) GMT$"));
+    static thread_local const QRegularExpression rfc850(QStringLiteral(
+        "^[A-Za-z]{6,9}, ([0-9]{2})-([A-Za-z]{3})-([0-9]{2}) ([0-9]{2}):([0-9]{2}):([0-9]{2}) GMT$"));
+    static thread_local const QRegularExpression asctime(QStringLiteral(
+        "^[A-Za-z]{3} ([A-Za-z]{3}) ([0-9 ][0-9]) ([0-9]{2}):([0-9]{2}):([0-9]{2}) ([0-9]{4})$"));
+    static const QStringList months = {QStringLiteral("Jan"), QStringLiteral("Feb"), QStringLiteral("Mar"),
+                                       QStringLiteral("Apr"), QStringLiteral("May"), QStringLiteral("Jun"),
+                                       QStringLiteral("Jul"), QStringLiteral("Aug"), QStringLiteral("Sep"),
+                                       QStringLiteral("Oct"), QStringLiteral("Nov"), QStringLiteral("Dec")};
+
+    int day = 0, year = 0, hour = 0, minute = 0, second = 0;
+    QString month;
+    if (const QRegularExpressionMatch m = fixdate.match(text); m.hasMatch()) {
+        day = m.capturedView(1).toInt();
+        month = m.captured(2);
+        year = m.capturedView(3).toInt();
+        hour = m.capturedView(4).toInt();
+        minute = m.capturedView(5).toInt();
+        second = m.capturedView(6).toInt();
+    } else if (const QRegularExpressionMatch m = rfc850.match(text); m.hasMatch()) {
+        day = m.capturedView(1).toInt();
+        month = m.captured(2);
+        // A two-digit year more than 50 years ahead is read as the past century's.
+        year = 2000 + m.capturedView(3).toInt();
+        if (year > QDate::currentDate().year() + 50)
+            year -= 100;
+        hour = m.capturedView(4).toInt();
+        minute = m.capturedView(5).toInt();
+        second = m.capturedView(6).toInt();
+    } else if (const QRegularExpressionMatch m = asctime.match(text); m.hasMatch()) {
+        month = m.captured(1);
+        day = m.captured(2).trimmed().toInt();
+        hour = m.capturedView(3).toInt();
+        minute = m.capturedView(4).toInt();
+        second = m.capturedView(5).toInt();
+        year = m.capturedView(6).toInt();
+    } else {
+        return std::nullopt;
+    }
+    const qsizetype monthIndex = months.indexOf(month);
+    const QDate date(year, static_cast<int>(monthIndex) + 1, day);
+    // 60 is a leap second.
+    if (monthIndex < 0 || !date.isValid() || hour > 23 || minute > 59 || second > 60)
+        return std::nullopt;
+    const qint64 midnight = QDateTime(date, QTime(0, 0), Qt::UTC).toSecsSinceEpoch();
+    return Date::fromUnixSeconds(static_cast<double>(midnight + hour * 3600 + minute * 60 + second));
+}
+
 } // namespace
+
+double NotionRetryAfter::secondsToWait(Date now) const {
+    double wait = 0;
+    if (seconds)
+        wait = *seconds;
+    else if (date)
+        wait = date->secondsSince(now);
+    return wait > 0 ? wait : 0;
+}
 
 NotionClient::NotionClient(QString token, QUrl baseURL, std::chrono::milliseconds timeout)
     : token_(std::move(token)), baseURL_(std::move(baseURL)), timeout_(timeout) {}
@@ -133,6 +194,12 @@ NotionSearchResponse NotionClient::search(const QString &query, const std::atomi
         const int status = statusAttribute.toInt();
         if (status == 401 || status == 403)
             return failed(Reason::refusedToken, status);
+        const std::optional<NotionRetryAfter> retryAfter = parseRetryAfter(reply->rawHeader("Retry-After"));
+        if (status == 429 || (status == 503 && retryAfter)) {
+            NotionSearchResponse response = failed(Reason::asksToWait, status);
+            response.failure->retryAfter = retryAfter;
+            return response;
+        }
         if (status != 200)
             return failed(Reason::serverStatus, status);
     }
@@ -234,6 +301,19 @@ std::optional<NotionPageIcon> NotionClient::extractIcon(const QJsonObject &resul
             return NotionPageIcon::external(url.toString());
         return std::nullopt;
     }
+    return std::nullopt;
+}
+
+std::optional<NotionRetryAfter> NotionClient::parseRetryAfter(const QByteArray &value) {
+    const QString text = QString::fromLatin1(value).trimmed();
+    if (text.isEmpty())
+        return std::nullopt;
+    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; })) {
+        // Digits beyond any real wait are still a wait, only a long one: a double holds them all.
+        return NotionRetryAfter{.seconds = text.toDouble(), .date = std::nullopt};
+    }
+    if (const std::optional<Date> date = parseHttpDate(text))
+        return NotionRetryAfter{.seconds = std::nullopt, .date = *date};
     return std::nullopt;
 }
 

@@ -38,12 +38,25 @@ struct NotionPage {
     bool operator==(const NotionPage &) const = default;
 };
 
+// When a service that asked to wait may be asked again: after a number of seconds, or from a moment
+// (the two forms of an HTTP "Retry-After").
+struct NotionRetryAfter {
+    std::optional<double> seconds;
+    std::optional<Date> date;
+
+    // Seconds left to wait at `now`; never negative.
+    double secondsToWait(Date now) const;
+
+    bool operator==(const NotionRetryAfter &) const = default;
+};
+
 // Why a search request brought no answer to read pages from.
 struct NotionSearchFailure {
     enum class Reason {
         unsendableToken, // never sent: the token holds a control character
         invalidAddress,  // never sent: the base address has no host
         refusedToken,    // HTTP 401 or 403
+        asksToWait,      // HTTP 429, or 503 with a "Retry-After"
         serverStatus,    // any other status than 200
         noAnswer,        // no connection, or it broke off; `detail` says how
         timedOut,        // nothing complete within the time-out
@@ -52,8 +65,10 @@ struct NotionSearchFailure {
     };
 
     Reason reason = Reason::noAnswer;
-    int httpStatus = 0; // refusedToken, serverStatus
+    int httpStatus = 0; // refusedToken, asksToWait, serverStatus
     QString detail;     // noAnswer: the network layer's description
+    // asksToWait: the reply's "Retry-After", when it has a readable one.
+    std::optional<NotionRetryAfter> retryAfter;
 
     bool operator==(const NotionSearchFailure &) const = default;
 };
@@ -99,6 +114,8 @@ public:
     static std::optional<NotionPageIcon> extractIcon(const QJsonObject &result);
     // An internet date-time (RFC 3339), with or without fractional seconds.
     static std::optional<Date> parseInternetDateTime(const QString &text);
+    // An HTTP "Retry-After" value: a number of seconds or an HTTP date (any of its three forms).
+    static std::optional<NotionRetryAfter> parseRetryAfter(const QByteArray &value);
 
 private:
     QString token_;

@@ -7,6 +7,7 @@
 #include "search/SearchContext.h"
 #include "sources/NotionClient.h"
 #include "sources/NotionSearch.h"
+#include "sources/NotionServiceStatus.h"
 #include "sources/NotionSettingsStore.h"
 
 #include <algorithm>
@@ -38,9 +39,16 @@ private:
     std::function<void()> release_;
 };
 
+NotionSource::Configuration withServiceStatus(NotionSource::Configuration configuration) {
+    if (!configuration.serviceStatus)
+        configuration.serviceStatus = std::make_shared<NotionServiceStatus>();
+    return configuration;
+}
+
 } // namespace
 
-NotionSource::NotionSource(Configuration configuration) : configuration_(std::move(configuration)) {
+NotionSource::NotionSource(Configuration configuration)
+    : configuration_(withServiceStatus(std::move(configuration))) {
     Q_ASSERT(configuration_.defaults && configuration_.clock);
 }
 
@@ -71,6 +79,9 @@ SearchResults NotionSource::match(const SourceSnapshot &, const SearchContext &c
             rows.append(context.withLearnedOpenCount(row));
         return rows;
     }
+    // The service asked to be left alone: asking sooner would only prolong its refusal.
+    if (configuration_.serviceStatus->holdsOff(configuration_.clock->monotonicNow()))
+        return {};
     if (LateLookups *lateLookups = context.lateLookups(); lateLookups && lateLookups->enabled())
         startRequest(context.query(), normalizedQuery, token, *lateLookups);
     return {};
@@ -103,11 +114,13 @@ void NotionSource::startRequest(const QString &query, const QString &normalizedQ
     // The manager joins its pool before it lets its sources go, so the task may use `this`.
     lateLookups.start([this, query, normalizedQuery, token, release, &lateLookups] {
         SearchResults rows;
+        std::optional<NotionSearchFailure> failure;
         try {
             const NotionClient client(token, configuration_.baseURL, configuration_.requestTimeout);
-            const QList<NotionPage> pages = client.searchPages(query, &lateLookups.cancelled());
+            const NotionSearchResponse response = client.search(query, &lateLookups.cancelled());
+            failure = response.failure;
             const Date now = configuration_.clock->now();
-            for (const NotionPage &page : pages)
+            for (const NotionPage &page : response.pages)
                 if (std::optional<SearchResult> row = notionSearchResult(page, now))
                     rows.append(*row);
         } catch (...) {
@@ -118,6 +131,10 @@ void NotionSource::startRequest(const QString &query, const QString &normalizedQ
             release->releaseNow();
             return;
         }
+        if (failure)
+            configuration_.serviceStatus->recordFailure(*failure, token, *configuration_.clock);
+        else
+            configuration_.serviceStatus->recordAnswer();
         release->dismiss();
         {
             std::lock_guard guard(mutex_);

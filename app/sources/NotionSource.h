@@ -15,11 +15,13 @@ namespace orvex {
 
 class DatabaseManager;
 class LateLookups;
+class NotionServiceStatus;
 class UserDefaults;
 
 // The user's Notion pages whose title matches the query, asked of Notion's search over the network with
 // the integration token of the settings. A query's pages are kept for thirty seconds; a query not kept
-// answers nothing and starts one request, whose pages arrive with "LauncherSearchDataRefreshed".
+// answers nothing and starts one request, whose pages arrive with "LauncherSearchDataRefreshed". While
+// the service asks to wait, no request is sent.
 class NotionSource final : public PerQuerySource {
 public:
     struct Configuration {
@@ -29,6 +31,8 @@ public:
         QUrl baseURL;
         // How long one search request may take.
         std::chrono::milliseconds requestTimeout{4000};
+        // Where refusals are kept and said; none: a status of this source's own.
+        std::shared_ptr<NotionServiceStatus> serviceStatus;
     };
 
     explicit NotionSource(Configuration configuration);
@@ -38,6 +42,7 @@ public:
     // Never waits for the network: answers from the kept pages, with their learned open counts.
     SearchResults match(const SourceSnapshot &snapshot, const SearchContext &context) const override;
     bool hasLateLookupsInFlight() const override;
+    const NotionServiceStatus &serviceStatus() const { return *configuration_.serviceStatus; }
 
     // The fresh entry for a lowercased query; an expired one is dropped.
     std::optional<SearchResults> cachedResults(const QString &normalizedQuery) const;

@@ -5,6 +5,7 @@
 #include "sources/CalculatorSource.h"
 #include "sources/ChromiumBookmarks.h"
 #include "sources/NotionSearch.h"
+#include "sources/NotionServiceStatus.h"
 #include "sources/NotionSource.h"
 #include "sources/SystemSettingsSource.h"
 #include "sources/TranslationSource.h"
@@ -30,6 +31,7 @@ void installStandardStoredRowNormalization() {
 StandardSourcesConfiguration StandardSourcesConfiguration::production(const QString &homePath) {
     StandardSourcesConfiguration c;
     c.browserBookmarkSources = ChromiumBookmarks::defaultSources(homePath);
+    c.notionServiceStatus = NotionServiceStatus::shared();
     return c;
 }
 
@@ -63,6 +65,7 @@ SourceFactory standardSources(StandardSourcesConfiguration sources) {
                 .clock = clock,
                 .baseURL = sources.notionBaseURL,
                 .requestTimeout = sources.notionRequestTimeout,
+                .serviceStatus = sources.notionServiceStatus,
             }),
         };
     };

@@ -14,6 +14,7 @@
 
 namespace orvex {
 
+class NotionServiceStatus;
 class TranslationEngines;
 
 // What the launcher's sources read of the outside world beyond the core's configuration. `production()`
@@ -37,12 +38,15 @@ struct StandardSourcesConfiguration {
     QUrl notionBaseURL = QUrl(QStringLiteral("https://api.notion.com"));
     // How long one search request may take.
     std::chrono::milliseconds notionRequestTimeout{4000};
+    // Where the service's refusals are kept for the settings to show; none: each manager's own.
+    std::shared_ptr<NotionServiceStatus> notionServiceStatus;
 
     // ---- Translation rows ----
     // Null: Apple Translation and the shared Argos child.
     std::shared_ptr<TranslationEngines> translationEngines;
 
-    // The launcher's, for the user whose home is `homePath`: the browsers' bookmark folders under it.
+    // The launcher's, for the user whose home is `homePath`: the browsers' bookmark folders under it and
+    // the Notion status the settings show.
     static StandardSourcesConfiguration production(const QString &homePath);
 };
 

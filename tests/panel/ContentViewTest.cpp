@@ -3,11 +3,14 @@
 #include "ContentViewTestSupport.h"
 #include "PanelPaintTestSupport.h"
 #include "panel/LauncherThemeCatalog.h"
+#include "panel/PanelHost.h"
 #include "panel/PanelNotifications.h"
 #include "panel/ResultActivationModeMonitor.h"
 #include "panel/ResultListView.h"
+#include "panel/ResultRowView.h"
 #include "panel/SearchTextField.h"
 #include "panel/SessionState.h"
+#include "panel/SpokenNotice.h"
 #include "platform/UserDefaults.h"
 #include "search/LauncherNotifications.h"
 #include "support/TestEnvironment.h"
@@ -226,6 +229,52 @@ TEST(ContentView, EscapeHidesThePanelAndCtrlQQuits) {
     EXPECT_EQ(postsOf(panel, NotificationName::launcherWindowHidden), 1);
 }
 
+// Keys a keyboard user reaches the field's menu and the settings with: the Menu key and Shift+F10 ask
+// for the field's context menu at the caret, Ctrl+Comma shows the settings, as the status menu says.
+TEST(ContentView, MenuKeysOpenTheFieldsMenuAndCtrlCommaShowsTheSettings) {
+    struct Host final : PanelHost {
+        Host() { PanelHost::setCurrent(this); }
+        ~Host() override { PanelHost::setCurrent(nullptr); }
+        void hideWindow() override {}
+        void showSettingsWindow() override { ++settings; }
+        int settings = 0;
+    };
+    const struct {
+        const char *keys;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int menus;
+        int settings;
+        const char *typed;
+    } cases[] = {
+        {"Menu", Qt::Key_Menu, Qt::NoModifier, 1, 0, ""},
+        {"Shift+F10", Qt::Key_F10, Qt::ShiftModifier, 1, 0, ""},
+        {"F10 alone", Qt::Key_F10, Qt::NoModifier, 0, 0, ""},
+        {"Ctrl+Comma", Qt::Key_Comma, Qt::ControlModifier, 0, 1, ""},
+        {"Comma alone types", Qt::Key_Comma, Qt::NoModifier, 0, 0, ","},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.keys);
+        PanelHarness panel;
+        Host host;
+        SearchTextField *field = panel.view->searchField();
+        field->setContextMenuPolicy(Qt::CustomContextMenu);
+        QList<QPoint> menus;
+        QObject::connect(field, &QWidget::customContextMenuRequested,
+                         [&](const QPoint &position) { menus.append(position); });
+        panel.type("ab");
+        field->setCursorPosition(1);
+
+        QTest::keyClick(field, c.key, c.modifiers);
+        EXPECT_EQ(menus.size(), c.menus);
+        if (!menus.isEmpty()) {
+            EXPECT_EQ(field->cursorPositionAt(menus.constFirst()), 1) << "at the caret";
+        }
+        EXPECT_EQ(host.settings, c.settings);
+        EXPECT_EQ(field->text(), QStringLiteral("a") + QLatin1String(c.typed) + QStringLiteral("b"));
+    }
+}
+
 TEST(ContentView, ClicksActivateAndHoverFollowsThePointer) {
     PanelHarness panel;
     panel.type("quar");
@@ -395,12 +444,56 @@ TEST(ContentView, RowsAreItemsForAssistiveTechnology) {
         ASSERT_NE(item, nullptr) << i;
         EXPECT_EQ(item->text(QAccessible::Name), rows[i].filename()) << i;
         const QString description = item->text(QAccessible::Description);
+        EXPECT_TRUE(
+            description.startsWith(ResultRowView::kindAccessibleLabel(rows[i]) + QStringLiteral(", ")))
+            << description.toStdString();
         EXPECT_TRUE(description.contains(rows[i].directory())) << description.toStdString();
         ASSERT_TRUE(rows[i].relevanceScore().has_value());
         EXPECT_TRUE(description.contains("Search score " + QString::number(*rows[i].relevanceScore())))
             << description.toStdString();
         EXPECT_EQ(bool(item->state().selected), i == 1) << i;
     }
+}
+
+// "No results" is told once when an answer finds nothing, as a notice a screen reader speaks when it
+// comes to show; the keys after it that still find nothing (a preview, then their answers) leave it as it
+// is, and rows take it back.
+TEST(ContentView, NoResultsIsToldOnceWhileTheListStaysEmpty) {
+    PanelHarness panel;
+    auto *notice = panel.view->findChild<SpokenNotice *>();
+    ASSERT_NE(notice, nullptr);
+    int shown = 0;
+    struct ShowCounter : QObject {
+        int *count;
+        explicit ShowCounter(int *c) : count(c) {}
+        bool eventFilter(QObject *, QEvent *event) override {
+            if (event->type() == QEvent::Show)
+                ++*count;
+            return false;
+        }
+    } counter(&shown);
+    notice->installEventFilter(&counter);
+
+    panel.type("quarterly");
+    EXPECT_EQ(panel.view->searchOutcome(), QString());
+    panel.replaceQuery("zzqx");
+    EXPECT_EQ(panel.view->searchOutcome(), QStringLiteral("No results"));
+    EXPECT_EQ(shown, 1);
+    QAccessibleInterface *said = QAccessible::queryAccessibleInterface(notice);
+    ASSERT_NE(said, nullptr);
+    EXPECT_EQ(said->role(), QAccessible::Notification);
+    EXPECT_EQ(said->text(QAccessible::Name), QStringLiteral("No results"));
+
+    panel.type("q");
+    EXPECT_EQ(panel.view->searchOutcome(), QStringLiteral("No results"));
+    EXPECT_EQ(shown, 1) << "told again for a key that changed nothing";
+
+    panel.replaceQuery("quarterly");
+    EXPECT_EQ(panel.view->searchOutcome(), QString());
+    panel.replaceQuery("zzqx");
+    EXPECT_EQ(shown, 2);
+    panel.replaceQuery("");
+    EXPECT_EQ(panel.view->searchOutcome(), QString());
 }
 
 } // namespace

@@ -289,9 +289,9 @@ TEST(SearchController, ASelectionTheUserNeverMovedIsTheFirstRowOfEveryNewAnswer)
     }
 }
 
-// What the user chose stays chosen while the query stays, through every later answer to it; a row the
-// list brought stays only while the same answer is refreshed.
-TEST(SearchController, AChosenRowOrARefreshedAnswerKeepsItsIdentityOnlyForTheSameQuery) {
+// What the user chose stays chosen while the query stays, through every later answer to it; any other
+// selection is the first row of each list applied, a refresh of the same answer included.
+TEST(SearchController, AChosenRowKeepsItsIdentityForTheSameQueryAndEveryOtherAnswerSelectsItsFirstRow) {
     const QString dir = QStringLiteral("/d");
     const SearchResult a = fileRow(QStringLiteral("Alpha"), dir, 300);
     const SearchResult b = fileRow(QStringLiteral("Beta"), dir, 200);
@@ -313,12 +313,12 @@ TEST(SearchController, AChosenRowOrARefreshedAnswerKeepsItsIdentityOnlyForTheSam
              h.center.post(NotificationName::launcherSearchDataRefreshed);
          },
          QStringLiteral("Beta")},
-        {"late data keeps the row the answer brought", 0,
+        {"late data that ranks another row first selects it", 0,
          [&](ControllerHarness &h) {
              h.search.answer(QStringLiteral("al"), {bTop, a}, false);
              h.center.post(NotificationName::launcherSearchDataRefreshed);
          },
-         QStringLiteral("Alpha")},
+         QStringLiteral("Beta")},
         {"a trailing space is the same query", 1,
          [&](ControllerHarness &h) {
              h.search.answer(QStringLiteral("al"), {c, a, b});
@@ -332,7 +332,7 @@ TEST(SearchController, AChosenRowOrARefreshedAnswerKeepsItsIdentityOnlyForTheSam
          },
          QStringLiteral("Gamma")},
         // The cached answer shown at once selects its first row; the search core's answer to the same
-        // query then keeps it.
+        // query, ranked afresh, then selects its own.
         {"typing back to the query is a new search", 1,
          [&](ControllerHarness &h) {
              h.search.answer(QStringLiteral("alp"), {a, b});
@@ -340,7 +340,7 @@ TEST(SearchController, AChosenRowOrARefreshedAnswerKeepsItsIdentityOnlyForTheSam
              h.search.answer(QStringLiteral("al"), {cTop, a, b});
              h.typeAndSettle(QStringLiteral("al"));
          },
-         QStringLiteral("Alpha")},
+         QStringLiteral("Gamma")},
     };
     for (const auto &t : cases) {
         SCOPED_TRACE(t.name);

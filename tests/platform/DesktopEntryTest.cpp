@@ -53,11 +53,44 @@ TEST(DesktopEntry, ReadsOnlyTheFirstDesktopEntryGroup) {
     } refused[] = {
         {"no group", "Name=x\n"},
         {"another group only", "[Desktop Action x]\nName=x\n"},
-        {"not UTF-8", "[Desktop Entry]\nName=\xff\xfe\n"},
+        {"group header not UTF-8", "[Desktop Entry\xe9]\nName=x\n"},
         {"empty", ""},
     };
     for (const auto &c : refused)
         EXPECT_FALSE(DesktopEntry::parse(c.bytes)) << c.name;
+}
+
+// A value in another encoding (a Latin-1 comment) is left out, as GIO leaves it out; the rest of the
+// entry is read as usual.
+TEST(DesktopEntry, LeavesOutOnlyTheKeysThatAreNotUtf8) {
+    const DesktopEntry entry = entryOf("\xEF\xBB\xBF[Desktop Entry]\n"
+                                       "# Kommentar \xe9\n"
+                                       "Type=Application\n"
+                                       "Name=Caf\xc3\xa9\n"
+                                       "Name[de]=Caf\xe9\n"
+                                       "Name[fr]=Bistrot\n"
+                                       "Comment=caf\xe9\r\n"
+                                       "Comment=a later line does not replace it\n"
+                                       "Keywords=caf\xe9;tea;\n"
+                                       "Bad\xe9Key=x\n"
+                                       "Exec=cafe %U\n"
+                                       "[Desktop Action caf\xe9]\n"
+                                       "Icon=from-the-action\n");
+    EXPECT_TRUE(entry.isApplication());
+    EXPECT_EQ(entry.string(QStringLiteral("Name")), QStringLiteral("Caf\u00e9"));
+    EXPECT_EQ(entry.localeString(QStringLiteral("Name"), {QStringLiteral("de_DE.UTF-8")}),
+              QStringLiteral("Caf\u00e9"));
+    EXPECT_EQ(entry.localeString(QStringLiteral("Name"), {QStringLiteral("fr_FR.UTF-8")}),
+              QStringLiteral("Bistrot"));
+    EXPECT_EQ(entry.commandLine(QString(), {}), QStringList{QStringLiteral("cafe")});
+    for (const char *key : {"Comment", "Keywords", "Name[de]"}) {
+        EXPECT_FALSE(entry.string(QString::fromLatin1(key))) << key;
+        EXPECT_TRUE(entry.strings(QString::fromLatin1(key)).isEmpty()) << key;
+        EXPECT_TRUE(entry.isUnreadable(QString::fromLatin1(key))) << key;
+    }
+    EXPECT_FALSE(entry.isUnreadable(QStringLiteral("Name")));
+    // A group header that is not UTF-8 is another group all the same.
+    EXPECT_FALSE(entry.string(QStringLiteral("Icon")));
 }
 
 TEST(DesktopEntry, ResolvesEscapesBooleansAndLists) {

@@ -62,9 +62,11 @@ struct BackgroundRefreshTest : ::testing::Test {
     test::ManagerFixture fixture;
     test::CrawlLog crawls; // outlives the managers below
     QString shortcutRoot = test::homePath() + QStringLiteral("/Documents");
+    QString dataFolder = test::homePath() + QStringLiteral("/.local/share");
 
     void SetUp() override {
         test::makeDirectory(shortcutRoot);
+        test::makeDirectory(dataFolder + QStringLiteral("/applications"));
         // Announcements an earlier test in this process left on the main queue are not this test's.
         QCoreApplication::sendPostedEvents();
     }
@@ -73,6 +75,8 @@ struct BackgroundRefreshTest : ::testing::Test {
         DatabaseManagerConfiguration c = fixture.configuration();
         c.backgroundRefreshEnabled = true;
         c.shortcutSearchRoots = {shortcutRoot};
+        // Its applications folder is watched too.
+        c.desktopEntries.dataFolders = {dataFolder};
         crawls.attach(c);
         return c;
     }
@@ -153,24 +157,36 @@ TEST_F(BackgroundRefreshTest, ASearchDuringARefreshStartsNothingAndAsksForNoFoll
     EXPECT_FALSE(manager->isBackgroundCacheRefreshRunning());
 }
 
-TEST_F(BackgroundRefreshTest, ShortcutChangesDuringARefreshQueueExactlyOneFollowUpThatRecrawlsShortcuts) {
-    auto manager = fixture.makeManager(configuration());
-    // Held after the shortcut crawl of this run, so its list predates the change.
-    crawls.holdNext(Sources::systemSettings);
-    manager->search(QStringLiteral("x"));
-    ASSERT_TRUE(crawls.waitUntilHeld());
+TEST_F(BackgroundRefreshTest, FolderChangesDuringARefreshQueueExactlyOneFollowUpThatRecrawlsTheirList) {
+    const struct {
+        Source changed;
+        void (DatabaseManager::*didChange)();
+    } cases[] = {
+        {Sources::shortcuts, &DatabaseManager::shortcutRootsDidChange},
+        {Sources::apps, &DatabaseManager::applicationFoldersDidChange},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.changed.toStdString());
+        auto manager = fixture.makeManager(configuration());
+        // Held after the walks of this run, so their lists predate the change.
+        crawls.holdNext(Sources::systemSettings);
+        manager->search(QStringLiteral("x"));
+        ASSERT_TRUE(crawls.waitUntilHeld());
 
-    manager->shortcutRootsDidChange();
-    manager->shortcutRootsDidChange();
-    EXPECT_EQ(manager->sourceCacheLastRefreshDates().at(Sources::shortcuts), std::nullopt);
-    crawls.release();
-    manager->waitForBackgroundTasks();
+        ((*manager).*c.didChange)();
+        ((*manager).*c.didChange)();
+        EXPECT_EQ(manager->sourceCacheLastRefreshDates().at(c.changed), std::nullopt);
+        crawls.release();
+        manager->waitForBackgroundTasks();
 
-    std::vector<Source> expected = everySource;
-    expected.push_back(Sources::shortcuts);
-    EXPECT_EQ(crawls.crawls(), expected);
-    EXPECT_EQ(manager->sourceCacheLastRefreshDates().at(Sources::shortcuts), fixture.clock->now());
-    EXPECT_FALSE(manager->isBackgroundCacheRefreshRunning());
+        std::vector<Source> expected = everySource;
+        expected.push_back(c.changed);
+        EXPECT_EQ(crawls.crawls(), expected);
+        EXPECT_EQ(manager->sourceCacheLastRefreshDates().at(c.changed), fixture.clock->now());
+        EXPECT_FALSE(manager->isBackgroundCacheRefreshRunning());
+        manager.reset();
+        crawls.clear();
+    }
 }
 
 TEST_F(BackgroundRefreshTest, AShortcutChangeWhileIdleRecrawlsShortcutsAtOnce) {
@@ -345,8 +361,9 @@ TEST_F(BackgroundRefreshTest, DestroyingTheManagerLeavesNoThreadBehind) {
         auto manager = fixture.makeManager(configuration());
         searchAndSettle(*manager);
         ASSERT_TRUE(manager->hasShortcutRootWatcher());
-        // A change in flight through the watcher's thread while the manager goes.
+        // Changes in flight through the watchers' threads while the manager goes.
         test::writeFile(shortcutRoot + QStringLiteral("/late.url"), "x");
+        test::writeFile(dataFolder + QStringLiteral("/applications/late.desktop"), "x");
         QThread::msleep(700);
         EXPECT_GT(test::processThreadCount(), before);
     }

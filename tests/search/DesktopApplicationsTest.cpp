@@ -47,6 +47,11 @@ protected:
                            "Type=Application\nName=Idle Tool\n");
         desktop.writeEntry(desktop.systemData, QStringLiteral("broken.desktop"),
                            "Type=Application\nName=Broken \xff Tool\n" + exec);
+        // A value in another encoding costs the entry only that key, unless it is the program to run.
+        desktop.writeEntry(desktop.systemData, QStringLiteral("latin.desktop"),
+                           "Type=Application\nName=Latin Tool\nName[de]=Lat\xe9in\nComment=caf\xe9\n" + exec);
+        desktop.writeEntry(desktop.systemData, QStringLiteral("latin-exec.desktop"),
+                           "Type=Application\nName=Latin Exec Tool\nDBusActivatable=true\nExec=caf\xe9\n");
         desktop.writeEntry(desktop.systemData, QStringLiteral(".dotted.desktop"),
                            "Type=Application\nName=Dotted Tool\n" + exec);
         desktop.writeEntry(desktop.systemData, QStringLiteral("notes.txt"),
@@ -84,12 +89,12 @@ TEST_F(DesktopApplications, OffersWhatThisDesktopShows) {
         QStringList locales;
         QStringList expected;
     } cases[] = {
-        {"no desktop named", {}, {}, {"Editor", "Not KDE Tool", "Console", "Maps", "Paint"}},
+        {"no desktop named", {}, {}, {"Editor", "Not KDE Tool", "Console", "Maps", "Paint", "Latin Tool"}},
         {"GNOME, German",
          {"GNOME"},
          {"de_DE.UTF-8"},
-         {"Bearbeiter", "Tweaks", "Not KDE Tool", "Console", "Maps", "Paint"}},
-        {"KDE", {"KDE"}, {"fr_FR.UTF-8"}, {"Editor", "Console", "Maps", "Paint"}},
+         {"Bearbeiter", "Tweaks", "Not KDE Tool", "Console", "Maps", "Paint", "Latin Tool"}},
+        {"KDE", {"KDE"}, {"fr_FR.UTF-8"}, {"Editor", "Console", "Maps", "Paint", "Latin Tool"}},
     };
     for (const auto &c : cases) {
         const SearchResults rows =
@@ -162,7 +167,7 @@ TEST_F(DesktopApplications, AreSearchedCountedAndRememberedLikeApps) {
         EXPECT_EQ(rows[0].relevanceScore(), relevanceScore(rows[0], QString::fromUtf8(c.query), preferences));
     }
     for (const char *query : {"system editor", "removed", "hidden tool", "helper", "missing tool",
-                              "stale tool", "link tool", "idle"})
+                              "stale tool", "link tool", "idle", "latin exec"})
         EXPECT_TRUE(manager->search(QString::fromUtf8(query), false).isEmpty()) << query;
 
     const SearchResult row = manager->search(QStringLiteral("bearbeiter"), false).at(0);
@@ -223,6 +228,43 @@ TEST_F(DesktopApplications, MatchThroughTheirNameAndFolderNotTheirEntryFile) {
         EXPECT_EQ(answered, c.offered);
         EXPECT_EQ(textMatchTier(found[0], c.query, {}) != TextMatchTier::none, c.offered);
     }
+}
+
+// The applications folders are watched: an entry put there or taken away while the launcher runs is
+// seen within seconds, long before the list's time to live (the clock here never moves), also in a
+// user's folder that did not exist when the watching began.
+TEST_F(DesktopApplications, EntriesAddedOrRemovedWhileRunningAreSeenWithinSeconds) {
+    using namespace std::chrono_literals;
+    const QString laterData = desktop.root + QStringLiteral("/later");
+    test::ManagerFixture fixture;
+    auto configuration = fixture.configuration();
+    configuration.backgroundRefreshEnabled = true;
+    configuration.desktopEntries = desktop.environment();
+    configuration.desktopEntries.dataFolders.prepend(laterData);
+    auto manager = fixture.makeManager(configuration);
+    manager->search(QStringLiteral("x"), false);
+    manager->waitForBackgroundTasks();
+
+    const auto offers = [&](const QString &query, const QString &path) {
+        const SearchResults rows = manager->search(query, false);
+        return std::any_of(rows.begin(), rows.end(),
+                           [&](const SearchResult &r) { return r.fullPath() == path; });
+    };
+    ASSERT_TRUE(offers(QStringLiteral("editor"), editor));
+
+    const QString added =
+        desktop.writeEntry(desktop.systemData, QStringLiteral("org.example.Latecomer.desktop"),
+                           "Type=Application\nName=Latecomer\nExec=true\n");
+    EXPECT_TRUE(test::waitUntil([&] { return offers(QStringLiteral("latecomer"), added); }, 10s));
+
+    ASSERT_TRUE(QFile::remove(added));
+    EXPECT_TRUE(test::waitUntil([&] { return !offers(QStringLiteral("latecomer"), added); }, 10s));
+
+    // The user's own entry of an id hides the system's as soon as it is there.
+    const QString mine = desktop.writeEntry(laterData, QStringLiteral("editor.desktop"),
+                                            "Type=Application\nName=My Editor\nExec=true\n");
+    EXPECT_TRUE(test::waitUntil([&] { return offers(QStringLiteral("my editor"), mine); }, 10s));
+    EXPECT_FALSE(offers(QStringLiteral("editor"), editor));
 }
 
 } // namespace

@@ -2,9 +2,15 @@
 
 #include "SettingsTestSupport.h"
 #include "fixtures/LoopbackHttpServer.h"
+#include "fixtures/ManagerFixture.h"
 #include "support/TestEnvironment.h"
 
 #include "platform/UserDefaults.h"
+#include "sources/NotionServiceStatus.h"
+#include "sources/NotionSource.h"
+
+#include <QDateTime>
+#include <QLocale>
 
 #include <QCheckBox>
 #include <QLabel>
@@ -106,13 +112,19 @@ TEST(NotionSettingsSection, TheEyeButtonSwitchesTheFieldWithoutLosingTheText) {
     NotionSectionFixture f;
     f.section.enabledToggle()->click();
     QTest::keyClicks(f.section.tokenField(), QStringLiteral("ntn_secret"));
+    // A toggle named for what it does, pressed while the token shows: its state is what changes, which a
+    // screen reader speaks, where a renamed button would stay silent.
     EXPECT_EQ(f.section.eyeButton()->toolTip(), "Show token");
+    EXPECT_TRUE(f.section.eyeButton()->isCheckable());
+    EXPECT_FALSE(f.section.eyeButton()->isChecked());
     f.section.eyeButton()->click();
     EXPECT_EQ(f.section.tokenField()->echoMode(), QLineEdit::Normal);
-    EXPECT_EQ(f.section.eyeButton()->toolTip(), "Hide token");
+    EXPECT_TRUE(f.section.eyeButton()->isChecked());
+    EXPECT_EQ(f.section.eyeButton()->accessibleName(), "Show token");
     EXPECT_EQ(f.section.tokenField()->text(), "ntn_secret");
     f.section.eyeButton()->click();
     EXPECT_EQ(f.section.tokenField()->echoMode(), QLineEdit::Password);
+    EXPECT_FALSE(f.section.eyeButton()->isChecked());
     EXPECT_EQ(f.section.tokenField()->text(), "ntn_secret");
 }
 
@@ -194,6 +206,74 @@ TEST(NotionSettingsSection, AnAnswerForATokenNoLongerTypedIsDropped) {
     f.section.testButton()->click();
     ASSERT_TRUE(waitForTest(f.section));
     EXPECT_EQ(f.section.model().statusMessage(), "Connected (no pages matched \"test\").");
+}
+
+// What the launcher's own searches heard from Notion shows in the section: a refused token while the
+// field holds it and search is on, a request to wait with the moment searches resume. The news comes
+// from the search's worker; a connection test that Notion answers ends it.
+TEST(NotionSettingsSection, SaysWhatNotionHeldAgainstTheLaunchersSearches) {
+    LoopbackHttpServer server;
+    server.setDefaultReply(
+        LoopbackHttpReply::json(R"({"object":"error","status":401,"code":"unauthorized"})", 401));
+    const auto status = std::make_shared<NotionServiceStatus>();
+    NotionSectionFixture f({.baseURL = server.baseURL(), .timeout = 4000ms, .serviceStatus = status});
+    f.section.enabledToggle()->click();
+    QTest::keyClicks(f.section.tokenField(), QStringLiteral("ntn_revoked"));
+    f.section.resize(460, f.section.sizeHint().height());
+    f.section.show();
+    EXPECT_FALSE(f.section.serviceProblemLine()->isVisible());
+
+    test::ManagerFixture search;
+    search.defaults->set(QStringLiteral("notionIntegrationToken"),
+                         PlistValue(QStringLiteral(" ntn_revoked")));
+    StandardSourcesConfiguration sources = search.sourcesConfiguration();
+    sources.notionBaseURL = server.baseURL();
+    sources.notionServiceStatus = status;
+    const std::unique_ptr<DatabaseManager> manager = search.makeManager(sources);
+    EXPECT_TRUE(manager->matchSource(QStringLiteral("notion"), QStringLiteral("roadmap")).isEmpty());
+    ASSERT_TRUE(test::waitUntil([&] { return f.section.serviceProblemLine()->isVisible(); }));
+    const QString refused = QStringLiteral(
+        "Notion refused this token (HTTP 401): check it, or make a new one for your integration.");
+    EXPECT_EQ(f.section.serviceProblemLine()->text(), refused);
+    f.section.resize(460, f.section.sizeHint().height());
+    ASSERT_TRUE(
+        f.section.grab().save(test::screenshotDirectory() + QStringLiteral("/settings-notion-refused.png")));
+
+    // Another token in the field is not the refused one; search switched off has nothing to say.
+    QTest::keyClicks(f.section.tokenField(), QStringLiteral("2"));
+    EXPECT_FALSE(f.section.serviceProblemLine()->isVisible());
+    QTest::keyClick(f.section.tokenField(), Qt::Key_Backspace);
+    EXPECT_TRUE(f.section.serviceProblemLine()->isVisible());
+    f.section.enabledToggle()->click();
+    EXPECT_FALSE(f.section.serviceProblemLine()->isVisible());
+    f.section.enabledToggle()->click();
+    EXPECT_TRUE(f.section.serviceProblemLine()->isVisible());
+
+    // The service asks to wait two minutes.
+    LoopbackHttpReply wait = LoopbackHttpReply::json(R"({"object":"error","code":"rate_limited"})", 429);
+    wait.headers = {{"Retry-After", "120"}};
+    server.setDefaultReply(wait);
+    EXPECT_TRUE(manager->matchSource(QStringLiteral("notion"), QStringLiteral("plans")).isEmpty());
+    const QString resume = QLocale().toString(
+        search.clock->now().addingSeconds(120).toQDateTime().toLocalTime().time(), QLocale::ShortFormat);
+    const QString asksToWait =
+        QStringLiteral("Notion asks to wait (HTTP 429): Notion pages are searched again after %1.")
+            .arg(resume);
+    ASSERT_TRUE(test::waitUntil([&] { return f.section.serviceProblemLine()->text() == asksToWait; }))
+        << f.section.serviceProblemLine()->text().toStdString();
+    EXPECT_TRUE(f.section.serviceProblemLine()->isVisible());
+    f.section.resize(460, f.section.sizeHint().height());
+    ASSERT_TRUE(
+        f.section.grab().save(test::screenshotDirectory() + QStringLiteral("/settings-notion-wait.png")));
+
+    // A connection test that Notion answers ends it.
+    server.setDefaultReply(LoopbackHttpReply::json(twoPages));
+    f.section.testButton()->click();
+    ASSERT_TRUE(waitForTest(f.section));
+    EXPECT_EQ(f.section.statusLine()->text(), "Connected — found 2 page(s).");
+    EXPECT_FALSE(f.section.serviceProblemLine()->isVisible());
+    EXPECT_EQ(status->problem(), std::nullopt);
+    manager->shutdown();
 }
 
 } // namespace

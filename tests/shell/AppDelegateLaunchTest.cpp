@@ -367,6 +367,8 @@ TEST(AppDelegateLaunch, AnOpenThatFailsIsToldToTheUser) {
         defaults.set(QStringLiteral("launcherHotKeyEnabled"), PlistValue(false));
     });
     harness.launch();
+    harness.workspace.openFailure =
+        OpenResult::failed(OpenFailure::noApplicationForType, QStringLiteral("text/plain"));
     harness.type(QStringLiteral("row"));
     ASSERT_TRUE(harness.waitForHeight(460));
     testing::internal::CaptureStderr();
@@ -374,13 +376,13 @@ TEST(AppDelegateLaunch, AnOpenThatFailsIsToldToTheUser) {
     ASSERT_TRUE(test::waitUntil([&] { return !harness.workspace.openedURLs.isEmpty(); }));
     ASSERT_TRUE(test::waitUntil([&] { return !harness.userNotifications.isEmpty(); }));
     const QString path = test::homePath() + QStringLiteral("/Documents/row 0.txt");
+    const QString reason = QStringLiteral("No application on this system opens files of the type \u201cplain "
+                                          "text document\u201d (text/plain).");
     EXPECT_EQ(launcherLines(testing::internal::GetCapturedStderr()),
-              QStringList{
-                  QStringLiteral("Orvex Launcher could not open %1: no application on this system opened it")
-                      .arg(path)});
+              QStringList{QStringLiteral("Orvex Launcher could not open %1: %2").arg(path, reason)});
     EXPECT_EQ(harness.userNotifications.first().first,
               QStringLiteral("Could not open \u201crow 0.txt\u201d"));
-    EXPECT_TRUE(harness.userNotifications.first().second.contains(path));
+    EXPECT_EQ(harness.userNotifications.first().second, reason);
     EXPECT_FALSE(harness.delegate->window()->isVisible());
 
     // An open that works says nothing.

@@ -240,9 +240,9 @@ TEST_F(LauncherEndToEnd, AFolderNothingOpensIsToldOnTheDesktopAndOnStderr) {
         << launcher.standardError().toStdString();
     EXPECT_EQ(notifications.messages.first().summary, QStringLiteral("Could not open \u201cProjects\u201d"));
     EXPECT_EQ(notifications.messages.first().body,
-              QStringLiteral("No application on this system opened %1.").arg(folder));
+              QStringLiteral("No application on this system opens folders."));
     EXPECT_TRUE(launcher.standardError().contains(
-        QStringLiteral("Orvex Launcher could not open %1: no application on this system opened it\n")
+        QStringLiteral("Orvex Launcher could not open %1: No application on this system opens folders.\n")
             .arg(folder)
             .toUtf8()))
         << launcher.standardError().toStdString();
@@ -300,6 +300,44 @@ TEST_F(LauncherEndToEnd, ADragByTheBackgroundSnapsToTheGuidesAndThePlaceSurvives
     panel = startLauncher(restarted);
     EXPECT_EQ(panel.geometry.topLeft(), QPoint(340, 362));
     quitWithControlQ(restarted, panel.id);
+}
+
+// Shown, typed into and left by Return again and again while other programs' windows come and go, the
+// panel stays at the place the user gave it, on screen and in the defaults file. (A window manager that
+// maps it again can first report its frame's corner, 0, 0, before the true place.)
+TEST_F(LauncherEndToEnd, ShowTypeReturnCyclesKeepThePlaceTheUserChose) {
+    const QPoint chosen(100, 150);
+    prepareHome([&](UserDefaults &defaults) {
+        defaults.set(QStringLiteral("launcherWindowX"), PlistValue(double(chosen.x())));
+        defaults.set(QStringLiteral("launcherWindowTopY"), PlistValue(double(chosen.y())));
+    });
+    startSession();
+    ChildProcess &launcher = newProcess();
+    const XWindowInfo panel = startLauncher(launcher);
+    ASSERT_NE(panel.id, 0u);
+    ASSERT_EQ(panel.geometry.topLeft(), chosen);
+    ASSERT_TRUE(key(QStringLiteral("ctrl+space")));
+    ASSERT_TRUE(waitForViewable(panel.id, false));
+    const QSize screen = session->screenSize();
+    for (int cycle = 0; cycle < 20; ++cycle) {
+        SCOPED_TRACE(cycle);
+        const quint32 other =
+            session->openOtherWindow(QRect(screen.width() - 300, 20, 280, 120), QStringLiteral("Other"));
+        ASSERT_TRUE(session->waitUntil([&] { return session->isViewable(other); }));
+        ASSERT_TRUE(showWithHotKey(panel.id));
+        ASSERT_TRUE(type(QStringLiteral("12*3")));
+        ASSERT_TRUE(waitForHeight(panel.id, 460));
+        EXPECT_EQ(geometry(panel.id).topLeft(), chosen);
+        ASSERT_TRUE(key(QStringLiteral("Return")));
+        ASSERT_TRUE(waitForViewable(panel.id, false));
+        session->closeOtherWindow(other);
+        const auto stored = storedDefaults();
+        ASSERT_EQ(stored->realValue(QStringLiteral("launcherWindowX")), double(chosen.x()));
+        ASSERT_EQ(stored->realValue(QStringLiteral("launcherWindowTopY")), double(chosen.y()));
+    }
+    ASSERT_TRUE(showWithHotKey(panel.id));
+    EXPECT_EQ(geometry(panel.id).topLeft(), chosen);
+    quitWithControlQ(launcher, panel.id);
 }
 
 // A place and a height saved with a larger screen: the panel opens on this one and grows only as far

@@ -4,12 +4,15 @@
 #include "LauncherEndToEndFixture.h"
 
 #include "support/AccessibilityBus.h"
+#include "support/ScreenReader.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QIcon>
+
+#include <iostream>
 
 namespace orvex {
 namespace {
@@ -113,6 +116,129 @@ TEST_F(PanelEndToEnd, ReturnAfterTypingOpensTheFirstRowOfTheLastAnswer) {
     session->settle(std::chrono::milliseconds(300));
     EXPECT_EQ(started(ids).join(QLatin1Char(',')).toStdString(), "velox-settings")
         << "the name that begins with the query is the first row";
+    quitWithControlQ(launcher, panel.id);
+}
+
+// The user opens one application again and again by another query; the query whose answer was cached
+// before now answers it first, and Return opens it: the row that stood first in the cached answer keeps
+// no claim on the selection once the answer is ranked afresh.
+TEST_F(PanelEndToEnd, AfterLearningReturnOpensTheRowThatNowComesFirst) {
+    prepareHome();
+    const QStringList ids = {QStringLiteral("velox"), QStringLiteral("velox-settings")};
+    installApplication(ids.at(0), QStringLiteral("Velox File Manager"));
+    installApplication(ids.at(1), QStringLiteral("File Manager Settings"));
+    startSession();
+    test::AccessibilityBus bus;
+    ASSERT_TRUE(bus.isReady()) << bus.failure().toStdString();
+    ChildProcess &launcher = newProcess();
+    const XWindowInfo panel = startLauncher(launcher, bus.environment(launcherEnvironment()));
+    ASSERT_NE(panel.id, 0u);
+    ASSERT_TRUE(waitForFocus(panel.id));
+    const std::optional<test::AccessibleRef> app = bus.waitForApplication(launcher.pid());
+    ASSERT_TRUE(app);
+    // The rows as the list shows them, "*" before the selected one.
+    const auto shownRows = [&] {
+        QStringList names;
+        const auto list = bus.waitForNode(
+            *app, [](const test::AccessibleNode &node) { return node.name == QLatin1String("Results"); },
+            std::chrono::milliseconds(0));
+        if (list)
+            for (const test::AccessibleRef &row : bus.children(list->ref)) {
+                const test::AccessibleNode node = bus.node(row);
+                names << (node.has(QStringLiteral("selected")) ? QStringLiteral("*") : QString()) + node.name;
+            }
+        return names;
+    };
+    const auto firstRowIs = [&](const QString &name) {
+        return session->waitUntil([&] {
+            const QStringList rows = shownRows();
+            return !rows.isEmpty() && rows.constFirst().endsWith(name);
+        });
+    };
+
+    ASSERT_TRUE(type(QStringLiteral("manager"), 100));
+    ASSERT_TRUE(firstRowIs(QStringLiteral("File Manager Settings")))
+        << shownRows().join(QLatin1Char('|')).toStdString();
+    ASSERT_TRUE(key(QStringLiteral("Escape")));
+    ASSERT_TRUE(waitForViewable(panel.id, false));
+
+    for (int opening = 0; opening < 6; ++opening) {
+        SCOPED_TRACE(opening);
+        ASSERT_TRUE(showWithHotKey(panel.id));
+        ASSERT_TRUE(key(QStringLiteral("ctrl+a")));
+        ASSERT_TRUE(type(QStringLiteral("velox"), 50));
+        ASSERT_TRUE(firstRowIs(QStringLiteral("Velox File Manager")));
+        ASSERT_TRUE(key(QStringLiteral("Return")));
+        ASSERT_TRUE(session->waitUntil([&] { return QFile::remove(markPath(ids.at(0))); }))
+            << "Return did not open it";
+        ASSERT_TRUE(waitForViewable(panel.id, false));
+    }
+
+    ASSERT_TRUE(showWithHotKey(panel.id));
+    ASSERT_TRUE(key(QStringLiteral("ctrl+a")));
+    ASSERT_TRUE(type(QStringLiteral("manager"), 100));
+    ASSERT_TRUE(firstRowIs(QStringLiteral("Velox File Manager")))
+        << "learning did not bring it first: " << shownRows().join(QLatin1Char('|')).toStdString();
+    DesktopSession::saveScreenshot(session->screenshot(), QStringLiteral("panel-learned-first-row"));
+    EXPECT_TRUE(shownRows().constFirst().startsWith(QLatin1Char('*')))
+        << "the selection is not on the first row: " << shownRows().join(QLatin1Char('|')).toStdString();
+    ASSERT_TRUE(key(QStringLiteral("Return")));
+    ASSERT_TRUE(session->waitUntil([&] { return !started(ids).isEmpty(); })) << "Return opened nothing";
+    EXPECT_EQ(started(ids).join(QLatin1Char(',')).toStdString(), "velox");
+    quitWithControlQ(launcher, panel.id);
+}
+
+// The field's menu opens from the keyboard, at the caret, with the Menu key and with Shift+F10; Escape
+// closes it and leaves the panel as it was, and its items are chosen with the keys.
+TEST_F(PanelEndToEnd, TheMenuKeyAndShiftF10OpenTheFieldsMenu) {
+    prepareHome();
+    startSession();
+    ChildProcess &launcher = newProcess();
+    const XWindowInfo panel = startLauncher(launcher, launcherEnvironment());
+    ASSERT_NE(panel.id, 0u);
+    ASSERT_TRUE(waitForFocus(panel.id));
+    ASSERT_TRUE(type(QStringLiteral("velox"), 50));
+    // The menu: a pop-up window of the launcher's own over the panel.
+    const auto menu = [&]() -> std::optional<XWindowInfo> {
+        for (const XWindowInfo &window : session->windowsOf(launcher.pid()))
+            if (window.viewable && window.overrideRedirect && window.topLevel != panel.topLevel &&
+                geometry(panel.id).intersects(window.geometry))
+                return window;
+        return std::nullopt;
+    };
+
+    ASSERT_TRUE(key(QStringLiteral("Menu")));
+    EXPECT_TRUE(session->waitUntil([&] { return menu().has_value(); })) << "the Menu key opened no menu";
+    DesktopSession::saveScreenshot(session->screenshot(), QStringLiteral("panel-field-menu-by-keyboard"));
+    // One Escape closes it: the key opened one menu, not one for the field and another from the toolkit.
+    ASSERT_TRUE(key(QStringLiteral("Escape")));
+    EXPECT_TRUE(session->waitUntil([&] { return !menu(); })) << "Escape left a menu open";
+    EXPECT_TRUE(session->isViewable(panel.id)) << "Escape in the menu hid the panel";
+    EXPECT_TRUE(waitForFocus(panel.id));
+
+    ASSERT_TRUE(key(QStringLiteral("shift+F10")));
+    EXPECT_TRUE(session->waitUntil([&] { return menu().has_value(); })) << "Shift+F10 opened no menu";
+    // Up from the top reaches the last item, "Settings…".
+    ASSERT_TRUE(key(QStringLiteral("Up")));
+    ASSERT_TRUE(key(QStringLiteral("Return")));
+    EXPECT_TRUE(session->waitForWindow(launcher.pid(), QStringLiteral("Launcher Settings")))
+        << "the menu's Settings… did not show the settings";
+    quitWithControlQ(launcher, panel.id);
+}
+
+// Ctrl+Comma, which the status menu shows beside "Settings…", shows the settings from the panel.
+TEST_F(PanelEndToEnd, ControlCommaInThePanelShowsTheSettings) {
+    prepareHome();
+    startSession();
+    ChildProcess &launcher = newProcess();
+    const XWindowInfo panel = startLauncher(launcher, launcherEnvironment());
+    ASSERT_NE(panel.id, 0u);
+    ASSERT_TRUE(waitForFocus(panel.id));
+    ASSERT_TRUE(key(QStringLiteral("ctrl+comma")));
+    const std::optional<XWindowInfo> settings =
+        session->waitForWindow(launcher.pid(), QStringLiteral("Launcher Settings"));
+    EXPECT_TRUE(settings) << "Ctrl+Comma showed no settings";
+    DesktopSession::saveScreenshot(session->screenshot(), QStringLiteral("panel-control-comma-settings"));
     quitWithControlQ(launcher, panel.id);
 }
 
@@ -311,8 +437,8 @@ bool isFocusEvent(const test::AccessibleEvent &event) {
 }
 
 // A keystroke that keeps the rows keeps their objects: no focus moves, nothing is said about an object
-// that is gone. A search that finds nothing says so in the field the user types in.
-TEST_F(PanelAccessibility, TypingKeepsTheRowsObjectsAndAnEmptyListIsSaidInTheField) {
+// that is gone. A search that finds nothing says so in a notification, the focus staying in the field.
+TEST_F(PanelAccessibility, TypingKeepsTheRowsObjectsAndAnEmptyListIsANotification) {
     ASSERT_NO_FATAL_FAILURE(showTheThreeRows());
     const QList<test::AccessibleRef> rowsBefore = rows;
 
@@ -334,20 +460,32 @@ TEST_F(PanelAccessibility, TypingKeepsTheRowsObjectsAndAnEmptyListIsSaidInTheFie
     bus.clearEvents();
     ASSERT_TRUE(type(QStringLiteral("zzzq"), 150));
     ASSERT_TRUE(waitForHeight(panel.id, 76));
-    EXPECT_TRUE(bus.waitForState(field->ref, [](const test::AccessibleNode &node) {
-        return node.description == QLatin1String("No results") && node.has(QStringLiteral("focused"));
-    })) << bus.node(field->ref).summary().toStdString();
+    const auto isNoResults = [](const test::AccessibleNode &node) {
+        return node.role == QLatin1String("notification") && node.name == QLatin1String("No results");
+    };
+    const std::optional<test::AccessibleNode> notice =
+        bus.waitForNode(*app, [&](const test::AccessibleNode &node) {
+            return isNoResults(node) && node.has(QStringLiteral("showing"));
+        });
+    EXPECT_TRUE(notice) << test::AccessibilityBus::describe(bus.tree(*app)).toStdString();
+    EXPECT_TRUE(bus.waitForEvent([&](const test::AccessibleEvent &event) {
+        return event.kind == QLatin1String("object:state-changed:showing") && event.detail1 == 1 && notice &&
+               event.source == notice->ref;
+    })) << "the notification does not say it came to show";
+    EXPECT_TRUE(bus.node(field->ref).has(QStringLiteral("focused")));
     EXPECT_TRUE(bus.waitForEvent([&](const test::AccessibleEvent &event) {
         return isFocusEvent(event) && event.source == field->ref;
     })) << "the screen reader is brought back to the field";
 
-    // Rows again: the field says nothing more.
+    // Rows again: the notification goes.
     ASSERT_TRUE(key(QStringLiteral("ctrl+a")));
     ASSERT_TRUE(type(QStringLiteral("velox"), 150));
     ASSERT_TRUE(waitForHeight(panel.id, 460));
-    EXPECT_TRUE(bus.waitForState(field->ref, [](const test::AccessibleNode &node) {
-        return node.description != QLatin1String("No results");
-    }));
+    if (notice) {
+        EXPECT_TRUE(bus.waitForState(notice->ref, [](const test::AccessibleNode &node) {
+            return !node.has(QStringLiteral("showing"));
+        })) << bus.node(notice->ref).summary().toStdString();
+    }
 }
 
 // Assistive technology that selects a row moves the panel's selection: Return then opens that row.
@@ -406,6 +544,73 @@ TEST_F(PanelAccessibility, ARowPressedThroughTheBusOpensAsReturnOnItWould) {
     session->settle(std::chrono::milliseconds(300));
     EXPECT_EQ(started(ids).join(QLatin1Char(',')).toStdString(), "velox-notes");
     EXPECT_EQ(learned().join(QLatin1Char(',')).toStdString(), "velox-notes");
+}
+
+// The panel as a blind user meets it: Orca reads it, and the test listens to what Orca says.
+class PanelScreenReader : public PanelEndToEnd {
+protected:
+    void SetUp() override {
+        prepareHome();
+        installApplication(QStringLiteral("terminal"), QStringLiteral("Terminal Emulator"));
+        installApplication(QStringLiteral("editor"), QStringLiteral("Text Editor"));
+        startSession();
+        ASSERT_TRUE(bus.isReady()) << bus.failure().toStdString();
+        reader = std::make_unique<test::ScreenReader>(*session, bus);
+        ASSERT_TRUE(reader->isReady()) << reader->failure().toStdString();
+        ChildProcess &launcher = newProcess();
+        panel = startLauncher(launcher, bus.environment(launcherEnvironment()));
+        ASSERT_NE(panel.id, 0u);
+        ASSERT_TRUE(waitForFocus(panel.id));
+        ASSERT_TRUE(reader->waitForSpeech(QStringLiteral("Search"))) << said();
+        reader->clear();
+    }
+    void TearDown() override {
+        if (HasFailure())
+            std::cerr << said() << "\n" << reader->logTail().toStdString() << std::endl;
+        PanelEndToEnd::TearDown();
+        reader.reset();
+    }
+    std::string said() const { return reader ? reader->transcript().toStdString() : std::string(); }
+
+    test::AccessibilityBus bus;
+    std::unique_ptr<test::ScreenReader> reader;
+    XWindowInfo panel;
+};
+
+// "t" makes Terminal Emulator the row Return opens, "te" keeps it, "tex" makes it Text Editor: each new
+// row is said once, with its name and what it is, and a row that stays is not said again.
+TEST_F(PanelScreenReader, TheRowReturnWouldOpenIsSaidOnceWithItsKindEachTimeItChanges) {
+    ASSERT_TRUE(type(QStringLiteral("t")));
+    ASSERT_TRUE(reader->waitForSpeech(QStringLiteral("Terminal Emulator"))) << said();
+    EXPECT_TRUE(reader->waitForSpeech(QStringLiteral("Application"))) << said();
+    ASSERT_TRUE(type(QStringLiteral("e")));
+    ASSERT_TRUE(type(QStringLiteral("x")));
+    EXPECT_TRUE(reader->waitForSpeech(QStringLiteral("Text Editor"))) << said();
+    EXPECT_EQ(reader->count(QStringLiteral("Terminal Emulator")), 1) << said();
+
+    // Back to "t": Terminal Emulator is the first row again.
+    ASSERT_TRUE(key(QStringLiteral("BackSpace")));
+    ASSERT_TRUE(key(QStringLiteral("BackSpace")));
+    EXPECT_TRUE(reader->waitForSpeech([](const QString &utterance) {
+        return utterance.contains(QLatin1String("Terminal Emulator"));
+    })) << said();
+    EXPECT_TRUE(session->waitUntil([&] { return reader->count(QStringLiteral("Terminal Emulator")) == 2; }))
+        << said();
+    EXPECT_EQ(reader->count(QStringLiteral("Text Editor")), 1) << said();
+}
+
+// An answer that finds nothing is said, once, while the focus stays in the field; the next key that still
+// finds nothing says nothing more.
+TEST_F(PanelScreenReader, NoResultsIsSaidOnceWhenAnAnswerFindsNothing) {
+    ASSERT_TRUE(type(QStringLiteral("zqx"), 100));
+    EXPECT_TRUE(reader->waitForSpeech(QStringLiteral("No results"))) << said();
+    ASSERT_TRUE(type(QStringLiteral("q")));
+    // Rows again: what the next answer brings is said after anything the last key made Orca say.
+    ASSERT_TRUE(key(QStringLiteral("ctrl+a")));
+    ASSERT_TRUE(type(QStringLiteral("t")));
+    ASSERT_TRUE(reader->waitForSpeech(QStringLiteral("Terminal Emulator"))) << said();
+    EXPECT_EQ(reader->count(QStringLiteral("No results")), 1) << said();
+    EXPECT_EQ(session->inputFocus(), panel.id);
 }
 
 } // namespace

@@ -193,15 +193,134 @@ TEST(BrowserBookmarkSources, DefaultToTheLinuxUserDataFolders) {
               QList<BrowserBookmarkSource>(
                   {{QStringLiteral("Edge"), QStringLiteral("/home/me/.config/microsoft-edge")},
                    {QStringLiteral("Brave"), QStringLiteral("/home/me/.config/BraveSoftware/Brave-Browser")},
-                   {QStringLiteral("Chrome"), QStringLiteral("/home/me/.config/google-chrome")}}));
+                   {QStringLiteral("Chrome"), QStringLiteral("/home/me/.config/google-chrome")},
+                   {QStringLiteral("Chromium"), QStringLiteral("/home/me/.config/chromium")}}));
 
     EXPECT_EQ(StandardSourcesConfiguration::production(QStringLiteral("/home/me")).browserBookmarkSources,
               ChromiumBookmarks::defaultSources(QStringLiteral("/home/me")));
 }
 
+// A bookmark file whose "Deep" folder chain nests `levels` folders, each holding one bookmark named
+// after its level ("Level 1" in the outermost), with a sibling bookmark before the chain and one in
+// the other root after it. Written as text: the JSON writer recurses as deep as the file is.
+QByteArray deeplyNestedBookmarks(int levels) {
+    QByteArray text = R"({"version":1,"roots":{"bookmark_bar":{"type":"folder","name":"","children":[)"
+                      R"({"type":"url","name":"Sibling","url":"https://sibling.example/"})";
+    for (int level = 1; level <= levels; ++level)
+        text += QStringLiteral(R"(,{"type":"folder","name":"Deep %1","children":[)"
+                               R"({"type":"url","name":"Level %1","url":"https://level%1.example/",)"
+                               R"("meta_info":{"last_visited":"1"}})")
+                    .arg(level)
+                    .toUtf8();
+    for (int level = 1; level <= levels; ++level)
+        text += "]}";
+    text += R"(]},"other":{"children":[{"type":"url","name":"After","url":"https://after.example/"}]}}})";
+    return text;
+}
+
+// A folder chain nested far beyond any real collection keeps what lies within the depth limit, its
+// sibling bookmarks and the other roots; the crawl says once what it left out.
+TEST(BrowserBookmarkFiles, FoldersNestedTooDeepAreCutOffAndTheRestIsKept) {
+    const QString root = test::homePath() + QStringLiteral("/deep-profile");
+    const QString file = root + QStringLiteral("/Default/Bookmarks");
+    test::writeFile(file, deeplyNestedBookmarks(10000));
+
+    const ChromiumBookmarks::FileContents contents =
+        ChromiumBookmarks::readFile(file, QStringLiteral("Edge"));
+    QStringList titles;
+    for (const BrowserBookmarkShortcut &b : contents.bookmarks)
+        titles.append(b.title);
+    QStringList expected{QStringLiteral("Sibling")};
+    for (int level = 1; level <= ChromiumBookmarks::maxFolderDepth; ++level)
+        expected.append(QStringLiteral("Level %1").arg(level));
+    expected.append(QStringLiteral("After"));
+    EXPECT_EQ(titles, expected);
+    EXPECT_EQ(contents.bookmarksBeyondDepthLimit, 10000 - ChromiumBookmarks::maxFolderDepth);
+    ASSERT_GE(contents.bookmarks.size(), 2);
+    const BrowserBookmarkShortcut &deepest = contents.bookmarks[contents.bookmarks.size() - 2];
+    EXPECT_EQ(deepest.folderPath.count(QStringLiteral("Deep ")), ChromiumBookmarks::maxFolderDepth);
+
+    // Within the limit nothing is cut, however the file nests its own members.
+    const QString shallow = root + QStringLiteral("/Profile 1/Bookmarks");
+    test::writeFile(shallow, deeplyNestedBookmarks(ChromiumBookmarks::maxFolderDepth));
+    const ChromiumBookmarks::FileContents whole =
+        ChromiumBookmarks::readFile(shallow, QStringLiteral("Edge"));
+    EXPECT_EQ(whole.bookmarks.size(), ChromiumBookmarks::maxFolderDepth + 2);
+    EXPECT_EQ(whole.bookmarksBeyondDepthLimit, 0);
+
+    const BrowserBookmarksSource source({{QStringLiteral("Edge"), root}});
+    const QString line = QStringLiteral("Bookmarks file %1: %2 bookmark(s) in folders nested more than %3 "
+                                        "deep were left out\n")
+                             .arg(file)
+                             .arg(10000 - ChromiumBookmarks::maxFolderDepth)
+                             .arg(ChromiumBookmarks::maxFolderDepth);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(source.discover().size(), 2 * (ChromiumBookmarks::maxFolderDepth + 2));
+    source.discover();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), line.toStdString()) << "said once";
+
+    // Once the file is whole the problem is gone; when it comes back it is said again.
+    test::writeFile(file, deeplyNestedBookmarks(3));
+    testing::internal::CaptureStdout();
+    source.discover();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    test::writeFile(file, deeplyNestedBookmarks(10000));
+    testing::internal::CaptureStdout();
+    source.discover();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), line.toStdString());
+}
+
+// Only the bytes decide where a value ends: brackets inside names, escaped quotes and a file cut off
+// inside the deep part leave the rest as it was.
+TEST(BrowserBookmarkFiles, TheDepthCutReadsStringsWhole) {
+    const QString file = test::homePath() + QStringLiteral("/strings/Bookmarks");
+    QByteArray text = R"({"roots":{"bookmark_bar":{"children":[)"
+                      R"({"type":"url","name":"Tricky [{ \"name","url":"https://tricky.example/"})";
+    for (int level = 0; level < 600; ++level)
+        text +=
+            R"(,{"type":"folder","name":"]}\\\"{[","children":[{"type":"URL","url":"https://x.example/"})";
+    for (int level = 0; level < 600; ++level)
+        text += "]}";
+    text += "]}}}";
+    test::writeFile(file, text);
+    const ChromiumBookmarks::FileContents contents =
+        ChromiumBookmarks::readFile(file, QStringLiteral("Edge"));
+    ASSERT_FALSE(contents.bookmarks.isEmpty());
+    EXPECT_EQ(contents.bookmarks[0].title, QStringLiteral("Tricky [{ \"name"));
+    EXPECT_EQ(contents.bookmarks.size(), 1 + ChromiumBookmarks::maxFolderDepth);
+    EXPECT_EQ(contents.bookmarksBeyondDepthLimit, 600 - ChromiumBookmarks::maxFolderDepth);
+
+    text.chop(300);
+    test::writeFile(file, text);
+    EXPECT_TRUE(ChromiumBookmarks::parseFile(file, QStringLiteral("Edge")).isEmpty());
+}
+
 struct BrowserBookmarks : testing::Test {
     test::ManagerFixture fixture;
 };
+
+// Debian's browser is Chromium: its profiles are read from its own folder, and its rows say whose they are.
+TEST_F(BrowserBookmarks, ChromiumProfilesAreReadAsChromiumBookmarks) {
+    const QString home = test::homePath();
+    writeBookmarksFile(
+        home + QStringLiteral("/.config/chromium/Default/Bookmarks"),
+        singleBookmarkRoots(QStringLiteral("Debian wiki"), QStringLiteral("https://wiki.debian.org/")));
+    writeBookmarksFile(home + QStringLiteral("/.config/chromium/Profile 1/Bookmarks"),
+                       singleBookmarkRoots(QStringLiteral("Debian packages"),
+                                           QStringLiteral("https://packages.debian.org/")));
+    auto s = fixture.sourcesConfiguration();
+    s.browserBookmarkSources = StandardSourcesConfiguration::production(home).browserBookmarkSources;
+    auto m = fixture.makeManager(s);
+    m->refreshSourceCachesNow();
+
+    const SearchResults rows = m->matchSource(QStringLiteral("browserBookmarks"), QStringLiteral("debian"));
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(test::filenames(rows),
+              QStringList({QStringLiteral("Debian packages \u2014 packages.debian.org"),
+                           QStringLiteral("Debian wiki \u2014 wiki.debian.org")}));
+    for (const SearchResult &row : rows)
+        EXPECT_EQ(row.directory(), QStringLiteral("Chromium bookmark \u00B7 Bookmarks Bar"));
+}
 
 TEST_F(BrowserBookmarks, DiscoveryReadsEverySourceAndProfileInOrder) {
     const QString home = test::homePath();

@@ -86,6 +86,7 @@ TEST(NotionClient, ParsesOnlyASuccessfulCompleteReplyAndSaysWhyOthersFailed) {
         bool expectPages;
         std::optional<Reason> failure;
         int failureStatus = 0;
+        std::optional<NotionRetryAfter> retryAfter = std::nullopt;
     };
     const QByteArray fullReply = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
                                  QByteArray::number(onePage.size()) + "\r\n\r\n";
@@ -97,6 +98,20 @@ TEST(NotionClient, ParsesOnlyASuccessfulCompleteReplyAndSaysWhyOthersFailed) {
         {"401", LoopbackHttpReply::json(onePage, 401), false, Reason::refusedToken, 401},
         {"403", LoopbackHttpReply::json(onePage, 403), false, Reason::refusedToken, 403},
         {"500", LoopbackHttpReply::json(onePage, 500), false, Reason::serverStatus, 500},
+        {"429 with Retry-After",
+         {.status = 429, .headers = {{"Retry-After", "120"}}, .body = onePage},
+         false,
+         Reason::asksToWait,
+         429,
+         NotionRetryAfter{.seconds = 120, .date = std::nullopt}},
+        {"429 without Retry-After", LoopbackHttpReply::json(onePage, 429), false, Reason::asksToWait, 429},
+        {"503 with Retry-After",
+         {.status = 503, .headers = {{"retry-after", "Sun, 06 Nov 1994 08:49:37 GMT"}}, .body = onePage},
+         false,
+         Reason::asksToWait,
+         503,
+         NotionRetryAfter{.seconds = std::nullopt, .date = Date::fromUnixSeconds(784111777)}},
+        {"503 without Retry-After", LoopbackHttpReply::json(onePage, 503), false, Reason::serverStatus, 503},
         {"redirect",
          {.status = 302, .headers = {{"Location", "/v1/search"}}, .body = onePage},
          false,
@@ -124,6 +139,7 @@ TEST(NotionClient, ParsesOnlyASuccessfulCompleteReplyAndSaysWhyOthersFailed) {
         if (c.failure) {
             EXPECT_EQ(response.failure->reason, *c.failure);
             EXPECT_EQ(response.failure->httpStatus, c.failureStatus);
+            EXPECT_EQ(response.failure->retryAfter, c.retryAfter);
             if (*c.failure == Reason::noAnswer) {
                 EXPECT_FALSE(response.failure->detail.isEmpty());
             }
@@ -140,6 +156,34 @@ TEST(NotionClient, ParsesOnlyASuccessfulCompleteReplyAndSaysWhyOthersFailed) {
             EXPECT_TRUE(pages.isEmpty());
         }
     }
+}
+
+TEST(NotionClient, ReadsRetryAfterAsSecondsOrAnyFormOfHttpDate) {
+    const std::optional<NotionRetryAfter> none;
+    const NotionRetryAfter november6{.seconds = std::nullopt, .date = Date::fromUnixSeconds(784111777)};
+    const std::pair<QByteArray, std::optional<NotionRetryAfter>> cases[] = {
+        {"120", NotionRetryAfter{.seconds = 120, .date = std::nullopt}},
+        {" 0 ", NotionRetryAfter{.seconds = 0, .date = std::nullopt}},
+        {"Sun, 06 Nov 1994 08:49:37 GMT", november6},
+        {"Sunday, 06-Nov-94 08:49:37 GMT", november6},
+        {"Sun Nov  6 08:49:37 1994", november6},
+        {"", none},
+        {"-5", none},
+        {"1.5", none},
+        {"soon", none},
+        {"Sun, 31 Feb 1994 08:49:37 GMT", none},
+        {"Sun, 06 Nov 1994 24:00:00 GMT", none},
+        {"Sun, 06 Foo 1994 08:49:37 GMT", none},
+        {"Sun, 06 Nov 1994 08:49:37 CET", none},
+    };
+    for (const auto &[value, expected] : cases)
+        EXPECT_EQ(NotionClient::parseRetryAfter(value), expected) << value.toStdString();
+
+    // A wait is never negative, nor longer than a date names.
+    const Date now = Date::fromUnixSeconds(784111777 - 30);
+    EXPECT_EQ(november6.secondsToWait(now), 30);
+    EXPECT_EQ(november6.secondsToWait(now.addingSeconds(3600)), 0);
+    EXPECT_EQ((NotionRetryAfter{.seconds = 5, .date = std::nullopt}).secondsToWait(now), 5);
 }
 
 TEST(NotionClient, AClosedPortIsNoAnswer) {

@@ -3,12 +3,15 @@
 #include "fixtures/ManagerFixture.h"
 #include "platform/NotificationCenter.h"
 #include "sources/NotionClient.h"
+#include "sources/NotionServiceStatus.h"
 #include "sources/NotionSource.h"
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 
 #include <gtest/gtest.h>
 
@@ -274,6 +277,133 @@ TEST_F(NotionSearchTest, AFailedRequestIsCachedAsEmptyAndReleasesItsKey) {
         manager.reset();
         failing.stop();
     }
+}
+
+// A moment as an HTTP date in the form `format` gives, where "%d" stands for the day padded with a
+// blank (the asctime form's).
+QByteArray httpDate(Date date, const QString &format) {
+    const QDateTime utc = date.toQDateTime().toUTC();
+    const QString paddedDay = QStringLiteral("%1").arg(utc.date().day(), 2, 10, QLatin1Char(' '));
+    return QLocale::c().toString(utc, format).replace(QStringLiteral("%d"), paddedDay).toLatin1();
+}
+
+QString timeOfDay(Date date) {
+    return QLocale().toString(date.toQDateTime().toLocalTime().time(), QLocale::ShortFormat);
+}
+
+// A service that asks to wait gets no request until the wait it named is over, however it names it;
+// the request to wait is said once, as a line and in the status the settings show.
+TEST_F(NotionSearchTest, ARequestToWaitHoldsEveryRequestOffUntilRetryAfter) {
+    const Date start = fixture.clock->now();
+    struct Case {
+        const char *name;
+        int status;
+        std::optional<QByteArray> retryAfter;
+        double wait;
+    };
+    const Case cases[] = {
+        {"seconds", 429, QByteArray("120"), 120},
+        {"an HTTP date", 429, httpDate(start.addingSeconds(120), "ddd, dd MMM yyyy HH:mm:ss 'GMT'"), 120},
+        {"an RFC 850 date", 429, httpDate(start.addingSeconds(90), "dddd, dd-MMM-yy HH:mm:ss 'GMT'"), 90},
+        {"an asctime date", 429, httpDate(start.addingSeconds(75), "ddd MMM '%d' HH:mm:ss yyyy"), 75},
+        {"no Retry-After", 429, std::nullopt, NotionServiceStatus::defaultWaitSeconds},
+        {"an unreadable Retry-After", 429, QByteArray("soon"), NotionServiceStatus::defaultWaitSeconds},
+        {"a wait beyond reason", 429, QByteArray("99999999999999999999999999"),
+         NotionServiceStatus::maximumWaitSeconds},
+        {"503 with Retry-After", 503, QByteArray("100"), 100},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        fixture.clock->set(start);
+        LoopbackHttpServer limited;
+        LoopbackHttpReply refusal =
+            LoopbackHttpReply::json(R"({"object":"error","code":"rate_limited"})", c.status);
+        if (c.retryAfter)
+            refusal.headers.append({"Retry-After", *c.retryAfter});
+        limited.enqueueReply(refusal);
+        limited.setDefaultReply(LoopbackHttpReply::json(twoPagesReply()));
+        StandardSourcesConfiguration sources = fixture.sourcesConfiguration();
+        sources.notionBaseURL = limited.baseURL();
+        manager = fixture.makeManager(sources);
+        const NotionServiceStatus &status = manager->source<NotionSource>()->serviceStatus();
+        refreshes = 0;
+
+        testing::internal::CaptureStdout();
+        EXPECT_TRUE(manager->matchSource(QStringLiteral("notion"), QStringLiteral("road")).isEmpty());
+        const bool refused = waitForRefreshes(1);
+        // Six more keystrokes within the next minute (and any time short of the wait): nothing is sent.
+        const QStringList typed = {QStringLiteral("roadm"),     QStringLiteral("roadma"),
+                                   QStringLiteral("roadmap"),   QStringLiteral("roadmap "),
+                                   QStringLiteral("roadmap 2"), QStringLiteral("roadmap 20")};
+        for (const QString &query : typed) {
+            fixture.clock->advance(std::min(9.0, (c.wait - 1) / typed.size()));
+            EXPECT_TRUE(manager->matchSource(QStringLiteral("notion"), query).isEmpty());
+        }
+        fixture.clock->set(start.addingSeconds(c.wait - 0.5));
+        EXPECT_TRUE(manager->matchSource(QStringLiteral("notion"), QStringLiteral("late")).isEmpty());
+        manager->waitForBackgroundTasks();
+        const std::string said = testing::internal::GetCapturedStdout();
+        ASSERT_TRUE(refused);
+        EXPECT_EQ(limited.requestCount(), 1);
+        EXPECT_EQ(said, QStringLiteral(
+                            "Notion search: Notion asks to wait (HTTP %1); no request is sent before %2\n")
+                            .arg(c.status)
+                            .arg(timeOfDay(start.addingSeconds(c.wait)))
+                            .toStdString());
+        const std::optional<NotionServiceStatus::Problem> problem = status.problem();
+        ASSERT_TRUE(problem);
+        EXPECT_EQ(problem->kind, NotionServiceStatus::Problem::Kind::asksToWait);
+        EXPECT_EQ(problem->httpStatus, c.status);
+        EXPECT_EQ(problem->searchesResumeAt, start.addingSeconds(c.wait));
+
+        // Once the wait is over the next query is sent, and its answer ends the problem.
+        fixture.clock->set(start.addingSeconds(c.wait));
+        EXPECT_TRUE(manager->matchSource(QStringLiteral("notion"), QStringLiteral("roadmap")).isEmpty());
+        ASSERT_TRUE(waitForRefreshes(2));
+        EXPECT_EQ(limited.requestCount(), 2);
+        EXPECT_EQ(manager->matchSource(QStringLiteral("notion"), QStringLiteral("roadmap")).size(), 2);
+        EXPECT_EQ(status.problem(), std::nullopt);
+        manager->shutdown();
+        manager.reset();
+        limited.stop();
+    }
+}
+
+// A refused token is said once, until a reply changes the picture; requests go on, since only the user
+// can mend the token and the first good answer should show at once.
+TEST_F(NotionSearchTest, ARefusedTokenIsSaidOnceUntilAnAnswerComes) {
+    const LoopbackHttpReply refused =
+        LoopbackHttpReply::json(R"({"object":"error","status":401,"code":"unauthorized"})", 401);
+    server.setDefaultReply(refused);
+    DatabaseManager &m = makeManager();
+    const NotionServiceStatus &status = m.source<NotionSource>()->serviceStatus();
+    const std::string line =
+        "Notion search: Notion refused the integration token (HTTP 401); it can be changed "
+        "in the settings' Notion section\n";
+
+    testing::internal::CaptureStdout();
+    for (const QString &query : {QStringLiteral("ro"), QStringLiteral("roa"), QStringLiteral("road")}) {
+        EXPECT_TRUE(m.matchSource(QStringLiteral("notion"), query).isEmpty());
+        m.waitForBackgroundTasks();
+    }
+    EXPECT_EQ(server.requestCount(), 3);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), line);
+    const std::optional<NotionServiceStatus::Problem> problem = status.problem();
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(problem->kind, NotionServiceStatus::Problem::Kind::tokenRefused);
+    EXPECT_EQ(problem->httpStatus, 401);
+    EXPECT_EQ(problem->token, QStringLiteral("secret"));
+
+    // The service answers again: the problem is over, and a new refusal is said again.
+    server.setDefaultReply(LoopbackHttpReply::json(twoPagesReply()));
+    EXPECT_TRUE(m.matchSource(QStringLiteral("notion"), QStringLiteral("roadmap")).isEmpty());
+    m.waitForBackgroundTasks();
+    EXPECT_EQ(status.problem(), std::nullopt);
+    server.setDefaultReply(refused);
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(m.matchSource(QStringLiteral("notion"), QStringLiteral("roads")).isEmpty());
+    m.waitForBackgroundTasks();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), line);
 }
 
 // A front end that prints one answer and ends sends nothing it could never show; otherwise a request
