@@ -206,6 +206,8 @@ private:
 
     void setupGlobalHotKey();
     void reportHotKeyFailure(const HotKeySettings &settings);
+    // Says why the defaults file takes no writes: a line on stderr and a desktop notification.
+    void reportSettingsWriteFailure(const QString &reason);
     void setupWindowSnapSettings();
     void setupMenuBarIconVisibility();
     void setupVersionVisibility();
