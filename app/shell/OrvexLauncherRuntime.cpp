@@ -5,6 +5,7 @@
 
 #include "launch-at-login/LaunchAtLoginManager.h"
 #include "platform/ConsoleLog.h"
+#include "platform/StartupEnvironment.h"
 #include "platform/UserDefaults.h"
 #include "search/Database.h"
 #include "sources/StandardSources.h"
@@ -75,6 +76,8 @@ std::shared_ptr<SingleInstanceController> OrvexLauncherRuntime::singleInstanceCo
 }
 
 int OrvexLauncherRuntime::run(int argc, char **argv) {
+    // Before anything sets variables for the launcher itself: programs it starts get the desktop's own.
+    StartupEnvironment::capture();
     catchTerminationSignals();
     installStandardSearchCore();
     // The launcher's identity for its login item, as a bundle would declare it.

@@ -169,7 +169,7 @@ bool openActivatedRow(const SearchResult &row) {
     if (isDesktopApplicationRow(row)) {
         // The desktop workspace without the clipboard's side, which would bring in the window system.
         DesktopWorkspace workspace;
-        return workspace.open(QUrl::fromLocalFile(row.fullPath()));
+        return bool(workspace.open(QUrl::fromLocalFile(row.fullPath())));
     }
     if (row.action() == SearchResultAction::openSystemSettings) {
         return (row.actionURLString() && openSystemSettingsLink(*row.actionURLString())) ||
