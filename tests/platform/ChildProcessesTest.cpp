@@ -36,14 +36,6 @@ QByteArray readLines(int fd, int count, std::chrono::milliseconds timeLimit = 20
     return read;
 }
 
-bool isDead(pid_t pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return true;
-    const QByteArray line = stat.readAll();
-    return line.mid(line.lastIndexOf(')') + 2, 1) == "Z";
-}
-
 // The kernel's signal for a dead parent follows the thread that started the child; children are started
 // by a thread that lives as long as the process, so a worker that ends (a pool's idle thread expires)
 // takes no child with it.
@@ -79,7 +71,8 @@ TEST(ChildProcesses, KillEndsTheChildsGroupAndAMissingProgramStartsNothing) {
     errno = 0;
     EXPECT_EQ(::kill(child->pid, 0), -1) << "left unreaped";
     EXPECT_EQ(errno, ESRCH);
-    EXPECT_TRUE(test::waitUntil([&] { return isDead(sleeper); }, 5s)) << "what the child started lives on";
+    EXPECT_TRUE(test::waitUntil([&] { return test::isProcessGone(sleeper); }, 5s))
+        << "what the child started lives on";
     ::close(child->outputRead);
 
     EXPECT_FALSE(ChildProcesses::spawn(test::homePath() + QStringLiteral("/no-such-program"), {},

@@ -16,24 +16,6 @@ using test::LauncherEndToEnd;
 using test::prepareHome;
 using test::XWindowInfo;
 
-// The processes the fake interpreter logged as "<word> PID".
-QList<qint64> loggedProcesses(const test::ArgosFakeInterpreter &fake, const QString &word) {
-    QList<qint64> processes;
-    for (const QString &line : fake.log())
-        if (line.startsWith(word + QLatin1Char(' ')))
-            processes.append(line.mid(word.size() + 1).toLongLong());
-    return processes;
-}
-
-// Dead: gone, or a zombie that is no longer anyone's to wait for.
-bool isDead(qint64 pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return true;
-    const QByteArray line = stat.readAll();
-    return line.mid(line.lastIndexOf(')') + 2, 1) == "Z";
-}
-
 class TranslationChildEndToEnd : public LauncherEndToEnd {
 protected:
     // Starts the launcher with `fake` as its translation interpreter; the panel is up and has the focus.
@@ -67,7 +49,7 @@ TEST_F(TranslationChildEndToEnd, QuitWhileTheInterpreterHangsEndsAtOnceAndLeaves
     ASSERT_NE(panel.id, 0u);
 
     ASSERT_TRUE(type(QStringLiteral("cc hallo welt")));
-    ASSERT_TRUE(session->waitUntil([&] { return !loggedProcesses(fake, QStringLiteral("hang")).isEmpty(); }))
+    ASSERT_TRUE(session->waitUntil([&] { return !fake.loggedProcesses(QStringLiteral("hang")).isEmpty(); }))
         << log(fake);
     ASSERT_TRUE(key(QStringLiteral("ctrl+q")));
     ASSERT_TRUE(launcher.waitForExit()) << "Ctrl+Q did not end the launcher";
@@ -76,9 +58,9 @@ TEST_F(TranslationChildEndToEnd, QuitWhileTheInterpreterHangsEndsAtOnceAndLeaves
     EXPECT_EQ(fake.log().filter(QStringLiteral("request ")).size(), 1) << log(fake);
     QList<qint64> processes;
     for (const char *word : {"start", "hang"})
-        processes += loggedProcesses(fake, QString::fromLatin1(word));
+        processes += fake.loggedProcesses(QString::fromLatin1(word));
     for (const qint64 process : processes)
-        EXPECT_TRUE(session->waitUntil([&] { return isDead(process); }, 5s))
+        EXPECT_TRUE(session->waitUntil([&] { return test::isProcessGone(process); }, 5s))
             << "process " << process << " outlives the launcher:\n"
             << log(fake);
 }
@@ -96,13 +78,13 @@ TEST_F(TranslationChildEndToEnd, AnInterpreterWithoutThePackageIsNotKeptResident
     const XWindowInfo panel = startWith(launcher, fake);
     ASSERT_NE(panel.id, 0u);
     ASSERT_TRUE(session->waitUntil([&] {
-        return !loggedProcesses(fake, QStringLiteral("missing")).isEmpty();
+        return !fake.loggedProcesses(QStringLiteral("missing")).isEmpty();
     })) << "no runtime check at start-up:\n"
         << log(fake);
 
     // Both pairs of "cc hallo welt" are looked up, each by an interpreter that answers and ends.
     ASSERT_TRUE(type(QStringLiteral("cc hallo welt")));
-    EXPECT_TRUE(session->waitUntil([&] { return loggedProcesses(fake, QStringLiteral("eof")).size() == 2; }))
+    EXPECT_TRUE(session->waitUntil([&] { return fake.loggedProcesses(QStringLiteral("eof")).size() == 2; }))
         << log(fake);
     EXPECT_TRUE(session->waitUntil([&] { return test::childrenOf(launcher.pid()).isEmpty(); }, 5s))
         << "an interpreter stays resident:\n"

@@ -75,24 +75,6 @@ QString ok(const QString &text) {
     return QStringLiteral(R"(reply {"ok": true, "text": "%1", "id": @ID@})").arg(text);
 }
 
-// The processes the fake logged as "<word> PID".
-QList<pid_t> loggedProcesses(const test::ArgosFakeInterpreter &fake, const QString &word) {
-    QList<pid_t> processes;
-    for (const QString &line : fake.log())
-        if (line.startsWith(word + QLatin1Char(' ')))
-            processes.append(static_cast<pid_t>(line.mid(word.size() + 1).toLongLong()));
-    return processes;
-}
-
-// Dead: gone, or a zombie that is no longer ours to reap.
-bool isDead(pid_t pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return true;
-    const QByteArray line = stat.readAll();
-    return line.mid(line.lastIndexOf(')') + 2, 1) == "Z";
-}
-
 // The launcher quits while a request waits on a child that never answers, ignores SIGTERM and the end of
 // its input, and has started a process of its own: the request ends at once, not at its time-out, the
 // child and what it started are killed (no grace: whoever shuts down is going away), and nothing starts
@@ -107,11 +89,10 @@ TEST(ArgosDaemonFaults, ShutdownEndsAWaitingRequestAndKillsTheChildWithWhatItSta
                                 QStringLiteral("en"));
     };
     auto request = std::async(std::launch::async, translate, QStringLiteral("A"));
-    ASSERT_TRUE(
-        test::waitUntil([&] { return !loggedProcesses(fake, QStringLiteral("hang")).isEmpty(); }, 20s))
+    ASSERT_TRUE(test::waitUntil([&] { return !fake.loggedProcesses(QStringLiteral("hang")).isEmpty(); }, 20s))
         << fake.log().join(u'\n').toStdString();
-    const pid_t child = loggedProcesses(fake, QStringLiteral("start")).value(0);
-    const pid_t grandchild = loggedProcesses(fake, QStringLiteral("hang")).value(0);
+    const auto child = fake.loggedProcesses(QStringLiteral("start")).value(0);
+    const auto grandchild = fake.loggedProcesses(QStringLiteral("hang")).value(0);
     ASSERT_GT(child, 0);
 
     daemon.shutdown();
@@ -120,12 +101,13 @@ TEST(ArgosDaemonFaults, ShutdownEndsAWaitingRequestAndKillsTheChildWithWhatItSta
     errno = 0;
     EXPECT_EQ(::kill(child, 0), -1) << "the child is left running or unreaped";
     EXPECT_EQ(errno, ESRCH);
-    EXPECT_TRUE(test::waitUntil([&] { return isDead(grandchild); }, 5s)) << "what the child started lives on";
+    EXPECT_TRUE(test::waitUntil([&] { return test::isProcessGone(grandchild); }, 5s))
+        << "what the child started lives on";
 
     EXPECT_EQ(translate(QStringLiteral("B")), std::nullopt);
     daemon.prewarm(fake.path(), fake.environment());
     EXPECT_EQ(daemon.processID(), 0);
-    EXPECT_EQ(loggedProcesses(fake, QStringLiteral("start")).size(), 1) << "a child was started after all";
+    EXPECT_EQ(fake.loggedProcesses(QStringLiteral("start")).size(), 1) << "a child was started after all";
 }
 
 // Without the translation package every request is answered "module_missing": the child is asked to end
@@ -144,7 +126,7 @@ TEST(ArgosDaemonFaults, AChildWithoutTheTranslationPackageIsNotKeptResident) {
 
     EXPECT_EQ(translate(QStringLiteral("A")), std::nullopt);
     EXPECT_EQ(daemon.processID(), 0);
-    const pid_t child = loggedProcesses(fake, QStringLiteral("start")).value(0);
+    const auto child = fake.loggedProcesses(QStringLiteral("start")).value(0);
     ASSERT_GT(child, 0);
     EXPECT_TRUE(fake.log().contains(QStringLiteral("eof %1").arg(child)))
         << fake.log().join(u'\n').toStdString();
