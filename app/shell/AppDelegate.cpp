@@ -114,8 +114,8 @@ AppDelegate::~AppDelegate() {
 }
 
 void AppDelegate::reportSettingsWriteFailure(const QString &reason) {
+    // The defaults print their own line with the same reason; the user is told once more, on the desktop.
     const QString file = defaults_.filePath();
-    printErrorLine(QStringLiteral("Orvex Launcher cannot save its settings to %1: %2").arg(file, reason));
     environment_.notifyUser(QStringLiteral("Settings cannot be saved"),
                             QStringLiteral("Orvex Launcher cannot save its settings or what it learns to %1: "
                                            "%2. It keeps them while it runs and saves them once it can.")

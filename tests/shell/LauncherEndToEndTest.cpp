@@ -282,7 +282,7 @@ TEST_F(LauncherEndToEnd, AHotKeyHeldElsewhereIsSaidByANotificationServiceTheBusS
 
 // Settings on a disk that takes no writes, full or read-only: the launcher runs on with them in memory
 // and tells once why they cannot be saved, on the desktop and on stderr; the file keeps what it held.
-TEST_F(LauncherEndToEnd, SettingsThatCannotBeSavedAreToldOnTheDesktopAndOnStderr) {
+TEST_F(LauncherEndToEnd, SettingsThatCannotBeSavedAreToldOnTheDesktopAndInOneLine) {
     test::SmallFileSystem disk(1024 * 1024);
     if (disk.path().isEmpty())
         GTEST_SKIP() << "no small file system to fill: " << disk.problem().toStdString();
@@ -299,9 +299,7 @@ TEST_F(LauncherEndToEnd, SettingsThatCannotBeSavedAreToldOnTheDesktopAndOnStderr
         std::function<bool()> allow;
         const char *reason;
     } cases[] = {
-        {"full", [&] { return disk.fill(); },
-         [&] { return disk.makeRoom(); },
-         "No space left on device"},
+        {"full", [&] { return disk.fill(); }, [&] { return disk.makeRoom(); }, "No space left on device"},
         {"read-only", [&] { return disk.setReadOnly(true); }, [&] { return disk.setReadOnly(false); },
          "Read-only file system"},
     };
@@ -334,9 +332,9 @@ TEST_F(LauncherEndToEnd, SettingsThatCannotBeSavedAreToldOnTheDesktopAndOnStderr
         EXPECT_TRUE(notifications.messages.first().body.contains(QLatin1String(c.reason)))
             << notifications.messages.first().body.toStdString();
         EXPECT_TRUE(session->waitUntil([&] {
-            return launcher.standardError().contains(
-                QStringLiteral("Orvex Launcher cannot save its settings to %1: ").arg(file).toUtf8());
-        })) << launcher.standardError().toStdString();
+            return launcher.standardOutput().contains(
+                QStringLiteral("Failed to write defaults file: %1: ").arg(file).toUtf8());
+        })) << launcher.standardOutput().toStdString();
         ASSERT_TRUE(waitForFocus(panel.id));
         quitWithControlQ(launcher, panel.id);
         EXPECT_EQ(notifications.messages.size(), 1);

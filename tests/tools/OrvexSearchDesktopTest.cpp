@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
+
 namespace orvex {
 namespace {
 
@@ -73,6 +76,70 @@ TEST(OrvexSearchLateRows, WaitPrintsTheTranslatedRowAndWithoutItNothingIsStarted
                                QString(), environment);
     ASSERT_EQ(table.exitCode, 0) << table.err.toStdString();
     EXPECT_TRUE(table.out.contains("house")) << table.out.toStdString();
+}
+
+// The processes the fake interpreter logged as "<word> PID".
+QList<pid_t> loggedProcesses(const test::ArgosFakeInterpreter &fake, const QString &word) {
+    QList<pid_t> processes;
+    for (const QString &line : fake.log())
+        if (line.startsWith(word + QLatin1Char(' ')))
+            processes.append(static_cast<pid_t>(line.mid(word.size() + 1).toLongLong()));
+    return processes;
+}
+
+// Dead: gone, or a zombie that is no longer anyone's to wait for.
+bool isDead(pid_t pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2, 1) == "Z";
+}
+
+// An interpreter that hangs on the first request (it ignores SIGTERM and the end of its input, and waits
+// on a process of its own) is no reason to stay: the tool ends when its wait is over, and neither the
+// interpreter nor what it started is left behind. Killed while it waits, the tool takes the interpreter
+// with it all the same.
+TEST(OrvexSearchLateRows, AHungTranslationInterpreterDoesNotOutliveTheTool) {
+    // The first request of each run of the tool hangs (the steps are counted across runs).
+    const test::ArgosFakeInterpreter interpreter(test::homePath() + QStringLiteral("/fake-argos"),
+                                                 {QStringLiteral("hang"), QStringLiteral("hang")});
+    QProcessEnvironment environment = interpreter.environment();
+    environment.insert(QStringLiteral("ORVEX_TRANSLATION_PYTHON"), interpreter.path());
+
+    const auto waited =
+        runTool({QStringLiteral("--wait"), QStringLiteral("1"), QStringLiteral("cc hello world")}, QString(),
+                environment);
+    ASSERT_EQ(waited.exitCode, 0) << waited.err.toStdString();
+    EXPECT_TRUE(waited.out.contains("Search dict.cc")) << waited.out.toStdString();
+    const QList<pid_t> children = loggedProcesses(interpreter, QStringLiteral("start"));
+    const QList<pid_t> grandchildren = loggedProcesses(interpreter, QStringLiteral("hang"));
+    ASSERT_EQ(children.size(), 1) << interpreter.log().join(u'\n').toStdString();
+    ASSERT_EQ(grandchildren.size(), 1) << interpreter.log().join(u'\n').toStdString();
+    EXPECT_TRUE(test::waitUntil([&] { return isDead(children[0]) && isDead(grandchildren[0]); },
+                                std::chrono::seconds(5)))
+        << "the interpreter outlives the tool";
+
+    QProcess tool;
+    tool.setProgram(QStringLiteral(ORVEX_SEARCH_TOOL));
+    tool.setArguments({QStringLiteral("--wait"), QStringLiteral("60"), QStringLiteral("cc hello world")});
+    tool.setProcessEnvironment(test::toolEnvironment(environment));
+    tool.start();
+    ASSERT_TRUE(tool.waitForStarted(10000));
+    ASSERT_TRUE(
+        test::waitUntil([&] { return loggedProcesses(interpreter, QStringLiteral("hang")).size() == 2; },
+                        std::chrono::seconds(20)))
+        << interpreter.log().join(u'\n').toStdString();
+    const pid_t orphaned = loggedProcesses(interpreter, QStringLiteral("start")).value(1);
+    ASSERT_GT(orphaned, 0);
+    ::kill(static_cast<pid_t>(tool.processId()), SIGKILL);
+    ASSERT_TRUE(tool.waitForFinished(10000));
+    EXPECT_TRUE(test::waitUntil([&] { return isDead(orphaned); }, std::chrono::seconds(5)))
+        << "the interpreter outlives the killed tool";
+    // What the interpreter itself started is its own affair once it is gone; the test ends it.
+    for (const pid_t sleeper : loggedProcesses(interpreter, QStringLiteral("hang")))
+        if (!isDead(sleeper))
+            ::kill(sleeper, SIGKILL);
 }
 
 class OrvexSearchDesktop : public ::testing::Test {
