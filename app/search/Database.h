@@ -211,8 +211,8 @@ public:
     // The same for a search's context: nothing (and nothing said) once a newer search superseded it.
     SearchResults searchIndexedFiles(const SearchContext &context);
     // The full-text query for a text: its words as one quoted phrase whose last word is a prefix (a text
-    // of more than 64 words by its first 64); nothing for a text of anything but letters, marks, digits
-    // and blanks.
+    // of more than 64 words, a paste, by its first 16); nothing for a text of anything but letters,
+    // marks, digits and blanks.
     static std::optional<QString> indexedFTSQuery(const QString &query);
     // The SQL of the name/tag statement and of the full-text statement (also timed on their own by
     // the benchmark).

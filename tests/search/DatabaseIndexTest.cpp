@@ -52,21 +52,20 @@ private:
 
 class DatabaseIndexTest : public ::testing::Test, public test::IndexDatabaseFixture {};
 
-// A phrase of a sentence's length is searched in full text as it is; a longer paste by its first 64
-// words, however many follow, so that the statement stays bounded and still finds the text's document.
-TEST(IndexedFTSQuery, AsksFullTextForAtMostSixtyFourWords) {
+// A phrase of up to 64 words is searched in full text as it is; a longer paste by its first 16 words,
+// however many follow, so that the statement stays bounded and still finds the text's document.
+TEST(IndexedFTSQuery, AsksFullTextForAtMostSixtyFourWordsAndAPasteByItsHead) {
     const auto words = [](int count, const QString &gap) {
         QStringList list;
         for (int i = 0; i < count; ++i)
             list.append(QStringLiteral("word%1").arg(i));
         return list.join(gap);
     };
-    const QString phrase = QLatin1Char('"') + words(64, QStringLiteral("  ")) + QStringLiteral("\"*");
-    EXPECT_EQ(DatabaseManager::indexedFTSQuery(words(64, QStringLiteral("  "))), phrase);
-    EXPECT_EQ(DatabaseManager::indexedFTSQuery(words(65, QStringLiteral("  "))), phrase);
-    EXPECT_EQ(DatabaseManager::indexedFTSQuery(words(5000, QStringLiteral("  "))), phrase);
-    EXPECT_EQ(DatabaseManager::indexedFTSQuery(words(65, QStringLiteral(" \t "))),
-              QLatin1Char('"') + words(64, QStringLiteral(" \t ")) + QStringLiteral("\"*"));
+    const auto phrase = [](const QString &text) { return QLatin1Char('"') + text + QStringLiteral("\"*"); };
+    const QString gap = QStringLiteral(" \t ");
+    EXPECT_EQ(DatabaseManager::indexedFTSQuery(words(64, gap)), phrase(words(64, gap)));
+    EXPECT_EQ(DatabaseManager::indexedFTSQuery(words(65, gap)), phrase(words(16, gap)));
+    EXPECT_EQ(DatabaseManager::indexedFTSQuery(words(5000, gap)), phrase(words(16, gap)));
     // Past the first words, a character the phrase could not hold still refuses it, as in a shorter one.
     EXPECT_FALSE(DatabaseManager::indexedFTSQuery(words(100, QStringLiteral(" ")) + QStringLiteral(" a.b")));
     // Characters beyond the basic plane count as one each.
@@ -75,11 +74,11 @@ TEST(IndexedFTSQuery, AsksFullTextForAtMostSixtyFourWords) {
     for (int i = 0; i < 70; ++i)
         wideWords.append(wide + QString::number(i));
     EXPECT_EQ(DatabaseManager::indexedFTSQuery(wideWords.join(QLatin1Char(' '))),
-              QLatin1Char('"') + wideWords.mid(0, 64).join(QLatin1Char(' ')) + QStringLiteral("\"*"));
+              phrase(wideWords.mid(0, 16).join(QLatin1Char(' '))));
 }
 
-// Pasting a long run of a document's words finds the document, also past the 64 words that the
-// full-text statement reads and past the length any name could have.
+// Pasting a long run of a document's words finds the document, also past 64 words and past the length
+// any name could have.
 TEST_F(DatabaseIndexTest, APastedRunOfADocumentsWordsFindsIt) {
     QStringList text;
     for (int i = 0; i < 300; ++i)
