@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayList>
 #include <QString>
 #include <QStringList>
 
@@ -9,9 +10,10 @@ namespace orvex {
 
 class DesktopEntry;
 
-// What decides which desktop entries a user of this desktop sees and how they read: the XDG data
-// folders that hold them, the message locales, the desktop's names and the program search path.
-// `current()` reads them from the process environment; tests build their own.
+// What decides which desktop entries a user of this desktop sees, how they read and what their programs
+// start with: the XDG data folders that hold them, the message locales, the desktop's names, the
+// program search path and the environment programs get. `current()` reads them from the process
+// environment; tests build their own.
 struct DesktopEntryEnvironment {
     // XDG_DATA_HOME, then XDG_DATA_DIRS, highest precedence first; entries live in "<folder>/applications".
     QStringList dataFolders;
@@ -21,6 +23,9 @@ struct DesktopEntryEnvironment {
     QStringList desktopNames;
     // PATH, for "TryExec".
     QStringList executableSearchPath;
+    // What a program started from an entry gets ("NAME=value" entries); none: the environment the
+    // process was started with (StartupEnvironment), never what the process set for itself.
+    std::optional<QByteArrayList> launchEnvironment;
 
     static DesktopEntryEnvironment current();
 

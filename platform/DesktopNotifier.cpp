@@ -2,6 +2,7 @@
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusReply>
 #include <QStringList>
 #include <QVariantMap>
 
@@ -16,14 +17,21 @@ bool DesktopNotifier::notify(const QString &summary, const QString &body) const 
     QDBusConnection bus = bus_ ? *bus_ : QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return false;
-    // Asked of the bus itself, which answers at once: a call to a name nobody owns could wait for a
-    // service to be started instead.
+    // Asked of the bus itself, which answers at once. A service that is not running yet but that the
+    // bus starts on demand counts: many desktops start their notification daemon that way, at the first
+    // message.
     QDBusConnectionInterface *names = bus.interface();
-    if (!names || !names->isServiceRegistered(serviceName).value())
+    if (!names)
         return false;
+    if (!names->isServiceRegistered(serviceName).value()) {
+        const QDBusReply<QStringList> activatable = names->activatableServiceNames();
+        if (!activatable.isValid() || !activatable.value().contains(serviceName))
+            return false;
+    }
+    // The bus starts the service and hands the message over once it runs; the call is not waited for.
     QDBusMessage call = QDBusMessage::createMethodCall(
         serviceName, QStringLiteral("/org/freedesktop/Notifications"), serviceName, QStringLiteral("Notify"));
-    call.setAutoStartService(false);
+    call.setAutoStartService(true);
     const QVariantMap hints{{QStringLiteral("desktop-entry"), desktopEntry_}};
     // Name, no message to replace, icon, summary, body, no actions, hints, the server's own time-out.
     call << applicationName_ << quint32(0) << iconName_ << summary << body << QStringList() << hints

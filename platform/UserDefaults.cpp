@@ -1,6 +1,7 @@
 #include "UserDefaults.h"
 
 #include "ConsoleLog.h"
+#include "FileSystem.h"
 #include "PropertyList.h"
 #include "SafeFile.h"
 
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -221,26 +221,15 @@ std::optional<QString> writeDefaultsFile(const QString &path, const QByteArray &
         return QStringLiteral("values could not be encoded");
     if (bytes.size() > byteLimit)
         return QStringLiteral("%1 bytes exceed the limit of %2").arg(bytes.size()).arg(byteLimit);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    ::fchmod(file.handle(), 0600);
-    if (file.write(bytes) != bytes.size()) {
-        const QString error = file.errorString();
-        file.cancelWriting();
-        return error;
-    }
-    if (!file.commit())
-        return file.errorString();
-    return std::nullopt;
+    return FileSystem::replaceFile(path, bytes, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 QString lockPathFor(const QString &path) {
     return path + QStringLiteral(".lock");
 }
 
-// QSaveFile writes "<file>.XXXXXX" and renames it over the file; a writer killed in between leaves
-// that copy behind. Only called with the lock held, when no writer can be between the two steps.
+// A write goes to "<file>.XXXXXX", renamed over the file when complete; a writer killed in between
+// leaves that copy behind. Only called with the lock held, when no writer can be between the two steps.
 void removeLeftOverCopies(const QString &path) {
     const QFileInfo file(path);
     const QString prefix = file.fileName() + QLatin1Char('.');
@@ -276,6 +265,10 @@ struct UserDefaults::State {
     std::set<QString> discardable;
     // The last line said about values left out of a full file, so that it is said once.
     QString lastSizeReport;
+
+    // Held while the handler runs, so that no call of one that was replaced is still under way.
+    std::mutex handlerMutex;
+    std::function<void(const QString &reason)> writeFailureHandler;
 
     std::mutex flushMutex; // one flush at a time
     // Guarded by flushMutex: the file as this instance last read or wrote it, so that a flush reads
@@ -506,13 +499,22 @@ bool UserDefaults::synchronize(const std::function<void(const StoredValues &stor
     }
     std::lock_guard flushLock(s.flushMutex);
 
+    // Said once for a run of failures, however often the write is tried again meanwhile.
     auto fail = [&](const QString &detail) {
         makeChange();
-        std::lock_guard lock(s.mutex);
-        if (!s.lastFlushFailed)
+        bool first = false;
+        {
+            std::lock_guard lock(s.mutex);
+            first = !s.lastFlushFailed;
+            s.lastFlushFailed = true;
+        }
+        if (first) {
             printLine(QStringLiteral("Failed to write defaults file: ") + s.filePath + QStringLiteral(": ") +
                       detail);
-        s.lastFlushFailed = true;
+            std::lock_guard handlerLock(s.handlerMutex);
+            if (s.writeFailureHandler)
+                s.writeFailureHandler(detail);
+        }
         return false;
     };
 
@@ -625,6 +627,11 @@ bool UserDefaults::synchronize(const std::function<void(const StoredValues &stor
     s.takeIn(std::move(merged));
     s.lastFlushFailed = false;
     return true;
+}
+
+void UserDefaults::setWriteFailureHandler(std::function<void(const QString &reason)> handler) {
+    std::lock_guard lock(state_->handlerMutex);
+    state_->writeFailureHandler = std::move(handler);
 }
 
 void UserDefaults::setDiscardable(const QString &key) {

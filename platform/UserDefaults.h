@@ -86,6 +86,13 @@ public:
     // True while changes made here have not reached the file.
     bool hasPendingChanges() const;
 
+    // Told why, when the file stops taking writes (a full disk, a read-only folder, ...): at the first
+    // failure after a success, as the line on stdout. The failures that follow are silent; the values
+    // stay in memory, pending, and the background writer tries again every few seconds. Called on the
+    // thread that tried to write, inside that write: it must not flush or update. Once this returns, no
+    // call of the handler it replaces is under way.
+    void setWriteFailureHandler(std::function<void(const QString &reason)> handler);
+
     QString filePath() const;
 
 private:

@@ -458,6 +458,14 @@ bool ContentView::handleKey(QKeyEvent *event) {
             return true;
         }
         break;
+    case Qt::Key_Comma:
+        // What the status menu's "Settings…" shows it does.
+        if (modifiers == Qt::ControlModifier) {
+            if (PanelHost *host = PanelHost::current())
+                host->showSettingsWindow();
+            return true;
+        }
+        break;
     case Qt::Key_Q:
         if (modifiers == Qt::ControlModifier) {
             if (environment_.terminate)

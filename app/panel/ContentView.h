@@ -39,8 +39,8 @@ struct ContentViewEnvironment {
 
 // The launcher panel's content: the search bar (magnifier, query field, activity indicator), the divider
 // and the scrolling result list on the theme's rounded, bordered gradient, and the version footer. Routes
-// the panel's keys (Up, Down, Return, Ctrl+Return, Ctrl+V, Ctrl+Q, Escape) and keeps its display settings
-// in step with the change notifications. Holds no search logic: SearchController does the searching.
+// the panel's keys (Up, Down, Return, Ctrl+Return, Ctrl+V, Ctrl+Comma, Ctrl+Q, Escape) and keeps its display
+// settings in step with the change notifications. Holds no search logic: SearchController does the searching.
 class ContentView : public QWidget {
     Q_OBJECT
 

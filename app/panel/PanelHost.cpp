@@ -19,7 +19,7 @@ PanelHost *PanelHost::current() {
     return installedHost.load();
 }
 
-void PanelHost::activationFailed(const SearchResult &) {}
+void PanelHost::activationFailed(const SearchResult &, const QString &) {}
 
 void PanelHost::setCurrent(PanelHost *host) {
     installedHost.store(host);

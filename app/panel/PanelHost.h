@@ -2,6 +2,8 @@
 
 #include "platform/NotificationCenter.h"
 
+#include <QString>
+
 namespace orvex {
 
 class SearchResult;
@@ -15,9 +17,9 @@ public:
     // Hides the panel window; the host posts "WindowHidden" itself.
     virtual void hideWindow() = 0;
     virtual void showSettingsWindow() = 0;
-    // The user's choice could not be carried out, fallbacks included (nothing opened the item): the
-    // host tells the user. By default nothing is said.
-    virtual void activationFailed(const SearchResult &result);
+    // The user's choice could not be carried out, fallbacks included: the host tells the user, with
+    // `reason`, one sentence in the user's words that says why. By default nothing is said.
+    virtual void activationFailed(const SearchResult &result, const QString &reason);
 
     // The installed host, or null.
     static PanelHost *current();

@@ -47,44 +47,109 @@ bool isProgram(const QFileInfo &file) {
     return false;
 }
 
-// A "file:" address: a folder or document of this machine, handed to the handler of its type. The
-// item opened is the one checked, links resolved.
-bool openLocalDocument(Workspace &workspace, const QUrl &url) {
-    if (!url.host().isEmpty() && url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0)
-        return false;
-    const QString path = url.path(QUrl::FullyDecoded);
-    const QString target = QFileInfo(path).canonicalFilePath();
-    if (!path.startsWith(QLatin1Char('/')) || target.isEmpty())
-        return false;
-    const QFileInfo item(target);
-    if (!item.isDir() && (!item.isFile() || isProgram(item)))
-        return false;
-    return workspace.open(QUrl::fromLocalFile(target));
+// What came of one try to carry out a row: done, or why not in the user's words.
+struct Outcome {
+    bool done = false;
+    QString failure;
+
+    static Outcome succeeded() { return {true, {}}; }
+    static Outcome failed(QString why) { return {false, std::move(why)}; }
+};
+
+QString quoted(const QString &text) {
+    return QStringLiteral("\u201c%1\u201d").arg(text);
 }
 
-bool openAddress(Workspace &workspace, const std::optional<QString> &address,
-                 const QStringList &allowedSchemes) {
+// The sentence that tells the user why the workspace did not open the row's item.
+QString describeOpenFailure(const OpenResult &result, SearchResultKind kind) {
+    switch (result.failure.value_or(OpenFailure::launchFailed)) {
+    case OpenFailure::invalidAddress:
+        return QStringLiteral("Its address %1 is not one that can be opened.").arg(quoted(result.detail));
+    case OpenFailure::itemMissing:
+        if (kind == SearchResultKind::app)
+            return QStringLiteral("It is no longer installed: %1 was removed.").arg(result.detail);
+        return QStringLiteral("%1 no longer exists: it was moved or deleted.").arg(result.detail);
+    case OpenFailure::noApplicationForType: {
+        if (result.detail == QLatin1String("inode/directory"))
+            return QStringLiteral("No application on this system opens folders.");
+        static const QMimeDatabase mimeDatabase;
+        const QMimeType type = mimeDatabase.mimeTypeForName(result.detail);
+        if (!type.isValid())
+            return QStringLiteral("No application on this system opens files of its type.");
+        return QStringLiteral("No application on this system opens files of the type %1 (%2).")
+            .arg(quoted(type.comment()), type.name());
+    }
+    case OpenFailure::noApplicationForScheme:
+        return QStringLiteral("No application on this system opens %1 addresses.")
+            .arg(quoted(result.detail + QLatin1Char(':')));
+    case OpenFailure::notAnApplication:
+        return QStringLiteral("Its desktop entry does not start an application.");
+    case OpenFailure::applicationRemoved:
+        return QStringLiteral("It was removed: its desktop entry is marked as deleted.");
+    case OpenFailure::programMissing:
+        return QStringLiteral("Its program %1 is not installed.").arg(quoted(result.detail));
+    case OpenFailure::noTerminal:
+        return QStringLiteral("It runs in a terminal, and no terminal program is installed.");
+    case OpenFailure::serviceMissing:
+        return QStringLiteral("Its D-Bus service %1 is neither running nor installed, and it names no "
+                              "program to run instead.")
+            .arg(quoted(result.detail));
+    case OpenFailure::launchFailed:
+        break;
+    }
+    return result.detail.isEmpty()
+               ? QStringLiteral("Its program could not be started.")
+               : QStringLiteral("Its program could not be started: %1.").arg(result.detail);
+}
+
+Outcome outcomeOf(const OpenResult &result, SearchResultKind kind) {
+    return result ? Outcome::succeeded() : Outcome::failed(describeOpenFailure(result, kind));
+}
+
+// A "file:" address: a folder or document of this machine, handed to the handler of its type. The
+// item opened is the one checked, links resolved.
+Outcome openLocalDocument(Workspace &workspace, const QUrl &url) {
+    if (!url.host().isEmpty() && url.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0)
+        return Outcome::failed(QStringLiteral("It is a file on another computer (%1).").arg(url.host()));
+    const QString path = url.path(QUrl::FullyDecoded);
+    const QString target = QFileInfo(path).canonicalFilePath();
+    if (!path.startsWith(QLatin1Char('/')))
+        return Outcome::failed(
+            QStringLiteral("Its address %1 names no file.").arg(quoted(url.toDisplayString())));
+    if (target.isEmpty())
+        return Outcome::failed(QStringLiteral("%1 no longer exists: it was moved or deleted.").arg(path));
+    const QFileInfo item(target);
+    if (!item.isDir() && (!item.isFile() || isProgram(item)))
+        return Outcome::failed(QStringLiteral("It points to a program or device (%1), and Orvex Launcher "
+                                              "opens only documents and folders from it.")
+                                   .arg(target));
+    return outcomeOf(workspace.open(QUrl::fromLocalFile(target)), SearchResultKind::file);
+}
+
+Outcome openAddress(Workspace &workspace, const std::optional<QString> &address,
+                    const QStringList &allowedSchemes) {
     if (!address)
-        return false;
+        return Outcome::failed(QStringLiteral("It has no address to open."));
     const QUrl url(*address, QUrl::StrictMode);
     if (!url.isValid() || url.isRelative())
-        return false;
+        return Outcome::failed(QStringLiteral("Its address %1 is not valid.").arg(quoted(*address)));
     const QString scheme = url.scheme().toLower();
     if (!allowedSchemes.contains(scheme))
-        return false;
+        return Outcome::failed(QStringLiteral("Orvex Launcher does not open %1 addresses from it.")
+                                   .arg(quoted(scheme + QLatin1Char(':'))));
     if (scheme == QLatin1String("file"))
         return openLocalDocument(workspace, url);
     // A network address without a host names nothing to open.
     if (url.host().isEmpty() &&
         QStringList{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("ftp")}.contains(scheme))
-        return false;
-    return workspace.open(url);
+        return Outcome::failed(QStringLiteral("Its address %1 names no server.").arg(quoted(*address)));
+    return outcomeOf(workspace.open(url), SearchResultKind::action);
 }
 
-// Tells the shell that nothing opened the row, so that the user hears of it.
-void reportFailure(const SearchResult &result) {
+// Tells the shell that nothing opened the row, and why, so that the user hears of it.
+void reportFailure(const SearchResult &result, const QString &why) {
     if (PanelHost *host = PanelHost::current())
-        host->activationFailed(result);
+        host->activationFailed(result, why);
 }
 
 } // namespace
@@ -188,10 +253,16 @@ void ResultActivation::activateResult(const SearchResult &result, ResultActivati
     MainQueue::post([&workspace = workspace_, url, webAddress, result] {
         // A web-link file has no handler of its own here: it opens the address it
         // holds, and only when that cannot be opened the file itself.
-        if (webAddress && openAddress(workspace, webAddress, webSchemes()))
-            return;
-        if (!workspace.open(url))
-            reportFailure(result);
+        std::optional<Outcome> addressOutcome;
+        if (webAddress) {
+            addressOutcome = openAddress(workspace, webAddress, webSchemes());
+            if (addressOutcome->done)
+                return;
+        }
+        const Outcome outcome = outcomeOf(workspace.open(url), result.kind());
+        // The address is what the user meant; its failure is the one to tell.
+        if (!outcome.done)
+            reportFailure(result, addressOutcome ? addressOutcome->failure : outcome.failure);
     });
 }
 
@@ -211,36 +282,45 @@ void ResultActivation::activateActionResult(const SearchResult &result) {
              {result.actionURLString(), result.fallbackActionURLString()})
             if (link && environment_.openSystemSettingsLink(*link))
                 return;
-        reportFailure(result);
+        reportFailure(result,
+                      QStringLiteral("No settings application on this desktop could open this pane."));
         return;
-    case SearchResultAction::focusBrowserTab:
+    case SearchResultAction::focusBrowserTab: {
         hidePanel();
-        if (!focusBrowserTab(result.fallbackActionURLString()) &&
-            !openActionURL(result.actionURLString(), webSchemes()))
-            reportFailure(result);
+        if (focusBrowserTab(result.fallbackActionURLString()))
+            return;
+        const Outcome outcome = openAddress(workspace_, result.actionURLString(), webSchemes());
+        if (!outcome.done)
+            reportFailure(result, outcome.failure);
         return;
-    case SearchResultAction::openBrowserFavorite:
+    }
+    case SearchResultAction::openBrowserFavorite: {
         hidePanel();
-        if (!openActionURL(result.actionURLString(), bookmarkSchemes()))
-            reportFailure(result);
+        const Outcome outcome = openAddress(workspace_, result.actionURLString(), bookmarkSchemes());
+        if (!outcome.done)
+            reportFailure(result, outcome.failure);
         return;
+    }
     case SearchResultAction::copyToClipboard:
         if (const std::optional<QString> &text = result.actionURLString())
             workspace_.setClipboardText(*text);
         hidePanel();
         return;
-    case SearchResultAction::openNotionPage:
+    case SearchResultAction::openNotionPage: {
         hidePanel();
-        if (!openActionURL(result.actionURLString(), notionPageSchemes()) &&
-            !openActionURL(result.fallbackActionURLString(), notionPageSchemes()))
-            reportFailure(result);
+        const Outcome outcome = openAddress(workspace_, result.actionURLString(), notionPageSchemes());
+        // The page's web address is the one meant; the app link is only tried after it.
+        if (!outcome.done &&
+            !openAddress(workspace_, result.fallbackActionURLString(), notionPageSchemes()).done)
+            reportFailure(result, outcome.failure);
         return;
+    }
     }
 }
 
 bool ResultActivation::openActionURL(const std::optional<QString> &address,
                                      const QStringList &allowedSchemes) {
-    return openAddress(workspace_, address, allowedSchemes);
+    return openAddress(workspace_, address, allowedSchemes).done;
 }
 
 bool ResultActivation::focusBrowserTab(const std::optional<QString> &link) {

@@ -42,7 +42,7 @@ struct ResultActivationEnvironment {
 // user's own files ("file:", opened with the handler of their type, never run); Notion rows also their
 // "notion:" page link; settings-pane rows go through the settings launcher, tab-focus links through
 // their own parser and only for the known browsers. Anything else counts as a failed open, so that the
-// row's fallback is tried. When the fallbacks fail too, the panel's host hears of it
+// row's fallback is tried. When the fallbacks fail too, the panel's host hears of it and why
 // (PanelHost::activationFailed), so that the failure is never taken for done.
 class ResultActivation {
 public:

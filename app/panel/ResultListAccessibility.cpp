@@ -17,20 +17,23 @@ namespace orvex {
 
 namespace {
 
-// The key of the row at `row`: its identity, and how many rows before it have the same one.
-QString rowKey(const SearchResults &rows, int row) {
+// A row by its identity, and how many rows before it have the same one.
+using RowKey = std::pair<QString, int>;
+
+RowKey rowKey(const SearchResults &rows, int row) {
     const QString identity = panelRowIdentity(rows.at(row));
     int earlier = 0;
     for (int index = 0; index < row; ++index)
         if (panelRowIdentity(rows.at(index)) == identity)
             ++earlier;
-    return earlier == 0 ? identity : identity + QLatin1Char('\n') + QString::number(earlier);
+    return {identity, earlier};
 }
 
 // Where the row of `key` is now; -1 when it is gone.
-int rowOfKey(const SearchResults &rows, const QString &key) {
+int rowOfKey(const SearchResults &rows, const RowKey &key) {
+    int same = 0;
     for (int row = 0; row < rows.size(); ++row)
-        if (rowKey(rows, row) == key)
+        if (panelRowIdentity(rows.at(row)) == key.first && same++ == key.second)
             return row;
     return -1;
 }
@@ -38,9 +41,8 @@ int rowOfKey(const SearchResults &rows, const QString &key) {
 // One row as a list item: follows its row by identity through the lists applied.
 class ResultRowAccessible final : public QAccessibleInterface, public QAccessibleActionInterface {
 public:
-    ResultRowAccessible(ResultListView *view, QString key) : view_(view), key_(std::move(key)) {}
+    ResultRowAccessible(ResultListView *view, RowKey key) : view_(view), key_(std::move(key)) {}
 
-    const QString &key() const { return key_; }
     int row() const { return view_ ? rowOfKey(view_->resultModel().rows(), key_) : -1; }
 
     bool isValid() const override { return row() >= 0; }
@@ -125,7 +127,7 @@ private:
     QModelIndex index(int row) const { return view_->model()->index(row, 0); }
 
     QPointer<ResultListView> view_;
-    QString key_;
+    RowKey key_;
 };
 
 // The list: its items are the model's rows (not the view's viewport and scroll bars).
@@ -151,7 +153,7 @@ public:
     QAccessibleInterface *child(int index) const override {
         if (index < 0 || index >= childCount())
             return nullptr;
-        const QString key = rowKey(view()->resultModel().rows(), index);
+        const RowKey key = rowKey(view()->resultModel().rows(), index);
         if (const auto known = rows_.constFind(key); known != rows_.cend())
             return QAccessible::accessibleInterface(*known);
         auto *row = new ResultRowAccessible(view(), key);
@@ -183,10 +185,13 @@ private:
     void forgetGoneRows() {
         if (rows_.isEmpty())
             return;
-        QSet<QString> shown;
+        QSet<RowKey> shown;
+        QHash<QString, int> seen;
         const SearchResults &rows = view() ? view()->resultModel().rows() : SearchResults();
-        for (int row = 0; row < rows.size(); ++row)
-            shown.insert(rowKey(rows, row));
+        for (const SearchResult &row : rows) {
+            const QString identity = panelRowIdentity(row);
+            shown.insert({identity, seen[identity]++});
+        }
         for (auto row = rows_.begin(); row != rows_.end();) {
             if (!shown.contains(row.key())) {
                 QAccessible::deleteAccessibleInterface(row.value());
@@ -199,7 +204,7 @@ private:
 
     // Connections to the model live as long as this interface.
     std::unique_ptr<QObject> watcher_;
-    mutable QHash<QString, QAccessible::Id> rows_;
+    mutable QHash<RowKey, QAccessible::Id> rows_;
 };
 
 QAccessibleInterface *resultListFactory(const QString &className, QObject *object) {

@@ -157,7 +157,7 @@ QVariant ResultListModel::data(const QModelIndex &index, int role) const {
     case Qt::AccessibleTextRole:
         return row.result.filename();
     case Qt::AccessibleDescriptionRole: {
-        QStringList parts{row.subtitleText()};
+        QStringList parts{ResultRowView::kindAccessibleLabel(row.result), row.subtitleText()};
         if (row.showsBadge())
             parts << row.badgeAccessibleLabel();
         parts.removeAll(QString());
@@ -280,7 +280,8 @@ void ResultListView::announceSelectedRow() {
     if (identity == announcedIdentity_)
         return;
     announcedIdentity_ = identity;
-    if (identity && isVisible())
+    // Told only to the user in the panel: a refresh while another window has the keyboard says nothing.
+    if (identity && isVisible() && isActiveWindow())
         announceCurrentResultRow(this, int(*selected));
 }
 

@@ -55,8 +55,8 @@ private:
     QHash<QString, Fade> fades_;
 };
 
-// The rows as items for the list and for assistive technology: name = title, description = location
-// (or the reveal hint) and the score badge's label.
+// The rows as items for the list and for assistive technology: name = title, description = the row's
+// kind, its location (or the reveal hint) and the score badge's label.
 class ResultListModel : public QAbstractListModel {
     Q_OBJECT
 

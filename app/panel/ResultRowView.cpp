@@ -264,6 +264,38 @@ QString ResultRowView::badgeAccessibleLabel() const {
     return QStringLiteral("Search score ") + QString::number(*result.relevanceScore());
 }
 
+QString ResultRowView::kindAccessibleLabel(const SearchResult &result) {
+    switch (result.kind()) {
+    case SearchResultKind::app:
+        return QStringLiteral("Application");
+    case SearchResultKind::folder:
+        return QStringLiteral("Folder");
+    case SearchResultKind::file:
+        return QStringLiteral("Document");
+    case SearchResultKind::action:
+        break;
+    }
+    // A translation row carries the text it translates as its snippet; a bookmark's snippet is its own
+    // address, and the calculator's row has none.
+    const std::optional<QString> &snippet = result.snippet();
+    switch (result.action().value_or(SearchResultAction::openSettings)) {
+    case SearchResultAction::openSystemSettings:
+        return QStringLiteral("Settings pane");
+    case SearchResultAction::focusBrowserTab:
+        return QStringLiteral("Browser tab");
+    case SearchResultAction::openBrowserFavorite:
+        return snippet && snippet != result.actionURLString() ? QStringLiteral("Translation")
+                                                              : QStringLiteral("Bookmark");
+    case SearchResultAction::copyToClipboard:
+        return snippet ? QStringLiteral("Translation") : QStringLiteral("Calculation");
+    case SearchResultAction::openNotionPage:
+        return QStringLiteral("Notion page");
+    case SearchResultAction::openSettings:
+        break;
+    }
+    return QStringLiteral("Launcher settings");
+}
+
 ResultRowView::Geometry ResultRowView::geometry(const QRect &rect) const {
     Geometry g;
     const int left = rect.left() + horizontalPadding;

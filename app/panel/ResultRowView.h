@@ -74,6 +74,9 @@ struct ResultRowView {
     QString subtitleText() const;
     // "Search score N" when the badge is shown.
     QString badgeAccessibleLabel() const;
+    // What kind of thing the row is, in words ("Application", "Folder", "Document", "Bookmark",
+    // "Browser tab", "Settings pane", "Calculation", "Translation", ...): on screen only its icon says it.
+    static QString kindAccessibleLabel(const SearchResult &result);
 
     // The row's height when it is `width` wide.
     int heightForWidth(int width) const;

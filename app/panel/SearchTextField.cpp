@@ -4,6 +4,8 @@
 #include "panel/SearchState.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QProxyStyle>
@@ -120,6 +122,22 @@ void SearchTextField::focusOutEvent(QFocusEvent *event) {
     QLineEdit::focusOutEvent(event);
     caretBlink_.stop();
     update();
+}
+
+void SearchTextField::keyPressEvent(QKeyEvent *event) {
+    const Qt::KeyboardModifiers modifiers =
+        event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
+    if ((event->key() == Qt::Key_Menu && modifiers == Qt::NoModifier) ||
+        (event->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier)) {
+        // Qt makes no menu of Shift+F10, and of the Menu key only on some platforms; a request the
+        // toolkit still sends for the key goes to the menu then open.
+        const QPoint caret = cursorRect().center();
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, caret, mapToGlobal(caret), event->modifiers());
+        QCoreApplication::sendEvent(this, &menu);
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
 }
 
 void SearchTextField::paintEvent(QPaintEvent *event) {

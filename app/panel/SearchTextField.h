@@ -11,7 +11,8 @@
 namespace orvex {
 
 // The panel's query field: no frame or background, the caret in the theme's accent colour, keyboard
-// focus taken when it is created and every time the panel appears ("WindowAppeared").
+// focus taken when it is created and every time the panel appears ("WindowAppeared"). The Menu key and
+// Shift+F10 open its context menu at the caret, as a right click does at the pointer.
 class SearchTextField : public QLineEdit {
     Q_OBJECT
 
@@ -34,6 +35,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void requestFocus();

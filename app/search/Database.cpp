@@ -135,12 +135,16 @@ DatabaseManager::DatabaseManager(DatabaseManagerConfiguration configuration)
             sources_.push_back({std::move(source), std::move(snapshot), std::nullopt});
         }
     }
-    openIndexDatabase();
+    indexDatabase_ = std::make_unique<IndexDatabase>(config_.databasePath, config_.readonly,
+                                                     config_.indexDatabaseBusyTimeoutMilliseconds, clock_);
+    // Opened now, so that a file that cannot be opened is said at the start (no answer is cached yet).
+    if (const auto failure = indexDatabase_->connections(IndexDatabase::Look::now).failure)
+        sayIndexProblem(QStringLiteral("Failed to open database: ") + *failure);
 }
 
 DatabaseManager::~DatabaseManager() {
     shutdown();
-    closeIndexDatabase();
+    indexDatabase_->close();
 }
 
 namespace {

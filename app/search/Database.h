@@ -5,6 +5,7 @@
 #include "platform/PlistValue.h"
 #include "platform/WorkerPool.h"
 #include "search/DatabaseTypes.h"
+#include "search/IndexDatabase.h"
 #include "search/RecentActivationRecord.h"
 #include "search/SearchContext.h"
 #include "search/Source.h"
@@ -120,12 +121,27 @@ struct DatabaseManagerConfiguration {
 // through the pipeline (the query caches, the core's own rows, the index, the walked lists, then every
 // registered source's match against its snapshot), recordActivation() learns from what was opened, and
 // the refresh entry points crawl what has gone stale. It holds the list of sources (its own walked lists
-// first, then the registered ones; see Source.h) with their snapshots, the index connection, the query
+// first, then the registered ones; see Source.h) with their snapshots, the index database, the query
 // caches and the usage data.
-// One plain mutex guards that state, and only for short reads and swaps: a search copies the snapshots
-// it needs (the sources', the learned counts) under it and ranks with no lock held; slow work (walks,
-// child processes, HTTP) runs on the manager's thread pools and swaps its result in. Private functions
-// that take a `const Lock &` run with the lock held and never take it again.
+//
+// One plain mutex (`mutex_`) guards that state, and only these run with it held, all in memory:
+// - a search's start: the query-cache lookups (the answer table, then the persistent store's entry for
+//   the key), the check whether a refresh is due (scheduling it on the background pool, and starting
+//   the shortcut-root watcher on the first search: its thread and a watch on each root), and the copies
+//   the search reads (each source's snapshot pointer, the learned counts, the recent list, the answer
+//   table); a search's end: storing its answer in that table and handing it to the persistent store,
+//   which encodes its payload on the background pool;
+// - an activation's merge of the counts and recent list another process stored (read by the defaults
+//   under the file's lock before this lock is taken), its raised counts and recent row, handed to the
+//   defaults' memory, which writes the file later;
+// - installing crawled snapshots and their dates, and choosing which sources are stale;
+// - invalidating the answers (new snapshots, an activation, late rows, an index file opened anew);
+// - the accessors that copy a pointer or a date out (sources(), sourceSnapshot(), ...).
+// Never with it held: a walk or a crawl, a source's or the walked lists' match, ranking, anything of the
+// index database (the look at its file, opening it, its statements and the open-count write; see
+// IndexDatabase, which guards its connections with a lock of its own), a child process, HTTP, or a wait
+// for another thread. Private functions that take a `const Lock &` run with the lock held and never take
+// it again.
 class DatabaseManager {
 public:
     explicit DatabaseManager(DatabaseManagerConfiguration configuration);
@@ -194,6 +210,9 @@ public:
     }
     // The same for a search's context: nothing (and nothing said) once a newer search superseded it.
     SearchResults searchIndexedFiles(const SearchContext &context);
+    // The full-text query for a text: its words as one quoted phrase whose last word is a prefix (a text
+    // of more than 64 words, a paste, by its first 16); nothing for a text of anything but letters,
+    // marks, digits and blanks.
     static std::optional<QString> indexedFTSQuery(const QString &query);
     // The SQL of the name/tag statement and of the full-text statement (also timed on their own by
     // the benchmark).
@@ -205,11 +224,11 @@ public:
     bool incrementOpenCount(qint64 id);
 
 private:
-    // Opens the index connections (never creating the file); closes them at destruction.
-    void openIndexDatabase();
-    void closeIndexDatabase();
-    // Reopens the connections when the indexer has replaced its file (checked at most every few seconds).
-    void reopenIndexDatabaseIfReplaced(const std::unique_lock<std::mutex> &held);
+    // The connections to the index file, looked at first as `look` says; a file that cannot be opened
+    // is said (once), and a file opened anew drops the answers read from the old one.
+    std::shared_ptr<IndexConnectionPool> indexConnections(IndexDatabase::Look look);
+    // Prints `line` unless it is what was last said about the index (see IndexDatabase).
+    void sayIndexProblem(const QString &line);
     // Runs the index's statements for a query and waits for them, up to the deadline. The context's
     // generation: the search they serve (0: none), whose successor stops them.
     IndexQueryOutcome queryIndex(const SearchContext &context);
@@ -358,13 +377,8 @@ private:
     std::atomic<quint64> searchGeneration_{0};
 
     // ---- Index database ----
-    // Null when the file could not be opened.
-    std::shared_ptr<IndexConnectionPool> indexConnections_;
-    // Device and inode of the file the connections were opened on, and when the path was last compared.
-    std::pair<quint64, quint64> indexFileIdentity_{0, 0};
-    std::optional<Clock::MonotonicTime> indexFileIdentityCheckedAt_;
-    // No file at the index path at the last look: looked for again every few seconds.
-    bool indexFileAbsent_ = false;
+    // The file and its connections, behind a lock of their own (never the manager's).
+    std::unique_ptr<IndexDatabase> indexDatabase_;
     // The index statements of running searches, by search generation; guarded by their own mutex,
     // which a newer search takes before the manager's lock.
     std::mutex indexQueriesMutex_;

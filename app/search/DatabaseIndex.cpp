@@ -6,16 +6,12 @@
 #include "search/SearchContext.h"
 
 #include <QChar>
-#include <QFile>
 #include <QHash>
 
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <cstdio>
-#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -27,10 +23,14 @@ constexpr int indexStatementRowLimit = 250;
 
 // No file name is longer than 255 bytes and no tag is near this long: a longer query can match neither,
 // and its LIKE pattern only costs time (SQLite refuses patterns of more than 50 000 bytes outright).
-constexpr qsizetype longestIndexQuery = 1024;
-// A full-text phrase of more words than a sentence finds nothing a shorter one would not, and each word
-// loads its whole doclist: thousands of words held a search for the whole index deadline.
+constexpr qsizetype longestNameQuery = 1024;
+// Each word of a full-text phrase loads its whole doclist: thousands of pasted words held a search for
+// the whole index deadline, and 64 of the commonest words still take about 180 ms on a home of 100 000
+// documents. A phrase of more words is a paste, searched by its first `pastedPhraseWords` words, which
+// every document holding the whole text holds too (a run of that many words rarely stands anywhere
+// else), at a quarter of the cost.
 constexpr qsizetype mostFullTextWords = 64;
+constexpr qsizetype pastedPhraseWords = 16;
 
 } // namespace
 
@@ -98,77 +98,20 @@ int updateOpenCount(sqlite3 *db, qint64 id, QString &error) {
 
 } // namespace
 
-void DatabaseManager::openIndexDatabase() {
-    const QString &path = config_.databasePath;
-    indexFileAbsent_ = false;
-    if (path.isEmpty())
-        return;
-    const QByteArray nativePath = QFile::encodeName(path);
-    indexFileIdentityCheckedAt_ = clock_->monotonicNow();
-    struct stat info {};
-    if (::stat(nativePath.constData(), &info) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
-        // No index is a normal state (the indexer is optional): nothing to say, and the file is looked
-        // for again now and then, so that an indexer installed later is found.
-        indexFileAbsent_ = true;
-        return;
-    }
-    // The indexer's file only: a FIFO or a device here would block the first query forever.
-    if (::stat(nativePath.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
-        printLine(QStringLiteral("Failed to open database: ") + path +
-                  QStringLiteral(" is not a regular file"));
-        return;
-    }
-    QString error;
-    indexConnections_ = IndexConnectionPool::open(nativePath, config_.readonly,
-                                                  config_.indexDatabaseBusyTimeoutMilliseconds, &error);
-    if (!indexConnections_) {
-        printLine(QStringLiteral("Failed to open database: ") + path + QStringLiteral(": ") + error);
-        return;
-    }
-    if (::stat(nativePath.constData(), &info) == 0)
-        indexFileIdentity_ = {static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino)};
-}
-
-void DatabaseManager::reopenIndexDatabaseIfReplaced(const Lock &held) {
-    Q_ASSERT(held.owns_lock());
-    // The indexer may rebuild its database and rename the new file over the old one; the open
-    // connections would otherwise keep reading the unlinked old file until the launcher restarts.
-    // One stat every few seconds keeps this off the keystroke's cost.
-    const auto now = clock_->monotonicNow();
-    if ((!indexConnections_ && !indexFileAbsent_) ||
-        (indexFileIdentityCheckedAt_ && now - *indexFileIdentityCheckedAt_ < std::chrono::seconds(3)))
-        return;
-    indexFileIdentityCheckedAt_ = now;
-    if (!indexConnections_) {
-        // Absent at the last look; a file that exists but fails to open is reported once and left.
-        openIndexDatabase();
-        if (indexConnections_)
-            invalidateQueryResultCache(held);
-        return;
-    }
-    struct stat info {};
-    if (::stat(QFile::encodeName(config_.databasePath).constData(), &info) != 0 || !S_ISREG(info.st_mode))
-        return; // removed or not a file: the old connections still answer what they knew
-    const std::pair<quint64, quint64> identity{static_cast<quint64>(info.st_dev),
-                                               static_cast<quint64>(info.st_ino)};
-    if (identity == indexFileIdentity_)
-        return;
-    // Connections still in use on the old file close when their statements end.
-    indexConnections_->close();
-    indexConnections_.reset();
-    openIndexDatabase();
+std::shared_ptr<IndexConnectionPool> DatabaseManager::indexConnections(IndexDatabase::Look look) {
+    const IndexDatabase::Connections connections = indexDatabase_->connections(look);
+    if (connections.failure)
+        sayIndexProblem(QStringLiteral("Failed to open database: ") + *connections.failure);
     // Answers cached from the old file would hide the new one's rows.
-    invalidateQueryResultCache(held);
+    if (connections.reopened)
+        invalidateQueryResultCache();
+    return connections.pool;
 }
 
-void DatabaseManager::closeIndexDatabase() {
-    std::shared_ptr<IndexConnectionPool> connections;
-    {
-        auto held = lock();
-        connections = std::move(indexConnections_);
-    }
-    if (connections)
-        connections->close();
+void DatabaseManager::sayIndexProblem(const QString &line) {
+    // A broken, locked or foreign index stays so for many searches: one line until it changes.
+    if (indexDatabase_->isNewProblem(line))
+        printLine(line);
 }
 
 std::optional<QString> DatabaseManager::indexedFTSQuery(const QString &query) {
@@ -184,11 +127,21 @@ std::optional<QString> DatabaseManager::indexedFTSQuery(const QString &query) {
         return std::nullopt;
     qsizetype words = 0;
     bool inWord = false;
+    qsizetype length = 0;      // in UTF-16 code units, up to the current character
+    qsizetype headLength = -1; // of the first pastedPhraseWords words, once the text has more
     for (const uint c : codepoints) {
         const bool blank = StringUtils::isWhitespace(char32_t(c));
-        if (!blank && !inWord && ++words > mostFullTextWords)
-            return std::nullopt;
+        if (!blank && !inWord) {
+            ++words;
+            if (words == pastedPhraseWords + 1)
+                headLength = length;
+            if (words > mostFullTextWords) {
+                const QString head = StringUtils::trimmedWhitespaceAndNewlines(trimmed.left(headLength));
+                return QLatin1Char('"') + head + QStringLiteral("\"*");
+            }
+        }
         inWord = !blank;
+        length += QChar::requiresSurrogates(c) ? 2 : 1;
     }
     return QLatin1Char('"') + trimmed + QStringLiteral("\"*");
 }
@@ -203,23 +156,21 @@ SearchResults DatabaseManager::searchIndexedFiles(const SearchContext &context) 
 IndexQueryOutcome DatabaseManager::queryIndex(const SearchContext &context) {
     const QString &query = context.query();
     const quint64 searchGeneration = context.generation();
-    if (query.size() > longestIndexQuery)
-        return {};
-    std::shared_ptr<IndexConnectionPool> connections;
-    {
-        auto held = lock();
-        reopenIndexDatabaseIfReplaced(held);
-        connections = indexConnections_;
-    }
+    // With no lock of the manager held: the look at the file, an opening and the statements.
+    std::shared_ptr<IndexConnectionPool> connections = indexConnections(IndexDatabase::Look::whenDue);
     if (!connections)
         return {};
 
     IndexQuery::Statements statements{
         .likeSql = indexLikeStatementText(),
         .ftsSql = indexFTSStatementText(),
-        .likePattern = QLatin1Char('%') + query.toLower() + QLatin1Char('%'),
+        .likePattern = query.size() > longestNameQuery
+                           ? std::nullopt
+                           : std::optional<QString>(QLatin1Char('%') + query.toLower() + QLatin1Char('%')),
         .ftsQuery = indexedFTSQuery(query),
     };
+    if (!statements.likePattern && !statements.ftsQuery)
+        return {};
     // While a full-text statement is stalled on some document, another one would most likely stall
     // on it too and keep one more thread busy for minutes: the names and tags still answer.
     const bool skipFullText = statements.ftsQuery && connections->hasQueryPastItsDeadline();
@@ -235,6 +186,8 @@ IndexQueryOutcome DatabaseManager::queryIndex(const SearchContext &context) {
     const auto waitFor = [&] {
         IndexQueryOutcome outcome = running->wait();
         outcome.fullTextSkipped = skipFullText;
+        if (!outcome.error && !outcome.deadlinePassed && !outcome.stopped && !skipFullText)
+            indexDatabase_->answeredCleanly();
         return outcome;
     };
     if (searchGeneration == 0)
@@ -267,11 +220,11 @@ SearchResults DatabaseManager::indexSearchResults(const IndexQueryOutcome &outco
     if (outcome.stopped || context.isSuperseded())
         return {};
     if (outcome.error) {
-        printLine(QStringLiteral("Search query failed: ") + *outcome.error);
+        sayIndexProblem(QStringLiteral("Search query failed: ") + *outcome.error);
         return {};
     }
     if (outcome.deadlinePassed)
-        printLine(
+        sayIndexProblem(
             QStringLiteral("Search query stopped after %1 ms: the index contributes the rows it read by then")
                 .arg(config_.indexSearchDeadline.count()));
 
@@ -324,18 +277,12 @@ SearchResults DatabaseManager::indexSearchResults(const IndexQueryOutcome &outco
 }
 
 bool DatabaseManager::incrementOpenCount(qint64 id) {
-    std::shared_ptr<IndexConnectionPool> connections;
-    {
-        auto held = lock();
-        // Checked now, not every few seconds as for searches: a count written to a replaced (unlinked)
-        // file is lost.
-        indexFileIdentityCheckedAt_.reset();
-        reopenIndexDatabaseIfReplaced(held);
-        connections = indexConnections_;
-    }
+    // Looked at now, not every few seconds as for searches: a count written to a replaced (unlinked)
+    // file is lost. With no lock of the manager held: searches, activations and the refresh go on
+    // meanwhile.
+    std::shared_ptr<IndexConnectionPool> connections = indexConnections(IndexDatabase::Look::now);
     if (!connections)
         return true;
-    // With no lock of the manager held: searches, activations and the refresh go on meanwhile.
     QString error;
     const int attempts = std::max(1, config_.indexWriteAttempts);
     for (int attempt = 1;; ++attempt) {

@@ -86,8 +86,12 @@ public:
 
     bool isPrepared() const { return statement_ != nullptr; }
     sqlite3_stmt *get() const { return statement_; }
-    void bind(int index, const QString &text) {
-        const QByteArray utf8 = text.toUtf8();
+    void bind(int index, const std::optional<QString> &text) {
+        if (!text) {
+            sqlite3_bind_null(statement_, index);
+            return;
+        }
+        const QByteArray utf8 = text->toUtf8();
         sqlite3_bind_text64(statement_, index, utf8.constData(), static_cast<sqlite3_uint64>(utf8.size()),
                             SQLITE_TRANSIENT, SQLITE_UTF8);
     }
@@ -240,8 +244,10 @@ IndexQuery::StepEnd IndexQuery::run(IndexConnectionPool &pool, QString &error) {
         return StepEnd::failed;
     sqlite3_progress_handler(db, 1000, &IndexQuery::progressHandler, this);
     const Statements &s = statements_;
-    StepEnd end = stepStatement(db, s.likeSql, {s.likePattern, s.likePattern, s.likePattern, s.likePattern},
-                                false, error);
+    StepEnd end = StepEnd::done;
+    if (s.likePattern)
+        end = stepStatement(db, s.likeSql, {s.likePattern, s.likePattern, s.likePattern, s.likePattern},
+                            false, error);
     if (end == StepEnd::done && s.ftsQuery)
         end = stepStatement(db, s.ftsSql, {s.likePattern, *s.ftsQuery}, true, error);
     pool.release(db);
@@ -249,7 +255,7 @@ IndexQuery::StepEnd IndexQuery::run(IndexConnectionPool &pool, QString &error) {
 }
 
 IndexQuery::StepEnd IndexQuery::stepStatement(sqlite3 *db, const QByteArray &sql,
-                                              const std::vector<QString> &bindings, bool fts,
+                                              const std::vector<std::optional<QString>> &bindings, bool fts,
                                               QString &error) {
     Statement statement(db, sql);
     if (!statement.isPrepared()) {

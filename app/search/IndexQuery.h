@@ -96,7 +96,8 @@ public:
     struct Statements {
         QByteArray likeSql;
         QByteArray ftsSql;
-        QString likePattern;
+        // Absent: the LIKE statement does not run, and the full-text one's name test matches nothing.
+        std::optional<QString> likePattern;
         std::optional<QString> ftsQuery; // absent: only the LIKE statement runs
     };
     // At most this many queries run at once in the process; a stalled one counts until it ends.
@@ -124,8 +125,9 @@ private:
     // Steps both statements on a connection of the pool; `error` holds the failure's message.
     StepEnd run(IndexConnectionPool &pool, QString &error);
     // Steps one statement, publishing each row as it is read; `error` holds SQLite's message on failure.
-    StepEnd stepStatement(sqlite3 *db, const QByteArray &sql, const std::vector<QString> &bindings, bool fts,
-                          QString &error);
+    // An absent binding is NULL.
+    StepEnd stepStatement(sqlite3 *db, const QByteArray &sql,
+                          const std::vector<std::optional<QString>> &bindings, bool fts, QString &error);
     void finish(StepEnd end, const QString &error);
     bool pastDeadline() const;
     static int progressHandler(void *query);

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QResizeEvent>
 #include <QScrollArea>
@@ -70,6 +71,17 @@ void ThemePreviewGrid::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
 }
 
+void ThemePreviewGrid::keyPressEvent(QKeyEvent *event) {
+    const bool home = event->key() == Qt::Key_Home;
+    if ((!home && event->key() != Qt::Key_End) || event->modifiers() != Qt::NoModifier || cards_.isEmpty()) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    ThemePreviewCard *card = home ? cards_.first() : cards_.last();
+    card->setFocus(home ? Qt::BacktabFocusReason : Qt::TabFocusReason);
+    card->click();
+}
+
 namespace {
 
 // A scroll area whose content keeps the viewport's width and takes the height it needs at that width.
@@ -113,6 +125,7 @@ AppearanceSettingsSection::AppearanceSettingsSection(Bindings bindings, QWidget 
     for (const LauncherThemeID id : allLauncherThemeIDs)
         themePicker_->addItem(LauncherThemeCatalog::theme(id).name, rawValue(id));
     pickerLabel->setBuddy(themePicker_);
+    themePicker_->installEventFilter(this);
     pickerRow->addWidget(themePicker_);
     addRow(pickerRow);
 
@@ -127,6 +140,8 @@ AppearanceSettingsSection::AppearanceSettingsSection(Bindings bindings, QWidget 
     gridScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     gridScroll_->setMinimumHeight(220);
     gridScroll_->setAccessibleName(QStringLiteral("Theme previews"));
+    // The chosen card is the Tab stop; the area around it is none.
+    gridScroll_->setFocusPolicy(Qt::NoFocus);
     gridScroll_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     gridScroll_->viewport()->setAutoFillBackground(false);
     grid_ = new ThemePreviewGrid;
@@ -159,18 +174,42 @@ AppearanceSettingsSection::AppearanceSettingsSection(Bindings bindings, QWidget 
     refresh();
 }
 
+bool AppearanceSettingsSection::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == themePicker_ && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const bool browses = key->key() == Qt::Key_Up || key->key() == Qt::Key_Down ||
+                             key->key() == Qt::Key_PageUp || key->key() == Qt::Key_PageDown ||
+                             key->key() == Qt::Key_Home || key->key() == Qt::Key_End;
+        // A closed list would change the theme unheard (Qt tells a screen reader nothing it reads): the
+        // keys open it instead, with the current theme highlighted.
+        if (browses && key->modifiers() == Qt::NoModifier) {
+            themePicker_->showPopup();
+            return true;
+        }
+    }
+    return SettingsFormSection::eventFilter(watched, event);
+}
+
 void AppearanceSettingsSection::refresh() {
     const LauncherThemeID chosen = bindings_.launcherThemeID.value();
     {
         const QSignalBlocker blocker(themePicker_);
         themePicker_->setCurrentIndex(themePicker_->findData(rawValue(chosen)));
+        // Qt gives a combo box no value a screen reader reads (its name is the value, hidden behind its
+        // label): the description carries it.
+        const QString chosenName = LauncherThemeCatalog::theme(chosen).name;
+        if (themePicker_->accessibleDescription() != chosenName)
+            themePicker_->setAccessibleDescription(chosenName);
         const QSignalBlocker toggleBlocker(nativeIconsToggle_);
         nativeIconsToggle_->setChecked(bindings_.useNativeAppIcons.value());
     }
     blurb_->setText(LauncherThemeCatalog::theme(chosen).blurb);
     for (ThemePreviewCard *card : grid_->cards()) {
         const QSignalBlocker cardBlocker(card);
-        card->setSelected(card->theme().id == chosen);
+        const bool selected = card->theme().id == chosen;
+        card->setSelected(selected);
+        // Tab stops at the chosen card alone; the arrow keys, Home and End move between them.
+        card->setFocusPolicy(selected ? Qt::StrongFocus : Qt::ClickFocus);
     }
 }
 

@@ -17,7 +17,8 @@ namespace orvex {
 class ThemePreviewCard;
 
 // The theme cards in an adaptive grid: as many columns of at least 190 px as the width holds, 12 px
-// apart, each card filling its cell; rows top-aligned, each as tall as its tallest card.
+// apart, each card filling its cell; rows top-aligned, each as tall as its tallest card. Home and End
+// choose the first and the last card, as in any set of radio buttons (the arrow keys are the cards').
 class ThemePreviewGrid : public QWidget {
     Q_OBJECT
 
@@ -38,6 +39,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     // Places the cards for `width`; answers the height they take.
@@ -47,7 +49,9 @@ private:
 };
 
 // The "Appearance" section: the theme picker, the real-icons toggle, the chosen theme's blurb and the
-// grid of preview cards; the picker and the cards are two views of one theme choice.
+// grid of preview cards; the picker and the cards are two views of one theme choice. The picker is
+// labelled "Launcher Theme" and describes itself with the chosen theme, so that a screen reader reads
+// the value with it; its arrow keys open its list, where each theme is read as it is reached.
 class AppearanceSettingsSection : public SettingsFormSection {
     Q_OBJECT
 
@@ -66,6 +70,9 @@ public:
     QLabel *blurb() const { return blurb_; }
     QScrollArea *gridScrollArea() const { return gridScroll_; }
     ThemePreviewGrid *grid() const { return grid_; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     Bindings bindings_;

@@ -83,13 +83,15 @@ GlobalHotkeySettingsSection::GlobalHotkeySettingsSection(Bindings bindings, QWid
     buttons->addWidget(resetButton_);
     addRow(buttons);
 
-    recordingHint_ =
-        SettingsStyle::makeHelpText(QStringLiteral("Press modifier + key. Press Escape to cancel."), this);
+    recordingHint_ = SettingsStyle::makeHelpText(
+        QStringLiteral("Press modifier + key. Press Escape to cancel."), this, QAccessible::Notification);
+    recordingHint_->setAccessibleName(QStringLiteral("Recording shortcut"));
+    recordingHint_->setAccessibleDescription(recordingHint_->text());
     addRow(recordingHint_);
-    currentLine_ = SettingsStyle::makeHelpText(QString(), this);
+    currentLine_ = SettingsStyle::makeHelpText(QString(), this, QAccessible::Notification);
     addRow(currentLine_);
-    symbolsLine_ = SettingsStyle::makeHelpText(QString(), this);
-    addRow(symbolsLine_);
+    keysLine_ = SettingsStyle::makeHelpText(QString(), this);
+    addRow(keysLine_);
     disabledLine_ = SettingsStyle::makeHelpText(QStringLiteral("Global hotkey is currently disabled."), this);
     addRow(disabledLine_);
     registrationLine_ = SettingsStyle::makeStatusText(QString(), this);
@@ -124,7 +126,7 @@ void GlobalHotkeySettingsSection::refresh() {
     resetButton_->setEnabled(enabled);
     recordingHint_->setVisible(recording);
     const HotKeySettings current = bindings_.currentHotKeySettings();
-    // The button shows symbols; a screen reader hears the shortcut in words, whether it is recording
+    // The button shows the compact form; a screen reader hears the shortcut in words, whether it is recording
     // and how to leave.
     QString name;
     QString description;
@@ -144,12 +146,10 @@ void GlobalHotkeySettingsSection::refresh() {
         recorderButton_->setAccessibleName(name);
     if (recorderButton_->accessibleDescription() != description)
         recorderButton_->setAccessibleDescription(description);
-    currentLine_->setText(QStringLiteral("Current: ") + hotKeyDisplayString(current));
-    symbolsLine_->setText(QStringLiteral("Symbols: ") + hotKeySymbolDisplayString(current));
+    currentLine_->setMessage(QStringLiteral("Current: ") + hotKeyDisplayString(current));
+    keysLine_->setText(QStringLiteral("Keys: ") + hotKeySymbolDisplayString(current));
     disabledLine_->setVisible(!enabled);
-    const std::optional<QString> message = bindings_.registrationMessage();
-    registrationLine_->setVisible(message.has_value());
-    registrationLine_->setText(message.value_or(QString()));
+    registrationLine_->setMessage(bindings_.registrationMessage());
 }
 
 } // namespace orvex

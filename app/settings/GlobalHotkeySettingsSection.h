@@ -16,6 +16,10 @@ class QToolButton;
 
 namespace orvex {
 
+namespace KeyboardAccess {
+class AccessibleLabel;
+}
+
 class ShortcutRecorderController;
 
 // The shortcut recorder's button: its label across the whole width, inside a rounded outline that turns
@@ -40,7 +44,9 @@ private:
 };
 
 // The "Global Hotkey" section: the on/off toggle, the recorder and reset buttons, the recording hint,
-// the current shortcut in words and in symbols, the "disabled" line and the registration message.
+// the current shortcut in words and in its compact form, the "disabled" line and the registration message.
+// A screen reader hears the recording start (the hint), the shortcut saved (the current line) and every
+// registration message as each appears, while the focus stays on the recorder.
 class GlobalHotkeySettingsSection : public SettingsFormSection {
     Q_OBJECT
 
@@ -62,22 +68,22 @@ public:
     QCheckBox *enabledToggle() const { return enabledToggle_; }
     ShortcutRecorderButton *recorderButton() const { return recorderButton_; }
     QToolButton *resetButton() const { return resetButton_; }
-    QLabel *recordingHint() const { return recordingHint_; }
-    QLabel *currentLine() const { return currentLine_; }
-    QLabel *symbolsLine() const { return symbolsLine_; }
+    KeyboardAccess::AccessibleLabel *recordingHint() const { return recordingHint_; }
+    KeyboardAccess::AccessibleLabel *currentLine() const { return currentLine_; }
+    QLabel *keysLine() const { return keysLine_; }
     QLabel *disabledLine() const { return disabledLine_; }
-    QLabel *registrationLine() const { return registrationLine_; }
+    KeyboardAccess::AccessibleLabel *registrationLine() const { return registrationLine_; }
 
 private:
     Bindings bindings_;
     QCheckBox *enabledToggle_;
     ShortcutRecorderButton *recorderButton_;
     QToolButton *resetButton_;
-    QLabel *recordingHint_;
-    QLabel *currentLine_;
-    QLabel *symbolsLine_;
+    KeyboardAccess::AccessibleLabel *recordingHint_;
+    KeyboardAccess::AccessibleLabel *currentLine_;
+    QLabel *keysLine_;
     QLabel *disabledLine_;
-    QLabel *registrationLine_;
+    KeyboardAccess::AccessibleLabel *registrationLine_;
 };
 
 } // namespace orvex

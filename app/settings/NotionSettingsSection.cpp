@@ -44,6 +44,9 @@ NotionSettingsSection::NotionSettingsSection(NotionSettingsStore store,
     tokenField_->setAccessibleName(QStringLiteral("Notion integration token"));
     tokenRow->addWidget(tokenField_, 1);
     eyeButton_ = makeSymbolButton(this);
+    eyeButton_->setCheckable(true);
+    eyeButton_->setToolTip(QStringLiteral("Show token"));
+    eyeButton_->setAccessibleName(QStringLiteral("Show token"));
     tokenRow->addWidget(eyeButton_);
     testButton_ = makeSymbolButton(this);
     testButton_->setToolTip(QStringLiteral("Test connection"));
@@ -58,10 +61,12 @@ NotionSettingsSection::NotionSettingsSection(NotionSettingsStore store,
     addRow(statusLine_);
     serviceProblemLine_ = SettingsStyle::makeStatusText(QString(), this);
     addRow(serviceProblemLine_);
-    addRow(SettingsStyle::makeHelpText(
+    QLabel *integrationHint = SettingsStyle::makeHelpText(
         QStringLiteral("Create an internal integration on Notion's integrations page, paste its token here, "
                        "then share the pages you want to find with that integration."),
-        this));
+        this);
+    tokenField_->setAccessibleDescription(integrationHint->text());
+    addRow(integrationHint);
 
     const QColor secondary = SettingsStyle::secondaryColor(palette());
     testButton_->setIcon(SettingsSymbols::icon(QStringLiteral("arrow.triangle.2.circlepath"), secondary, 15));
@@ -89,19 +94,17 @@ void NotionSettingsSection::refresh() {
     const QColor secondary = SettingsStyle::secondaryColor(palette());
     eyeButton_->setIcon(SettingsSymbols::icon(
         m.tokenVisible() ? QStringLiteral("eye.slash") : QStringLiteral("eye"), secondary, 15));
-    const QString eyeHelp = m.tokenVisible() ? QStringLiteral("Hide token") : QStringLiteral("Show token");
-    eyeButton_->setToolTip(eyeHelp);
-    eyeButton_->setAccessibleName(eyeHelp);
+    {
+        const QSignalBlocker blocker(eyeButton_);
+        eyeButton_->setChecked(m.tokenVisible());
+    }
 
     testButton_->setVisible(m.showsTestButton());
     testButton_->setEnabled(m.notionEnabled());
 
     pasteHint_->setVisible(m.showsPasteHint());
-    statusLine_->setVisible(m.statusMessage().has_value());
-    statusLine_->setText(m.statusMessage().value_or(QString()));
-    const std::optional<QString> problem = m.serviceProblem();
-    serviceProblemLine_->setVisible(problem.has_value());
-    serviceProblemLine_->setText(problem.value_or(QString()));
+    statusLine_->setMessage(m.statusMessage());
+    serviceProblemLine_->setMessage(m.serviceProblem());
 }
 
 } // namespace orvex

@@ -10,9 +10,15 @@ class QToolButton;
 
 namespace orvex {
 
-// The "Notion" section: the search switch, the token field with its show/hide and test buttons, the
-// paste hint, the test's status line, what Notion held against the searches and the integration hint.
-// It keeps its own model.
+namespace KeyboardAccess {
+class AccessibleLabel;
+}
+
+// The "Notion" section: the search switch, the token field with its show/hide toggle and test button,
+// the paste hint, the test's status line, what Notion held against the searches and the integration hint.
+// It keeps its own model. Both status lines are spoken as they appear and change; the toggle is a toggle
+// button ("Show token", pressed while the token shows), whose state a screen reader speaks where a
+// renamed button would stay silent.
 class NotionSettingsSection : public SettingsFormSection {
     Q_OBJECT
 
@@ -29,8 +35,8 @@ public:
     QToolButton *eyeButton() const { return eyeButton_; }
     QToolButton *testButton() const { return testButton_; }
     QLabel *pasteHint() const { return pasteHint_; }
-    QLabel *statusLine() const { return statusLine_; }
-    QLabel *serviceProblemLine() const { return serviceProblemLine_; }
+    KeyboardAccess::AccessibleLabel *statusLine() const { return statusLine_; }
+    KeyboardAccess::AccessibleLabel *serviceProblemLine() const { return serviceProblemLine_; }
 
 private:
     void refresh();
@@ -41,8 +47,8 @@ private:
     QToolButton *eyeButton_;
     QToolButton *testButton_;
     QLabel *pasteHint_;
-    QLabel *statusLine_;
-    QLabel *serviceProblemLine_;
+    KeyboardAccess::AccessibleLabel *statusLine_;
+    KeyboardAccess::AccessibleLabel *serviceProblemLine_;
 };
 
 } // namespace orvex

@@ -42,6 +42,7 @@ PermissionCard::PermissionCard(const QString &title, const QString &description,
     layout->setSizeConstraint(QLayout::SetMinimumSize);
     layout->addWidget(makeLabel(title, 13, QFont::DemiBold, this));
     QLabel *descriptionLabel = makeLabel(description, 11, QFont::Normal, this);
+    descriptionLabel->setWordWrap(true);
     SettingsStyle::useSecondaryColor(descriptionLabel);
     layout->addWidget(descriptionLabel);
 
@@ -50,7 +51,10 @@ PermissionCard::PermissionCard(const QString &title, const QString &description,
     statusSymbol_ = new QLabel(this);
     statusSymbol_->setFixedSize(13, 13);
     statusRow->addWidget(statusSymbol_);
-    statusText_ = makeLabel(QString(), 10, QFont::Normal, this);
+    // Spoken as each outcome appears, while the focus stays on the request button.
+    statusText_ = new KeyboardAccess::AccessibleLabel(QAccessible::Notification, QString(), this);
+    statusText_->setTextFormat(Qt::PlainText);
+    statusText_->setFont(SettingsStyle::font(statusText_->font(), 10));
     statusText_->setWordWrap(true);
     statusRow->addWidget(statusText_, 1);
     layout->addLayout(statusRow);
@@ -93,7 +97,7 @@ void PermissionCard::setStatus(const PermissionWarmupStatus &status, bool isLoad
     const QColor color = statusColor(status.kind, palette());
     statusSymbol_->setPixmap(
         SettingsSymbols::pixmap(symbolName(status.kind), color, 13, devicePixelRatioF()));
-    statusText_->setText(status.message);
+    statusText_->setMessage(status.message);
     QPalette textPalette = statusText_->palette();
     textPalette.setColor(QPalette::WindowText, color);
     statusText_->setPalette(textPalette);
@@ -146,8 +150,8 @@ PermissionsOnboardingView::PermissionsOnboardingView(std::function<void()> onCon
     auto *header = new QVBoxLayout;
     header->setSpacing(6);
     header->addWidget(makeLabel(QStringLiteral("Permission Setup"), 17, QFont::DemiBold, stack));
-    QLabel *intro = makeLabel(QStringLiteral("Before first use, run the checks below so your folders and "
-                                             "browser tabs are found now instead of during search."),
+    QLabel *intro = makeLabel(QStringLiteral("Before first use, run the checks below so your folders are "
+                                             "found now instead of during search."),
                               11, QFont::Normal, stack);
     SettingsStyle::useSecondaryColor(intro);
     header->addWidget(intro);
@@ -158,7 +162,10 @@ PermissionsOnboardingView::PermissionsOnboardingView(std::function<void()> onCon
                                    QStringLiteral("Request Files & Folders Access"), stack);
     layout->addWidget(fileCard_);
     browserCard_ = new PermissionCard(QStringLiteral("Browser Automation (Edge/Brave)"),
-                                      QStringLiteral("Needed to discover and focus open browser tabs."),
+                                      // Linux browsers list their tabs to no other program.
+                                      QStringLiteral("Finds open Edge and Brave tabs where the browser lists "
+                                                     "them to other programs; on Linux none does. Bookmarks "
+                                                     "are found without this."),
                                       QStringLiteral("Request Browser Automation Access"), stack);
     layout->addWidget(browserCard_);
 

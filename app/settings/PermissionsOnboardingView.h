@@ -11,6 +11,10 @@ class QLabel;
 
 namespace orvex {
 
+namespace KeyboardAccess {
+class AccessibleLabel;
+}
+
 // A card's request button. While its check runs it looks disabled, and presses change nothing (the view
 // model starts no second check), but it keeps the keyboard focus, so that a screen reader reads the
 // outcome where the user is: the button's accessible description is the card's status sentence.
@@ -41,7 +45,7 @@ public:
 
     void setStatus(const PermissionWarmupStatus &status, bool isLoading);
     PermissionRequestButton *button() const { return button_; }
-    QLabel *statusText() const { return statusText_; }
+    KeyboardAccess::AccessibleLabel *statusText() const { return statusText_; }
 
     // The symbol name and colour of a status.
     static QString symbolName(PermissionWarmupStatus::Case kind);
@@ -52,7 +56,7 @@ protected:
 
 private:
     QLabel *statusSymbol_;
-    QLabel *statusText_;
+    KeyboardAccess::AccessibleLabel *statusText_;
     PermissionRequestButton *button_;
 };
 

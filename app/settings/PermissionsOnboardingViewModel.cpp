@@ -98,8 +98,9 @@ PermissionsOnboardingViewModel::browserAccessOutcome(const BrowserAutomationWarm
     case Case::browserNotRunning:
         break;
     }
+    // Starting one would not help where no browser lists its tabs: say only what was done.
     return PermissionWarmupStatus::warning(
-        QStringLiteral("Edge or Brave is not running. Start a browser first, then retry."));
+        QStringLiteral("Neither Edge nor Brave is running, so no open tabs were looked for."));
 }
 
 } // namespace orvex

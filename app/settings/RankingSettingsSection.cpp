@@ -5,6 +5,7 @@
 #include "settings/SettingsStyle.h"
 #include "settings/SettingsSymbols.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QHBoxLayout>
@@ -18,7 +19,8 @@ namespace orvex {
 
 RankingSettingsSection::RankingSettingsSection(Bindings bindings, QWidget *parent)
     : SettingsFormSection(QStringLiteral("Ranking"), parent), bindings_(std::move(bindings)) {
-    auto *title = new QLabel(QStringLiteral("File Type Priority"), this);
+    auto *title =
+        new KeyboardAccess::AccessibleLabel(QAccessible::Heading, QStringLiteral("File Type Priority"), this);
     title->setTextFormat(Qt::PlainText);
     title->setFont(SettingsStyle::font(title->font(), 12, QFont::DemiBold));
     addRow(title);
@@ -27,7 +29,8 @@ RankingSettingsSection::RankingSettingsSection(Bindings bindings, QWidget *paren
     rowsLayout_ = new QVBoxLayout;
     rowsLayout_->setSpacing(6);
     addRow(rowsLayout_);
-    validation_ = SettingsStyle::makeHelpText(QString(), this);
+    // Why Save is off, spoken as it appears.
+    validation_ = SettingsStyle::makeHelpText(QString(), this, QAccessible::Notification);
     addRow(validation_);
 
     auto *buttons = new QHBoxLayout;
@@ -74,53 +77,103 @@ void RankingSettingsSection::editRule(const QUuid &id,
     bindings_.extensionBoostRules(rules);
 }
 
-void RankingSettingsSection::rebuildRows(const ExtensionBoostRules &rules) {
-    // Later: the delete press that changed the rows may still be running inside one of them.
-    for (const RuleRow &row : ruleRows_) {
-        rowsLayout_->removeWidget(row.row);
-        row.suffixField->removeEventFilter(this);
-        row.row->hide();
-        row.row->deleteLater();
-    }
-    ruleRows_.clear();
+RankingSettingsSection::RuleRow RankingSettingsSection::makeRow(const ExtensionBoostRule &rule) {
     const QColor secondary = SettingsStyle::secondaryColor(palette());
-    for (const ExtensionBoostRule &rule : rules) {
-        RuleRow row{rule.id};
-        row.row = new QWidget(this);
-        auto *layout = new QHBoxLayout(row.row);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->setSpacing(8);
-        row.suffixField = new QLineEdit(row.row);
-        row.suffixField->setPlaceholderText(QStringLiteral(".pdf"));
-        row.suffixField->setFont(SettingsStyle::font(row.suffixField->font(), 12));
-        row.suffixField->setAccessibleName(QStringLiteral("Suffix"));
-        row.suffixField->installEventFilter(this);
-        layout->addWidget(row.suffixField, 1);
-        row.boostText = new QLabel(row.row);
-        row.boostText->setFont(SettingsStyle::font(row.boostText->font(), 12));
-        row.boostText->setFixedWidth(38);
-        row.boostText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        layout->addWidget(row.boostText);
-        row.stepper =
-            new SettingsStepper(bindings_.boostRange.first, bindings_.boostRange.second, 10, row.row);
-        layout->addWidget(row.stepper);
-        row.deleteButton = new KeyboardAccess::FocusRingToolButton(row.row);
-        row.deleteButton->setAutoRaise(true);
-        row.deleteButton->setIcon(SettingsSymbols::icon(QStringLiteral("trash"), secondary, 14));
-        row.deleteButton->setToolTip(QStringLiteral("Delete rule"));
-        layout->addWidget(row.deleteButton);
-        rowsLayout_->addWidget(row.row);
+    RuleRow row{rule.id};
+    row.row = new QWidget(this);
+    auto *layout = new QHBoxLayout(row.row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(8);
+    row.suffixField = new QLineEdit(row.row);
+    row.suffixField->setPlaceholderText(QStringLiteral(".pdf"));
+    row.suffixField->setFont(SettingsStyle::font(row.suffixField->font(), 12));
+    row.suffixField->setAccessibleName(QStringLiteral("Suffix"));
+    row.suffixField->installEventFilter(this);
+    layout->addWidget(row.suffixField, 1);
+    row.boostText = new QLabel(row.row);
+    row.boostText->setFont(SettingsStyle::font(row.boostText->font(), 12));
+    row.boostText->setFixedWidth(38);
+    row.boostText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    layout->addWidget(row.boostText);
+    row.stepper = new SettingsStepper(bindings_.boostRange.first, bindings_.boostRange.second, 10, row.row);
+    row.stepper->setValueFormat(&RankingSettingsSection::boostValueText);
+    layout->addWidget(row.stepper);
+    row.deleteButton = new KeyboardAccess::FocusRingToolButton(row.row);
+    row.deleteButton->setAutoRaise(true);
+    row.deleteButton->setIcon(SettingsSymbols::icon(QStringLiteral("trash"), secondary, 14));
+    row.deleteButton->setToolTip(QStringLiteral("Delete rule"));
+    layout->addWidget(row.deleteButton);
 
-        const QUuid id = rule.id;
-        connect(row.suffixField, &QLineEdit::textEdited, this, [this, id](const QString &text) {
-            editRule(id, [&](ExtensionBoostRule &r) { r.suffix = text; });
-        });
-        connect(row.stepper, &SettingsStepper::valueStepped, this,
-                [this, id](qint64 boost) { editRule(id, [&](ExtensionBoostRule &r) { r.boost = boost; }); });
-        connect(row.deleteButton, &QToolButton::clicked, this,
-                [this, id] { bindings_.onRemoveExtensionBoostRule(id); });
-        ruleRows_.append(row);
+    const QUuid id = rule.id;
+    connect(row.suffixField, &QLineEdit::textEdited, this, [this, id](const QString &text) {
+        editRule(id, [&](ExtensionBoostRule &r) { r.suffix = text; });
+    });
+    connect(row.stepper, &SettingsStepper::valueStepped, this,
+            [this, id](qint64 boost) { editRule(id, [&](ExtensionBoostRule &r) { r.boost = boost; }); });
+    connect(row.deleteButton, &QToolButton::clicked, this,
+            [this, id] { bindings_.onRemoveExtensionBoostRule(id); });
+    return row;
+}
+
+void RankingSettingsSection::removeRow(const RuleRow &row) {
+    rowsLayout_->removeWidget(row.row);
+    row.suffixField->removeEventFilter(this);
+    row.row->hide();
+    // Later: the delete press that removed the row may still be running inside it.
+    row.row->deleteLater();
+}
+
+void RankingSettingsSection::syncRows(const ExtensionBoostRules &rules) {
+    QList<RuleRow> old = ruleRows_;
+    QList<bool> kept(old.size(), false);
+    QList<RuleRow> rows;
+    for (const ExtensionBoostRule &rule : rules) {
+        qsizetype match = -1;
+        for (qsizetype i = 0; i < old.size() && match < 0; ++i)
+            if (!kept[i] && old[i].id == rule.id)
+                match = i;
+        if (match >= 0) {
+            kept[match] = true;
+            rows.append(old[match]);
+        } else {
+            rows.append(makeRow(rule));
+        }
     }
+
+    QList<QWidget *> tabOrder;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (rowsLayout_->indexOf(rows[i].row) != i) {
+            rowsLayout_->removeWidget(rows[i].row);
+            rowsLayout_->insertWidget(static_cast<int>(i), rows[i].row);
+        }
+        // Shown now, not when the layout gets to it: it may take the focus at once.
+        rows[i].row->show();
+        tabOrder << rows[i].suffixField << rows[i].stepper << rows[i].deleteButton;
+    }
+    // Before any focus moves: a focus event may come back here through the bindings.
+    ruleRows_ = rows;
+    KeyboardAccess::placeInTabOrder(nullptr, tabOrder, addButton_);
+
+    // A row that goes while it holds the focus hands it to the same control of the next row that stays,
+    // else to Add Rule: the user goes on where the row was, not at the top of the window.
+    for (qsizetype i = 0; i < old.size(); ++i) {
+        QWidget *focused = QApplication::focusWidget();
+        if (kept[i] || !focused || !old[i].row->isAncestorOf(focused))
+            continue;
+        QWidget *next = addButton_;
+        for (qsizetype j = i + 1; j < old.size(); ++j) {
+            if (!kept[j])
+                continue;
+            next = focused == old[i].suffixField ? static_cast<QWidget *>(old[j].suffixField)
+                   : focused == old[i].stepper   ? static_cast<QWidget *>(old[j].stepper)
+                                                 : static_cast<QWidget *>(old[j].deleteButton);
+            break;
+        }
+        next->setFocus(Qt::TabFocusReason);
+    }
+    for (qsizetype i = 0; i < old.size(); ++i)
+        if (!kept[i])
+            removeRow(old[i]);
 }
 
 void RankingSettingsSection::refresh() {
@@ -129,7 +182,7 @@ void RankingSettingsSection::refresh() {
     for (qsizetype i = 0; sameRows && i < rules.size(); ++i)
         sameRows = ruleRows_[i].id == rules[i].id;
     if (!sameRows)
-        rebuildRows(rules);
+        syncRows(rules);
     const std::optional<QUuid> focused = bindings_.focusedExtensionBoostRuleID.value();
     for (qsizetype i = 0; i < rules.size(); ++i) {
         const RuleRow &row = ruleRows_[i];
@@ -137,14 +190,13 @@ void RankingSettingsSection::refresh() {
             row.suffixField->setText(rules[i].suffix);
         const QString boost = boostValueText(rules[i].boost);
         row.boostText->setText(boost);
-        row.boostText->setAccessibleName(QStringLiteral("Boost ") + boost);
+        setAccessibleNameIfChanged(row.boostText, QStringLiteral("Boost ") + boost);
         row.stepper->setValue(rules[i].boost);
         // Seven rows of the same controls: each says which rule it belongs to.
         const QString suffix = rules[i].suffix.trimmed();
         setAccessibleNameIfChanged(row.stepper,
                                    QStringLiteral("Boost for ") +
                                        (suffix.isEmpty() ? QStringLiteral("rule without suffix") : suffix));
-        row.stepper->setValueDescription(boost);
         setAccessibleNameIfChanged(row.deleteButton,
                                    QStringLiteral("Delete rule ") +
                                        (suffix.isEmpty() ? QStringLiteral("without suffix") : suffix));
@@ -155,9 +207,7 @@ void RankingSettingsSection::refresh() {
         if (focused == row.id && !row.suffixField->hasFocus())
             row.suffixField->setFocus(Qt::OtherFocusReason);
     }
-    const std::optional<QString> message = bindings_.validationMessage();
-    validation_->setVisible(message.has_value());
-    validation_->setText(message.value_or(QString()));
+    validation_->setMessage(bindings_.validationMessage());
     saveButton_->setEnabled(bindings_.canSaveExtensionBoostRules());
 }
 

@@ -22,6 +22,10 @@ namespace orvex {
 
 class SettingsStepper;
 
+namespace KeyboardAccess {
+class AccessibleLabel;
+}
+
 // The "Ranking" section: one row per extension boost rule (suffix field, boost text, stepper in steps of
 // 10, delete button), the validation message, and Add Rule, Save and Reset. Typing and stepping change
 // only the bound copy; the actions decide what is stored.
@@ -57,7 +61,7 @@ public:
         QToolButton *deleteButton = nullptr;
     };
     const QList<RuleRow> &ruleRows() const { return ruleRows_; }
-    QLabel *validationLabel() const { return validation_; }
+    KeyboardAccess::AccessibleLabel *validationLabel() const { return validation_; }
     QPushButton *addButton() const { return addButton_; }
     QPushButton *saveButton() const { return saveButton_; }
     QPushButton *resetButton() const { return resetButton_; }
@@ -66,13 +70,17 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void rebuildRows(const ExtensionBoostRules &rules);
+    // Rows for the rules, kept for rules that stay (so that deleting one touches no other row), made for
+    // new ones, in the rules' order before Add Rule in the Tab order.
+    void syncRows(const ExtensionBoostRules &rules);
+    RuleRow makeRow(const ExtensionBoostRule &rule);
+    void removeRow(const RuleRow &row);
     void editRule(const QUuid &id, const std::function<void(ExtensionBoostRule &)> &change);
 
     Bindings bindings_;
     QVBoxLayout *rowsLayout_;
     QList<RuleRow> ruleRows_;
-    QLabel *validation_;
+    KeyboardAccess::AccessibleLabel *validation_;
     QPushButton *addButton_;
     QPushButton *saveButton_;
     QPushButton *resetButton_;

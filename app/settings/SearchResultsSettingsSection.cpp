@@ -46,21 +46,27 @@ SearchResultsSettingsSection::SearchResultsSettingsSection(
     debounceStepper_ =
         new SettingsStepper(bindings_.debounceRange.first, bindings_.debounceRange.second, 10, advanced_);
     debounceStepper_->setAccessibleName(QStringLiteral("Search Debounce"));
+    debounceStepper_->setValueFormat([](qint64 value) { return QStringLiteral("%1 ms").arg(value); });
     advanced->addLayout(
         stepperRow(QStringLiteral("Search Debounce"), debounceValue_, debounceStepper_, advanced_));
-    advanced->addWidget(SettingsStyle::makeHelpText(
-        QStringLiteral("Lower values feel faster but trigger more frequent searches."), advanced_));
+    QLabel *debounceHelp = SettingsStyle::makeHelpText(
+        QStringLiteral("Lower values feel faster but trigger more frequent searches."), advanced_);
+    debounceStepper_->setAccessibleDescription(debounceHelp->text());
+    advanced->addWidget(debounceHelp);
     sessionValue_ = new QLabel(advanced_);
     sessionStepper_ = new SettingsStepper(bindings_.sessionPersistenceRange.first,
                                           bindings_.sessionPersistenceRange.second, 1, advanced_);
     sessionStepper_->setAccessibleName(QStringLiteral("Session Persistence"));
+    sessionStepper_->setValueFormat([](qint64 value) { return QStringLiteral("%1 s").arg(value); });
     advanced->addLayout(
         stepperRow(QStringLiteral("Session Persistence"), sessionValue_, sessionStepper_, advanced_));
-    advanced->addWidget(SettingsStyle::makeHelpText(
+    QLabel *sessionHelp = SettingsStyle::makeHelpText(
         QStringLiteral(
             "Keeps the last search visible when reopening within this window. Use arrow-up to recall "
             "the last search anytime."),
-        advanced_));
+        advanced_);
+    sessionStepper_->setAccessibleDescription(sessionHelp->text());
+    advanced->addWidget(sessionHelp);
     translation_ = new TranslationSettingsControlsView(bindings_.translation,
                                                        std::move(translationAvailability), advanced_);
     advanced->addWidget(translation_);
@@ -84,12 +90,10 @@ void SearchResultsSettingsSection::refresh() {
     }
     const qint64 debounce = bindings_.searchDebounceMilliseconds.value();
     debounceStepper_->setValue(debounce);
-    debounceValue_->setText(QStringLiteral("%1 ms").arg(debounce));
-    debounceStepper_->setValueDescription(debounceValue_->text());
+    debounceValue_->setText(debounceStepper_->valueText());
     const qint64 session = bindings_.sessionPersistenceSeconds.value();
     sessionStepper_->setValue(session);
-    sessionValue_->setText(QStringLiteral("%1 s").arg(session));
-    sessionStepper_->setValueDescription(sessionValue_->text());
+    sessionValue_->setText(sessionStepper_->valueText());
     translation_->refresh();
 }
 

@@ -87,6 +87,8 @@ SettingsForm::SettingsForm(QWidget *parent) : QWidget(parent) {
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // No Tab stop of its own, where nothing would show the focus: the controls inside scroll it.
+    scroll->setFocusPolicy(Qt::NoFocus);
     content_ = new QWidget(scroll);
     content_->setAutoFillBackground(false);
     scroll->viewport()->setAutoFillBackground(false);

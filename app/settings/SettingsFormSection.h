@@ -42,7 +42,7 @@ public:
     void addSection(SettingsFormSection *section, int stretch = 0);
     // Takes every section out of the layout without deleting it; the caller adds each to a form again.
     void releaseSections();
-    // The name a screen reader gives the scrolling area, which is a Tab stop of its own.
+    // The name a screen reader gives the scrolling area.
     void setScrollAreaName(const QString &name);
 
 private:

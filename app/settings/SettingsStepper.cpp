@@ -45,9 +45,12 @@ protected:
     }
 };
 
-// What a screen reader sees of a stepper: a spin button with a value, its limits and step, and the
-// increase and decrease actions.
-class SettingsStepperAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+// What a screen reader sees of a stepper: a spin button with a value, its limits and step, the
+// increase and decrease actions, and the value as the row shows it as its (read-only) text: a screen
+// reader speaks a spin button's text, where there is one, rather than its bare number.
+class SettingsStepperAccessible : public QAccessibleWidget,
+                                  public QAccessibleValueInterface,
+                                  public QAccessibleTextInterface {
 public:
     explicit SettingsStepperAccessible(SettingsStepper *stepper)
         : QAccessibleWidget(stepper, QAccessible::SpinBox) {}
@@ -55,12 +58,38 @@ public:
     void *interface_cast(QAccessible::InterfaceType type) override {
         if (type == QAccessible::ValueInterface)
             return static_cast<QAccessibleValueInterface *>(this);
+        if (type == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface *>(this);
         return QAccessibleWidget::interface_cast(type);
+    }
+
+    // The text: the value as it reads, without a caret or a selection.
+    void selection(int, int *startOffset, int *endOffset) const override { *startOffset = *endOffset = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    QString text(int startOffset, int endOffset) const override {
+        const QString all = stepper()->valueText();
+        if (startOffset < 0 || endOffset > all.size() || endOffset < startOffset)
+            return QString();
+        return all.mid(startOffset, endOffset - startOffset);
+    }
+    int characterCount() const override { return int(stepper()->valueText().size()); }
+    QRect characterRect(int) const override { return QRect(); }
+    int offsetAtPoint(const QPoint &) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int, int *startOffset, int *endOffset) const override {
+        *startOffset = 0;
+        *endOffset = characterCount();
+        return QString();
     }
 
     QString text(QAccessible::Text kind) const override {
         if (kind == QAccessible::Value)
-            return QString::number(stepper()->value());
+            return stepper()->valueText();
         return QAccessibleWidget::text(kind);
     }
 
@@ -151,9 +180,12 @@ void SettingsStepper::changeValue(qint64 value) {
     Q_EMIT valueStepped(stepped);
 }
 
-void SettingsStepper::setValueDescription(const QString &description) {
-    if (accessibleDescription() != description)
-        setAccessibleDescription(description);
+void SettingsStepper::setValueFormat(std::function<QString(qint64)> format) {
+    format_ = std::move(format);
+}
+
+QString SettingsStepper::valueText() const {
+    return format_ ? format_(value_) : QString::number(value_);
 }
 
 void SettingsStepper::keyPressEvent(QKeyEvent *event) {

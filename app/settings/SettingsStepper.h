@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 class QToolButton;
 
 namespace orvex {
@@ -12,8 +14,8 @@ namespace orvex {
 // setValue() when it refreshes.
 //
 // It is one focusable control, as a spin box is: Up and Down step once, Page Up and Page Down ten times,
-// and assistive technology sees a spin button with its name, value, limits and step (the owner names it
-// and describes the value in words, such as "50 ms", through the accessible description).
+// and assistive technology sees a spin button with its name, value, limits and step, and as its text the
+// value as the row shows it ("50 ms"), which a screen reader speaks at each step.
 class SettingsStepper : public QWidget {
     Q_OBJECT
 
@@ -32,8 +34,9 @@ public:
     // range, announced through valueStepped() when the value changes.
     void stepBy(int steps);
     void stepTo(qint64 value);
-    // Sets the accessible description unless it already says that.
-    void setValueDescription(const QString &description);
+    // How a value reads, unit included ("50 ms"); the number alone until one is given.
+    void setValueFormat(std::function<QString(qint64 value)> format);
+    QString valueText() const;
 
     QToolButton *upButton() const { return up_; }
     QToolButton *downButton() const { return down_; }
@@ -56,6 +59,7 @@ private:
     qint64 maximum_;
     qint64 step_;
     qint64 value_;
+    std::function<QString(qint64)> format_;
     QToolButton *up_;
     QToolButton *down_;
     QWidget *focusRing_;

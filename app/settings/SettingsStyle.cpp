@@ -1,5 +1,7 @@
 #include "settings/SettingsStyle.h"
 
+#include "settings/KeyboardAccess.h"
+
 #include <QLabel>
 #include <QPalette>
 
@@ -28,8 +30,9 @@ void useSecondaryColor(QWidget *widget) {
 
 namespace {
 
-QLabel *makeText(const QString &text, QWidget *parent, QFont::Weight weight) {
-    auto *label = new QLabel(text, parent);
+KeyboardAccess::AccessibleLabel *makeText(const QString &text, QWidget *parent, QFont::Weight weight,
+                                          QAccessible::Role role) {
+    auto *label = new KeyboardAccess::AccessibleLabel(role, text, parent);
     // Shown verbatim: a name or an error text must never be read as markup.
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
@@ -40,12 +43,12 @@ QLabel *makeText(const QString &text, QWidget *parent, QFont::Weight weight) {
 
 } // namespace
 
-QLabel *makeHelpText(const QString &text, QWidget *parent) {
-    return makeText(text, parent, QFont::Normal);
+KeyboardAccess::AccessibleLabel *makeHelpText(const QString &text, QWidget *parent, QAccessible::Role role) {
+    return makeText(text, parent, QFont::Normal, role);
 }
 
-QLabel *makeStatusText(const QString &text, QWidget *parent) {
-    return makeText(text, parent, QFont::Medium);
+KeyboardAccess::AccessibleLabel *makeStatusText(const QString &text, QWidget *parent) {
+    return makeText(text, parent, QFont::Medium, QAccessible::Notification);
 }
 
 } // namespace orvex::SettingsStyle

@@ -287,7 +287,7 @@ QString SettingsViewModel::shortcutRecorderDisplayText() const {
     if (!shortcutRecorder_->isRecording())
         return hotKeySymbolDisplayString(currentHotKeySettings());
     const QString held = hotKeyModifierSymbolString(shortcutRecorder_->previewModifiers());
-    return held.isEmpty() ? QStringLiteral("Record Shortcut") : held + QStringLiteral("…");
+    return held.isEmpty() ? QStringLiteral("Record Shortcut") : held + QStringLiteral("+…");
 }
 
 void SettingsViewModel::saveHotKey() {

@@ -30,8 +30,7 @@ inline const QString hotKeyNotRegistered =
     QStringLiteral("Hotkey could not be registered. It may be used by another app or the desktop.");
 // The failure sentence followed by the reason, when one is known.
 QString hotKeyNotRegisteredBecause(const std::optional<QString> &reason);
-inline const QString menuBarIconGuard =
-    QStringLiteral("Enable Global Hotkey before hiding the menu bar icon.");
+inline const QString menuBarIconGuard = QStringLiteral("Enable Global Hotkey before hiding the tray icon.");
 inline const QString runAtLoginEnabled = QStringLiteral("Launcher will start automatically when you log in.");
 inline const QString runAtLoginDisabled = QStringLiteral("Launcher will not start automatically.");
 inline const QString runAtLoginRequiresApproval =
@@ -79,8 +78,8 @@ public:
     // --- Global hot key.
     HotKeySettings currentHotKeySettings() const;
     ShortcutRecorderController &shortcutRecorder() const { return *shortcutRecorder_; }
-    // "Disabled", the shortcut's symbols, or while recording the held modifiers and "…" ("Record
-    // Shortcut" while none is held).
+    // "Disabled", the shortcut in its compact form ("Ctrl+Space"), or while recording the held modifiers
+    // and "+…" ("Record Shortcut" while none is held).
     QString shortcutRecorderDisplayText() const;
     // Stops recording when switched off; saves the hot key and posts "LauncherHotKeyChanged".
     void setHotKeyEnabled(bool enabled);

@@ -69,6 +69,9 @@ void SettingsWindowController::show() {
         }
     }
     window_->show();
+    // Opened from the keyboard (the panel, the hot key): the focused control shows its focus ring at
+    // once, not from the first Tab on. Showing the window clears the flag, so it comes after.
+    window_->setAttribute(Qt::WA_KeyboardFocusChange);
     window_->raise();
     window_->activateWindow();
 }

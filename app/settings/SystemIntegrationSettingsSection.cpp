@@ -1,5 +1,6 @@
 #include "settings/SystemIntegrationSettingsSection.h"
 
+#include "settings/KeyboardAccess.h"
 #include "settings/SettingsStyle.h"
 
 #include <QCheckBox>
@@ -12,8 +13,10 @@ SystemIntegrationSettingsSection::SystemIntegrationSettingsSection(Bindings bind
     : SettingsFormSection(QStringLiteral("System Integration"), parent), bindings_(std::move(bindings)) {
     runAtLoginToggle_ = new QCheckBox(QStringLiteral("Run at Login"), this);
     addRow(runAtLoginToggle_);
-    addRow(SettingsStyle::makeHelpText(
-        QStringLiteral("Adds Launcher to the applications your desktop starts when you log in."), this));
+    QLabel *help = SettingsStyle::makeHelpText(
+        QStringLiteral("Adds Launcher to the applications your desktop starts when you log in."), this);
+    runAtLoginToggle_->setAccessibleDescription(help->text());
+    addRow(help);
     statusLine_ = SettingsStyle::makeStatusText(QString(), this);
     addRow(statusLine_);
     connect(runAtLoginToggle_, &QCheckBox::toggled, this, [this](bool on) {
@@ -29,9 +32,7 @@ void SystemIntegrationSettingsSection::refresh() {
         const QSignalBlocker blocker(runAtLoginToggle_);
         runAtLoginToggle_->setChecked(bindings_.runAtLoginEnabled.value());
     }
-    const std::optional<QString> message = bindings_.runAtLoginMessage();
-    statusLine_->setVisible(message.has_value());
-    statusLine_->setText(message.value_or(QString()));
+    statusLine_->setMessage(bindings_.runAtLoginMessage());
 }
 
 } // namespace orvex

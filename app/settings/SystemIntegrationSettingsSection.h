@@ -11,6 +11,10 @@ class QLabel;
 
 namespace orvex {
 
+namespace KeyboardAccess {
+class AccessibleLabel;
+}
+
 // The "System Integration" section: the start-at-login toggle, its help line and the outcome of the
 // last change.
 class SystemIntegrationSettingsSection : public SettingsFormSection {
@@ -27,12 +31,13 @@ public:
     void refresh();
 
     QCheckBox *runAtLoginToggle() const { return runAtLoginToggle_; }
-    QLabel *statusLine() const { return statusLine_; }
+    // Spoken as it appears and changes.
+    KeyboardAccess::AccessibleLabel *statusLine() const { return statusLine_; }
 
 private:
     Bindings bindings_;
     QCheckBox *runAtLoginToggle_;
-    QLabel *statusLine_;
+    KeyboardAccess::AccessibleLabel *statusLine_;
 };
 
 } // namespace orvex

@@ -73,9 +73,9 @@ QStringList wrappedLines(const QString &text, const QFont &font, int width, int 
 
 ThemeMiniLauncherPreview::ThemeMiniLauncherPreview(LauncherTheme theme)
     : theme(std::move(theme)),
-      selectedPreviewResult(sample(-101, QStringLiteral("AppCleaner.app"), QStringLiteral("/Applications"),
-                                   SearchResultKind::app, std::nullopt,
-                                   QStringLiteral("...quick <mark>app</mark> launcher..."))),
+      selectedPreviewResult(sample(-101, QStringLiteral("Appearance"),
+                                   QStringLiteral("/usr/share/applications"), SearchResultKind::app,
+                                   std::nullopt, QStringLiteral("...quick <mark>app</mark> launcher..."))),
       hoveredPreviewResult(
           sample(-102, QStringLiteral("projects"), QStringLiteral("/home/alex"), SearchResultKind::folder)),
       plainPreviewResult(sample(-103, QStringLiteral("Sound"), QStringLiteral("System Settings"),

@@ -58,10 +58,12 @@ TranslationSettingsControlsView::TranslationSettingsControlsView(
     languagesRow->addWidget(languagesField_, 1);
     languagesRow->addStretch(0);
     layout->addLayout(languagesRow);
-    layout->addWidget(SettingsStyle::makeHelpText(
+    QLabel *languagesHelp = SettingsStyle::makeHelpText(
         QStringLiteral("Comma-separated ISO language codes (for example \"en,de,fr,es\"). Explicit pairs use "
                        "\"xx:yy\"."),
-        this));
+        this);
+    languagesField_->setAccessibleDescription(languagesHelp->text());
+    layout->addWidget(languagesHelp);
 
     auto *divider = new QFrame(this);
     divider->setFrameShape(QFrame::HLine);
@@ -74,7 +76,8 @@ TranslationSettingsControlsView::TranslationSettingsControlsView(
     divider->setPalette(dividerPalette);
     layout->addWidget(divider);
 
-    auto *enginesHeader = new QLabel(QStringLiteral("Translation Engines (priority top -> bottom)"), this);
+    auto *enginesHeader = new KeyboardAccess::AccessibleLabel(
+        QAccessible::Heading, QStringLiteral("Translation Engines (priority top -> bottom)"), this);
     enginesHeader->setTextFormat(Qt::PlainText);
     enginesHeader->setFont(SettingsStyle::font(enginesHeader->font(), 12, QFont::Medium));
     SettingsStyle::useSecondaryColor(enginesHeader);
@@ -157,57 +160,80 @@ TranslationEngineIDs TranslationSettingsControlsView::engineRowOrder() const {
     return order;
 }
 
-void TranslationSettingsControlsView::rebuildEngineRows(const TranslationEngineIDs &order) {
-    // Later: the press that reordered the rows may still be running inside one of them.
-    for (const EngineRow &row : engineRows_) {
-        engineRowsLayout_->removeWidget(row.row);
-        row.row->hide();
-        row.row->deleteLater();
+void TranslationSettingsControlsView::syncEngineRows(const TranslationEngineIDs &order) {
+    // Rows are kept across a move, so that the pressed arrow keeps the focus.
+    QList<bool> kept(engineRows_.size(), false);
+    QList<EngineRow> rows;
+    for (const TranslationEngineID engine : order) {
+        qsizetype match = -1;
+        for (qsizetype i = 0; i < engineRows_.size() && match < 0; ++i)
+            if (!kept[i] && engineRows_[i].engine == engine)
+                match = i;
+        if (match >= 0)
+            kept[match] = true;
+        rows.append(match >= 0 ? engineRows_[match] : makeEngineRow(engine));
     }
-    engineRows_.clear();
-    const QColor secondary = SettingsStyle::secondaryColor(palette());
-    for (qsizetype index = 0; index < order.size(); ++index) {
-        const TranslationEngineID engine = order[index];
-        EngineRow row{engine};
-        row.row = new QWidget(this);
-        auto *rowLayout = new QVBoxLayout(row.row);
-        rowLayout->setContentsMargins(0, 0, 0, 0);
-        rowLayout->setSpacing(2);
-        auto *controls = new QWidget(row.row);
-        auto *controlsLayout = new QHBoxLayout(controls);
-        controlsLayout->setContentsMargins(0, 0, 0, 0);
-        controlsLayout->setSpacing(8);
-        row.checkbox = new QCheckBox(engineLabel(engine), controls);
-        controlsLayout->addWidget(row.checkbox, 1);
-        row.upButton = new KeyboardAccess::FocusRingToolButton(controls);
-        row.upButton->setAutoRaise(true);
-        row.upButton->setIcon(SettingsSymbols::icon(QStringLiteral("arrow.up"), secondary, 13));
-        row.upButton->setAccessibleName(QStringLiteral("Move %1 up").arg(engineLabel(engine)));
-        controlsLayout->addWidget(row.upButton);
-        row.downButton = new KeyboardAccess::FocusRingToolButton(controls);
-        row.downButton->setAutoRaise(true);
-        row.downButton->setIcon(SettingsSymbols::icon(QStringLiteral("arrow.down"), secondary, 13));
-        row.downButton->setAccessibleName(QStringLiteral("Move %1 down").arg(engineLabel(engine)));
-        controlsLayout->addWidget(row.downButton);
-        controls->setGraphicsEffect(new QGraphicsOpacityEffect(controls));
-        rowLayout->addWidget(controls);
-        row.message = new QLabel(row.row);
-        row.message->setTextFormat(Qt::PlainText);
-        row.message->setWordWrap(true);
-        row.message->setFont(SettingsStyle::font(row.message->font(), 11));
-        row.message->setContentsMargins(24, 0, 0, 0);
-        SettingsStyle::useSecondaryColor(row.message);
-        rowLayout->addWidget(row.message);
-        engineRowsLayout_->addWidget(row.row);
+    for (qsizetype i = 0; i < engineRows_.size(); ++i) {
+        if (kept[i])
+            continue;
+        engineRowsLayout_->removeWidget(engineRows_[i].row);
+        engineRows_[i].row->hide();
+        engineRows_[i].row->deleteLater();
+    }
+    QList<QWidget *> tabOrder;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (engineRowsLayout_->indexOf(rows[i].row) != i) {
+            engineRowsLayout_->removeWidget(rows[i].row);
+            engineRowsLayout_->insertWidget(static_cast<int>(i), rows[i].row);
+        }
+        tabOrder << rows[i].checkbox << rows[i].upButton << rows[i].downButton;
+    }
+    engineRows_ = rows;
+    KeyboardAccess::placeInTabOrder(languagesField_, tabOrder);
+}
 
-        connect(row.checkbox, &QCheckBox::clicked, this,
-                [this, engine](bool checked) { engineToggled(engine, checked); });
-        connect(row.upButton, &QToolButton::clicked, this,
-                [this, engine] { moveEngine(bindings_.translationEngineOrder.value().indexOf(engine), -1); });
-        connect(row.downButton, &QToolButton::clicked, this,
-                [this, engine] { moveEngine(bindings_.translationEngineOrder.value().indexOf(engine), 1); });
-        engineRows_.append(row);
-    }
+TranslationSettingsControlsView::EngineRow
+TranslationSettingsControlsView::makeEngineRow(TranslationEngineID engine) {
+    const QColor secondary = SettingsStyle::secondaryColor(palette());
+    EngineRow row{engine};
+    row.row = new QWidget(this);
+    auto *rowLayout = new QVBoxLayout(row.row);
+    rowLayout->setContentsMargins(0, 0, 0, 0);
+    rowLayout->setSpacing(2);
+    auto *controls = new QWidget(row.row);
+    auto *controlsLayout = new QHBoxLayout(controls);
+    controlsLayout->setContentsMargins(0, 0, 0, 0);
+    controlsLayout->setSpacing(8);
+    row.checkbox = new KeyboardAccess::OptionalCheckBox(engineLabel(engine), controls);
+    controlsLayout->addWidget(row.checkbox, 1);
+    row.upButton = new KeyboardAccess::FocusRingToolButton(controls);
+    row.upButton->setAutoRaise(true);
+    row.upButton->setIcon(SettingsSymbols::icon(QStringLiteral("arrow.up"), secondary, 13));
+    row.upButton->setAccessibleName(QStringLiteral("Move %1 up").arg(engineLabel(engine)));
+    controlsLayout->addWidget(row.upButton);
+    row.downButton = new KeyboardAccess::FocusRingToolButton(controls);
+    row.downButton->setAutoRaise(true);
+    row.downButton->setIcon(SettingsSymbols::icon(QStringLiteral("arrow.down"), secondary, 13));
+    row.downButton->setAccessibleName(QStringLiteral("Move %1 down").arg(engineLabel(engine)));
+    controlsLayout->addWidget(row.downButton);
+    controls->setGraphicsEffect(new QGraphicsOpacityEffect(controls));
+    rowLayout->addWidget(controls);
+    // The box's description says it too.
+    row.message = new KeyboardAccess::AccessibleLabel(QAccessible::Paragraph, QString(), row.row);
+    row.message->setTextFormat(Qt::PlainText);
+    row.message->setWordWrap(true);
+    row.message->setFont(SettingsStyle::font(row.message->font(), 11));
+    row.message->setContentsMargins(24, 0, 0, 0);
+    SettingsStyle::useSecondaryColor(row.message);
+    rowLayout->addWidget(row.message);
+
+    connect(row.checkbox, &QCheckBox::clicked, this,
+            [this, engine](bool checked) { engineToggled(engine, checked); });
+    connect(row.upButton, &QToolButton::clicked, this,
+            [this, engine] { moveEngine(bindings_.translationEngineOrder.value().indexOf(engine), -1); });
+    connect(row.downButton, &QToolButton::clicked, this,
+            [this, engine] { moveEngine(bindings_.translationEngineOrder.value().indexOf(engine), 1); });
+    return row;
 }
 
 void TranslationSettingsControlsView::refresh() {
@@ -215,13 +241,15 @@ void TranslationSettingsControlsView::refresh() {
     if (triggerField_->text() != trigger)
         triggerField_->setText(trigger);
     triggerHelp_->setText(triggerHelpText(trigger));
+    if (triggerField_->accessibleDescription() != triggerHelp_->text())
+        triggerField_->setAccessibleDescription(triggerHelp_->text());
     const QString languages = bindings_.translationLanguageCodesText.value();
     if (languagesField_->text() != languages)
         languagesField_->setText(languages);
 
     const TranslationEngineIDs order = bindings_.translationEngineOrder.value();
     if (engineRowOrder() != order)
-        rebuildEngineRows(order);
+        syncEngineRows(order);
     const TranslationEngineIDSet enabled = bindings_.translationEnabledEngineIDs.value();
     const TranslationEngineAvailabilityTable table =
         availability_ ? availability_() : TranslationEngineAvailabilityTable();
@@ -233,12 +261,18 @@ void TranslationSettingsControlsView::refresh() {
             const QSignalBlocker blocker(row.checkbox);
             row.checkbox->setChecked(isAvailable && enabled.contains(row.engine));
         }
+        row.checkbox->setAvailable(isAvailable);
+        // The line under the box says why it is (un)available; a screen reader hears it with the box.
+        const QString message = entry != table.constEnd() ? entry->message : QString();
+        if (row.checkbox->accessibleDescription() != message)
+            row.checkbox->setAccessibleDescription(message);
         row.upButton->setEnabled(isAvailable && index > 0);
         row.downButton->setEnabled(isAvailable && index < engineRows_.size() - 1);
         static_cast<QGraphicsOpacityEffect *>(row.checkbox->parentWidget()->graphicsEffect())
             ->setOpacity(isAvailable ? 1.0 : 0.45);
         row.message->setVisible(entry != table.constEnd());
-        row.message->setText(entry != table.constEnd() ? entry->message : QString());
+        if (row.message->text() != message)
+            row.message->setText(message);
     }
 }
 

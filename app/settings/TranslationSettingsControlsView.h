@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/KeyboardAccess.h"
 #include "settings/SettingsBinding.h"
 
 #include "search/LauncherSettingsStores.h"
@@ -12,7 +13,6 @@
 #include <functional>
 #include <optional>
 
-class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QToolButton;
@@ -69,7 +69,8 @@ public:
     struct EngineRow {
         TranslationEngineID engine;
         QWidget *row = nullptr;
-        QCheckBox *checkbox = nullptr;
+        // Unavailable engines keep their Tab stop, exposed as disabled with the reason as description.
+        KeyboardAccess::OptionalCheckBox *checkbox = nullptr;
         QToolButton *upButton = nullptr;
         QToolButton *downButton = nullptr;
         QLabel *message = nullptr;
@@ -79,7 +80,9 @@ public:
     TranslationEngineIDs engineRowOrder() const;
 
 private:
-    void rebuildEngineRows(const TranslationEngineIDs &order);
+    // One row per engine of `order`, in that order on screen and in the Tab order.
+    void syncEngineRows(const TranslationEngineIDs &order);
+    EngineRow makeEngineRow(TranslationEngineID engine);
     void engineToggled(TranslationEngineID engine, bool checked);
     void moveEngine(qsizetype index, qsizetype offset);
 

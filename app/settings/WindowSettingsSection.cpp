@@ -12,7 +12,7 @@ WindowSettingsSection::WindowSettingsSection(Bindings bindings, QWidget *parent)
     : SettingsFormSection(QStringLiteral("Window"), parent), bindings_(std::move(bindings)) {
     snapToggle_ = new QCheckBox(QStringLiteral("Snap Window to Grid"), this);
     addRow(snapToggle_);
-    menuBarIconToggle_ = new QCheckBox(QStringLiteral("Show Menu Bar Icon"), this);
+    menuBarIconToggle_ = new QCheckBox(QStringLiteral("Show Tray Icon"), this);
     addRow(menuBarIconToggle_);
     versionToggle_ = new QCheckBox(QStringLiteral("Show Version Number"), this);
     addRow(versionToggle_);

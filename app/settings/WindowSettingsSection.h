@@ -10,7 +10,7 @@ class QLabel;
 
 namespace orvex {
 
-// The "Window" section: snap to grid, the menu-bar icon and the version number, with the hint on how to
+// The "Window" section: snap to grid, the tray icon and the version number, with the hint on how to
 // reopen the settings while the icon is hidden.
 class WindowSettingsSection : public SettingsFormSection {
     Q_OBJECT

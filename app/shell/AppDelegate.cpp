@@ -1,5 +1,6 @@
 #include "shell/AppDelegate.h"
 
+#include "platform/ConsoleLog.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/MainQueue.h"
 #include "shell/OrvexLauncherRuntime.h"
@@ -71,6 +72,11 @@ AppDelegate::AppDelegate(AppDelegateEnvironment environment)
             return notifier->notify(summary, body);
         };
     }
+    // Settings and what is learned stay in memory when the file cannot take them; the user hears why,
+    // once for each time writing stops working.
+    defaults_.setWriteFailureHandler([this](const QString &reason) {
+        MainQueue::post(this, [this, reason] { reportSettingsWriteFailure(reason); });
+    });
     if (!environment_.permissionWarmups)
         environment_.permissionWarmups = PermissionWarmups::production();
     singleInstanceController_ = environment_.singleInstanceController
@@ -92,6 +98,7 @@ AppDelegate::AppDelegate(AppDelegateEnvironment environment)
 }
 
 AppDelegate::~AppDelegate() {
+    defaults_.setWriteFailureHandler({});
     waitForBackgroundWork();
     if (!terminated_)
         applicationWillTerminate();
@@ -104,6 +111,15 @@ AppDelegate::~AppDelegate() {
     onboardingWindowController_.reset();
     delete snapOverlayWindow_.data();
     delete window_.data();
+}
+
+void AppDelegate::reportSettingsWriteFailure(const QString &reason) {
+    // The defaults print their own line with the same reason; the user is told once more, on the desktop.
+    const QString file = defaults_.filePath();
+    environment_.notifyUser(QStringLiteral("Settings cannot be saved"),
+                            QStringLiteral("Orvex Launcher cannot save its settings or what it learns to %1: "
+                                           "%2. It keeps them while it runs and saves them once it can.")
+                                .arg(file, reason));
 }
 
 AppDelegate *AppDelegate::shared() {

@@ -119,9 +119,9 @@ public:
     void toggleMenuBarIcon();
     void toggleSnippets();
     void showSettingsWindow() override;
-    // Says that nothing opened the chosen row: one line on stderr and, where a notification service
-    // runs, a desktop notification (the panel is hidden by then).
-    void activationFailed(const SearchResult &result) override;
+    // Says that the chosen row could not be opened, and why: one line on stderr and, where a
+    // notification service runs, a desktop notification (the panel is hidden by then).
+    void activationFailed(const SearchResult &result, const QString &reason) override;
     void showPermissionsOnboardingWindow();
     // Shows the panel on the current desktop, above everything, with the keyboard focus.
     void showWindow();
@@ -206,6 +206,8 @@ private:
 
     void setupGlobalHotKey();
     void reportHotKeyFailure(const HotKeySettings &settings);
+    // Says why the defaults file takes no writes: a line on stderr and a desktop notification.
+    void reportSettingsWriteFailure(const QString &reason);
     void setupWindowSnapSettings();
     void setupMenuBarIconVisibility();
     void setupVersionVisibility();

@@ -57,7 +57,7 @@ QMenu *AppDelegate::buildStatusMenu() {
     addToggle(QStringLiteral("Show Search Snippets"), defaults_.boolValue(showSnippetsKey).value_or(false),
               &AppDelegate::toggleSnippets);
     addToggle(QStringLiteral("Show Version Number"), showVersionNumber_, &AppDelegate::toggleVersionNumber);
-    addToggle(QStringLiteral("Show Menu Bar Icon"), showMenuBarIcon_, &AppDelegate::toggleMenuBarIcon);
+    addToggle(QStringLiteral("Show Tray Icon"), showMenuBarIcon_, &AppDelegate::toggleMenuBarIcon);
     menu->addSeparator();
     QAction *quit = menu->addAction(QStringLiteral("Quit"));
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));

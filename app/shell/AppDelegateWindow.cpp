@@ -83,14 +83,12 @@ void AppDelegate::hideWindow() {
     center_.post(QString(NotificationName::launcherWindowHidden));
 }
 
-void AppDelegate::activationFailed(const SearchResult &result) {
+void AppDelegate::activationFailed(const SearchResult &result, const QString &reason) {
     const QString item = result.kind() == SearchResultKind::action
                              ? result.actionURLString().value_or(result.filename())
                              : result.fullPath();
-    printErrorLine(QStringLiteral("Orvex Launcher could not open %1: no application on this system opened it")
-                       .arg(item));
-    environment_.notifyUser(QStringLiteral("Could not open \u201c%1\u201d").arg(result.filename()),
-                            QStringLiteral("No application on this system opened %1.").arg(item));
+    printErrorLine(QStringLiteral("Orvex Launcher could not open %1: %2").arg(item, reason));
+    environment_.notifyUser(QStringLiteral("Could not open \u201c%1\u201d").arg(result.filename()), reason);
 }
 
 void AppDelegate::toggleWindow() {

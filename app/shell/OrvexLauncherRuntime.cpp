@@ -5,9 +5,11 @@
 
 #include "launch-at-login/LaunchAtLoginManager.h"
 #include "platform/ConsoleLog.h"
+#include "platform/StartupEnvironment.h"
 #include "platform/UserDefaults.h"
 #include "search/Database.h"
 #include "sources/StandardSources.h"
+#include "sources/TranslationLookup.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -74,6 +76,8 @@ std::shared_ptr<SingleInstanceController> OrvexLauncherRuntime::singleInstanceCo
 }
 
 int OrvexLauncherRuntime::run(int argc, char **argv) {
+    // Before anything sets variables for the launcher itself: programs it starts get the desktop's own.
+    StartupEnvironment::capture();
     catchTerminationSignals();
     installStandardSearchCore();
     // The launcher's identity for its login item, as a bundle would declare it.
@@ -125,8 +129,12 @@ int OrvexLauncherRuntime::run(int argc, char **argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     quitOnTerminationSignals(application);
     // Connected before the delegate's own handler: the first crawl and the browser probe are cancelled
-    // before the delegate waits for its start-up work, so quitting does not wait for them.
-    QObject::connect(&application, &QCoreApplication::aboutToQuit, [] { DatabaseManager::shutdownShared(); });
+    // before the delegate waits for its start-up work, so quitting does not wait for them. The translation
+    // engine goes first: a lookup waiting on its interpreter holds up the core's shutdown.
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, [] {
+        TranslationLookup::shutdownEngines();
+        DatabaseManager::shutdownShared();
+    });
     const int status = runLauncherApplication(application);
     // Stop hearing later launches (their wake-ups are queued onto the application) before the
     // application object goes; the lock goes with it, as the process ends.

@@ -18,7 +18,7 @@ QMenu *SettingsFieldEditor::menu() {
     if (!menu)
         menu = new QMenu;
     menu->addSeparator();
-    QAction *menuBarIcon = menu->addAction(QStringLiteral("Show Menu Bar Icon"));
+    QAction *menuBarIcon = menu->addAction(QStringLiteral("Show Tray Icon"));
     menuBarIcon->setCheckable(true);
     menuBarIcon->setChecked(MenuBarIconVisibilityStore(defaults_).load(true));
     connect(menuBarIcon, &QAction::triggered, this, &SettingsFieldEditor::toggleMenuBarIcon);

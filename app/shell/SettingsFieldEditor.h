@@ -11,7 +11,7 @@ class QMenu;
 namespace orvex {
 
 // The context menu of the panel's search field: the field's own editing commands, then a separator,
-// "Show Menu Bar Icon" (checked while the status item is shown) and "Settings…". Owned by the panel
+// "Show Tray Icon" (checked while the status item is shown) and "Settings…". Owned by the panel
 // window and reused for the window's life.
 class SettingsFieldEditor : public QObject {
     Q_OBJECT

@@ -1,5 +1,6 @@
 #include "sources/AppleScriptRunner.h"
 
+#include "platform/ChildProcesses.h"
 #include "platform/ConsoleLog.h"
 #include "platform/StringUtils.h"
 
@@ -27,8 +28,10 @@ QString decodedTrimmed(const QByteArray &bytes) {
 
 } // namespace
 
-AppleScriptRunner::AppleScriptRunner(QString osascriptPath, int timeoutMilliseconds)
-    : osascriptPath_(std::move(osascriptPath)), timeoutMilliseconds_(std::max(timeoutMilliseconds, 1)) {}
+AppleScriptRunner::AppleScriptRunner(QString osascriptPath, int timeoutMilliseconds,
+                                     const std::atomic<bool> *cancelled)
+    : osascriptPath_(std::move(osascriptPath)), timeoutMilliseconds_(std::max(timeoutMilliseconds, 1)),
+      cancelled_(cancelled) {}
 
 std::optional<AppleScriptRunResult> AppleScriptRunner::runDetailed(const QString &script,
                                                                    const QStringList &arguments) const {
@@ -37,6 +40,8 @@ std::optional<AppleScriptRunResult> AppleScriptRunner::runDetailed(const QString
     process.setArguments(QStringList{QStringLiteral("-e"), script} + arguments);
     // The scripts never read input; a closed input keeps a child from waiting on ours.
     process.setStandardInputFile(QProcess::nullDevice());
+    // Started and waited for on this thread, which outlives it.
+    ChildProcesses::dieWithThisProcess(process);
 
     const QDeadlineTimer deadline(timeoutMilliseconds_);
     process.start(QIODevice::ReadOnly);
@@ -56,6 +61,11 @@ std::optional<AppleScriptRunResult> AppleScriptRunner::runDetailed(const QString
         error += process.readAllStandardError();
     };
     while (process.state() != QProcess::NotRunning) {
+        if (cancelled_ && cancelled_->load()) {
+            process.kill();
+            process.waitForFinished(5000);
+            return std::nullopt;
+        }
         const qint64 remaining = deadline.remainingTime();
         if (remaining == 0) {
             stopReason = QStringLiteral("AppleScript did not finish within %1 seconds and was stopped.")

@@ -22,8 +22,9 @@ std::shared_ptr<const SourceSnapshot> BrowserTabsSource::initialSnapshot() const
     return std::make_shared<Snapshot>(QList<BrowserTabShortcut>());
 }
 
-std::shared_ptr<const SourceSnapshot> BrowserTabsSource::crawl(const std::atomic<bool> &) const {
-    return std::make_shared<Snapshot>(configuration_.asksBrowsers ? discover() : QList<BrowserTabShortcut>());
+std::shared_ptr<const SourceSnapshot> BrowserTabsSource::crawl(const std::atomic<bool> &cancelled) const {
+    return std::make_shared<Snapshot>(configuration_.asksBrowsers ? discover(&cancelled)
+                                                                  : QList<BrowserTabShortcut>());
 }
 
 SearchResults BrowserTabsSource::match(const SourceSnapshot &snapshot, const SearchContext &context) const {
@@ -41,7 +42,8 @@ bool BrowserTabsSource::isBrowserRunning(const QString &bundleIdentifier) const 
 }
 
 BrowserTabProbeResult BrowserTabsSource::probe(const QString &browserName, const QString &appName,
-                                               const QString &bundleIdentifier) const {
+                                               const QString &bundleIdentifier,
+                                               const std::atomic<bool> *cancelled) const {
     // What the probe script answers for a browser that is not running, without starting anything.
     if (!isBrowserRunning(bundleIdentifier)) {
         std::lock_guard guard(failureLinesMutex_);
@@ -64,11 +66,11 @@ BrowserTabProbeResult BrowserTabsSource::probe(const QString &browserName, const
             .isPermissionDenied = false,
             .detail = QStringLiteral("Open tabs cannot be listed on this system (%1 is missing).")
                           .arg(configuration_.osascriptPath)};
-    } else if (const auto run =
-                   AppleScriptRunner(configuration_.osascriptPath, configuration_.scriptTimeoutMilliseconds)
-                       .runDetailed(BrowserTabs::probeScript(), {appName});
+    } else if (const auto run = AppleScriptRunner(configuration_.osascriptPath,
+                                                  configuration_.scriptTimeoutMilliseconds, cancelled)
+                                    .runDetailed(BrowserTabs::probeScript(), {appName});
                !run) {
-        // The runner has written its own line.
+        // The runner has written its own line, or the probe was cancelled.
         failure = BrowserTabProbeFailure{.isPermissionDenied = false,
                                          .detail = QStringLiteral("Failed to execute AppleScript process.")};
         writeLine = false;
@@ -105,10 +107,13 @@ BrowserTabProbeResult BrowserTabsSource::probe(const QString &browserName, const
     return {.tabs = tabs, .failure = std::nullopt};
 }
 
-QList<BrowserTabShortcut> BrowserTabsSource::discover() const {
+QList<BrowserTabShortcut> BrowserTabsSource::discover(const std::atomic<bool> *cancelled) const {
     QList<BrowserTabShortcut> tabs;
-    for (const BrowserAutomationTarget &target : BrowserTabs::targets())
-        tabs += probe(target.displayName, target.appName, target.bundleIdentifier).tabs;
+    for (const BrowserAutomationTarget &target : BrowserTabs::targets()) {
+        if (cancelled && cancelled->load())
+            break;
+        tabs += probe(target.displayName, target.appName, target.bundleIdentifier, cancelled).tabs;
+    }
     return tabs;
 }
 

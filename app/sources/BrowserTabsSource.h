@@ -41,12 +41,13 @@ public:
 
     // Whether a process of the browser runs (the injected check, else /proc); unknown browsers do not.
     bool isBrowserRunning(const QString &bundleIdentifier) const;
-    // Asks one browser for its tabs; blocks while the script runs. A failure that persists is written
-    // once on standard output, not on every refresh.
+    // Asks one browser for its tabs; blocks while the script runs, or until `cancelled` (when given) is
+    // set. A failure that persists is written once on standard output, not on every refresh.
     BrowserTabProbeResult probe(const QString &browserName, const QString &appName,
-                                const QString &bundleIdentifier) const;
+                                const QString &bundleIdentifier,
+                                const std::atomic<bool> *cancelled = nullptr) const;
     // Every browser's tabs, in table order.
-    QList<BrowserTabShortcut> discover() const;
+    QList<BrowserTabShortcut> discover(const std::atomic<bool> *cancelled = nullptr) const;
     // Brings a tab to the front; blocks while the script runs. True only when the browser said so.
     bool focus(const QString &bundleIdentifier, qint64 windowIndex, qint64 tabIndex) const;
     // Probes every browser in table order, stopping at the first failure. Blocks while the scripts run.

@@ -1,7 +1,9 @@
 #include "sources/SystemSettingsLauncher.h"
 
 #include "platform/DesktopEntry.h"
+#include "platform/StartupEnvironment.h"
 
+#include <QDir>
 #include <QHash>
 #include <QMap>
 #include <QProcess>
@@ -133,8 +135,22 @@ bool openSystemSettingsLink(const QString &link, const DesktopEntryEnvironment &
     const std::optional<SystemSettingsTarget> target = systemSettingsTarget(link, environment);
     if (!target)
         return false;
-    // The settings application outlives the launcher's request; an argument list, never a shell.
-    return QProcess::startDetached(target->commandLine.first(), target->commandLine.mid(1));
+    // The settings application outlives the launcher's request; an argument list, never a shell. It
+    // starts as from the desktop's menu: in the home folder, with the desktop's environment.
+    QProcess process;
+    process.setProgram(target->commandLine.first());
+    process.setArguments(target->commandLine.mid(1));
+    process.setWorkingDirectory(QDir::homePath());
+    QProcessEnvironment started;
+    for (const QByteArray &entry :
+         environment.launchEnvironment.value_or(StartupEnvironment::environment())) {
+        const qsizetype equals = entry.indexOf('=');
+        if (equals > 0)
+            started.insert(QString::fromLocal8Bit(entry.left(equals)),
+                           QString::fromLocal8Bit(entry.mid(equals + 1)));
+    }
+    process.setProcessEnvironment(started);
+    return process.startDetached();
 }
 
 } // namespace orvex

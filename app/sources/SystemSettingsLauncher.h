@@ -26,8 +26,8 @@ std::optional<SystemSettingsTarget> systemSettingsTarget(const QString &link,
                                                          const DesktopEntryEnvironment &environment);
 
 // Opens a settings-pane row's link with the desktop's settings application, handing it the pane's
-// argument; no shell is involved. False when no settings application is installed, the link names no
-// known pane, or the launch failed.
+// argument, in the home folder with the environment's `launchEnvironment`; no shell is involved. False when
+// no settings application is installed, the link names no known pane, or the launch failed.
 bool openSystemSettingsLink(const QString &link);
 bool openSystemSettingsLink(const QString &link, const DesktopEntryEnvironment &environment);
 

@@ -45,8 +45,12 @@ void TranslationLookup::prewarmEnabledEnginesIfPossible(const std::optional<Tran
         if (!python)
             continue;
         const QProcessEnvironment environment = ArgosRuntime::processEnvironment(*python);
-        waitingWorkPool()->start(
-            [path = *python, environment] { ArgosDaemon::shared().prewarm(path, environment); });
+        waitingWorkPool()->start([path = *python, environment] {
+            const auto status = ArgosRuntime::argosRuntimeStatus(ArgosRuntime::engineShutdownToken());
+            if (!status || !ArgosRuntime::availability(*status).isAvailable)
+                return;
+            ArgosDaemon::shared().prewarm(path, environment);
+        });
     }
 }
 

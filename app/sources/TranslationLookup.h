@@ -46,10 +46,15 @@ public:
     // From the runtime check, run once per process (the first call may block up to 1.2 s).
     static TranslationEngineAvailability argosAvailability();
 
-    // Starts the Argos child ahead of the first translation when Argos is among the engines. No list:
-    // the enabled engines of the settings in `defaults`. Returns at once.
+    // Starts the Argos child ahead of the first translation when Argos is among the engines and the
+    // runtime check finds that its interpreter may translate (an interpreter without the package would
+    // sit idle for the whole run). No list: the enabled engines of the settings in `defaults`. Returns at
+    // once; the check and the start run on a worker.
     static void prewarmEnabledEnginesIfPossible(const std::optional<TranslationEngineIDs> &engines,
                                                 UserDefaults &defaults);
+    // Ends the Argos child and the engines' own runtime checks at once, and starts no other: for a process
+    // that is going away, before it waits for the work that may be waiting on them.
+    static void shutdownEngines();
 
     // The online dictionary: its name in row texts, its base address and the search address of a
     // command (the query item "s" carries the source text, every byte outside the unreserved set

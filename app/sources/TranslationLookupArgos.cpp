@@ -1,5 +1,6 @@
 #include "sources/TranslationLookupArgos.h"
 
+#include "platform/ChildProcesses.h"
 #include "platform/StringUtils.h"
 
 #include <QDir>
@@ -13,14 +14,10 @@
 
 #include <cerrno>
 #include <csignal>
-#include <thread>
-#include <vector>
 
-#include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
-#include <spawn.h>
-#include <sys/wait.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 namespace orvex {
@@ -130,140 +127,15 @@ int millisecondsUntil(SteadyClock::time_point deadline) {
     return static_cast<int>(std::min<qint64>(remaining.count() + 1, 60'000));
 }
 
-// Where a spawned child's standard streams go: a new pipe, the null device, or the launcher's own.
-enum class Stream { pipe, null, inherit };
-
-struct SpawnedChild {
-    pid_t pid = 0;
-    int stdinWrite = -1;
-    int stdoutRead = -1;
-};
-
-// Spawns `program` with `arguments` and `environment` (never through a shell). Every descriptor the
-// launcher makes here is close-on-exec, so no child holds another's pipe; signal dispositions and the
-// mask are reset to the defaults in the child.
-std::optional<SpawnedChild> spawnChild(const QString &program, const QStringList &arguments,
-                                       const QProcessEnvironment &environment, Stream input, Stream output) {
-    int inPipe[2] = {-1, -1};
-    int outPipe[2] = {-1, -1};
-    auto closeAll = [&] {
-        for (int *fd : {&inPipe[0], &inPipe[1], &outPipe[0], &outPipe[1]})
-            closeHandle(*fd);
-    };
-    if (input == Stream::pipe && ::pipe2(inPipe, O_CLOEXEC) != 0)
-        return std::nullopt;
-    if (output == Stream::pipe && ::pipe2(outPipe, O_CLOEXEC) != 0) {
-        closeAll();
-        return std::nullopt;
-    }
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (input == Stream::pipe)
-        posix_spawn_file_actions_adddup2(&actions, inPipe[0], STDIN_FILENO);
-    else if (input == Stream::null)
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    if (output == Stream::pipe)
-        posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
-    else if (output == Stream::null)
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t none;
-    sigemptyset(&none);
-    sigset_t all;
-    sigfillset(&all);
-    sigdelset(&all, SIGKILL);
-    sigdelset(&all, SIGSTOP);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &all);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
-    const QByteArray path = QFile::encodeName(program);
-    std::vector<QByteArray> argumentBytes{path};
-    for (const QString &argument : arguments)
-        argumentBytes.push_back(argument.toUtf8());
-    std::vector<char *> argv;
-    for (QByteArray &bytes : argumentBytes)
-        argv.push_back(bytes.data());
-    argv.push_back(nullptr);
-    std::vector<QByteArray> environmentBytes;
-    for (const QString &entry : environment.toStringList())
-        environmentBytes.push_back(entry.toLocal8Bit());
-    std::vector<char *> envp;
-    for (QByteArray &bytes : environmentBytes)
-        envp.push_back(bytes.data());
-    envp.push_back(nullptr);
-
-    pid_t pid = 0;
-    const int error = ::posix_spawn(&pid, path.constData(), &actions, &attributes, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    if (error != 0) {
-        closeAll();
-        return std::nullopt;
-    }
-
-    SpawnedChild child{.pid = pid};
-    closeHandle(inPipe[0]);
-    closeHandle(outPipe[1]);
-    child.stdinWrite = inPipe[1];
-    child.stdoutRead = outPipe[0];
-    for (int fd : {child.stdinWrite, child.stdoutRead})
-        if (fd >= 0)
-            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    return child;
+// True once `wakeHandle` (an event counter) has been signalled.
+bool isWoken(const pollfd &wake) {
+    return (wake.revents & (POLLIN | POLLERR | POLLHUP | POLLNVAL)) != 0;
 }
 
-// Reaps the child when it has exited. True when it has (its status in `status`).
-bool reapIfExited(pid_t pid, int *status = nullptr) {
-    int localStatus = 0;
-    pid_t result;
-    do {
-        result = ::waitpid(pid, &localStatus, WNOHANG);
-    } while (result < 0 && errno == EINTR);
-    if (result == pid || (result < 0 && errno == ECHILD)) {
-        if (status)
-            *status = localStatus;
-        return true;
-    }
-    return false;
-}
-
-// False when the time limit passed first, or a stop was requested.
-bool waitForExit(pid_t pid, std::chrono::milliseconds timeLimit, int *status = nullptr,
-                 const std::stop_token &stop = {}) {
-    const auto deadline = SteadyClock::now() + timeLimit;
-    for (;;) {
-        if (reapIfExited(pid, status))
-            return true;
-        if (SteadyClock::now() >= deadline || stop.stop_requested())
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-}
-
-void killAndReap(pid_t pid) {
-    ::kill(pid, SIGKILL);
-    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-    }
-}
-
-// Ends a child for good: SIGTERM, the grace time, then SIGKILL; always reaped.
-void terminateAndReap(pid_t pid, std::chrono::milliseconds grace) {
-    if (pid <= 0 || reapIfExited(pid))
-        return;
-    ::kill(pid, SIGTERM);
-    if (waitForExit(pid, grace))
-        return;
-    killAndReap(pid);
-}
-
-// Writes everything before the deadline. A reader that is gone gives EPIPE, never SIGPIPE: the signal is
-// blocked for this thread while writing and a SIGPIPE raised by the write is taken back.
-bool writeAll(int fd, const QByteArray &bytes, SteadyClock::time_point deadline) {
+// Writes everything before the deadline, or until `wakeHandle` is signalled. A reader that is gone gives
+// EPIPE, never SIGPIPE: the signal is blocked for this thread while writing and a SIGPIPE raised by the
+// write is taken back.
+bool writeAll(int fd, const QByteArray &bytes, SteadyClock::time_point deadline, int wakeHandle) {
     sigset_t pipeSignal;
     sigemptyset(&pipeSignal);
     sigaddset(&pipeSignal, SIGPIPE);
@@ -289,8 +161,10 @@ bool writeAll(int fd, const QByteArray &bytes, SteadyClock::time_point deadline)
         if (n < 0 && errno == EAGAIN) {
             // The pipe is full: wait for room until the deadline.
             const int timeout = millisecondsUntil(deadline);
-            pollfd descriptor{.fd = fd, .events = POLLOUT, .revents = 0};
-            if (timeout == 0 || (::poll(&descriptor, 1, timeout) < 0 && errno != EINTR)) {
+            pollfd descriptors[2] = {{.fd = fd, .events = POLLOUT, .revents = 0},
+                                     {.fd = wakeHandle, .events = POLLIN, .revents = 0}};
+            if (timeout == 0 || (::poll(descriptors, 2, timeout) < 0 && errno != EINTR) ||
+                isWoken(descriptors[1])) {
                 ok = false;
                 break;
             }
@@ -308,6 +182,13 @@ bool writeAll(int fd, const QByteArray &bytes, SteadyClock::time_point deadline)
     }
     pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
     return ok;
+}
+
+// Stopped once by TranslationLookup::shutdownEngines(); never destroyed, as checks may still read it at
+// exit.
+std::stop_source &engineShutdown() {
+    static auto *const source = new std::stop_source;
+    return *source;
 }
 
 bool isValidUtf8(const QByteArray &bytes) {
@@ -339,7 +220,8 @@ std::optional<QString> resolvedPythonExecutablePath(const QStringList &fixedCand
 }
 
 std::optional<QString> userSitePackagesPath(const QString &pythonExecutablePath) {
-    static const QRegularExpression versioned(QStringLiteral("python3\\.(\\d+)$"));
+    // Not a static: the prewarm's check may still run here while the process's statics are destroyed.
+    const QRegularExpression versioned(QStringLiteral("python3\\.(\\d+)$"));
     const auto match = versioned.match(pythonExecutablePath);
     if (!match.hasMatch())
         return std::nullopt;
@@ -375,51 +257,63 @@ std::optional<ArgosRuntimeStatus> evaluateArgosRuntimeStatus(const std::stop_tok
     const auto python = resolvedPythonExecutablePath(fixedCandidates);
     if (!python)
         return ArgosRuntimeStatus{.kind = ArgosRuntimeStatus::Kind::pythonNotFound};
-    // "-c" puts the working directory first on the module path; it is taken off before the import.
+    // "-c" puts the working directory first on the module path; it is taken off before the import. The
+    // check reads nothing: its input is the null device, never the launcher's terminal.
+    using ChildProcesses::Stream;
     const auto child =
-        spawnChild(*python,
-                   {QStringLiteral("-c"), QStringLiteral("import sys\n"
-                                                         "if sys.path and sys.path[0] == \"\":\n"
-                                                         "    del sys.path[0]\n"
-                                                         "import argostranslate.translate\n")},
-                   processEnvironment(*python), Stream::inherit, Stream::null);
+        ChildProcesses::spawn(*python,
+                              {QStringLiteral("-c"), QStringLiteral("import sys\n"
+                                                                    "if sys.path and sys.path[0] == \"\":\n"
+                                                                    "    del sys.path[0]\n"
+                                                                    "import argostranslate.translate\n")},
+                              processEnvironment(*python), Stream::null, Stream::null);
     if (!child)
         return ArgosRuntimeStatus{.kind = ArgosRuntimeStatus::Kind::checkFailed};
-    int status = 0;
-    if (!waitForExit(child->pid, timeLimit, &status, stop)) {
+    int exitCode = -1;
+    if (!ChildProcesses::waitForExit(child->pid, timeLimit, &exitCode, stop)) {
         // Whoever stops the check is going away and waits for it: nothing to ask of the child.
         if (stop.stop_requested()) {
-            killAndReap(child->pid);
+            ChildProcesses::kill(child->pid);
             return std::nullopt;
         }
-        terminateAndReap(child->pid, std::chrono::milliseconds(200));
+        ChildProcesses::terminate(child->pid, std::chrono::milliseconds(200));
         return ArgosRuntimeStatus{.kind = ArgosRuntimeStatus::Kind::checkFailed};
     }
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+    // Reaped, with anything it left in its group.
+    ChildProcesses::kill(child->pid);
+    if (exitCode == 0)
         return ArgosRuntimeStatus{.kind = ArgosRuntimeStatus::Kind::ready, .pythonPath = *python};
     return ArgosRuntimeStatus{.kind = ArgosRuntimeStatus::Kind::moduleMissing};
 }
 
 std::optional<ArgosRuntimeStatus> argosRuntimeStatus(const std::stop_token &stop) {
-    static std::mutex mutex;
-    static std::optional<ArgosRuntimeStatus> known;
+    struct Known {
+        std::mutex mutex;
+        std::optional<ArgosRuntimeStatus> status;
+    };
+    // Never destroyed: the prewarm's check runs on a worker that the process does not wait for at exit.
+    static Known *const known = new Known;
     {
-        const std::lock_guard guard(mutex);
-        if (known)
-            return known;
+        const std::lock_guard guard(known->mutex);
+        if (known->status)
+            return known->status;
     }
     // Checked with no lock held, so that a stop reaches the check at once; the first answer is kept.
     const std::optional<ArgosRuntimeStatus> status = evaluateArgosRuntimeStatus(stop);
     if (!status)
         return std::nullopt;
-    const std::lock_guard guard(mutex);
-    if (!known)
-        known = status;
-    return known;
+    const std::lock_guard guard(known->mutex);
+    if (!known->status)
+        known->status = status;
+    return known->status;
 }
 
 ArgosRuntimeStatus argosRuntimeStatus() {
     return *argosRuntimeStatus(std::stop_token());
+}
+
+std::stop_token engineShutdownToken() {
+    return engineShutdown().get_token();
 }
 
 TranslationEngineAvailability availability(const ArgosRuntimeStatus &status) {
@@ -462,18 +356,28 @@ TranslationLookup::translateWithArgos(const QString &text, const QString &source
 }
 
 TranslationEngineAvailability TranslationLookup::argosAvailability() {
-    return ArgosRuntime::availability(ArgosRuntime::argosRuntimeStatus());
+    // Stopped because the engines shut down: nobody is left to read the answer.
+    const auto status = ArgosRuntime::argosRuntimeStatus(ArgosRuntime::engineShutdownToken());
+    return ArgosRuntime::availability(
+        status.value_or(ArgosRuntimeStatus{.kind = ArgosRuntimeStatus::Kind::checkFailed}));
+}
+
+void TranslationLookup::shutdownEngines() {
+    engineShutdown().request_stop();
+    ArgosDaemon::shared().shutdown();
 }
 
 // ---- Daemon ----
 
 ArgosDaemon::ArgosDaemon() : ArgosDaemon(Options{}) {}
 
-ArgosDaemon::ArgosDaemon(Options options) : options_(options) {}
+ArgosDaemon::ArgosDaemon(Options options)
+    : options_(options), wakeHandle_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 ArgosDaemon::~ArgosDaemon() {
-    std::lock_guard guard(mutex_);
-    restartLocked();
+    shutdown();
+    if (wakeHandle_ >= 0)
+        ::close(wakeHandle_);
 }
 
 ArgosDaemon &ArgosDaemon::shared() {
@@ -491,9 +395,20 @@ pid_t ArgosDaemon::processID() {
     return isUsableLocked() ? process_ : 0;
 }
 
+void ArgosDaemon::shutdown() {
+    shutDown_.store(true);
+    // Wakes a request that waits on the child, so that the lock below is free at once.
+    const quint64 one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(wakeHandle_, &one, sizeof one);
+    std::lock_guard guard(mutex_);
+    restartLocked();
+}
+
 bool ArgosDaemon::isUsableLocked() {
-    if (process_ > 0 && reapIfExited(process_))
+    if (process_ > 0 && ChildProcesses::hasExited(process_)) {
+        ChildProcesses::kill(process_);
         process_ = 0;
+    }
     return process_ > 0 && stdinHandle_ >= 0 && stdoutHandle_ >= 0;
 }
 
@@ -503,6 +418,8 @@ std::optional<QString> ArgosDaemon::translate(const QString &pythonExecutablePat
                                               const QString &targetLanguageCode,
                                               std::optional<std::chrono::milliseconds> replyTimeout) {
     std::lock_guard guard(mutex_);
+    if (shutDown_.load())
+        return std::nullopt;
     if (!isUsableLocked()) {
         restartLocked();
         if (!startProcess(pythonExecutablePath, environment))
@@ -521,6 +438,10 @@ std::optional<QString> ArgosDaemon::translate(const QString &pythonExecutablePat
         return std::nullopt;
     }
     const auto response = readResponse(requestID, deadline);
+    // A child without the translation package answers every request so: it is not kept resident for
+    // nothing. The next translation starts another, which finds a package installed meanwhile.
+    if (response && !response->ok && response->error == QLatin1String("module_missing"))
+        restartLocked();
     if (!response || !response->ok || !response->text)
         return std::nullopt;
     const QString translated = StringUtils::trimmedWhitespaceAndNewlines(*response->text);
@@ -531,7 +452,7 @@ std::optional<QString> ArgosDaemon::translate(const QString &pythonExecutablePat
 
 void ArgosDaemon::prewarm(const QString &pythonExecutablePath, const QProcessEnvironment &environment) {
     std::lock_guard guard(mutex_);
-    if (isUsableLocked())
+    if (shutDown_.load() || isUsableLocked())
         return;
     restartLocked();
     startProcess(pythonExecutablePath, environment);
@@ -543,14 +464,15 @@ void ArgosDaemon::restart() {
 }
 
 bool ArgosDaemon::startProcess(const QString &pythonExecutablePath, const QProcessEnvironment &environment) {
-    const auto child = spawnChild(pythonExecutablePath,
-                                  {QStringLiteral("-u"), QStringLiteral("-c"), ArgosRuntime::childProgram()},
-                                  environment, Stream::pipe, Stream::pipe);
+    using ChildProcesses::Stream;
+    const auto child = ChildProcesses::spawn(
+        pythonExecutablePath, {QStringLiteral("-u"), QStringLiteral("-c"), ArgosRuntime::childProgram()},
+        environment, Stream::pipe, Stream::pipe);
     if (!child)
         return false;
     process_ = child->pid;
-    stdinHandle_ = child->stdinWrite;
-    stdoutHandle_ = child->stdoutRead;
+    stdinHandle_ = child->inputWrite;
+    stdoutHandle_ = child->outputRead;
     stdoutBuffer_.clear();
     return true;
 }
@@ -570,7 +492,7 @@ ArgosDaemon::SendResult ArgosDaemon::sendRequest(quint64 requestID, const QStrin
                               {QStringLiteral("text"), text}};
     QByteArray line = QJsonDocument(request).toJson(QJsonDocument::Compact);
     line.append('\n');
-    return writeAll(stdinHandle_, line, deadline) ? SendResult::sent : SendResult::writeFailed;
+    return writeAll(stdinHandle_, line, deadline, wakeHandle_) ? SendResult::sent : SendResult::writeFailed;
 }
 
 std::optional<ArgosDaemon::PythonResponse> ArgosDaemon::parseResponseLine(QByteArray line,
@@ -637,8 +559,12 @@ std::optional<QByteArray> ArgosDaemon::readOutputChunk(Deadline deadline) {
         const int timeout = millisecondsUntil(deadline);
         if (timeout == 0)
             return std::nullopt;
-        pollfd descriptor{.fd = stdoutHandle_, .events = POLLIN, .revents = 0};
-        const int ready = ::poll(&descriptor, 1, timeout);
+        pollfd descriptors[2] = {{.fd = stdoutHandle_, .events = POLLIN, .revents = 0},
+                                 {.fd = wakeHandle_, .events = POLLIN, .revents = 0}};
+        const int ready = ::poll(descriptors, 2, timeout);
+        // Shutting down: the child is not waited for.
+        if (ready > 0 && isWoken(descriptors[1]))
+            return std::nullopt;
         // A single wait is capped at a minute; only the deadline, checked above, ends a longer one.
         if (ready == 0)
             continue;
@@ -648,10 +574,15 @@ std::optional<QByteArray> ArgosDaemon::readOutputChunk(Deadline deadline) {
 }
 
 void ArgosDaemon::restartLocked() {
-    // End of input lets the child leave on its own; one that does not is terminated, then killed.
+    // End of input lets the child leave on its own; one that does not is terminated, then killed. Once
+    // shut down nothing is asked of it: whoever shuts the daemon down is going away and waits for it.
     closeHandle(stdinHandle_);
-    if (process_ > 0 && !waitForExit(process_, options_.terminationGrace))
-        terminateAndReap(process_, options_.terminationGrace);
+    if (process_ > 0) {
+        if (shutDown_.load() || ChildProcesses::waitForExit(process_, options_.terminationGrace))
+            ChildProcesses::kill(process_);
+        else
+            ChildProcesses::terminate(process_, options_.terminationGrace);
+    }
     process_ = 0;
     closeHandle(stdoutHandle_);
     stdoutBuffer_.clear();

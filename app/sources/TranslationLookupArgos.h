@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <optional>
@@ -55,6 +56,8 @@ evaluateArgosRuntimeStatus(const std::stop_token &stop,
 ArgosRuntimeStatus argosRuntimeStatus();
 // The same, and nothing when `stop` is requested before the check answers (a later call checks again).
 std::optional<ArgosRuntimeStatus> argosRuntimeStatus(const std::stop_token &stop);
+// Requested by TranslationLookup::shutdownEngines(): the checks the engines run for themselves stop then.
+std::stop_token engineShutdownToken();
 TranslationEngineAvailability availability(const ArgosRuntimeStatus &status);
 
 // The Python program the child runs (passed after "-c").
@@ -66,7 +69,7 @@ QString childProgram();
 // each with a fresh "id"; the child answers each with one JSON line that echoes the id. A reply is
 // taken only when its id is the current request's, so a reply that arrives after its deadline is
 // discarded instead of answering the next request. A monitor: one request at a time, and every read
-// waits with a deadline on the calling thread.
+// waits with a deadline on the calling thread. The child never outlives the process (ChildProcesses).
 class ArgosDaemon {
 public:
     struct Options {
@@ -77,22 +80,26 @@ public:
 
     ArgosDaemon();
     explicit ArgosDaemon(Options options);
-    // Stops and reaps the child.
+    // Shuts down.
     ~ArgosDaemon();
     ArgosDaemon(const ArgosDaemon &) = delete;
     ArgosDaemon &operator=(const ArgosDaemon &) = delete;
 
-    // The process-wide daemon, never destroyed; its child ends when the launcher's end of the pipe closes.
+    // The process-wide daemon, never destroyed; TranslationLookup::shutdownEngines() ends its child.
     static ArgosDaemon &shared();
 
-    // The child's translation, trimmed; nothing on every failure. Starts the child when it is not usable.
-    // No `replyTimeout`: the one of the options.
+    // The child's translation, trimmed; nothing on every failure. Starts the child when it is not usable,
+    // and stops it when it answers that it has no translation package. No `replyTimeout`: the one of the
+    // options.
     std::optional<QString> translate(const QString &pythonExecutablePath,
                                      const QProcessEnvironment &environment, const QString &text,
                                      const QString &sourceLanguageCode, const QString &targetLanguageCode,
                                      std::optional<std::chrono::milliseconds> replyTimeout = std::nullopt);
     // Starts the child unless it is already usable.
     void prewarm(const QString &pythonExecutablePath, const QProcessEnvironment &environment);
+    // For good, at once: a request waiting on the child ends, the child and its group are killed and
+    // reaped, and later requests and prewarms start nothing. For a process that is going away.
+    void shutdown();
     // Stops the child (end of input, then SIGTERM, then SIGKILL after the grace time), reaps it and
     // forgets it.
     void restart();
@@ -124,6 +131,9 @@ private:
     void restartLocked();
 
     const Options options_;
+    std::atomic<bool> shutDown_{false};
+    // An event counter that shutdown() signals; every wait on the child also waits on it.
+    const int wakeHandle_;
     std::mutex mutex_;
     pid_t process_ = 0;
     int stdinHandle_ = -1;

@@ -23,6 +23,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSysInfo>
@@ -32,6 +33,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -722,8 +724,87 @@ void startupSection(const Options &options, HomeRun &run, LauncherInstance &laun
               failures == 0 && wm.count > 0 && wm.median <= 300, peer);
 }
 
+// Dead: gone, or a zombie that is no longer anyone's to wait for.
+bool isDead(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2, 1) == "Z";
+}
+
+// Control+Q while "cc hallo welt" waits on a translation interpreter that never answers (it ignores its
+// input and SIGTERM, and sleeps; its runtime check at start-up hangs the same way): time to the process
+// gone, and how many of the interpreters it started are still alive a second later.
+void quitWithHungInterpreter(const Options &options, HomeRun &run, LauncherInstance &launcher) {
+    const QString folder = QFileInfo(launcher.outputFile()).absolutePath();
+    const QString started = folder + QStringLiteral("/hung-interpreter-started.txt");
+    const QString interpreter = folder + QStringLiteral("/hung-python");
+    QFile script(interpreter);
+    if (!script.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        script.write("#!/bin/sh\ntrap '' TERM\necho $$ >> '" + QFile::encodeName(started) +
+                     "'\nexec sleep 600\n") < 0) {
+        std::printf("  cannot write %s\n", qPrintable(interpreter));
+        return;
+    }
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcessEnvironment extra;
+    extra.insert(QStringLiteral("ORVEX_TRANSLATION_PYTHON"), interpreter);
+    launcher.setExtraEnvironment(extra);
+
+    const QString query = QStringLiteral("cc hallo welt");
+    std::vector<double> times;
+    int failures = 0;
+    int left = 0;
+    for (int i = 0; i < options.repetitions; ++i) {
+        QFile::remove(started);
+        QString error;
+        if (!launcher.resetState(&error) || !launcher.start()) {
+            ++failures;
+            continue;
+        }
+        const auto from = MonotonicClock::now();
+        launcher.typeText(query, 20ms);
+        // The pending row is painted once the lookups have started; the first request reaches the
+        // interpreter right after.
+        if (!launcher.waitForFinal(query, from, 10s)) {
+            ++failures;
+            launcher.stop();
+            continue;
+        }
+        launcher.idle(100ms);
+        if (const auto took = launcher.quit(LauncherInstance::QuitBy::controlQ))
+            times.push_back(*took);
+        else
+            ++failures;
+        launcher.idle(1s);
+        QFile log(started);
+        if (log.open(QIODevice::ReadOnly)) {
+            for (const QByteArray &line : log.readAll().split('\n')) {
+                const qint64 pid = line.trimmed().toLongLong();
+                if (pid <= 0 || isDead(pid))
+                    continue;
+                ++left;
+                // What the launcher left is ended here, so that the runs do not pile up.
+                ::kill(static_cast<pid_t>(pid), SIGKILL);
+            }
+        }
+    }
+    launcher.setExtraEnvironment({});
+    const Stats stats = statsOf(times);
+    printStatsRow("Control+Q, hung interpreter -> ended", stats);
+    std::printf("  interpreters left running after the quit: %d\n", left);
+    if (failures)
+        std::printf("  %d quits failed (no start, no answer, or still running after 10 s)\n", failures);
+    addTarget(run.sizeName, QStringLiteral("quit with a hung translation interpreter <= 500 ms, none left"),
+              QStringLiteral("median %1, p99 %2; %3 left").arg(ms(stats.median), ms(stats.p99)).arg(left),
+              failures == 0 && stats.count > 0 && stats.p99 <= 500 && left == 0);
+}
+
 // Quit while the first crawl of the home runs: the panel is up at once, the walks take seconds on the
-// large home. Time from Control+Q (or SIGTERM, as at logout) to the process gone.
+// large home. Time from Control+Q (or SIGTERM, as at logout) to the process gone. Then the same with a
+// translation waiting on an interpreter that never answers.
 void quitSection(const Options &options, HomeRun &run, LauncherInstance &launcher) {
     printHeading(QStringLiteral("Quit during the first crawl (%1 home)").arg(run.sizeName));
     using QuitBy = LauncherInstance::QuitBy;
@@ -756,6 +837,7 @@ void quitSection(const Options &options, HomeRun &run, LauncherInstance &launche
                   .arg(ms(byKey.median), ms(byKey.p99), ms(bySignal.median), ms(bySignal.p99)),
               failures == 0 && byKey.count > 0 && bySignal.count > 0 && byKey.p99 <= 500 &&
                   bySignal.p99 <= 500);
+    quitWithHungInterpreter(options, run, launcher);
 }
 
 void printMemoryRow(const char *what, const ResidentMemory &m) {

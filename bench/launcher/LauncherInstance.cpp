@@ -86,6 +86,8 @@ QProcessEnvironment LauncherInstance::launcherEnvironment() const {
     }
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     environment.remove(QStringLiteral("SESSION_MANAGER"));
+    for (const QString &name : extraEnvironment_.keys())
+        environment.insert(name, extraEnvironment_.value(name));
     return environment;
 }
 

@@ -28,6 +28,8 @@ public:
     bool resetState(QString *error);
     // Drops the program and the index database from the system's file cache.
     void evictFileCaches() const;
+    // Variables added to the launcher's environment from its next start on.
+    void setExtraEnvironment(const QProcessEnvironment &extra) { extraEnvironment_ = extra; }
 
     // Starts the launcher and waits for its panel to be mapped and drawn.
     std::optional<StartTiming> start(std::chrono::milliseconds timeout = std::chrono::seconds(30));
@@ -78,6 +80,7 @@ private:
     QString home_;
     QString stateRoot_;
     QProcessEnvironment displayEnvironment_;
+    QProcessEnvironment extraEnvironment_;
     WindowEventRecorder &recorder_;
     test::ChildProcess process_;
     xcb_window_t panel_ = 0;

@@ -3,9 +3,11 @@
 #include "ContentViewTestSupport.h"
 #include "PanelPaintTestSupport.h"
 #include "panel/LauncherThemeCatalog.h"
+#include "panel/PanelHost.h"
 #include "panel/PanelNotifications.h"
 #include "panel/ResultActivationModeMonitor.h"
 #include "panel/ResultListView.h"
+#include "panel/ResultRowView.h"
 #include "panel/SearchTextField.h"
 #include "panel/SessionState.h"
 #include "panel/SpokenNotice.h"
@@ -227,6 +229,52 @@ TEST(ContentView, EscapeHidesThePanelAndCtrlQQuits) {
     EXPECT_EQ(postsOf(panel, NotificationName::launcherWindowHidden), 1);
 }
 
+// Keys a keyboard user reaches the field's menu and the settings with: the Menu key and Shift+F10 ask
+// for the field's context menu at the caret, Ctrl+Comma shows the settings, as the status menu says.
+TEST(ContentView, MenuKeysOpenTheFieldsMenuAndCtrlCommaShowsTheSettings) {
+    struct Host final : PanelHost {
+        Host() { PanelHost::setCurrent(this); }
+        ~Host() override { PanelHost::setCurrent(nullptr); }
+        void hideWindow() override {}
+        void showSettingsWindow() override { ++settings; }
+        int settings = 0;
+    };
+    const struct {
+        const char *keys;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int menus;
+        int settings;
+        const char *typed;
+    } cases[] = {
+        {"Menu", Qt::Key_Menu, Qt::NoModifier, 1, 0, ""},
+        {"Shift+F10", Qt::Key_F10, Qt::ShiftModifier, 1, 0, ""},
+        {"F10 alone", Qt::Key_F10, Qt::NoModifier, 0, 0, ""},
+        {"Ctrl+Comma", Qt::Key_Comma, Qt::ControlModifier, 0, 1, ""},
+        {"Comma alone types", Qt::Key_Comma, Qt::NoModifier, 0, 0, ","},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.keys);
+        PanelHarness panel;
+        Host host;
+        SearchTextField *field = panel.view->searchField();
+        field->setContextMenuPolicy(Qt::CustomContextMenu);
+        QList<QPoint> menus;
+        QObject::connect(field, &QWidget::customContextMenuRequested,
+                         [&](const QPoint &position) { menus.append(position); });
+        panel.type("ab");
+        field->setCursorPosition(1);
+
+        QTest::keyClick(field, c.key, c.modifiers);
+        EXPECT_EQ(menus.size(), c.menus);
+        if (!menus.isEmpty()) {
+            EXPECT_EQ(field->cursorPositionAt(menus.constFirst()), 1) << "at the caret";
+        }
+        EXPECT_EQ(host.settings, c.settings);
+        EXPECT_EQ(field->text(), QStringLiteral("a") + QLatin1String(c.typed) + QStringLiteral("b"));
+    }
+}
+
 TEST(ContentView, ClicksActivateAndHoverFollowsThePointer) {
     PanelHarness panel;
     panel.type("quar");
@@ -396,6 +444,9 @@ TEST(ContentView, RowsAreItemsForAssistiveTechnology) {
         ASSERT_NE(item, nullptr) << i;
         EXPECT_EQ(item->text(QAccessible::Name), rows[i].filename()) << i;
         const QString description = item->text(QAccessible::Description);
+        EXPECT_TRUE(
+            description.startsWith(ResultRowView::kindAccessibleLabel(rows[i]) + QStringLiteral(", ")))
+            << description.toStdString();
         EXPECT_TRUE(description.contains(rows[i].directory())) << description.toStdString();
         ASSERT_TRUE(rows[i].relevanceScore().has_value());
         EXPECT_TRUE(description.contains("Search score " + QString::number(*rows[i].relevanceScore())))

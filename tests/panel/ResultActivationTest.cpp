@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QKeyEvent>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -231,6 +232,97 @@ TEST(ResultActivation, ARefusedAddressCountsAsAFailedOpenSoTheFallbackIsTried) {
                                                  QStringLiteral("data:text/html,x")));
     EXPECT_EQ(a.log, (QStringList{QStringLiteral("hidden"), QStringLiteral("open:notion://page/abc"),
                                   QStringLiteral("hidden"), QStringLiteral("hidden")}));
+}
+
+// When nothing opens the row, fallbacks included, the shell hears why, in words a user understands.
+TEST(ResultActivation, AFailureTellsTheShellWhatHappened) {
+    const QString script = homePath() + QStringLiteral("/Failures/run.sh");
+    writeFile(script, "#!/bin/sh\ntouch ran\n");
+    QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString entry = QStringLiteral("/usr/share/applications/gone.desktop");
+    const struct {
+        const char *name;
+        SearchResult row;
+        // What the workspace answers to every open.
+        OpenResult answer;
+        QString reason;
+    } cases[] = {
+        {"an app whose entry was deleted", appRow(QStringLiteral("gone")),
+         OpenResult::failed(OpenFailure::itemMissing, entry),
+         QStringLiteral("It is no longer installed: %1 was removed.").arg(entry)},
+        {"a terminal app without a terminal", appRow(QStringLiteral("console")),
+         OpenResult::failed(OpenFailure::noTerminal),
+         QStringLiteral("It runs in a terminal, and no terminal program is installed.")},
+        {"an app whose program was removed", appRow(QStringLiteral("tool")),
+         OpenResult::failed(OpenFailure::programMissing, QStringLiteral("/usr/bin/tool")),
+         QStringLiteral("Its program \u201c/usr/bin/tool\u201d is not installed.")},
+        {"an app whose service is missing", appRow(QStringLiteral("org.example.Silent")),
+         OpenResult::failed(OpenFailure::serviceMissing, QStringLiteral("org.example.Silent")),
+         QStringLiteral("Its D-Bus service \u201corg.example.Silent\u201d is neither running nor installed, "
+                        "and it names no program to run instead.")},
+        {"a document no application opens", fileRow(QStringLiteral("Plan.pdf")),
+         OpenResult::failed(OpenFailure::noApplicationForType, QStringLiteral("application/pdf")),
+         QStringLiteral("No application on this system opens files of the type \u201cPDF document\u201d "
+                        "(application/pdf).")},
+        {"a document that is gone", fileRow(QStringLiteral("Plan.pdf")),
+         OpenResult::failed(OpenFailure::itemMissing, QStringLiteral("/home/user/Documents/Plan.pdf")),
+         QStringLiteral("/home/user/Documents/Plan.pdf no longer exists: it was moved or deleted.")},
+        {"a folder without a file manager", folderRow(QStringLiteral("/home/user/Projects"), false),
+         OpenResult::failed(OpenFailure::noApplicationForType, QStringLiteral("inode/directory")),
+         QStringLiteral("No application on this system opens folders.")},
+        {"a program that would not start", appRow(QStringLiteral("broken")),
+         OpenResult::failed(OpenFailure::launchFailed, QStringLiteral("Permission denied")),
+         QStringLiteral("Its program could not be started: Permission denied.")},
+        {"a bookmark to a program",
+         actionRow(QStringLiteral("Script"), SearchResultAction::openBrowserFavorite,
+                   QUrl::fromLocalFile(script).toString()),
+         OpenResult::opened(),
+         QStringLiteral("It points to a program or device (%1), and Orvex Launcher opens only documents and "
+                        "folders from it.")
+             .arg(script)},
+        {"a bookmark to a file that is gone",
+         actionRow(QStringLiteral("Notes"), SearchResultAction::openBrowserFavorite,
+                   QStringLiteral("file:///home/user/gone.txt")),
+         OpenResult::opened(),
+         QStringLiteral("/home/user/gone.txt no longer exists: it was moved or deleted.")},
+        {"a bookmark without a browser",
+         actionRow(QStringLiteral("Site"), SearchResultAction::openBrowserFavorite,
+                   QStringLiteral("https://example.org/")),
+         OpenResult::failed(OpenFailure::noApplicationForScheme, QStringLiteral("https")),
+         QStringLiteral("No application on this system opens \u201chttps:\u201d addresses.")},
+        {"a bookmark of a refused kind",
+         actionRow(QStringLiteral("Script"), SearchResultAction::openBrowserFavorite,
+                   QStringLiteral("javascript:alert(1)")),
+         OpenResult::opened(),
+         QStringLiteral("Orvex Launcher does not open \u201cjavascript:\u201d addresses from it.")},
+        {"a tab whose browser is gone, and no browser",
+         actionRow(QStringLiteral("Tab"), SearchResultAction::focusBrowserTab,
+                   QStringLiteral("https://tab.example/"), edgeTabLink),
+         OpenResult::failed(OpenFailure::noApplicationForScheme, QStringLiteral("https")),
+         QStringLiteral("No application on this system opens \u201chttps:\u201d addresses.")},
+        {"a Notion page: the web address's reason",
+         actionRow(QStringLiteral("Plan"), SearchResultAction::openNotionPage,
+                   QStringLiteral("https://www.notion.so/Plan-0123"), QStringLiteral("notion://page/0123")),
+         OpenResult::failed(OpenFailure::noApplicationForScheme, QStringLiteral("https")),
+         QStringLiteral("No application on this system opens \u201chttps:\u201d addresses.")},
+        {"a settings pane",
+         actionRow(QStringLiteral("Sound"), SearchResultAction::openSystemSettings,
+                   QStringLiteral("x-apple.systempreferences:com.apple.Sound-Settings.extension")),
+         OpenResult::opened(),
+         QStringLiteral("No settings application on this desktop could open this pane.")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ActivationHarness a;
+        RecordingHost host(a.log);
+        a.workspace.failure = c.answer;
+        a.show(QStringLiteral("x"), {c.row});
+        a.activation->activateResult(c.row, ResultActivationMode::open);
+        a.finish();
+        const QStringList failures = a.log.filter(QRegularExpression(QStringLiteral("^failed:")));
+        EXPECT_EQ(failures.join(QLatin1Char('\n')).toStdString(),
+                  QStringLiteral("failed:%1: %2").arg(c.row.filename(), c.reason).toStdString());
+    }
 }
 
 TEST(ResultActivation, TabFocusLinksNameAKnownBrowserAndTwoNumbers) {

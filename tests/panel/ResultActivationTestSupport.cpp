@@ -6,9 +6,9 @@
 
 namespace orvex::test::panelmodel {
 
-bool RecordingWorkspace::open(const QUrl &url) {
+OpenResult RecordingWorkspace::open(const QUrl &url) {
     log_.append(QStringLiteral("open:") + url.toString());
-    return opensEverything || openable.contains(url.toString());
+    return opensEverything || openable.contains(url.toString()) ? OpenResult::opened() : failure;
 }
 
 void RecordingWorkspace::activateFileViewerSelectingURLs(const QList<QUrl> &urls) {

@@ -15,15 +15,16 @@
 namespace orvex::test::panelmodel {
 
 // What the activation did, in order: "open:<url>", "clipboard:<text>", "hidden", "focus:<id>/<w>/<t>",
-// "settings-link:<link>", "reveal:<url>", "host-hide", "host-settings".
+// "settings-link:<link>", "reveal:<url>", "host-hide", "host-settings", "failed:<row>: <reason>".
 using ActivationLog = QStringList;
 
-// A workspace whose opens fail unless the address is listed (or everything opens); it logs each call.
+// A workspace whose opens fail (with `failure`) unless the address is listed (or everything opens); it
+// logs each call.
 class RecordingWorkspace final : public Workspace {
 public:
     explicit RecordingWorkspace(ActivationLog &log) : log_(log) {}
 
-    bool open(const QUrl &url) override;
+    OpenResult open(const QUrl &url) override;
     std::optional<QUrl> urlForApplicationToOpenFolders() override { return std::nullopt; }
     QUrl systemFileViewerURL() override { return {}; }
     void activateFileViewerSelectingURLs(const QList<QUrl> &urls) override;
@@ -32,6 +33,7 @@ public:
 
     QSet<QString> openable;
     bool opensEverything = false;
+    OpenResult failure = OpenResult::failed(OpenFailure::noApplicationForScheme, QStringLiteral("x-test"));
 
 private:
     ActivationLog &log_;
@@ -45,6 +47,9 @@ public:
 
     void hideWindow() override { log_.append(QStringLiteral("host-hide")); }
     void showSettingsWindow() override { log_.append(QStringLiteral("host-settings")); }
+    void activationFailed(const SearchResult &result, const QString &reason) override {
+        log_.append(QStringLiteral("failed:%1: %2").arg(result.filename(), reason));
+    }
 
 private:
     ActivationLog &log_;

@@ -135,6 +135,49 @@ TEST(ResultRowView, SymbolNamesByKindAndAction) {
     }
 }
 
+// What a screen reader says a row is, which on screen only the icon tells. The action rows are made as
+// their sources make them.
+TEST(ResultRowView, EveryKindOfRowIsNamedInWords) {
+    const auto action = [](SearchResultAction kind, std::optional<QString> snippet,
+                           std::optional<QString> address) {
+        SearchResultFields fields;
+        fields.id = -3;
+        fields.filename = QStringLiteral("Row");
+        fields.kind = SearchResultKind::action;
+        fields.action = kind;
+        fields.snippet = std::move(snippet);
+        fields.actionURLString = std::move(address);
+        return SearchResult(fields);
+    };
+    const QString page = QStringLiteral("https://example.org/");
+    const QString dictionary = QStringLiteral("https://dict.example.org/?q=Haus#onlinedict");
+    const struct {
+        const char *what;
+        SearchResult result;
+        const char *kind;
+    } cases[] = {
+        {"document", makeRow("report.pdf", SearchResultKind::file), "Document"},
+        {"application", makeRow("Text Editor", SearchResultKind::app), "Application"},
+        {"folder", makeRow("Projects", SearchResultKind::folder), "Folder"},
+        {"settings pane", action(SearchResultAction::openSystemSettings, std::nullopt, "settings://display"),
+         "Settings pane"},
+        {"open tab", action(SearchResultAction::focusBrowserTab, page, page), "Browser tab"},
+        {"bookmark: its snippet is its address", action(SearchResultAction::openBrowserFavorite, page, page),
+         "Bookmark"},
+        {"dictionary look-up of a translation",
+         action(SearchResultAction::openBrowserFavorite, "Haus", dictionary), "Translation"},
+        {"calculator: no snippet", action(SearchResultAction::copyToClipboard, std::nullopt, "4"),
+         "Calculation"},
+        {"translation to copy", action(SearchResultAction::copyToClipboard, "Haus", "house"), "Translation"},
+        {"translation that left the text as it was",
+         action(SearchResultAction::copyToClipboard, "Haus", "Haus"), "Translation"},
+        {"Notion page", action(SearchResultAction::openNotionPage, std::nullopt, page), "Notion page"},
+        {"the launcher's settings", actionRow(SearchResultAction::openSettings), "Launcher settings"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(ResultRowView::kindAccessibleLabel(c.result).toStdString(), c.kind) << c.what;
+}
+
 TEST(ResultRowView, IconRulesPickTheRightImageAndSize) {
     struct Case {
         const char *name;

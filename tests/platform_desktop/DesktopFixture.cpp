@@ -113,6 +113,22 @@ QString DesktopFixture::recordingProgram(const QString &name) {
     return path;
 }
 
+QString DesktopFixture::startRecordingProgram(const QString &name) {
+    const QString path = root_ + QStringLiteral("/bin/") + name;
+    const QString record = recordPath(name);
+    makeDirectory(QFileInfo(record).absolutePath());
+    writeFile(path, QStringLiteral("#!/bin/sh\n"
+                                   "{ printf 'cwd=%s\\n' \"$(pwd)\"\n"
+                                   "  env | sed 's/^/env:/'\n"
+                                   "  for argument in \"$@\"; do printf 'arg=%s\\n' \"$argument\"; done\n"
+                                   "} > '%1.part'\n"
+                                   "mv '%1.part' '%1'\n")
+                        .arg(record)
+                        .toUtf8());
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+}
+
 QString DesktopFixture::recordPath(const QString &name) const {
     return root_ + QStringLiteral("/records/") + name;
 }

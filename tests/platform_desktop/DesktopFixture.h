@@ -27,6 +27,10 @@ public:
 
     // A program that writes its arguments, one per line, to the file at `recordPath()` of `name`.
     QString recordingProgram(const QString &name);
+    // A program that writes how it was started to the file at `recordPath()` of `name`: a line
+    // "cwd=<its working folder>", then "env:<NAME=value>" for each variable, then "arg=<argument>" for each
+    // argument.
+    QString startRecordingProgram(const QString &name);
     // Where the program `name` records; the file appears only once the whole record is written.
     QString recordPath(const QString &name) const;
     // The recorded arguments once they appear within the time-out; nothing when the program never ran.

@@ -1,6 +1,7 @@
 #include "platform/DesktopWorkspace.h"
 
 #include "DesktopFixture.h"
+#include "FakeApplication.h"
 #include "FakeFileManager.h"
 #include "support/PrivateSessionBus.h"
 #include "support/TestEnvironment.h"
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QGuiApplication>
 
+#include <gio/gio.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -24,6 +26,43 @@ using namespace std::chrono_literals;
 std::string text(const std::optional<QStringList> &lines) {
     return lines ? lines->join(QLatin1Char('|')).toStdString() : std::string("(never ran)");
 }
+
+// How a program of DesktopFixture::startRecordingProgram was started.
+struct StartRecord {
+    QString folder;
+    QMap<QString, QString> environment;
+    QStringList arguments;
+};
+
+std::optional<StartRecord> startRecord(const test::DesktopFixture &desktop, const QString &name) {
+    const std::optional<QStringList> lines = desktop.recorded(name);
+    if (!lines)
+        return std::nullopt;
+    StartRecord record;
+    for (const QString &line : *lines) {
+        if (line.startsWith(QLatin1String("cwd=")))
+            record.folder = line.mid(4);
+        else if (line.startsWith(QLatin1String("env:")))
+            record.environment.insert(line.mid(4).section(QLatin1Char('='), 0, 0),
+                                      line.mid(4).section(QLatin1Char('='), 1));
+        else if (line.startsWith(QLatin1String("arg=")))
+            record.arguments.append(line.mid(4));
+    }
+    return record;
+}
+
+// Sets an environment variable of the test process for the length of a scope.
+class ScopedVariable {
+public:
+    ScopedVariable(const char *name, const QByteArray &value) : name_(name), saved_(qgetenv(name)) {
+        ::setenv(name, value.constData(), 1);
+    }
+    ~ScopedVariable() { ::setenv(name_, saved_.constData(), 1); }
+
+private:
+    const char *name_;
+    QByteArray saved_;
+};
 
 class DesktopWorkspaceTest : public ::testing::Test {
 protected:
@@ -87,34 +126,123 @@ TEST_F(DesktopWorkspaceTest, AnEntryFromElsewhereRunsOnlyWhenMarkedExecutable) {
     EXPECT_EQ(text(desktop.recorded(QStringLiteral("payload"))), "");
 }
 
-TEST_F(DesktopWorkspaceTest, OpenIsFalseWhenNothingCanOpenTheItem) {
+// Every failed open says why, in terms the caller can put to the user.
+TEST_F(DesktopWorkspaceTest, AnOpenThatFailsSaysWhy) {
     test::writeFile(documents + QStringLiteral("/notes.txt"), "plain words\n");
     test::writeFile(documents + QStringLiteral("/blob.bin"), QByteArray("\x00\x01\x02\xff", 4));
     desktop.writeEntry(systemApps, QStringLiteral("missing-program.desktop"),
                        QStringLiteral("/nonexistent/orvex-program %U"));
+    desktop.writeEntry(systemApps, QStringLiteral("missing-try.desktop"),
+                       desktop.recordingProgram(QStringLiteral("try")),
+                       QStringLiteral("TryExec=orvex-not-installed\n"));
     desktop.writeEntry(systemApps, QStringLiteral("hidden.desktop"),
                        desktop.recordingProgram(QStringLiteral("hidden")), QStringLiteral("Hidden=true\n"));
     test::writeFile(systemApps + QStringLiteral("/link.desktop"),
                     "[Desktop Entry]\nType=Link\nName=Link\nURL=https://example.invalid/\n");
+    const QString console = desktop.recordingProgram(QStringLiteral("console"));
+    desktop.writeEntry(systemApps, QStringLiteral("console.desktop"), console,
+                       QStringLiteral("Terminal=true\n"));
+    // No terminal on the search path, whatever the machine has installed.
+    const QString bin = QFileInfo(console).absolutePath();
+    const ScopedVariable path("PATH", QFile::encodeName(bin));
+    DesktopWorkspace workspace(QDBusConnection(QStringLiteral("none")), {}, 10s,
+                               QByteArrayList{"PATH=" + QFile::encodeName(bin)});
     const struct {
         const char *name;
         QUrl url;
+        OpenFailure failure;
+        QString detail;
     } cases[] = {
-        {"scheme without handler", QUrl(QStringLiteral("orvex-unhandled://thing"))},
-        {"web address without browser", QUrl(QStringLiteral("https://example.invalid/"))},
-        {"text without editor", QUrl::fromLocalFile(documents + QStringLiteral("/notes.txt"))},
-        {"unknown type", QUrl::fromLocalFile(documents + QStringLiteral("/blob.bin"))},
-        {"folder without file manager", QUrl::fromLocalFile(documents)},
-        {"missing file", QUrl::fromLocalFile(documents + QStringLiteral("/gone.txt"))},
+        {"scheme without handler", QUrl(QStringLiteral("orvex-unhandled://thing")),
+         OpenFailure::noApplicationForScheme, QStringLiteral("orvex-unhandled")},
+        {"web address without browser", QUrl(QStringLiteral("HTTPS://example.invalid/")),
+         OpenFailure::noApplicationForScheme, QStringLiteral("https")},
+        {"text without editor", QUrl::fromLocalFile(documents + QStringLiteral("/notes.txt")),
+         OpenFailure::noApplicationForType, QStringLiteral("text/plain")},
+        {"unknown type", QUrl::fromLocalFile(documents + QStringLiteral("/blob.bin")),
+         OpenFailure::noApplicationForType, QStringLiteral("application/octet-stream")},
+        {"folder without file manager", QUrl::fromLocalFile(documents), OpenFailure::noApplicationForType,
+         QStringLiteral("inode/directory")},
+        {"missing file", QUrl::fromLocalFile(documents + QStringLiteral("/gone.txt")),
+         OpenFailure::itemMissing, documents + QStringLiteral("/gone.txt")},
+        {"entry deleted while listed", QUrl::fromLocalFile(systemApps + QStringLiteral("/deleted.desktop")),
+         OpenFailure::itemMissing, systemApps + QStringLiteral("/deleted.desktop")},
         {"entry whose program is missing",
-         QUrl::fromLocalFile(systemApps + QStringLiteral("/missing-program.desktop"))},
-        {"hidden entry", QUrl::fromLocalFile(systemApps + QStringLiteral("/hidden.desktop"))},
-        {"link entry", QUrl::fromLocalFile(systemApps + QStringLiteral("/link.desktop"))},
-        {"relative address", QUrl(QStringLiteral("just-words"))},
-        {"empty address", QUrl()},
+         QUrl::fromLocalFile(systemApps + QStringLiteral("/missing-program.desktop")),
+         OpenFailure::programMissing, QStringLiteral("/nonexistent/orvex-program")},
+        {"entry whose TryExec is missing",
+         QUrl::fromLocalFile(systemApps + QStringLiteral("/missing-try.desktop")),
+         OpenFailure::programMissing, QStringLiteral("orvex-not-installed")},
+        {"terminal entry without a terminal",
+         QUrl::fromLocalFile(systemApps + QStringLiteral("/console.desktop")), OpenFailure::noTerminal,
+         QString()},
+        {"hidden entry", QUrl::fromLocalFile(systemApps + QStringLiteral("/hidden.desktop")),
+         OpenFailure::applicationRemoved, systemApps + QStringLiteral("/hidden.desktop")},
+        {"link entry", QUrl::fromLocalFile(systemApps + QStringLiteral("/link.desktop")),
+         OpenFailure::notAnApplication, systemApps + QStringLiteral("/link.desktop")},
+        {"relative address", QUrl(QStringLiteral("just-words")), OpenFailure::invalidAddress,
+         QStringLiteral("just-words")},
+        {"empty address", QUrl(), OpenFailure::invalidAddress, QString()},
     };
-    for (const auto &c : cases)
-        EXPECT_FALSE(workspace.open(c.url)) << c.name;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const OpenResult result = workspace.open(c.url);
+        EXPECT_FALSE(result);
+        EXPECT_EQ(result.failure, c.failure);
+        EXPECT_EQ(result.detail.toStdString(), c.detail.toStdString());
+    }
+    EXPECT_FALSE(QFile::exists(desktop.recordPath(QStringLiteral("console")))) << "ran without a terminal";
+}
+
+// A program starts as from the desktop's menu: in the home folder (or its entry's own Path), with the
+// environment it is given, not the one the launcher made for itself.
+TEST_F(DesktopWorkspaceTest, ProgramsStartInTheHomeFolderWithTheEnvironmentTheyAreGiven) {
+    ASSERT_EQ(qgetenv("QT_QPA_PLATFORM"), "offscreen") << "the process's own choice, not to be passed on";
+    ASSERT_NE(QDir::currentPath(), test::homePath());
+    const QString program = desktop.startRecordingProgram(QStringLiteral("app"));
+    const QString ownFolder = documents + QStringLiteral("/Own Folder");
+    test::makeDirectory(ownFolder);
+    const QString plain =
+        desktop.writeEntry(systemApps, QStringLiteral("plain.desktop"), program + QStringLiteral(" --plain"));
+    const QString withPath =
+        desktop.writeEntry(systemApps, QStringLiteral("with-path.desktop"),
+                           program + QStringLiteral(" --own"), QStringLiteral("Path=%1\n").arg(ownFolder));
+    desktop.writeEntry(systemApps, QStringLiteral("reader.desktop"), program + QStringLiteral(" %f"),
+                       QStringLiteral("MimeType=text/plain;\n"));
+    desktop.writeDefaults({QStringLiteral("text/plain=reader.desktop")});
+    const QString notes = documents + QStringLiteral("/notes.txt");
+    test::writeFile(notes, "plain words\n");
+
+    const QByteArrayList environment = {"HOME=" + QFile::encodeName(test::homePath()), "PATH=/usr/bin:/bin",
+                                        "ORVEX_STARTED_FROM=the desktop", "PWD=/where/the/launcher/ran"};
+    DesktopWorkspace starting(QDBusConnection(QStringLiteral("none")), {}, 10s, environment);
+    const struct {
+        const char *name;
+        QUrl url;
+        QString folder;
+        QStringList arguments;
+    } cases[] = {
+        {"an application", QUrl::fromLocalFile(plain), test::homePath(), {QStringLiteral("--plain")}},
+        {"an application with its own folder",
+         QUrl::fromLocalFile(withPath),
+         ownFolder,
+         {QStringLiteral("--own")}},
+        {"a document's handler", QUrl::fromLocalFile(notes), test::homePath(), {notes}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(desktop.recordPath(QStringLiteral("app")));
+        ASSERT_TRUE(starting.open(c.url));
+        const std::optional<StartRecord> record = startRecord(desktop, QStringLiteral("app"));
+        ASSERT_TRUE(record) << "never ran";
+        EXPECT_EQ(record->folder.toStdString(), c.folder.toStdString());
+        EXPECT_EQ(text(record->arguments), text(c.arguments));
+        EXPECT_EQ(record->environment.value(QStringLiteral("ORVEX_STARTED_FROM")).toStdString(),
+                  "the desktop");
+        EXPECT_EQ(record->environment.value(QStringLiteral("PWD")).toStdString(), c.folder.toStdString());
+        EXPECT_FALSE(record->environment.contains(QStringLiteral("QT_QPA_PLATFORM")));
+        EXPECT_FALSE(record->environment.contains(QStringLiteral("XDG_DATA_HOME")));
+    }
 }
 
 // The user's choices in mimeapps.list decide between several applications for one type or scheme.
@@ -241,6 +369,69 @@ TEST_F(DesktopWorkspaceRevealTest, FallsBackToOpeningTheParentFolder) {
             << c.name;
     }
     EXPECT_EQ(hanging.shownItems.size(), 1);
+}
+
+// D-Bus activatable entries on a session bus of the test's own.
+class DesktopWorkspaceActivationTest : public DesktopWorkspaceTest {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(bus.address().isEmpty()) << "dbus-daemon did not start";
+        ASSERT_TRUE(applicationConnection.isConnected());
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.address().toUtf8().constData(), 1);
+        program = desktop.recordingProgram(QStringLiteral("recorder"));
+        entry = desktop.writeEntry(userApps, QStringLiteral("org.example.Recorder.desktop"),
+                                   program + QStringLiteral(" --from-exec"),
+                                   QStringLiteral("DBusActivatable=true\n"));
+    }
+    // GIO's own connection to this bus would end the process when the bus goes, and, while GIO's
+    // pending work holds it, GIO would hand it to a later test in place of that test's bus: it must
+    // be let go before the bus goes.
+    void TearDown() override {
+        if (GDBusConnection *connection = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
+            g_dbus_connection_set_exit_on_close(connection, FALSE);
+            GWeakRef held;
+            g_weak_ref_init(&held, connection);
+            g_object_unref(connection);
+            EXPECT_TRUE(test::waitUntil([&] {
+                GObject *still = static_cast<GObject *>(g_weak_ref_get(&held));
+                if (still)
+                    g_object_unref(still);
+                return still == nullptr;
+            })) << "GIO kept its connection to the test's bus";
+            g_weak_ref_clear(&held);
+        }
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", savedBusAddress.constData(), 1);
+    }
+
+    QByteArray savedBusAddress = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    test::PrivateSessionBus bus;
+    QDBusConnection applicationConnection = bus.connect(QStringLiteral("application"));
+    QString program;
+    QString entry;
+};
+
+// As GIO's own launcher does: without its service on the bus, the entry's program runs; with no program
+// either, the open fails and says so.
+TEST_F(DesktopWorkspaceActivationTest, WithoutItsServiceTheEntrysProgramRunsAndWithoutOneItFails) {
+    ASSERT_TRUE(workspace.open(QUrl::fromLocalFile(entry)));
+    EXPECT_EQ(text(desktop.recorded(QStringLiteral("recorder"))), "--from-exec");
+
+    const QString silent = userApps + QStringLiteral("/org.example.Silent.desktop");
+    test::writeFile(silent, "[Desktop Entry]\nType=Application\nName=Silent\nDBusActivatable=true\n");
+    desktop.settle();
+    const OpenResult result = workspace.open(QUrl::fromLocalFile(silent));
+    EXPECT_FALSE(result);
+    EXPECT_EQ(result.failure, OpenFailure::serviceMissing);
+    EXPECT_EQ(result.detail, QStringLiteral("org.example.Silent"));
+}
+
+TEST_F(DesktopWorkspaceActivationTest, AnEntryWhoseServiceRunsIsActivatedOverTheBus) {
+    test::FakeApplication application;
+    ASSERT_TRUE(application.registerOn(applicationConnection, QStringLiteral("org.example.Recorder")));
+    ASSERT_TRUE(workspace.open(QUrl::fromLocalFile(entry)));
+    EXPECT_TRUE(test::waitUntil([&] { return !application.calls.isEmpty(); }, 10s));
+    EXPECT_EQ(application.calls, QStringList{QStringLiteral("activate")});
+    EXPECT_EQ(desktop.recorded(QStringLiteral("recorder"), 500ms), std::nullopt) << "the program ran too";
 }
 
 // The process's shared workspace writes the clipboard; the desktop side alone, which needs no window

@@ -107,7 +107,9 @@ TEST(ThemePreviewCard, SamplesAreTheThreeFixedRows) {
     const ThemeMiniLauncherPreview preview(LauncherThemeCatalog::theme(LauncherThemeID::vitesseDarkSoft));
     const std::array<ResultRowView, 3> rows = preview.previewRows();
     EXPECT_EQ(rows[0].result.id(), -101);
-    EXPECT_EQ(rows[0].result.filename(), "AppCleaner.app");
+    // An application as Linux has it: a desktop entry's name in the applications folder.
+    EXPECT_EQ(rows[0].result.filename(), "Appearance");
+    EXPECT_EQ(rows[0].result.directory(), "/usr/share/applications");
     EXPECT_TRUE(rows[0].isSelected && rows[0].showsSnippet());
     EXPECT_EQ(rows[1].result.kind(), SearchResultKind::folder);
     EXPECT_TRUE(!rows[1].isSelected && rows[1].isHovered);

@@ -112,13 +112,19 @@ TEST(NotionSettingsSection, TheEyeButtonSwitchesTheFieldWithoutLosingTheText) {
     NotionSectionFixture f;
     f.section.enabledToggle()->click();
     QTest::keyClicks(f.section.tokenField(), QStringLiteral("ntn_secret"));
+    // A toggle named for what it does, pressed while the token shows: its state is what changes, which a
+    // screen reader speaks, where a renamed button would stay silent.
     EXPECT_EQ(f.section.eyeButton()->toolTip(), "Show token");
+    EXPECT_TRUE(f.section.eyeButton()->isCheckable());
+    EXPECT_FALSE(f.section.eyeButton()->isChecked());
     f.section.eyeButton()->click();
     EXPECT_EQ(f.section.tokenField()->echoMode(), QLineEdit::Normal);
-    EXPECT_EQ(f.section.eyeButton()->toolTip(), "Hide token");
+    EXPECT_TRUE(f.section.eyeButton()->isChecked());
+    EXPECT_EQ(f.section.eyeButton()->accessibleName(), "Show token");
     EXPECT_EQ(f.section.tokenField()->text(), "ntn_secret");
     f.section.eyeButton()->click();
     EXPECT_EQ(f.section.tokenField()->echoMode(), QLineEdit::Password);
+    EXPECT_FALSE(f.section.eyeButton()->isChecked());
     EXPECT_EQ(f.section.tokenField()->text(), "ntn_secret");
 }
 

@@ -85,9 +85,15 @@ TEST_F(OnboardingAccessibility, ReturnPressesTheFocusedRequestAndTheFocusStaysTo
     EXPECT_TRUE(bus.waitForNode(window->ref, [](const AccessibleNode &node) {
         return node.role == QLatin1String("label") &&
                node.name ==
-                   QLatin1String("Before first use, run the checks below so your folders and browser tabs "
-                                 "are found now instead of during search.");
+                   QLatin1String("Before first use, run the checks below so your folders are found now "
+                                 "instead of during search.");
     }));
+    // Nor are open tabs promised: no browser lists them to other programs here.
+    EXPECT_TRUE(bus.waitForNode(window->ref, [](const AccessibleNode &node) {
+        return node.role == QLatin1String("label") &&
+               node.name.startsWith(QLatin1String("Finds open Edge")) &&
+               node.name.contains(QLatin1String("on Linux none does"));
+    })) << AccessibilityBus::describe(bus.tree(window->ref)).toStdString();
     const std::optional<AccessibleNode> proceed = button(QStringLiteral("Continue to Launcher"));
     const std::optional<AccessibleNode> browser = button(QStringLiteral("Request Browser Automation Access"));
     ASSERT_TRUE(proceed && browser) << AccessibilityBus::describe(bus.tree(window->ref)).toStdString();
@@ -119,7 +125,7 @@ TEST_F(OnboardingAccessibility, ReturnPressesTheFocusedRequestAndTheFocusStaysTo
 
     // The request ran (no browser runs here) and its outcome is what the focused button now says.
     const QString outcome =
-        QStringLiteral("Edge or Brave is not running. Start a browser first, then retry.");
+        QStringLiteral("Neither Edge nor Brave is running, so no open tabs were looked for.");
     EXPECT_TRUE(bus.waitForState(browser->ref, [&](const AccessibleNode &node) {
         return node.description == outcome;
     })) << bus.node(browser->ref).summary().toStdString();

@@ -90,7 +90,7 @@ TEST(PermissionsOnboardingViewModel, TurnsEachOutcomeIntoItsSentence) {
          Status::warning(
              "Could not read tabs from Edge: Open tabs cannot be listed on this system (%1 missing).")},
         {Result::browserNotRunning(),
-         Status::warning("Edge or Brave is not running. Start a browser first, then retry.")},
+         Status::warning("Neither Edge nor Brave is running, so no open tabs were looked for.")},
     };
     for (const auto &[result, expected] : browserCases) {
         SCOPED_TRACE(expected.message.toStdString());

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QImage>
 #include <QPalette>
+#include <QRegularExpression>
 #include <QSet>
 
 #include <algorithm>
@@ -185,7 +186,14 @@ TEST_F(SettingsAccessibility, TheWindowIsADialogWhoseEveryFocusableControlHasANa
                                    << treeOf(*window);
 }
 
-TEST_F(SettingsAccessibility, TabFromTheFirstControlReachesEveryControl) {
+// Tab goes down the left column, row by row and left to right within a row, then down the right one;
+// it stops only where the focus shows (no empty scrolling area), and in the theme gallery only at the
+// chosen theme.
+TEST_F(SettingsAccessibility, TabReachesEveryControlInTheOrderTheyStandOnScreen) {
+    // A chosen theme that is not the first card.
+    UserDefaults stored(UserDefaults::standardFilePath());
+    stored.set(QStringLiteral("launcherThemeID"), PlistValue(QStringLiteral("forest")));
+    ASSERT_TRUE(stored.flush());
     const std::optional<AccessibleNode> window = openSettings();
     ASSERT_TRUE(window) << host.standardError().toStdString();
     QSet<QString> expected;
@@ -200,6 +208,8 @@ TEST_F(SettingsAccessibility, TabFromTheFirstControlReachesEveryControl) {
 
     QSet<QString> reached{first->ref.path};
     QStringList order{first->name};
+    QStringList backwards;
+    QStringList themeStops;
     AccessibleRef current = first->ref;
     for (int press = 0; press < 3 * expected.size(); ++press) {
         const std::optional<AccessibleNode> focused = keyAndFocus(QStringLiteral("Tab"), current);
@@ -208,10 +218,26 @@ TEST_F(SettingsAccessibility, TabFromTheFirstControlReachesEveryControl) {
         if (focused->ref == first->ref)
             break;
         EXPECT_FALSE(focused->name.trimmed().isEmpty()) << focused->summary().toStdString();
+        EXPECT_NE(focused->role, QStringLiteral("filler"))
+            << "an empty Tab stop: " << focused->summary().toStdString();
+        EXPECT_NE(focused->role, QStringLiteral("scroll pane")) << focused->summary().toStdString();
+        if (focused->role == QLatin1String("radio button"))
+            themeStops.append(focused->name);
+        // Both read now: the scrolling that brought this control into view moved both alike.
+        const QRect before = bus.extents(current);
+        const QRect now = bus.extents(focused->ref);
+        const bool sameRow = std::abs(now.center().y() - before.center().y()) <= 8;
+        if ((sameRow && now.center().x() < before.center().x()) ||
+            (!sameRow && now.center().y() < before.center().y()))
+            backwards.append(order.last() + QStringLiteral(" > ") + focused->role);
         reached.insert(focused->ref.path);
         order.append(focused->name);
         current = focused->ref;
     }
+    // Once back up: from the left column's last control to the right column's first, the theme picker.
+    EXPECT_EQ(backwards, QStringList{QStringLiteral("Run at Login > combo box")})
+        << "Tab order: " << order.join(QStringLiteral(" > ")).toStdString();
+    EXPECT_EQ(themeStops, QStringList{QStringLiteral("Forest")});
     QStringList missed;
     for (const AccessibleNode &node : bus.tree(window->ref))
         if (expected.contains(node.ref.path) && !reached.contains(node.ref.path))
@@ -230,7 +256,7 @@ TEST_F(SettingsAccessibility, EveryStepperIsASpinButtonWithItsValueLimitsAndStep
         double minimum;
         double maximum;
         double step;
-        const char *description;
+        const char *text; // the value as the row shows it, which a screen reader speaks
     };
     const Case cases[] = {
         {"Search Debounce", 50, 10, 500, 10, "50 ms"},     {"Session Persistence", 10, 0, 120, 1, "10 s"},
@@ -249,7 +275,7 @@ TEST_F(SettingsAccessibility, EveryStepperIsASpinButtonWithItsValueLimitsAndStep
         EXPECT_EQ(stepper->minimum, c.minimum);
         EXPECT_EQ(stepper->maximum, c.maximum);
         EXPECT_EQ(stepper->step, c.step);
-        EXPECT_EQ(stepper->description, QString::fromUtf8(c.description));
+        EXPECT_EQ(stepper->text, QString::fromUtf8(c.text));
     }
 }
 
@@ -289,7 +315,9 @@ TEST_F(SettingsAccessibility, TheStepperKeysStepWithinTheLimitsAndStoreTheValue)
         EXPECT_TRUE(waitForValue(debounce->ref, step.value))
             << bus.node(debounce->ref).summary().toStdString();
     }
-    EXPECT_EQ(bus.node(debounce->ref).description, QStringLiteral("500 ms"));
+    EXPECT_EQ(bus.node(debounce->ref).text, QStringLiteral("500 ms"));
+    EXPECT_EQ(bus.node(debounce->ref).description,
+              QStringLiteral("Lower values feel faster but trigger more frequent searches."));
     EXPECT_TRUE(test::waitUntil(
         [] { return storedInteger(QStringLiteral("launcherSearchDebounceMilliseconds")) == 500; }, 5000ms));
 
@@ -308,7 +336,7 @@ TEST_F(SettingsAccessibility, TheStepperKeysStepWithinTheLimitsAndStoreTheValue)
         boost->ref, [](const AccessibleNode &node) { return node.has(QStringLiteral("focused")); }));
     ASSERT_TRUE(key(QStringLiteral("Down")));
     EXPECT_TRUE(waitForValue(boost->ref, 30));
-    EXPECT_EQ(bus.node(boost->ref).description, QStringLiteral("+30"));
+    EXPECT_EQ(bus.node(boost->ref).text, QStringLiteral("+30"));
     EXPECT_TRUE(find(window->ref, QStringLiteral("label"), QStringLiteral("Boost +30")));
     EXPECT_TRUE(find(window->ref, QStringLiteral("push button"), QStringLiteral("Save rules"))
                     ->has(QStringLiteral("enabled")));
@@ -358,7 +386,7 @@ TEST_F(SettingsAccessibility, FocusedControlsThatDrawThemselvesShowTheFocus) {
     const Case cases[] = {{"push button", "Delete rule .pdf"},
                           {"push button", "Reset shortcut to default (Control + Space)"},
                           {"push button", "Move Argos (local) up"},
-                          {"push button", "Show token"},
+                          {"check box", "Show token"},
                           {"push button", "Shortcut: Control + Space"},
                           {"radio button", "Graphite"}};
     for (const Case &c : cases) {
@@ -431,6 +459,19 @@ TEST_F(SettingsAccessibility, TheChosenThemeCardIsTheCheckedOne) {
     EXPECT_TRUE(test::waitUntil(
         [&] { return checkedNames() == QStringList{QStringLiteral("Midnight Blue")}; }, 5000ms));
     EXPECT_TRUE(test::waitUntil([&] { return storedTheme() == QStringLiteral("midnightBlue"); }, 5000ms));
+
+    // End and Home go to the last and the first card and choose it, as among radio buttons.
+    const std::optional<AccessibleNode> last = keyAndFocus(QStringLiteral("End"), next->ref);
+    ASSERT_TRUE(last) << "End moved the focus nowhere";
+    EXPECT_EQ(last->name, QStringLiteral("Daylight"));
+    EXPECT_TRUE(
+        test::waitUntil([&] { return checkedNames() == QStringList{QStringLiteral("Daylight")}; }, 5000ms));
+    const std::optional<AccessibleNode> firstCard = keyAndFocus(QStringLiteral("Home"), last->ref);
+    ASSERT_TRUE(firstCard) << "Home moved the focus nowhere";
+    EXPECT_EQ(firstCard->name, QStringLiteral("Graphite"));
+    EXPECT_TRUE(
+        test::waitUntil([&] { return checkedNames() == QStringList{QStringLiteral("Graphite")}; }, 5000ms));
+    EXPECT_TRUE(test::waitUntil([&] { return storedTheme() == QStringLiteral("graphite"); }, 5000ms));
 }
 
 TEST_F(SettingsAccessibility, TheRecorderNamesTheShortcutSaysWhenItRecordsAndHowToLeave) {
@@ -511,8 +552,8 @@ TEST_F(SettingsAccessibility, TheWindowOpensWhileArgosIsStillBeingChecked) {
     test::writeFile(release, QByteArray());
     const std::optional<AccessibleNode> window = accessibleWindow();
     ASSERT_TRUE(window);
-    EXPECT_TRUE(
-        bus.waitForNode(window->ref, named(QStringLiteral("label"), QStringLiteral("Ready (python3-slow)."))))
+    EXPECT_TRUE(bus.waitForNode(window->ref,
+                                named(QStringLiteral("paragraph"), QStringLiteral("Ready (python3-slow)."))))
         << treeOf(*window);
     EXPECT_TRUE(QFile::exists(marker));
 }
@@ -528,11 +569,13 @@ TEST_F(SettingsAccessibility, TheTextsSayWhatIsTrueOnLinux) {
     const std::optional<AccessibleNode> window = accessibleWindow();
     ASSERT_TRUE(window);
     ASSERT_TRUE(
-        bus.waitForNode(window->ref, named(QStringLiteral("label"), QStringLiteral("Ready (python3)."))));
+        bus.waitForNode(window->ref, named(QStringLiteral("paragraph"), QStringLiteral("Ready (python3)."))));
 
     QStringList texts;
+    const QStringList textRoles = {QStringLiteral("label"), QStringLiteral("paragraph"),
+                                   QStringLiteral("heading"), QStringLiteral("notification")};
     for (const AccessibleNode &node : bus.tree(window->ref))
-        if (node.role == QLatin1String("label"))
+        if (textRoles.contains(node.role))
             texts.append(node.name);
     EXPECT_TRUE(texts.contains(
         QStringLiteral("Adds Launcher to the applications your desktop starts when you log in.")))
@@ -545,6 +588,19 @@ TEST_F(SettingsAccessibility, TheTextsSayWhatIsTrueOnLinux) {
         EXPECT_FALSE(text.contains(QStringLiteral("System Settings >"))) << text.toStdString();
         EXPECT_FALSE(text.contains(QStringLiteral("macOS 26"))) << text.toStdString();
     }
+    // Keys by the names Linux gives them, and the tray icon by its name here.
+    EXPECT_TRUE(texts.contains(QStringLiteral("Keys: Ctrl+Space")))
+        << texts.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(find(window->ref, QStringLiteral("check box"), QStringLiteral("Show Tray Icon")));
+    for (const AccessibleNode &node : bus.tree(window->ref)) {
+        for (const QString &text : {node.name, node.description}) {
+            EXPECT_FALSE(
+                text.contains(QRegularExpression(QStringLiteral("[\u2303\u2325\u21E7\u2756\u2318]"))))
+                << node.summary().toStdString();
+            EXPECT_FALSE(text.contains(QStringLiteral("Menu Bar"), Qt::CaseInsensitive))
+                << node.summary().toStdString();
+        }
+    }
     // Pictures of both: the focus scrolls each into view.
     for (const char *control : {"Apple Translation", "Run at Login"}) {
         const std::optional<AccessibleNode> box =
@@ -556,6 +612,133 @@ TEST_F(SettingsAccessibility, TheTextsSayWhatIsTrueOnLinux) {
             desktop.screenshot(), QStringLiteral("settings-a11y-linux-texts-") +
                                       QString::fromLatin1(control).split(QLatin1Char(' ')).first().toLower());
     }
+}
+
+TEST_F(SettingsAccessibility, AnUnavailableEngineIsADisabledTabStopThatSaysWhy) {
+    const QString python = test::homePath() + QStringLiteral("/bin/python3");
+    test::writeFile(python, "#!/bin/sh\nexit 0\n");
+    ASSERT_TRUE(QFile::setPermissions(python, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QProcessEnvironment environment = desktop.environment();
+    environment.insert(QStringLiteral("ORVEX_TRANSLATION_PYTHON"), python);
+    ASSERT_TRUE(showSettings({QStringLiteral("--engines")}, environment))
+        << host.standardError().toStdString();
+    const std::optional<AccessibleNode> window = accessibleWindow();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(
+        bus.waitForNode(window->ref, named(QStringLiteral("paragraph"), QStringLiteral("Ready (python3)."))));
+
+    const std::optional<AccessibleNode> apple =
+        find(window->ref, QStringLiteral("check box"), QStringLiteral("Apple Translation"));
+    ASSERT_TRUE(apple) << treeOf(*window);
+    EXPECT_FALSE(apple->has(QStringLiteral("enabled"))) << apple->summary().toStdString();
+    EXPECT_FALSE(apple->has(QStringLiteral("sensitive"))) << apple->summary().toStdString();
+    EXPECT_FALSE(apple->hasAction(QStringLiteral("Toggle"))) << apple->summary().toStdString();
+    EXPECT_TRUE(apple->has(QStringLiteral("focusable")));
+    EXPECT_TRUE(apple->description.startsWith(QStringLiteral("Unavailable on ")))
+        << apple->summary().toStdString();
+    const std::optional<AccessibleNode> argos =
+        find(window->ref, QStringLiteral("check box"), QStringLiteral("Argos (local)"));
+    ASSERT_TRUE(argos);
+    EXPECT_TRUE(argos->has(QStringLiteral("enabled")));
+    EXPECT_EQ(argos->description, QStringLiteral("Ready (python3)."));
+
+    // Space on it changes nothing, not even for a moment; Tab then goes on to Argos.
+    ASSERT_TRUE(bus.grabFocus(apple->ref));
+    ASSERT_TRUE(bus.waitForState(
+        apple->ref, [](const AccessibleNode &node) { return node.has(QStringLiteral("focused")); }));
+    bus.clearEvents();
+    ASSERT_TRUE(key(QStringLiteral("space")));
+    const std::optional<AccessibleNode> after = keyAndFocus(QStringLiteral("Tab"), apple->ref);
+    ASSERT_TRUE(after);
+    for (const AccessibleEvent &event : bus.events())
+        EXPECT_FALSE(event.kind == QLatin1String("object:state-changed:checked") &&
+                     event.source == apple->ref)
+            << "Space changed the unavailable box to " << event.detail1;
+    EXPECT_FALSE(bus.node(apple->ref).has(QStringLiteral("checked")));
+}
+
+TEST_F(SettingsAccessibility, DeletingARuleLeavesTheFocusOnTheNextRuleWhereItWas) {
+    const std::optional<AccessibleNode> window = openSettings();
+    ASSERT_TRUE(window) << host.standardError().toStdString();
+    struct Case {
+        const char *deleted;
+        const char *next;
+    };
+    // The third of seven rules, then the last: after it comes Add Rule.
+    const Case cases[] = {{"Delete rule .url", "Delete rule .webloc"}, {"Delete rule .txt", "Add Rule"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.deleted);
+        const std::optional<AccessibleNode> button =
+            find(window->ref, QStringLiteral("push button"), QString::fromLatin1(c.deleted));
+        ASSERT_TRUE(button) << treeOf(*window);
+        ASSERT_TRUE(bus.grabFocus(button->ref));
+        ASSERT_TRUE(bus.waitForState(
+            button->ref, [](const AccessibleNode &node) { return node.has(QStringLiteral("focused")); }));
+        const QRect where = bus.extents(button->ref);
+        const std::optional<AccessibleNode> focused = keyAndFocus(QStringLiteral("space"), button->ref);
+        ASSERT_TRUE(focused) << "the focus went nowhere";
+        EXPECT_EQ(focused->name, QString::fromLatin1(c.next));
+        // Where the deleted row stood (or just below it): the window did not scroll away.
+        const QRect now = bus.extents(focused->ref);
+        EXPECT_LT(std::abs(now.top() - where.top()), 3 * where.height())
+            << "was at " << where.top() << ", now at " << now.top();
+        EXPECT_FALSE(find(window->ref, QStringLiteral("push button"), QString::fromLatin1(c.deleted)));
+    }
+}
+
+// A toggle tells the screen reader of the toggle, not of every unchanged label the window refreshed.
+TEST_F(SettingsAccessibility, OneToggleSendsOnlyTheEventsOfWhatChanged) {
+    const std::optional<AccessibleNode> window = openSettings();
+    ASSERT_TRUE(window) << host.standardError().toStdString();
+    const std::optional<AccessibleNode> snippets =
+        find(window->ref, QStringLiteral("check box"), QStringLiteral("Show Search Snippets"));
+    const std::optional<AccessibleNode> scores =
+        find(window->ref, QStringLiteral("check box"), QStringLiteral("Show Search Scores"));
+    ASSERT_TRUE(snippets && scores) << treeOf(*window);
+    bus.clearEvents();
+    ASSERT_TRUE(bus.doAction(snippets->ref, QStringLiteral("Toggle")));
+    // A second toggle marks the end of what the first one sent: the bus keeps each sender's order.
+    ASSERT_TRUE(bus.doAction(scores->ref, QStringLiteral("Toggle")));
+    ASSERT_TRUE(bus.waitForEvent([&](const AccessibleEvent &event) {
+        return event.kind == QLatin1String("object:state-changed:checked") && event.source == scores->ref;
+    }));
+    QStringList others;
+    for (const AccessibleEvent &event : bus.events()) {
+        if (event.source == scores->ref)
+            break;
+        if (event.source != snippets->ref)
+            others.append(event.kind + QStringLiteral(" of ") + bus.node(event.source).summary());
+    }
+    EXPECT_TRUE(others.isEmpty()) << others.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(SettingsAccessibility, TheFocusedControlShowsItsFocusWhenTheWindowOpens) {
+    const std::optional<AccessibleNode> window = openSettings();
+    ASSERT_TRUE(window) << host.standardError().toStdString();
+    const std::optional<AccessibleNode> first = bus.waitForNode(
+        window->ref, [](const AccessibleNode &node) { return node.has(QStringLiteral("focused")); });
+    ASSERT_TRUE(first);
+    ASSERT_EQ(first->name, QStringLiteral("Enable Global Hotkey"));
+    ASSERT_TRUE(desktop.waitUntil([&] { return desktop.inputFocus() == windowId; }));
+    desktop.settle(300ms);
+    const QRect area = bus.extents(first->ref).adjusted(-4, -4, 4, 4);
+    ASSERT_FALSE(area.isEmpty());
+    const QImage opened = desktop.screenshot().copy(area);
+    // The same box without the focus, and with it again after Tab and Shift+Tab, as a keyboard user
+    // sees it.
+    const std::optional<AccessibleNode> second = keyAndFocus(QStringLiteral("Tab"), first->ref);
+    ASSERT_TRUE(second);
+    desktop.settle(200ms);
+    const QImage unfocused = desktop.screenshot().copy(area);
+    ASSERT_TRUE(keyAndFocus(QStringLiteral("shift+Tab"), second->ref));
+    desktop.settle(200ms);
+    const QImage refocused = desktop.screenshot().copy(area);
+    DesktopSession::saveScreenshot(opened, QStringLiteral("settings-a11y-focus-on-open"));
+    ASSERT_NE(refocused, unfocused) << "the focus shows nowhere, even after Tab";
+    EXPECT_EQ(opened, refocused) << "no focus shown on open; see "
+                                 << DesktopSession::saveScreenshot(
+                                        refocused, QStringLiteral("settings-a11y-focus-after-tab"))
+                                        .toStdString();
 }
 
 } // namespace

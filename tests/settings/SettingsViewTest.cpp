@@ -186,7 +186,7 @@ TEST(SettingsView, EveryControlWritesItsKeyAndPostsItsNotification) {
          "launcherSnapToGrid",
          PlistValue(false),
          {"LauncherWindowSnapChanged"}},
-        {"Show Menu Bar Icon",
+        {"Show Tray Icon",
          [](SettingsView &v) { v.windowSection()->menuBarIconToggle()->click(); },
          "launcherShowMenuBarIcon",
          PlistValue(false),

@@ -1,9 +1,11 @@
 #include "settings/TranslationSettingsControlsView.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 
@@ -88,7 +90,20 @@ TEST(TranslationSettingsControlsView, EngineRowsFollowAvailability) {
             SCOPED_TRACE(TranslationSettingsControlsView::engineLabel(engine).toStdString());
             const auto row = f.row(engine);
             EXPECT_EQ(row.checkbox->isChecked(), expect.checked);
+            // Unavailable is disabled to assistive technology, with the reason as description, while
+            // the box keeps its Tab stop.
             EXPECT_TRUE(row.checkbox->isEnabled());
+            QAccessibleInterface *box = QAccessible::queryAccessibleInterface(row.checkbox);
+            ASSERT_TRUE(box);
+            EXPECT_EQ(box->role(), QAccessible::CheckBox);
+            EXPECT_EQ(box->state().disabled, expect.dimmed);
+            EXPECT_TRUE(box->state().focusable);
+            EXPECT_EQ(box->state().checked, expect.checked);
+            EXPECT_EQ(box->text(QAccessible::Name), TranslationSettingsControlsView::engineLabel(engine));
+            EXPECT_EQ(box->text(QAccessible::Description), expect.message.value_or(QString()));
+            EXPECT_EQ(
+                box->actionInterface()->actionNames().contains(QAccessibleActionInterface::toggleAction()),
+                !expect.dimmed);
             EXPECT_EQ(row.upButton->isEnabled(), expect.upEnabled);
             EXPECT_EQ(row.downButton->isEnabled(), expect.downEnabled);
             EXPECT_EQ(f.opacity(engine), expect.dimmed ? 0.45 : 1.0);
@@ -111,10 +126,20 @@ TEST(TranslationSettingsControlsView, CheckboxesKeepOneEngineAndIgnoreUnavailabl
         EXPECT_EQ(f.enabled, TranslationEngineIDSet({apple, argos}));
     }
     {
-        // An unavailable engine shows unchecked and a click changes nothing.
+        // An unavailable engine shows unchecked and a click, Space or a screen reader's toggle changes
+        // nothing, not even for a moment.
         ControlsFixture f({apple, argos}, {argos}, {{apple, unavailable}, {argos, available}});
-        f.row(apple).checkbox->click();
-        EXPECT_FALSE(f.row(apple).checkbox->isChecked());
+        f.view.show();
+        QCheckBox *box = f.row(apple).checkbox;
+        QSignalSpy toggles(box, &QCheckBox::toggled);
+        box->click();
+        QTest::mouseClick(box, Qt::LeftButton);
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Space);
+        QAccessible::queryAccessibleInterface(box)->actionInterface()->doAction(
+            QAccessibleActionInterface::toggleAction());
+        EXPECT_FALSE(box->isChecked());
+        EXPECT_EQ(toggles.count(), 0);
         EXPECT_EQ(f.enabled, TranslationEngineIDSet({argos}));
     }
     {

@@ -5,10 +5,12 @@
 
 #include "panel/PanelNotifications.h"
 #include "panel/SearchTextField.h"
+#include "platform/MainQueue.h"
 #include "search/LauncherNotifications.h"
 #include "shell/OrvexLauncherRuntime.h"
 #include "single-instance/SingleInstanceController.h"
 #include "support/DesktopSession.h"
+#include "support/SmallFileSystem.h"
 #include "support/TestEnvironment.h"
 
 #include <QGuiApplication>
@@ -367,6 +369,8 @@ TEST(AppDelegateLaunch, AnOpenThatFailsIsToldToTheUser) {
         defaults.set(QStringLiteral("launcherHotKeyEnabled"), PlistValue(false));
     });
     harness.launch();
+    harness.workspace.openFailure =
+        OpenResult::failed(OpenFailure::noApplicationForType, QStringLiteral("text/plain"));
     harness.type(QStringLiteral("row"));
     ASSERT_TRUE(harness.waitForHeight(460));
     testing::internal::CaptureStderr();
@@ -374,13 +378,13 @@ TEST(AppDelegateLaunch, AnOpenThatFailsIsToldToTheUser) {
     ASSERT_TRUE(test::waitUntil([&] { return !harness.workspace.openedURLs.isEmpty(); }));
     ASSERT_TRUE(test::waitUntil([&] { return !harness.userNotifications.isEmpty(); }));
     const QString path = test::homePath() + QStringLiteral("/Documents/row 0.txt");
+    const QString reason = QStringLiteral("No application on this system opens files of the type \u201cplain "
+                                          "text document\u201d (text/plain).");
     EXPECT_EQ(launcherLines(testing::internal::GetCapturedStderr()),
-              QStringList{
-                  QStringLiteral("Orvex Launcher could not open %1: no application on this system opened it")
-                      .arg(path)});
+              QStringList{QStringLiteral("Orvex Launcher could not open %1: %2").arg(path, reason)});
     EXPECT_EQ(harness.userNotifications.first().first,
               QStringLiteral("Could not open \u201crow 0.txt\u201d"));
-    EXPECT_TRUE(harness.userNotifications.first().second.contains(path));
+    EXPECT_EQ(harness.userNotifications.first().second, reason);
     EXPECT_FALSE(harness.delegate->window()->isVisible());
 
     // An open that works says nothing.
@@ -392,6 +396,66 @@ TEST(AppDelegateLaunch, AnOpenThatFailsIsToldToTheUser) {
     ASSERT_TRUE(test::waitUntil([&] { return harness.workspace.openedURLs.size() == 2; }));
     test::waitUntil([] { return false; }, std::chrono::milliseconds(100));
     EXPECT_EQ(harness.userNotifications.size(), 1);
+}
+
+// Settings that cannot be saved (a full disk, a read-only folder) are told once, on stderr and on the
+// desktop, with why; the launcher keeps them in memory meanwhile and writes them once it can.
+TEST(AppDelegateLaunch, SettingsThatCannotBeSavedAreToldOnceWithWhy) {
+    test::SmallFileSystem disk(256 * 1024);
+    if (disk.path().isEmpty())
+        GTEST_SKIP() << "no small file system to fill: " << disk.problem().toStdString();
+    const struct {
+        const char *name;
+        std::function<bool()> refuse;
+        std::function<bool()> allow;
+        const char *reason;
+    } cases[] = {
+        {"full", [&] { return disk.fill(); }, [&] { return disk.makeRoom(); }, "No space left on device"},
+        {"read-only", [&] { return disk.setReadOnly(true); }, [&] { return disk.setReadOnly(false); },
+         "Read-only file system"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path =
+            disk.path() + QLatin1Char('/') + QLatin1String(c.name) + QStringLiteral("/defaults.plist");
+        // Without a display an enabled hot key would be a failure to tell of too.
+        DelegateHarness harness(path, UserDefaults::maxFileBytes, [](UserDefaults &defaults) {
+            defaults.set(QStringLiteral("launcherHotKeyEnabled"), PlistValue(false));
+        });
+        harness.launch();
+        ASSERT_TRUE(harness.defaults.flush());
+        ASSERT_TRUE(c.refuse());
+        testing::internal::CaptureStderr();
+        testing::internal::CaptureStdout();
+        for (int theme = 0; theme < 3; ++theme) {
+            harness.defaults.set(QStringLiteral("launcherThemeID"), PlistValue(QString::number(theme)));
+            EXPECT_FALSE(harness.defaults.flush());
+        }
+        // Whatever the failures queued for the GUI thread has run once this has.
+        bool delivered = false;
+        MainQueue::post([&] { delivered = true; });
+        EXPECT_TRUE(test::waitUntil([&] { return delivered; }));
+        EXPECT_TRUE(launcherLines(testing::internal::GetCapturedStderr()).isEmpty());
+        const QString out = QString::fromStdString(testing::internal::GetCapturedStdout());
+        QStringList lines;
+        for (const QString &line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            if (line.contains(QLatin1String("defaults file")))
+                lines.append(line);
+
+        ASSERT_EQ(lines.size(), 1) << out.toStdString();
+        EXPECT_TRUE(lines.first().contains(QStringLiteral("Failed to write defaults file: %1: ").arg(path)))
+            << lines.first().toStdString();
+        EXPECT_TRUE(lines.first().contains(QLatin1String(c.reason))) << lines.first().toStdString();
+        ASSERT_EQ(harness.userNotifications.size(), 1);
+        EXPECT_EQ(harness.userNotifications.first().first, QStringLiteral("Settings cannot be saved"));
+        const QString body = harness.userNotifications.first().second;
+        EXPECT_TRUE(body.contains(path) && body.contains(QLatin1String(c.reason))) << body.toStdString();
+        EXPECT_EQ(harness.defaults.stringValue(QStringLiteral("launcherThemeID")), QStringLiteral("2"));
+
+        ASSERT_TRUE(c.allow());
+        EXPECT_TRUE(harness.defaults.flush());
+        EXPECT_EQ(UserDefaults(path).stringValue(QStringLiteral("launcherThemeID")), QStringLiteral("2"));
+    }
 }
 
 class SecondLaunch {

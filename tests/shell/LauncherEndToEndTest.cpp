@@ -8,6 +8,7 @@
 
 #include "support/FakeNotificationService.h"
 #include "support/PrivateSessionBus.h"
+#include "support/SmallFileSystem.h"
 #include "support/TestEnvironment.h"
 
 namespace orvex {
@@ -240,13 +241,108 @@ TEST_F(LauncherEndToEnd, AFolderNothingOpensIsToldOnTheDesktopAndOnStderr) {
         << launcher.standardError().toStdString();
     EXPECT_EQ(notifications.messages.first().summary, QStringLiteral("Could not open \u201cProjects\u201d"));
     EXPECT_EQ(notifications.messages.first().body,
-              QStringLiteral("No application on this system opened %1.").arg(folder));
+              QStringLiteral("No application on this system opens folders."));
     EXPECT_TRUE(launcher.standardError().contains(
-        QStringLiteral("Orvex Launcher could not open %1: no application on this system opened it\n")
+        QStringLiteral("Orvex Launcher could not open %1: No application on this system opens folders.\n")
             .arg(folder)
             .toUtf8()))
         << launcher.standardError().toStdString();
     quitWithControlQ(launcher, panel.id);
+}
+
+// The desktop's notification service is started by the bus at the first message for it, as many
+// desktops install it: the hot key's warning starts it and reaches it.
+TEST_F(LauncherEndToEnd, AHotKeyHeldElsewhereIsSaidByANotificationServiceTheBusStartsOnDemand) {
+    prepareHome();
+    startSession();
+    test::KeyHolder other(session->displayName());
+    ASSERT_TRUE(other.holds());
+    test::PrivateSessionBus bus;
+    ASSERT_FALSE(bus.address().isEmpty());
+    const QString record = test::homePath() + QStringLiteral("/notifications.jsonl");
+    ASSERT_TRUE(bus.addActivatableService(QStringLiteral("org.freedesktop.Notifications"),
+                                          QStringLiteral(ORVEX_NOTIFICATION_SERVICE), {record}));
+    QProcessEnvironment environment = session->environment();
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+
+    ChildProcess &launcher = newProcess();
+    const XWindowInfo panel = startLauncher(launcher, environment);
+    ASSERT_NE(panel.id, 0u);
+    ASSERT_TRUE(session->waitUntil([&] {
+        return !test::FakeNotificationService::recorded(record).isEmpty();
+    })) << "no notification reached the service the bus starts";
+    const QList<test::FakeNotificationService::Message> messages =
+        test::FakeNotificationService::recorded(record);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages.first().applicationName, QStringLiteral("Orvex Launcher"));
+    EXPECT_EQ(messages.first().summary, QStringLiteral("Hot key Control + Space is not available"));
+    ASSERT_TRUE(waitForFocus(panel.id));
+    quitWithControlQ(launcher, panel.id);
+}
+
+// Settings on a disk that takes no writes, full or read-only: the launcher runs on with them in memory
+// and tells once why they cannot be saved, on the desktop and on stderr; the file keeps what it held.
+TEST_F(LauncherEndToEnd, SettingsThatCannotBeSavedAreToldOnTheDesktopAndInOneLine) {
+    test::SmallFileSystem disk(1024 * 1024);
+    if (disk.path().isEmpty())
+        GTEST_SKIP() << "no small file system to fill: " << disk.problem().toStdString();
+    prepareHome();
+    startSession();
+    test::PrivateSessionBus bus;
+    ASSERT_FALSE(bus.address().isEmpty());
+    test::FakeNotificationService notifications;
+    ASSERT_TRUE(notifications.registerOn(bus.connect(QStringLiteral("notifications"))));
+
+    const struct {
+        const char *name;
+        std::function<bool()> refuse;
+        std::function<bool()> allow;
+        const char *reason;
+    } cases[] = {
+        {"full", [&] { return disk.fill(); }, [&] { return disk.makeRoom(); }, "No space left on device"},
+        {"read-only", [&] { return disk.setReadOnly(true); }, [&] { return disk.setReadOnly(false); },
+         "Read-only file system"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        notifications.messages.clear();
+        // Onboarding done, and no place stored yet: the launcher stores the panel's first place at once.
+        const QString config = disk.path() + QLatin1Char('/') + QLatin1String(c.name);
+        const QString file = config + QStringLiteral("/orvex-launcher/defaults.plist");
+        {
+            UserDefaults defaults(file);
+            defaults.set(QStringLiteral("launcherPermissionsOnboardingCompleted"), PlistValue(true));
+            ASSERT_TRUE(defaults.flush());
+        }
+        const QByteArray stored = [&] {
+            QFile read(file);
+            return read.open(QIODevice::ReadOnly) ? read.readAll() : QByteArray();
+        }();
+        ASSERT_TRUE(c.refuse());
+        QProcessEnvironment environment = session->environment();
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
+
+        ChildProcess &launcher = newProcess();
+        const XWindowInfo panel = startLauncher(launcher, environment);
+        ASSERT_NE(panel.id, 0u);
+        ASSERT_TRUE(session->waitUntil([&] { return !notifications.messages.isEmpty(); }))
+            << launcher.standardOutput().toStdString();
+        EXPECT_EQ(notifications.messages.first().summary, QStringLiteral("Settings cannot be saved"));
+        EXPECT_TRUE(notifications.messages.first().body.contains(QLatin1String(c.reason)))
+            << notifications.messages.first().body.toStdString();
+        EXPECT_TRUE(session->waitUntil([&] {
+            return launcher.standardOutput().contains(
+                QStringLiteral("Failed to write defaults file: %1: ").arg(file).toUtf8());
+        })) << launcher.standardOutput().toStdString();
+        ASSERT_TRUE(waitForFocus(panel.id));
+        quitWithControlQ(launcher, panel.id);
+        EXPECT_EQ(notifications.messages.size(), 1);
+        QFile read(file);
+        ASSERT_TRUE(read.open(QIODevice::ReadOnly));
+        EXPECT_EQ(read.readAll(), stored) << "the file changed on a disk that takes no writes";
+        ASSERT_TRUE(c.allow());
+    }
 }
 
 TEST_F(LauncherEndToEnd, ADragByTheBackgroundSnapsToTheGuidesAndThePlaceSurvivesARestart) {

@@ -188,6 +188,60 @@ TEST_F(PanelEndToEnd, AfterLearningReturnOpensTheRowThatNowComesFirst) {
     quitWithControlQ(launcher, panel.id);
 }
 
+// The field's menu opens from the keyboard, at the caret, with the Menu key and with Shift+F10; Escape
+// closes it and leaves the panel as it was, and its items are chosen with the keys.
+TEST_F(PanelEndToEnd, TheMenuKeyAndShiftF10OpenTheFieldsMenu) {
+    prepareHome();
+    startSession();
+    ChildProcess &launcher = newProcess();
+    const XWindowInfo panel = startLauncher(launcher, launcherEnvironment());
+    ASSERT_NE(panel.id, 0u);
+    ASSERT_TRUE(waitForFocus(panel.id));
+    ASSERT_TRUE(type(QStringLiteral("velox"), 50));
+    // The menu: a pop-up window of the launcher's own over the panel.
+    const auto menu = [&]() -> std::optional<XWindowInfo> {
+        for (const XWindowInfo &window : session->windowsOf(launcher.pid()))
+            if (window.viewable && window.overrideRedirect && window.topLevel != panel.topLevel &&
+                geometry(panel.id).intersects(window.geometry))
+                return window;
+        return std::nullopt;
+    };
+
+    ASSERT_TRUE(key(QStringLiteral("Menu")));
+    EXPECT_TRUE(session->waitUntil([&] { return menu().has_value(); })) << "the Menu key opened no menu";
+    DesktopSession::saveScreenshot(session->screenshot(), QStringLiteral("panel-field-menu-by-keyboard"));
+    // One Escape closes it: the key opened one menu, not one for the field and another from the toolkit.
+    ASSERT_TRUE(key(QStringLiteral("Escape")));
+    EXPECT_TRUE(session->waitUntil([&] { return !menu(); })) << "Escape left a menu open";
+    EXPECT_TRUE(session->isViewable(panel.id)) << "Escape in the menu hid the panel";
+    EXPECT_TRUE(waitForFocus(panel.id));
+
+    ASSERT_TRUE(key(QStringLiteral("shift+F10")));
+    EXPECT_TRUE(session->waitUntil([&] { return menu().has_value(); })) << "Shift+F10 opened no menu";
+    // Up from the top reaches the last item, "Settings…".
+    ASSERT_TRUE(key(QStringLiteral("Up")));
+    ASSERT_TRUE(key(QStringLiteral("Return")));
+    EXPECT_TRUE(session->waitForWindow(launcher.pid(), QStringLiteral("Launcher Settings")))
+        << "the menu's Settings… did not show the settings";
+    quitWithControlQ(launcher, panel.id);
+}
+
+// Ctrl+Comma, which the status menu shows beside "Settings…", shows the settings from the panel.
+TEST_F(PanelEndToEnd, ControlCommaInThePanelShowsTheSettings) {
+    prepareHome();
+    startSession();
+    ChildProcess &launcher = newProcess();
+    const XWindowInfo panel = startLauncher(launcher, launcherEnvironment());
+    ASSERT_NE(panel.id, 0u);
+    ASSERT_TRUE(waitForFocus(panel.id));
+    ASSERT_TRUE(key(QStringLiteral("ctrl+comma")));
+    const std::optional<XWindowInfo> settings =
+        session->waitForWindow(launcher.pid(), QStringLiteral("Launcher Settings"));
+    EXPECT_TRUE(settings) << "Ctrl+Comma showed no settings";
+    DesktopSession::saveScreenshot(session->screenshot(), QStringLiteral("panel-control-comma-settings"));
+    quitWithControlQ(launcher, panel.id);
+}
+
 // Control+Space shows the panel with Control down; Control then comes up inside the hot key's grab, which
 // sends the panel no key event. The selected row says "open" again once the key is up, not at the next key.
 TEST_F(PanelEndToEnd, ControlReleasedInsideTheHotKeysGrabTakesTheRevealHintAway) {
@@ -524,10 +578,11 @@ protected:
 };
 
 // "t" makes Terminal Emulator the row Return opens, "te" keeps it, "tex" makes it Text Editor: each new
-// row is said once, with its name, and a row that stays is not said again.
-TEST_F(PanelScreenReader, TheRowReturnWouldOpenIsSaidOnceEachTimeItChanges) {
+// row is said once, with its name and what it is, and a row that stays is not said again.
+TEST_F(PanelScreenReader, TheRowReturnWouldOpenIsSaidOnceWithItsKindEachTimeItChanges) {
     ASSERT_TRUE(type(QStringLiteral("t")));
     ASSERT_TRUE(reader->waitForSpeech(QStringLiteral("Terminal Emulator"))) << said();
+    EXPECT_TRUE(reader->waitForSpeech(QStringLiteral("Application"))) << said();
     ASSERT_TRUE(type(QStringLiteral("e")));
     ASSERT_TRUE(type(QStringLiteral("x")));
     EXPECT_TRUE(reader->waitForSpeech(QStringLiteral("Text Editor"))) << said();

@@ -333,7 +333,7 @@ TEST(PanelWindow, TheFieldsContextMenuEndsWithTheLauncherCommands) {
         const QList<QAction *> actions = menu->actions();
         ASSERT_GE(actions.size(), 4) << "the field's own commands stay above";
         EXPECT_TRUE(actions[actions.size() - 3]->isSeparator());
-        EXPECT_EQ(actions[actions.size() - 2]->text(), QStringLiteral("Show Menu Bar Icon"));
+        EXPECT_EQ(actions[actions.size() - 2]->text(), QStringLiteral("Show Tray Icon"));
         EXPECT_EQ(actions[actions.size() - 2]->isChecked(), shown);
         EXPECT_EQ(actions.last()->text(), QStringLiteral("Settings\u2026"));
         actions[actions.size() - 2]->trigger();

@@ -43,12 +43,12 @@ TEST(StatusItem, TheMenuListsItsItemsWithCurrentCheckMarks) {
     EXPECT_EQ(harness.delegate->statusItem()->toolTip(), QStringLiteral("Orvex Launcher"));
 
     std::unique_ptr<QMenu> menu(harness.delegate->buildStatusMenu());
-    EXPECT_EQ(titles(*menu), (QStringList{"Show Launcher", "Settings\u2026", "Permission Setup\u2026", "-",
-                                          "Show Search Snippets", "Show Version Number", "Show Menu Bar Icon",
-                                          "-", "Quit"}));
+    EXPECT_EQ(titles(*menu),
+              (QStringList{"Show Launcher", "Settings\u2026", "Permission Setup\u2026", "-",
+                           "Show Search Snippets", "Show Version Number", "Show Tray Icon", "-", "Quit"}));
     EXPECT_TRUE(action(*menu, "Show Search Snippets")->isChecked());
     EXPECT_FALSE(action(*menu, "Show Version Number")->isChecked());
-    EXPECT_TRUE(action(*menu, "Show Menu Bar Icon")->isChecked());
+    EXPECT_TRUE(action(*menu, "Show Tray Icon")->isChecked());
     EXPECT_FALSE(action(*menu, "Show Launcher")->isCheckable());
     EXPECT_EQ(action(*menu, "Settings\u2026")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
     EXPECT_EQ(action(*menu, "Quit")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -69,7 +69,7 @@ TEST(StatusItem, EachToggleFlipsItsValueAndAnnouncesIt) {
         {"Show Search Snippets", "showSnippets", false, NotificationName::launcherShowSnippetsChanged},
         {"Show Version Number", "launcherShowVersionNumber", true,
          NotificationName::launcherVersionVisibilityChanged},
-        {"Show Menu Bar Icon", "launcherShowMenuBarIcon", true,
+        {"Show Tray Icon", "launcherShowMenuBarIcon", true,
          NotificationName::launcherMenuBarIconVisibilityChanged},
     };
     for (const Case &c : cases) {
@@ -98,7 +98,7 @@ TEST(StatusItem, TheStatusItemExistsExactlyWhileItIsWished) {
     ASSERT_TRUE(test::waitUntil([&] { return harness.delegate->statusItem() != nullptr; }));
     EXPECT_TRUE(harness.delegate->showMenuBarIcon());
     std::unique_ptr<QMenu> menu(harness.delegate->buildStatusMenu());
-    action(*menu, "Show Menu Bar Icon")->trigger();
+    action(*menu, "Show Tray Icon")->trigger();
     EXPECT_TRUE(test::waitUntil([&] { return harness.delegate->statusItem() == nullptr; }));
     // With neither status item nor hot key, a later launch is the way back.
     harness.delegate->hideWindow();

@@ -4,7 +4,14 @@
 #include "search/SearchContext.h"
 #include "support/TestEnvironment.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <future>
 
 namespace orvex {
 namespace {
@@ -129,6 +136,33 @@ TEST_F(BrowserTabs, DiscoveryProbesEdgeThenBraveWithTheAppNameAsTheOnlyArgument)
                                               QStringLiteral("Microsoft Edge")}));
     EXPECT_EQ(fake.arguments(2), QStringList({QStringLiteral("-e"), orvex::BrowserTabs::probeScript(),
                                               QStringLiteral("Brave Browser")}));
+}
+
+// The process id a script wrote, 0 while there is none.
+pid_t writtenProcess(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toInt() : 0;
+}
+
+// The core cancels its crawls when it shuts down (the launcher quits): a probe whose script hangs is
+// killed and reaped at once rather than holding the shutdown for the script's time-out, and no other
+// browser is probed after it.
+TEST_F(BrowserTabs, ACancelledCrawlKillsAHangingProbeAtOnce) {
+    const QString pidFile = test::homePath() + QStringLiteral("/hanging-osascript.pid");
+    fake.respond({}, {}, 0, {}, "echo $$ > '" + QFile::encodeName(pidFile) + "'; exec sleep 60");
+    auto m = fixture.makeManager(test::browserConfiguration(
+        fixture.sourcesConfiguration(), fake.path(), {edgeBundleIdentifier, braveBundleIdentifier}, 600000));
+    std::atomic<bool> cancelled{false};
+    auto crawl = std::async(std::launch::async, [&] { return test::tabsOf(*m).crawl(cancelled); });
+    ASSERT_TRUE(test::waitUntil([&] { return writtenProcess(pidFile) > 0; }, std::chrono::seconds(20)));
+    const pid_t script = writtenProcess(pidFile);
+
+    cancelled.store(true);
+    ASSERT_EQ(crawl.wait_for(std::chrono::seconds(20)), std::future_status::ready) << "the probe waits on";
+    errno = 0;
+    EXPECT_EQ(::kill(script, 0), -1) << "the script is left running or unreaped";
+    EXPECT_EQ(errno, ESRCH);
+    EXPECT_EQ(fake.runCount(), 1);
 }
 
 TEST_F(BrowserTabs, ProbeOfManyTabsWithLongTitlesDoesNotStall) {

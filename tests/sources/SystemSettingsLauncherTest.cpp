@@ -3,6 +3,7 @@
 #include "fixtures/ManagerFixture.h"
 #include "support/TestEnvironment.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -172,6 +173,26 @@ TEST_F(SystemSettingsLauncher, OpensTheApplicationWithThePanesArgument) {
     EXPECT_EQ(test::DesktopEntryFixture::recordedArguments(output),
               (QStringList{QStringLiteral("--from-entry"), QStringLiteral("$HOME;x"),
                            QStringLiteral("kcm_kscreen")}));
+}
+
+// As from the desktop's menu: in the home folder, with the desktop's environment and not the launcher's
+// own settings.
+TEST_F(SystemSettingsLauncher, TheApplicationStartsInTheHomeFolderWithTheDesktopsEnvironment) {
+    ASSERT_NE(QDir::currentPath(), test::homePath());
+    const QString output = desktop().root + QStringLiteral("/started.txt");
+    const QString program = desktop().bin + QStringLiteral("/systemsettings");
+    test::writeFile(
+        program,
+        "#!/bin/sh\n{ pwd; printf '%s\\n' \"$ORVEX_STARTED_FROM\" \"${QT_QPA_PLATFORM-unset}\"; } > '" +
+            QFile::encodeName(output) + ".part' && mv '" + QFile::encodeName(output) + ".part' '" +
+            QFile::encodeName(output) + "'\n");
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    installKde();
+    DesktopEntryEnvironment environment = desktop().environment({QStringLiteral("KDE")});
+    environment.launchEnvironment = QByteArrayList{"PATH=/usr/bin:/bin", "ORVEX_STARTED_FROM=the desktop"};
+    ASSERT_TRUE(openSystemSettingsLink(displaysLink, environment));
+    EXPECT_EQ(test::DesktopEntryFixture::recordedArguments(output),
+              (QStringList{test::homePath(), QStringLiteral("the desktop"), QStringLiteral("unset")}));
 }
 
 TEST_F(SystemSettingsLauncher, AFailedLaunchIsReported) {

@@ -1,5 +1,7 @@
 #include "sources/TranslationLookup.h"
 #include "fixtures/ArgosFakeInterpreter.h"
+#include "platform/UserDefaults.h"
+#include "platform/WorkerPool.h"
 #include "sources/TranslationLookupArgos.h"
 #include "support/TestEnvironment.h"
 
@@ -177,6 +179,28 @@ TEST(TranslationLookup, RuntimeCheckStoppedKillsAndReapsItsInterpreterAndAnswers
         EXPECT_FALSE(line.startsWith(QLatin1String("term "))) << "asked to end rather than killed";
         EXPECT_FALSE(line.startsWith(QLatin1String("imported "))) << "the check ran to its end";
     }
+    qunsetenv("ORVEX_FAKE_DIR");
+}
+
+// At launch the Argos child is started ahead only where it can translate: an interpreter without the
+// translation package gets its runtime check and nothing else, rather than a child that sits idle for the
+// whole run.
+TEST(TranslationLookup, PrewarmStartsNoChildForAnInterpreterWithoutThePackage) {
+    const QString folder = test::homePath() + QStringLiteral("/fake");
+    const test::ArgosFakeInterpreter fake(folder, {});
+    fake.failImportCheck();
+    qputenv("ORVEX_FAKE_DIR", folder.toUtf8());
+    qputenv("ORVEX_TRANSLATION_PYTHON", QFile::encodeName(fake.path()));
+    UserDefaults defaults;
+
+    TranslationLookup::prewarmEnabledEnginesIfPossible(TranslationEngineIDs{TranslationEngineID::argos},
+                                                       defaults);
+    waitingWorkPool()->waitForDone();
+    const QStringList log = fake.log();
+    EXPECT_EQ(log.filter(QStringLiteral("missing ")).size(), 1) << "no runtime check ran";
+    EXPECT_EQ(log.filter(QStringLiteral("start ")).size(), 1) << log.join(u'\n').toStdString();
+    EXPECT_EQ(ArgosDaemon::shared().processID(), 0);
+    qunsetenv("ORVEX_TRANSLATION_PYTHON");
     qunsetenv("ORVEX_FAKE_DIR");
 }
 

@@ -26,6 +26,10 @@ public:
 
     // Registers the service and its object on `connection`; false when either is refused.
     bool registerOn(QDBusConnection connection);
+    // Also writes each message to `path`, one line each, for a test in another process to read.
+    void recordTo(const QString &path) { recordPath_ = path; }
+    // The messages recorded in `path` so far.
+    static QList<Message> recorded(const QString &path);
 
     QList<Message> messages;
 
@@ -34,6 +38,9 @@ public Q_SLOTS:
                 const QString &body, const QStringList &actions, const QVariantMap &hints, int timeout);
     QStringList GetCapabilities();
     QString GetServerInformation(QString &vendor, QString &version, QString &specVersion);
+
+private:
+    QString recordPath_;
 };
 
 } // namespace orvex::test

@@ -3,7 +3,9 @@
 #include "ChildProcess.h"
 #include "TestEnvironment.h"
 
+#include <QDBusMessage>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QStandardPaths>
 
 namespace orvex::test {
@@ -16,6 +18,7 @@ PrivateSessionBus::PrivateSessionBus() : folder_(homePath() + QStringLiteral("/b
 <busconfig>
   <type>session</type>
   <listen>unix:dir=%1</listen>
+  <servicedir>%1/services</servicedir>
   <auth>EXTERNAL</auth>
   <policy context="default">
     <allow send_destination="*" eavesdrop="true"/>
@@ -26,6 +29,7 @@ PrivateSessionBus::PrivateSessionBus() : folder_(homePath() + QStringLiteral("/b
 )")
                           .arg(folder_.path())
                           .toUtf8());
+    makeDirectory(folder_.filePath(QStringLiteral("services")));
     const QString program = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
     if (program.isEmpty())
         return;
@@ -57,6 +61,34 @@ PrivateSessionBus::~PrivateSessionBus() {
             daemon_.waitForFinished(5000);
         }
     }
+}
+
+bool PrivateSessionBus::addActivatableService(const QString &name, const QString &program,
+                                              const QStringList &arguments) {
+    // The bus splits Exec as a shell would, without running one: each word single-quoted.
+    QStringList words;
+    for (const QString &word : QStringList{program} + arguments) {
+        QString quoted = word;
+        quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+        words.append(QLatin1Char('\'') + quoted + QLatin1Char('\''));
+    }
+    QFile file(folder_.filePath(QStringLiteral("services/") + name + QStringLiteral(".service")));
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray text = QStringLiteral("[D-BUS Service]\nName=%1\nExec=%2\n")
+                                .arg(name, words.join(QLatin1Char(' ')))
+                                .toUtf8();
+    if (file.write(text) != text.size() || !file.flush())
+        return false;
+    file.close();
+    // The bus reads its service folders again when asked; a daemon that watches them would too.
+    QDBusConnection bus = QDBusConnection::connectToBus(address_, QStringLiteral("service-reload"));
+    QDBusMessage reload = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ReloadConfig"));
+    const QDBusMessage answer = bus.call(reload, QDBus::Block, 10000);
+    QDBusConnection::disconnectFromBus(QStringLiteral("service-reload"));
+    return answer.type() == QDBusMessage::ReplyMessage;
 }
 
 QDBusConnection PrivateSessionBus::connect(const QString &name) {

@@ -28,4 +28,7 @@ void makeDirectory(const QString &path);
 bool waitUntil(const std::function<bool()> &done,
                std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
 
+// Whether the process is gone, or a zombie that is no longer anyone's to wait for.
+bool isProcessGone(qint64 pid);
+
 } // namespace orvex::test

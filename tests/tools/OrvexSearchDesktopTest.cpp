@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
+
 namespace orvex {
 namespace {
 
@@ -73,6 +76,53 @@ TEST(OrvexSearchLateRows, WaitPrintsTheTranslatedRowAndWithoutItNothingIsStarted
                                QString(), environment);
     ASSERT_EQ(table.exitCode, 0) << table.err.toStdString();
     EXPECT_TRUE(table.out.contains("house")) << table.out.toStdString();
+}
+
+// An interpreter that hangs on the first request (it ignores SIGTERM and the end of its input, and waits
+// on a process of its own) is no reason to stay: the tool ends when its wait is over, and neither the
+// interpreter nor what it started is left behind. Killed while it waits, the tool takes the interpreter
+// with it all the same.
+TEST(OrvexSearchLateRows, AHungTranslationInterpreterDoesNotOutliveTheTool) {
+    // The first request of each run of the tool hangs (the steps are counted across runs).
+    const test::ArgosFakeInterpreter interpreter(test::homePath() + QStringLiteral("/fake-argos"),
+                                                 {QStringLiteral("hang"), QStringLiteral("hang")});
+    QProcessEnvironment environment = interpreter.environment();
+    environment.insert(QStringLiteral("ORVEX_TRANSLATION_PYTHON"), interpreter.path());
+
+    const auto waited =
+        runTool({QStringLiteral("--wait"), QStringLiteral("1"), QStringLiteral("cc hello world")}, QString(),
+                environment);
+    ASSERT_EQ(waited.exitCode, 0) << waited.err.toStdString();
+    EXPECT_TRUE(waited.out.contains("Search dict.cc")) << waited.out.toStdString();
+    const QList<qint64> children = interpreter.loggedProcesses(QStringLiteral("start"));
+    const QList<qint64> grandchildren = interpreter.loggedProcesses(QStringLiteral("hang"));
+    ASSERT_EQ(children.size(), 1) << interpreter.log().join(u'\n').toStdString();
+    ASSERT_EQ(grandchildren.size(), 1) << interpreter.log().join(u'\n').toStdString();
+    EXPECT_TRUE(test::waitUntil(
+        [&] { return test::isProcessGone(children[0]) && test::isProcessGone(grandchildren[0]); },
+        std::chrono::seconds(5)))
+        << "the interpreter outlives the tool";
+
+    QProcess tool;
+    tool.setProgram(QStringLiteral(ORVEX_SEARCH_TOOL));
+    tool.setArguments({QStringLiteral("--wait"), QStringLiteral("60"), QStringLiteral("cc hello world")});
+    tool.setProcessEnvironment(test::toolEnvironment(environment));
+    tool.start();
+    ASSERT_TRUE(tool.waitForStarted(10000));
+    ASSERT_TRUE(
+        test::waitUntil([&] { return interpreter.loggedProcesses(QStringLiteral("hang")).size() == 2; },
+                        std::chrono::seconds(20)))
+        << interpreter.log().join(u'\n').toStdString();
+    const auto orphaned = interpreter.loggedProcesses(QStringLiteral("start")).value(1);
+    ASSERT_GT(orphaned, 0);
+    ::kill(static_cast<pid_t>(tool.processId()), SIGKILL);
+    ASSERT_TRUE(tool.waitForFinished(10000));
+    EXPECT_TRUE(test::waitUntil([&] { return test::isProcessGone(orphaned); }, std::chrono::seconds(5)))
+        << "the interpreter outlives the killed tool";
+    // What the interpreter itself started is its own affair once it is gone; the test ends it.
+    for (const qint64 sleeper : interpreter.loggedProcesses(QStringLiteral("hang")))
+        if (!test::isProcessGone(sleeper))
+            ::kill(sleeper, SIGKILL);
 }
 
 class OrvexSearchDesktop : public ::testing::Test {

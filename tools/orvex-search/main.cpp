@@ -9,6 +9,7 @@
 #include "search/LauncherNotifications.h"
 #include "sources/StandardSources.h"
 #include "sources/SystemSettingsLauncher.h"
+#include "sources/TranslationLookup.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -23,6 +24,8 @@
 
 #include <cstdio>
 #include <optional>
+
+#include <fcntl.h>
 #include <unistd.h>
 
 using namespace orvex;
@@ -166,7 +169,7 @@ bool openActivatedRow(const SearchResult &row) {
     if (isDesktopApplicationRow(row)) {
         // The desktop workspace without the clipboard's side, which would bring in the window system.
         DesktopWorkspace workspace;
-        return workspace.open(QUrl::fromLocalFile(row.fullPath()));
+        return bool(workspace.open(QUrl::fromLocalFile(row.fullPath())));
     }
     if (row.action() == SearchResultAction::openSystemSettings) {
         return (row.actionURLString() && openSystemSettingsLink(*row.actionURLString())) ||
@@ -188,7 +191,8 @@ int main(int argc, char **argv) {
     // The search core reports trouble as lines on standard output; here they go to standard error so
     // that standard output carries only the answer (JSON must stay parseable).
     std::fflush(stdout);
-    const int answerFd = ::dup(STDOUT_FILENO);
+    // Close-on-exec: a helper the search starts must not hold the answer's pipe open.
+    const int answerFd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
     if (answerFd < 0 || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
         std::perror("orvex-search");
         return 1;
@@ -251,6 +255,8 @@ int main(int argc, char **argv) {
         std::fputs("orvex-search: cannot write standard output\n", stderr);
         status = 1;
     }
+    // A lookup still waiting on the translation engine ends now, and the engine's interpreter with it.
+    TranslationLookup::shutdownEngines();
     manager.shutdown();
     if (!UserDefaults::standard().flush()) {
         std::fputs("orvex-search: could not write the defaults file\n", stderr);

@@ -9,34 +9,27 @@ namespace {
 struct ModifierName {
     quint32 bit;
     const char16_t *readable;
-    const char16_t *symbol;
+    // As Linux desktops print them in menus and shortcut lists.
+    const char16_t *compact;
 };
 
 constexpr ModifierName modifierNames[] = {
-    {controlKey, u"Control", u"\u2303"},
-    {optionKey, u"Alt", u"\u2325"},
-    {shiftKey, u"Shift", u"\u21E7"},
-    {cmdKey, u"Super", u"\u2756"},
+    {controlKey, u"Control", u"Ctrl"},
+    {optionKey, u"Alt", u"Alt"},
+    {shiftKey, u"Shift", u"Shift"},
+    {cmdKey, u"Super", u"Super"},
 };
 
+// Named as a PC keyboard labels the keys: key code 51 deletes backwards (Backspace), 117 forwards
+// (Delete).
 struct KeyName {
     quint32 keyCode;
-    const char16_t *readable;
-    const char16_t *symbol;
+    const char16_t *name;
 };
 
 constexpr KeyName specialKeys[] = {
-    {36, u"Return", u"\u21A9"},
-    {76, u"Return", u"\u21A9"},
-    {48, u"Tab", u"\u21E5"},
-    {49, u"Space", u"Space"},
-    {51, u"Delete", u"\u232B"},
-    {53, u"Escape", u"\u238B"},
-    {117, u"Forward Delete", u"\u2326"},
-    {123, u"Left", u"\u2190"},
-    {124, u"Right", u"\u2192"},
-    {125, u"Down", u"\u2193"},
-    {126, u"Up", u"\u2191"},
+    {36, u"Return"},  {76, u"Return"}, {48, u"Tab"},    {49, u"Space"}, {51, u"Backspace"}, {53, u"Escape"},
+    {117, u"Delete"}, {123, u"Left"},  {124, u"Right"}, {125, u"Down"}, {126, u"Up"},
 };
 
 // What the US keyboard prints on each key; the same text in both forms.
@@ -64,18 +57,23 @@ QString keyCodeToString(quint32 keyCode) {
     return QStringLiteral("Key ") + QString::number(keyCode);
 }
 
-QString keyText(quint32 keyCode, const std::optional<QString> &character, bool symbol) {
+QString keyText(quint32 keyCode, const std::optional<QString> &character) {
     if (character) {
         if (*character == QStringLiteral(" "))
             return QStringLiteral("Space");
         return character->toUpper();
     }
-    return symbol ? hotKeyKeySymbolString(keyCode) : hotKeyKeyReadableString(keyCode);
+    return hotKeyKeyReadableString(keyCode);
 }
 
 QString readableDisplay(quint32 modifiers, const QString &key) {
     const QString names = hotKeyModifierReadableString(modifiers);
     return names.isEmpty() ? key : names + QStringLiteral(" + ") + key;
+}
+
+QString compactDisplay(quint32 modifiers, const QString &key) {
+    const QString names = hotKeyModifierSymbolString(modifiers);
+    return names.isEmpty() ? key : names + QLatin1Char('+') + key;
 }
 
 } // namespace
@@ -89,25 +87,22 @@ QString hotKeyModifierReadableString(quint32 modifiers) {
 }
 
 QString hotKeyModifierSymbolString(quint32 modifiers) {
-    QString symbols;
+    QStringList names;
     for (const ModifierName &name : modifierNames)
         if (modifiers & name.bit)
-            symbols += QString::fromUtf16(name.symbol);
-    return symbols;
+            names.append(QString::fromUtf16(name.compact));
+    return names.join(QLatin1Char('+'));
 }
 
 QString hotKeyKeyReadableString(quint32 keyCode) {
     for (const KeyName &key : specialKeys)
         if (key.keyCode == keyCode)
-            return QString::fromUtf16(key.readable);
+            return QString::fromUtf16(key.name);
     return keyCodeToString(keyCode);
 }
 
 QString hotKeyKeySymbolString(quint32 keyCode) {
-    for (const KeyName &key : specialKeys)
-        if (key.keyCode == keyCode)
-            return QString::fromUtf16(key.symbol);
-    return keyCodeToString(keyCode);
+    return hotKeyKeyReadableString(keyCode);
 }
 
 QString hotKeyDisplayString(const HotKeySettings &settings) {
@@ -115,7 +110,7 @@ QString hotKeyDisplayString(const HotKeySettings &settings) {
         return QStringLiteral("Disabled");
     const auto character =
         settings.character ? normalizedShortcutCharacter(*settings.character) : std::nullopt;
-    return readableDisplay(settings.modifiers, keyText(settings.keyCode, character, false));
+    return readableDisplay(settings.modifiers, keyText(settings.keyCode, character));
 }
 
 QString hotKeySymbolDisplayString(const HotKeySettings &settings) {
@@ -123,7 +118,7 @@ QString hotKeySymbolDisplayString(const HotKeySettings &settings) {
         return QStringLiteral("Disabled");
     const auto character =
         settings.character ? normalizedShortcutCharacter(*settings.character) : std::nullopt;
-    return hotKeyModifierSymbolString(settings.modifiers) + keyText(settings.keyCode, character, true);
+    return compactDisplay(settings.modifiers, keyText(settings.keyCode, character));
 }
 
 QString keyShortcutDisplayString(const std::optional<KeyShortcut> &shortcut) {
@@ -135,15 +130,15 @@ QString keyShortcutDisplayString(const std::optional<KeyShortcut> &shortcut) {
 QString keyShortcutSymbolDisplayString(const std::optional<KeyShortcut> &shortcut) {
     if (!shortcut)
         return QStringLiteral("Not Set");
-    return hotKeyModifierSymbolString(shortcut->modifiers) + keyShortcutKeySymbolString(*shortcut);
+    return compactDisplay(shortcut->modifiers, keyShortcutKeySymbolString(*shortcut));
 }
 
 QString keyShortcutKeyReadableString(const KeyShortcut &shortcut) {
-    return keyText(shortcut.keyCode, shortcut.character, false);
+    return keyText(shortcut.keyCode, shortcut.character);
 }
 
 QString keyShortcutKeySymbolString(const KeyShortcut &shortcut) {
-    return keyText(shortcut.keyCode, shortcut.character, true);
+    return keyText(shortcut.keyCode, shortcut.character);
 }
 
 } // namespace orvex

@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cerrno>
 #include <mutex>
@@ -135,11 +134,9 @@ LaunchAtLoginUpdateResult LaunchAtLoginManager::update(bool enabled) {
                 QStringLiteral("Desktops do not start a program whose path holds a '%': %1").arg(program));
         if (const std::optional<QString> error = createFolder(autostartFolder_))
             return failed(Kind::registerFailed, *error);
-        QSaveFile file(entryPath());
-        const QByteArray contents = entryContents();
-        if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size() || !file.commit())
+        if (const std::optional<QString> error = FileSystem::replaceFile(entryPath(), entryContents()))
             return failed(Kind::registerFailed,
-                          QStringLiteral("Could not write %1: %2").arg(entryPath(), file.errorString()));
+                          QStringLiteral("Could not write %1: %2").arg(entryPath(), *error));
         return {currentState(), std::nullopt};
     }
 

@@ -2,6 +2,7 @@
 #include "launch-at-login/LaunchAtLoginPreferenceStore.h"
 
 #include "support/RestrictedFolder.h"
+#include "support/SmallFileSystem.h"
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -231,6 +232,37 @@ TEST_F(LaunchAtLoginManagerTest, FailuresSayWhyAndLeaveTheStoredWishAlone) {
         EXPECT_EQ(result.state, c.wish ? State::disabled : State::enabled);
         EXPECT_EQ(store.storedValue(), c.wish);
     }
+}
+
+// A full disk: the entry that was there stays as it was (no empty or partial one takes its place) and
+// the answer says why, instead of reporting an entry that starts nothing.
+TEST(LaunchAtLoginManagerOnAFullDisk, TheEntryIsNotReplacedAndTheFailureSaysWhy) {
+    test::SmallFileSystem disk(64 * 1024);
+    if (disk.path().isEmpty())
+        GTEST_SKIP() << "no small file system to fill: " << disk.problem().toStdString();
+    const QString autostart = disk.path() + QStringLiteral("/autostart");
+    const QString entry = autostart + QStringLiteral("/io.orvex.launcher.desktop");
+    const LoginItem item{QStringLiteral("io.orvex.launcher"), QStringLiteral("Orvex Launcher"),
+                         QStringLiteral("/opt/orvex/orvex-launcher")};
+    LaunchAtLoginManager manager(item, autostart);
+    // From where the program was before it moved: it no longer starts this one.
+    const QByteArray old = "[Desktop Entry]\nType=Application\nName=Old\nExec=/old/place/orvex-launcher\n";
+    test::writeFile(entry, old);
+    ASSERT_TRUE(disk.fill());
+
+    const LaunchAtLoginUpdateResult result = manager.update(true);
+    ASSERT_TRUE(result.error) << "an entry that could not be written was reported written";
+    EXPECT_EQ(result.error->kind, ErrorKind::registerFailed);
+    EXPECT_TRUE(result.error->localizedDescription().contains(QStringLiteral("No space left on device")))
+        << result.error->localizedDescription().toStdString();
+    EXPECT_EQ(result.state, State::disabled);
+    EXPECT_EQ(contents(entry), old);
+    EXPECT_EQ(QDir(autostart).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("io.orvex.launcher.desktop")});
+
+    ASSERT_TRUE(disk.makeRoom());
+    EXPECT_EQ(manager.update(true).state, State::enabled);
+    EXPECT_EQ(contents(entry), manager.entryContents());
 }
 
 // Paths that no desktop would start from an entry are refused rather than written.

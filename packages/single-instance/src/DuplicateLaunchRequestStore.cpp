@@ -3,11 +3,11 @@
 #include "single-instance/DuplicateLaunchSignal.h"
 #include "single-instance/InstanceLock.h"
 
+#include "platform/FileSystem.h"
 #include "platform/SafeFile.h"
 
 #include <QFile>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QUuid>
 
 #include <algorithm>
@@ -34,13 +34,12 @@ DuplicateLaunchRequestStore::enqueue(const DuplicateLaunchRequest &request,
     const QString path = folder + QLatin1Char('/') +
                          QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
                          QStringLiteral(".json");
-    // QSaveFile writes beside the target under a name that does not end in ".json" (or unnamed) and
-    // renames on commit, so a reader never meets a half-written request.
-    // A request may name the user's files: only the user reads it.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFile::ReadOwner | QFile::WriteOwner) ||
-        file.write(request.toJson()) < 0 || !file.commit())
-        return {{}, QStringLiteral("Could not write %1: %2").arg(path, file.errorString())};
+    // Written beside the target under a name that does not end in ".json" and renamed when complete,
+    // so a reader never meets a half-written request. A request may name the user's files: only the
+    // user reads it.
+    if (const std::optional<QString> error =
+            FileSystem::replaceFile(path, request.toJson(), QFile::ReadOwner | QFile::WriteOwner))
+        return {{}, QStringLiteral("Could not write %1: %2").arg(path, *error)};
     return {path, std::nullopt};
 }
 

@@ -2,6 +2,8 @@
 
 #include "SignalTestSupport.h"
 
+#include "support/SmallFileSystem.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -85,6 +87,27 @@ TEST_F(DuplicateLaunchRequestStoreTest, AStoringFailureIsReportedAfterTheSignalW
     ASSERT_TRUE(error);
     EXPECT_TRUE(error->contains(folder)) << error->toStdString();
     EXPECT_TRUE(observer.waitFor(1));
+}
+
+// On a full disk no request file appears (an empty one would be read as corrupt and dropped) and the
+// failure says why.
+TEST(DuplicateLaunchRequestStoreOnAFullDisk, NoRequestFileAppearsAndTheFailureSaysWhy) {
+    test::SmallFileSystem disk(64 * 1024);
+    if (disk.path().isEmpty())
+        GTEST_SKIP() << "no small file system to fill: " << disk.problem().toStdString();
+    const SingleInstanceConfiguration configuration{QStringLiteral("io.orvex.test"),
+                                                    SingleInstancePolicy::alwaysSingle(),
+                                                    SingleInstanceLockLocation::directory(disk.path())};
+    const QString folder = configuration.duplicateLaunchRequestsPath();
+    test::makeDirectory(folder);
+    ASSERT_TRUE(disk.fill());
+
+    const DuplicateLaunchRequestStore::Stored stored = DuplicateLaunchRequestStore::enqueue(
+        requestAt("2026-12-08T07:01:48Z", {QStringLiteral("a")}), configuration);
+    ASSERT_TRUE(stored.error) << "a request that could not be written was reported stored";
+    EXPECT_TRUE(stored.error->contains(QStringLiteral("No space left on device")))
+        << stored.error->toStdString();
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 // A request file's name as enqueue() makes it, every digit `digit`.

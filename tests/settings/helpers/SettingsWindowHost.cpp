@@ -1,16 +1,22 @@
 // Opens the launcher's settings window the way the launcher does (standard defaults of the isolated
 // home, real window manager), optionally resizes it, prints its content and frame sizes and exits, or
 // with --stay keeps it open until it is closed or the process is ended. The translation engines are
-// checked only with --engines.
-// Usage: orvex_settings_window_host [WIDTHxHEIGHT] [--stay] [--engines]
+// checked only with --engines. --notion-url sends the Notion test there; --registration ok|fail answers
+// each saved hot key as the launcher does once it has tried to register it.
+// Usage: orvex_settings_window_host [WIDTHxHEIGHT] [--stay] [--engines] [--notion-url URL]
+//                                   [--registration ok|fail]
 #include "settings/SettingsView.h"
 #include "settings/SettingsWindowController.h"
 
+#include "search/LauncherNotifications.h"
+
+#include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QThread>
+#include <QUrl>
 #include <QWindow>
 
 #include <cstdio>
@@ -36,10 +42,20 @@ int main(int argc, char **argv) {
     std::optional<QSize> requested;
     bool stay = false;
     bool engines = false;
+    std::optional<QUrl> notionURL;
+    std::optional<bool> registers;
     for (int i = 1; i < argc; ++i) {
         const QString argument = QString::fromLocal8Bit(argv[i]);
         if (argument == QLatin1String("--stay") || argument == QLatin1String("--engines")) {
             (argument == QLatin1String("--stay") ? stay : engines) = true;
+            continue;
+        }
+        if (argument == QLatin1String("--notion-url") && i + 1 < argc) {
+            notionURL = QUrl(QString::fromLocal8Bit(argv[++i]));
+            continue;
+        }
+        if (argument == QLatin1String("--registration") && i + 1 < argc) {
+            registers = QString::fromLocal8Bit(argv[++i]) == QLatin1String("ok");
             continue;
         }
         const QStringList parts = argument.split(QLatin1Char('x'));
@@ -47,8 +63,17 @@ int main(int argc, char **argv) {
             requested = QSize(parts[0].toInt(), parts[1].toInt());
     }
 
-    orvex::SettingsWindowController controller([engines] {
+    orvex::NotificationCenter &center = orvex::NotificationCenter::defaultCenter();
+    if (registers)
+        center.addObserver(
+            QString(orvex::NotificationName::launcherHotKeyChanged), [&center, registers](auto &&...) {
+                center.post(QString(orvex::NotificationName::launcherHotKeyRegistrationStatusChanged),
+                            {{QString(orvex::NotificationUserInfoKey::success), *registers}});
+            });
+    orvex::SettingsWindowController controller([engines, notionURL] {
         orvex::SettingsEnvironment environment = orvex::SettingsEnvironment::production();
+        if (notionURL)
+            environment.notionConnection.baseURL = *notionURL;
         // The engines' check starts an interpreter; it plays no part unless asked for.
         if (!engines) {
             environment.translationAvailability = {};

@@ -8,16 +8,17 @@
 
 namespace orvex {
 
-// Texts that show a hot key or shortcut: a readable form ("Control + Space") and a symbol form
-// ("⌃Space"). Modifiers always come in the order Control, Alt, Shift, Super, whatever order they were
-// pressed in. Fixed English.
+// Texts that show a hot key or shortcut: a readable form ("Control + Space") and the compact form Linux
+// desktops print in menus and shortcut lists ("Ctrl+Space"; the "symbol" functions, named after the
+// glyphs other systems print there). Modifiers always come in the order Control, Alt, Shift, Super,
+// whatever order they were pressed in. Fixed English.
 
 // "Control", "Alt", "Shift", "Super" for the bits set, joined by " + "; empty for no modifier.
 QString hotKeyModifierReadableString(quint32 modifiers);
-// "⌃", "⌥", "⇧", "❖" for the bits set, without separator.
+// "Ctrl", "Alt", "Shift", "Super" for the bits set, joined by "+"; empty for no modifier.
 QString hotKeyModifierSymbolString(quint32 modifiers);
-// The key's name ("Return", "Space", "F5", "A"; "Key 105" for a key without one); the symbol form uses
-// arrows and signs for the special keys.
+// The key's name as a PC keyboard labels it ("Return", "Space", "Backspace", "F5", "A"; "Key 105" for a
+// key without one), the same in both forms.
 QString hotKeyKeyReadableString(quint32 keyCode);
 QString hotKeyKeySymbolString(quint32 keyCode);
 
